@@ -103,6 +103,11 @@ inline bool operator!=(KeyHash_t const& a, KeyHash_t const& b) {
     return !(a == b);
 }
 
+// The engine stores and sends these as raw words.
+static_assert(sizeof(ReturnCode_t) == 4, "return codes are 32-bit");
+static_assert(sizeof(Duration_t) == 8 && sizeof(Time_t) == 8, "two 32-bit words");
+static_assert(sizeof(KeyHash_t) == 16, "key hashes are 16 bytes");
+
 }  // namespace dds
 }  // namespace vexa
 

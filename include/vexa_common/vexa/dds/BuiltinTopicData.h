@@ -23,6 +23,8 @@ struct BuiltinTopicKey_t {
     uint32_t value[3] = {0, 0, 0};
 };
 
+static_assert(sizeof(BuiltinTopicKey_t) == 12, "a key is a 12-byte GUID prefix");
+
 inline bool operator==(BuiltinTopicKey_t const& a, BuiltinTopicKey_t const& b) {
     return a.value[0] == b.value[0] && a.value[1] == b.value[1] && a.value[2] == b.value[2];
 }
