@@ -78,7 +78,7 @@ void recordSelf(void* p) {
         pthread_attr_getstack(&attr, &low, &size);
         pthread_attr_destroy(&attr);
         const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        std::vector<unsigned char> vec(size / page);
+        std::vector<unsigned char> vec((size + page - 1) / page);
         if (mincore(low, size, vec.data()) == 0) {
             for (unsigned char v : vec) {
                 seen->residentStackPages += v & 1;
