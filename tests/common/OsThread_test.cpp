@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/ChildProcess.h"
+#include "common/Sanitizers.h"
 #include "common/os/Os.h"
 
 using namespace vexa;
@@ -44,6 +45,9 @@ void recordSelf(void* p) {
 // Thread stacks are recycled by the C library, and a recycled stack may be larger than asked
 // for: the sizes are checked in a fresh copy of this program that has started no thread yet.
 TEST(OsThread, StackIsTheRequestPlusSixteenKiB) {
+    if (vexatest::UNDER_TSAN) {
+        GTEST_SKIP() << "the thread sanitizer enlarges thread stacks";
+    }
     if (std::getenv("VEXA_FRESH_PROCESS") == nullptr) {
         const int rc = runInChild([] {
             setenv("VEXA_FRESH_PROCESS", "1", 1);
@@ -141,15 +145,9 @@ TEST(OsThread, TouchStackOfManyPagesStaysInsideTheStack) {
     EXPECT_TRUE(done);
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VEXA_UNDER_SANITIZER 1
-#else
-#define VEXA_UNDER_SANITIZER 0
-#endif
-
 // A failed start frees the record, returns 0 and explains itself within the given length.
 TEST(OsThread, FailedStartReportsTheReasonWithinTheBuffer) {
-    if (VEXA_UNDER_SANITIZER) {
+    if (vexatest::UNDER_SANITIZER) {
         GTEST_SKIP() << "the sanitizer's allocator needs address space the limit takes away";
     }
     const int rc = runInChild([] {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "common/os/OsErrorText.h"
+#include "common/os/OsStackRoom.h"
 #include "common/os/OsStatus.h"
 #include "common/os/OsThread.h"
 
@@ -19,29 +20,6 @@ constexpr int RT_PRIORITY = 5;
 constexpr size_t RT_STACK_TOUCH = 2 * 1024 * 1024;
 // Left untouched below the touched part: frames of the functions this thread calls later.
 constexpr size_t STACK_MARGIN = 64 * 1024;
-
-// How many bytes of the calling thread's stack can be touched, from here down, leaving
-// STACK_MARGIN; the caller may have made this thread with a stack far smaller than 2 MiB.
-size_t touchableStack() {
-    pthread_attr_t attr;
-    if (pthread_getattr_np(pthread_self(), &attr) != 0) {
-        return 0;
-    }
-    void* low = nullptr;
-    size_t size = 0;
-    const int rc = pthread_attr_getstack(&attr, &low, &size);
-    pthread_attr_destroy(&attr);
-    if (rc != 0) {
-        return 0;
-    }
-    volatile char here = 0;
-    const uintptr_t top = reinterpret_cast<uintptr_t>(&here);
-    const uintptr_t bottom = reinterpret_cast<uintptr_t>(low);
-    if (top <= bottom || top - bottom <= STACK_MARGIN) {
-        return 0;
-    }
-    return top - bottom - STACK_MARGIN;
-}
 
 void prefaultHeap(uint64_t bytes) {
     if (bytes == 0 || bytes > SIZE_MAX) {
@@ -89,7 +67,9 @@ uint32_t OsSetRTScheduling(uint64_t heapBytes, char* errBuf, size_t errBufLen) {
         osWriteText(errBuf, errBufLen, "mallopt M_MMAP_MAX fail ");
     }
     prefaultHeap(heapBytes);
-    const size_t touchable = touchableStack();
+    // The caller may have made this thread with a stack far smaller than 2 MiB.
+    const size_t room = osStackRoom();
+    const size_t touchable = room > STACK_MARGIN ? room - STACK_MARGIN : 0;
     touchStack(touchable < RT_STACK_TOUCH ? touchable : RT_STACK_TOUCH);
     return OS_OK;
 }

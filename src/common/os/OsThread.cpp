@@ -8,6 +8,7 @@
 #include <new>
 
 #include "common/os/OsErrorText.h"
+#include "common/os/OsStackRoom.h"
 
 namespace vexa {
 
@@ -24,6 +25,8 @@ namespace {
 
 // The part of a thread's requested stack that is not pre-touched: room for the gate's frame.
 constexpr uint32_t STACK_TOUCH_RESERVE = 260;
+// Left untouched at the bottom of the real stack, for touchStack's own frame.
+constexpr size_t STACK_TOUCH_MARGIN = 8 * 1024;
 
 bool isRealTime(int policy) {
     return policy == SCHED_FIFO || policy == SCHED_RR;
@@ -85,9 +88,13 @@ void* ThreadGate(void* startRecord) {
         // Relative to the inherited priority; a refusal leaves the inherited one.
         param.sched_priority = clampPriority(param.sched_priority, record->priorityOffset);
         pthread_setschedparam(record->id, policy, &param);
-        // Requests below the reserve touch nothing rather than wrapping around.
-        touchStack(record->stackSize > STACK_TOUCH_RESERVE ? record->stackSize - STACK_TOUCH_RESERVE
-                                                           : 0);
+        // Requests below the reserve touch nothing rather than wrapping around, and the touch
+        // never reaches past the stack that is really there.
+        const size_t bytes =
+            record->stackSize > STACK_TOUCH_RESERVE ? record->stackSize - STACK_TOUCH_RESERVE : 0;
+        const size_t room = osStackRoom();
+        const size_t touchable = room > STACK_TOUCH_MARGIN ? room - STACK_TOUCH_MARGIN : 0;
+        touchStack(bytes < touchable ? bytes : touchable);
     }
     record->func(record->arg);
     return nullptr;
