@@ -54,6 +54,7 @@ TEST(OsSharedMemory, CreatorSizesTheObjectForEveryone) {
     EXPECT_EQ(umask(mask), mode_t(077)) << "the process mask must come back";
     ASSERT_NE(h.sem, nullptr);
     EXPECT_EQ(h.created, 1);
+    EXPECT_EQ(h.waitTimedOut, 0);
     EXPECT_EQ(objectSize(h), 100);
     // Every user of the host may join, whatever the creator's mask.
     EXPECT_EQ(fileMode(name.shmFile()), mode_t(0666));
@@ -195,6 +196,7 @@ TEST(OsSharedMemory, LockOfADeadHolderTimesOutAndIsMended) {
     EXPECT_GE(OsGetMonotonicMks() - start, uint64_t(OS_SHM_LOCK_WAIT_MS) * 1000);
     ASSERT_NE(late.sem, nullptr);
     EXPECT_EQ(late.created, 0);
+    EXPECT_EQ(late.waitTimedOut, 1);
     EXPECT_EQ(OsLockSharedMemoryObject(h), OS_OK);
     EXPECT_EQ(OsUnlockSharedMemoryObject(h), OS_OK);
 
@@ -247,6 +249,7 @@ TEST(OsSharedMemory, FailuresGiveTheAllZeroHandle) {
         EXPECT_EQ(h.fd, 0);
         EXPECT_EQ(h.sem, nullptr);
         EXPECT_EQ(h.created, 0);
+        EXPECT_EQ(OsMapSharedMemoryObject(h, 1), MAP_FAILED);
         EXPECT_EQ(OsLockSharedMemoryObject(h), OS_LOCK_FAILED);
         EXPECT_EQ(OsUnlockSharedMemoryObject(h), OS_LOCK_FAILED);
         EXPECT_EQ(OsCloseSharedMemoryObject(h), -1);

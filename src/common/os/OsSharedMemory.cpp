@@ -52,7 +52,7 @@ uint32_t release(sem_t* sem) {
 }
 
 SHMOBJECT_HANDLE failed() {
-    return SHMOBJECT_HANDLE{0, nullptr, 0};
+    return SHMOBJECT_HANDLE{0, nullptr, 0, 0};
 }
 
 // Opens the object that another process made. An object of size 0 was made by a process that
@@ -119,10 +119,13 @@ SHMOBJECT_HANDLE OsCreateSharedMemoryObject(const char* name, size_t size) {
         sem_close(sem);
         return failed();
     }
-    return SHMOBJECT_HANDLE{fd, sem, created};
+    return SHMOBJECT_HANDLE{fd, sem, created, locked == OS_TIMEOUT ? uint8_t(1) : uint8_t(0)};
 }
 
 void* OsMapSharedMemoryObject(const SHMOBJECT_HANDLE& handle, size_t length) {
+    if (handle.sem == nullptr) {
+        return MAP_FAILED;
+    }
     return mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, handle.fd, 0);
 }
 

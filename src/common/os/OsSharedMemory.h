@@ -13,6 +13,9 @@ struct SHMOBJECT_HANDLE {
     int fd;
     sem_t* sem;
     uint8_t created;  // 1 when this call made the object: the caller initialises its contents
+    // 1 when the host-wide lock could not be had in OS_SHM_LOCK_WAIT_MS during this call, which
+    // then went on without it (and mended the lock): the caller should warn.
+    uint8_t waitTimedOut;
 };
 
 // How long the host-wide lock is waited for before the caller goes on without it, so that a

@@ -1,6 +1,7 @@
 #include "common/os/OsThread.h"
 
 #include <alloca.h>
+#include <errno.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -41,7 +42,11 @@ int clampPriority(int priority, int offset) {
 
 pthread_t OsStartNewThread(OsThreadFunction func, void* arg, int priorityOffset, uint32_t stackSize,
                            char* errBuf, size_t errBufLen) {
-    std::unique_ptr<ThreadStartRecord> record(new ThreadStartRecord);
+    std::unique_ptr<ThreadStartRecord> record(new (std::nothrow) ThreadStartRecord);
+    if (!record) {
+        osWriteError(errBuf, errBufLen, "pthread_create - ", ENOMEM);
+        return 0;
+    }
     record->id = 0;
     record->func = func;
     record->arg = arg;
