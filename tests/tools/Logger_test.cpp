@@ -163,6 +163,12 @@ TEST_F(LoggerTest, LogMessageLineHasTimeModuleAndLabel) {
     EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
     EXPECT_EQ(line.find(L"."), 19u);  // milliseconds right behind the seconds
 
+    // Texts behind the null pointer are not read.
+    logger.console.clear();
+    logger.logMessage(L"Mod", Logger::SEV_WARNING, L"только", nullptr, L"не это");
+    ASSERT_EQ(logger.console.size(), 1u);
+    EXPECT_EQ(logger.console.front().substr(logger.console.front().size() - 7), L" только");
+
     logger.console.clear();
     logger.writeLogMessage(0L, L"T", static_cast<Logger::NLX_LOGGER_SEVERITY>(12), L"t");
     ASSERT_EQ(logger.console.size(), 1u);

@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <clocale>
-#include <cstdarg>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
@@ -123,8 +122,7 @@ Logger::~Logger() {
         }
         return;
     }
-    logMessage(L"Logger", SEV_UNCONDITIONAL, L"Журнал закрыт",
-               static_cast<const wchar_t*>(nullptr));
+    logMessage(L"Logger", SEV_UNCONDITIONAL, L"Журнал закрыт", nullptr);
     pthread_mutex_t* mutex = m_csLogger.load();
     if (mutex == nullptr) {
         return;
@@ -241,7 +239,7 @@ void Logger::set(const char* fileName) {
         openFile(name + ".log");
     }
     logMessage(L"Logger", SEV_UNCONDITIONAL, L"Журнал открыт: ", widen(m_strFileName).c_str(),
-               static_cast<const wchar_t*>(nullptr));
+               nullptr);
 }
 
 void Logger::set(const std::wstring& fileName) {
@@ -250,8 +248,7 @@ void Logger::set(const std::wstring& fileName) {
         LockUnLock lock(m_csLogger.load());
         openFile(UTF16toUTF8(shown));
     }
-    logMessage(L"Logger", SEV_UNCONDITIONAL, L"Журнал открыт: ", shown.c_str(),
-               static_cast<const wchar_t*>(nullptr));
+    logMessage(L"Logger", SEV_UNCONDITIONAL, L"Журнал открыт: ", shown.c_str(), nullptr);
 }
 
 void Logger::openFile(const std::string& fileName) {
@@ -308,20 +305,20 @@ void Logger::write(const char* text) {
     }
 }
 
-int Logger::logMessage(const std::wstring& module, NLX_LOGGER_SEVERITY severity, ...) {
-    LockUnLock lock(m_csLogger.load());
-    if (m_csLogger.load() == nullptr || severity > m_nMinSeverityToLog || !m_bl_LogOn) {
-        return 0;
-    }
-    std::wstring text;
-    va_list texts;
-    va_start(texts, severity);
-    for (const wchar_t* part = va_arg(texts, const wchar_t*); part != nullptr;
-         part = va_arg(texts, const wchar_t*)) {
+bool Logger::admitsMessage(NLX_LOGGER_SEVERITY severity) {
+    return m_csLogger.load() != nullptr && m_bl_LogOn && severity <= m_nMinSeverityToLog;
+}
+
+void Logger::appendUntilNull(std::wstring& text, bool& ended, const wchar_t* part) {
+    if (part == nullptr) {
+        ended = true;
+    } else if (!ended) {
         text += part;
     }
-    va_end(texts);
-    return writeLogMessage(module, severity, text);
+}
+
+void Logger::appendUntilNull(std::wstring&, bool& ended, std::nullptr_t) {
+    ended = true;
 }
 
 int Logger::writeLogMessage(const std::wstring& module, NLX_LOGGER_SEVERITY severity,

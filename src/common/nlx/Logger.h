@@ -98,7 +98,8 @@ public:
 
     // Module, severity, then const wchar_t* texts ended by a null pointer: one line with time
     // and label. Result 0.
-    int logMessage(const std::wstring& module, NLX_LOGGER_SEVERITY severity, ...);
+    template <typename... Texts>
+    int logMessage(const std::wstring& module, NLX_LOGGER_SEVERITY severity, const Texts&... texts);
     // One line "time module label text"; the variable arguments are ignored. Result 0.
     int writeLogMessage(const std::wstring& module, NLX_LOGGER_SEVERITY severity,
                         const std::wstring& text, ...);
@@ -115,6 +116,10 @@ private:
     static const std::wstring& label(int severity);
     // Whether log() writes a line of this severity; the caller holds the lock.
     static bool admits(NLX_LOGGER_SEVERITY severity);
+    // Whether logMessage() writes a line of this severity; the caller holds the lock.
+    static bool admitsMessage(NLX_LOGGER_SEVERITY severity);
+    static void appendUntilNull(std::wstring& text, bool& ended, const wchar_t* part);
+    static void appendUntilNull(std::wstring& text, bool& ended, std::nullptr_t);
     void openFile(const std::string& fileName);
     void startLine();
     void emitLine();
@@ -149,6 +154,19 @@ void Logger::log(const Args&... args) {
     startLine();
     writeParts(parts, std::make_index_sequence<count - 1>{});
     emitLine();
+}
+
+template <typename... Texts>
+int Logger::logMessage(const std::wstring& module, NLX_LOGGER_SEVERITY severity,
+                       const Texts&... texts) {
+    LockUnLock lock(m_csLogger.load());
+    if (!admitsMessage(severity)) {
+        return 0;
+    }
+    std::wstring text;
+    bool ended = false;
+    (appendUntilNull(text, ended, texts), ...);
+    return writeLogMessage(module, severity, text);
 }
 
 }  // namespace NLX
