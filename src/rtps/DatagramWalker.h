@@ -3,17 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace RTPS {
+#include "rtps/SubmessageSpan.h"
 
-// One submessage of a received datagram; `data` points at its header and `length` covers the
-// header too. The bytes belong to the datagram.
-struct SubmessageSpan {
-    uint8_t kind;
-    uint8_t flags;
-    uint8_t const* data;
-    uint16_t length;
-    uint32_t offset;  // from the datagram's first byte
-};
+namespace RTPS {
 
 // Steps through the submessages behind the 20-byte message header. A submessage whose
 // octetsToNextHeader is 0 runs to the end of the datagram and is the last one. The walk stops

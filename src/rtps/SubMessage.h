@@ -7,6 +7,7 @@
 #include "rtps/Parameter.h"
 #include "rtps/SubmessageElementKind.h"
 #include "rtps/SubmessageKind.h"
+#include "rtps/SubmessageSpan.h"
 #include "rtps/TransportPriorityLevel.h"
 
 namespace RTPS {
@@ -70,6 +71,11 @@ public:
     bool hasTimestamp() const { return m_hasTimestamp; }
     int32_t getTimestampSec() const { return m_timestampSec; }
     uint32_t getTimestampNanosec() const { return m_timestampNanosec; }
+
+    // The bytes in use, for the decoders.
+    SubmessageSpan span() const {
+        return SubmessageSpan{getKind(), getFlags(), m_data, m_length, 0};
+    }
 
     // Bounded reader over the bytes in use.
     ByteCursor cursor() const { return ByteCursor(m_data, m_length); }

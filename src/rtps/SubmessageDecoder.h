@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
-#include "rtps/DatagramWalker.h"
 #include "rtps/EntityId.h"
 #include "rtps/FragmentNumberSet.h"
 #include "rtps/KeyHash.h"
 #include "rtps/SequenceNumber.h"
 #include "rtps/SequenceNumberSet.h"
+#include "rtps/SubmessageSpan.h"
 
 namespace RTPS {
 

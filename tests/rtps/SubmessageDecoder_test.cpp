@@ -19,7 +19,7 @@ const SequenceNumber_t SN{1, 0xFFFFFFFE};
 const uint8_t KEY_HASH[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
 
 SubmessageSpan spanOf(SubMessage const& m) {
-    return SubmessageSpan{m.getKind(), m.getFlags(), m.getData(), m.getLength(), 0};
+    return m.span();
 }
 
 void start(SubMessage& m, SubmessageKind kind, uint8_t flags) {
