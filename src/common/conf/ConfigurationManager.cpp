@@ -10,7 +10,6 @@
 
 namespace vexaconf {
 
-constexpr unsigned ConfigurationManager::SET_SIZES[5];
 
 namespace {
 
