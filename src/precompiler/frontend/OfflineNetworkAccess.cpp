@@ -9,6 +9,8 @@ OfflineNetworkAccess::~OfflineNetworkAccess() = default;
 
 QNetworkReply* OfflineNetworkAccess::createRequest(Operation operation, const QNetworkRequest&,
                                                    QIODevice* outgoingData) {
-    // A request without a URL ends at once in an error reply; nothing is opened or sent.
-    return QNetworkAccessManager::createRequest(operation, QNetworkRequest(QUrl()), outgoingData);
+    // Answered as "not found" from the program's own (empty) resources: nothing is opened or
+    // sent, and the schema engine ignores a hint it cannot load.
+    static const QUrl nowhere(QStringLiteral("qrc:/tessgen/not-loaded"));
+    return QNetworkAccessManager::createRequest(operation, QNetworkRequest(nowhere), outgoingData);
 }
