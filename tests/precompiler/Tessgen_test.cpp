@@ -36,8 +36,9 @@ class TessgenTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
-    // Runs tessgen with the arguments in a fresh working directory.
-    Outcome run(const std::vector<std::string>& arguments) {
+    // Runs tessgen with the arguments in a fresh working directory; locales are looked for in
+    // localeDir when one is given.
+    Outcome run(const std::vector<std::string>& arguments, const char* localeDir = nullptr) {
         Outcome result;
         int out[2];
         if (::pipe(out) != 0) {
@@ -51,6 +52,9 @@ protected:
             ::dup2(out[1], STDERR_FILENO);
             ::close(out[0]);
             ::close(out[1]);
+            if (localeDir != nullptr) {
+                ::setenv("LOCPATH", localeDir, 1);
+            }
             if (::chdir(workDir.c_str()) != 0) {
                 ::_exit(120);
             }
@@ -120,6 +124,17 @@ TEST_F(TessgenTest, ValidModelCompilesIntoTheDefaultDirectory) {
     EXPECT_FALSE(
         hasLine(r.log, "Генерируются нумераторы в представлении C++11 (класс перечислений)"));
     EXPECT_FALSE(hasLine(r.log, "Создали  и запустили VEXA_parser"));
+}
+
+TEST_F(TessgenTest, WithoutTheRussianLocaleTheRunWarnsAndStillWritesRussian) {
+    // An empty locale directory hides ru_RU; C.UTF-8 is built into the C library.
+    const Outcome r = run({EXAMPLE}, m_dir.path().toUtf8().constData());
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(0u, r.console.find("setlocale failed for ru_RU.UTF-8\n"
+                                 "Output to the screen could be wrong\n"))
+        << r.console;
+    EXPECT_NE(std::string::npos, r.console.find(": Компилирование закончено")) << r.console;
+    EXPECT_TRUE(hasLine(r.log, "Компилирование закончено")) << r.log;
 }
 
 TEST_F(TessgenTest, EnumeratorStyleIsAcceptedAndChangesNothing) {

@@ -24,12 +24,14 @@ constexpr int STATUS_DONE = 0;
 constexpr int STATUS_FAILED = 1;  // a build script must see a failed compilation
 constexpr int STATUS_USAGE = -1;
 
-// Russian texts need a UTF-8 locale; without ru_RU the run goes on in C.UTF-8.
+// Russian texts need a UTF-8 locale; without ru_RU the run goes on in C.UTF-8. The fallback is
+// set before the warning: the wide console takes its conversion from the locale of its first
+// output.
 void prepareLocale() {
     if (std::setlocale(LC_ALL, "ru_RU.UTF-8") == nullptr) {
+        std::setlocale(LC_ALL, "C.UTF-8");
         std::wcout << L"setlocale failed for ru_RU.UTF-8" << std::endl;
         std::wcout << L"Output to the screen could be wrong" << std::endl;
-        std::setlocale(LC_ALL, "C.UTF-8");
     }
     std::setlocale(LC_NUMERIC, "C");
 }
