@@ -19,8 +19,8 @@ public:
     void StartDiagnostics();
 
 private:
-    EditorInternalTypes::VEXA_Types* m_mainModel;
-    EditorInternalTypes::VEXA_Types* m_allModules;
+    [[maybe_unused]] EditorInternalTypes::VEXA_Types* m_mainModel;
+    [[maybe_unused]] EditorInternalTypes::VEXA_Types* m_allModules;
 };
 
 #endif

@@ -45,8 +45,9 @@ public:
     const EditorInternalTypes::VEXA_Types& getMainModel() const { return m_mainModel; }
 
 private:
-    std::vector<TopicDataTypes>* m_topics;
-    std::vector<DDS_Types>* m_types;
+    // Filled by the conversion into the type model, still to come.
+    [[maybe_unused]] std::vector<TopicDataTypes>* m_topics;
+    [[maybe_unused]] std::vector<DDS_Types>* m_types;
     NLX::Logger* m_logger;
     EditorInternalTypes::VEXA_Types m_mainModel;
     EditorInternalTypes::VEXA_Types m_allModulesModel;

@@ -48,6 +48,8 @@ public:
     bool isRead() const { return m_success; }
     // The path of the model file as finally opened.
     const QString& fileName() const { return m_fileName; }
+    // The logger given at construction (the reader itself writes no log line).
+    NLX::Logger* logger() const { return m_logger; }
 
     // Forgets the document and the collected elements (the model is left alone).
     void clear();

@@ -25,8 +25,8 @@ public:
                  bool scopedEnumerations);
 
 private:
-    Logger* m_logger;
-    int m_packType;
+    [[maybe_unused]] Logger* m_logger;
+    [[maybe_unused]] int m_packType;
     std::unique_ptr<Reader> m_reader;
 };
 
