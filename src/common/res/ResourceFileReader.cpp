@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/res/ResourceDiagnostics.h"
+#include "common/log/Logger.h"
 
 namespace vexares {
 
@@ -120,7 +120,7 @@ unsigned ResourceFileReader::read(const char* fileName, FILE* stream,
             break;
         }
         if (r == LineResult::TooLong) {
-            printDiagnostic("%s: Line [%d]: Line too long.", kPrefix, recordNumber);
+            vexalog::Logger::printf("%s: Line [%d]: Line too long.", kPrefix, recordNumber);
             return kRefused;
         }
         if (first && line.size() >= 3 && std::memcmp(line.data(), "\xEF\xBB\xBF", 3) == 0) {
@@ -136,20 +136,20 @@ unsigned ResourceFileReader::read(const char* fileName, FILE* stream,
         }
         const size_t equals = line.find('=');
         if (equals == std::string::npos) {
-            printDiagnostic("%s: Line [%d]: Symbol '=' not found.", kPrefix, recordNumber);
+            vexalog::Logger::printf("%s: Line [%d]: Symbol '=' not found.", kPrefix, recordNumber);
             return kRefused;
         }
         uint32_t index = 0;
         const bool number = parseIndex(line.substr(0, equals), index);
         if (records.empty()) {
             if (!number || index == 0) {
-                printDiagnostic("%s: Line [%d]: Error when reading line index.", kPrefix,
-                                recordNumber);
+                vexalog::Logger::printf("%s: Line [%d]: Error when reading line index.", kPrefix,
+                                        recordNumber);
                 return kRefused;
             }
         } else if (!number || records.back().index == UINT32_MAX ||
                    index != records.back().index + 1) {
-            printDiagnostic("%s: Line [%d]: Index shift detected.", kPrefix, recordNumber);
+            vexalog::Logger::printf("%s: Line [%d]: Index shift detected.", kPrefix, recordNumber);
             return kRefused;
         }
         // A file that ends after an index line keeps the record with an empty binary text.
@@ -167,7 +167,7 @@ unsigned ResourceFileReader::read(const char* fileName, FILE* stream,
     }
     iconv_t cd = iconv_open("WCHAR_T", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        printDiagnostic("%s: Unable to get iconv_t.", kPrefix);
+        vexalog::Logger::printf("%s: Unable to get iconv_t.", kPrefix);
         return kRefused;
     }
     for (size_t i = 0; i < records.size(); ++i) {
@@ -175,8 +175,8 @@ unsigned ResourceFileReader::read(const char* fileName, FILE* stream,
         expandLineFeeds(rec.readable);
         std::wstring wide;
         if (!toWide(cd, rec.readable, wide)) {
-            printDiagnostic("%s: Line [%d]: Failed to convert UTF-8 to wide char.", kPrefix,
-                            static_cast<int>(i));
+            vexalog::Logger::printf("%s: Line [%d]: Failed to convert UTF-8 to wide char.", kPrefix,
+                                    static_cast<int>(i));
             iconv_close(cd);
             return kRefused;
         }
