@@ -2,16 +2,18 @@
 
 #include <sys/mman.h>
 
+#include "common/log/Logger.h"
 #include "common/os/Os.h"
+#include "common/res/RtpsMessages.h"
 
 namespace RTPS {
 
 namespace {
 
-// Until the process logger is wired in, warnings go nowhere.
 void warnLock(const char* objectName, uint32_t status) {
-    (void)objectName;
-    (void)status;
+    vexalog::Logger::getLogger().logMessage(
+        "takeHostWideParticipantIndex", vexalog::Logger::SEV_WARNING,
+        vexares::RTPS_MSG_HOST_INDEX_UNLOCKED, objectName, status);
 }
 
 }  // namespace

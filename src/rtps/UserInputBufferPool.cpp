@@ -5,18 +5,24 @@
 #include <limits>
 #include <new>
 
+#include "common/log/Logger.h"
+#include "common/res/RtpsMessages.h"
+
 namespace RTPS {
 
 namespace {
 
-// Until the process logger is wired in, these go nowhere.
+constexpr char MODULE[] = "UserInputBufferPool::getFreeBuffer";
+
 void logGrown(uint32_t added) {
-    (void)added;
+    vexalog::Logger::getLogger().logMessage(MODULE, vexalog::Logger::SEV_DEBUG,
+                                            vexares::RTPS_MSG_USER_BUFFER_POOL_GROWN, added);
 }
 
 void logTaken(size_t freeLeft, uint32_t nominalCount) {
-    (void)freeLeft;
-    (void)nominalCount;
+    vexalog::Logger::getLogger().logMessage(
+        MODULE, vexalog::Logger::SEV_DEBUG_2, vexares::RTPS_MSG_USER_BUFFER_TAKEN, "WriterImpl",
+        "userInputBufferPool", static_cast<uint32_t>(freeLeft), nominalCount);
 }
 
 // A data area of size bytes, or null.
@@ -56,9 +62,10 @@ std::unique_ptr<UserInputBuffer> UserInputBufferPool::makeBlock(uint64_t size) {
     return block;
 }
 
-bool UserInputBufferPool::grow(uint64_t length) {
+uint32_t UserInputBufferPool::grow(uint64_t length) {
     const uint32_t add = m_nominalCount / 2;
-    for (uint32_t i = 0; i < add; ++i) {
+    uint32_t added = 0;
+    for (uint32_t i = 0; i < add; ++i, ++added) {
         // The last block is the one lent at once: it gets the room the caller asks for.
         std::unique_ptr<UserInputBuffer> block =
             makeBlock(i + 1 == add ? std::max(m_blockSize, length) : m_blockSize);
@@ -67,18 +74,18 @@ bool UserInputBufferPool::grow(uint64_t length) {
         }
         m_free.push_back(std::move(block));
     }
-    return !m_free.empty();
+    return added;
 }
 
 UserInputBuffer* UserInputBufferPool::getFreeBuffer(uint64_t length) {
-    bool grown = false;
+    uint32_t added = 0;
     size_t freeLeft = 0;
     UserInputBuffer* taken = nullptr;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_free.empty()) {
-            grown = true;
-            if (!grow(length)) {
+            added = grow(length);
+            if (added == 0) {
                 return nullptr;
             }
         }
@@ -95,8 +102,8 @@ UserInputBuffer* UserInputBufferPool::getFreeBuffer(uint64_t length) {
         m_free.pop_back();
         freeLeft = m_free.size();
     }
-    if (grown) {
-        logGrown(m_nominalCount / 2);
+    if (added != 0) {
+        logGrown(added);
     }
     logTaken(freeLeft, m_nominalCount);
     return taken;

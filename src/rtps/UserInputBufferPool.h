@@ -41,8 +41,8 @@ public:
 
 private:
     static std::unique_ptr<UserInputBuffer> makeBlock(uint64_t size);
-    // Adds nominalCount / 2 blocks; false when none could be made.
-    bool grow(uint64_t length);
+    // Adds nominalCount / 2 blocks; returns how many could be made.
+    uint32_t grow(uint64_t length);
 
     const uint32_t m_nominalCount;
     const uint64_t m_blockSize;

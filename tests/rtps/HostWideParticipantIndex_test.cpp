@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "LoggedLines.h"
 #include "common/os/Os.h"
 
 namespace {
@@ -152,16 +153,21 @@ TEST_F(HostWideIndex, ConcurrentProcessesGetDistinctIndices) {
 // A process that died holding the lock must not stop later participants: the index is taken
 // after the bounded wait, and the lock works again afterwards.
 TEST_F(HostWideIndex, LockLeftHeldDoesNotHang) {
+    ASSERT_TRUE(loadEngineTexts());
+    const int warnings = loggedLines(name);
     EXPECT_EQ(take(), 0);
+    EXPECT_EQ(loggedLines(name), warnings);
     sem_t* sem = sem_open(("/" + name + "_SEM").c_str(), 0);
     ASSERT_NE(sem, SEM_FAILED);
     ASSERT_EQ(sem_trywait(sem), 0);  // held, and never given back by its holder
 
     EXPECT_EQ(take(), 1);
+    EXPECT_EQ(loggedLines(name), warnings + 1);
     int value = -1;
     ASSERT_EQ(sem_getvalue(sem, &value), 0);
     EXPECT_EQ(value, 1);
     EXPECT_EQ(take(), 2);
+    EXPECT_EQ(loggedLines(name), warnings + 1);
     sem_close(sem);
 }
 

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
+
+#include "LoggedLines.h"
 
 using RTPS::UserInputBuffer;
 using RTPS::UserInputBufferPool;
@@ -37,6 +40,13 @@ TEST(UserInputBufferPool, NominalCountIsAtLeastTwo) {
 
 // Running dry adds half the nominal count each time; the nominal count never changes.
 TEST(UserInputBufferPool, GrowsByHalfTheNominalCount) {
+    ASSERT_TRUE(loadEngineTexts());
+    vexalog::Logger& log = vexalog::Logger::getLogger();
+    const int level = log.getLogLevelReadable();
+    log.setLogLevelReadable(vexalog::Logger::SEV_DEBUG);  // growth, not every take
+    const std::string growth = "UserInputBufferPool::getFreeBuffer";
+    const int before = loggedLines(growth);
+
     std::mutex lock;
     UserInputBufferPool pool(256, 1024, lock);
     std::vector<UserInputBuffer*> lent;
@@ -45,8 +55,11 @@ TEST(UserInputBufferPool, GrowsByHalfTheNominalCount) {
     }
     EXPECT_EQ(pool.freeCount(), 0u);
 
+    EXPECT_EQ(loggedLines(growth), before);
     lent.push_back(pool.getFreeBuffer(100));  // the 257th
     EXPECT_EQ(pool.freeCount(), 127u);
+    EXPECT_EQ(loggedLines(growth), before + 1);
+    EXPECT_EQ(loggedLines("добавлено блоков: 128"), 1);
     for (int i = 0; i < 127; ++i) {
         lent.push_back(pool.getFreeBuffer(1));
     }
@@ -54,6 +67,8 @@ TEST(UserInputBufferPool, GrowsByHalfTheNominalCount) {
     lent.push_back(pool.getFreeBuffer(1));
     EXPECT_EQ(pool.freeCount(), 127u);
     EXPECT_EQ(pool.nominalCount(), 256u);
+    EXPECT_EQ(loggedLines(growth), before + 2);
+    log.setLogLevelReadable(level);
 
     for (UserInputBuffer* b : lent) {
         ASSERT_NE(b, nullptr);
