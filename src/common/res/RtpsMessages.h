@@ -18,4 +18,16 @@ namespace vexares {
 
 // Constants go here, each with its "Arguments:" line.
 
+// The user input buffer pool ran dry and grew.
+// Arguments: (uint32_t added)
+constexpr unsigned RTPS_MSG_USER_BUFFER_POOL_GROWN = 1087;
+
+// A writer took a block of the user input buffer pool.
+// Arguments: (const char* owner, const char* pool, uint32_t freeLeft, uint32_t nominalCount)
+constexpr unsigned RTPS_MSG_USER_BUFFER_TAKEN = 1103;
+
+// The host-wide participant counter was used without its lock.
+// Arguments: (const char* objectName, uint32_t status)
+constexpr unsigned RTPS_MSG_HOST_INDEX_UNLOCKED = 1111;
+
 }  // namespace vexares
