@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -164,13 +165,35 @@ inline void reverseBytes(unsigned char* b) {
     }
 }
 
+// Bytes that carry a value. The x87 extended format fills 10 of its 16 bytes; the others hold
+// whatever was there, and packed data (key hashes among them) must not depend on that.
+template <class T>
+constexpr std::size_t valueBytes() {
+    if constexpr (std::is_same<T, long double>::value && sizeof(long double) == 16 &&
+                  std::numeric_limits<long double>::digits == 64) {
+        return 10;
+    } else {
+        return sizeof(T);
+    }
+}
+
+template <class T>
+inline void hostBytes(const T& value, unsigned char (&out)[sizeof(T)]) {
+    if constexpr (valueBytes<T>() != sizeof(T)) {
+        std::memset(out, 0, sizeof(T));
+    }
+    std::memcpy(out, &value, valueBytes<T>());
+}
+
 // Unaligned accesses go through memcpy: the data behind the header is not host-aligned.
 template <bool SW, class T>
 inline void store(unsigned char* p, T value) {
-    std::memcpy(p, &value, sizeof(T));
+    unsigned char tmp[sizeof(T)];
+    hostBytes(value, tmp);
     if constexpr (SW) {
-        reverseBytes<sizeof(T)>(p);
+        reverseBytes<sizeof(T)>(tmp);
     }
+    std::memcpy(p, tmp, sizeof(T));
 }
 
 template <bool SW, class T>
@@ -254,8 +277,8 @@ struct Codec<std::wstring, SW> {
 
 // Element type whose in-memory bytes are its host-order packed bytes, element after element.
 template <class T>
-struct IsFlat : std::integral_constant<bool, IsScalar<T>::value && !std::is_same<T, bool>::value> {
-};
+struct IsFlat : std::integral_constant<bool, IsScalar<T>::value && !std::is_same<T, bool>::value &&
+                                                 valueBytes<T>() == sizeof(T)> {};
 template <class T, std::size_t N>
 struct IsFlat<std::array<T, N>> : IsFlat<T> {};
 
@@ -439,18 +462,24 @@ bool compareScalars(const T* values, std::size_t count, const void* buf, unsigne
     }
     pos = static_cast<unsigned>(end);
     const unsigned char* p = bytes(buf) + a;
-    if constexpr (!SW || sizeof(T) == 1) {
+    if constexpr ((!SW || sizeof(T) == 1) && valueBytes<T>() == sizeof(T)) {
         return std::memcmp(p, values, sizeof(T) * count) == 0;
-    }
-    for (std::size_t i = 0; i < count; ++i, p += sizeof(T)) {
-        unsigned char packed[sizeof(T)];
-        std::memcpy(packed, p, sizeof(T));
-        reverseBytes<sizeof(T)>(packed);
-        if (std::memcmp(packed, &values[i], sizeof(T)) != 0) {
-            return false;
+    } else {
+        for (std::size_t i = 0; i < count; ++i, p += sizeof(T)) {
+            unsigned char packed[sizeof(T)];
+            std::memcpy(packed, p, sizeof(T));
+            if constexpr (SW) {
+                reverseBytes<sizeof(T)>(packed);
+            }
+            std::memset(packed + valueBytes<T>(), 0, sizeof(T) - valueBytes<T>());
+            unsigned char expected[sizeof(T)];
+            hostBytes(values[i], expected);
+            if (std::memcmp(packed, expected, sizeof(T)) != 0) {
+                return false;
+            }
         }
+        return true;
     }
-    return true;
 }
 
 }  // namespace detail
