@@ -156,12 +156,28 @@ inline uint64_t alignUp(uint64_t pos, uint64_t n) {
     return (pos + n - 1) / n * n;
 }
 
+template <class U>
+inline void swapWord(unsigned char* b, U (*bswap)(U)) {
+    U x;
+    std::memcpy(&x, b, sizeof x);
+    x = bswap(x);
+    std::memcpy(b, &x, sizeof x);
+}
+
 template <std::size_t N>
 inline void reverseBytes(unsigned char* b) {
-    for (std::size_t i = 0; i < N / 2; ++i) {
-        unsigned char t = b[i];
-        b[i] = b[N - 1 - i];
-        b[N - 1 - i] = t;
+    if constexpr (N == 2) {
+        swapWord<uint16_t>(b, [](uint16_t x) -> uint16_t { return __builtin_bswap16(x); });
+    } else if constexpr (N == 4) {
+        swapWord<uint32_t>(b, [](uint32_t x) -> uint32_t { return __builtin_bswap32(x); });
+    } else if constexpr (N == 8) {
+        swapWord<uint64_t>(b, [](uint64_t x) -> uint64_t { return __builtin_bswap64(x); });
+    } else {
+        for (std::size_t i = 0; i < N / 2; ++i) {
+            unsigned char t = b[i];
+            b[i] = b[N - 1 - i];
+            b[N - 1 - i] = t;
+        }
     }
 }
 
@@ -354,6 +370,18 @@ struct Codec<std::vector<T>, SW> {
             }
             std::memcpy(bytes(buf) + first, v.data(), size);
             return static_cast<unsigned>(first + size);
+        } else if constexpr (IsScalar<T>::value) {
+            // One bound check for the whole run of fixed-size elements.
+            const uint64_t first = alignUp(pos, sizeof(T));
+            if (first + uint64_t(sizeof(T)) * v.size() > len) {
+                return 0;
+            }
+            unsigned char* p = bytes(buf) + first;
+            for (const T& e : v) {
+                store<SW>(p, e);
+                p += sizeof(T);
+            }
+            return static_cast<unsigned>(first + uint64_t(sizeof(T)) * v.size());
         }
         for (const T& e : v) {
             pos = Codec<T, SW>::pack(e, buf, pos, len);
@@ -387,6 +415,13 @@ struct Codec<std::vector<T>, SW> {
             v.resize(n);
             if constexpr (!SW && IsFlat<T>::value) {
                 std::memcpy(v.data(), bytes(buf) + first, size);
+                return static_cast<unsigned>(first + size);
+            } else if constexpr (IsScalar<T>::value) {
+                const unsigned char* p = bytes(buf) + first;
+                for (T& e : v) {
+                    load<SW>(p, e);
+                    p += sizeof(T);
+                }
                 return static_cast<unsigned>(first + size);
             }
         } else {
