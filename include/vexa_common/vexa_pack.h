@@ -359,10 +359,11 @@ struct Codec<std::vector<T>, SW> {
         }
         store<SW>(bytes(buf) + a, static_cast<uint32_t>(v.size()));
         pos = static_cast<unsigned>(a + 4);
+        if (v.empty()) {
+            // No element, so no alignment for one.
+            return pos;
+        }
         if constexpr (!SW && IsFlat<T>::value) {
-            if (v.empty()) {
-                return pos;
-            }
             const uint64_t first = alignUp(pos, sizeof(typename ScalarOf<T>::type));
             const uint64_t size = uint64_t(sizeof(T)) * v.size();
             if (first + size > len) {

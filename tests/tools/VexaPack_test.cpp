@@ -454,9 +454,11 @@ TEST(VexaPackRoundTrip, Sequences) {
     expectRoundTrip(std::vector<std::wstring>{L"", L"Ж", L"abc"});
     expectRoundTrip(std::vector<int32_t>{});
     expectRoundTrip(std::vector<int32_t>{1, -2, 3});
+    expectRoundTrip(std::vector<double>{});
     expectRoundTrip(std::vector<double>{1.5, -2.0, 1e-300});
     expectRoundTrip(std::vector<int16_t>{7});
     expectRoundTrip(std::vector<uint8_t>{1, 2, 3, 4, 5});
+    expectRoundTrip(std::vector<long double>{});
     expectRoundTrip(std::vector<long double>{2.5L});
     expectRoundTrip(std::vector<bool>{});
     expectRoundTrip(std::vector<bool>{true, false, true, true});
