@@ -186,10 +186,12 @@ unsigned packTopic(const Topic& t, void* to_buf, unsigned in_lenbuf, bool bigEnd
     unsigned lenbuf = in_lenbuf - 4;
     if (lenbuf < 4)
         return 0;
-    VEXA_PACK::CDR_HEADER header = VEXA_PACK::ex_CDR_HEADER_LE;
-    if (bigEndian)
+    memcpy(to_buf, (void*)&VEXA_PACK::ex_CDR_HEADER_LE, 4);
+    if (bigEndian) {
+        VEXA_PACK::CDR_HEADER header = VEXA_PACK::ex_CDR_HEADER_LE;
         header.Encapsulation = VEXA_PACK::EnEncapsulation::CDR_BE;
-    memcpy(to_buf, (void*)&header, 4);
+        memcpy(to_buf, (void*)&header, 4);
+    }
     uint8_t* ptrDist = (uint8_t*)to_buf + 4;
     unsigned pos =
         bigEndian ? packBody<true>(t, ptrDist, lenbuf) : packBody<false>(t, ptrDist, lenbuf);
