@@ -156,22 +156,23 @@ inline uint64_t alignUp(uint64_t pos, uint64_t n) {
     return (pos + n - 1) / n * n;
 }
 
-template <class U>
-inline void swapWord(unsigned char* b, U (*bswap)(U)) {
-    U x;
-    std::memcpy(&x, b, sizeof x);
-    x = bswap(x);
-    std::memcpy(b, &x, sizeof x);
-}
-
 template <std::size_t N>
 inline void reverseBytes(unsigned char* b) {
     if constexpr (N == 2) {
-        swapWord<uint16_t>(b, [](uint16_t x) -> uint16_t { return __builtin_bswap16(x); });
+        uint16_t x;
+        std::memcpy(&x, b, 2);
+        x = __builtin_bswap16(x);
+        std::memcpy(b, &x, 2);
     } else if constexpr (N == 4) {
-        swapWord<uint32_t>(b, [](uint32_t x) -> uint32_t { return __builtin_bswap32(x); });
+        uint32_t x;
+        std::memcpy(&x, b, 4);
+        x = __builtin_bswap32(x);
+        std::memcpy(b, &x, 4);
     } else if constexpr (N == 8) {
-        swapWord<uint64_t>(b, [](uint64_t x) -> uint64_t { return __builtin_bswap64(x); });
+        uint64_t x;
+        std::memcpy(&x, b, 8);
+        x = __builtin_bswap64(x);
+        std::memcpy(b, &x, 8);
     } else {
         for (std::size_t i = 0; i < N / 2; ++i) {
             unsigned char t = b[i];
