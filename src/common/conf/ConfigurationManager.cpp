@@ -10,8 +10,6 @@
 
 namespace vexaconf {
 
-constexpr unsigned ConfigurationManager::SET_SIZES[5];
-
 namespace {
 
 constexpr unsigned kFirstCode[5] = {0, 1, 11, 21, 33};
