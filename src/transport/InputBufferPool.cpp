@@ -41,7 +41,7 @@ TransportBuffer* InputBufferPool::getTransportBuffer() {
             ++m_waiting;
             lock.unlock();
             transportLog("InputBufferPool::getTransportBuffer", SEVERITY_WARNING,
-                         MSG_NO_FREE_SEND_BUFFER);
+                         vexares::RTPS_MSG_NO_FREE_SEND_BUFFER);
             lock.lock();
             m_available.wait_for(lock, std::chrono::milliseconds(WAIT_STEP_MS),
                                  [this] { return !m_running || m_free.size() >= 2; });

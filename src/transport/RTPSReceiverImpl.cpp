@@ -44,7 +44,7 @@ RTPSReceiverImpl::~RTPSReceiverImpl() {
 }
 
 bool RTPSReceiverImpl::fail(const char* step, int error) {
-    transportLog("RTPSReceiverImpl::init", SEVERITY_ERROR, MSG_RECEIVER_FAILED,
+    transportLog("RTPSReceiverImpl::init", SEVERITY_ERROR, vexares::RTPS_MSG_RECEIVER_FAILED,
                  static_cast<const char*>(m_addressText), unsigned{m_port}, step, error);
     return false;
 }
@@ -117,7 +117,8 @@ void RTPSReceiverImpl::readThread(void* self) {
 }
 
 void RTPSReceiverImpl::readLoop() {
-    transportLog(kReadModule, SEVERITY_DEBUG2, MSG_READ_THREAD_STARTED, unsigned{m_port});
+    transportLog(kReadModule, SEVERITY_DEBUG2, vexares::RTPS_MSG_READ_THREAD_STARTED,
+                 unsigned{m_port});
     pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
     while (m_running) {
         fds[0].revents = fds[1].revents = 0;
@@ -129,7 +130,8 @@ void RTPSReceiverImpl::readLoop() {
             break;
         }
     }
-    transportLog(kReadModule, SEVERITY_DEBUG2, MSG_READ_THREAD_ENDED, unsigned{m_port});
+    transportLog(kReadModule, SEVERITY_DEBUG2, vexares::RTPS_MSG_READ_THREAD_ENDED,
+                 unsigned{m_port});
 }
 
 bool RTPSReceiverImpl::drainSocket() {
@@ -150,11 +152,11 @@ bool RTPSReceiverImpl::drainSocket() {
         }
         if (static_cast<size_t>(length) > size) {
             m_pool->returnBuffer(buffer);
-            transportLog(kReadModule, SEVERITY_WARNING, MSG_DATAGRAM_TRUNCATED,
+            transportLog(kReadModule, SEVERITY_WARNING, vexares::RTPS_MSG_DATAGRAM_TRUNCATED,
                          static_cast<long long>(length), size, unsigned{m_port});
             continue;
         }
-        transportLog(kReadModule, SEVERITY_DEBUG2, MSG_DATAGRAM_RECEIVED,
+        transportLog(kReadModule, SEVERITY_DEBUG2, vexares::RTPS_MSG_DATAGRAM_RECEIVED,
                      static_cast<unsigned>(length), unsigned{m_port},
                      static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
         buffer->length = static_cast<uint16_t>(length);

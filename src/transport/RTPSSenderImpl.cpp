@@ -64,10 +64,10 @@ bool RTPSSenderImpl::init() {
             ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &interface, sizeof interface) != 0) {
             const int error = errno;
             const uint8_t* octets = reinterpret_cast<const uint8_t*>(&m_address);
-            transportLog("RTPSSenderImpl::init", SEVERITY_ERROR, MSG_MULTICAST_OPTION_FAILED,
-                         unsigned{octets[0]}, unsigned{octets[1]}, unsigned{octets[2]},
-                         unsigned{octets[3]}, unsigned{m_port}, config.getMulticastInterface(),
-                         error);
+            transportLog("RTPSSenderImpl::init", SEVERITY_ERROR,
+                         vexares::RTPS_MSG_MULTICAST_OPTION_FAILED, unsigned{octets[0]},
+                         unsigned{octets[1]}, unsigned{octets[2]}, unsigned{octets[3]},
+                         unsigned{m_port}, config.getMulticastInterface(), error);
             ok = false;
         }
     }
@@ -102,11 +102,11 @@ bool RTPSSenderImpl::sendData(TransportBuffer* buffer, TransportPriorityLevel le
 }
 
 bool RTPSSenderImpl::sendHP(unsigned n) {
-    return send(m_high, n, MSG_DATAGRAM_SENT_HIGH);
+    return send(m_high, n, vexares::RTPS_MSG_DATAGRAM_SENT_HIGH);
 }
 
 bool RTPSSenderImpl::sendLP(unsigned n) {
-    return send(m_low, n, MSG_DATAGRAM_SENT_LOW);
+    return send(m_low, n, vexares::RTPS_MSG_DATAGRAM_SENT_LOW);
 }
 
 bool RTPSSenderImpl::send(Queue& queue, unsigned n, unsigned messageId) {

@@ -49,7 +49,7 @@ TransportBuffer* TransportBufferPool::getBuffer() {
     while (m_running && m_free.empty()) {
         lock.unlock();
         transportLog("TransportBufferPool::getBuffer", SEVERITY_WARNING,
-                     MSG_NO_FREE_RECEIVE_BUFFER);
+                     vexares::RTPS_MSG_NO_FREE_RECEIVE_BUFFER);
         lock.lock();
         m_freeCondition.wait(lock, [this] { return !m_running || !m_free.empty(); });
     }

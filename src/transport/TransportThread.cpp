@@ -14,7 +14,8 @@ bool TransportThread::start(void (*func)(void*), void* arg, int priorityOffset, 
     const pthread_t id =
         vexa::OsStartNewThread(func, arg, priorityOffset, 0, reason, sizeof reason);
     if (id == 0) {
-        transportLog("TransportThread::start", SEVERITY_ERROR, MSG_THREAD_NOT_STARTED, name,
+        transportLog("TransportThread::start", SEVERITY_ERROR,
+                     vexares::RTPS_MSG_TRANSPORT_THREAD_NOT_STARTED, name,
                      static_cast<const char*>(reason));
         return false;
     }
