@@ -1,6 +1,7 @@
 #include "transport/TransportBufferPool.h"
 
 #include <chrono>
+#include <exception>
 
 #include "transport/RTPSDataTransportImpl.h"
 #include "transport/TransportLog.h"
@@ -101,6 +102,19 @@ void TransportBufferPool::stop() {
     m_thread.join();
 }
 
+void TransportBufferPool::deliver(TransportBuffer* buffer) {
+    // An exception must not end the report thread: every later datagram would be lost.
+    try {
+        m_transport->dataAvailable(buffer->data, buffer->length);
+    } catch (const std::exception& e) {
+        transportLog("TransportBufferPool::reportWorker", SEVERITY_ERROR,
+                     vexares::RTPS_MSG_PARTICIPANT_EXCEPTION, unsigned{buffer->length}, e.what());
+    } catch (...) {
+        transportLog("TransportBufferPool::reportWorker", SEVERITY_ERROR,
+                     vexares::RTPS_MSG_PARTICIPANT_EXCEPTION, unsigned{buffer->length}, "...");
+    }
+}
+
 void TransportBufferPool::reportThread(void* self) {
     static_cast<TransportBufferPool*>(self)->reportLoop();
 }
@@ -118,7 +132,7 @@ void TransportBufferPool::reportLoop() {
         lock.unlock();
         for (TransportBuffer* buffer : m_processing) {
             if (m_running) {
-                m_transport->dataAvailable(buffer->data, buffer->length);
+                deliver(buffer);
             }
             returnBuffer(buffer);
         }

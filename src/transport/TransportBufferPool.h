@@ -48,6 +48,7 @@ public:
 private:
     static void reportThread(void* self);
     void reportLoop();
+    void deliver(TransportBuffer* buffer);
 
     const unsigned m_count;
     const unsigned m_size;

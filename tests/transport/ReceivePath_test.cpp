@@ -4,6 +4,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,6 +76,33 @@ TEST(ReceivePath, OversizedDatagramIsDropped) {
     ASSERT_TRUE(participant.waitFor(2));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(participant.payloads(), (std::vector<std::string>{exact, "last"}));
+}
+
+// A participant that throws loses that datagram only; delivery goes on.
+TEST(ReceivePath, ParticipantExceptionDoesNotEndDelivery) {
+    struct Throwing : vexatest::FakeParticipant {
+        void dataRecipient(void* data, unsigned short length) override {
+            FakeParticipant::dataRecipient(data, length);
+            if (std::string(static_cast<const char*>(data), length) == "bad") {
+                throw std::runtime_error("bad datagram");
+            }
+            if (std::string(static_cast<const char*>(data), length) == "odd") {
+                throw 7;
+            }
+        }
+    } participant;
+    vexatest::writeTrellisConfig();
+    RTPSDataTransportImpl transport(&participant);
+    ASSERT_TRUE(transport.init());
+    RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+    ASSERT_NE(transport.addReceiver(&locator), nullptr);
+    vexatest::PlainSocket peer;
+    const std::vector<std::string> sent = {"a", "bad", "b", "odd", "c"};
+    for (const std::string& bytes : sent) {
+        ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, bytes));
+    }
+    ASSERT_TRUE(participant.waitFor(sent.size())) << participant.count() << " arrived";
+    EXPECT_EQ(participant.payloads(), sent);
 }
 
 // Runs the destruction on another thread and reports whether it ended within the limit.

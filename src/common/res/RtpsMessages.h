@@ -40,6 +40,9 @@ constexpr unsigned RTPS_MSG_READ_THREAD_ENDED = 1068;
 constexpr unsigned RTPS_MSG_RECEIVER_FAILED = 1069;
 // Arguments: (const char* thread, const char* reason)
 constexpr unsigned RTPS_MSG_TRANSPORT_THREAD_NOT_STARTED = 1072;
+// The participant threw from dataRecipient; the datagram is dropped, delivery goes on.
+// Arguments: (unsigned len, const char* reason)
+constexpr unsigned RTPS_MSG_PARTICIPANT_EXCEPTION = 1074;
 // TTL or interface of a multicast sender refused: the group's four octets, port, interface.
 // Arguments: (unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const char* ifc, int e)
 constexpr unsigned RTPS_MSG_MULTICAST_OPTION_FAILED = 1085;
