@@ -18,6 +18,39 @@ namespace vexares {
 
 // Constants go here, each with its "Arguments:" line.
 
+// A datagram sent from a low-priority queue: length, destination address and port, result of
+// the send call (negative: -errno), time.
+// Arguments: (unsigned len, const char* addr, unsigned port, long long rc, unsigned long long mks)
+constexpr unsigned RTPS_MSG_DATAGRAM_SENT_LOW = 1051;
+// A datagram sent from a high-priority queue; the same arguments.
+// Arguments: (unsigned len, const char* addr, unsigned port, long long rc, unsigned long long mks)
+constexpr unsigned RTPS_MSG_DATAGRAM_SENT_HIGH = 1052;
+// A datagram received.
+// Arguments: (unsigned length, unsigned port, unsigned long long mks)
+constexpr unsigned RTPS_MSG_DATAGRAM_RECEIVED = 1053;
+// A datagram longer than a receive buffer, dropped.
+// Arguments: (long long length, unsigned bufferSize, unsigned port)
+constexpr unsigned RTPS_MSG_DATAGRAM_TRUNCATED = 1054;
+// Arguments: (unsigned port)
+constexpr unsigned RTPS_MSG_READ_THREAD_STARTED = 1067;
+// Arguments: (unsigned port)
+constexpr unsigned RTPS_MSG_READ_THREAD_ENDED = 1068;
+// A receive socket that could not be set up; the step is "socket", "bind", "IP_ADD_MEMBERSHIP"...
+// Arguments: (const char* address, unsigned port, const char* step, int error)
+constexpr unsigned RTPS_MSG_RECEIVER_FAILED = 1069;
+// Arguments: (const char* thread, const char* reason)
+constexpr unsigned RTPS_MSG_TRANSPORT_THREAD_NOT_STARTED = 1072;
+// The participant threw from dataRecipient; the datagram is dropped, delivery goes on.
+// Arguments: (unsigned len, const char* reason)
+constexpr unsigned RTPS_MSG_PARTICIPANT_EXCEPTION = 1074;
+// TTL or interface of a multicast sender refused: the group's four octets, port, interface.
+// Arguments: (unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const char* ifc, int e)
+constexpr unsigned RTPS_MSG_MULTICAST_OPTION_FAILED = 1085;
+// Arguments: none
+constexpr unsigned RTPS_MSG_NO_FREE_SEND_BUFFER = 1088;
+// Arguments: none
+constexpr unsigned RTPS_MSG_NO_FREE_RECEIVE_BUFFER = 1089;
+
 // The user input buffer pool ran dry and grew.
 // Arguments: (uint32_t added)
 constexpr unsigned RTPS_MSG_USER_BUFFER_POOL_GROWN = 1087;

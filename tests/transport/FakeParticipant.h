@@ -1,0 +1,79 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/os/OsTime.h"
+#include "rtps/Participant.h"
+
+namespace vexatest {
+
+// Records every datagram the transport hands over, with its arrival time; can hold the report
+// thread inside dataRecipient until opened.
+class FakeParticipant : public RTPS::Participant {
+public:
+    struct Datagram {
+        std::string bytes;
+        uint64_t arrivalMks;  // monotonic
+    };
+
+    void dataRecipient(void* data, unsigned short length) override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_datagrams.push_back(
+            {std::string(static_cast<const char*>(data), length), vexa::OsGetMonotonicMks()});
+        ++m_inside;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        --m_inside;
+    }
+
+    // True once at least n datagrams arrived, false after the time-out.
+    bool waitFor(size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_datagrams.size() >= n; });
+    }
+
+    // Holds the next callers of dataRecipient until open().
+    void close() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = false;
+    }
+    void open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    // True once a caller is held inside dataRecipient.
+    bool waitHeld(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_inside > 0; });
+    }
+
+    std::vector<Datagram> datagrams() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_datagrams;
+    }
+    std::vector<std::string> payloads() const {
+        std::vector<std::string> out;
+        for (const Datagram& d : datagrams()) {
+            out.push_back(d.bytes);
+        }
+        return out;
+    }
+    size_t count() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_datagrams.size();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Datagram> m_datagrams;
+    bool m_open = true;
+    int m_inside = 0;
+};
+
+}  // namespace vexatest

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FakeParticipant.h"
+#include "LoopbackSetup.h"
+#include "transport/RTPSDataTransportImpl.h"
+#include "transport/TransportBufferPool.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using RTPS::RTPSDataTransportImpl;
+using vexatest::udpLocator;
+
+constexpr uint16_t kPort = 7430;
+
+// Unicast and multicast locators on loopback: every datagram arrives once, in sending order,
+// the empty one included.
+TEST(ReceivePath, DatagramsArriveInOrder) {
+    struct Case {
+        const char* name;
+        const char* config;
+        const char* address;
+    } const cases[] = {
+        {"unicast", "", "127.0.0.1"},
+        {"multicast, interface chosen by the system", "", "239.255.0.1"},
+        {"multicast on the loopback interface", "TRANSPORT.MULTICAST_INTERFACE = 127.0.0.1\n",
+         "239.255.0.2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        vexatest::writeTrellisConfig(c.config);
+        vexatest::FakeParticipant participant;
+        RTPSDataTransportImpl transport(&participant);
+        ASSERT_TRUE(transport.init());
+        RTPS::Locator_t locator = udpLocator(c.address, kPort);
+        ASSERT_NE(transport.addReceiver(&locator), nullptr);
+
+        vexatest::PlainSocket peer;
+        std::vector<std::string> sent = {"", std::string(1, '\0')};
+        for (int i = 0; i < 50; ++i) {
+            sent.push_back("datagram " + std::to_string(i) + std::string(i * 20, 'x'));
+        }
+        sent.push_back(std::string(60000, 'L'));
+        for (const std::string& bytes : sent) {
+            ASSERT_TRUE(peer.sendTo(c.address, kPort, bytes));
+        }
+        ASSERT_TRUE(participant.waitFor(sent.size())) << participant.count() << " arrived";
+        EXPECT_EQ(participant.payloads(), sent);
+    }
+}
+
+// A datagram longer than a receive buffer is dropped, not handed over cut.
+TEST(ReceivePath, OversizedDatagramIsDropped) {
+    vexatest::writeTrellisConfig("TRANSPORT.BUFFER_SIZE = 1000\n");
+    vexatest::FakeParticipant participant;
+    RTPSDataTransportImpl transport(&participant);
+    ASSERT_TRUE(transport.init());
+    RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+    ASSERT_NE(transport.addReceiver(&locator), nullptr);
+
+    vexatest::PlainSocket peer;
+    const std::string exact(1000, 'e');
+    ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, std::string(1001, 'o')));
+    ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, exact));
+    ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, std::string(40000, 'o')));
+    ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, "last"));
+    ASSERT_TRUE(participant.waitFor(2));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(participant.payloads(), (std::vector<std::string>{exact, "last"}));
+}
+
+// A participant that throws loses that datagram only; delivery goes on.
+TEST(ReceivePath, ParticipantExceptionDoesNotEndDelivery) {
+    struct Throwing : vexatest::FakeParticipant {
+        void dataRecipient(void* data, unsigned short length) override {
+            FakeParticipant::dataRecipient(data, length);
+            if (std::string(static_cast<const char*>(data), length) == "bad") {
+                throw std::runtime_error("bad datagram");
+            }
+            if (std::string(static_cast<const char*>(data), length) == "odd") {
+                throw 7;
+            }
+        }
+    } participant;
+    vexatest::writeTrellisConfig();
+    RTPSDataTransportImpl transport(&participant);
+    ASSERT_TRUE(transport.init());
+    RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+    ASSERT_NE(transport.addReceiver(&locator), nullptr);
+    vexatest::PlainSocket peer;
+    const std::vector<std::string> sent = {"a", "bad", "b", "odd", "c"};
+    for (const std::string& bytes : sent) {
+        ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, bytes));
+    }
+    ASSERT_TRUE(participant.waitFor(sent.size())) << participant.count() << " arrived";
+    EXPECT_EQ(participant.payloads(), sent);
+}
+
+// Runs the destruction on another thread and reports whether it ended within the limit.
+std::future<void> destroyAsync(RTPSDataTransportImpl* transport) {
+    return std::async(std::launch::async, [transport] { delete transport; });
+}
+
+// With select waits of 60 s, stopping must not wait for them: idle read threads, a read thread
+// blocked on an exhausted pool and a report thread inside the participant all end promptly.
+TEST(ReceivePathStop, EndsBlockedThreadsPromptly) {
+    vexatest::writeTrellisConfig("TRANSPORT.NUMBER_OF_BUFFERS = 2\n");
+    vexatest::FakeParticipant participant;
+    auto* transport = new RTPSDataTransportImpl(&participant);
+    ASSERT_TRUE(transport->init());
+    RTPS::Locator_t busy = udpLocator("127.0.0.1", kPort);
+    RTPS::Locator_t idle = udpLocator("239.255.0.1", kPort);
+    ASSERT_NE(transport->addReceiver(&busy), nullptr);
+    ASSERT_NE(transport->addReceiver(&idle), nullptr);
+
+    participant.close();
+    vexatest::PlainSocket peer;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, "d" + std::to_string(i)));
+    }
+    ASSERT_TRUE(participant.waitHeld());
+    // The report thread holds one buffer in the participant, the read thread reported the other
+    // and now waits for a free one.
+    std::this_thread::sleep_for(100ms);
+
+    const auto start = std::chrono::steady_clock::now();
+    std::future<void> destroyed = destroyAsync(transport);
+    EXPECT_EQ(destroyed.wait_for(200ms), std::future_status::timeout)
+        << "destroyed while its report thread was inside the participant";
+    participant.open();
+    ASSERT_EQ(destroyed.wait_for(20s), std::future_status::ready);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    // Nothing was handed over once stopping began.
+    EXPECT_EQ(participant.count(), 1u);
+}
+
+TEST(ReceivePathStop, NoDeliveryAfterDestructionUnderLoad) {
+    vexatest::writeTrellisConfig();
+    vexatest::FakeParticipant participant;
+    auto* transport = new RTPSDataTransportImpl(&participant);
+    ASSERT_TRUE(transport->init());
+    RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+    ASSERT_NE(transport->addReceiver(&locator), nullptr);
+
+    std::atomic<bool> sending{true};
+    std::thread flood([&] {
+        vexatest::PlainSocket peer;
+        while (sending) {
+            peer.sendTo("127.0.0.1", kPort, "flood");
+        }
+    });
+    ASSERT_TRUE(participant.waitFor(100));
+    destroyAsync(transport).get();
+    const size_t atEnd = participant.count();
+    std::this_thread::sleep_for(50ms);
+    sending = false;
+    flood.join();
+    EXPECT_EQ(participant.count(), atEnd);
+}
+
+TEST(ReceivePool, StoppedPoolGivesNoBuffer) {
+    vexatest::writeTrellisConfig();
+    vexatest::FakeParticipant participant;
+    RTPSDataTransportImpl transport(&participant);
+    RTPS::TransportBufferPool pool(1, 100, &transport);
+    ASSERT_TRUE(pool.init(60));
+    RTPS::TransportBuffer* only = pool.getBuffer();
+    ASSERT_NE(only, nullptr);
+    std::future<RTPS::TransportBuffer*> waiting =
+        std::async(std::launch::async, [&] { return pool.getBuffer(); });
+    EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
+    pool.stop();
+    EXPECT_EQ(waiting.get(), nullptr);
+    pool.returnBuffer(only);
+    EXPECT_EQ(pool.getBuffer(), nullptr);
+}
+
+TEST(ReceivePool, RefusesImpossibleSizes) {
+    vexatest::FakeParticipant participant;
+    RTPSDataTransportImpl transport(&participant);
+    struct Case {
+        unsigned count, size;
+        RTPSDataTransportImpl* transport;
+    } const cases[] = {
+        {0, 100, &transport}, {1, 0, &transport}, {1, 65536, &transport}, {1, 100, nullptr}};
+    for (const Case& c : cases) {
+        RTPS::TransportBufferPool pool(c.count, c.size, c.transport);
+        EXPECT_FALSE(pool.init(1)) << c.count << " x " << c.size;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FakeParticipant.h"
+#include "LoopbackSetup.h"
+#include "common/os/OsTime.h"
+#include "rtps/TransportErrors.h"
+#include "transport/InputBufferPool.h"
+#include "transport/RTPSDataTransportImpl.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using RTPS::RTPSDataTransportImpl;
+using RTPS::TransportBuffer;
+using vexatest::udpLocator;
+
+constexpr uint16_t kPort = 7420;
+
+class SendPath : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vexatest::writeTrellisConfig();
+        transport.reset(new RTPSDataTransportImpl(&participant));
+        ASSERT_TRUE(transport->init());
+    }
+
+    RTPS::RTPSSender* sender(const char* address, RTPS::TransportPriorityLevel level) {
+        RTPS::Locator_t locator = udpLocator(address, kPort);
+        return transport->addSender(&locator, level);
+    }
+
+    void send(RTPS::RTPSSender* to, const std::string& bytes, RTPS::TransportPriorityLevel level) {
+        TransportBuffer* buffer = transport->getTransportBuffer();
+        ASSERT_NE(buffer, nullptr);
+        std::memcpy(buffer->data, bytes.data(), bytes.size());
+        buffer->length = static_cast<uint16_t>(bytes.size());
+        to->sendData(buffer, level);
+    }
+
+    vexatest::FakeParticipant participant;
+    std::unique_ptr<RTPSDataTransportImpl> transport;
+};
+
+// Two destinations on loopback, both read by one socket bound to every address, so the order
+// of arrival is the order of sending.
+TEST_F(SendPath, HighPriorityFirstAndLowPriorityInTurns) {
+    struct Step {
+        char sender;  // 'a' or 'b'
+        const char* bytes;
+        RTPS::TransportPriorityLevel level;
+    };
+    struct Case {
+        const char* name;
+        RTPS::TransportPriorityLevel levelOfA;
+        std::vector<Step> steps;
+        std::vector<std::string> expected;
+    };
+    const auto LOW = RTPS::TRANSPORT_PRIORITY_LOW;
+    const auto HIGH = RTPS::TRANSPORT_PRIORITY_HIGH;
+    const Case cases[] = {
+        {"high before the queued low ones, low ones alternate",
+         LOW,
+         {{'a', "a1", LOW},
+          {'a', "a2", LOW},
+          {'a', "a3", LOW},
+          {'b', "b1", LOW},
+          {'b', "b2", LOW},
+          {'b', "b3", LOW},
+          {'b', "h", HIGH}},
+         {"h", "a1", "b1", "a2", "b2", "a3", "b3"}},
+        {"a high-priority sender queues everything as high",
+         HIGH,
+         {{'b', "b1", LOW}, {'a', "a1", LOW}, {'a', "a2", LOW}, {'b', "b2", LOW}},
+         {"a1", "a2", "b1", "b2"}},
+    };
+    const char* addresses[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"};
+    int next = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        vexatest::PlainSocket observer("0.0.0.0", kPort);
+        ASSERT_TRUE(observer.bound);
+        RTPS::RTPSSender* a = sender(addresses[next++], c.levelOfA);
+        RTPS::RTPSSender* b = sender(addresses[next++], LOW);
+        ASSERT_TRUE(a != nullptr && b != nullptr);
+        {
+            auto held = transport->holdDispatcher();
+            for (const Step& step : c.steps) {
+                send(step.sender == 'a' ? a : b, step.bytes, step.level);
+            }
+        }
+        std::vector<std::string> arrived;
+        for (size_t i = 0; i < c.expected.size(); ++i) {
+            arrived.push_back(observer.receive());
+        }
+        EXPECT_EQ(arrived, c.expected);
+    }
+}
+
+TEST_F(SendPath, EmptyOrMissingDataIsRefusedAndNotQueued) {
+    RTPS::RTPSSender* to = sender("127.0.0.1", RTPS::TRANSPORT_PRIORITY_LOW);
+    ASSERT_NE(to, nullptr);
+    TransportBuffer* buffer = transport->getTransportBuffer();
+    ASSERT_NE(buffer, nullptr);
+    uint8_t* const data = buffer->data;
+    struct Case {
+        const char* name;
+        uint8_t* data;
+        uint16_t length;
+    } const cases[] = {{"length 0", data, 0}, {"no data", nullptr, 10}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        buffer->data = c.data;
+        buffer->length = c.length;
+        EXPECT_THROW(to->sendData(buffer, RTPS::TRANSPORT_PRIORITY_LOW), RTPS::WrongData);
+    }
+    EXPECT_THROW(to->sendData(nullptr, RTPS::TRANSPORT_PRIORITY_HIGH), RTPS::WrongData);
+    buffer->data = data;
+    // Still the caller's: it can be given back, and then all 16 can be taken at once.
+    transport->freeTransportBuffer(buffer);
+    std::set<TransportBuffer*> taken;
+    for (int i = 0; i < 16; ++i) {
+        taken.insert(transport->getTransportBuffer());
+    }
+    EXPECT_EQ(taken.size(), 16u);
+    for (TransportBuffer* b : taken) {
+        transport->freeTransportBuffer(b);
+    }
+}
+
+TEST_F(SendPath, MulticastDestinationsGetTtlAndInterface) {
+    struct Case {
+        const char* address;
+        int ttl;
+        in_addr_t interface;
+    } const cases[] = {
+        {"239.255.0.1", 8, htonl(INADDR_ANY)},
+        {"127.0.0.1", 1, htonl(INADDR_ANY)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        auto* to =
+            dynamic_cast<RTPS::RTPSSenderImpl*>(sender(c.address, RTPS::TRANSPORT_PRIORITY_LOW));
+        ASSERT_NE(to, nullptr);
+        unsigned char ttl = 0;
+        socklen_t length = sizeof ttl;
+        ASSERT_EQ(getsockopt(to->getSocket(), IPPROTO_IP, IP_MULTICAST_TTL, &ttl, &length), 0);
+        EXPECT_EQ(ttl, c.ttl);
+        in_addr interface {};
+        length = sizeof interface;
+        ASSERT_EQ(getsockopt(to->getSocket(), IPPROTO_IP, IP_MULTICAST_IF, &interface, &length), 0);
+        EXPECT_EQ(interface.s_addr, c.interface);
+    }
+}
+
+TEST(SendPathInterface, ConfiguredMulticastInterfaceIsUsed) {
+    vexatest::writeTrellisConfig("TRANSPORT.MULTICAST_INTERFACE = 127.0.0.1\n");
+    vexatest::FakeParticipant participant;
+    RTPSDataTransportImpl transport(&participant);
+    ASSERT_TRUE(transport.init());
+    RTPS::Locator_t group = udpLocator("239.255.0.1", kPort);
+    auto* to = dynamic_cast<RTPS::RTPSSenderImpl*>(
+        transport.addSender(&group, RTPS::TRANSPORT_PRIORITY_LOW));
+    ASSERT_NE(to, nullptr);
+    in_addr interface {};
+    socklen_t length = sizeof interface;
+    ASSERT_EQ(getsockopt(to->getSocket(), IPPROTO_IP, IP_MULTICAST_IF, &interface, &length), 0);
+    EXPECT_EQ(interface.s_addr, htonl(INADDR_LOOPBACK));
+}
+
+// A sender that goes away with datagrams still queued gives their buffers back.
+TEST_F(SendPath, DestroyedSenderReturnsItsQueuedBuffers) {
+    RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+    // Not registered with the transport, so the dispatcher never empties its queues.
+    std::unique_ptr<RTPS::RTPSSenderImpl> loose(
+        new RTPS::RTPSSenderImpl(&locator, transport.get(), RTPS::TRANSPORT_PRIORITY_LOW));
+    ASSERT_TRUE(loose->init());
+    for (int i = 0; i < 16; ++i) {
+        send(loose.get(), "x",
+             i % 2 ? RTPS::TRANSPORT_PRIORITY_HIGH : RTPS::TRANSPORT_PRIORITY_LOW);
+    }
+    loose.reset();
+    std::set<TransportBuffer*> taken;
+    for (int i = 0; i < 16; ++i) {
+        taken.insert(transport->getTransportBuffer());
+    }
+    EXPECT_EQ(taken.size(), 16u);
+    EXPECT_EQ(taken.count(nullptr), 0u);
+}
+
+// Sends spaced at random must each go out at once: a lost wake-up of the dispatcher or of the
+// report thread would hold a datagram for their 60 s idle wait.
+void sendSpacedAtRandom(const char* address) {
+    vexatest::writeTrellisConfig();
+    vexatest::FakeParticipant receiving;
+    RTPSDataTransportImpl sink(&receiving);
+    ASSERT_TRUE(sink.init());
+    RTPS::Locator_t locator = udpLocator(address, kPort);
+    ASSERT_NE(sink.addReceiver(&locator), nullptr);
+
+    vexatest::FakeParticipant unused;
+    RTPSDataTransportImpl source(&unused);
+    ASSERT_TRUE(source.init());
+    RTPS::RTPSSender* to = source.addSender(&locator, RTPS::TRANSPORT_PRIORITY_LOW);
+    ASSERT_NE(to, nullptr);
+
+    constexpr int kCount = 1000;
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> pause(0, 300);
+    std::vector<uint64_t> sentAt(kCount);
+    for (int i = 0; i < kCount; ++i) {
+        TransportBuffer* buffer = source.getTransportBuffer();
+        ASSERT_NE(buffer, nullptr);
+        std::memcpy(buffer->data, &i, sizeof i);
+        buffer->length = sizeof i;
+        sentAt[i] = vexa::OsGetMonotonicMks();
+        to->sendData(buffer,
+                     i % 7 == 0 ? RTPS::TRANSPORT_PRIORITY_HIGH : RTPS::TRANSPORT_PRIORITY_LOW);
+        std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
+    }
+    ASSERT_TRUE(receiving.waitFor(kCount, 30s)) << receiving.count() << " arrived";
+    uint64_t worst = 0;
+    std::set<int> seen;
+    for (const auto& datagram : receiving.datagrams()) {
+        int i = -1;
+        ASSERT_EQ(datagram.bytes.size(), sizeof i);
+        std::memcpy(&i, datagram.bytes.data(), sizeof i);
+        ASSERT_TRUE(i >= 0 && i < kCount);
+        seen.insert(i);
+        worst = std::max(worst, datagram.arrivalMks - sentAt[i]);
+    }
+    EXPECT_EQ(seen.size(), static_cast<size_t>(kCount));
+    // Far above any scheduling delay, far below the idle waits.
+    EXPECT_LT(worst, 1000000u) << "a datagram waited " << worst << " us";
+}
+
+TEST(SendPathNoStall, RandomlySpacedSendsAllArrivePromptly) {
+    for (const char* address : {"127.0.0.1", "239.255.0.3"}) {
+        SCOPED_TRACE(address);
+        sendSpacedAtRandom(address);
+    }
+}
+
+TEST(SendPool, EmptyPoolWaitsUntilBuffersComeBack) {
+    RTPS::InputBufferPool pool(4);
+    std::vector<TransportBuffer*> lent;
+    for (int i = 0; i < 4; ++i) {
+        lent.push_back(pool.getTransportBuffer());
+        ASSERT_NE(lent.back(), nullptr);
+        EXPECT_EQ(lent.back()->length, 0);
+    }
+    std::atomic<TransportBuffer*> got{nullptr};
+    std::atomic<bool> returned{false};
+    std::thread taker([&] {
+        got = pool.getTransportBuffer();
+        returned = true;
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(returned) << "took a buffer from an empty pool";
+    pool.freeTransportBuffer(lent[1]);
+    pool.freeTransportBuffer(lent[2]);
+    taker.join();
+    EXPECT_TRUE(got == lent[1] || got == lent[2]);
+}
+
+TEST(SendPool, SingleReturnedBufferIsTakenWithinAWaitStep) {
+    RTPS::InputBufferPool pool(1);
+    TransportBuffer* only = pool.getTransportBuffer();
+    std::atomic<TransportBuffer*> got{nullptr};
+    std::thread taker([&] { got = pool.getTransportBuffer(); });
+    std::this_thread::sleep_for(30ms);
+    pool.freeTransportBuffer(only);
+    taker.join();
+    EXPECT_EQ(got, only);
+}
+
+TEST(SendPool, StopReleasesWaitingTakers) {
+    RTPS::InputBufferPool pool(1);
+    TransportBuffer* only = pool.getTransportBuffer();
+    ASSERT_NE(only, nullptr);
+    std::vector<std::thread> takers;
+    std::atomic<int> gotNull{0};
+    for (int i = 0; i < 3; ++i) {
+        takers.emplace_back([&] {
+            if (pool.getTransportBuffer() == nullptr) {
+                ++gotNull;
+            }
+        });
+    }
+    std::this_thread::sleep_for(30ms);
+    pool.stop();
+    for (auto& t : takers) {
+        t.join();
+    }
+    EXPECT_EQ(gotNull, 3);
+    pool.freeTransportBuffer(only);
+    EXPECT_EQ(pool.getTransportBuffer(), nullptr);
+}
+
+TEST(SendPool, ForeignAndDoubleReturnsAreIgnored) {
+    RTPS::InputBufferPool pool(3);
+    TransportBuffer* b = pool.getTransportBuffer();
+    pool.freeTransportBuffer(b);
+    pool.freeTransportBuffer(b);
+    uint8_t bytes[4];
+    TransportBuffer foreign{bytes, 4};
+    pool.freeTransportBuffer(&foreign);
+    pool.freeTransportBuffer(nullptr);
+    std::set<TransportBuffer*> taken;
+    for (int i = 0; i < 3; ++i) {
+        taken.insert(pool.getTransportBuffer());
+    }
+    EXPECT_EQ(taken.size(), 3u);
+    EXPECT_EQ(taken.count(&foreign), 0u);
+}
+
+}  // namespace
