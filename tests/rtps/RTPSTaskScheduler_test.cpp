@@ -241,7 +241,9 @@ TEST(RTPSTaskScheduler, ReusedIdIsNotRemovedAfterTheOldOneShotReturns) {
     RTPSTaskScheduler sched(f, clock);
     self = &sched;
     Probe shot;
-    shotId = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 0, false);
+    shotId = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 100 * MS, false);
+    clock->waitIdle();
+    clock->advanceMs(100);
     clock->waitIdle();
     ASSERT_EQ(newId.load(), shotId.load());
     clock->advanceMs(100);
