@@ -4,11 +4,23 @@
 
 #include "common/log/Logger.h"
 #include "common/res/RtpsMessages.h"
+#include "rtps/DDSIException.h"
 
 namespace RTPS {
 
+namespace {
+
+EndpointConfig const& checked(EndpointConfig const* config) {
+    if (config == nullptr) {
+        throw BAD_PARAMETERS("Не задана конфигурация конечной точки");
+    }
+    return *config;
+}
+
+}  // namespace
+
 Endpoint::Endpoint(ParticipantImpl* participant, EndpointConfig const* config)
-    : Entity(config->guid),
+    : Entity(checked(config).guid),
       m_participant(participant),
       m_topicKind(config->topicKind),
       m_reliabilityLevel(config->reliabilityLevel),

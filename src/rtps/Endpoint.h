@@ -21,6 +21,7 @@ class ParticipantImpl;
 // the history cache and the use count that keeps the endpoint alive while a lookup holds it.
 class Endpoint : public Entity {
 public:
+    // Throws BAD_PARAMETERS for a null configuration.
     Endpoint(ParticipantImpl* participant, EndpointConfig const* config);
     // Waits until no lookup holds the endpoint; destroys the history with every change.
     ~Endpoint() override;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "LogCapture.h"
+#include "rtps/DDSIException.h"
 #include "rtps/Endpoint.h"
 
 using RTPS::Endpoint;
@@ -73,6 +74,8 @@ TEST(Endpoint, TakesItsValuesFromTheConfiguration) {
     plain.getMulticastLocatorList(list);
     EXPECT_TRUE(list.empty());
     EXPECT_FALSE(plain.hasMulticastLocators());
+
+    EXPECT_THROW(TestEndpoint(nullptr, nullptr), RTPS::BAD_PARAMETERS);
 }
 
 TEST(Endpoint, MulticastLocatorsAreListedOnceAndEveryRequestIsLogged) {
