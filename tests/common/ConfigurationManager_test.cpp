@@ -198,6 +198,7 @@ TEST(ConfigurationManager, UnknownEntriesAreItemsNewestFirst) {
     EXPECT_STREQ(value, "b");
     EXPECT_EQ(f.manager.getParameter("VEXA_HOME", 0, nullptr), 7u);  // not an item
     EXPECT_EQ(f.manager.getParameter("NONE", sizeof value, value), 2u);
+    EXPECT_EQ(f.manager.getParameter(nullptr, sizeof value, value), 2u);
     EXPECT_EQ(f.manager.getParameter("PEER", 1, value), 3u);
 
     const vexaconf::ConfigurationItem* item = f.manager.getParameter("PEER", nullptr, 8, value);

@@ -140,14 +140,14 @@ TEST_F(LoggerTest, LevelsDecideWhichFileGetsTheRecord) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message()
                      << "levels " << c.readable << "/" << c.binary << " severity " << c.severity);
-        std::remove("t00.log");
-        std::remove("t00.bin");
+        std::remove("vexa00.log");
+        std::remove("vexa00.bin");
         auto log = makeLogger("НЕ_ВЫВОДИТЬ", "НЕ_ВЫВОДИТЬ");
         log->setLogLevelReadable(c.readable);
         log->setLogLevelBinary(c.binary);
         EXPECT_EQ(log->logMessage("Mod", c.severity, kText, "x"), 0);
-        EXPECT_EQ(readFile("t00.log").find("Mod текст x\n") != std::string::npos, c.toReadable);
-        EXPECT_EQ(binaryRecords(readFile("t00.bin")).size(), c.toBinary ? 1u : 0u);
+        EXPECT_EQ(readFile("vexa00.log").find("Mod текст x\n") != std::string::npos, c.toReadable);
+        EXPECT_EQ(binaryRecords(readFile("vexa00.bin")).size(), c.toBinary ? 1u : 0u);
     }
 }
 
@@ -156,8 +156,8 @@ TEST_F(LoggerTest, BothLevelsOffWriteNothingNotEvenTheStartRecord) {
     EXPECT_EQ(log->getLogLevelReadable(), 0);
     EXPECT_EQ(log->getLogLevelBinary(), 0);
     EXPECT_EQ(log->logMessage("Mod", 1, kText, "x"), 0);
-    EXPECT_FALSE(exists("t00.log"));
-    EXPECT_FALSE(exists("t00.bin"));
+    EXPECT_FALSE(exists("vexa00.log"));
+    EXPECT_FALSE(exists("vexa00.bin"));
 }
 
 // The start record reaches the binary log always and the readable log when its level allows;
@@ -169,14 +169,17 @@ TEST_F(LoggerTest, StartRecordAndAddressField) {
     EXPECT_EQ(log->getIpAddress(address, 15), 4);
     ASSERT_EQ(log->getIpAddress(address, sizeof address), 0);
     EXPECT_STREQ(address, "10.9.8.7");
-    const auto records = binaryRecords(readFile("t00.bin"));
+    const auto records = binaryRecords(readFile("vexa00.bin"));
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].total, 27u + 16u + 1u);
     EXPECT_EQ(records[0].module, "Logger::Logger()");
     EXPECT_EQ(records[0].text, "|");
     EXPECT_EQ(records[0].severity, 5);
     EXPECT_EQ(records[0].id, 0u);
-    const auto text = lines(readFile("t00.log"));
+    // The prefix is kept, but the files always carry the default one.
+    EXPECT_STREQ(log->getPrefix(), "t");
+    EXPECT_FALSE(exists("t00.bin"));
+    const auto text = lines(readFile("vexa00.log"));
     ASSERT_EQ(text.size(), 1u);
     EXPECT_EQ(text[0].rfind("10.9.8.7 ", 0), 0u) << text[0];
     EXPECT_NE(text[0].find(" КОНФИГУРАЦИЯ   Logger::Logger() "), std::string::npos) << text[0];
@@ -188,7 +191,7 @@ TEST_F(LoggerTest, BinaryRecordLayout) {
     timeval before{};
     gettimeofday(&before, nullptr);
     ASSERT_EQ(log->logMessage("RTPS", 6, kPlain, "abc"), 0);
-    const std::string data = readFile("t00.bin");
+    const std::string data = readFile("vexa00.bin");
     ASSERT_EQ(data.size(), 34u);
     const unsigned char expectedHead[] = {34, 0, 0, 0};
     EXPECT_EQ(std::memcmp(data.data(), expectedHead, 4), 0);
@@ -208,23 +211,23 @@ TEST_F(LoggerTest, BinaryRecordLayout) {
 }
 
 TEST_F(LoggerTest, RotationTruncatesTheNextFileInTurn) {
-    writeFile("t01.log", "old content\n");
+    writeFile("vexa01.log", "old content\n");
     auto log = makeLogger("ОТЛАДКА_2", "НЕ_ВЫВОДИТЬ");
     log->setMaxFilesReadable(2);
     ASSERT_EQ(log->logMessage("M", 3, kText, "r1"), 0);
-    const size_t line = readFile("t00.log").size();
+    const size_t line = readFile("vexa00.log").size();
     log->setMaxSizeReadable(static_cast<int>(2 * line + line / 2));
     for (const char* r : {"r2", "r3", "r4", "r5"}) {
         ASSERT_EQ(log->logMessage("M", 3, kText, r), 0);
     }
-    const auto first = lines(readFile("t00.log"));
-    const auto second = lines(readFile("t01.log"));
+    const auto first = lines(readFile("vexa00.log"));
+    const auto second = lines(readFile("vexa01.log"));
     ASSERT_EQ(first.size(), 1u);
     EXPECT_NE(first[0].find("текст r5"), std::string::npos);
     ASSERT_EQ(second.size(), 2u);
     EXPECT_NE(second[0].find("текст r3"), std::string::npos);
     EXPECT_NE(second[1].find("текст r4"), std::string::npos);
-    EXPECT_FALSE(exists("t02.log"));
+    EXPECT_FALSE(exists("vexa02.log"));
 }
 
 // At start a file with room is appended to; when none has room the oldest is truncated.
@@ -236,16 +239,16 @@ TEST_F(LoggerTest, FirstFileChoice) {
         const char* expectedFile;
         bool keepsOld;
     } cases[] = {
-        {"first has room", 10, 10, 0, 0, "t00.log", true},
-        {"second has room", 1000, 10, 0, 0, "t01.log", true},
-        {"all full, second older", 1000, 1000, 100, 200, "t01.log", false},
-        {"all full, first older", 1000, 1000, 300, 200, "t00.log", false},
-        {"all full, equal times", 1000, 1000, 100, 100, "t00.log", false},
+        {"first has room", 10, 10, 0, 0, "vexa00.log", true},
+        {"second has room", 1000, 10, 0, 0, "vexa01.log", true},
+        {"all full, second older", 1000, 1000, 100, 200, "vexa01.log", false},
+        {"all full, first older", 1000, 1000, 300, 200, "vexa00.log", false},
+        {"all full, equal times", 1000, 1000, 100, 100, "vexa00.log", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const time_t now = time(nullptr);
-        const std::string names[2] = {"t00.log", "t01.log"};
+        const std::string names[2] = {"vexa00.log", "vexa01.log"};
         const size_t sizes[2] = {c.size0, c.size1};
         const time_t ages[2] = {c.age0, c.age1};
         for (int i = 0; i < 2; ++i) {
@@ -287,17 +290,17 @@ TEST_F(LoggerTest, OverlongModuleAndTextAreCut) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::remove("t00.log");
-        std::remove("t00.bin");
+        std::remove("vexa00.log");
+        std::remove("vexa00.bin");
         auto log = makeLogger("НЕ_ВЫВОДИТЬ", "НЕ_ВЫВОДИТЬ");
         log->setLogLevelReadable(7);
         log->setLogLevelBinary(7);
         ASSERT_EQ(log->logMessage(c.module.c_str(), 3, kPlain, longText.c_str()), 0);
-        const std::string readable = readFile("t00.log");
+        const std::string readable = readFile("vexa00.log");
         EXPECT_EQ(readable.size(), Logger::TEXT_SIZE - 1);
         EXPECT_EQ(readable.back(), '\n');
         EXPECT_EQ(lines(readable).size(), 1u);
-        const auto records = binaryRecords(readFile("t00.bin"));
+        const auto records = binaryRecords(readFile("vexa00.bin"));
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0].module.size(), c.moduleBytes);
         EXPECT_EQ(records[0].text.size(), c.textBytes);
@@ -307,13 +310,19 @@ TEST_F(LoggerTest, OverlongModuleAndTextAreCut) {
 
 // A set whose file cannot be opened skips the record and tries again on the next one.
 TEST_F(LoggerTest, UnopenableFileSkipsTheRecord) {
-    writeFile("dcps.cfg", "DCPS.READABLE_LOG_LEVEL=ОТЛАДКА_2\nDCPS.BINARY_LOG_LEVEL=ОТЛАДКА_2\n");
-    Logger log("missing/t");
-    EXPECT_EQ(log.logMessage("M", 3, kText, "lost"), 0);
-    ASSERT_EQ(mkdir("missing", 0755), 0);
-    EXPECT_EQ(log.logMessage("M", 3, kText, "kept"), 0);
-    EXPECT_NE(readFile("missing/t00.log").find("текст kept"), std::string::npos);
-    EXPECT_EQ(binaryRecords(readFile("missing/t00.bin")).size(), 1u);
+    // Directories in the place of the first files: chosen (they have room), but not openable.
+    ASSERT_EQ(mkdir("vexa00.log", 0755), 0);
+    ASSERT_EQ(mkdir("vexa00.bin", 0755), 0);
+    auto log = makeLogger("НЕ_ВЫВОДИТЬ", "НЕ_ВЫВОДИТЬ");
+    log->setLogLevelReadable(7);
+    log->setLogLevelBinary(7);
+    EXPECT_EQ(log->logMessage("M", 3, kText, "lost"), 0);
+    ASSERT_EQ(rmdir("vexa00.log"), 0);
+    ASSERT_EQ(rmdir("vexa00.bin"), 0);
+    EXPECT_EQ(log->logMessage("M", 3, kText, "kept"), 0);
+    EXPECT_EQ(lines(readFile("vexa00.log")).size(), 1u);
+    EXPECT_NE(readFile("vexa00.log").find("текст kept"), std::string::npos);
+    EXPECT_EQ(binaryRecords(readFile("vexa00.bin")).size(), 1u);
 }
 
 TEST(LoggerFormat, ReadableLineLayout) {
@@ -411,12 +420,13 @@ TEST_F(LoggerTest, ConcurrentRecordsStayWhole) {
     for (auto& t : threads) {
         t.join();
     }
-    const auto text = lines(readFile("t00.log"));
+    const auto text = lines(readFile("vexa00.log"));
     ASSERT_EQ(text.size(), static_cast<size_t>(kThreads * kRecords));
     for (const auto& l : text) {
         ASSERT_EQ(l.substr(l.size() - 3), "end") << l;
     }
-    EXPECT_EQ(binaryRecords(readFile("t00.bin")).size(), static_cast<size_t>(kThreads * kRecords));
+    EXPECT_EQ(binaryRecords(readFile("vexa00.bin")).size(),
+              static_cast<size_t>(kThreads * kRecords));
 }
 
 // The application hook logs message 4 of the installed DCPS texts through the process logger.

@@ -49,6 +49,21 @@ TEST(OsEvent, PostWakesAWaiter) {
     }
 }
 
+// A time-out near the largest value means "very long", not a wrapped-around short wait.
+TEST(OsEvent, HugeTimeOutDoesNotWrapAround) {
+    EVENT_CB* event = OsCreateEvent(nullptr);
+    ASSERT_NE(event, nullptr);
+    Waiter w{event, UINT64_MAX};
+    const pthread_t id = OsStartNewThread(waitForEvent, &w, 0, 0, nullptr, 0);
+    ASSERT_NE(id, pthread_t(0));
+    awaitWaiter(event);
+    OsSleep(50);  // well past the 10 ms that a wrapped deadline would give
+    EXPECT_EQ(OsPostEvent(event), OS_OK);
+    OsKillThread(id);
+    EXPECT_EQ(w.result, OS_OK);
+    EXPECT_EQ(OsCloseEvent(event), OS_OK);
+}
+
 TEST(OsEvent, WaitTimesOutNoEarlierThanTenMillisecondsLate) {
     EVENT_CB* event = OsCreateEvent(nullptr);
     ASSERT_NE(event, nullptr);

@@ -289,6 +289,9 @@ unsigned ConfigurationManager::getVexaHome(unsigned size, char* buffer) {
 }
 
 unsigned ConfigurationManager::getParameter(const char* name, int size, char* buffer) const {
+    if (name == nullptr) {
+        return CONF_NO_PARAMETER;
+    }
     const unsigned usize = size > 0 ? static_cast<unsigned>(size) : 0u;
     unsigned length = 0;
     const CONFIGURATION_PARAMETERS code = getParameterCodeByName(name);

@@ -242,7 +242,9 @@ void Logger::writeBinary(const timeval& now, const char* module, int severity, u
 std::string Logger::fileName(const FileSet& set, unsigned number) const {
     char digits[8];
     std::snprintf(digits, sizeof digits, "%02u", number);
-    return m_prefix + digits + set.extension;
+    // The prefix given to the constructor names the logger only: the files of every logger
+    // carry the default prefix.
+    return std::string(m_pszLogPrefixDefault) + digits + set.extension;
 }
 
 void Logger::writeToSet(FileSet& set, const char* data, size_t length) {

@@ -14,8 +14,9 @@ namespace vexalog {
 
 // The log service of a process: every record names a module, a severity and a message id whose
 // readable and binary formats come from the message resources. Records go to two rotating file
-// sets in the working directory, "<prefix>NN.log" (readable lines) and "<prefix>NN.bin"
-// (binary records), each with its own level, file count and file size.
+// sets in the working directory, "vexaNN.log" (readable lines) and "vexaNN.bin" (binary
+// records), whatever prefix the logger was given, each with its own level, file count and file
+// size.
 //
 // Binary record, host byte order, no padding (27 + m + t bytes, never more than 2048):
 //   u32 length | i64 seconds since 1970 UTC | u16 ms | u8 severity | u32 id |

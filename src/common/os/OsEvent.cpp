@@ -77,7 +77,10 @@ uint32_t OsWaitEvent(EVENT_CB* event, uint64_t timeoutMks) {
     if (timeoutMks == 0) {
         rc = pthread_cond_wait(&event->cond, &event->mutex);
     } else {
-        const struct timespec deadline = deadlineAfter(timeoutMks + EVENT_SLACK_MKS);
+        // Saturating: a time-out near the largest value must not wrap to a short wait.
+        const uint64_t waitMks =
+            timeoutMks > UINT64_MAX - EVENT_SLACK_MKS ? UINT64_MAX : timeoutMks + EVENT_SLACK_MKS;
+        const struct timespec deadline = deadlineAfter(waitMks);
         while (event->posted == 0) {
             rc = pthread_cond_timedwait(&event->cond, &event->mutex, &deadline);
             if (rc != 0) {
