@@ -7,7 +7,7 @@
 
 // Another name of a type. The queries look through one level only, except
 // isLenghthAsSimple(), which each alias of a chain asks its own target.
-class Alias : public AnyType {
+class Alias final : public AnyType {
 public:
     using AnyType::AnyType;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class Array : public AnyType {
+class Array final : public AnyType {
 public:
     using AnyType::AnyType;
 

@@ -10,67 +10,67 @@ public:
     using AnyType::AnyType;
 };
 
-class Boolean : public BasePrimitives {
+class Boolean final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Byte : public BasePrimitives {
+class Byte final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Int16 : public BasePrimitives {
+class Int16 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class UInt16 : public BasePrimitives {
+class UInt16 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Int32 : public BasePrimitives {
+class Int32 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class UInt32 : public BasePrimitives {
+class UInt32 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Int64 : public BasePrimitives {
+class Int64 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class UInt64 : public BasePrimitives {
+class UInt64 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Float32 : public BasePrimitives {
+class Float32 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Float64 : public BasePrimitives {
+class Float64 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Float128 : public BasePrimitives {
+class Float128 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Char8 : public BasePrimitives {
+class Char8 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };
 
-class Char32 : public BasePrimitives {
+class Char32 final : public BasePrimitives {
 public:
     using BasePrimitives::BasePrimitives;
 };

@@ -13,7 +13,7 @@ struct BitSetElement {
 };
 
 // A bit set. The conversion fills size, alignment and flags; it keeps the base set().
-class BitSet : public AnyType {
+class BitSet final : public AnyType {
 public:
     using AnyType::AnyType;
 

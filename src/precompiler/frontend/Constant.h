@@ -6,7 +6,7 @@
 #include <string>
 
 // A named constant of a module; keeps every AnyType operation.
-class Constant : public AnyType {
+class Constant final : public AnyType {
 public:
     using AnyType::AnyType;
 

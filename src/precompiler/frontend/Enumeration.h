@@ -14,7 +14,7 @@ struct Enumerator {
 };
 
 // An enumeration over one of the integer kinds Int16..UInt64.
-class Enumeration : public AnyType {
+class Enumeration final : public AnyType {
 public:
     using AnyType::AnyType;
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-class Map : public AnyType {
+class Map final : public AnyType {
 public:
     using AnyType::AnyType;
 

@@ -1,3 +1,11 @@
+// The vector holds BasePrimitives objects of exactly that type, so destroying them through
+// ~BasePrimitives is right; the type model has no virtual destructors, since no object is ever
+// deleted through a base pointer. Set before any include: the warning is reported where the
+// standard library destroys the elements.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wdelete-non-abstract-non-virtual-dtor"
+#endif
+
 #include "precompiler/frontend/PrimitiveTypes.h"
 
 namespace {
@@ -64,3 +72,9 @@ std::vector<AnyType*> PrimitiveTypes::getAll() {
     }
     return all;
 }
+
+PrimitiveTypes::PrimitiveTypes(const PrimitiveTypes& other) = default;
+PrimitiveTypes::PrimitiveTypes(PrimitiveTypes&& other) noexcept = default;
+PrimitiveTypes& PrimitiveTypes::operator=(const PrimitiveTypes& other) = default;
+PrimitiveTypes& PrimitiveTypes::operator=(PrimitiveTypes&& other) noexcept = default;
+PrimitiveTypes::~PrimitiveTypes() = default;

@@ -13,6 +13,13 @@ public:
     // Boolean, Byte, Char8, Char32, Int16, UInt16, Int32, UInt32, Int64, UInt64, Float32,
     // Float64, Float128; then "String8" and "String32".
     PrimitiveTypes();
+    // Out of line: the vector of BasePrimitives, a class with virtual functions, a non-virtual
+    // destructor and subclasses, is destroyed only in one place.
+    PrimitiveTypes(const PrimitiveTypes& other);
+    PrimitiveTypes(PrimitiveTypes&& other) noexcept;
+    PrimitiveTypes& operator=(const PrimitiveTypes& other);
+    PrimitiveTypes& operator=(PrimitiveTypes&& other) noexcept;
+    ~PrimitiveTypes();
 
     // The 13 primitives, then the two base strings: what the generator driver registers.
     std::vector<AnyType*> getAll();

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-class Sequence : public AnyType {
+class Sequence final : public AnyType {
 public:
     using AnyType::AnyType;
 

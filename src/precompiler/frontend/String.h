@@ -9,7 +9,7 @@
 
 // A string type: the base strings "String8" and "String32", or a string of the model over
 // Char8, Char32 or an alias of one of them.
-class String : public AnyType {
+class String final : public AnyType {
 public:
     static constexpr std::uint64_t UNBOUNDED = std::numeric_limits<std::uint64_t>::max();
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class Structure : public AnyType {
+class Structure final : public AnyType {
 public:
     using AnyType::AnyType;
 

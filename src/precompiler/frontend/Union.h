@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-class Union : public AnyType {
+class Union final : public AnyType {
 public:
     using AnyType::AnyType;
 
