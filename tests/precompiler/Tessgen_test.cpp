@@ -156,8 +156,9 @@ TEST_F(TessgenTest, BrokenModelsAreLoggedAsErrorsAndFailTheRun) {
     const std::string missing = m_dir.path().toStdString() + "/none.xml";
     const std::pair<std::string, std::string> cases[] = {
         {malformed, "содержит ошибочный XML формат: "},
-        {invalid, "не прошел валидацию: "},
-        {wrongRoot, "не прошел валидацию: "},
+        // The module walk validates the main file first, with its own wording.
+        {invalid, "' не прошел валидацию в строке "},
+        {wrongRoot, "' не прошел валидацию в строке "},
         {missing, "не может быть открыт для чтения!"},
         {"", "Ошибка: Reader::readXMLFile. Файл    имеет некорректное имя."},
     };

@@ -1,0 +1,28 @@
+#include "precompiler/frontend/ModelFileScreen.h"
+
+#include "precompiler/frontend/readXMLfile.h"
+
+#include <QXmlStreamReader>
+
+QString screenModelFile(QIODevice& file, qint64* line, qint64* column) {
+    QXmlStreamReader xml(&file);
+    int depth = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > readXMLfile::MAX_ELEMENT_DEPTH) {
+                *line = xml.lineNumber();
+                *column = xml.columnNumber();
+                return QStringLiteral("элементы вложены глубже %1 уровней")
+                    .arg(readXMLfile::MAX_ELEMENT_DEPTH);
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        } else if (token == QXmlStreamReader::DTD) {
+            *line = xml.lineNumber();
+            *column = xml.columnNumber();
+            return QStringLiteral("объявление DTD не допускается");
+        }
+    }
+    return QString();
+}

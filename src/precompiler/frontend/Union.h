@@ -1,0 +1,29 @@
+#ifndef TESSGEN_FRONTEND_UNION_H
+#define TESSGEN_FRONTEND_UNION_H
+
+#include "precompiler/frontend/AnyType.h"
+#include "precompiler/frontend/MemberAgregate.h"
+#include "precompiler/frontend/Verbatim.h"
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class Union final : public AnyType {
+public:
+    using AnyType::AnyType;
+
+    // Resolves the discriminator and the case types. The case types come in the iteration
+    // order of the hashed case table, which the generators follow.
+    TypeSet set() override;
+
+    std::string m_discriminatorTypeName;
+    std::map<std::string, MemberAgregate> m_cases;                  // by case label
+    std::unordered_map<std::string, MemberAgregate> m_hashedCases;  // the same content
+    std::vector<Verbatim> m_verbatims;
+    std::vector<AnyType*> m_caseTypes;
+    AnyType* m_discriminatorType = nullptr;
+};
+
+#endif
