@@ -413,6 +413,17 @@ TEST_F(ReadXmlFileTest, WalkRulesForRepetitionAbsenceAndUnknownNames) {
     const VEXA_Types texts = readDocument(
         "<module><namespace a='x'> A<!-- c --><![CDATA[<b>]]>&amp; </namespace></module>");
     EXPECT_EQ(QStringLiteral(" A<b>& "), texts.m_namespace);
+
+    // Text between elements is ignored wherever it stands, a union case included.
+    const VEXA_Types between = readDocument(
+        "<module>m<constructedtypes>c<union>u<nameUnion>U</nameUnion>"
+        "<mapUnion>case<valueDiscriminant>1</valueDiscriminant>:"
+        "<memberAgregate>x<name>m</name></memberAgregate>.</mapUnion>"
+        "</union></constructedtypes></module>");
+    ASSERT_EQ(1, between.m_unions.size());
+    ASSERT_EQ(1, between.m_unions[0].m_cases.size());
+    EXPECT_EQ(QStringLiteral("1"), between.m_unions[0].m_cases[0].first);
+    EXPECT_EQ(QStringLiteral("m"), between.m_unions[0].m_cases[0].second.m_name);
 }
 
 TEST_F(ReadXmlFileTest, KeysAndCaseMembersJoinAsTheWalkDefines) {
