@@ -5,7 +5,7 @@ build=${1:-build-fuzz}
 seconds=${2:-15}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DVEXA_FUZZ=ON -DVEXA_TESTS=OFF -DVEXA_BENCH=OFF -DVEXA_PRECOMPILER=OFF
+    -DVEXA_FUZZ=ON -DVEXA_TESTS=OFF -DVEXA_BENCH=OFF -DVEXA_PRECOMPILER=ON
 cmake --build "$build" -j "$(nproc)"
 found=0
 for f in "$build"/fuzz/fuzz_*; do
