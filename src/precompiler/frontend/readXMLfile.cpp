@@ -1,5 +1,7 @@
 #include "precompiler/frontend/readXMLfile.h"
 
+#include "precompiler/frontend/ModelFileScreen.h"
+
 #include "precompiler/frontend/MessageHandler.h"
 #include "precompiler/frontend/OfflineNetworkAccess.h"
 #include "precompiler/frontend/Reader.h"
@@ -12,7 +14,6 @@
 #include <QUrl>
 #include <QXmlSchema>
 #include <QXmlSchemaValidator>
-#include <QXmlStreamReader>
 
 #include <unistd.h>
 
@@ -177,32 +178,6 @@ const LeafField<Werbatim> VERBATIM_LEAVES[] = {{"language", &Werbatim::m_languag
 const LeafField<TopicType> TOPIC_LEAVES[] = {{"structName", &TopicType::m_structName},
                                              {"definition", &TopicType::m_definition}};
 
-// What the DOM parser must not meet: nesting that its recursive parts cannot bear, and DTDs
-// (entity tricks; model files have no use for them). Returns an empty text when the file is fit,
-// else the reason with its position. Plain syntax errors are left to the DOM parser's message.
-QString screenDocument(QIODevice& file, qint64* line, qint64* column) {
-    QXmlStreamReader xml(&file);
-    int depth = 0;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            if (++depth > readXMLfile::MAX_ELEMENT_DEPTH) {
-                *line = xml.lineNumber();
-                *column = xml.columnNumber();
-                return QStringLiteral("элементы вложены глубже %1 уровней")
-                    .arg(readXMLfile::MAX_ELEMENT_DEPTH);
-            }
-        } else if (token == QXmlStreamReader::EndElement) {
-            --depth;
-        } else if (token == QXmlStreamReader::DTD) {
-            *line = xml.lineNumber();
-            *column = xml.columnNumber();
-            return QStringLiteral("объявление DTD не допускается");
-        }
-    }
-    return QString();
-}
-
 }  // namespace
 
 readXMLfile::readXMLfile(VEXA_Types* model, Reader* reader, NLX::Logger* logger)
@@ -321,7 +296,7 @@ void readXMLfile::readFile(const QString& fileName, bool mainFile) {
 
     qint64 line = 0;
     qint64 column = 0;
-    const QString unfit = screenDocument(file, &line, &column);
+    const QString unfit = screenModelFile(file, &line, &column);
     if (!unfit.isEmpty()) {
         fail(filePrefix + m_fileName + QStringLiteral(" содержит ошибочный XML формат: ") + unfit +
              QStringLiteral(" в строке = ") + number(line) + QStringLiteral(" и колонке = ") +

@@ -7,7 +7,7 @@ namespace NLX {
 XML_VEXA_parser::XML_VEXA_parser(Logger* logger, char* programPath, int packType)
     : m_logger(logger),
       m_packType(packType),
-      m_reader(new Reader(nullptr, nullptr, logger, programPath)) {}
+      m_reader(new Reader(&m_types, &m_topics, logger, programPath)) {}
 
 XML_VEXA_parser::~XML_VEXA_parser() = default;
 

@@ -3,6 +3,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "precompiler/frontend/DDS_Types.h"
+#include "precompiler/frontend/TopicDataTypes.h"
 
 class Reader;
 
@@ -11,7 +15,7 @@ namespace NLX {
 class Logger;
 
 // The compile driver: one compilation of one model. For now it reads, validates and checks the
-// model; the generators that write the result directory come later.
+// model and builds its type model; the generators that write the result directory come later.
 class XML_VEXA_parser {
 public:
     // logger is not owned; programPath is argv[0]; packType is the packing variant.
@@ -27,6 +31,9 @@ public:
 private:
     [[maybe_unused]] Logger* m_logger;
     [[maybe_unused]] int m_packType;
+    // The type model of the compiled model, module by module, and its topics.
+    std::vector<DDS_Types> m_types;
+    std::vector<TopicDataTypes> m_topics;
     std::unique_ptr<Reader> m_reader;
 };
 
