@@ -1,0 +1,83 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "rtps/RTPSDataTransport.h"
+#include "transport/InputBufferPool.h"
+#include "transport/RTPSReceiverImpl.h"
+#include "transport/RTPSSenderImpl.h"
+#include "transport/TransportBufferPool.h"
+#include "transport/TransportConfig.h"
+#include "transport/TransportThread.h"
+
+namespace RTPS {
+
+// The UDP transport of one participant: the send pool and the dispatcher thread that empties
+// the senders' queues, high priority first; the receivers with their read threads; the receive
+// pool whose report thread hands datagrams to the participant.
+//
+// Lock order: the senders' mutex before a sender queue's mutex, the send pool's mutex and the
+// dispatcher's mutex; those three are never held together. The receivers' mutex is taken alone.
+class RTPSDataTransportImpl : public RTPSDataTransport {
+public:
+    explicit RTPSDataTransportImpl(Participant* participant);
+    // Stops every thread that runs and joins it before anything it uses goes away. Must not
+    // run on a thread of the transport (the participant's dataRecipient).
+    ~RTPSDataTransportImpl() override;
+    RTPSDataTransportImpl(const RTPSDataTransportImpl&) = delete;
+    RTPSDataTransportImpl& operator=(const RTPSDataTransportImpl&) = delete;
+
+    bool init() override;
+    int getMaxDataSize() override;
+    RTPSReceiver* addReceiver(Locator_t* locator) override;
+    RTPSSender* addSender(Locator_t* locator, TransportPriorityLevel level) override;
+    TransportBuffer* getTransportBuffer() override;
+    void freeTransportBuffer(TransportBuffer* buffer) override;
+
+    // A sender queued a buffer of that level: the dispatcher makes a pass at once.
+    void readyToSend(TransportPriorityLevel level);
+    // The report thread has a datagram for the participant.
+    void dataAvailable(void* data, unsigned short length);
+
+    // The settings read by init; only valid after a successful init.
+    const TransportConfig& getConfig() const { return *m_config; }
+
+    // While the returned lock is held the dispatcher starts no pass (it holds the same mutex
+    // for a whole pass); the caller must not add senders meanwhile.
+    std::unique_lock<std::mutex> holdDispatcher();
+
+private:
+    static void dispatcherThread(void* self);
+    void dispatchLoop();
+    void dispatchPass();
+    void drainHighQueues();
+    // Clears the flag and says whether it was set.
+    bool takePending(bool& flag);
+    void shutdown();
+
+    Participant* const m_participant;
+    std::unique_ptr<TransportConfig> m_config;
+    std::unique_ptr<InputBufferPool> m_sendPool;
+    std::unique_ptr<TransportBufferPool> m_receivePool;
+    bool m_initialised = false;
+
+    std::mutex m_receiversMutex;
+    std::vector<std::unique_ptr<RTPSReceiverImpl>> m_receivers;
+
+    std::mutex m_sendersMutex;
+    std::vector<std::unique_ptr<RTPSSenderImpl>> m_senders;
+
+    std::mutex m_dispatchMutex;  // guards the pending flags
+    std::condition_variable m_dispatchCondition;
+    bool m_highPending = false;
+    bool m_lowPending = false;
+    std::atomic<bool> m_running{false};
+    int m_dispatcherTimeout = TransportConfig::DEFAULT_DISPATCHER_TIMEOUT;
+    TransportThread m_dispatcher;
+};
+
+}  // namespace RTPS

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "rtps/Locator.h"
+#include "rtps/RTPSReceiver.h"
+#include "transport/TransportThread.h"
+
+namespace RTPS {
+
+class RTPSDataTransportImpl;
+class TransportBufferPool;
+
+// One bound, non-blocking UDP socket (joined to its group for a multicast locator) with a read
+// thread that fills receive-pool buffers and reports them.
+class RTPSReceiverImpl : public RTPSReceiver {
+public:
+    RTPSReceiverImpl(const Locator_t* locator, TransportBufferPool* pool,
+                     RTPSDataTransportImpl* transport);
+    // Stops and joins the read thread if that has not been done, then closes the socket.
+    ~RTPSReceiverImpl() override;
+    RTPSReceiverImpl(const RTPSReceiverImpl&) = delete;
+    RTPSReceiverImpl& operator=(const RTPSReceiverImpl&) = delete;
+
+    // Opens, binds and (multicast) joins the socket and starts the read thread. A failure is
+    // logged with the step that failed and gives false.
+    bool init();
+
+    // Tells the read thread to end and wakes it out of its wait for the socket. A read thread
+    // waiting for a free buffer ends once the pool is stopped.
+    void requestStop();
+    // Waits for the read thread to end.
+    void join();
+
+    bool isLocator(uint32_t port, uint32_t address) const {
+        return port == m_port && address == m_address;
+    }
+    int getSocket() const { return m_socket; }
+
+private:
+    static void readThread(void* self);
+    void readLoop();
+    // Reads until the socket has nothing more; false when the pool has stopped.
+    bool drainSocket();
+    bool fail(const char* step, int error);
+
+    int32_t m_kind;
+    uint32_t m_port;
+    uint32_t m_address;  // network order
+    char m_addressText[16];
+    TransportBufferPool* const m_pool;
+    RTPSDataTransportImpl* const m_transport;
+    int m_selectTimeoutMs = 5000;
+    int m_socket = -1;
+    int m_wake = -1;  // eventfd that ends the read thread's wait
+    std::atomic<bool> m_running{false};
+    TransportThread m_thread;
+};
+
+}  // namespace RTPS

@@ -1,0 +1,156 @@
+#include "transport/RTPSSenderImpl.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/os/OsTime.h"
+#include "rtps/TransportErrors.h"
+#include "transport/LocatorAddress.h"
+#include "transport/RTPSDataTransportImpl.h"
+#include "transport/TransportLog.h"
+
+namespace RTPS {
+
+namespace {
+constexpr unsigned char MULTICAST_TTL = 8;
+}
+
+RTPSSenderImpl::RTPSSenderImpl(const Locator_t* locator, RTPSDataTransportImpl* transport,
+                               TransportPriorityLevel level)
+    : m_kind(locator != nullptr ? locator->kind : LOCATOR_KIND_INVALID),
+      m_port(locator != nullptr ? locator->port : 0),
+      m_address(locator != nullptr ? locatorAddress(*locator) : 0),
+      m_transport(transport),
+      m_highPriority(level == TRANSPORT_PRIORITY_HIGH) {
+    addressText(m_address, m_addressText);
+}
+
+RTPSSenderImpl::~RTPSSenderImpl() {
+    if (m_socket >= 0) {
+        ::close(m_socket);
+    }
+    for (Queue* queue : {&m_high, &m_low}) {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        for (TransportBuffer* buffer : queue->buffers) {
+            m_transport->freeTransportBuffer(buffer);
+        }
+        queue->buffers.clear();
+    }
+}
+
+bool RTPSSenderImpl::init() {
+    if (m_kind != LOCATOR_KIND_UDPv4 || m_port == 0 || m_port > 65535 || m_address == 0 ||
+        m_socket >= 0) {
+        return false;
+    }
+    const TransportConfig& config = m_transport->getConfig();
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) {
+        return false;
+    }
+    const int one = 1;
+    const int size = config.getSocketBufferSize();
+    bool ok = ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0 &&
+              ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size) == 0;
+    if (ok && isMulticast(m_address)) {
+        const unsigned char ttl = MULTICAST_TTL;
+        const in_addr interface = config.getMulticastInterfaceAddress();
+        if (::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0 ||
+            ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &interface, sizeof interface) != 0) {
+            const int error = errno;
+            const uint8_t* octets = reinterpret_cast<const uint8_t*>(&m_address);
+            transportLog("RTPSSenderImpl::init", SEVERITY_ERROR, MSG_MULTICAST_OPTION_FAILED,
+                         unsigned{octets[0]}, unsigned{octets[1]}, unsigned{octets[2]},
+                         unsigned{octets[3]}, unsigned{m_port}, config.getMulticastInterface(),
+                         error);
+            ok = false;
+        }
+    }
+    if (ok) {
+        sockaddr_in destination{};
+        destination.sin_family = AF_INET;
+        destination.sin_port = htons(static_cast<uint16_t>(m_port));
+        destination.sin_addr.s_addr = m_address;
+        ok =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&destination), sizeof destination) == 0;
+    }
+    if (!ok) {
+        ::close(fd);
+        return false;
+    }
+    m_socket = fd;
+    return true;
+}
+
+bool RTPSSenderImpl::sendData(TransportBuffer* buffer, TransportPriorityLevel level) {
+    if (buffer == nullptr || buffer->data == nullptr || buffer->length == 0) {
+        throw WrongData();
+    }
+    const bool high = m_highPriority || level != TRANSPORT_PRIORITY_LOW;
+    Queue& queue = high ? m_high : m_low;
+    {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        queue.buffers.push_back(buffer);
+    }
+    m_transport->readyToSend(high ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW);
+    return true;
+}
+
+bool RTPSSenderImpl::sendHP(unsigned n) {
+    return send(m_high, n, MSG_DATAGRAM_SENT_HIGH);
+}
+
+bool RTPSSenderImpl::sendLP(unsigned n) {
+    return send(m_low, n, MSG_DATAGRAM_SENT_LOW);
+}
+
+bool RTPSSenderImpl::send(Queue& queue, unsigned n, unsigned messageId) {
+    for (unsigned sent = 0;;) {
+        TransportBuffer* buffer;
+        bool more;
+        {
+            std::lock_guard<std::mutex> lock(queue.mutex);
+            if (queue.buffers.empty()) {
+                return false;
+            }
+            buffer = queue.buffers.front();
+            queue.buffers.pop_front();
+            more = !queue.buffers.empty();
+        }
+        const long long result = transmit(buffer);
+        // Both levels log under one module name.
+        transportLog("RTPSSenderImpl::sendLP", SEVERITY_DEBUG2, messageId, unsigned{buffer->length},
+                     static_cast<const char*>(m_addressText), unsigned{m_port}, result,
+                     static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
+        m_transport->freeTransportBuffer(buffer);
+        if (n != 0 && ++sent >= n) {
+            return more;
+        }
+    }
+}
+
+long long RTPSSenderImpl::transmit(const TransportBuffer* buffer) {
+    bool retried = false;
+    for (;;) {
+        const ssize_t result = ::send(m_socket, buffer->data, buffer->length, MSG_NOSIGNAL);
+        if (result >= 0) {
+            return result;
+        }
+        const int error = errno;
+        // An ICMP error from an earlier datagram is reported by this call, which then sends
+        // nothing; the error is cleared, so the datagram is tried once more.
+        if (error == EINTR || (!retried && (error == ECONNREFUSED || error == EHOSTUNREACH ||
+                                            error == ENETUNREACH))) {
+            retried = retried || error != EINTR;
+            continue;
+        }
+        return -static_cast<long long>(error);
+    }
+}
+
+}  // namespace RTPS

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+#include "rtps/Locator.h"
+#include "rtps/RTPSSender.h"
+
+namespace RTPS {
+
+class RTPSDataTransportImpl;
+
+// One destination: a connected UDP socket with a high- and a low-priority queue. Engine threads
+// queue; only the transport's dispatcher sends.
+class RTPSSenderImpl : public RTPSSender {
+public:
+    // locator null gives an invalid destination (init fails).
+    RTPSSenderImpl(const Locator_t* locator, RTPSDataTransportImpl* transport,
+                   TransportPriorityLevel level);
+    // Closes the socket and gives the buffers still queued back to the send pool.
+    ~RTPSSenderImpl() override;
+    RTPSSenderImpl(const RTPSSenderImpl&) = delete;
+    RTPSSenderImpl& operator=(const RTPSSenderImpl&) = delete;
+
+    // Opens and connects the socket; a multicast destination gets TTL 8 and the configured
+    // interface. False on any failure.
+    bool init();
+
+    bool sendData(TransportBuffer* buffer, TransportPriorityLevel level) override;
+
+    // Dispatcher only: send up to n datagrams of a queue (n = 0: all of them). True while the
+    // queue still holds buffers.
+    bool sendHP(unsigned n);
+    bool sendLP(unsigned n);
+
+    bool isDestination(uint32_t port, uint32_t address) const {
+        return port == m_port && address == m_address;
+    }
+    TransportPriorityLevel getLevel() const {
+        return m_highPriority ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW;
+    }
+    int getSocket() const { return m_socket; }
+
+private:
+    struct Queue {
+        std::mutex mutex;
+        std::deque<TransportBuffer*> buffers;
+    };
+
+    bool send(Queue& queue, unsigned n, unsigned messageId);
+    long long transmit(const TransportBuffer* buffer);
+
+    int32_t m_kind;
+    uint32_t m_port;
+    uint32_t m_address;  // network order
+    char m_addressText[16];
+    RTPSDataTransportImpl* const m_transport;
+    const bool m_highPriority;
+    Queue m_high;
+    Queue m_low;
+    int m_socket = -1;
+};
+
+}  // namespace RTPS

@@ -1,0 +1,130 @@
+#include "transport/TransportBufferPool.h"
+
+#include <chrono>
+
+#include "transport/RTPSDataTransportImpl.h"
+#include "transport/TransportLog.h"
+
+namespace RTPS {
+
+namespace {
+constexpr int REPORT_THREAD_PRIORITY_OFFSET = 1;
+}
+
+TransportBufferPool::TransportBufferPool(unsigned count, unsigned size,
+                                         RTPSDataTransportImpl* transport)
+    : m_count(count), m_size(size), m_transport(transport) {}
+
+TransportBufferPool::~TransportBufferPool() {
+    stop();
+}
+
+bool TransportBufferPool::init(int reportTimeoutSeconds) {
+    if (m_count == 0 || m_size == 0 || m_size > 65535 || m_transport == nullptr ||
+        m_buffers != nullptr) {
+        return false;
+    }
+    m_storage.reset(new uint8_t[static_cast<size_t>(m_count) * m_size]);
+    m_buffers.reset(new TransportBuffer[m_count]);
+    m_free.reserve(m_count);
+    m_reported.reserve(m_count);
+    m_processing.reserve(m_count);
+    for (unsigned i = 0; i < m_count; ++i) {
+        m_buffers[i].data = m_storage.get() + static_cast<size_t>(i) * m_size;
+        m_buffers[i].length = 0;
+        m_free.push_back(&m_buffers[i]);
+    }
+    m_reportTimeout = reportTimeoutSeconds > 0 ? reportTimeoutSeconds : 1;
+    m_running = true;
+    if (!m_thread.start(reportThread, this, REPORT_THREAD_PRIORITY_OFFSET,
+                        "TransportBufferPool::reportThread")) {
+        m_running = false;
+        return false;
+    }
+    return true;
+}
+
+TransportBuffer* TransportBufferPool::getBuffer() {
+    std::unique_lock<std::mutex> lock(m_freeMutex);
+    while (m_running && m_free.empty()) {
+        lock.unlock();
+        transportLog("TransportBufferPool::getBuffer", SEVERITY_WARNING,
+                     MSG_NO_FREE_RECEIVE_BUFFER);
+        lock.lock();
+        m_freeCondition.wait(lock, [this] { return !m_running || !m_free.empty(); });
+    }
+    if (!m_running) {
+        return nullptr;
+    }
+    TransportBuffer* buffer = m_free.back();
+    m_free.pop_back();
+    return buffer;
+}
+
+void TransportBufferPool::returnBuffer(TransportBuffer* buffer) {
+    if (buffer == nullptr) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_freeMutex);
+        m_free.push_back(buffer);
+    }
+    m_freeCondition.notify_one();
+}
+
+void TransportBufferPool::reportBuffer(TransportBuffer* buffer) {
+    if (buffer == nullptr) {
+        return;
+    }
+    bool wake;
+    {
+        std::lock_guard<std::mutex> lock(m_reportMutex);
+        // The report thread only sleeps on an empty list, so one wake per batch is enough.
+        wake = m_reported.empty();
+        m_reported.push_back(buffer);
+    }
+    if (wake) {
+        m_reportCondition.notify_one();
+    }
+}
+
+void TransportBufferPool::stop() {
+    // The flag changes under the free mutex and the report mutex is taken after it, so no
+    // waiter can test the flag and then miss the wake.
+    {
+        std::lock_guard<std::mutex> lock(m_freeMutex);
+        m_running = false;
+    }
+    { std::lock_guard<std::mutex> lock(m_reportMutex); }
+    m_freeCondition.notify_all();
+    m_reportCondition.notify_all();
+    m_thread.join();
+}
+
+void TransportBufferPool::reportThread(void* self) {
+    static_cast<TransportBufferPool*>(self)->reportLoop();
+}
+
+void TransportBufferPool::reportLoop() {
+    const auto idle = std::chrono::seconds(m_reportTimeout);
+    std::unique_lock<std::mutex> lock(m_reportMutex);
+    while (m_running) {
+        if (m_reported.empty()) {
+            m_reportCondition.wait_for(lock, idle,
+                                       [this] { return !m_running || !m_reported.empty(); });
+            continue;
+        }
+        m_processing.swap(m_reported);
+        lock.unlock();
+        for (TransportBuffer* buffer : m_processing) {
+            if (m_running) {
+                m_transport->dataAvailable(buffer->data, buffer->length);
+            }
+            returnBuffer(buffer);
+        }
+        m_processing.clear();
+        lock.lock();
+    }
+}
+
+}  // namespace RTPS
