@@ -10,7 +10,6 @@
 
 namespace vexaconf {
 
-
 namespace {
 
 constexpr unsigned kFirstCode[5] = {0, 1, 11, 21, 33};

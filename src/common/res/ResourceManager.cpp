@@ -36,6 +36,7 @@ unsigned ResourceManager::initialise(const char* fileName) {
     if (fileName == nullptr || fileName[0] == '\0') {
         return RES_NO_NAME;
     }
+    // Lock order: the load mutex, then the configuration's VEXA_HOME mutex (getVexaHome).
     std::lock_guard<std::mutex> lock(m_loadMutex);
     if (findList(fileName)) {
         return RES_ALREADY_LOADED;

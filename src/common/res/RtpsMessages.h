@@ -18,4 +18,14 @@ namespace vexares {
 
 // Constants go here, each with its "Arguments:" line.
 
+// An endpoint was given a multicast locator (added = 0: it had it already).
+// Arguments: (const char* endpoint, unsigned a0, unsigned a1, unsigned a2, unsigned a3, int added)
+constexpr unsigned RTPS_MSG_ENDPOINT_MULTICAST_LOCATOR = 1105;
+// A scheduler task ended with an exception; the worker goes on.
+// Arguments: (unsigned type, unsigned id, const char* what)
+constexpr unsigned RTPS_MSG_TASK_FAILED = 1106;
+// Two topic names have the same CRC-24 and share a multicast group.
+// Arguments: (const char* topic, const char* listedTopic, unsigned crc)
+constexpr unsigned RTPS_MSG_ROUTER_TOPIC_CLASH = 1107;
+
 }  // namespace vexares

@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "ManualClock.h"
+#include "rtps/RTPSTaskScheduler.h"
+
+using RTPS::RTPSTaskScheduler;
+using RTPS::TaskFunctions;
+
+namespace {
+
+constexpr uint64_t MS = 1000;
+
+// The object a test task works for: counts its runs and keeps the arguments of the last one.
+struct Probe {
+    std::atomic<int> runs{0};
+    std::atomic<uintptr_t> lastA1{0};
+    std::atomic<uint64_t> lastA2{0};
+};
+
+void countRun(void* object, void* a1, uint64_t a2, uint64_t) {
+    auto* probe = static_cast<Probe*>(object);
+    probe->lastA1 = reinterpret_cast<uintptr_t>(a1);
+    probe->lastA2 = a2;
+    ++probe->runs;
+}
+
+TaskFunctions countingFunctions() {
+    TaskFunctions f;
+    for (uint32_t type : {1u, 2u, 3u, 4u, 5u, 6u, 10u, 11u}) {
+        f[type] = countRun;
+    }
+    return f;
+}
+
+// One-time latch for handshakes with the worker thread.
+class Latch {
+public:
+    void open() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        m_open = true;
+        m_cv.notify_all();
+    }
+    // Generous bound so that a broken scheduler fails the test instead of hanging it.
+    bool wait() {
+        std::unique_lock<std::mutex> g(m_mutex);
+        return m_cv.wait_for(g, std::chrono::seconds(20), [&] { return m_open; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_open = false;
+};
+
+class SchedulerWithManualClock : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clock = std::make_shared<ManualClock>();
+        sched = std::make_unique<RTPSTaskScheduler>(countingFunctions(), clock);
+    }
+    uint32_t addPeriodic(Probe& p, uint64_t periodMs, bool runNow) {
+        uint32_t id =
+            sched->addTask(RTPS::TASK_WRITER_RELIABLE, &p, nullptr, 0, 0, periodMs * MS, runNow);
+        clock->waitIdle();
+        return id;
+    }
+    void advanceMs(uint64_t ms) {
+        clock->advanceMs(ms);
+        clock->waitIdle();
+    }
+
+    std::shared_ptr<ManualClock> clock;
+    std::unique_ptr<RTPSTaskScheduler> sched;
+};
+
+}  // namespace
+
+TEST_F(SchedulerWithManualClock, IdsStartAtOneAndTheLowestFreeIdIsReused) {
+    Probe p;
+    EXPECT_EQ(addPeriodic(p, 1000, false), 1u);
+    EXPECT_EQ(addPeriodic(p, 1000, false), 2u);
+    EXPECT_EQ(addPeriodic(p, 1000, false), 3u);
+    sched->removeTask(2u);
+    sched->removeTask(1u);
+    EXPECT_EQ(addPeriodic(p, 1000, false), 1u);
+    EXPECT_EQ(addPeriodic(p, 1000, false), 2u);
+    EXPECT_EQ(addPeriodic(p, 1000, false), 4u);
+}
+
+TEST_F(SchedulerWithManualClock, GrowthKeepsIdsValid) {
+    std::vector<Probe> probes(150);
+    EXPECT_EQ(sched->capacity(), 64u);
+    for (uint32_t i = 0; i < probes.size(); ++i) {
+        ASSERT_EQ(
+            sched->addTask(RTPS::TASK_WRITER_RELIABLE, &probes[i], nullptr, 0, 0, 1000 * MS, false),
+            i + 1);
+    }
+    EXPECT_EQ(sched->capacity(), 216u);  // 64 -> 96 -> 144 -> 216
+    clock->waitIdle();
+    // Rows written before each growth still answer to their ids.
+    for (uint32_t id : {1u, 63u, 64u, 96u, 150u}) {
+        sched->wakeTask(id);
+    }
+    clock->waitIdle();
+    for (uint32_t i = 0; i < probes.size(); ++i) {
+        uint32_t id = i + 1;
+        bool woken = id == 1 || id == 63 || id == 64 || id == 96 || id == 150;
+        EXPECT_EQ(probes[i].runs, woken ? 1 : 0) << "id " << id;
+    }
+}
+
+TEST_F(SchedulerWithManualClock, RunNowRunsAtOnceThenEveryPeriodOthersAfterOnePeriod) {
+    Probe now, later;
+    addPeriodic(now, 100, true);
+    addPeriodic(later, 100, false);
+    EXPECT_EQ(now.runs, 1);
+    EXPECT_EQ(later.runs, 0);
+    for (int period = 1; period <= 3; ++period) {
+        advanceMs(100);
+        EXPECT_EQ(now.runs, 1 + period);
+        EXPECT_EQ(later.runs, period);
+    }
+}
+
+TEST_F(SchedulerWithManualClock, TasksDueWithin25msRunTogether) {
+    Probe p;
+    addPeriodic(p, 1000, false);
+    advanceMs(970);  // due in 30 ms: the worker sleeps on
+    EXPECT_EQ(p.runs, 0);
+    advanceMs(10);  // due in 20 ms: runs with this pass
+    EXPECT_EQ(p.runs, 1);
+}
+
+TEST_F(SchedulerWithManualClock, OneShotRunsOnceAfterItsDelayAndFreesItsId) {
+    Probe shot, other;
+    uint32_t id = sched->addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 200 * MS, false);
+    clock->waitIdle();
+    advanceMs(100);
+    EXPECT_EQ(shot.runs, 0);
+    advanceMs(100);
+    EXPECT_EQ(shot.runs, 1);
+    advanceMs(1000);
+    EXPECT_EQ(shot.runs, 1);
+    EXPECT_EQ(addPeriodic(other, 1000, false), id);
+
+    uint32_t zero = sched->addTask(RTPS::TASK_NACK_SUPPRESSION, &shot, nullptr, 0, 0, 0, false);
+    clock->waitIdle();
+    EXPECT_EQ(shot.runs, 2);
+    EXPECT_EQ(addPeriodic(other, 1000, false), zero);
+}
+
+TEST_F(SchedulerWithManualClock, WakeRunsNowAndRestartsThePeriod) {
+    Probe p;
+    uint32_t id = addPeriodic(p, 1000, false);
+    advanceMs(500);
+    sched->wakeTask(id);
+    clock->waitIdle();
+    EXPECT_EQ(p.runs, 1);
+    advanceMs(600);  // past the old due time, before the restarted one
+    EXPECT_EQ(p.runs, 1);
+    advanceMs(400);
+    EXPECT_EQ(p.runs, 2);
+}
+
+TEST_F(SchedulerWithManualClock, ChangeTaskReplacesArgumentsAndPeriodOfUsedRowsOnly) {
+    Probe p;
+    int marker = 0;
+    uint32_t id = addPeriodic(p, 100, false);
+    sched->changeTask(id, &marker, 7, 300 * MS);
+    advanceMs(100);  // the due time set before the change stays
+    EXPECT_EQ(p.runs, 1);
+    EXPECT_EQ(p.lastA1, reinterpret_cast<uintptr_t>(&marker));
+    EXPECT_EQ(p.lastA2, 7u);
+    advanceMs(200);
+    EXPECT_EQ(p.runs, 1);
+    advanceMs(100);
+    EXPECT_EQ(p.runs, 2);
+
+    sched->removeTask(id);
+    sched->changeTask(id, nullptr, 9, 1 * MS);
+    sched->wakeTask(id);
+    advanceMs(1000);
+    EXPECT_EQ(p.runs, 2);
+    EXPECT_EQ(addPeriodic(p, 1000, false), id);  // the free row was left free
+}
+
+TEST_F(SchedulerWithManualClock, IdsOutOfRangeOrFreeAreIgnored) {
+    Probe p;
+    uint32_t id = addPeriodic(p, 100, false);
+    for (uint32_t bad : {0u, 2u, 63u, 64u, 1000u, 0xFFFFFFFFu}) {
+        sched->changeTask(bad, nullptr, 1, 1 * MS);
+        sched->wakeTask(bad);
+        sched->removeTask(bad);
+    }
+    clock->waitIdle();
+    EXPECT_EQ(p.runs, 0);
+    advanceMs(100);
+    EXPECT_EQ(p.runs, 1);
+    EXPECT_EQ(addPeriodic(p, 100, false), id + 1);
+}
+
+TEST_F(SchedulerWithManualClock, ZeroPeriodIsRaisedToOneMillisecond) {
+    Probe p;
+    addPeriodic(p, 0, true);
+    EXPECT_EQ(p.runs, 1);  // a zero period would have kept the worker running it
+    advanceMs(1);
+    EXPECT_EQ(p.runs, 2);
+}
+
+TEST_F(SchedulerWithManualClock, TypesWithoutCallableAreRefused) {
+    Probe p;
+    EXPECT_EQ(sched->addTask(RTPS::TASK_FREE, &p, nullptr, 0, 0, MS, true), 0u);
+    EXPECT_EQ(sched->addTask(static_cast<RTPS::RTPSTaskType>(7), &p, nullptr, 0, 0, MS, true), 0u);
+    EXPECT_EQ(sched->addTask(static_cast<RTPS::RTPSTaskType>(12), &p, nullptr, 0, 0, MS, true), 0u);
+    EXPECT_EQ(addPeriodic(p, 1000, false), 1u);
+}
+
+// A one-shot task that frees its own id, whose id is then taken by a new periodic task: the
+// worker must not remove the new task after the old one returns.
+TEST(RTPSTaskScheduler, ReusedIdIsNotRemovedAfterTheOldOneShotReturns) {
+    auto clock = std::make_shared<ManualClock>();
+    RTPSTaskScheduler* self = nullptr;
+    Probe periodic;
+    std::atomic<uint32_t> shotId{0}, newId{0};
+    TaskFunctions f = countingFunctions();
+    f[RTPS::TASK_WRITER_DEFERRED] = [&](void*, void*, uint64_t, uint64_t) {
+        self->removeTask(shotId.load());
+        newId =
+            self->addTask(RTPS::TASK_WRITER_RELIABLE, &periodic, nullptr, 0, 0, 100 * MS, false);
+    };
+    RTPSTaskScheduler sched(f, clock);
+    self = &sched;
+    Probe shot;
+    shotId = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 0, false);
+    clock->waitIdle();
+    ASSERT_EQ(newId.load(), shotId.load());
+    clock->advanceMs(100);
+    clock->waitIdle();
+    EXPECT_EQ(periodic.runs, 1);
+}
+
+TEST(RTPSTaskScheduler, ThrowingTaskDoesNotStopTheWorker) {
+    auto clock = std::make_shared<ManualClock>();
+    TaskFunctions f = countingFunctions();
+    f[RTPS::TASK_SPDP_BEST_EFFORT] = [](void*, void*, uint64_t, uint64_t) {
+        throw std::runtime_error("task failed");
+    };
+    RTPSTaskScheduler sched(f, clock);
+    Probe p, q;
+    sched.addTask(RTPS::TASK_SPDP_BEST_EFFORT, &p, nullptr, 0, 0, 100 * MS, true);
+    sched.addTask(RTPS::TASK_WRITER_RELIABLE, &q, nullptr, 0, 0, 100 * MS, true);
+    clock->waitIdle();
+    clock->advanceMs(100);
+    clock->waitIdle();
+    EXPECT_EQ(q.runs, 2);
+}
+
+// A task takes lock L while another thread holds L and calls into the scheduler: with tasks run
+// under the scheduler's own mutex this deadlocked.
+TEST(RTPSTaskScheduler, TaskTakingALockHeldByACallerOfAddTaskFinishes) {
+    std::mutex L;
+    Latch entered, finished;
+    TaskFunctions f = countingFunctions();
+    f[RTPS::TASK_WRITER_RELIABLE] = [&](void*, void*, uint64_t, uint64_t) {
+        entered.open();
+        std::lock_guard<std::mutex> g(L);
+        finished.open();
+    };
+    RTPSTaskScheduler sched(f);  // the monotonic clock
+    Probe other;
+    {
+        std::lock_guard<std::mutex> g(L);
+        uint32_t id = sched.addTask(RTPS::TASK_WRITER_RELIABLE, &other, nullptr, 0, 0,
+                                    3600 * 1000 * MS, true);
+        ASSERT_TRUE(entered.wait());
+        // The worker is inside the task, blocked on L.
+        uint32_t second = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &other, nullptr, 0, 0,
+                                        3600 * 1000 * MS, false);
+        EXPECT_NE(second, 0u);
+        sched.changeTask(id, nullptr, 1, 3600 * 1000 * MS);
+        sched.wakeTask(second);
+        sched.removeTask(second);
+    }
+    EXPECT_TRUE(finished.wait());
+}
+
+TEST(RTPSTaskScheduler, RemoveTaskOfObjectWaitsForItsRunningTask) {
+    Latch entered, release;
+    std::atomic<bool> taskReturned{false};
+    TaskFunctions f = countingFunctions();
+    f[RTPS::TASK_WRITER_RELIABLE] = [&](void*, void*, uint64_t, uint64_t) {
+        entered.open();
+        release.wait();
+        taskReturned = true;
+    };
+    RTPSTaskScheduler sched(f);
+    Probe endpoint;
+    sched.addTask(RTPS::TASK_WRITER_RELIABLE, &endpoint, nullptr, 0, 0, 3600 * 1000 * MS, true);
+    ASSERT_TRUE(entered.wait());
+
+    std::atomic<bool> returnedAfterTask{false};
+    std::thread remover([&] {
+        sched.removeTask(static_cast<void*>(&endpoint));
+        returnedAfterTask = taskReturned.load();
+    });
+    release.open();
+    remover.join();
+    EXPECT_TRUE(returnedAfterTask);
+}
+
+TEST(RTPSTaskScheduler, TaskRemovingItsOwnObjectDoesNotWaitForItself) {
+    auto clock = std::make_shared<ManualClock>();
+    RTPSTaskScheduler* self = nullptr;
+    TaskFunctions f = countingFunctions();
+    f[RTPS::TASK_WRITER_RELIABLE] = [&](void* object, void*, uint64_t, uint64_t) {
+        countRun(object, nullptr, 0, 0);
+        self->removeTask(object);
+    };
+    RTPSTaskScheduler sched(f, clock);
+    self = &sched;
+    Probe p;
+    sched.addTask(RTPS::TASK_WRITER_RELIABLE, &p, nullptr, 0, 0, 100 * MS, true);
+    clock->waitIdle();
+    clock->advanceMs(1000);
+    clock->waitIdle();
+    EXPECT_EQ(p.runs, 1);
+}
+
+TEST(RTPSTaskScheduler, StopEndsTheWorkerAndIsIdempotent) {
+    auto clock = std::make_shared<ManualClock>();
+    RTPSTaskScheduler sched(countingFunctions(), clock);
+    Probe p;
+    uint32_t id = sched.addTask(RTPS::TASK_WRITER_RELIABLE, &p, nullptr, 0, 0, 100 * MS, true);
+    clock->waitIdle();
+    sched.stop();
+    sched.stop();
+    sched.wakeTask(id);
+    clock->advanceMs(1000);
+    EXPECT_EQ(p.runs, 1);
+}
