@@ -61,8 +61,7 @@ constexpr unsigned RTPS_MSG_DATAGRAM_DROPPED = 1097;
 // Arguments: (unsigned length, const char* what)
 constexpr unsigned RTPS_MSG_PARSER_FAILED = 1098;
 // Message composer.
-// Arguments: (unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned port, const char*
-// reason)
+// Arguments: (unsigned a, unsigned b, unsigned c, unsigned d, unsigned port, const char* why)
 constexpr unsigned RTPS_MSG_SEND_FAILED = 1099;
 
 }  // namespace vexares
