@@ -27,10 +27,7 @@ bool parseOctet(std::string const& text, unsigned& value) {
 
 }  // namespace
 
-RTPSRouter::RTPSRouter(ParticipantImpl* participant, std::string const& unicastAddress,
-                       unsigned participantIndex)
-    : m_participant(participant) {
-    (void)m_participant;
+RTPSRouter::RTPSRouter(std::string const& unicastAddress, unsigned participantIndex) {
     m_topics.reserve(16);
     const size_t dot = unicastAddress.rfind('.');
     unsigned lastOctet = 0;

@@ -9,8 +9,6 @@
 
 namespace RTPS {
 
-class ParticipantImpl;
-
 // Hands out the IPv4 multicast groups that user data is sent to: one group per writer
 // ("239.<last octet of the unicast address>.<host-wide participant index>.<slot>", 256 slots
 // per participant, never given back) or one group per topic, derived from the CRC-24 of the
@@ -22,8 +20,7 @@ public:
 
     // unicastAddress: the participant's default unicast address text; participantIndex: its
     // host-wide index. When they cannot form a group address, no per-writer group is given.
-    RTPSRouter(ParticipantImpl* participant, std::string const& unicastAddress,
-               unsigned participantIndex);
+    RTPSRouter(std::string const& unicastAddress, unsigned participantIndex);
 
     RTPSRouter(RTPSRouter const&) = delete;
     RTPSRouter& operator=(RTPSRouter const&) = delete;
@@ -36,10 +33,10 @@ public:
     std::string getGroupAddress(std::string const& topicName);
 
 private:
-    ParticipantImpl* const m_participant;
     std::string m_writerPrefix;  // "239.a.b." or empty when unusable
 
-    std::mutex m_mutex;  // guards the two below; a leaf lock
+    // Guards the two below. Held while logging a clash: router mutex, then the logger's.
+    std::mutex m_mutex;
     unsigned m_slotsTaken = 0;
     std::vector<std::pair<uint32_t, std::string>> m_topics;  // (crc, name) in arrival order
 };

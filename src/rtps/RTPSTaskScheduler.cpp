@@ -1,13 +1,25 @@
 #include "rtps/RTPSTaskScheduler.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <utility>
 
+#include "common/log/Logger.h"
 #include "common/os/OsThread.h"
+#include "common/res/RtpsMessages.h"
 #include "rtps/DDSIException.h"
 
 namespace RTPS {
+
+namespace {
+
+void logTaskFailure(uint32_t type, uint32_t id, char const* what) {
+    vexalog::Logger::getLogger().logMessage("RTPSTaskScheduler::run", vexalog::Logger::SEV_ERROR,
+                                            vexares::RTPS_MSG_TASK_FAILED, type, id, what);
+}
+
+}  // namespace
 
 RTPSTaskScheduler::RTPSTaskScheduler(TaskFunctions functions, std::shared_ptr<SchedulerClock> clock)
     : m_functions(std::move(functions)),
@@ -205,10 +217,13 @@ void RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock) 
 
     lock.unlock();
     const uint64_t start = m_clock->nowMks();
+    // A failing task must not end the protocol timing of the whole participant.
     try {
         m_functions[task.type](task.object, task.a1, task.a2, task.a3);
+    } catch (std::exception const& e) {
+        logTaskFailure(task.type, id, e.what());
     } catch (...) {
-        // A failing task must not end the protocol timing of the whole participant.
+        logTaskFailure(task.type, id, "?");
     }
     lock.lock();
 

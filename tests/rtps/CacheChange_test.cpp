@@ -220,12 +220,12 @@ TEST(CacheChange, FragmentsInAnyOrderRebuildTheSample) {
 
     CacheChange c(writerGuid(), nullptr);
     c.completeness = 1;  // the key arrived earlier
-    struct Piece {
+    struct Chunk {
         uint32_t first, count;
     };
     // Out of order, overlapping, repeated, and the last one claiming more than is left.
-    const Piece pieces[] = {{4, 2}, {1, 1}, {4, 1}, {9, 0xFFFFFFFF}, {2, 3}, {6, 3}};
-    for (Piece p : pieces) {
+    const Chunk chunks[] = {{4, 2}, {1, 1}, {4, 1}, {9, 0xFFFFFFFF}, {2, 3}, {6, 3}};
+    for (Chunk p : chunks) {
         EXPECT_EQ(c.completeness, 1);  // data only once the last gap is filled
         const size_t offset = (p.first - 1) * 100;
         ASSERT_EQ(c.addFragmentData(950, 100, p.first, p.count, padded.data() + offset,

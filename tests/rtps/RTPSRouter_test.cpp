@@ -33,7 +33,7 @@ TEST(RTPSRouter, PerWriterAddressesFromUnicastAddressAndIndex) {
         {"10.1.2.17", 256, nullptr, nullptr},
     };
     for (Case const& c : cases) {
-        RTPSRouter router(nullptr, c.unicast, c.index);
+        RTPSRouter router(c.unicast, c.index);
         std::optional<std::string> first = router.getGroupAddress();
         std::optional<std::string> second = router.getGroupAddress();
         if (c.first == nullptr) {
@@ -47,7 +47,7 @@ TEST(RTPSRouter, PerWriterAddressesFromUnicastAddressAndIndex) {
 }
 
 TEST(RTPSRouter, The257thPerWriterRequestGetsNone) {
-    RTPSRouter router(nullptr, "10.1.2.17", 3);
+    RTPSRouter router("10.1.2.17", 3);
     for (int slot = 0; slot < 256; ++slot) {
         ASSERT_EQ(router.getGroupAddress().value_or("none"), "239.17.3." + std::to_string(slot));
     }
@@ -58,7 +58,7 @@ TEST(RTPSRouter, The257thPerWriterRequestGetsNone) {
 }
 
 TEST(RTPSRouter, ConcurrentWritersNeverShareASlot) {
-    RTPSRouter router(nullptr, "10.0.0.5", 7);
+    RTPSRouter router("10.0.0.5", 7);
     std::mutex m;
     std::multiset<std::string> given;
     int refused = 0;
@@ -85,8 +85,8 @@ TEST(RTPSRouter, ConcurrentWritersNeverShareASlot) {
 }
 
 TEST(RTPSRouter, TopicAddressesComeFromTheCrc24OfTheName) {
-    RTPSRouter one(nullptr, "10.1.2.17", 3);
-    RTPSRouter other(nullptr, "172.16.0.9", 41);
+    RTPSRouter one("10.1.2.17", 3);
+    RTPSRouter other("172.16.0.9", 41);
     struct Case {
         std::string topic;
         const char* address;
@@ -113,7 +113,7 @@ TEST(RTPSRouter, TopicsWithTheSameCrcShareTheirGroupAndTheClashIsLogged) {
     const std::string clash =
         "Тема \"Topic171000\" получает тот же групповой адрес, что и тема \"Topic847\"";
     const size_t before = LogCapture::count(clash);
-    RTPSRouter router(nullptr, "10.1.2.17", 3);
+    RTPSRouter router("10.1.2.17", 3);
     // Both names hash to 0xBAD99D.
     EXPECT_EQ(router.getGroupAddress("Topic847"), "239.186.217.157");
     EXPECT_EQ(router.getGroupAddress("Topic171000"), "239.186.217.157");

@@ -10,8 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "LogCapture.h"
 #include "ManualClock.h"
 #include "rtps/RTPSTaskScheduler.h"
+#include "rtps/TaskGuidArgs.h"
 
 using RTPS::RTPSTaskScheduler;
 using RTPS::TaskFunctions;
@@ -241,7 +243,9 @@ TEST(RTPSTaskScheduler, ReusedIdIsNotRemovedAfterTheOldOneShotReturns) {
     RTPSTaskScheduler sched(f, clock);
     self = &sched;
     Probe shot;
-    shotId = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 0, false);
+    shotId = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 100 * MS, false);
+    clock->waitIdle();
+    clock->advanceMs(100);
     clock->waitIdle();
     ASSERT_EQ(newId.load(), shotId.load());
     clock->advanceMs(100);
@@ -249,7 +253,10 @@ TEST(RTPSTaskScheduler, ReusedIdIsNotRemovedAfterTheOldOneShotReturns) {
     EXPECT_EQ(periodic.runs, 1);
 }
 
-TEST(RTPSTaskScheduler, ThrowingTaskDoesNotStopTheWorker) {
+TEST(RTPSTaskScheduler, ThrowingTaskDoesNotStopTheWorkerAndIsLogged) {
+    LogCapture log;
+    const std::string failed = "Задача типа 2 (номер 1) завершилась исключением: task failed";
+    const size_t before = LogCapture::count(failed);
     auto clock = std::make_shared<ManualClock>();
     TaskFunctions f = countingFunctions();
     f[RTPS::TASK_SPDP_BEST_EFFORT] = [](void*, void*, uint64_t, uint64_t) {
@@ -263,6 +270,7 @@ TEST(RTPSTaskScheduler, ThrowingTaskDoesNotStopTheWorker) {
     clock->advanceMs(100);
     clock->waitIdle();
     EXPECT_EQ(q.runs, 2);
+    EXPECT_EQ(LogCapture::count(failed), before + 2);
 }
 
 // A task takes lock L while another thread holds L and calls into the scheduler: with tasks run
@@ -347,4 +355,28 @@ TEST(RTPSTaskScheduler, StopEndsTheWorkerAndIsIdempotent) {
     sched.wakeTask(id);
     clock->advanceMs(1000);
     EXPECT_EQ(p.runs, 1);
+}
+
+// A task for a remote endpoint gets its GUID back whole from the two integer arguments.
+TEST(RTPSTaskScheduler, RemoteGuidTravelsInTheIntegerArguments) {
+    auto clock = std::make_shared<ManualClock>();
+    std::mutex m;
+    RTPS::GUID_t seen{};
+    TaskFunctions f = countingFunctions();
+    f[RTPS::TASK_READER_DEFERRED] = [&](void*, void*, uint64_t a2, uint64_t a3) {
+        std::lock_guard<std::mutex> g(m);
+        seen = RTPS::taskArgsToGuid(a2, a3);
+    };
+    RTPSTaskScheduler sched(f, clock);
+    RTPS::GUID_t remote{};
+    for (unsigned i = 0; i < RTPS::GUID_PREFIX_SIZE; ++i) {
+        remote.guidPrefix[i] = static_cast<uint8_t>(0xA0 + i);
+    }
+    remote.entityId = {{0x01, 0x02, 0x03}, 0xC7};
+    RTPS::TaskGuidArgs args = RTPS::guidToTaskArgs(remote);
+    Probe reader;
+    sched.addTask(RTPS::TASK_READER_DEFERRED, &reader, nullptr, args.a2, args.a3, 0, false);
+    clock->waitIdle();
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_EQ(seen, remote);
 }

@@ -1,0 +1,56 @@
+// Draining and acknowledging a history: the cost per change must not grow with the history's
+// length (the fitted complexity stays N log N or better).
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "rtps/HistoryCache.h"
+
+namespace {
+
+void fill(RTPS::HistoryCache& h, std::vector<RTPS::CacheChange*>& cs, int64_t n) {
+    cs.clear();
+    for (int64_t i = 0; i < n; ++i) {
+        cs.push_back(new RTPS::CacheChange(RTPS::GUID_t{}, nullptr));
+        h.add_change(cs.back());
+    }
+}
+
+void BM_RemoveByNumberFromTheEnd(benchmark::State& state) {
+    const int64_t n = state.range(0);
+    std::vector<RTPS::CacheChange*> cs;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RTPS::HistoryCache h(static_cast<uint32_t>(n));
+        fill(h, cs, n);
+        state.ResumeTiming();
+        for (int64_t i = n; i >= 1; --i) {
+            h.remove_change(RTPS::SequenceNumber_t{0, static_cast<uint32_t>(i)});
+        }
+        h.removeGarbage(0);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_RemoveByNumberFromTheEnd)->RangeMultiplier(4)->Range(1 << 10, 1 << 16)->Complexity();
+
+void BM_LookUpAndRemoveByRecord(benchmark::State& state) {
+    const int64_t n = state.range(0);
+    std::vector<RTPS::CacheChange*> cs;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RTPS::HistoryCache h(static_cast<uint32_t>(n));
+        fill(h, cs, n);
+        state.ResumeTiming();
+        for (int64_t i = n - 1; i >= 0; --i) {
+            RTPS::CacheChange* c = h.get_change(&cs[i]->sampleInfo);
+            h.remove_change(c);
+        }
+        h.removeGarbage(0);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_LookUpAndRemoveByRecord)->RangeMultiplier(4)->Range(1 << 10, 1 << 16)->Complexity();
+
+}  // namespace
+
+BENCHMARK_MAIN();
