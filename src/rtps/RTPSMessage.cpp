@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "common/log/Logger.h"
+#include "common/res/RtpsMessages.h"
+
 namespace RTPS {
 
 RTPSMessage::RTPSMessage(void const* data, uint16_t length)
@@ -29,6 +32,9 @@ bool RTPSMessage::removeReference() {
     }
     // The mutex is a member: it must be unlocked before the object goes.
     if (last) {
+        vexalog::Logger::getLogger().logMessage(
+            "RTPSMessage::removeReference", vexalog::Logger::SEV_DEBUG_2,
+            vexares::RTPS_MSG_MESSAGE_RELEASED, unsigned{m_length});
         delete this;
     }
     return true;

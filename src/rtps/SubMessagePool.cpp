@@ -2,6 +2,9 @@
 
 #include <chrono>
 
+#include "common/log/Logger.h"
+#include "common/res/RtpsMessages.h"
+
 namespace RTPS {
 
 namespace {
@@ -26,8 +29,15 @@ SubMessage* SubMessagePool::getSubmessage(SubmessageKind kind, TransportPriority
     std::unique_lock<std::mutex> lock(m_mutex);
     ++m_waiters;
     while (m_running && m_stack.empty()) {
-        // Each step without a submessage is worth a warning once the engine logs.
-        m_changed.wait_for(lock, WAIT_STEP, [this] { return !m_running || !m_stack.empty(); });
+        if (!m_changed.wait_for(lock, WAIT_STEP,
+                                [this] { return !m_running || !m_stack.empty(); })) {
+            // The pool's mutex is a leaf: the logger is called without it.
+            lock.unlock();
+            vexalog::Logger::getLogger().logMessage("SubMessagePool::getSubmessage",
+                                                    vexalog::Logger::SEV_WARNING,
+                                                    vexares::RTPS_MSG_NO_FREE_SUBMESSAGE);
+            lock.lock();
+        }
     }
     --m_waiters;
     if (!m_running) {

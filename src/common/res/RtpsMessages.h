@@ -73,4 +73,40 @@ constexpr unsigned RTPS_MSG_TASK_FAILED = 1108;
 // Arguments: (const char* topic, const char* listedTopic, unsigned crc)
 constexpr unsigned RTPS_MSG_ROUTER_TOPIC_CLASH = 1107;
 
+// Message receiver (module "MessageReceiver::parserWorker" unless noted).
+// Arguments: (unsigned length, unsigned prefixWord0, unsigned prefixWord1, unsigned prefixWord2)
+constexpr unsigned RTPS_MSG_DATAGRAM_ACCEPTED = 1060;
+// Arguments: (unsigned changes)
+constexpr unsigned RTPS_MSG_DATAGRAM_PARSED = 1061;
+// Arguments: (unsigned sequenceLow, unsigned readerId)
+constexpr unsigned RTPS_MSG_CHANGE_TO_READER = 1062;
+// Arguments: (unsigned sequenceLow)
+constexpr unsigned RTPS_MSG_CHANGE_TO_SPDP_READER = 1063;
+// Arguments: (unsigned sequenceLow, unsigned writerId)
+constexpr unsigned RTPS_MSG_CHANGE_TO_MATCHED_READERS = 1064;
+// Arguments: (unsigned kind, unsigned ordinal)
+constexpr unsigned RTPS_MSG_SUBMESSAGE = 1065;
+// Arguments: (unsigned writerId, unsigned readerId, unsigned readers)
+constexpr unsigned RTPS_MSG_HEARTBEAT_DELIVERED = 1066;
+// Module "RTPSMessage::removeReference".
+// Arguments: (unsigned length)
+constexpr unsigned RTPS_MSG_MESSAGE_RELEASED = 1076;
+// Arguments: (unsigned sequenceLow, unsigned length)
+constexpr unsigned RTPS_MSG_USER_SAMPLE_RECEIVED = 1079;
+// Module "MessageComposer::sendDataFrag".
+// Arguments: (unsigned fragmentNumber, unsigned sequenceLow)
+constexpr unsigned RTPS_MSG_FRAGMENT_SENT = 1083;
+// Module "SubMessagePool::getSubmessage".
+// Arguments: none
+constexpr unsigned RTPS_MSG_NO_FREE_SUBMESSAGE = 1086;
+// Arguments: (unsigned kind, unsigned ordinal, const char* reason)
+constexpr unsigned RTPS_MSG_SUBMESSAGE_DROPPED = 1096;
+// Arguments: (unsigned length, const char* reason)
+constexpr unsigned RTPS_MSG_DATAGRAM_DROPPED = 1097;
+// Arguments: (unsigned length, const char* what)
+constexpr unsigned RTPS_MSG_PARSER_FAILED = 1098;
+// Message composer.
+// Arguments: (unsigned a, unsigned b, unsigned c, unsigned d, unsigned port, const char* why)
+constexpr unsigned RTPS_MSG_SEND_FAILED = 1099;
+
 }  // namespace vexares
