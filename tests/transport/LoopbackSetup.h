@@ -40,10 +40,19 @@ inline RTPS::Locator_t udpLocator(const char* address, uint32_t port,
 
 // Open descriptors of the process.
 inline int openDescriptors() {
+    // Sockets and event descriptors only: the logger opens its files lazily, from whichever
+    // thread logs first.
     int n = 0;
     if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr) {
-            ++n;
+        while (dirent* entry = readdir(dir)) {
+            char path[64];
+            char target[64] = {};
+            std::snprintf(path, sizeof(path), "/proc/self/fd/%s", entry->d_name);
+            if (readlink(path, target, sizeof(target) - 1) > 0 &&
+                (std::strncmp(target, "socket:", 7) == 0 ||
+                 std::strncmp(target, "anon_inode:", 11) == 0)) {
+                ++n;
+            }
         }
         closedir(dir);
     }
