@@ -45,7 +45,7 @@ inline int openDescriptors() {
     int n = 0;
     if (DIR* dir = opendir("/proc/self/fd")) {
         while (dirent* entry = readdir(dir)) {
-            char path[64];
+            char path[300];
             char target[64] = {};
             std::snprintf(path, sizeof(path), "/proc/self/fd/%s", entry->d_name);
             if (readlink(path, target, sizeof(target) - 1) > 0 &&
