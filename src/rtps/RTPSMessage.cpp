@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "common/log/Logger.h"
+#include "common/res/RtpsMessages.h"
+
 namespace RTPS {
 
 RTPSMessage::RTPSMessage(void const* data, uint16_t length)
@@ -23,6 +26,9 @@ bool RTPSMessage::removeReference() {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_references == 0) {
             // Unbalanced release: deleting here would free the message twice.
+            vexalog::Logger::getLogger().logMessage(
+                "RTPSMessage::removeReference", vexalog::Logger::SEV_ERROR,
+                vexares::RTPS_MSG_MESSAGE_OVER_RELEASED, unsigned{m_length});
             return false;
         }
         last = --m_references == 0;
