@@ -26,6 +26,9 @@ bool RTPSMessage::removeReference() {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_references == 0) {
             // Unbalanced release: deleting here would free the message twice.
+            vexalog::Logger::getLogger().logMessage(
+                "RTPSMessage::removeReference", vexalog::Logger::SEV_ERROR,
+                vexares::RTPS_MSG_MESSAGE_OVER_RELEASED, unsigned{m_length});
             return false;
         }
         last = --m_references == 0;

@@ -25,7 +25,7 @@ public:
     // Count + 1; the parser no longer frees the message.
     void addReference();
     // Count - 1; the 1 -> 0 release deletes the message (do not touch it afterwards). A release
-    // at 0 changes nothing and returns false.
+    // at 0 is logged, changes nothing and returns false.
     bool removeReference();
 
     bool isFreeAfterParsing() const;

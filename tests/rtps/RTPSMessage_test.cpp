@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
+#include "LogCapture.h"
 #include "rtps/RTPSMessage.h"
 
 using RTPS::RTPSMessage;
@@ -52,10 +54,15 @@ TEST(RTPSMessage, DestroyedOnlyWhenTheLastReferenceGoes) {
 }
 
 TEST(RTPSMessage, ReleaseWithoutReferenceIsIgnored) {
-    uint8_t datagram[24] = {};
+    LogCapture log;
+    // The length names this message in the log.
+    uint8_t datagram[37] = {};
     bool destroyed = false;
     auto* m = new WatchedMessage(datagram, sizeof datagram, destroyed);
+    const std::string unbalanced = "длиной 37 байт без ссылок";
+    const size_t before = LogCapture::count(unbalanced);
     EXPECT_FALSE(m->removeReference());
+    EXPECT_EQ(LogCapture::count(unbalanced), before + 1);  // a caller's fault shows in the log
     EXPECT_FALSE(destroyed);
     EXPECT_TRUE(m->isFreeAfterParsing());  // still the parser's to free
     delete m;

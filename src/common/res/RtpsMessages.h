@@ -63,6 +63,11 @@ constexpr unsigned RTPS_MSG_USER_BUFFER_TAKEN = 1103;
 // Arguments: (const char* objectName, uint32_t status)
 constexpr unsigned RTPS_MSG_HOST_INDEX_UNLOCKED = 1111;
 
+// A received message was released once more than it was referenced; the release is ignored.
+// Module "RTPSMessage::removeReference".
+// Arguments: (unsigned length)
+constexpr unsigned RTPS_MSG_MESSAGE_OVER_RELEASED = 1109;
+
 // An endpoint was given a multicast locator (added = 0: it had it already).
 // Arguments: (const char* endpoint, unsigned a0, unsigned a1, unsigned a2, unsigned a3, int added)
 constexpr unsigned RTPS_MSG_ENDPOINT_MULTICAST_LOCATOR = 1105;
