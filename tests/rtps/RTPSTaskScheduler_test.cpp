@@ -322,6 +322,9 @@ TEST(RTPSTaskScheduler, RemoveTaskOfObjectWaitsForItsRunningTask) {
         sched.removeTask(static_cast<void*>(&endpoint));
         returnedAfterTask = taskReturned.load();
     });
+    // Nothing signals that the remover has gone to sleep inside removeTask; give it the time to
+    // get there, or to return early if it does not wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     release.open();
     remover.join();
     EXPECT_TRUE(returnedAfterTask);
