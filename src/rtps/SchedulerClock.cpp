@@ -1,5 +1,6 @@
 #include "rtps/SchedulerClock.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "common/os/OsTime.h"
@@ -20,8 +21,11 @@ void MonotonicSchedulerClock::wait(std::condition_variable& cv, std::unique_lock
     if (deadline <= now) {
         return;
     }
-    // A relative wait: the condition variable measures it on the steady clock.
-    cv.wait_for(lock, std::chrono::microseconds(deadline - now), woken);
+    // A relative wait: the condition variable measures it on the steady clock. Its nanosecond
+    // arithmetic overflows past about 292 years and then returns at once, so a far deadline is
+    // waited for a day at a time; the caller looks again after each.
+    constexpr uint64_t MAX_WAIT_MKS = uint64_t{24} * 3600 * 1000000;
+    cv.wait_for(lock, std::chrono::microseconds(std::min(deadline - now, MAX_WAIT_MKS)), woken);
 }
 
 }  // namespace RTPS

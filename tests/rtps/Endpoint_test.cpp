@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -105,13 +106,22 @@ TEST(Endpoint, DestructionWaitsForTheLastLookup) {
     e->raiseUseCount();
     e->lowerUseCount();
     std::atomic<bool> lookupDone{false};
+    std::atomic<bool> destroyed{false};
     std::atomic<bool> destroyedAfterLookup{false};
     std::thread owner([&] {
         delete e;
         destroyedAfterLookup = lookupDone.load();
+        destroyed = true;
     });
+    // Nothing signals that the owner sleeps in the destructor; give a destructor that does not
+    // wait the time to finish.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const bool destroyedEarly = destroyed.load();
+    EXPECT_FALSE(destroyedEarly);
     lookupDone = true;
-    e->lowerUseCount();
+    if (!destroyedEarly) {
+        e->lowerUseCount();
+    }
     owner.join();
     EXPECT_TRUE(destroyedAfterLookup);
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -321,6 +322,9 @@ TEST(RTPSTaskScheduler, RemoveTaskOfObjectWaitsForItsRunningTask) {
         sched.removeTask(static_cast<void*>(&endpoint));
         returnedAfterTask = taskReturned.load();
     });
+    // Nothing signals that the remover has gone to sleep inside removeTask; give it the time to
+    // get there, or to return early if it does not wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     release.open();
     remover.join();
     EXPECT_TRUE(returnedAfterTask);
@@ -355,6 +359,32 @@ TEST(RTPSTaskScheduler, StopEndsTheWorkerAndIsIdempotent) {
     sched.wakeTask(id);
     clock->advanceMs(1000);
     EXPECT_EQ(p.runs, 1);
+}
+
+// The real clock, counting how often the worker goes to sleep.
+class CountingClock : public RTPS::MonotonicSchedulerClock {
+public:
+    void wait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, uint64_t deadline,
+              std::function<bool()> const& woken) override {
+        ++waits;
+        MonotonicSchedulerClock::wait(cv, lock, deadline, woken);
+    }
+    std::atomic<int> waits{0};
+};
+
+// A due time centuries ahead must put the worker to sleep: a wait that long overflows the
+// condition variable's clock arithmetic and returns at once, so the worker spun.
+TEST(RTPSTaskScheduler, FarDueTimeLetsTheWorkerSleep) {
+    for (uint64_t period : {~uint64_t{0}, uint64_t{1} << 62}) {
+        auto clock = std::make_shared<CountingClock>();
+        RTPSTaskScheduler sched(countingFunctions(), clock);
+        Probe p;
+        sched.addTask(RTPS::TASK_WRITER_RELIABLE, &p, nullptr, 0, 0, period, false);
+        // No waker exists for "nothing happens": give a spinning worker time to show itself.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_LT(clock->waits.load(), 10) << period;
+        EXPECT_EQ(p.runs, 0) << period;
+    }
 }
 
 // A task for a remote endpoint gets its GUID back whole from the two integer arguments.
