@@ -554,6 +554,13 @@ unsigned packCH(T value, void* buf, unsigned pos, unsigned len) {
     return detail::Codec<T, true>::pack(value, buf, pos, len);
 }
 
+// An alias of an enumeration is measured through this form, like a string: its size at its
+// own alignment.
+template <class T, typename std::enable_if<std::is_enum<T>::value, int>::type = 0>
+unsigned lenPacked(T, unsigned pos) {
+    return lenPackedPrim(pos, static_cast<unsigned>(sizeof(T)));
+}
+
 // Sequences of primitives and enumerations (bool: one byte per element).
 template <class T>
 unsigned pack(const std::vector<T>& value, void* buf, unsigned pos, unsigned len) {
