@@ -39,6 +39,10 @@ struct CDR_HEADER {
 };
 static_assert(sizeof(CDR_HEADER) == 4, "the encapsulation header is 4 bytes");
 
+// Packing variant given to the precompiler's model compiler; 1 also writes the byte-swapping
+// unpack functions of bit sets.
+typedef int32_t pack_type;
+
 // The header that packed samples and keys start with.
 inline constexpr CDR_HEADER ex_CDR_HEADER_LE{CDR_LE, {0, 0}};
 
@@ -47,7 +51,7 @@ unsigned pack(CDR_HEADER header, void* buf, unsigned len);
 unsigned unpack(CDR_HEADER& header, const void* buf, unsigned len);
 unsigned puckEncapsulationSchemeIdentifier(void* buf, unsigned len);
 unsigned unpuckEncapsulationSchemeIdentifier(EnEncapsulation& id, const void* buf, unsigned len);
-void initEncapsulationSchemeIdentifier(EnEncapsulation pack_type);
+void initEncapsulationSchemeIdentifier(pack_type variant);
 constexpr bool isBIG_ENDIAN() {
     return false;
 }

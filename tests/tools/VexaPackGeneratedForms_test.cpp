@@ -1015,4 +1015,10 @@ TEST(VexaPackGeneratedForms, InlineByteSwapsMatchTheSwappedForms) {
     EXPECT_EQ(std::memcmp(Hash.hash, expected, 16), 0);
 }
 
+TEST(VexaPackGeneratedForms, PackingVariant) {
+    const VEXA_PACK::pack_type variant = 1;
+    VEXA_PACK::initEncapsulationSchemeIdentifier(variant);
+    EXPECT_FALSE(VEXA_PACK::isBIG_ENDIAN());
+}
+
 }  // namespace
