@@ -39,6 +39,10 @@ struct CDR_HEADER {
 };
 static_assert(sizeof(CDR_HEADER) == 4, "the encapsulation header is 4 bytes");
 
+// Packing variant given to the precompiler's model compiler; 1 also writes the byte-swapping
+// unpack functions of bit sets.
+typedef int32_t pack_type;
+
 // The header that packed samples and keys start with.
 inline constexpr CDR_HEADER ex_CDR_HEADER_LE{CDR_LE, {0, 0}};
 
@@ -47,7 +51,7 @@ unsigned pack(CDR_HEADER header, void* buf, unsigned len);
 unsigned unpack(CDR_HEADER& header, const void* buf, unsigned len);
 unsigned puckEncapsulationSchemeIdentifier(void* buf, unsigned len);
 unsigned unpuckEncapsulationSchemeIdentifier(EnEncapsulation& id, const void* buf, unsigned len);
-void initEncapsulationSchemeIdentifier(EnEncapsulation pack_type);
+void initEncapsulationSchemeIdentifier(pack_type variant);
 constexpr bool isBIG_ENDIAN() {
     return false;
 }
@@ -552,6 +556,13 @@ unsigned pack(T value, void* buf, unsigned pos, unsigned len) {
 template <class T, detail::EnableScalar<T> = 0>
 unsigned packCH(T value, void* buf, unsigned pos, unsigned len) {
     return detail::Codec<T, true>::pack(value, buf, pos, len);
+}
+
+// An alias of an enumeration is measured through this form, like a string: its size at its
+// own alignment.
+template <class T, typename std::enable_if<std::is_enum<T>::value, int>::type = 0>
+unsigned lenPacked(T, unsigned pos) {
+    return lenPackedPrim(pos, static_cast<unsigned>(sizeof(T)));
 }
 
 // Sequences of primitives and enumerations (bool: one byte per element).

@@ -210,7 +210,7 @@ unsigned unpuckEncapsulationSchemeIdentifier(EnEncapsulation& id, const void* bu
     return 4;
 }
 
-void initEncapsulationSchemeIdentifier(EnEncapsulation) {}
+void initEncapsulationSchemeIdentifier(pack_type) {}
 
 void changeENDIAN(void* data, unsigned n) {
     unsigned char* p = static_cast<unsigned char*>(data);
