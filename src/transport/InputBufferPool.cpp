@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "common/os/OsThread.h"
 #include "transport/TransportLog.h"
 
 namespace RTPS {
@@ -57,10 +56,9 @@ TransportBuffer* InputBufferPool::getTransportBuffer() {
             m_takersGone.notify_all();
         }
     }
-    if (buffer != nullptr) {
-        // Lets the dispatcher send what is queued before the caller composes more.
-        vexa::OsYieldCPU();
-    }
+    // No sched_yield here: under real-time scheduling the dispatcher outranks every engine
+    // thread and runs as soon as a send wakes it, and under normal scheduling a yield hands the
+    // processor to whatever else is runnable on the machine, which stalls a busy sender.
     return buffer;
 }
 

@@ -35,11 +35,15 @@ RTPSSenderImpl::~RTPSSenderImpl() {
         ::close(m_socket);
     }
     for (Queue* queue : {&m_high, &m_low}) {
-        std::lock_guard<std::mutex> lock(queue->mutex);
-        for (TransportBuffer* buffer : queue->buffers) {
+        // Taken out first: a queue's mutex is never held with the send pool's.
+        std::deque<TransportBuffer*> queued;
+        {
+            std::lock_guard<std::mutex> lock(queue->mutex);
+            queued.swap(queue->buffers);
+        }
+        for (TransportBuffer* buffer : queued) {
             m_transport->freeTransportBuffer(buffer);
         }
-        queue->buffers.clear();
     }
 }
 
