@@ -49,6 +49,14 @@ protected:
 
 const char* const PREFIX = "Ошибка: Modules::FillVectorNameSpaces_FileModules. ";
 
+// Nesting deep enough to exhaust the DOM parser's stack, after an undeclared entity: the DOM
+// parser takes the entity, a streaming reader stops at it.
+QByteArray deepBehindUndeclaredEntity() {
+    const int depth = 200000;
+    return "<module><namespace>Deep</namespace>&undeclared;" + QByteArray("<a>").repeated(depth) +
+           QByteArray("</a>").repeated(depth) + "</module>";
+}
+
 TEST_F(ModulesTest, IncludesAreWalkedDepthFirstAndEnteredOnce) {
     m_files.module("main.xml", "Main", {{"A", "a.xml"}, {"B", "b.xml"}});
     m_files.module("a.xml", "A", {{"C", "c.xml"}});
@@ -86,6 +94,7 @@ TEST_F(ModulesTest, InconsistentIncludesAreRefused) {
         "<module><namespace>Bad</namespace><constructedtypes><union><mapUnion>"
         "<valueDiscriminant>1</valueDiscriminant><valueDiscriminant>2</valueDiscriminant>"
         "</mapUnion></union></constructedtypes></module>";
+    const QByteArray hiddenDepth = deepBehindUndeclaredEntity();
     const Case cases[] = {
         {"include of the root namespace, further down",
          {{"a.xml",
@@ -115,6 +124,10 @@ TEST_F(ModulesTest, InconsistentIncludesAreRefused) {
         {"module nested too deep",
          {{"deep.xml", "<module>" + QByteArray("<a>").repeated(100) +
                            QByteArray("</a>").repeated(100) + "</module>"}},
+         {{"Deep", "deep.xml"}},
+         std::string(PREFIX) + "Файл 'deep.xml' содержит ошибочный XML формат: в строке 1"},
+        {"module nested too deep behind an error the screen stops at",
+         {{"deep.xml", hiddenDepth}},
          {{"Deep", "deep.xml"}},
          std::string(PREFIX) + "Файл 'deep.xml' содержит ошибочный XML формат: в строке 1"},
     };
@@ -173,6 +186,7 @@ TEST_F(ModulesTest, NamespaceOfAFile) {
         {"none", "<module><name>Geo</name></module>", ""},
         {"nested one does not count", "<module><a><namespace>Geo</namespace></a></module>", ""},
         {"malformed", "<module><namespace>Geo</module>", ""},
+        {"nested too deep behind an error", deepBehindUndeclaredEntity(), ""},
     };
     for (const auto& c : cases) {
         m_files.write("n.xml", c.xml);

@@ -460,3 +460,76 @@ TEST(TypeCompletion, UnknownNamesPassThrough) {
     }
     EXPECT_FALSE(broken.m_isSet);
 }
+
+// A chain of n types L0 -> L1 -> ... -> L(n-1) -> Int32, each link of the given kind.
+TEST(TypeCompletion, ChainsDeeperThanTheLimitAreRefused) {
+    const std::uint32_t limit = AnyType::MAX_NESTING;
+    enum class Link { Alias, Structure, Sequence, Map };
+    auto build = [](TypeModelBuilder& model, Link link, std::uint32_t n) {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::string name = "L" + std::to_string(i);
+            const std::string next = i + 1 < n ? "L" + std::to_string(i + 1) : "Int32";
+            switch (link) {
+                case Link::Alias:
+                    model.alias("Geo", name, next);
+                    break;
+                case Link::Structure:
+                    model.structure("Geo", name, {{"a", "Byte"}, {"next", next}});
+                    break;
+                case Link::Sequence:
+                    model.sequence("Geo", name, next);
+                    break;
+                case Link::Map:
+                    model.map("Geo", name, "Int16", next);
+                    break;
+            }
+        }
+    };
+    struct Row {
+        const char* name;
+        Link link;
+        std::uint32_t length;
+        bool fromFarEnd;      // each link completed after the one it refers to
+        const char* refused;  // the type named in the refusal; null: accepted
+    };
+    const Row rows[] = {
+        {"aliases at the limit", Link::Alias, limit, false, nullptr},
+        {"structures at the limit, far end first", Link::Structure, limit, true, nullptr},
+        {"aliases over the limit", Link::Alias, limit + 1, false, "Geo::L256"},
+        {"aliases over the limit, far end first", Link::Alias, limit + 1, true, "Geo::L0"},
+        {"structures over the limit", Link::Structure, limit + 1, false, "Geo::L256"},
+        {"structures over the limit, far end first", Link::Structure, limit + 1, true, "Geo::L0"},
+        {"sequences far over the limit", Link::Sequence, 20000, false, "Geo::L256"},
+        {"maps over the limit, far end first", Link::Map, limit + 1, true, "Geo::L0"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TypeModelBuilder model;
+        build(model, row.link, row.length);
+        AnyType* top = model.find("Geo::L0");
+        std::string error;
+        try {
+            if (row.fromFarEnd) {
+                for (std::uint32_t i = row.length; i-- > 0;) {
+                    model.find("Geo::L" + std::to_string(i))->set();
+                }
+            } else {
+                top->set();
+            }
+        } catch (const NLX::ZetException& refusal) {
+            error = refusal.what();
+        }
+        if (row.refused == nullptr) {
+            EXPECT_EQ(error, "");
+            EXPECT_TRUE(top->m_isSet);
+            // Every link, Int32, and the Byte member of the structures.
+            EXPECT_EQ(top->m_dependencies.size(), row.length + (row.link == Link::Alias ? 0 : 1));
+            // An alias chain is followed to its end by this query.
+            EXPECT_EQ(top->isLenghthAsSimple(), row.link == Link::Alias);
+        } else {
+            EXPECT_EQ(error, std::string("Ошибка: AnyType::set. Тип ") + row.refused +
+                                 " вложен глубже 256 уровней");
+            EXPECT_FALSE(top->m_isSet);
+        }
+    }
+}

@@ -40,6 +40,7 @@ AnyType::TypeSet Alias::set() {
     m_lenPackedBuild = m_targetType->m_lenPackedBuild;
     m_dependencies.insert(m_targetType);
     m_dependencies.insert(targetDependencies.begin(), targetDependencies.end());
+    guard.complete();
     m_isSet = true;
     return m_dependencies;
 }

@@ -4,7 +4,10 @@
 
 #include "ZetException.h"
 
+#include <algorithm>
+
 std::map<std::string, AnyType*> AnyType::m_mapNameAnyTypePtr;
+std::uint32_t AnyType::s_activeSets = 0;
 TypeRep AnyType::m_TypeRep;
 
 AnyType::AnyType(Shared shared, ExtensibilityKind extensibility)
@@ -113,6 +116,15 @@ void AnyType::set_lenPackedBuild(enBuildPack value) {
     }
 }
 
+namespace {
+
+NLX::ZetException tooDeep(const AnyType& type) {
+    return NLX::ZetException("Ошибка: AnyType::set. Тип " + type.m_qualifiedName +
+                             " вложен глубже " + std::to_string(AnyType::MAX_NESTING) + " уровней");
+}
+
+}  // namespace
+
 AnyType::SetGuard::SetGuard(AnyType& type) : m_type(type) {
     if (type.m_setInProgress) {
         // A structure's text is kept byte for byte, its Latin "T" included; the other kinds
@@ -121,9 +133,28 @@ AnyType::SetGuard::SetGuard(AnyType& type) : m_type(type) {
         throw NLX::INVALID_BASE_TYPE2(std::string("Не верен базовый тип (цикл)") + what +
                                       type.m_qualifiedName + " ссылается сам на себя");
     }
+    if (s_activeSets >= MAX_NESTING) {
+        throw tooDeep(type);
+    }
+    ++s_activeSets;
     type.m_setInProgress = true;
 }
 
 AnyType::SetGuard::~SetGuard() {
+    --s_activeSets;
     m_type.m_setInProgress = false;
+}
+
+void AnyType::SetGuard::complete(const std::vector<AnyType*>& alsoReferenced) {
+    std::uint32_t deepest = 0;
+    for (const AnyType* type : m_type.m_dependencies) {
+        deepest = std::max(deepest, type->m_nesting);
+    }
+    for (const AnyType* type : alsoReferenced) {
+        deepest = std::max(deepest, type->m_nesting);
+    }
+    if (deepest >= MAX_NESTING) {
+        throw tooDeep(m_type);
+    }
+    m_type.m_nesting = deepest + 1;
 }

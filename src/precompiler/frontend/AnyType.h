@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 // The shared setting of a type with two one-byte flags. Only copied along; nothing decides on
 // the flags.
@@ -79,6 +80,11 @@ public:
     std::string m_moduleName;
     std::string m_shortName;
 
+    // How deep types may refer to each other, counted along the types each one depends on.
+    // Deeper chains are refused by set(), so that nothing recursing along the references of
+    // completed types (set() itself, the queries, the generators) can exhaust the stack.
+    static constexpr std::uint32_t MAX_NESTING = 256;
+
     // Every registered type by qualified name.
     static std::map<std::string, AnyType*> m_mapNameAnyTypePtr;
     // No static initialiser reads it, so its construction order does not matter.
@@ -87,7 +93,8 @@ public:
 protected:
     // Marks a set() as running for its whole extent; entering the set() of a type whose set()
     // is still running means the types refer to each other in a cycle, which is refused with
-    // NLX::INVALID_BASE_TYPE2 instead of recursing without end.
+    // NLX::INVALID_BASE_TYPE2 instead of recursing without end. More than MAX_NESTING set()
+    // calls running inside each other are refused with NLX::ZetException.
     class SetGuard {
     public:
         explicit SetGuard(AnyType& type);
@@ -95,11 +102,20 @@ protected:
         SetGuard& operator=(const SetGuard&) = delete;
         ~SetGuard();
 
+        // Called once the dependency set is complete: the type's nesting becomes one more than
+        // that of the deepest type it depends on (or of alsoReferenced); beyond MAX_NESTING it
+        // throws NLX::ZetException. A chain completed piecemeal from its far end is caught here.
+        void complete(const std::vector<AnyType*>& alsoReferenced = {});
+
     private:
         AnyType& m_type;
     };
 
     bool m_setInProgress = false;
+    std::uint32_t m_nesting = 0;  // 0 for types that refer to nothing through set()
+
+private:
+    static std::uint32_t s_activeSets;  // set() calls running inside each other
 };
 
 #endif

@@ -52,6 +52,7 @@ AnyType::TypeSet Array::set() {
     m_fixedLength = m_elementType->isFixedLength();
     m_alignment = m_elementType->m_alignment;
     m_size = simple ? checkedProduct(m_elementType->m_size, count, m_qualifiedName) : 0;
+    guard.complete();
     m_isSet = true;
     if (simple) {
         m_lenPackedBuild = BUILD_NOT_NEEDED;

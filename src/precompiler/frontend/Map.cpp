@@ -17,6 +17,7 @@ AnyType::TypeSet Map::set() {
     m_cppTypeText = "std::map<" + m_keyType->m_cppName + "," + m_valueType->m_cppName + ">";
     m_dependencies.insert(m_keyType);
     m_dependencies.insert(m_valueType);
+    guard.complete();
     m_isSet = true;
     m_size = 0;
     m_alignment = 4;

@@ -24,5 +24,12 @@ QString screenModelFile(QIODevice& file, qint64* line, qint64* column) {
             return QStringLiteral("объявление DTD не допускается");
         }
     }
+    // The screen stops at its first error, and the DOM parser accepts some of what it refuses
+    // (an undeclared entity, for one): nothing after that point has been screened.
+    if (xml.hasError()) {
+        *line = xml.lineNumber();
+        *column = xml.columnNumber();
+        return xml.errorString();
+    }
     return QString();
 }

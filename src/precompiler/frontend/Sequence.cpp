@@ -15,6 +15,7 @@ AnyType::TypeSet Sequence::set() {
     m_cppName = m_shortName;
     m_dependencies.insert(m_elementType);
     m_dependencies.insert(elementDependencies.begin(), elementDependencies.end());
+    guard.complete();
     m_isSet = true;
     m_size = 0;
     m_alignment = 4;

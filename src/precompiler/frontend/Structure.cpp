@@ -22,6 +22,7 @@ AnyType::TypeSet Structure::set() {
         }
         m_dependencies.insert(memberDependencies.begin(), memberDependencies.end());
     }
+    guard.complete();
     m_alignment = firstMemberType != nullptr ? firstMemberType->m_alignment : 1;
     if (m_isTopic) {
         m_keyTypes = getKeysAnyType2(m_keyPaths, std::string());

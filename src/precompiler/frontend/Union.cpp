@@ -16,6 +16,7 @@ AnyType::TypeSet Union::set() {
         const TypeSet caseDependencies = type->set();
         m_dependencies.insert(caseDependencies.begin(), caseDependencies.end());
     }
+    guard.complete(m_caseTypes);
     m_isSet = true;
     return m_dependencies;
 }
