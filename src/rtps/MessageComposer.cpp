@@ -50,6 +50,12 @@ void payloadOf(CacheChange const* c, uint8_t const*& data, uint64_t& length) {
     }
 }
 
+// Largest payload that goes as one DATA in a datagram of its own.
+uint32_t dataLimit(RTPSOutSocket const* socket, uint16_t inlineQos, bool timed) {
+    return socket->getMaxDataSize() - inlineQos - DATA_OVERHEAD -
+           (timed ? MessageComposer::INFO_TS_SIZE : 0);
+}
+
 void logFailure(RTPSOutSocket const* socket, char const* reason) {
     Locator_t const& l = socket->getLocator();
     vexalog::Logger::getLogger().logMessage(
@@ -151,6 +157,25 @@ bool MessageComposer::addInlineQoS(SubMessage* s, CacheChange const* change) {
     return true;
 }
 
+bool MessageComposer::fillData(SubMessage* s, EntityId_t readerId, CacheChange const* change) {
+    uint8_t const* data = nullptr;
+    uint64_t n = 0;
+    payloadOf(change, data, n);
+    uint16_t q = countInlineQoSLength(change);
+    s->setFlags(FLAG_ENDIANNESS | DATA_FLAG_DATA | (q != 0 ? DATA_FLAG_INLINE_QOS : 0));
+    EntityId_t writerId = change->writerGUID.entityId;
+    SequenceNumber_t sn = change->sampleInfo.sequenceNumber;
+    bool ok = n <= UINT16_MAX && s->addElement(ELEMENT_ENTITY_ID, &readerId, 4) &&
+              s->addElement(ELEMENT_ENTITY_ID, &writerId, 4) &&
+              s->addElement(ELEMENT_SEQUENCE_NUMBER, &sn, 8) && addInlineQoS(s, change) &&
+              (n == 0 || s->addElement(ELEMENT_SERIALIZED_DATA, data, static_cast<uint16_t>(n)));
+    if (ok && hasTime(change)) {
+        s->setTimestamp(change->sampleInfo.sourceTimestamp.sec,
+                        change->sampleInfo.sourceTimestamp.nanosec);
+    }
+    return ok;
+}
+
 void MessageComposer::sendData(RTPSOutSocket* socket, EntityId_t readerId, ChangeForReader* entry,
                                int priority, ReaderProxy* proxy) {
     if (socket == nullptr || entry == nullptr || entry->change == nullptr) {
@@ -163,28 +188,15 @@ void MessageComposer::sendData(RTPSOutSocket* socket, EntityId_t readerId, Chang
     uint16_t q = countInlineQoSLength(change);
     bool timed = hasTime(change);
     uint32_t room = socket->getMaxDataSize() - q;
-    uint32_t limit = room - DATA_OVERHEAD - (timed ? INFO_TS_SIZE : 0);
 
-    if (n <= limit) {
+    if (n <= dataLimit(socket, q, timed)) {
         SubMessage* s = take(DATA, priority);
         if (s == nullptr) {
             return;
         }
-        s->setFlags(FLAG_ENDIANNESS | DATA_FLAG_DATA | (q != 0 ? DATA_FLAG_INLINE_QOS : 0));
-        EntityId_t writerId = change->writerGUID.entityId;
-        SequenceNumber_t sn = change->sampleInfo.sequenceNumber;
-        bool ok =
-            s->addElement(ELEMENT_ENTITY_ID, &readerId, 4) &&
-            s->addElement(ELEMENT_ENTITY_ID, &writerId, 4) &&
-            s->addElement(ELEMENT_SEQUENCE_NUMBER, &sn, 8) && addInlineQoS(s, change) &&
-            (n == 0 || s->addElement(ELEMENT_SERIALIZED_DATA, data, static_cast<uint16_t>(n)));
-        if (!ok) {
+        if (!fillData(s, readerId, change)) {
             drop(s, socket, "DATA");
             return;
-        }
-        if (timed) {
-            s->setTimestamp(change->sampleInfo.sourceTimestamp.sec,
-                            change->sampleInfo.sourceTimestamp.nanosec);
         }
         subMessageReady(s, socket);
         sendMessage(socket);
@@ -263,17 +275,8 @@ void MessageComposer::sendDataFrag(RTPSOutSocket* socket, EntityId_t readerId,
         vexares::RTPS_MSG_FRAGMENT_SENT, unsigned{startingNum}, unsigned{sn.low});
 }
 
-void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
-                                  ChangeForReader* entry, int priority) {
-    if (socket == nullptr || entry == nullptr || entry->change == nullptr) {
-        return;
-    }
-    CacheChange const* change = entry->change;
+bool MessageComposer::fillKeyData(SubMessage* s, EntityId_t readerId, CacheChange const* change) {
     uint16_t q = countInlineQoSLength(change);
-    SubMessage* s = take(DATA, priority);
-    if (s == nullptr) {
-        return;
-    }
     s->setFlags(FLAG_ENDIANNESS | DATA_FLAG_KEY | (q != 0 ? DATA_FLAG_INLINE_QOS : 0));
     EntityId_t writerId = change->writerGUID.entityId;
     SequenceNumber_t sn = change->sampleInfo.sequenceNumber;
@@ -283,17 +286,63 @@ void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
               s->addElement(ELEMENT_ENTITY_ID, &writerId, 4) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &sn, 8) && addInlineQoS(s, change) &&
               s->addElement(ELEMENT_SERIALIZED_DATA, key, KEY_ONLY_PAYLOAD_SIZE);
-    if (!ok) {
-        drop(s, socket, "DATA");
-        return;
-    }
     // A change without a time sends none: a made-up one would reach the reader as valid.
-    if (hasTime(change)) {
+    if (ok && hasTime(change)) {
         s->setTimestamp(change->sampleInfo.sourceTimestamp.sec,
                         change->sampleInfo.sourceTimestamp.nanosec);
     }
-    subMessageReady(s, socket);
-    sendData(socket, readerId, entry, priority, nullptr);
+    return ok;
+}
+
+void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
+                                  ChangeForReader* entry, int priority) {
+    if (socket == nullptr || entry == nullptr || entry->change == nullptr) {
+        return;
+    }
+    CacheChange const* change = entry->change;
+    uint8_t const* data = nullptr;
+    uint64_t n = 0;
+    payloadOf(change, data, n);
+    bool const whole = n <= dataLimit(socket, countInlineQoSLength(change), hasTime(change));
+    SubMessage* key = nullptr;
+    SubMessage* s = nullptr;
+    {
+        // A thread that holds a submessage while it waits for another could, with enough
+        // such threads, hold the whole pool and wait for good: one pair is taken at a time.
+        std::lock_guard<std::mutex> lock(m_pairMutex);
+        key = take(DATA, priority);
+        if (key != nullptr && whole) {
+            s = take(DATA, priority);
+            if (s == nullptr) {
+                m_pool.freeSubmessage(key);
+                return;
+            }
+        }
+    }
+    if (key == nullptr) {
+        return;
+    }
+    if (!fillKeyData(key, readerId, change)) {
+        drop(key, socket, "DATA");
+        if (s != nullptr) {
+            m_pool.freeSubmessage(s);
+        }
+        return;
+    }
+    subMessageReady(key, socket);
+    if (!whole) {
+        // The key never shares a datagram with the first fragment; it goes now, so that no
+        // submessage waits in the queue while the fragments wait for the pool.
+        sendMessage(socket);
+        sendData(socket, readerId, entry, priority, nullptr);
+        return;
+    }
+    if (fillData(s, readerId, change)) {
+        subMessageReady(s, socket);
+    } else {
+        drop(s, socket, "DATA");
+    }
+    sendMessage(socket);
 }
 
 void MessageComposer::sendHEARTBEAT(RTPSOutSocket* socket, HeartbeatData* hb, int priority) {

@@ -35,7 +35,8 @@ class CacheChange;
 // on every path.
 //
 // Lock order: a socket's mutex, then the submessage pool's (a leaf). The socket list's mutex is
-// held only around the transport's addSender.
+// held only around the transport's addSender; the pair mutex only around taking two
+// submessages from the pool.
 class MessageComposer {
 public:
     static constexpr unsigned int POOL_SIZE = 8;
@@ -98,11 +99,16 @@ private:
     SubMessage* take(SubmessageKind kind, int priority);
     // Writes the change's inline QoS into a DATA or DATA_FRAG.
     bool addInlineQoS(SubMessage* s, CacheChange const* change);
+    // The whole change as one DATA, and its key-only DATA; false when it does not fit.
+    bool fillData(SubMessage* s, EntityId_t readerId, CacheChange const* change);
+    bool fillKeyData(SubMessage* s, EntityId_t readerId, CacheChange const* change);
     void drop(SubMessage* s, RTPSOutSocket* socket, char const* reason);
 
     RTPSDataTransport* const m_transport;
     uint8_t m_header[MESSAGE_HEADER_SIZE];
     SubMessagePool m_pool;
+    // Held by sendKeyData while it takes its two submessages (then the pool's mutex).
+    std::mutex m_pairMutex;
     std::mutex m_socketsMutex;
     std::vector<RTPSOutSocket*> m_sockets;
 };

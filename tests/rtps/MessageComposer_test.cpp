@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -556,8 +558,9 @@ TEST(MessageComposer, ConcurrentSendersLoseAndRepeatNothing) {
     for (auto& t : threads) {
         t.join();
     }
-    // A thread that found the socket busy left its submessage to the holder.
-    f.composer.sendMessage(f.socket);
+    // A thread that found the socket busy left its submessage to the holder, which sent it:
+    // nothing may be left for a later send.
+    EXPECT_EQ(f.socket->queued(), 0u);
     std::vector<uint32_t> counts;
     for (auto const& d : f.sent()) {
         for (auto const& s : walk(d)) {
@@ -573,4 +576,66 @@ TEST(MessageComposer, ConcurrentSendersLoseAndRepeatNothing) {
     }
     EXPECT_EQ(f.socket->queued(), 0u);
     EXPECT_EQ(f.transport.buffersOut, 0);
+}
+
+// Many threads sending keyed changes at once: each needs two submessages, and threads that
+// held one each while waiting for a second would empty the pool and wait for good. Every key
+// arrives with its data behind it in the same datagram.
+TEST(MessageComposer, ConcurrentKeyDataNeverExhaustsThePool) {
+    FakeTransport transport;
+    MessageComposer composer(&transport, PREFIX);
+    constexpr uint32_t THREADS = 2 * MessageComposer::POOL_SIZE;
+    constexpr uint32_t EACH = 300;
+    std::vector<RTPSOutSocket*> sockets;
+    for (uint32_t t = 0; t < THREADS; ++t) {
+        Locator_t l = locator(7500 + t);
+        sockets.push_back(composer.getSocket(l));
+    }
+    std::atomic<uint32_t> finished{0};
+    std::vector<std::thread> threads;
+    for (uint32_t t = 0; t < THREADS; ++t) {
+        threads.emplace_back([&, t] {
+            Sample s(40, true, 1, t % 2 == 0);
+            for (uint32_t i = 0; i < EACH; ++i) {
+                ChangeForReader entry(s.change.get(), {0, i}, UNSENT);
+                s.change->setSequenceNumber({0, i});
+                composer.sendKeyData(sockets[t], READER, &entry, 0);
+            }
+            ++finished;
+        });
+    }
+    // A stuck pool is let go after a while, so that a failure ends instead of hanging.
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (finished < THREADS && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    bool const stuck = finished < THREADS;
+    if (stuck) {
+        composer.pool().stop();
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    ASSERT_FALSE(stuck) << "senders waited for the pool for good";
+    for (uint32_t t = 0; t < THREADS; ++t) {
+        SCOPED_TRACE(t);
+        std::set<uint32_t> seen;
+        for (auto const& d : transport.sender(t)->sent()) {
+            auto spans = walk(d);
+            for (size_t i = 0; i < spans.size(); ++i) {
+                DataFields key;
+                if (spans[i].kind != DATA || !decodeData(spans[i], key) || !key.keyOnly) {
+                    continue;
+                }
+                DataFields data;
+                ASSERT_LT(i + 1, spans.size());
+                ASSERT_TRUE(decodeData(spans[i + 1], data));
+                EXPECT_FALSE(data.keyOnly);
+                EXPECT_EQ(data.writerSN, key.writerSN);
+                seen.insert(key.writerSN.low);
+            }
+        }
+        EXPECT_EQ(seen.size(), EACH);
+        EXPECT_EQ(sockets[t]->queued(), 0u);
+    }
 }
