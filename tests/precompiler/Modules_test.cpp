@@ -1,5 +1,6 @@
 #include "ModelFiles.h"
 
+#include "precompiler/frontend/ModelSchema.h"
 #include "precompiler/frontend/Modules.h"
 #include "precompiler/frontend/Reader.h"
 
@@ -161,6 +162,51 @@ TEST_F(ModulesTest, MainFileThatCannotBeOpened) {
         EXPECT_EQ(std::string(error.what()),
                   std::string(PREFIX) + "Файл 'main.xml' не может быть открыт для чтения!");
     }
+}
+
+std::string g_executable;
+std::string fakeExecutable() {
+    return g_executable;
+}
+
+// The walk finds its schema through the same seam as the reader, and words its own errors.
+TEST_F(ModulesTest, SchemaBesideTheProgramIsTheOneUsed) {
+    m_files.module("main.xml", "Main", {});
+    const QString missing = m_files.dir() + "/bare";
+    const QString broken = m_files.dir() + "/broken";
+    m_files.write("broken/resource/VEXA_DataTypes.xsd",
+                  "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:element/>"
+                  "</xs:schema>");
+    // Accepts only an empty module, so the main file above fails against it.
+    const QString strict = m_files.dir() + "/strict";
+    m_files.write("strict/resource/VEXA_DataTypes.xsd",
+                  "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+                  "<xs:element name='module'><xs:complexType/></xs:element></xs:schema>");
+    QDir().mkpath(missing);
+    const struct {
+        const char* name;
+        QString programDir;
+        std::string expected;  // beginning of the text
+    } cases[] = {
+        {"program in /", "", std::string(PREFIX) + "Путь к файлу схемы: /tessgen не найден"},
+        {"schema missing", missing,
+         std::string(PREFIX) +
+             "Файл схемы './xml/VEXA_DataTypes.xsd'' не может быть открыт для чтения!"},
+        {"schema broken", broken,
+         std::string(PREFIX) + "Файл схемы '" + broken.toStdString() +
+             "/resource/VEXA_DataTypes.xsd' не прошел валидацию в строке "},
+        {"model refused by that schema", strict,
+         std::string(PREFIX) + "Файл 'main.xml' не прошел валидацию в строке "},
+    };
+    ModelSchema::setExecutablePathSource(&fakeExecutable);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_executable = (c.programDir + "/tessgen").toStdString();
+        const std::string text = walkFailure();
+        EXPECT_EQ(text.substr(0, c.expected.size()), c.expected) << text;
+    }
+    ModelSchema::setExecutablePathSource(nullptr);
+    EXPECT_EQ(walkFailure(), "(no failure)");
 }
 
 TEST_F(ModulesTest, IncludeChainsHaveALimit) {

@@ -1,9 +1,8 @@
 #include "precompiler/frontend/Modules.h"
 
 #include "precompiler/frontend/AnyType.h"
-#include "precompiler/frontend/MessageHandler.h"
 #include "precompiler/frontend/ModelFileScreen.h"
-#include "precompiler/frontend/OfflineNetworkAccess.h"
+#include "precompiler/frontend/ModelSchema.h"
 #include "precompiler/frontend/Reader.h"
 #include "precompiler/frontend/readXMLfile.h"
 
@@ -12,9 +11,6 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
-#include <QXmlSchema>
-#include <QXmlSchemaValidator>
 
 using namespace EditorInternalTypes;
 
@@ -152,39 +148,22 @@ int Modules::walk(const QString& fileName, int depth) {
              fileName + QStringLiteral("'."));
     }
 
-    // The schema lies in resource/ beside the running executable.
-    const QString executable = QFile::decodeName(readXMLfile::selfExecutablePath().c_str());
-    int separator = executable.lastIndexOf(QLatin1Char('/'));
-    if (separator <= 0) {
-        separator = executable.lastIndexOf(QLatin1Char('\\'));
-        if (separator <= 0) {
-            fail(QStringLiteral("Ошибка: ") +
-                 QStringLiteral("Modules::FillVectorNameSpaces_FileModules. ") +
-                 QStringLiteral("Путь к файлу схемы: ") + executable +
+    ModelSchema schema;
+    switch (schema.load()) {
+        case ModelSchema::Load::Loaded:
+            break;
+        case ModelSchema::Load::NoDirectory:
+            fail(WALK_PREFIX + QStringLiteral("Путь к файлу схемы: ") + schema.executablePath() +
                  QStringLiteral(" не найден"));
-        }
-    }
-    const QString schemaPath =
-        executable.left(separator) + QStringLiteral("/resource/VEXA_DataTypes.xsd");
-
-    MessageHandler handler;
-    OfflineNetworkAccess offline;
-    QXmlSchema schema;
-    schema.setMessageHandler(&handler);
-    schema.setNetworkAccessManager(&offline);
-    {
-        QFile schemaFile(schemaPath);
-        if (!openModelFile(schemaFile)) {
+        case ModelSchema::Load::Unreadable:
             // The message has always named this path, whichever was tried.
             fail(WALK_PREFIX + QStringLiteral("Файл схемы './xml/VEXA_DataTypes.xsd'' не может "
                                               "быть открыт для чтения!"));
-        }
-        if (!schema.load(&schemaFile, QUrl::fromLocalFile(schemaPath)) || !schema.isValid()) {
-            fail(WALK_PREFIX + QStringLiteral("Файл схемы '") + schemaPath +
+        case ModelSchema::Load::Invalid:
+            fail(WALK_PREFIX + QStringLiteral("Файл схемы '") + schema.path() +
                  QStringLiteral("' не прошел валидацию в строке ") +
-                 QString::number(handler.line()) + QStringLiteral(" колонке ") +
-                 QString::number(handler.column()) + QStringLiteral(": ") + handler.description());
-        }
+                 QString::number(schema.line()) + QStringLiteral(" колонке ") +
+                 QString::number(schema.column()) + QStringLiteral(": ") + schema.description());
     }
 
     QDomDocument document;
@@ -204,15 +183,11 @@ int Modules::walk(const QString& fileName, int depth) {
                  QString::number(line) + QStringLiteral(" колонке ") + QString::number(column) +
                  QStringLiteral(": ") + error);
         }
-        QXmlSchemaValidator validator(schema);
-        validator.setMessageHandler(&handler);
-        validator.setNetworkAccessManager(&offline);
-        if (!file.seek(0) ||
-            !validator.validate(&file, QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()))) {
+        if (!schema.validate(file)) {
             fail(WALK_PREFIX + QStringLiteral("Файл '") + fileName +
                  QStringLiteral("' не прошел валидацию в строке ") +
-                 QString::number(handler.line()) + QStringLiteral(" колонке ") +
-                 QString::number(handler.column()) + QStringLiteral(": ") + handler.description());
+                 QString::number(schema.line()) + QStringLiteral(" колонке ") +
+                 QString::number(schema.column()) + QStringLiteral(": ") + schema.description());
         }
     }
 

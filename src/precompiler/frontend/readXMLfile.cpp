@@ -2,8 +2,7 @@
 
 #include "precompiler/frontend/ModelFileScreen.h"
 
-#include "precompiler/frontend/MessageHandler.h"
-#include "precompiler/frontend/OfflineNetworkAccess.h"
+#include "precompiler/frontend/ModelSchema.h"
 #include "precompiler/frontend/Reader.h"
 
 #include "ZetException.h"
@@ -11,19 +10,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLatin1String>
-#include <QUrl>
-#include <QXmlSchema>
-#include <QXmlSchemaValidator>
-
-#include <unistd.h>
 
 #include <utility>
 
 using namespace EditorInternalTypes;
 
 namespace {
-
-readXMLfile::ExecutablePathSource g_executablePathSource = nullptr;
 
 const char* const READ_PREFIX = "readXMLfile::ReadXmlDataFile. ";
 
@@ -185,17 +177,8 @@ readXMLfile::readXMLfile(VEXA_Types* model, Reader* reader, NLX::Logger* logger)
 
 readXMLfile::~readXMLfile() = default;
 
-std::string readXMLfile::selfExecutablePath() {
-    char buffer[4096] = {};
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (length <= 0) {
-        return std::string();
-    }
-    return std::string(buffer);
-}
-
 void readXMLfile::setExecutablePathSource(ExecutablePathSource source) {
-    g_executablePathSource = source;
+    ModelSchema::setExecutablePathSource(source);
 }
 
 int readXMLfile::returnKindOfPrimitive(const QString& typeName) {
@@ -240,39 +223,23 @@ void readXMLfile::clear() {
 void readXMLfile::readFile(const QString& fileName, bool mainFile) {
     m_fileName = fileName;
 
-    // The schema lies in resource/ beside the executable.
-    const std::string executable =
-        g_executablePathSource != nullptr ? g_executablePathSource() : selfExecutablePath();
-    const QString exePath = QFile::decodeName(executable.c_str());
-    int separator = exePath.lastIndexOf(QLatin1Char('/'));
-    if (separator <= 0) {
-        separator = exePath.lastIndexOf(QLatin1Char('\\'));
-        if (separator <= 0) {
+    ModelSchema schema;
+    switch (schema.load()) {
+        case ModelSchema::Load::Loaded:
+            break;
+        case ModelSchema::Load::NoDirectory:
             fail(QStringLiteral("Ошибка: ") + QLatin1String(READ_PREFIX) +
-                 QStringLiteral("Путь к файлу схемы: ") + exePath + QStringLiteral(" не найден"));
-        }
-    }
-    const QString schemaPath =
-        exePath.left(separator) + QStringLiteral("/resource/VEXA_DataTypes.xsd");
-
-    MessageHandler handler;
-    OfflineNetworkAccess offline;
-    QXmlSchema schema;
-    schema.setMessageHandler(&handler);
-    schema.setNetworkAccessManager(&offline);
-    {
-        QFile schemaFile(schemaPath);
-        if (!QFileInfo(schemaPath).isFile() || !schemaFile.open(QIODevice::ReadOnly)) {
+                 QStringLiteral("Путь к файлу схемы: ") + schema.executablePath() +
+                 QStringLiteral(" не найден"));
+        case ModelSchema::Load::Unreadable:
             fail(QStringLiteral("Ошибка:") + QLatin1String(READ_PREFIX) +
-                 QStringLiteral("Файл схемы: ") + schemaPath +
+                 QStringLiteral("Файл схемы: ") + schema.path() +
                  (mainFile ? QStringLiteral(" не может быть открыт для чтения!")
                            : QStringLiteral(" не может быть открыт для чтения.")));
-        }
-        if (!schema.load(&schemaFile, QUrl::fromLocalFile(schemaPath)) || !schema.isValid()) {
-            fail(QStringLiteral("Ошибка: readXMLfile::ReadXmlDataFile. Файл схемы ") + schemaPath +
-                 QStringLiteral(" не прошел валидацию:  в строке = ") + number(handler.line()) +
-                 QStringLiteral(" и колонке = ") + number(handler.column()));
-        }
+        case ModelSchema::Load::Invalid:
+            fail(QStringLiteral("Ошибка: readXMLfile::ReadXmlDataFile. Файл схемы ") +
+                 schema.path() + QStringLiteral(" не прошел валидацию:  в строке = ") +
+                 number(schema.line()) + QStringLiteral(" и колонке = ") + number(schema.column()));
     }
 
     // An included module is always looked for beside the main file; so is a main file given by a
@@ -313,14 +280,10 @@ void readXMLfile::readFile(const QString& fileName, bool mainFile) {
     }
 
     // Validated from the file already open, so that the checked text is the parsed one.
-    QXmlSchemaValidator validator(schema);
-    validator.setMessageHandler(&handler);
-    validator.setNetworkAccessManager(&offline);
-    if (!file.seek(0) ||
-        !validator.validate(&file, QUrl::fromLocalFile(QFileInfo(m_fileName).absoluteFilePath()))) {
+    if (!schema.validate(file)) {
         fail(filePrefix + m_fileName + QStringLiteral(" не прошел валидацию: ") +
-             handler.description() + QStringLiteral(" в строке = ") + number(handler.line()) +
-             QStringLiteral(" и колонке = ") + number(handler.column()));
+             schema.description() + QStringLiteral(" в строке = ") + number(schema.line()) +
+             QStringLiteral(" и колонке = ") + number(schema.column()));
     }
 
     m_root = m_document.documentElement();

@@ -54,9 +54,8 @@ public:
     // Forgets the document and the collected elements (the model is left alone).
     void clear();
 
-    // The running executable's path from /proc/self/exe; empty when the link cannot be read.
-    static std::string selfExecutablePath();
-    // Replaces the source of the executable's path; nullptr restores /proc/self/exe.
+    // Replaces the source of the executable's path for every schema lookup, the module walk's
+    // too (see ModelSchema); nullptr restores /proc/self/exe.
     static void setExecutablePathSource(ExecutablePathSource source);
 
     // Nesting depth of elements that a model file may not exceed (real models need 7).
