@@ -122,6 +122,16 @@ void MessageComposer::drop(SubMessage* s, RTPSOutSocket* socket, char const* rea
     logFailure(socket, reason);
 }
 
+void MessageComposer::queueAndSend(SubMessage* s, RTPSOutSocket* socket, bool built,
+                                   char const* kind) {
+    if (!built) {
+        drop(s, socket, kind);
+        return;
+    }
+    subMessageReady(s, socket);
+    sendMessage(socket);
+}
+
 uint16_t MessageComposer::countInlineQoSLength(CacheChange const* change) {
     if (change == nullptr) {
         return 0;
@@ -194,12 +204,7 @@ void MessageComposer::sendData(RTPSOutSocket* socket, EntityId_t readerId, Chang
         if (s == nullptr) {
             return;
         }
-        if (!fillData(s, readerId, change)) {
-            drop(s, socket, "DATA");
-            return;
-        }
-        subMessageReady(s, socket);
-        sendMessage(socket);
+        queueAndSend(s, socket, fillData(s, readerId, change), "DATA");
         return;
     }
 
@@ -360,12 +365,7 @@ void MessageComposer::sendHEARTBEAT(RTPSOutSocket* socket, HeartbeatData* hb, in
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &hb->firstSN, 8) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &hb->lastSN, 8) &&
               s->addElement(ELEMENT_COUNT, &hb->count, 4);
-    if (!ok) {
-        drop(s, socket, "HEARTBEAT");
-        return;
-    }
-    subMessageReady(s, socket);
-    sendMessage(socket);
+    queueAndSend(s, socket, ok, "HEARTBEAT");
 }
 
 void MessageComposer::sendGAP(RTPSOutSocket* socket, GapData* record, int priority) {
@@ -382,12 +382,7 @@ void MessageComposer::sendGAP(RTPSOutSocket* socket, GapData* record, int priori
               s->addElement(ELEMENT_ENTITY_ID, &gap->writerGUID.entityId, 4) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &gap->gapStart, 8) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER_SET, &gap->gapList, 0);
-    if (!ok) {
-        drop(s, socket, "GAP");
-        return;
-    }
-    subMessageReady(s, socket);
-    sendMessage(socket);
+    queueAndSend(s, socket, ok, "GAP");
 }
 
 void MessageComposer::sendAckNAck(RTPSOutSocket* socket, AckNAckData* record, int priority) {
@@ -404,12 +399,7 @@ void MessageComposer::sendAckNAck(RTPSOutSocket* socket, AckNAckData* record, in
               s->addElement(ELEMENT_ENTITY_ID, &an->writerGUID.entityId, 4) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER_SET, &an->readerSNState, 0) &&
               s->addElement(ELEMENT_COUNT, &an->count, 4);
-    if (!ok) {
-        drop(s, socket, "ACKNACK");
-        return;
-    }
-    subMessageReady(s, socket);
-    sendMessage(socket);
+    queueAndSend(s, socket, ok, "ACKNACK");
 }
 
 void MessageComposer::sendNAckFrag(RTPSOutSocket* socket, NAckFragData* record, int priority) {
@@ -427,12 +417,7 @@ void MessageComposer::sendNAckFrag(RTPSOutSocket* socket, NAckFragData* record, 
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &nf->writerSN, 8) &&
               s->addElement(ELEMENT_FRAGMENT_NUMBER_SET, &nf->fragmentNumberState, 0) &&
               s->addElement(ELEMENT_COUNT, &nf->count, 4);
-    if (!ok) {
-        drop(s, socket, "NACK_FRAG");
-        return;
-    }
-    subMessageReady(s, socket);
-    sendMessage(socket);
+    queueAndSend(s, socket, ok, "NACK_FRAG");
 }
 
 void MessageComposer::subMessageReady(SubMessage* submessage, RTPSOutSocket* socket) {

@@ -103,6 +103,9 @@ private:
     bool fillData(SubMessage* s, EntityId_t readerId, CacheChange const* change);
     bool fillKeyData(SubMessage* s, EntityId_t readerId, CacheChange const* change);
     void drop(SubMessage* s, RTPSOutSocket* socket, char const* reason);
+    // Queues a built submessage and sends what the socket holds; one that could not be built
+    // is dropped with a log line.
+    void queueAndSend(SubMessage* s, RTPSOutSocket* socket, bool built, char const* kind);
 
     RTPSDataTransport* const m_transport;
     uint8_t m_header[MESSAGE_HEADER_SIZE];
