@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "rtps/ByteCursor.h"
-#include "rtps/DatagramWalker.h"
-#include "rtps/MessageHeader.h"
-#include "rtps/SubMessage.h"
-#include "rtps/SubmessageDecoder.h"
+#include "rtps/wire/ByteCursor.h"
+#include "rtps/wire/DatagramWalker.h"
+#include "rtps/wire/MessageHeader.h"
+#include "rtps/wire/SubMessage.h"
+#include "rtps/wire/SubmessageDecoder.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "rtps/CacheChange.h"
-#include "rtps/ChangeForReader.h"
-#include "rtps/MessageComposer.h"
+#include "rtps/history/CacheChange.h"
+#include "rtps/writer/ChangeForReader.h"
+#include "rtps/io/MessageComposer.h"
 
 namespace {
 

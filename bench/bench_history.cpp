@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "rtps/HistoryCache.h"
+#include "rtps/history/HistoryCache.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "rtps/Participant.h"
+#include "rtps/participant/Participant.h"
 #include "transport/RTPSDataTransportImpl.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "rtps/ByteCursor.h"
-#include "rtps/CacheChange.h"
+#include "rtps/wire/ByteCursor.h"
+#include "rtps/history/CacheChange.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "rtps/AckNAckData.h"
-#include "rtps/CacheChange.h"
-#include "rtps/GapData.h"
-#include "rtps/HeartbeatData.h"
-#include "rtps/MessageReceiver.h"
-#include "rtps/NAckFragData.h"
-#include "rtps/Participant.h"
-#include "rtps/RTPSMessage.h"
+#include "rtps/wire/AckNAckData.h"
+#include "rtps/history/CacheChange.h"
+#include "rtps/wire/GapData.h"
+#include "rtps/wire/HeartbeatData.h"
+#include "rtps/io/MessageReceiver.h"
+#include "rtps/wire/NAckFragData.h"
+#include "rtps/participant/Participant.h"
+#include "rtps/wire/RTPSMessage.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "rtps/DatagramWalker.h"
-#include "rtps/MessageHeader.h"
-#include "rtps/ParameterList.h"
-#include "rtps/RTPSMessage.h"
-#include "rtps/SubMessage.h"
-#include "rtps/SubmessageDecoder.h"
-#include "rtps/SubmessageKind.h"
+#include "rtps/wire/DatagramWalker.h"
+#include "rtps/wire/MessageHeader.h"
+#include "rtps/wire/ParameterList.h"
+#include "rtps/wire/RTPSMessage.h"
+#include "rtps/wire/SubMessage.h"
+#include "rtps/wire/SubmessageDecoder.h"
+#include "rtps/wire/SubmessageKind.h"
 
 namespace {
 

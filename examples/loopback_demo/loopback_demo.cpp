@@ -18,13 +18,13 @@
 #include <mutex>
 
 #include "DemoSample.h"
-#include "rtps/CacheChange.h"
-#include "rtps/ChangeForReader.h"
-#include "rtps/Locator.h"
-#include "rtps/MessageComposer.h"
-#include "rtps/MessageReceiver.h"
-#include "rtps/Participant.h"
-#include "rtps/RTPSDataTransport.h"
+#include "rtps/history/CacheChange.h"
+#include "rtps/writer/ChangeForReader.h"
+#include "rtps/wire/Locator.h"
+#include "rtps/io/MessageComposer.h"
+#include "rtps/io/MessageReceiver.h"
+#include "rtps/participant/Participant.h"
+#include "rtps/io/RTPSDataTransport.h"
 
 namespace {
 

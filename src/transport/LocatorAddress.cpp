@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "rtps/TransportErrors.h"
+#include "rtps/io/TransportErrors.h"
 
 namespace RTPS {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "rtps/Locator.h"
+#include "rtps/wire/Locator.h"
 
 namespace RTPS {
 

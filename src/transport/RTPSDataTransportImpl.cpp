@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "rtps/Participant.h"
-#include "rtps/TransportErrors.h"
+#include "rtps/participant/Participant.h"
+#include "rtps/io/TransportErrors.h"
 #include "transport/LocatorAddress.h"
 
 namespace RTPS {

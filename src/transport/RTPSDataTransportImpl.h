@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "rtps/RTPSDataTransport.h"
+#include "rtps/io/RTPSDataTransport.h"
 #include "transport/InputBufferPool.h"
 #include "transport/RTPSReceiverImpl.h"
 #include "transport/RTPSSenderImpl.h"

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "rtps/Locator.h"
-#include "rtps/RTPSReceiver.h"
+#include "rtps/wire/Locator.h"
+#include "rtps/io/RTPSReceiver.h"
 #include "transport/TransportThread.h"
 
 namespace RTPS {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "common/os/OsTime.h"
-#include "rtps/TransportErrors.h"
+#include "rtps/io/TransportErrors.h"
 #include "transport/LocatorAddress.h"
 #include "transport/RTPSDataTransportImpl.h"
 #include "transport/TransportLog.h"

@@ -4,8 +4,8 @@
 #include <deque>
 #include <mutex>
 
-#include "rtps/Locator.h"
-#include "rtps/RTPSSender.h"
+#include "rtps/wire/Locator.h"
+#include "rtps/io/RTPSSender.h"
 
 namespace RTPS {
 

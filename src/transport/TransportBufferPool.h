@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "rtps/TransportBuffer.h"
+#include "rtps/io/TransportBuffer.h"
 #include "transport/TransportThread.h"
 
 namespace RTPS {

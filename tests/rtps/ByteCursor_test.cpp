@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "rtps/ByteCursor.h"
+#include "rtps/wire/ByteCursor.h"
 
 using RTPS::ByteCursor;
 using RTPS::ByteOrder;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "rtps/BuiltinRecordOps.h"
-#include "rtps/CacheChange.h"
-#include "rtps/RTPSMessage.h"
+#include "rtps/discovery/BuiltinRecordOps.h"
+#include "rtps/history/CacheChange.h"
+#include "rtps/wire/RTPSMessage.h"
 
 using RTPS::CacheChange;
 using RTPS::FragmentNumberSet;

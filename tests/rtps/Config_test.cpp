@@ -1,4 +1,4 @@
-#include "rtps/Config.h"
+#include "rtps/participant/Config.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "rtps/PortMapping.h"
+#include "rtps/participant/PortMapping.h"
 
 using RTPS::Config;
 

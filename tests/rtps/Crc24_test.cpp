@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rtps/Crc24.h"
+#include "rtps/participant/Crc24.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "rtps/CommunicationObject.h"
-#include "rtps/CreateParticipant.h"
-#include "rtps/DDSIException.h"
+#include "rtps/participant/CommunicationObject.h"
+#include "rtps/participant/CreateParticipant.h"
+#include "rtps/participant/DDSIException.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "WireBytes.h"
-#include "rtps/DatagramWalker.h"
-#include "rtps/MessageHeader.h"
+#include "rtps/wire/DatagramWalker.h"
+#include "rtps/wire/MessageHeader.h"
 
 using namespace RTPS;
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "LogCapture.h"
-#include "rtps/DDSIException.h"
-#include "rtps/Endpoint.h"
+#include "rtps/participant/DDSIException.h"
+#include "rtps/history/Endpoint.h"
 
 using RTPS::Endpoint;
 using RTPS::EndpointConfig;

@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "rtps/RTPSDataTransport.h"
-#include "rtps/TransportErrors.h"
+#include "rtps/io/RTPSDataTransport.h"
+#include "rtps/io/TransportErrors.h"
 
 // One datagram as the sender got it.
 struct SentDatagram {

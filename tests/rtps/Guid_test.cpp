@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "rtps/Guid.h"
-#include "rtps/KeyHash.h"
+#include "rtps/wire/Guid.h"
+#include "rtps/wire/KeyHash.h"
 
 using RTPS::GUID_t;
 

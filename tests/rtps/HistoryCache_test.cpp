@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "rtps/HistoryCache.h"
+#include "rtps/history/HistoryCache.h"
 
 using RTPS::CacheChange;
 using RTPS::HistoryCache;

@@ -1,4 +1,4 @@
-#include "rtps/HostWideParticipantIndex.h"
+#include "rtps/participant/HostWideParticipantIndex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "rtps/Locator.h"
+#include "rtps/wire/Locator.h"
 
 using RTPS::Locator_t;
 

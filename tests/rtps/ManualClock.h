@@ -6,7 +6,7 @@
 #include <functional>
 #include <mutex>
 
-#include "rtps/SchedulerClock.h"
+#include "rtps/sched/SchedulerClock.h"
 
 // A scheduler clock that moves only when the test says so. waitIdle() returns once the worker
 // sleeps with nothing to do at the current time, so a test can check what did not run.

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "FakeTransport.h"
-#include "rtps/CacheChange.h"
-#include "rtps/DDSIException.h"
-#include "rtps/DatagramWalker.h"
-#include "rtps/MessageComposer.h"
-#include "rtps/SubmessageDecoder.h"
+#include "rtps/history/CacheChange.h"
+#include "rtps/participant/DDSIException.h"
+#include "rtps/wire/DatagramWalker.h"
+#include "rtps/io/MessageComposer.h"
+#include "rtps/wire/SubmessageDecoder.h"
 
 using namespace RTPS;
 

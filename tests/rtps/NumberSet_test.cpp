@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "WireBytes.h"
-#include "rtps/FragmentNumberSet.h"
-#include "rtps/SequenceNumberSet.h"
+#include "rtps/wire/FragmentNumberSet.h"
+#include "rtps/wire/SequenceNumberSet.h"
 
 using namespace RTPS;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "rtps/ParameterList.h"
+#include "rtps/wire/ParameterList.h"
 
 using Bytes = std::vector<unsigned char>;
 

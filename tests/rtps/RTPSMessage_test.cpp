@@ -4,7 +4,7 @@
 #include <string>
 
 #include "LogCapture.h"
-#include "rtps/RTPSMessage.h"
+#include "rtps/wire/RTPSMessage.h"
 
 using RTPS::RTPSMessage;
 

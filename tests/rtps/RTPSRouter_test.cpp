@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "LogCapture.h"
-#include "rtps/RTPSRouter.h"
+#include "rtps/io/RTPSRouter.h"
 
 using RTPS::RTPSRouter;
 

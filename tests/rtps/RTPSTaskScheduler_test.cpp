@@ -13,8 +13,8 @@
 
 #include "LogCapture.h"
 #include "ManualClock.h"
-#include "rtps/RTPSTaskScheduler.h"
-#include "rtps/TaskGuidArgs.h"
+#include "rtps/sched/RTPSTaskScheduler.h"
+#include "rtps/sched/TaskGuidArgs.h"
 
 using RTPS::RTPSTaskScheduler;
 using RTPS::TaskFunctions;

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "rtps/SequenceNumber.h"
+#include "rtps/wire/SequenceNumber.h"
 
 using RTPS::SequenceNumber_t;
 

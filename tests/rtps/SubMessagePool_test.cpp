@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "rtps/SubMessagePool.h"
+#include "rtps/wire/SubMessagePool.h"
 
 using namespace RTPS;
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "WireBytes.h"
-#include "rtps/EntityId.h"
-#include "rtps/FragmentNumberSet.h"
-#include "rtps/KeyOnlyPayload.h"
-#include "rtps/SequenceNumberSet.h"
-#include "rtps/SubMessage.h"
+#include "rtps/wire/EntityId.h"
+#include "rtps/wire/FragmentNumberSet.h"
+#include "rtps/wire/KeyOnlyPayload.h"
+#include "rtps/wire/SequenceNumberSet.h"
+#include "rtps/wire/SubMessage.h"
 
 using namespace RTPS;
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "WireBytes.h"
-#include "rtps/KeyOnlyPayload.h"
-#include "rtps/SubMessage.h"
-#include "rtps/SubmessageDecoder.h"
+#include "rtps/wire/KeyOnlyPayload.h"
+#include "rtps/wire/SubMessage.h"
+#include "rtps/wire/SubmessageDecoder.h"
 
 using namespace RTPS;
 

@@ -1,4 +1,4 @@
-#include "rtps/UserInputBufferPool.h"
+#include "rtps/io/UserInputBufferPool.h"
 
 #include <gtest/gtest.h>
 

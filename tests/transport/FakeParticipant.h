@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/os/OsTime.h"
-#include "rtps/Participant.h"
+#include "rtps/participant/Participant.h"
 
 namespace vexatest {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "rtps/Locator.h"
+#include "rtps/wire/Locator.h"
 
 namespace vexatest {
 

@@ -15,7 +15,7 @@
 #include "FakeParticipant.h"
 #include "LoopbackSetup.h"
 #include "common/os/OsTime.h"
-#include "rtps/TransportErrors.h"
+#include "rtps/io/TransportErrors.h"
 #include "transport/InputBufferPool.h"
 #include "transport/RTPSDataTransportImpl.h"
 

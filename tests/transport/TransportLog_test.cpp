@@ -12,7 +12,7 @@
 #include "LoopbackSetup.h"
 #include "common/log/Logger.h"
 #include "common/res/ResourceManager.h"
-#include "rtps/TransportErrors.h"
+#include "rtps/io/TransportErrors.h"
 #include "transport/InputBufferPool.h"
 #include "transport/RTPSDataTransportImpl.h"
 

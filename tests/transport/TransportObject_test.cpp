@@ -9,7 +9,7 @@
 
 #include "FakeParticipant.h"
 #include "LoopbackSetup.h"
-#include "rtps/TransportErrors.h"
+#include "rtps/io/TransportErrors.h"
 
 namespace {
 

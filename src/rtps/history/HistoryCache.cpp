@@ -1,0 +1,301 @@
+#include "rtps/history/HistoryCache.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace RTPS {
+
+namespace {
+
+bool isNumber(SequenceNumber_t const& sn) {
+    return sn != SEQUENCENUMBER_NULL && sn != SEQUENCENUMBER_UNKNOWN;
+}
+
+void raiseLoan(CacheChange* c) {
+    uint32_t n = c->loanCount.load();
+    if (n != 0xFFFFFFFFu) {
+        c->loanCount.store(n + 1);
+    }
+}
+
+void lowerLoan(CacheChange* c) {
+    uint32_t n = c->loanCount.load();
+    if (n != 0) {
+        c->loanCount.store(n - 1);
+    }
+}
+
+}  // namespace
+
+HistoryCache::HistoryCache(uint32_t reserveHint) {
+    reserve(reserveHint);
+}
+
+HistoryCache::~HistoryCache() {
+    std::vector<CacheChange*> all(m_list.begin(), m_list.end());
+    all.insert(all.end(), m_garbage.begin(), m_garbage.end());
+    m_list.clear();
+    m_garbage.clear();
+    freeChanges(all);
+}
+
+void HistoryCache::setUserBufferReleaser(std::function<void(UserInputBuffer*)> releaser) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_releaser = std::move(releaser);
+}
+
+void HistoryCache::freeChanges(std::vector<CacheChange*>& changes) {
+    std::function<void(UserInputBuffer*)> releaser;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        releaser = m_releaser;
+    }
+    for (CacheChange* c : changes) {
+        UserInputBuffer* buffer = c->userBuffer;
+        delete c;
+        if (buffer != nullptr && releaser) {
+            releaser(buffer);
+        }
+    }
+    changes.clear();
+}
+
+void HistoryCache::reserve(uint32_t n) {
+    const uint32_t entries = n > 0 ? std::min(n, MAX_RESERVE) : DEFAULT_RESERVE;
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_byRecord.reserve(entries);
+}
+
+size_t HistoryCache::add_change(CacheChange* c) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (c == nullptr || m_byRecord.count(&c->sampleInfo) != 0) {
+        return m_list.size();
+    }
+    if (c->sampleInfo.sequenceNumber == SEQUENCENUMBER_UNKNOWN) {
+        c->sampleInfo.sequenceNumber = m_nextSequenceNumber;
+        m_seqNumMax = m_nextSequenceNumber;
+        ++m_nextSequenceNumber;
+        if (m_seqNumMin == SEQUENCENUMBER_NULL) {
+            m_seqNumMin = m_seqNumMax;
+        }
+    }
+    auto it = m_list.insert(m_list.end(), c);
+    m_bySequence.emplace(c->sampleInfo.sequenceNumber, it);
+    m_byRecord.emplace(&c->sampleInfo, it);
+    return m_list.size();
+}
+
+HistoryCache::List::iterator HistoryCache::findFirst(SequenceNumber_t const& sn) {
+    if (!isNumber(sn)) {
+        return m_list.end();
+    }
+    auto it = m_bySequence.find(sn);  // the first of equal numbers, in insertion order
+    return it == m_bySequence.end() ? m_list.end() : it->second;
+}
+
+void HistoryCache::moveToGarbage(List::iterator it) {
+    CacheChange* c = *it;
+    if (m_list.size() == 1) {
+        m_seqNumMin = SEQUENCENUMBER_NULL;
+        m_seqNumMax = SEQUENCENUMBER_NULL;
+    } else if (it == m_list.begin()) {
+        m_seqNumMin = (*std::next(it))->sampleInfo.sequenceNumber;
+    } else if (std::next(it) == m_list.end()) {
+        m_seqNumMax = (*std::prev(it))->sampleInfo.sequenceNumber;
+    }
+    auto range = m_bySequence.equal_range(c->sampleInfo.sequenceNumber);
+    for (auto s = range.first; s != range.second; ++s) {
+        if (s->second == it) {
+            m_bySequence.erase(s);
+            break;
+        }
+    }
+    m_byRecord.erase(&c->sampleInfo);
+    {
+        std::lock_guard<std::recursive_mutex> garbage(m_garbageMutex);
+        m_garbage.push_back(c);
+    }
+    m_list.erase(it);
+}
+
+uint32_t HistoryCache::remove_change(CacheChange* c) {
+    if (c == nullptr) {
+        return 0xFFFFFFFFu;
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto found = m_byRecord.find(&c->sampleInfo);
+    if (found != m_byRecord.end()) {
+        moveToGarbage(found->second);
+    }
+    return c->loanCount.load();
+}
+
+UserInputBuffer* HistoryCache::remove_change(SequenceNumber_t const& sn) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto it = findFirst(sn);
+    if (it == m_list.end()) {
+        return nullptr;
+    }
+    UserInputBuffer* buffer = (*it)->userBuffer;
+    moveToGarbage(it);
+    return buffer;
+}
+
+CacheChange* HistoryCache::get_change(SequenceNumber_t const& sn) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto it = findFirst(sn);
+    if (it == m_list.end()) {
+        return nullptr;
+    }
+    raiseLoan(*it);
+    return *it;
+}
+
+CacheChange* HistoryCache::get_change(SampleInfo const* info) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto found = m_byRecord.find(info);
+    return found == m_byRecord.end() ? nullptr : *found->second;
+}
+
+uint32_t HistoryCache::get_change(CacheChange* c) {
+    if (c == nullptr) {
+        return 0;
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    raiseLoan(c);
+    return c->loanCount.load();
+}
+
+void HistoryCache::free_change(CacheChange* c) {
+    if (c == nullptr) {
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    lowerLoan(c);
+}
+
+void HistoryCache::free_change(SequenceNumber_t const& sn) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto it = findFirst(sn);
+    if (it != m_list.end()) {
+        lowerLoan(*it);
+    }
+}
+
+bool HistoryCache::check_change(CacheChange* c) {
+    if (c == nullptr) {
+        return false;
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return c->loanCount.load() != 0;
+}
+
+CacheChange* HistoryCache::getEarliestChange() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_list.empty() ? nullptr : m_list.front();
+}
+
+SequenceNumber_t HistoryCache::getEarliestChangeNum() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_list.empty() ? SEQUENCENUMBER_UNKNOWN : m_list.front()->sampleInfo.sequenceNumber;
+}
+
+void HistoryCache::removalRequest(SequenceNumber_t const& sn) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto it = findFirst(sn);
+    if (it != m_list.end()) {
+        (*it)->removalRequested = true;
+    }
+}
+
+void HistoryCache::getRemovalRequested(std::vector<CacheChange*>* out, unsigned long max) {
+    if (out == nullptr) {
+        return;
+    }
+    out->clear();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    for (CacheChange* c : m_list) {
+        if (max != 0 && out->size() >= max) {
+            break;
+        }
+        if (c->removalRequested) {
+            out->push_back(c);
+        }
+    }
+}
+
+void HistoryCache::getNotRemovalRequested(std::vector<CacheChange*>* out) {
+    if (out == nullptr) {
+        return;
+    }
+    out->clear();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    for (CacheChange* c : m_list) {
+        if (!c->removalRequested) {
+            out->push_back(c);
+        }
+    }
+}
+
+void HistoryCache::upload(std::vector<CacheChange*>& out) {
+    std::lock_guard<std::recursive_mutex> upload(m_uploadMutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    out.assign(m_list.begin(), m_list.end());
+}
+
+void HistoryCache::resetMulticasted() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    for (CacheChange* c : m_list) {
+        c->multicasted = false;
+    }
+}
+
+unsigned long HistoryCache::removeGarbage(unsigned long max) {
+    std::vector<CacheChange*> freed;
+    size_t left;
+    {
+        // The change mutex too: loans change only under it.
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        std::lock_guard<std::recursive_mutex> garbage(m_garbageMutex);
+        for (size_t i = m_garbage.size(); i-- > 0;) {
+            if (max != 0 && freed.size() >= max) {
+                break;
+            }
+            if (m_garbage[i]->loanCount.load() == 0) {
+                freed.push_back(m_garbage[i]);
+                m_garbage[i] = nullptr;
+            }
+        }
+        m_garbage.erase(std::remove(m_garbage.begin(), m_garbage.end(), nullptr), m_garbage.end());
+        left = m_garbage.size();
+    }
+    freeChanges(freed);
+    return left;
+}
+
+size_t HistoryCache::size() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_list.size();
+}
+
+size_t HistoryCache::garbageSize() {
+    std::lock_guard<std::recursive_mutex> garbage(m_garbageMutex);
+    return m_garbage.size();
+}
+
+SequenceNumber_t HistoryCache::getSeqNumMin() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_seqNumMin;
+}
+
+SequenceNumber_t HistoryCache::getSeqNumMax() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_seqNumMax;
+}
+
+SequenceNumber_t HistoryCache::getNextSequenceNumber() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_nextSequenceNumber;
+}
+
+}  // namespace RTPS

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "rtps/wire/Guid.h"
+#include "rtps/wire/Locator.h"
+#include "rtps/io/RTPSDataTransport.h"
+#include "rtps/io/RTPSInSocket.h"
+#include "rtps/wire/RTPSMessage.h"
+#include "rtps/wire/SubmessageSpan.h"
+#include "vexa/dds/BasicTypes.h"
+
+namespace RTPS {
+
+class CacheChange;
+class Participant;
+
+// Takes every datagram the transport delivers to a participant, copies it into a queue and
+// parses it on its own thread: header checks, the submessage walk, HEARTBEAT and GAP to
+// readers, ACKNACK and NACK_FRAG to writers, DATA and DATA_FRAG made into changes that are
+// delivered through the participant once the datagram is parsed. Every field is read through a
+// bounded cursor; a malformed submessage is dropped (with the change it would have made), and
+// the walk goes on only while the length framing is sound. Also keeps the participant's
+// receive sockets, shared by the endpoints that listen on the same locator.
+class MessageReceiver {
+public:
+    static constexpr uint16_t MIN_DATAGRAM_SIZE = 24;
+
+    // `participant` and `transport` stay the caller's and must outlive the receiver.
+    // `idleWaitMs`: longest sleep of the parser with nothing queued.
+    MessageReceiver(Participant* participant, RTPSDataTransport* transport,
+                    uint8_t const* guidPrefix, uint32_t idleWaitMs = 10000);
+    // Stops the parser and deletes what is still queued and the receive sockets.
+    ~MessageReceiver();
+
+    MessageReceiver(MessageReceiver const&) = delete;
+    MessageReceiver& operator=(MessageReceiver const&) = delete;
+
+    // Starts the parser thread; false when it cannot start (or runs already).
+    bool start();
+    // Ends the parser thread after the datagram it is parsing; returns at once when it never
+    // started. Datagrams still queued stay queued.
+    void stop();
+
+    // Copies one datagram into the queue; false for null data or fewer than 24 bytes.
+    // Called on the transport's report thread.
+    bool receiveMessage(void const* data, uint16_t length);
+
+    // Parses one datagram on the calling thread and delivers its changes; takes the message.
+    // The parser thread does this for every queued datagram. Nothing escapes: a failure is
+    // logged and the datagram dropped.
+    void parseMessage(RTPSMessage* message);
+
+    // The receive socket of this locator, shared when one with the same locator exists (any
+    // port of the same 239.x.x.x group). GENERAL_DDSI_ERROR when the transport refuses the
+    // locator; null when it gives no receiver.
+    RTPSInSocket* addReceiver(Locator_t& locator);
+    // One user less; the last one removes the socket (the transport keeps its receiver open).
+    void removeReceiver(Locator_t& locator);
+
+    size_t queuedMessages() const;
+    size_t inSocketCount() const;
+
+private:
+    // What one datagram has told so far.
+    struct Context {
+        RTPSMessage* message = nullptr;
+        uint8_t sourcePrefix[GUID_PREFIX_SIZE] = {};
+        bool hasTimestamp = false;
+        vexa::dds::Time_t timestamp = vexa::dds::TIME_INVALID;
+        unsigned int ordinal = 0;
+        std::vector<CacheChange*> changes;
+    };
+
+    static void parserEntry(void* self);
+    void parserWorker();
+    void parse(Context& ctx);
+    void deliver(Context& ctx);
+    void dropped(SubmessageSpan const& s, Context const& ctx, char const* reason) const;
+
+    void parseAckNack(SubmessageSpan const& s, Context& ctx);
+    void parseHeartbeat(SubmessageSpan const& s, Context& ctx);
+    void parseGap(SubmessageSpan const& s, Context& ctx);
+    void parseTimestamp(SubmessageSpan const& s, Context& ctx);
+    void parseNackFrag(SubmessageSpan const& s, Context& ctx);
+    void parseData(SubmessageSpan const& s, Context& ctx);
+
+    static bool sharedLocator(Locator_t const& a, Locator_t const& b);
+
+    Participant* const m_participant;
+    RTPSDataTransport* const m_transport;
+    uint8_t m_guidPrefix[GUID_PREFIX_SIZE] = {};
+    uint32_t const m_idleWaitMs;
+
+    // Guards the queue; the parser waits on m_wake under it.
+    mutable std::mutex m_queueMutex;
+    std::condition_variable m_wake;
+    std::deque<RTPSMessage*> m_queue;
+    std::atomic<bool> m_running{false};
+    pthread_t m_thread = 0;
+    bool m_started = false;  // touched only by start, stop and the destructor
+
+    mutable std::mutex m_socketsMutex;
+    std::vector<RTPSInSocket*> m_inSockets;
+};
+
+}  // namespace RTPS

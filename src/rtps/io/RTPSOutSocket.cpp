@@ -1,0 +1,13 @@
+#include "rtps/io/RTPSOutSocket.h"
+
+namespace RTPS {
+
+RTPSOutSocket::RTPSOutSocket(Locator_t const& locator, RTPSSender* sender, uint32_t maxDataSize)
+    : m_locator(locator), m_sender(sender), m_maxDataSize(maxDataSize) {}
+
+size_t RTPSOutSocket::queued() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.size();
+}
+
+}  // namespace RTPS

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+
+#include "rtps/wire/EntityId.h"
+
+namespace RTPS {
+
+class CacheChange;
+struct AckNAckData;
+struct GapData;
+struct HeartbeatData;
+struct NAckFragData;
+
+// The engine's participant as the transport sees it.
+class Participant {
+public:
+    virtual ~Participant() = default;
+
+    // One received datagram. Called on the transport's single report thread, one datagram at a
+    // time, oldest first; `data` is valid during the call only. Must not destroy the transport.
+    virtual void dataRecipient(void* data, unsigned short length) = 0;
+
+    // What the message receiver asks of the participant while it parses, on the parser
+    // thread. The engine's participant overrides them with its endpoint lookups; these defaults
+    // reach no endpoint and free what they are given.
+
+    // A remote participant's datagram arrived (its SPDP lease is renewed).
+    virtual void participantAlive(uint8_t const* guidPrefix) { (void)guidPrefix; }
+    // Whether a local reader has this entity id.
+    virtual bool hasReader(EntityId_t const& readerId) {
+        (void)readerId;
+        return false;
+    }
+    // A HEARTBEAT to the reader named by its readerId, or, for _ENTITYID_UNKNOWN, to every local
+    // reader matched with its writer. The number of readers that got it.
+    virtual unsigned int heartbeatToReaders(HeartbeatData* heartbeat) {
+        (void)heartbeat;
+        return 0;
+    }
+    // A GAP to the stateful reader named by its readerId; false when there is none.
+    virtual bool gapToReader(GapData* gap) {
+        (void)gap;
+        return false;
+    }
+    // An ACKNACK or NACK_FRAG to the stateful writer named by the writer GUID's entity id;
+    // false when there is none.
+    virtual bool acknackToWriter(AckNAckData* acknack) {
+        (void)acknack;
+        return false;
+    }
+    virtual bool nackfragToWriter(NAckFragData* nackfrag) {
+        (void)nackfrag;
+        return false;
+    }
+    // Decodes the payload of a built-in writer's DATA into its discovery record and attaches it
+    // to the change as its data (the change then owns it). False: the change gets no payload.
+    virtual bool decodeBuiltinData(EntityId_t const& writerId, uint8_t const* payload,
+                                   uint32_t length, CacheChange* change) {
+        (void)writerId;
+        (void)payload;
+        (void)length;
+        (void)change;
+        return false;
+    }
+    // A received change for one reader: the change that reader keeps (this one or one it
+    // assembled), or null. The caller deletes the given change unless it is returned.
+    virtual CacheChange* addChange(EntityId_t& readerId, CacheChange* change) {
+        (void)readerId;
+        (void)change;
+        return nullptr;
+    }
+    // A received change for every local reader matched with its writer: whether one of them
+    // kept this change. The caller deletes it when none did.
+    virtual bool addChange(CacheChange* change) {
+        (void)change;
+        return false;
+    }
+};
+
+}  // namespace RTPS
