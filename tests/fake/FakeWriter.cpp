@@ -2,22 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include "rtps/participant/DDSIException.h"
+
 namespace vexatest {
 
 using vexa::dcps::LockLevel;
 
 ChangeData copyChangeData(RecordKind kind, void const* data, uint64_t length) {
     switch (kind) {
-    case RecordKind::Participant:
-        return *static_cast<vexa::dds::ParticipantBuiltinTopicData const*>(data);
-    case RecordKind::Topic:
-        return *static_cast<vexa::dds::TopicBuiltinTopicData const*>(data);
-    case RecordKind::Publication:
-        return *static_cast<vexa::dds::PublicationBuiltinTopicData const*>(data);
-    case RecordKind::Subscription:
-        return *static_cast<vexa::dds::SubscriptionBuiltinTopicData const*>(data);
-    case RecordKind::User:
-        break;
+        case RecordKind::Participant:
+            return *static_cast<vexa::dds::ParticipantBuiltinTopicData const*>(data);
+        case RecordKind::Topic:
+            return *static_cast<vexa::dds::TopicBuiltinTopicData const*>(data);
+        case RecordKind::Publication:
+            return *static_cast<vexa::dds::PublicationBuiltinTopicData const*>(data);
+        case RecordKind::Subscription:
+            return *static_cast<vexa::dds::SubscriptionBuiltinTopicData const*>(data);
+        case RecordKind::User:
+            break;
     }
     auto const* bytes = static_cast<uint8_t const*>(data);
     return std::vector<uint8_t>(bytes, bytes + length);
@@ -41,13 +43,13 @@ int64_t FakeWriter::addChange(RTPS::SampleInfo* sample) {
     checkOpen("Writer::addChange");
     std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
     switch (addResult_) {
-    case AddResult::NotTaken:
-        return NOT_TAKEN;
-    case AddResult::Throw:
-        throwAs(addFailure_, "addChange refused by the test");
-        break;
-    case AddResult::Handle:
-        break;
+        case AddResult::NotTaken:
+            return NOT_TAKEN;
+        case AddResult::Throw:
+            throwAs(addFailure_, "addChange refused by the test");
+            break;
+        case AddResult::Handle:
+            break;
     }
     if (sample == nullptr || sample->data == nullptr) {
         throw RTPS::BAD_PARAMETERS("addChange without data");
@@ -62,13 +64,13 @@ bool FakeWriter::deleteChange(long handle) {
     std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
     deleted_.push_back(handle);
     switch (deleteResult_) {
-    case DeleteResult::True:
-        return true;
-    case DeleteResult::False:
-        return false;
-    case DeleteResult::Throw:
-        throwAs(deleteFailure_, "deleteChange refused by the test");
-        break;
+        case DeleteResult::True:
+            return true;
+        case DeleteResult::False:
+            return false;
+        case DeleteResult::Throw:
+            throwAs(deleteFailure_, "deleteChange refused by the test");
+            break;
     }
     return false;
 }
