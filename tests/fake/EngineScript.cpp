@@ -11,12 +11,12 @@ namespace vexatest {
 
 void throwAs(Failure failure, char const* what) {
     switch (failure) {
-    case Failure::None:
-        return;
-    case Failure::DDSI:
-        throw RTPS::GENERAL_DDSI_ERROR(what);
-    case Failure::Other:
-        throw std::runtime_error(what);
+        case Failure::None:
+            return;
+        case Failure::DDSI:
+            throw RTPS::GENERAL_DDSI_ERROR(what);
+        case Failure::Other:
+            throw std::runtime_error(what);
     }
 }
 

@@ -85,6 +85,16 @@ void FakeEngine::forget(FakeParticipant* participant) {
     ++destroyed_;
 }
 
+void FakeEngine::keep(std::unique_ptr<FakeWriter> writer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    keptWriters_.push_back(std::move(writer));
+}
+
+void FakeEngine::keep(std::unique_ptr<FakeReader> reader) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    keptReaders_.push_back(std::move(reader));
+}
+
 }  // namespace vexatest
 
 namespace RTPS {

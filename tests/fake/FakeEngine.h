@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -35,6 +36,10 @@ public:
                             vexa::dds::ParticipantBuiltinTopicData const& data, unsigned domainId,
                             bool dsvcServer);
     void forget(FakeParticipant* participant);
+    // A destroyed participant's endpoints stay readable for the rest of the process, so tests
+    // can see what the core announced while closing.
+    void keep(std::unique_ptr<FakeWriter> writer);
+    void keep(std::unique_ptr<FakeReader> reader);
 
 private:
     FakeEngine() = default;
@@ -47,6 +52,8 @@ private:
     unsigned created_ = 0;
     unsigned destroyed_ = 0;
     std::vector<FakeParticipant*> live_;
+    std::vector<std::unique_ptr<FakeWriter>> keptWriters_;
+    std::vector<std::unique_ptr<FakeReader>> keptReaders_;
 };
 
 }  // namespace vexatest

@@ -46,7 +46,20 @@ FakeParticipant::~FakeParticipant() {
     }
     queueChanged_.notify_all();
     delivery_.join();
-    FakeEngine::instance().forget(this);
+    FakeEngine& engine = FakeEngine::instance();
+    for (auto& w : builtinWriters_) {
+        engine.keep(std::move(w));
+    }
+    for (auto& r : builtinReaders_) {
+        engine.keep(std::move(r));
+    }
+    for (auto& w : userWriters_) {
+        engine.keep(std::move(w));
+    }
+    for (auto& r : userReaders_) {
+        engine.keep(std::move(r));
+    }
+    engine.forget(this);
 }
 
 void FakeParticipant::start() {
@@ -104,15 +117,15 @@ bool FakeParticipant::checkDelivery(std::vector<RTPS::Writer*>& writers,
         throw RTPS::BAD_PARAMETERS("checkDelivery without writers");
     }
     switch (deliveryResult_) {
-    case DeliveryResult::Delivered:
-        return true;
-    case DeliveryResult::TimedOut:
-        return false;
-    case DeliveryResult::Throw:
-        throwAs(deliveryFailure_, "checkDelivery refused by the test");
-        return false;
-    case DeliveryResult::WaitForAck:
-        break;
+        case DeliveryResult::Delivered:
+            return true;
+        case DeliveryResult::TimedOut:
+            return false;
+        case DeliveryResult::Throw:
+            throwAs(deliveryFailure_, "checkDelivery refused by the test");
+            return false;
+        case DeliveryResult::WaitForAck:
+            break;
     }
     auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout.sec) +
                           std::chrono::nanoseconds(timeout.nanosec);

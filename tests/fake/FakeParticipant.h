@@ -46,8 +46,9 @@ public:
     enum class DeliveryResult { Delivered, TimedOut, Throw, WaitForAck };
 
     FakeParticipant(unsigned id, RTPS::CommunicationObject* communicationObject,
-                    RTPS::COMMUNICATION_MODE mode, vexa::dds::ParticipantBuiltinTopicData const& data,
-                    unsigned domainId, bool dsvcServer, Failure startFailure, unsigned nullEndpoints,
+                    RTPS::COMMUNICATION_MODE mode,
+                    vexa::dds::ParticipantBuiltinTopicData const& data, unsigned domainId,
+                    bool dsvcServer, Failure startFailure, unsigned nullEndpoints,
                     bool cheapWriters);
     ~FakeParticipant() override;
 

@@ -99,13 +99,13 @@ bool FakeReader::waitForHistoricalData(vexa::dds::Duration_t limit) {
     std::lock_guard<CoreMutex> lock(mutex_);
     historyWaits_.push_back(limit);
     switch (historyResult_) {
-    case HistoryResult::Delivered:
-        return true;
-    case HistoryResult::TimedOut:
-        return false;
-    case HistoryResult::Throw:
-        throwAs(historyFailure_, "waitForHistoricalData refused by the test");
-        break;
+        case HistoryResult::Delivered:
+            return true;
+        case HistoryResult::TimedOut:
+            return false;
+        case HistoryResult::Throw:
+            throwAs(historyFailure_, "waitForHistoricalData refused by the test");
+            break;
     }
     return false;
 }

@@ -38,15 +38,13 @@ public:
     bool waitForHistoricalData(vexa::dds::Duration_t limit) override;
     void setQoS(vexa::dds::SubscriptionBuiltinTopicData const& data,
                 RTPS::RTPS_AdditionalTopicData const& extra, unsigned int mask) override;
-    void dsvcDataRecipient(int socket, unsigned long tag, void* body,
-                           unsigned int length) override;
+    void dsvcDataRecipient(int socket, unsigned long tag, void* body, unsigned int length) override;
     void close() override;
 
     // Puts a change into the history and returns its handle: `info` with its data pointer
     // redirected to a copy of `data` (bytes, or the record of the reader's kind).
-    RTPS::SampleInfo* addHeldChange(RTPS::SampleInfo const& info, void const* data,
-                                    uint64_t length, unsigned const (&writerPrefix)[3],
-                                    unsigned writerEntityId);
+    RTPS::SampleInfo* addHeldChange(RTPS::SampleInfo const& info, void const* data, uint64_t length,
+                                    unsigned const (&writerPrefix)[3], unsigned writerEntityId);
 
     void* userData() const { return userData_; }
     void setHistoryResult(HistoryResult r, Failure how = Failure::DDSI);

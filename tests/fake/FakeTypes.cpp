@@ -42,7 +42,8 @@ bool readHeader(void const* buf, unsigned lenbuf, bool& swapped) {
 
 template <class T>
 unsigned readInt(T& out, void const* buf, unsigned pos, unsigned len, bool swapped) {
-    return swapped ? P::unpackPrimitiveCH(out, buf, pos, len) : P::unpackPrimitive(out, buf, pos, len);
+    return swapped ? P::unpackPrimitiveCH(out, buf, pos, len)
+                   : P::unpackPrimitive(out, buf, pos, len);
 }
 
 // The key of a packed keyed sample or key (both begin with it).
@@ -290,7 +291,8 @@ void* KeylessTypeSupport::unpack(void* obj, void const* buf, unsigned lenbuf) co
     if (pos == 0) {
         return nullptr;
     }
-    pos = swapped ? P::unpackCH(s.text, data(buf), pos, len) : P::unpack(s.text, data(buf), pos, len);
+    pos =
+        swapped ? P::unpackCH(s.text, data(buf), pos, len) : P::unpack(s.text, data(buf), pos, len);
     if (pos == 0) {
         return nullptr;
     }

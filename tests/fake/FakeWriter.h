@@ -18,10 +18,10 @@ namespace vexatest {
 // Which record a built-in writer's changes carry; User: the sample's bytes.
 enum class RecordKind { User, Participant, Topic, Publication, Subscription };
 
-using ChangeData = std::variant<std::vector<uint8_t>, vexa::dds::ParticipantBuiltinTopicData,
-                                vexa::dds::TopicBuiltinTopicData,
-                                vexa::dds::PublicationBuiltinTopicData,
-                                vexa::dds::SubscriptionBuiltinTopicData>;
+using ChangeData =
+    std::variant<std::vector<uint8_t>, vexa::dds::ParticipantBuiltinTopicData,
+                 vexa::dds::TopicBuiltinTopicData, vexa::dds::PublicationBuiltinTopicData,
+                 vexa::dds::SubscriptionBuiltinTopicData>;
 
 // Copies `length` bytes at `data`, or the record of `kind` that `data` points to.
 ChangeData copyChangeData(RecordKind kind, void const* data, uint64_t length);
