@@ -1,21 +1,86 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "rtps/participant/DDSIException.h"
+#include "rtps/participant/RTPS_AdditionalTopicData.h"
 #include "rtps/wire/EntityId.h"
+#include "vexa/dds/BasicTypes.h"
+
+namespace vexa::dds {
+struct ParticipantBuiltinTopicData;
+struct PublicationBuiltinTopicData;
+struct SubscriptionBuiltinTopicData;
+}  // namespace vexa::dds
 
 namespace RTPS {
 
 class CacheChange;
+class Reader;
+class Writer;
 struct AckNAckData;
 struct GapData;
 struct HeartbeatData;
 struct NAckFragData;
 
-// The engine's participant as the transport sees it.
+// The engine's participant as its user (the DCPS core, the durability service) and the
+// transport see it.
 class Participant {
 public:
     virtual ~Participant() = default;
+
+    // What the user calls. The engine's participant overrides all of them; these defaults,
+    // for participants that only stand in for the transport's peer, refuse endpoints and have
+    // none.
+
+    // Starts receiving and announces the participant.
+    virtual void start() {}
+    // Creates a writer (reader) for a description that must stay valid while the endpoint
+    // lives; `samples`' absolute value is the history reserve; `userData` comes back in every
+    // CommunicationObject call for the reader. Throws DDSIException on failure.
+    virtual Writer* addWriter(vexa::dds::PublicationBuiltinTopicData const* data,
+                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind,
+                              int samples) {
+        (void)data;
+        (void)extra;
+        (void)kind;
+        (void)samples;
+        throw GENERAL_DDSI_ERROR("Участник не создаёт писателей");
+    }
+    virtual Reader* addReader(vexa::dds::SubscriptionBuiltinTopicData const* data,
+                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind,
+                              int samples, void* userData) {
+        (void)data;
+        (void)extra;
+        (void)kind;
+        (void)samples;
+        (void)userData;
+        throw GENERAL_DDSI_ERROR("Участник не создаёт читателей");
+    }
+    // Takes a new participant description.
+    virtual void setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
+                        RTPS_AdditionalTopicData const& extra) {
+        (void)data;
+        (void)extra;
+    }
+    // True when every listed writer's changes are acknowledged by all matched reliable readers
+    // within `timeout`, false when the time ran out. Throws BAD_PARAMETERS for invalid
+    // arguments, other DDSIExceptions for failures.
+    virtual bool checkDelivery(std::vector<Writer*>& writers, vexa::dds::Duration_t timeout) {
+        (void)writers;
+        (void)timeout;
+        throw GENERAL_DDSI_ERROR("Участник не имеет писателей");
+    }
+    // The built-in discovery endpoints; null when absent.
+    virtual Writer* getDCPSParticipantWriter() { return nullptr; }
+    virtual Writer* getDCPSSubscriptionWriter() { return nullptr; }
+    virtual Writer* getDCPSPublicationWriter() { return nullptr; }
+    virtual Writer* getDCPSTopicWriter() { return nullptr; }
+    virtual Reader* getDCPSParticipantReader() { return nullptr; }
+    virtual Reader* getDCPSSubscriptionReader() { return nullptr; }
+    virtual Reader* getDCPSPublicationReader() { return nullptr; }
+    virtual Reader* getDCPSTopicReader() { return nullptr; }
 
     // One received datagram. Called on the transport's single report thread, one datagram at a
     // time, oldest first; `data` is valid during the call only. Must not destroy the transport.
