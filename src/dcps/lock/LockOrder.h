@@ -46,7 +46,7 @@ public:
     static void release(void const* mutex);
     // True while the thread holds a mutex marked "no engine calls".
     static bool holdsMarked();
-    // The number of core mutexes the thread holds (a recursive one counts per entry).
+    // The number of core mutexes the thread holds (a recursive one counts once per lock).
     static unsigned heldCount();
 };
 
