@@ -135,8 +135,9 @@ TEST(WaitSet, DestructionWaitsForTheWaiter) {
     ws->attachCondition(&g);
     Waiter w(*ws, {3600, 0});
     untilWaiting(*ws);
+    // Without the wait the waiter wakes on a freed mutex, which AddressSanitizer reports; the
+    // waiter may still be returning from wait when the destructor ends, so `done` is no proof.
     ws.reset();
-    EXPECT_TRUE(w.done.load());
     w.join();
     EXPECT_EQ(w.rc, vexa::dds::RETCODE_OK);
     EXPECT_EQ(g.waitSetCount(), 0u);
