@@ -10,6 +10,8 @@
 
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -240,6 +242,35 @@ inline std::string expectedText(const Expect& e) {
                                    ? "Ошибка: DiagnosticClass::StartDiagnostics: CheckTopicKeys : "
                                    : "Ошибка: DiagnosticClass::StartDiagnostics:" + check + " : ";
     return prefix + message.toStdString();
+}
+
+// A row that expects no finding.
+const Expect PASSES = {nullptr, 0, QString(), 0, {}};
+
+// Builds the row's model, runs the checker and compares the outcome with the expectation.
+inline void checkRow(const char* rule, const Build& build, const Expect& expect) {
+    SCOPED_TRACE(rule);
+    const Outcome outcome = checkBuilt(build);
+    if (expect.check == nullptr) {
+        EXPECT_FALSE(outcome.refused) << outcome.text;
+        return;
+    }
+    EXPECT_EQ(outcome.text, expectedText(expect));
+    ASSERT_FALSE(outcome.findings.isEmpty());
+    EXPECT_EQ(outcome.findings.last().typeKind, expect.kind);
+    EXPECT_EQ(outcome.findings.last().typeName, expect.name);
+}
+
+struct Row {
+    const char* rule;
+    Build build;
+    Expect expect;
+};
+
+inline void checkRows(std::initializer_list<Row> rows) {
+    for (const Row& row : rows) {
+        checkRow(row.rule, row.build, row.expect);
+    }
 }
 
 }  // namespace checker_test
