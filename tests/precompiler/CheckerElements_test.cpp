@@ -109,6 +109,34 @@ TEST(CheckerElementsTest, EnumeratorCountOfSixteenBitBases) {
     EXPECT_FALSE(model.check().refused);
 }
 
+// Every C++ word a generated name cannot be; the whole name must be the word.
+TEST(CheckerElementsTest, ReservedWordsAreWholeNames) {
+    const char* const words[] = {
+        "and",       "and_eq",   "asm",          "auto",     "bitand",        "bitor",
+        "bool",      "break",    "case",         "catch",    "char",          "class",
+        "compl",     "const",    "const_cast",   "continue", "default",       "delete",
+        "do",        "double",   "dynamic_cast", "else",     "enum",          "explicit",
+        "export",    "extern",   "false",        "float",    "for",           "friend",
+        "goto",      "if",       "inline",       "int",      "long",          "mutable",
+        "namespace", "new",      "not",          "not_eq",   "operator",      "or",
+        "or_eq",     "private",  "protected",    "public",   "register",      "reinterpret_cast",
+        "return",    "short",    "signed",       "sizeof",   "static",        "static_cast",
+        "struct",    "switch",   "template",     "this",     "throw",         "true",
+        "try",       "typedef",  "typeid",       "typename", "union",         "unsigned",
+        "using",     "virtual",  "void",         "volatile", "wchar_t",       "while",
+        "xor",       "xor_eq",   "alignas",      "alignof",  "char16_t",      "char32_t",
+        "constexpr", "decltype", "noexcept",     "nullptr",  "static_assert", "thread_local",
+        "override",  "final"};
+    ASSERT_EQ(sizeof words / sizeof words[0], 86u);
+    for (const char* word : words) {
+        checkRow(word, enumeration("Int32", {{word, "0"}}), enumFinding(9, {word}));
+        const QString longer = QString(word) + "x";
+        checkRow(word, enumeration("Int32", {{longer, "0"}}), PASSES);
+        const QString shorter = QString(word).chopped(1);
+        checkRow(word, enumeration("Int32", {{shorter, "0"}}), PASSES);
+    }
+}
+
 Expect bitFinding(int code, const QString& element) {
     return {"CheckBitSetElements", 19, "Flags", code, {element}};
 }
