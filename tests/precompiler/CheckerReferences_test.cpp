@@ -45,6 +45,9 @@ TEST(CheckerReferencesTest, EachKindOfReference) {
         {"alias of an alias",
          [](Model& m) { m.own().alias("Count", "UInt16").alias("Total", "Count"); },
          missing(20, "Total", "Count")},
+        // Found here already, before the self-reference check would.
+        {"alias of itself", [](Model& m) { m.own().alias("Loop", "Loop"); },
+         missing(20, "Loop", "Loop")},
         {"alias of an included alias",
          [](Model& m) {
              m.included().alias("Common::Count", "UInt16");

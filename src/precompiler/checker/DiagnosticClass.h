@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QPair>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
