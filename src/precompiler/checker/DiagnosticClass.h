@@ -23,7 +23,9 @@ class QRegExpValidator;
 // when the model passes, and otherwise throws NLX::ZetException whose text is
 // "Ошибка: DiagnosticClass::StartDiagnostics:" + the failing check's name + " : " + the numbered
 // Russian message of its finding. Only the first failing check runs to a finding; the checker
-// logs nothing.
+// logs nothing. Codes 38 to 43 are refusals of what generated code could not compile: names
+// differing in letter case only, union labels out of range or of one value, a member in two
+// cases, members named like a model type or a topic method.
 //
 // Construction appends the 13 built-in primitives ("Boolean" to "Char32", key "true") to the main
 // model's primitive list; they stay there. Nothing else in either model is changed. Both models
