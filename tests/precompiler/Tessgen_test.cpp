@@ -154,12 +154,19 @@ TEST_F(TessgenTest, BrokenModelsAreLoggedAsErrorsAndFailTheRun) {
     const std::string invalid = SOURCE_DIR + "/tests/precompiler/fixtures/invalid.xml";
     const std::string wrongRoot = writeModel("root.xml", "<Module/>");
     const std::string missing = m_dir.path().toStdString() + "/none.xml";
+    const std::string refused =
+        writeModel("refused.xml",
+                   "<module><namespace>Model</namespace><constructedtypes><alias><name>class</name>"
+                   "<type>Int32</type></alias></constructedtypes></module>");
     const std::pair<std::string, std::string> cases[] = {
         {malformed, "содержит ошибочный XML формат: "},
         // The module walk validates the main file first, with its own wording.
         {invalid, "' не прошел валидацию в строке "},
         {wrongRoot, "' не прошел валидацию в строке "},
         {missing, "не может быть открыт для чтения!"},
+        {refused,
+         "Ошибка: DiagnosticClass::StartDiagnostics:CheckAllNamesSintax : Алиасы содержат тип с "
+         "именем 'class', которое является недопустимым."},
         {"", "Ошибка: Reader::readXMLFile. Файл    имеет некорректное имя."},
     };
     for (const auto& c : cases) {
