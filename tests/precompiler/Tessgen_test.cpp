@@ -160,7 +160,10 @@ TEST_F(TessgenTest, BrokenModelsAreLoggedAsErrorsAndFailTheRun) {
         {invalid, "' не прошел валидацию в строке "},
         {wrongRoot, "' не прошел валидацию в строке "},
         {missing, "не может быть открыт для чтения!"},
-        {"", "Ошибка: Reader::readXMLFile. Файл    имеет некорректное имя."},
+        // Neither path gives a model name for the six files.
+        {"", "Ошибка: пустое имя модели у файла модели \"\""},
+        {m_dir.path().toStdString() + "/.xml",
+         "Ошибка: пустое имя модели у файла модели \"" + m_dir.path().toStdString() + "/.xml\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
