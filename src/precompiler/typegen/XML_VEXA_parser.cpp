@@ -221,7 +221,7 @@ void XML_VEXA_parser::openFiles(const std::string& model) {
     log(Logger::SEV_INFORMATION, "Создали два каталога:\n", m_includeDir, "\n", m_sourceDir);
     m_fileSetName = model;
 
-    auto open = [this](std::ofstream& stream, const std::string& path) {
+    auto open = [](std::ofstream& stream, const std::string& path) {
         stream.open(path, std::ios::out | std::ios::trunc);
         if (!stream.is_open()) {
             throw ZetException("Не смог открыть файл: " + path);

@@ -74,10 +74,6 @@ public:
     // made safe for a block comment.
     static std::string AddComment(const std::string& text, unsigned level);
 
-    const ddsFileName& typesFiles() const { return m_typesFiles; }
-    const ddsFileName& dcpsFiles() const { return m_dcpsFiles; }
-    const ddsFileName& packFiles() const { return m_packFiles; }
-
 private:
     // The run (driver).
     void openFiles(const std::string& model);
