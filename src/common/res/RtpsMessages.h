@@ -32,8 +32,7 @@ constexpr unsigned RTPS_MSG_PARTICIPANT_THREAD_NOT_STARTED = 1018;
 // Arguments: (const char* name, unsigned sequenceLow, const char* reader)
 constexpr unsigned RTPS_MSG_CHANGE_NOT_COPIED = 1019;
 // A remote writer's multicast group that the transport would not open for a local reader.
-// Arguments: (const char* name, unsigned a, unsigned b, unsigned c, unsigned d, unsigned port,
-//             const char* reason)
+// Arguments: (const char* n, unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const char* e)
 constexpr unsigned RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED = 1020;
 
 // A datagram sent from a low-priority queue: length, destination address and port, result of
