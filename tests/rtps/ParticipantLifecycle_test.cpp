@@ -4,6 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <ctime>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -43,12 +46,14 @@ size_t threadCount() {
     return n;
 }
 
-// A datagram of the participant with that prefix: its header and one HEARTBEAT.
-Bytes datagramFrom(uint8_t const* prefix) {
+// A datagram of the participant with that prefix: its header, one HEARTBEAT and, with
+// `padding`, a PAD submessage of that many bytes.
+Bytes datagramFrom(uint8_t const* prefix, uint16_t padding = 0) {
     Bytes heartbeat = cat({Bytes{0x07, 0x01}, le16(28), Bytes{0, 0, 0x11, 0x07, 0, 0, 0x22, 0x02},
                            le32(0), le32(1), le32(0), le32(2), le32(1)});
+    Bytes pad = padding != 0 ? cat({Bytes{0x01, 0x01}, le16(padding), Bytes(padding, 0)}) : Bytes{};
     return cat(
-        {Bytes{'R', 'T', 'P', 'S', 2, 2, 0xAA, 0xAA}, Bytes(prefix, prefix + 12), heartbeat});
+        {Bytes{'R', 'T', 'P', 'S', 2, 2, 0xAA, 0xAA}, Bytes(prefix, prefix + 12), heartbeat, pad});
 }
 
 template <class Pred>
@@ -239,8 +244,19 @@ TEST_F(ParticipantLifecycle, DsvcRoleFollowsWhatTheLinkCanDo) {
 
 namespace {
 
-// A transport whose report thread hands the participant datagrams as fast as it can, from init
-// until the transport is destroyed (the participant's last shutdown step).
+// The report thread of the stream below stops here for a while when signalled: most likely in
+// the middle of handing a datagram over, which the participant's shutdown must then wait for.
+std::atomic<bool> g_streamPaused{false};
+
+void pauseStream(int) {
+    g_streamPaused = true;
+    timespec pause{0, 100 * 1000 * 1000};
+    while (nanosleep(&pause, &pause) != 0) {
+    }
+}
+
+// A transport whose report thread hands the participant large datagrams as fast as it can,
+// from init until the transport is destroyed (the participant's last shutdown step).
 class StreamingTransport : public FakeTransport {
 public:
     explicit StreamingTransport(RTPS::Participant* p) : m_participant(p) {}
@@ -253,7 +269,7 @@ public:
     bool init() override {
         m_running = true;
         m_thread = std::thread([this] {
-            Bytes d = datagramFrom(REMOTE_PREFIX);
+            Bytes d = datagramFrom(REMOTE_PREFIX, 60000);
             while (m_running) {
                 m_participant->dataRecipient(d.data(), static_cast<unsigned short>(d.size()));
                 ++delivered;
@@ -261,6 +277,8 @@ public:
         });
         return true;
     }
+    void pauseSoon() { pthread_kill(m_thread.native_handle(), SIGUSR1); }
+
     std::atomic<long> delivered{0};
 
 private:
@@ -281,20 +299,30 @@ public:
 
 }  // namespace
 
-// The destructor runs while datagrams keep arriving until its very last step: none may reach the
-// message receiver once it is gone (AddressSanitizer and ThreadSanitizer watch).
+// The destructor runs while datagrams keep arriving until its very last step, one of them
+// caught half-way when the destructor begins: none may reach the message receiver once it is
+// gone (AddressSanitizer and ThreadSanitizer watch).
 TEST_F(ParticipantLifecycle, DestructorRacesAStreamOfDatagrams) {
+    struct sigaction action {};
+    action.sa_handler = pauseStream;
+    sigemptyset(&action.sa_mask);
+    struct sigaction old {};
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &old), 0);
     for (int round = 0; round < 5; ++round) {
         auto streaming = std::make_shared<StreamingFactory>();
         factory = streaming;
         auto p = make();
         p->start();
         long const seen = streaming->stream->delivered.load();
-        ASSERT_TRUE(eventually([&] { return streaming->stream->delivered.load() > seen + 100; }));
+        ASSERT_TRUE(eventually([&] { return streaming->stream->delivered.load() > seen + 20; }));
         ASSERT_TRUE(eventually([&] { return factory->directory->aliveCount(REMOTE_PREFIX) > 0; }));
+        g_streamPaused = false;
+        streaming->stream->pauseSoon();
+        ASSERT_TRUE(eventually([&] { return g_streamPaused.load(); }));
         p.reset();
         EXPECT_EQ(liveEndpoints().load(), 0);
     }
+    sigaction(SIGUSR1, &old, nullptr);
 }
 
 // The engine's own parts over the real transport: creating and starting a participant takes
