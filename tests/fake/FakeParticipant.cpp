@@ -108,8 +108,8 @@ void FakeParticipant::setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
     qos_.push_back(data);
 }
 
-bool FakeParticipant::checkDelivery(std::vector<RTPS::Writer*>& writers,
-                                    vexa::dds::Duration_t timeout) {
+int FakeParticipant::checkDelivery(std::vector<RTPS::Writer*>& writers,
+                                   vexa::dds::Duration_t timeout) {
     expectNoMarkedMutex("Participant::checkDelivery");
     ++deliveryChecks_;
     std::unique_lock<CoreMutex> lock(mutex_);
@@ -118,12 +118,12 @@ bool FakeParticipant::checkDelivery(std::vector<RTPS::Writer*>& writers,
     }
     switch (deliveryResult_) {
         case DeliveryResult::Delivered:
-            return true;
+            return 1;
         case DeliveryResult::TimedOut:
-            return false;
+            return 0;
         case DeliveryResult::Throw:
             throwAs(deliveryFailure_, "checkDelivery refused by the test");
-            return false;
+            return 0;
         case DeliveryResult::WaitForAck:
             break;
     }
@@ -131,7 +131,7 @@ bool FakeParticipant::checkDelivery(std::vector<RTPS::Writer*>& writers,
                           std::chrono::nanoseconds(timeout.nanosec);
     bool const acked = changed_.wait_until(lock, deadline, [this] { return acknowledged_; });
     acknowledged_ = false;
-    return acked;
+    return acked ? 1 : 0;
 }
 
 namespace {

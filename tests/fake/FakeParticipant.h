@@ -61,7 +61,7 @@ public:
                             int samples, void* userData) override;
     void setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
                 RTPS::RTPS_AdditionalTopicData const& extra) override;
-    bool checkDelivery(std::vector<RTPS::Writer*>& writers, vexa::dds::Duration_t timeout) override;
+    int checkDelivery(std::vector<RTPS::Writer*>& writers, vexa::dds::Duration_t timeout) override;
     RTPS::Writer* getDCPSParticipantWriter() override;
     RTPS::Writer* getDCPSSubscriptionWriter() override;
     RTPS::Writer* getDCPSPublicationWriter() override;
@@ -89,7 +89,7 @@ public:
     void failNextAddWriter(Failure how);
     void failNextAddReader(Failure how);
     void setDeliveryResult(DeliveryResult r, Failure how = Failure::DDSI);
-    // Lets a checkDelivery that waits return true.
+    // Lets a checkDelivery that waits return 1.
     void acknowledge();
 
     // Record.

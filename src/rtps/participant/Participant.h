@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "rtps/participant/DDSIException.h"
+#include "rtps/history/EndpointConfig.h"
 #include "rtps/participant/RTPS_AdditionalTopicData.h"
 #include "rtps/wire/EntityId.h"
+#include "rtps/wire/Guid.h"
 #include "vexa/dds/BasicTypes.h"
 
 namespace vexa::dds {
@@ -20,59 +22,60 @@ class CacheChange;
 class Reader;
 class Writer;
 struct AckNAckData;
+struct DiscoveredReaderData;
+struct DiscoveredWriterData;
 struct GapData;
 struct HeartbeatData;
+struct HistoricalSampleInfo;
 struct NAckFragData;
+struct SPDPdiscoveredParticipantData;
 
-// The engine's participant as its user (the DCPS core, the durability service) and the
-// transport see it.
+// The engine's participant as the DCPS core, the durability service and the transport see it.
+// The engine's participant is ParticipantImpl; every other implementation (a transport's or a
+// core's test peer) owns no endpoints, and the defaults below answer accordingly: nothing is
+// created, found or delivered.
 class Participant {
 public:
     virtual ~Participant() = default;
 
-    // What the user calls. The engine's participant overrides all of them; these defaults,
-    // for participants that only stand in for the transport's peer, refuse endpoints and have
-    // none.
-
-    // Starts receiving and announces the participant.
+    // Lets received datagrams in and sends the first announcement. Called once, after the
+    // creator has attached the participant.
     virtual void start() {}
-    // Creates a writer (reader) for a description that must stay valid while the endpoint
-    // lives; `samples`' absolute value is the history reserve; `userData` comes back in every
-    // CommunicationObject call for the reader. Throws DDSIException on failure.
+
+    // A new local writer or reader of this participant (BAD_PARAMETERS for a description that
+    // does not fit it). `samples` is the endpoint's sample limit; 0 or less: none.
     virtual Writer* addWriter(vexa::dds::PublicationBuiltinTopicData const* data,
-                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind,
-                              int samples) {
+                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind, int samples) {
         (void)data;
         (void)extra;
         (void)kind;
         (void)samples;
-        throw GENERAL_DDSI_ERROR("Участник не создаёт писателей");
+        return nullptr;
     }
     virtual Reader* addReader(vexa::dds::SubscriptionBuiltinTopicData const* data,
-                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind,
-                              int samples, void* userData) {
+                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind, int samples,
+                              void* userData) {
         (void)data;
         (void)extra;
         (void)kind;
         (void)samples;
         (void)userData;
-        throw GENERAL_DDSI_ERROR("Участник не создаёт читателей");
+        return nullptr;
     }
-    // Takes a new participant description.
+    // Has no effect.
     virtual void setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
                         RTPS_AdditionalTopicData const& extra) {
         (void)data;
         (void)extra;
     }
-    // True when every listed writer's changes are acknowledged by all matched reliable readers
-    // within `timeout`, false when the time ran out. Throws BAD_PARAMETERS for invalid
-    // arguments, other DDSIExceptions for failures.
-    virtual bool checkDelivery(std::vector<Writer*>& writers, vexa::dds::Duration_t timeout) {
+    // 1 once every listed writer has all its changes acknowledged, 0 at the time-out.
+    virtual int checkDelivery(std::vector<Writer*>& writers, vexa::dds::Duration_t timeout) {
         (void)writers;
         (void)timeout;
-        throw GENERAL_DDSI_ERROR("Участник не имеет писателей");
+        return 1;
     }
-    // The built-in discovery endpoints; null when absent.
+
+    // The built-in discovery endpoints; null while one is not there.
     virtual Writer* getDCPSParticipantWriter() { return nullptr; }
     virtual Writer* getDCPSSubscriptionWriter() { return nullptr; }
     virtual Writer* getDCPSPublicationWriter() { return nullptr; }
@@ -85,6 +88,46 @@ public:
     // One received datagram. Called on the transport's single report thread, one datagram at a
     // time, oldest first; `data` is valid during the call only. Must not destroy the transport.
     virtual void dataRecipient(void* data, unsigned short length) = 0;
+
+    // One message of a DSVC connection (server side).
+    virtual void dsvcDataRecipient(int socket, unsigned long tag, void* body) {
+        (void)socket;
+        (void)tag;
+        (void)body;
+    }
+
+    virtual unsigned int getDomainID() { return 0; }
+
+    // Discovery results given by hand; 1, or 0 for a null record.
+    virtual int participantDetected(SPDPdiscoveredParticipantData const* data, bool neverExpires) {
+        (void)data;
+        (void)neverExpires;
+        return 0;
+    }
+    virtual int participantLost(unsigned char const* guidPrefix) {
+        (void)guidPrefix;
+        return 0;
+    }
+    virtual int subscriptionDetected(DiscoveredReaderData const* data) {
+        (void)data;
+        return 0;
+    }
+    virtual int publicationDetected(DiscoveredWriterData const* data) {
+        (void)data;
+        return 0;
+    }
+    virtual int endpointLost(GUID_t const& guid) {
+        (void)guid;
+        return 0;
+    }
+
+    // The stored samples the durability service hands over for a remote durable reader.
+    virtual void historicalData(unsigned int const* guidPrefix, unsigned int entityId,
+                                std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) {
+        (void)guidPrefix;
+        (void)entityId;
+        (void)samples;
+    }
 
     // What the message receiver asks of the participant while it parses, on the parser
     // thread. The engine's participant overrides them with its endpoint lookups; these defaults
