@@ -3,10 +3,26 @@
 #include <cstdint>
 
 #include "rtps/wire/EntityId.h"
+#include "rtps/wire/Guid.h"
+
+namespace vexa {
+namespace dds {
+struct SubscriptionBuiltinTopicData;
+}
+}  // namespace vexa
 
 namespace RTPS {
 
 class CacheChange;
+class Config;
+class Endpoint;
+class MessageComposer;
+class MessageReceiver;
+class RTPSRouter;
+class RTPSTaskScheduler;
+class UserInputBufferPool;
+class WriterImpl;
+struct RTPS_AdditionalTopicData;
 struct AckNAckData;
 struct GapData;
 struct HeartbeatData;
@@ -76,6 +92,37 @@ public:
         (void)change;
         return false;
     }
+
+    // What the engine's endpoints ask of the participant that owns them. The engine's
+    // participant overrides them; these defaults own nothing and do nothing.
+
+    // Re-announces a writer after its description changed (the flag is not used).
+    virtual void modifyWriter(WriterImpl* writer, RTPS_AdditionalTopicData const& extra,
+                              bool announce) {
+        (void)writer;
+        (void)extra;
+        (void)announce;
+    }
+    // Takes a closing endpoint out of the participant's lists; does not destroy it.
+    virtual void removeEndpoint(Endpoint* endpoint) { (void)endpoint; }
+    // A stateful writer has every change acknowledged: wakes the delivery waiters.
+    virtual void reportAllDelivered() {}
+    // A copy of the discovered remote reader's description; false while it is not known.
+    virtual bool getReaderConfig(GUID_t const& reader,
+                                 vexa::dds::SubscriptionBuiltinTopicData& out) {
+        (void)reader;
+        (void)out;
+        return false;
+    }
+
+    // The participant's components, for the endpoints it creates; they outlive every
+    // endpoint. Null where the participant has none.
+    virtual Config const* getConfig() { return nullptr; }
+    virtual RTPSTaskScheduler* getScheduler() { return nullptr; }
+    virtual MessageComposer* getComposer() { return nullptr; }
+    virtual MessageReceiver* getMessageReceiver() { return nullptr; }
+    virtual RTPSRouter* getRouter() { return nullptr; }
+    virtual UserInputBufferPool* getUserBufferPool() { return nullptr; }
 };
 
 }  // namespace RTPS
