@@ -31,15 +31,17 @@
 // What a writer needs of its participant, for tests: the real composer over the capturing
 // transport, the real scheduler on a manual clock, a real configuration read from a file the
 // test writes, a router and a user buffer pool; and counters of what the writer asked.
+struct FakeParticipantSettings {
+    bool push = true;
+    int heartbeatMs = 1000;
+    int nackResponseMs = 200;
+    int nackSuppressionMs = 0;
+    const char* multicastingMode = "ОТКЛЮЧЕН";
+};
+
 class FakeParticipant : public RTPS::Participant {
 public:
-    struct Settings {
-        bool push = true;
-        int heartbeatMs = 1000;
-        int nackResponseMs = 200;
-        int nackSuppressionMs = 0;
-        const char* multicastingMode = "ОТКЛЮЧЕН";
-    };
+    using Settings = FakeParticipantSettings;
 
     explicit FakeParticipant(Settings const& s = Settings()) {
         m_config = makeConfig(s);
@@ -55,6 +57,8 @@ public:
     }
 
     ~FakeParticipant() override { scheduler->stop(); }
+
+    void dataRecipient(void*, unsigned short) override {}
 
     RTPS::Config const* getConfig() override { return m_config.get(); }
     RTPS::RTPSTaskScheduler* getScheduler() override { return scheduler.get(); }
