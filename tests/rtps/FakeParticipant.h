@@ -60,13 +60,13 @@ public:
 
     void dataRecipient(void*, unsigned short) override {}
 
-    RTPS::Config const* getConfig() override { return m_config.get(); }
-    RTPS::RTPSTaskScheduler* getScheduler() override { return scheduler.get(); }
-    RTPS::MessageComposer* getComposer() override { return composer.get(); }
-    RTPS::RTPSRouter* getRouter() override { return router.get(); }
-    RTPS::UserInputBufferPool* getUserBufferPool() override { return pool.get(); }
+    RTPS::Config const& getConfig() const override { return *m_config; }
+    RTPS::RTPSTaskScheduler* getScheduler() const override { return scheduler.get(); }
+    RTPS::MessageComposer* getComposer() const override { return composer.get(); }
+    RTPS::RTPSRouter* getRouter() const override { return router.get(); }
+    RTPS::UserInputBufferPool* getUserInputBufferPool() const override { return pool.get(); }
 
-    void modifyWriter(RTPS::WriterImpl*, RTPS::RTPS_AdditionalTopicData const&, bool) override {
+    void modifyWriter(RTPS::LocalWriter*, RTPS::RTPS_AdditionalTopicData const&, bool) override {
         ++modifyWriterCalls;
     }
     void removeEndpoint(RTPS::Endpoint*) override { ++removeEndpointCalls; }

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "FakeParticipant.h"
-#include "rtps/discovery/DiscoveredReaderData.h"
-#include "rtps/discovery/ReaderProxyInfo.h"
+#include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/history/CacheChange.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/writer/ChangeHandle.h"
@@ -226,12 +225,12 @@ TEST_F(StatefulWriterTest, AllAcknowledgedIsReportedToTheParticipant) {
     write();
     write();
     writer->reliableWorker();
-    EXPECT_FALSE(writer->isAllDelivered());
+    EXPECT_FALSE(writer->allDelivered());
     acknack(1, 2, {}, 1);
     EXPECT_EQ(participant->reportAllDeliveredCalls.load(), 0);
     acknack(1, 3, {}, 2);
     EXPECT_EQ(participant->reportAllDeliveredCalls.load(), 1);
-    EXPECT_TRUE(writer->isAllDelivered());
+    EXPECT_TRUE(writer->allDelivered());
 }
 
 TEST_F(StatefulWriterTest, NackSuppressionHoldsHeartbeatsUntilItEnds) {
@@ -479,7 +478,7 @@ TEST_F(StatefulWriterTest, AssertLivelinessHeartbeatsEveryReader) {
     write();
     writer->setWritten(false);
     writer->assertLiveliness();
-    EXPECT_TRUE(writer->getWritten());
+    EXPECT_TRUE(writer->livelinessShown());
     for (size_t r : {a, b}) {
         Traffic t = traffic->next(r);
         ASSERT_EQ(t.heartbeats.size(), 1u);
@@ -531,13 +530,13 @@ TEST_F(StatefulWriterTest, CheckMatchedReadersKeepsTheListedAndDropsTheRest) {
     match(2);
     write();
     ReaderProxyInfo keep;
-    keep.remoteReaderGuid = readerGuid(2);
-    keep.unicastLocatorList.push_back(readerLocator(2));
+    keep.guid = readerGuid(2);
+    keep.unicastLocators.push_back(readerLocator(2));
     ReaderProxyInfo fresh;
-    fresh.remoteReaderGuid = readerGuid(4);
-    fresh.unicastLocatorList.push_back(readerLocator(4));
+    fresh.guid = readerGuid(4);
+    fresh.unicastLocators.push_back(readerLocator(4));
     ReaderProxyInfo noLocator;
-    noLocator.remoteReaderGuid = readerGuid(5);
+    noLocator.guid = readerGuid(5);
     writer->checkMatchedReaders({&keep, &fresh, &noLocator});
     EXPECT_EQ(writer->matchedReaderCount(), 2u);
     EXPECT_FALSE(writer->matched_reader_lookup(readerGuid(1)));
@@ -552,16 +551,16 @@ TEST_F(StatefulWriterTest, CheckMatchedReadersKeepsTheListedAndDropsTheRest) {
 TEST_F(StatefulWriterTest, CheckMatchedReaderDecidesByTheDescription) {
     make();
     DiscoveredReaderData data;
-    data.subscriptionData.topic_name = "T";
-    data.readerProxy.remoteReaderGuid = readerGuid(1);
-    data.readerProxy.unicastLocatorList.push_back(readerLocator(1));
+    data.subscription.topic_name = "T";
+    data.proxy.guid = readerGuid(1);
+    data.proxy.unicastLocators.push_back(readerLocator(1));
     writer->checkMatchedReader(&data);
     EXPECT_TRUE(writer->matched_reader_lookup(readerGuid(1)));
-    data.subscriptionData.topic_name = "U";
+    data.subscription.topic_name = "U";
     writer->checkMatchedReader(&data);
     EXPECT_FALSE(writer->matched_reader_lookup(readerGuid(1)));
     writer->stop();
-    data.subscriptionData.topic_name = "T";
+    data.subscription.topic_name = "T";
     writer->checkMatchedReader(&data);  // a stopped writer matches nothing
     EXPECT_EQ(writer->matchedReaderCount(), 0u);
 }
@@ -570,8 +569,8 @@ TEST_F(StatefulWriterTest, NoSenderMeansNoProxy) {
     make();
     participant->transport.refuseSender = FakeTransport::Refuse::Null;
     ReaderProxyInfo info;
-    info.remoteReaderGuid = readerGuid(1);
-    info.unicastLocatorList.push_back(readerLocator(1));
+    info.guid = readerGuid(1);
+    info.unicastLocators.push_back(readerLocator(1));
     writer->checkMatchedReaders({&info});
     EXPECT_EQ(writer->matchedReaderCount(), 0u);
 }

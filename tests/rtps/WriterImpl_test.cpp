@@ -21,9 +21,9 @@ public:
     using WriterImpl::WriterImpl;
     void start() override {}
     void assertLiveliness() override {}
-    void checkMatchedReaders(std::vector<ReaderProxyInfo*> const&) override {}
+    void checkMatchedReaders(std::vector<ReaderProxyInfo*>) override {}
     void checkMatchedReader(DiscoveredReaderData const*) override {}
-    void removeMatchedReaders(GUID_t const&) override {}
+    void removeMatchedReaders(GUID_t) override {}
     void setProtocol(EndpointProtocolKind kind) { m_protocolKind = kind; }
 };
 
@@ -79,7 +79,7 @@ TEST_F(WriterImplTest, TakesTheTopicNameAndNumbersFromOne) {
     Sample s(7);
     EXPECT_EQ(writer->addChange(&s.info), 0x0000000100000000);
     EXPECT_EQ(writer->addChange(&s.info), 0x0000000200000000);
-    EXPECT_TRUE(writer->getWritten());
+    EXPECT_TRUE(writer->livelinessShown());
 }
 
 TEST_F(WriterImplTest, TheSampleIsCopiedIntoAPoolBlock) {
@@ -102,7 +102,7 @@ TEST_F(WriterImplTest, ANullSampleThrowsButCountsAsWritten) {
     } catch (BAD_PARAMETERS const& e) {
         EXPECT_STREQ(e.what(), "Неверные данные сэмпла");
     }
-    EXPECT_TRUE(writer->getWritten());
+    EXPECT_TRUE(writer->livelinessShown());
     EXPECT_EQ(writer->getHistory().size(), 0u);
 }
 

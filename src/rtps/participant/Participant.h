@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "rtps/participant/DDSIException.h"
 #include "rtps/wire/EntityId.h"
 #include "rtps/wire/Guid.h"
 
@@ -16,12 +17,12 @@ namespace RTPS {
 class CacheChange;
 class Config;
 class Endpoint;
+class LocalWriter;
 class MessageComposer;
 class MessageReceiver;
 class RTPSRouter;
 class RTPSTaskScheduler;
 class UserInputBufferPool;
-class WriterImpl;
 struct RTPS_AdditionalTopicData;
 struct AckNAckData;
 struct GapData;
@@ -94,10 +95,10 @@ public:
     }
 
     // What the engine's endpoints ask of the participant that owns them. The engine's
-    // participant overrides them; these defaults own nothing and do nothing.
+    // participant implements them; the defaults own nothing and do nothing.
 
-    // Re-announces a writer after its description changed (the flag is not used).
-    virtual void modifyWriter(WriterImpl* writer, RTPS_AdditionalTopicData const& extra,
+    // Re-announces a writer after its description changed and matches it again.
+    virtual void modifyWriter(LocalWriter* writer, RTPS_AdditionalTopicData const& extra,
                               bool announce) {
         (void)writer;
         (void)extra;
@@ -107,7 +108,7 @@ public:
     virtual void removeEndpoint(Endpoint* endpoint) { (void)endpoint; }
     // A stateful writer has every change acknowledged: wakes the delivery waiters.
     virtual void reportAllDelivered() {}
-    // A copy of the discovered remote reader's description; false while it is not known.
+    // A copy of a discovered remote reader's description; false while it is not known.
     virtual bool getReaderConfig(GUID_t const& reader,
                                  vexa::dds::SubscriptionBuiltinTopicData& out) {
         (void)reader;
@@ -116,13 +117,16 @@ public:
     }
 
     // The participant's components, for the endpoints it creates; they outlive every
-    // endpoint. Null where the participant has none.
-    virtual Config const* getConfig() { return nullptr; }
-    virtual RTPSTaskScheduler* getScheduler() { return nullptr; }
-    virtual MessageComposer* getComposer() { return nullptr; }
-    virtual MessageReceiver* getMessageReceiver() { return nullptr; }
-    virtual RTPSRouter* getRouter() { return nullptr; }
-    virtual UserInputBufferPool* getUserBufferPool() { return nullptr; }
+    // endpoint. Null where the participant has none; a participant without a configuration
+    // throws GENERAL_DDSI_ERROR, so nothing can make an endpoint of it.
+    virtual Config const& getConfig() const {
+        throw GENERAL_DDSI_ERROR("У участника домена нет конфигурации");
+    }
+    virtual RTPSRouter* getRouter() const { return nullptr; }
+    virtual RTPSTaskScheduler* getScheduler() const { return nullptr; }
+    virtual MessageComposer* getComposer() const { return nullptr; }
+    virtual MessageReceiver* getMessageReceiver() const { return nullptr; }
+    virtual UserInputBufferPool* getUserInputBufferPool() const { return nullptr; }
 };
 
 }  // namespace RTPS

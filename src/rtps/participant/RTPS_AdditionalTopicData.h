@@ -6,12 +6,10 @@
 
 namespace RTPS {
 
-// What the DCPS core gives beside every writer or reader description it adds or changes: the
-// time stamp of the creation or change, and the transport priority the endpoint's submessages
-// carry (non-zero: the transport's high-priority queue).
+// What the DCPS core gives beside every writer or reader description it adds or changes.
 struct RTPS_AdditionalTopicData {
-    vexa::dds::Time_t timestamp;
-    int32_t transportPriority = 0;
+    vexa::dds::Time_t timestamp;  // of the creation or the QoS change
+    int32_t transportPriority;    // taken over by writers; non-zero sends on the fast queue
 };
 
 }  // namespace RTPS

@@ -8,9 +8,8 @@
 #include "common/log/Logger.h"
 #include "common/os/OsTime.h"
 #include "common/res/RtpsMessages.h"
-#include "rtps/discovery/DiscoveredReaderData.h"
 #include "rtps/discovery/EndpointsMatch.h"
-#include "rtps/discovery/ReaderProxyInfo.h"
+#include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/history/CacheChange.h"
 #include "rtps/io/MessageComposer.h"
 #include "rtps/io/MessageReceiver.h"
@@ -36,12 +35,11 @@ constexpr char kModuleAdd2[] = "StatefulWriter::matched_reader_add";
 constexpr int kLivelinessPriority = 0x7FFFFFFF;
 
 Config const& configOf(Participant* participant) {
-    Config const* config = participant->getConfig();
-    if (config == nullptr || participant->getScheduler() == nullptr ||
-        participant->getComposer() == nullptr) {
+    Config const& config = participant->getConfig();
+    if (participant->getScheduler() == nullptr || participant->getComposer() == nullptr) {
         throw GENERAL_DDSI_ERROR("Участник домена не готов к созданию писателя");
     }
-    return *config;
+    return config;
 }
 
 RTPSTaskScheduler* schedulerOf(Participant* participant) {
@@ -81,12 +79,12 @@ StatefulWriter::StatefulWriter(Participant* participant, EndpointConfig const* c
     : WriterImpl(participant, config, data, transportPriority),
       m_scheduler(schedulerOf(participant)),
       m_composer(participant->getComposer()),
-      m_pushMode(participant->getConfig()->pushMode()),
-      m_heartbeatPeriod(nonNegative(participant->getConfig()->heartbeatPeriod())),
-      m_nackResponseDelay(nonNegative(participant->getConfig()->nackResponseDelay())),
-      m_nackSuppressionDuration(nonNegative(participant->getConfig()->nackSuppressionDuration())),
-      m_multicastingMode(participant->getConfig()->userMulticastingMode()),
-      m_userMulticastPort(participant->getConfig()->userMulticastPort()) {
+      m_pushMode(participant->getConfig().pushMode()),
+      m_heartbeatPeriod(nonNegative(participant->getConfig().heartbeatPeriod())),
+      m_nackResponseDelay(nonNegative(participant->getConfig().nackResponseDelay())),
+      m_nackSuppressionDuration(nonNegative(participant->getConfig().nackSuppressionDuration())),
+      m_multicastingMode(participant->getConfig().userMulticastingMode()),
+      m_userMulticastPort(participant->getConfig().userMulticastPort()) {
     if (m_unicastLocator.kind != LOCATOR_KIND_INVALID) {
         if (MessageReceiver* receiver = participant->getMessageReceiver()) {
             Locator_t locator = m_unicastLocator;
@@ -97,7 +95,7 @@ StatefulWriter::StatefulWriter(Participant* participant, EndpointConfig const* c
     EntityId_t const& id = m_guid.entityId;
     char name[32];
     std::snprintf(name, sizeof name, "P%03d%02x%02x%02x%02x",
-                  participant->getConfig()->hostWideIndex(), id.entityKey[0], id.entityKey[1],
+                  participant->getConfig().hostWideIndex(), id.entityKey[0], id.entityKey[1],
                   id.entityKey[2], id.entityKind);
     m_logName = name;
     if (isUserWriter()) {
@@ -487,17 +485,17 @@ void StatefulWriter::nackSuppressionTask(void* object, void* a1, uint64_t a2, ui
         taskArgsToGuid(a2, a3), static_cast<uint64_t>(reinterpret_cast<uintptr_t>(a1)));
 }
 
-void StatefulWriter::acknack(AckNAckData const* data) {
+bool StatefulWriter::acknack(AckNAckData* data) {
     BusyScope busy(m_ackBusy);
     if (!m_active || data == nullptr) {
-        return;
+        return false;
     }
     bool allAcknowledged = false;
     {
         Lock lock(m_matchedMutex);
         ReaderProxy* p = findProxy(data->readerGUID);
         if (p == nullptr || !p->acceptAckNackCount(data->count)) {
-            return;
+            return false;
         }
         unsigned g[4];
         guidWords(data->readerGUID, g);
@@ -533,17 +531,18 @@ void StatefulWriter::acknack(AckNAckData const* data) {
     if (allAcknowledged) {
         reportAllDelivered();
     }
+    return true;
 }
 
-void StatefulWriter::nackfrag(NAckFragData const* data) {
+bool StatefulWriter::nackfrag(NAckFragData* data) {
     BusyScope busy(m_ackBusy);
     if (!m_active || data == nullptr) {
-        return;
+        return false;
     }
     Lock lock(m_matchedMutex);
     ReaderProxy* p = findProxy(data->readerGUID);
     if (p == nullptr || !p->acceptNackFragCount(data->count)) {
-        return;
+        return false;
     }
     unsigned g[4];
     guidWords(data->readerGUID, g);
@@ -561,6 +560,7 @@ void StatefulWriter::nackfrag(NAckFragData const* data) {
             p->clearDeferredPending();
         }
     }
+    return true;
 }
 
 void StatefulWriter::reportAllDelivered() {
@@ -721,7 +721,7 @@ size_t StatefulWriter::matchedReaderCount() {
     return m_matched.size();
 }
 
-void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> const& infos) {
+void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
     BusyScope busy(m_removalBusy);
     if (!m_active) {
         return;
@@ -736,7 +736,7 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> const& in
             }
             bool found = false;
             for (auto& p : m_matched) {
-                if (p->getReaderGUID() == info->remoteReaderGuid) {
+                if (p->getReaderGUID() == info->guid) {
                     p->seen = true;
                     found = true;
                 }
@@ -765,13 +765,12 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> const& in
     bool added = false;
     for (ReaderProxyInfo* info : fresh) {
         Locator_t const* unicast =
-            info->unicastLocatorList.empty() ? nullptr : &info->unicastLocatorList.front();
-        std::unique_ptr<ReaderProxy> proxy =
-            makeProxy(info->remoteReaderGuid, unicast, info->expectsInlineQos);
+            info->unicastLocators.empty() ? nullptr : &info->unicastLocators.front();
+        std::unique_ptr<ReaderProxy> proxy = makeProxy(info->guid, unicast, info->expectsInlineQos);
         if (!proxy) {
             continue;
         }
-        const bool load = wantsHistory(info->remoteReaderGuid);
+        const bool load = wantsHistory(info->guid);
         reannounceNow = appendProxy(std::move(proxy), load) || reannounceNow;
         added = true;
     }
@@ -788,27 +787,27 @@ void StatefulWriter::checkMatchedReader(DiscoveredReaderData const* data) {
     if (data == nullptr) {
         return;
     }
-    GUID_t const& reader = data->readerProxy.remoteReaderGuid;
+    GUID_t const& reader = data->proxy.guid;
     vexa::dds::PublicationBuiltinTopicData const* config = takeDCPSConfig();
     if (config == nullptr) {
         return;  // stopped
     }
-    const bool match = endpointsMatch(config, &data->subscriptionData);
+    const bool match = endpointsMatch(config, &data->subscription);
     freeDCPSConfig();
     const bool known = matched_reader_lookup(reader);
     if (!match && known) {
         matched_reader_remove(reader);
     } else if (match && !known) {
-        std::vector<Locator_t> const& list = data->readerProxy.unicastLocatorList;
-        std::unique_ptr<ReaderProxy> proxy = makeProxy(
-            reader, list.empty() ? nullptr : &list.front(), data->readerProxy.expectsInlineQos);
+        std::vector<Locator_t> const& list = data->proxy.unicastLocators;
+        std::unique_ptr<ReaderProxy> proxy =
+            makeProxy(reader, list.empty() ? nullptr : &list.front(), data->proxy.expectsInlineQos);
         if (proxy) {
             matched_reader_add(proxy.release());
         }
     }
 }
 
-void StatefulWriter::removeMatchedReaders(GUID_t const& reader) {
+void StatefulWriter::removeMatchedReaders(GUID_t reader) {
     BusyScope busy(m_removalBusy);
     if (!m_active) {
         return;

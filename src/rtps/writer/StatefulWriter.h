@@ -60,9 +60,9 @@ public:
     int deleteChange(int64_t handle) override;
     // A HEARTBEAT with the final and liveliness flags to every matched reader.
     void assertLiveliness() override;
-    void checkMatchedReaders(std::vector<ReaderProxyInfo*> const& infos) override;
+    void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override;
     void checkMatchedReader(DiscoveredReaderData const* data) override;
-    void removeMatchedReaders(GUID_t const& reader) override;
+    void removeMatchedReaders(GUID_t remote) override;
 
     // Takes the proxy: adds it (loading the history when the reader is to get it) unless the
     // writer is inactive or already has that reader.
@@ -73,10 +73,10 @@ public:
     bool matched_reader_lookup(GUID_t const& reader);
     void matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator);
 
-    // From the message receiver, on the parser thread. Stale counts and unknown readers are
-    // dropped.
-    void acknack(AckNAckData const* data);
-    void nackfrag(NAckFragData const* data);
+    // From the message receiver, on the parser thread. Stale counts, unknown readers and a
+    // stopped writer: dropped, false.
+    bool acknack(AckNAckData* data) override;
+    bool nackfrag(NAckFragData* data) override;
 
     // True when every matched reader has acknowledged sn (or none is matched).
     bool checkDelivered(SequenceNumber_t const& sn);

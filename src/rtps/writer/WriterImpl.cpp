@@ -39,9 +39,9 @@ bool isUserKind(uint8_t kind) {
 WriterImpl::WriterImpl(Participant* participant, EndpointConfig const* config,
                        vexa::dds::PublicationBuiltinTopicData const* data,
                        int32_t transportPriority)
-    : Endpoint(checkedParticipant(participant), config),
+    : LocalWriter(checkedParticipant(participant), config),
       m_transportPriority(transportPriority),
-      m_pool(participant->getUserBufferPool()),
+      m_pool(participant->getUserInputBufferPool()),
       m_dcpsConfig(checkedData(data)),
       m_liveliness(data->liveliness),
       m_reliability(data->reliability),
@@ -133,7 +133,7 @@ void WriterImpl::setQoS(vexa::dds::PublicationBuiltinTopicData const& data,
     m_participant->modifyWriter(this, extra, true);
 }
 
-vexa::dds::PublicationBuiltinTopicData const* WriterImpl::takeDCPSConfig() {
+vexa::dds::PublicationBuiltinTopicData* WriterImpl::takeDCPSConfig() {
     if (!m_active) {
         return nullptr;
     }
@@ -141,7 +141,7 @@ vexa::dds::PublicationBuiltinTopicData const* WriterImpl::takeDCPSConfig() {
     return &m_dcpsConfig;
 }
 
-vexa::dds::Time_t WriterImpl::getTimestamp() const {
+vexa::dds::Time_t WriterImpl::getTimestamp() {
     std::lock_guard<std::mutex> lock(m_timestampMutex);
     return m_timestamp;
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "rtps/history/Endpoint.h"
+#include "rtps/participant/LocalWriter.h"
 #include "rtps/participant/RTPS_AdditionalTopicData.h"
 #include "rtps/writer/Writer.h"
 #include "vexa/dds/BuiltinTopicData.h"
@@ -15,7 +15,6 @@ class CacheChange;
 class Participant;
 class UserInputBufferPool;
 struct DiscoveredReaderData;
-struct ReaderProxyInfo;
 struct SampleInfo;
 
 // Which protocol an endpoint runs; the participant unregisters only these on close.
@@ -27,7 +26,8 @@ enum EndpointProtocolKind : uint32_t {
 
 // Common base of the engine's writers: owns the history (through the endpoint), keeps a copy of
 // the writer's publication record, turns a sample into a numbered change and withdraws
-// changes. Which readers get a change, and when, is the concrete writer's business.
+// changes. Which readers get a change, and when, is the concrete writer's business. The DCPS
+// core holds it as a Writer, the participant as a LocalWriter.
 //
 // A user writer (entity kind 0x02 or 0x03) copies each sample into a block of the
 // participant's user input buffer pool; the block goes back to the pool when the history frees
@@ -36,7 +36,7 @@ enum EndpointProtocolKind : uint32_t {
 //
 // Lock order: the description mutex (takeDCPSConfig .. freeDCPSConfig) is never held while
 // calling the participant; setQoS copies under it and re-announces after releasing it.
-class WriterImpl : public Endpoint, public Writer {
+class WriterImpl : public LocalWriter, public Writer {
 public:
     // Throws BAD_PARAMETERS for a null configuration or publication record, and
     // GENERAL_DDSI_ERROR for a user writer whose participant has no buffer pool.
@@ -45,9 +45,9 @@ public:
     // The history frees every change it still holds and hands user blocks back to the pool.
     ~WriterImpl() override;
 
-    virtual void start() = 0;
+    void start() override = 0;
     // Makes the writer inactive; concrete writers extend it.
-    virtual void stop();
+    void stop() override;
     int64_t addChange(SampleInfo* sample) override;
     // Removes the change of that handle from the history; returns 1. BAD_PARAMETERS for the
     // handle 0 or a negative high part.
@@ -56,9 +56,11 @@ public:
     void setQoS(vexa::dds::PublicationBuiltinTopicData const& data,
                 RTPS_AdditionalTopicData const& extra, unsigned mask) override;
     void close() override;
-    virtual void checkMatchedReaders(std::vector<ReaderProxyInfo*> const& infos) = 0;
+    void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override = 0;
     virtual void checkMatchedReader(DiscoveredReaderData const* data) = 0;
-    virtual void removeMatchedReaders(GUID_t const& reader) = 0;
+    void removeMatchedReaders(GUID_t remote) override = 0;
+
+    Writer* asWriter() override { return this; }
 
     // Removes that change from the history; returns 1. BAD_PARAMETERS for null.
     int deleteChange(CacheChange* change);
@@ -67,21 +69,21 @@ public:
     vexa::dds::PublicationBuiltinTopicData const* getDCPSConfig() const { return &m_dcpsConfig; }
     // The publication record with the description mutex held, or null (nothing held) when the
     // writer is inactive; the caller releases it with freeDCPSConfig.
-    vexa::dds::PublicationBuiltinTopicData const* takeDCPSConfig();
+    vexa::dds::PublicationBuiltinTopicData* takeDCPSConfig() override;
 
     // Taken at construction; setQoS does not refresh them.
-    vexa::dds::LivelinessQosPolicy const& getLivelinessQosPolicy() const { return m_liveliness; }
+    vexa::dds::LivelinessQosPolicy getLivelinessQosPolicy() override { return m_liveliness; }
     vexa::dds::ReliabilityQosPolicy const& getReliabilityQosPolicy() const { return m_reliability; }
     vexa::dds::DurabilityQosPolicyKind getDurabilityKind() const { return m_durabilityKind; }
 
     bool isActive() const { return m_active.load(); }
-    bool isAllDelivered() const { return m_allDelivered.load(); }
+    bool allDelivered() override { return m_allDelivered.load(); }
     // Set by every addChange and assertLiveliness; the liveliness check reads and clears it.
-    bool getWritten() const { return m_written.load(); }
+    bool livelinessShown() override { return m_written.load(); }
     void setWritten(bool written) { m_written = written; }
     int32_t getTransportPriority() const { return m_transportPriority; }
-    vexa::dds::Time_t getTimestamp() const;
-    void setTimestamp(vexa::dds::Time_t const& timestamp);
+    vexa::dds::Time_t getTimestamp() override;
+    void setTimestamp(vexa::dds::Time_t const& timestamp) override;
     EndpointProtocolKind getProtocolKind() const { return m_protocolKind; }
     bool isBuiltin() const;
     bool isUserWriter() const;
