@@ -30,8 +30,8 @@ namespace {
 
 constexpr char kModuleAdd[] = "StatefulWriter::addChange";
 constexpr char kModuleReliable[] = "StatefulWriter::reliableWorker";
-constexpr char kModuleDeferred[] = "StatefulWriter::deferredWorker";
 constexpr char kModuleAdd2[] = "StatefulWriter::matched_reader_add";
+constexpr char kModuleDeferred[] = "StatefulWriter::deferredWorker";
 constexpr int kLivelinessPriority = 0x7FFFFFFF;
 
 Config const& configOf(Participant* participant) {
@@ -313,8 +313,8 @@ void StatefulWriter::sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeF
 }
 
 void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
-                                 RTPSOutSocket* socket, EntityId_t const& readerId,
-                                 bool multicast) {
+                                 RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast,
+                                 bool deferred) {
     const bool keyed = getTopicKind() == TOPIC_KIND_WITH_KEY;
     const bool user = isUserWriter();
     ChangeForReader* first = nullptr;
@@ -348,10 +348,12 @@ void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader
                 }
                 if (user) {
                     char const* kind =
-                        keyed ? (multicast ? "KEY + DATA (multicast)" : "KEY + DATA (unicast)")
-                              : (multicast ? "DATA (multicast)" : "DATA (unicast)");
-                    logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2,
-                                        vexares::RTPS_MSG_DATA_SENT, m_logName.c_str(), kind,
+                        deferred ? (keyed ? "KEY + DATA" : "DATA")
+                        : keyed  ? (multicast ? "KEY + DATA (multicast)" : "KEY + DATA (unicast)")
+                                 : (multicast ? "DATA (multicast)" : "DATA (unicast)");
+                    logger().logMessage(deferred ? kModuleDeferred : kModuleReliable,
+                                        vexalog::Logger::SEV_DEBUG_2, vexares::RTPS_MSG_DATA_SENT,
+                                        m_logName.c_str(), kind,
                                         static_cast<unsigned>(e->sequenceNumber.high),
                                         unsigned{e->sequenceNumber.low}, 0u, clockLow());
                 }
@@ -410,7 +412,7 @@ void StatefulWriter::reliableWorker() {
             if (!list.empty()) {
                 m_unsentPending = true;
             }
-            sendEntries(p.get(), list, socket, readerId, multicast);
+            sendEntries(p.get(), list, socket, readerId, multicast, false);
             if (m_nackSuppressionDuration != 0 && !list.empty()) {
                 suppress(p.get(), list);
             }
@@ -453,12 +455,11 @@ void StatefulWriter::deferredWorker(GUID_t const& reader) {
         return;  // the reader went while the answer waited
     }
     std::vector<ChangeForReader*> list = p->requested_changes();
-    sendEntries(p, list, p->getUnicastSocket(), p->getReaderGUID().entityId, false);
+    sendEntries(p, list, p->getUnicastSocket(), p->getReaderGUID().entityId, false, true);
     if (m_nackSuppressionDuration != 0) {
         suppress(p, list);
     }
     p->clearDeferredPending();
-    (void)kModuleDeferred;
 }
 
 void StatefulWriter::nAckSuppressionWorker(GUID_t const& reader, uint64_t token) {

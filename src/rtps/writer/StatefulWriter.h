@@ -111,10 +111,11 @@ private:
     // Removes the change from every proxy and from the history when every reader has
     // acknowledged it; under the matched-readers mutex, so no proxy can load it meanwhile.
     bool removeIfDelivered(SequenceNumber_t const& sn);
-    // Sends the entries to one reader: runs of irrelevant ones as GAPs, the others as DATA.
-    // Returns the sequence numbers handled.
+    // Sends the entries to one reader: runs of irrelevant ones as GAPs, the others as DATA
+    // (once per run to a group when multicast).
     void sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
-                     RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast);
+                     RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast,
+                     bool deferred);
     void sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last);
     // Schedules the end of NACK suppression for what was just sent.
     void suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> const& sent);
