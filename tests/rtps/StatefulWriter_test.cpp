@@ -208,6 +208,7 @@ TEST_F(StatefulWriterTest, FullSetAckNackWakesTheReliableTask) {
     writer->start();
     participant->settle();
     const size_t r = match(1);
+    participant->settle();  // the run the match asks for, before anything is written
     write();
     participant->settle();
     const size_t before = traffic->next(r).heartbeats.size();
