@@ -293,14 +293,15 @@ TEST_F(StatefulWriterTest, IrrelevantRunsGoAsOneGapEachAndNeverCoverARelevantCha
 TEST_F(StatefulWriterTest, WithoutReadersADeletedChangeGoesAtOnce) {
     make();
     const int64_t h = write();
-    EXPECT_EQ(writer->deleteChange(h), 1);
+    EXPECT_TRUE(writer->deleteChange(h));
+    EXPECT_FALSE(writer->deleteChange(h));  // gone already
     EXPECT_EQ(writer->getHistory().size(), 0u);
     EXPECT_EQ(writer->removeGarbage(0), 0u);
 }
 
 TEST_F(StatefulWriterTest, DeleteRefusesBadHandles) {
     make();
-    for (int64_t h : {int64_t{0}, sequenceToHandle({-1, 3}), int64_t{Writer::NOT_TAKEN}}) {
+    for (int64_t h : {int64_t{0}, sequenceToHandle({-1, 3}), int64_t{CHANGE_NOT_TAKEN}}) {
         try {
             writer->deleteChange(h);
             ADD_FAILURE() << h;
@@ -342,13 +343,13 @@ TEST_F(StatefulWriterTest, AFullHistoryTimesOut) {
     match(1);
     write();
     write();
-    EXPECT_EQ(write(), Writer::NOT_TAKEN);
+    EXPECT_EQ(write(), CHANGE_NOT_TAKEN);
     o.maxBlocking = {0, 0};
     make(FakeParticipant::Settings(), o);
     match(1);
     write();
     write();
-    EXPECT_EQ(write(), Writer::NOT_TAKEN);
+    EXPECT_EQ(write(), CHANGE_NOT_TAKEN);
     EXPECT_EQ(writer->getHistory().size(), 2u);
 }
 
@@ -388,7 +389,7 @@ TEST_F(StatefulWriterTest, StoppingReleasesAWriterWaitingWithoutLimit) {
     auto future = result.get_future();
     EXPECT_EQ(future.wait_for(std::chrono::milliseconds(30)), std::future_status::timeout);
     writer->stop();
-    EXPECT_EQ(future.get(), Writer::NOT_TAKEN);
+    EXPECT_EQ(future.get(), CHANGE_NOT_TAKEN);
     blocked.join();
 }
 

@@ -66,7 +66,7 @@ protected:
 
 TEST(ChangeHandle, SequenceNumbersAndHandles) {
     EXPECT_EQ(sequenceToHandle({0, 1}), 0x0000000100000000);
-    EXPECT_EQ(sequenceToHandle({-1, 0}), Writer::NOT_TAKEN);
+    EXPECT_EQ(sequenceToHandle({-1, 0}), CHANGE_NOT_TAKEN);
     EXPECT_EQ(sequenceToHandle({2, 0xFFFFFFFF}), static_cast<int64_t>(0xFFFFFFFF00000002));
     for (SequenceNumber_t sn :
          {SequenceNumber_t{0, 1}, SequenceNumber_t{7, 0x80000000}, SequenceNumber_t{-3, 9}}) {

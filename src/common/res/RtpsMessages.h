@@ -18,6 +18,23 @@ namespace vexares {
 
 // Constants go here, each with its "Arguments:" line.
 
+// A participant was built: its name, the three words of its GUID prefix, its domain.
+// Arguments: (const char* name, unsigned p0, unsigned p1, unsigned p2, unsigned domain)
+constexpr unsigned RTPS_MSG_PARTICIPANT_CREATED = 1002;
+// Arguments: (const char* unicastAddress)
+constexpr unsigned RTPS_MSG_PARTICIPANT_UNICAST_ADDRESS = 1001;
+// Arguments: (const char* name)
+constexpr unsigned RTPS_MSG_PARTICIPANT_SHUTDOWN = 1082;
+// A thread of the participant could not be started.
+// Arguments: (const char* name, const char* thread, const char* reason)
+constexpr unsigned RTPS_MSG_PARTICIPANT_THREAD_NOT_STARTED = 1018;
+// A change for several readers whose decoded record cannot be copied reaches only the first.
+// Arguments: (const char* name, unsigned sequenceLow, const char* reader)
+constexpr unsigned RTPS_MSG_CHANGE_NOT_COPIED = 1019;
+// A remote writer's multicast group that the transport would not open for a local reader.
+// Arguments: (const char* n, unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const char* e)
+constexpr unsigned RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED = 1020;
+
 // A datagram sent from a low-priority queue: length, destination address and port, result of
 // the send call (negative: -errno), time.
 // Arguments: (unsigned len, const char* addr, unsigned port, long long rc, unsigned long long mks)
@@ -121,9 +138,6 @@ constexpr unsigned RTPS_MSG_WRITER_CREATED = 1003;
 // A change went out: log name, how, sequence number high and low, 0, clock (low 32 bits).
 // Arguments: (const char* w, const char* how, unsigned hi, unsigned lo, unsigned z, unsigned t)
 constexpr unsigned RTPS_MSG_DATA_SENT = 1010;
-// The history is full; addChange waits for acknowledgements at most this long.
-// Arguments: (const char* writer, unsigned long long blockingMks)
-constexpr unsigned RTPS_MSG_HISTORY_FULL = 1018;
 // The history stayed full: the change was not taken (handle high, low).
 // Arguments: (const char* writer, unsigned high, unsigned low)
 constexpr unsigned RTPS_MSG_CHANGE_NOT_TAKEN = 1024;

@@ -7,6 +7,9 @@
 
 namespace RTPS {
 
+// The handle addChange returns when it took no change (the core reports TIMEOUT).
+inline constexpr int64_t CHANGE_NOT_TAKEN = 0xFFFFFFFF;
+
 // The handle of a written change is its sequence number's in-memory image in a signed 64-bit
 // integer: bits 0-31 the high part, bits 32-63 the low part. Sequence number 1 is
 // 0x0000000100000000; {-1, 0} is 0xFFFFFFFF, the "not taken" handle.

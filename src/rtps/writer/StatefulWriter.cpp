@@ -189,16 +189,7 @@ int64_t StatefulWriter::addChange(SampleInfo* sample) {
                  blocking.sec < 0 ? 0 : int64_t{blocking.sec} * 1000000 + blocking.nanosec / 1000);
 
     const size_t limit = getHistoryReserve();  // 0: no limit
-    bool waited = false;
     while (limit != 0 && m_history.size() >= limit) {
-        if (!waited && user) {
-            logger().logMessage(
-                kModuleAdd, vexalog::Logger::SEV_DEBUG_2, vexares::RTPS_MSG_HISTORY_FULL,
-                m_logName.c_str(),
-                static_cast<unsigned long long>(
-                    std::chrono::duration_cast<std::chrono::microseconds>(deadline - t0).count()));
-        }
-        waited = true;
         uint64_t generation;
         {
             std::lock_guard<std::mutex> lock(m_ackMutex);
@@ -232,7 +223,7 @@ int64_t StatefulWriter::addChange(SampleInfo* sample) {
                                     vexares::RTPS_MSG_CHANGE_NOT_TAKEN, m_logName.c_str(), 0u,
                                     0xFFFFFFFFu);
             }
-            return NOT_TAKEN;
+            return CHANGE_NOT_TAKEN;
         }
     }
 
@@ -263,11 +254,12 @@ int64_t StatefulWriter::addChange(SampleInfo* sample) {
     return handle;
 }
 
-int StatefulWriter::deleteChange(int64_t handle) {
+bool StatefulWriter::deleteChange(long handle) {
     const SequenceNumber_t sn = handleToSequence(handle);
     if (handle == 0 || sn.high < 0) {
         throw BAD_PARAMETERS("Неверный порядковый номер сэмпла");
     }
+    const bool held = holdsChange(sn);
     m_history.removalRequest(sn);
     removeIfDelivered(sn);
     // A few of the earlier withdrawn changes that waited for acknowledgements.
@@ -280,7 +272,7 @@ int StatefulWriter::deleteChange(int64_t handle) {
     for (SequenceNumber_t const& n : numbers) {
         removeIfDelivered(n);
     }
-    return 1;
+    return held;
 }
 
 void StatefulWriter::assertLiveliness() {

@@ -51,13 +51,13 @@ public:
     // Inactive from now on; waits until no worker, ACKNACK or removal is inside and removes
     // every scheduler row of the writer. Never call it from one of the writer's tasks.
     void stop() override;
-    // Waits for room while the history is full (Writer::NOT_TAKEN after the reliability's
+    // Waits for room while the history is full (CHANGE_NOT_TAKEN after the reliability's
     // maximum blocking time, or when the writer stops), stores the change and enters it in
     // every proxy.
     int64_t addChange(SampleInfo* sample) override;
     // Marks the change for removal and removes it (and up to two other marked ones) when every
-    // reader has acknowledged it. Returns 1.
-    int deleteChange(int64_t handle) override;
+    // reader has acknowledged it. True when the history held it.
+    bool deleteChange(long handle) override;
     // A HEARTBEAT with the final and liveliness flags to every matched reader.
     void assertLiveliness() override;
     void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override;

@@ -2,37 +2,35 @@
 
 #include <cstdint>
 
-namespace vexa {
-namespace dds {
+namespace vexa::dds {
 struct PublicationBuiltinTopicData;
 }
-}  // namespace vexa
 
 namespace RTPS {
 
 struct RTPS_AdditionalTopicData;
 struct SampleInfo;
 
-// The engine's writer as the DCPS core sees it: it hands over every sample it writes,
-// withdraws samples, asserts liveliness, changes QoS and closes the writer. Failures are thrown
-// as DDSIException subclasses.
+// A writer as its user (the DCPS core) sees it. The participant owns it; after close the
+// user must not touch the pointer again.
 class Writer {
 public:
-    // The handle addChange returns when it took no change (the core reports TIMEOUT).
-    static constexpr int64_t NOT_TAKEN = 0xFFFFFFFF;
-
     virtual ~Writer() = default;
 
-    // Stores the sample as a new change; returns its handle (ChangeHandle.h) or NOT_TAKEN.
+    // Copies the sample into the history as a new change. Returns the change's handle: the
+    // sequence number's high word in bits 0-31, its low word in bits 32-63; 0xFFFFFFFF when
+    // the change was not taken. Throws DDSIException (BAD_PARAMETERS for unusable data).
     virtual int64_t addChange(SampleInfo* sample) = 0;
-    // Withdraws the change of that handle; returns 1.
-    virtual int deleteChange(int64_t handle) = 0;
+    // Removes the change of a handle from the history: true when it was there. Throws
+    // BAD_PARAMETERS for an invalid handle.
+    virtual bool deleteChange(long handle) = 0;
+    // Announces the writer alive to its matched readers.
     virtual void assertLiveliness() = 0;
-    // Takes the whole new description and re-announces the writer; the mask is not read.
+    // Adopts a new description. `mask`: 1 user data, 4 group data, 8 deadline, 16 latency
+    // budget, 128 partition, 0x100 transport priority, 0x200 lifespan. Throws DDSIException.
     virtual void setQoS(vexa::dds::PublicationBuiltinTopicData const& data,
-                        RTPS_AdditionalTopicData const& extra, unsigned mask) = 0;
-    // Stops, unregisters and destroys a user writer; a built-in writer ignores it. The caller
-    // forgets the pointer.
+                        RTPS_AdditionalTopicData const& extra, unsigned int mask) = 0;
+    // Stops the writer and releases it.
     virtual void close() = 0;
 };
 

@@ -103,14 +103,24 @@ int64_t WriterImpl::addChange(SampleInfo* sample, CacheChange** out) {
     return sequenceToHandle(c->sampleInfo.sequenceNumber);
 }
 
-int WriterImpl::deleteChange(int64_t handle) {
+bool WriterImpl::holdsChange(SequenceNumber_t const& sn) {
+    CacheChange* c = m_history.get_change(sn);
+    if (c == nullptr) {
+        return false;
+    }
+    m_history.free_change(c);
+    return true;
+}
+
+bool WriterImpl::deleteChange(long handle) {
     const SequenceNumber_t sn = handleToSequence(handle);
     if (handle == 0 || sn.high < 0) {
         throw BAD_PARAMETERS("Неверный порядковый номер сэмпла");
     }
+    const bool held = holdsChange(sn);
     // The block stays the change's until the history frees it (the releaser returns it).
     m_history.remove_change(sn);
-    return 1;
+    return held;
 }
 
 int WriterImpl::deleteChange(CacheChange* change) {

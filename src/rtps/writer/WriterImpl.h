@@ -49,9 +49,9 @@ public:
     // Makes the writer inactive; concrete writers extend it.
     void stop() override;
     int64_t addChange(SampleInfo* sample) override;
-    // Removes the change of that handle from the history; returns 1. BAD_PARAMETERS for the
-    // handle 0 or a negative high part.
-    int deleteChange(int64_t handle) override;
+    // Removes the change of that handle from the history: true when it was there.
+    // BAD_PARAMETERS for the handle 0 or a negative high part.
+    bool deleteChange(long handle) override;
     void assertLiveliness() override = 0;
     void setQoS(vexa::dds::PublicationBuiltinTopicData const& data,
                 RTPS_AdditionalTopicData const& extra, unsigned mask) override;
@@ -89,6 +89,9 @@ public:
     bool isUserWriter() const;
 
 protected:
+    // Whether the history holds a change of that number.
+    bool holdsChange(SequenceNumber_t const& sn);
+
     // Stores the sample as a change numbered by the history and hands it out; returns its
     // handle. BAD_PARAMETERS for a null sample (the written flag is set all the same),
     // GENERAL_DDSI_ERROR when no block or no number can be had.
