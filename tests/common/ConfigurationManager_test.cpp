@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+
+#include "common/SpecialFiles.h"
 
 using vexaconf::ConfigurationManager;
 using vexaconf::ConfigurationParameter;
@@ -266,6 +270,44 @@ TEST(ConfigurationManager, ReadErrorAndMissingFile) {
     int value = 0;
     EXPECT_EQ(missing.getIntParameter(Code::BUSINESS_SPDP_ANNOUNCE_PERIOD, &value), 1u);
     EXPECT_EQ(value, 30000);
+}
+
+// A name that is no regular file is read as a file that fails at once: nothing blocks, spins or
+// grows, and every value keeps its default.
+TEST(ConfigurationManager, NoRegularFileFailsAtOnce) {
+    const auto files = vexatest::makeSpecialFiles("special", ".cfg");
+    ASSERT_EQ(files.size(), 3u);
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        const int rc = vexatest::runWithinASecond([&f] {
+            ConfigurationManager m(Set::SET_RTPS, f.name.c_str());
+            CHILD_CHECK(m.read() == 10);
+            int value = 0;
+            CHILD_CHECK(m.getIntParameter(Code::BUSINESS_SPDP_ANNOUNCE_PERIOD, &value) == 1);
+            CHILD_CHECK(value == 30000);
+            return 0;
+        });
+        EXPECT_EQ(rc, 0) << (rc == vexatest::CHILD_CRASHED + SIGALRM ? "still reading" : "");
+    }
+}
+
+// A file longer than any configuration is read up to the limit: the lines before it stay, the
+// ones after it are not read.
+TEST(ConfigurationManager, FilePastTheLimitIsReadUpToIt) {
+    writeFile("long.cfg", "BUSINESS.RESEND_PERIOD=4321\n");
+    const std::string late = "\nBUSINESS.HEARTBEAT_PERIOD=500\n";
+    const int fd = ::open("long.cfg", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, late.data(), late.size(), ConfigurationManager::MAX_FILE_BYTES),
+              static_cast<ssize_t>(late.size()));
+    ::close(fd);
+    ConfigurationManager m(Set::SET_RTPS, "long.cfg");
+    EXPECT_EQ(m.read(), 10u);
+    int value = 0;
+    EXPECT_EQ(m.getIntParameter(Code::BUSINESS_RESEND_PERIOD, &value), 0u);
+    EXPECT_EQ(value, 4321);
+    EXPECT_EQ(m.getIntParameter(Code::BUSINESS_HEARTBEAT_PERIOD, &value), 1u);
+    EXPECT_EQ(value, 10000);
 }
 
 TEST(ConfigurationManager, ConfigurationStringsListNonDefaults) {

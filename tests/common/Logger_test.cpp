@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/SpecialFiles.h"
 #include "common/res/ResourceManager.h"
 
 using vexalog::Logger;
@@ -162,6 +163,31 @@ TEST_F(LoggerTest, BothLevelsOffWriteNothingNotEvenTheStartRecord) {
 
 // The start record reaches the binary log always and the readable log when its level allows;
 // the address comes from rtps.cfg.
+// The logger reads dcps.cfg and rtps.cfg from the working directory when it is made: names
+// there that are no regular file leave it its defaults instead of hanging the first log call.
+TEST_F(LoggerTest, ConfigurationNamesThatAreNoFileLeaveTheDefaults) {
+    const auto files = vexatest::makeSpecialFiles("special", ".cfg");
+    ASSERT_EQ(files.size(), 3u);
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        ASSERT_EQ(::rename(f.name.c_str(), "dcps.cfg"), 0);
+        ASSERT_EQ(::symlink("dcps.cfg", "rtps.cfg"), 0);
+        const int rc = vexatest::runWithinASecond([] {
+            Logger logger("t");
+            CHILD_CHECK(logger.getLogLevelReadable() == Logger::SEV_WARNING);
+            CHILD_CHECK(logger.getLogLevelBinary() == Logger::SEV_CONFIG);
+            CHILD_CHECK(logger.getMaxFilesReadable() == 2);
+            char address[16];
+            CHILD_CHECK(logger.getIpAddress(address, sizeof address) == 0);
+            CHILD_CHECK(std::string(address) == "127.0.0.1");
+            return 0;
+        });
+        EXPECT_EQ(rc, 0) << (rc == vexatest::CHILD_CRASHED + SIGALRM ? "still reading" : "");
+        ::unlink("dcps.cfg");
+        ::unlink("rtps.cfg");
+    }
+}
+
 TEST_F(LoggerTest, StartRecordAndAddressField) {
     writeFile("rtps.cfg", "BUSINESS.DEFAULT_UNICAST_IP=10.9.8.7\n");
     auto log = makeLogger("ОТЛАДКА_2", "КОНФИГУРАЦИЯ");
