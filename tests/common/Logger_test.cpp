@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -456,6 +457,32 @@ TEST_F(LoggerTest, ConcurrentRecordsStayWhole) {
 }
 
 // The application hook logs message 4 of the installed DCPS texts through the process logger.
+// A holder of the output keeps every other thread's record back until it lets go; creating the
+// lock again keeps the one that is held. Without the lock, holding does nothing.
+TEST_F(LoggerTest, OutputLockHoldsRecordsBackAndCanBeDeleted) {
+    auto logger = makeLogger("ОТЛАДКА_2", "НЕ_ВЫВОДИТЬ");
+    const auto written = [] { return readFile("vexa00.log"); };
+    logger->lockOutput();
+    logger->createLock();
+    std::thread other([&logger] { logger->logMessage("m", 4, kText, "held"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(written().find("held"), std::string::npos) << "written while the output was held";
+    logger->unlockOutput();
+    other.join();
+    EXPECT_NE(written().find("held"), std::string::npos);
+
+    logger->deleteLock();
+    logger->lockOutput();
+    logger->lockOutput();
+    EXPECT_EQ(logger->logMessage("m", 4, kText, "unlocked"), 0);
+    logger->unlockOutput();
+    logger->unlockOutput();
+    EXPECT_NE(written().find("unlocked"), std::string::npos);
+    logger->createLock();
+    EXPECT_EQ(logger->logMessage("m", 4, kText, "again"), 0);
+    EXPECT_NE(written().find("again"), std::string::npos);
+}
+
 TEST_F(LoggerTest, ApplicationHook) {
     const unsigned s = vexares::ResourceManager::getInstance().initialise(
         VEXA_STAGE_DIR "/resources/strings/dcps_strings_ru.res");
