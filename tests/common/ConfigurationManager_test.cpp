@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "common/PausedCalls.h"
 #include "common/SpecialFiles.h"
 
 using vexaconf::ConfigurationManager;
@@ -421,4 +425,44 @@ TEST_F(VexaHomeProcess, HomeIsReadAgainWhileUnset) {
             std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// Participants and loggers are made on different threads, and any of them may be the first to
+// fill the process's VEXA_HOME text: every one must read it whole. In a fresh process, where the
+// text is still empty, all threads start at once and reading the variable takes a while, so
+// that they all arrive while the first is still filling it in; ThreadSanitizer (make tsan)
+// then reports an unguarded cache every time.
+TEST(ConfigurationManager, ConcurrentFirstUseOfVexaHome) {
+    constexpr int THREADS = 8;
+    const std::string root = std::string(VEXA_STAGE_DIR) + "/" + std::string(64, 'h');
+    const int rc = vexatest::runInChild([&root] {
+        ::setenv("VEXA_HOME", root.c_str(), 1);
+        vexatest::g_getenvPauseName = "VEXA_HOME";
+        vexatest::g_getenvPauseMs = 50;
+        std::atomic<bool> go{false};
+        std::atomic<int> whole{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < THREADS; ++t) {
+            threads.emplace_back([&, t] {
+                while (!go.load()) {
+                }
+                char home[256] = {};
+                if (t % 2 == 0) {
+                    ConfigurationManager m(Set::SET_DCPS, "absent");
+                    m.read();
+                    m.getStringParameter(Code::VEXA_HOME, sizeof home, home);
+                } else {
+                    ConfigurationManager::getVexaHome(sizeof home, home);
+                }
+                whole += root == home ? 1 : 0;
+            });
+        }
+        go = true;
+        for (std::thread& t : threads) {
+            t.join();
+        }
+        CHILD_CHECK(whole.load() == THREADS);
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
 }
