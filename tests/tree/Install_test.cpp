@@ -26,6 +26,7 @@ TEST(Install, FreshPrefixHoldsTheDeliveryAndItsProgramsRun) {
         "lib/libtrellis.so",
         "bin/vexads",
         "include/vexa_pack.h",
+        "include/dds/core/Value.hpp",
         "conf/trellis.cfg",
         "conf/dcps.cfg",
         "conf/rtps.cfg",
@@ -66,5 +67,6 @@ TEST(Install, FreshPrefixHoldsTheDeliveryAndItsProgramsRun) {
         std::fclose(f);
     }
     EXPECT_NE(log.find("Компилирование закончено"), std::string::npos) << log;
+    EXPECT_TRUE(fs::is_regular_file(fs::path(work.path()) / "out/Sensors_DDS/include/Sensors.h"));
 #endif
 }
