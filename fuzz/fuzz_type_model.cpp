@@ -1,11 +1,9 @@
-// One model file through the whole front end: module walk, reading, conversion into the type
-// model, then registration and completion of every type as the generator driver does them.
+// One model file through the whole precompiler: module walk, reading, conversion into the type
+// model, registration, completion, ordering and the writing of the six files. Every input ends
+// in files or in an NLX::ZetException.
 
-#include "precompiler/frontend/DDS_Types.h"
-#include "precompiler/frontend/Reader.h"
-#include "precompiler/frontend/TopicDataTypes.h"
-#include "precompiler/frontend/TypeCompare.h"
-#include "precompiler/frontend/TypeRegistration.h"
+#include "precompiler/frontend/AnyType.h"
+#include "precompiler/typegen/XML_VEXA_parser.h"
 
 #include "ZetException.h"
 
@@ -15,7 +13,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static int argc = 1;
@@ -31,39 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
-    std::vector<DDS_Types> types;
-    std::vector<TopicDataTypes> topics;
-    Reader reader(&types, &topics, nullptr, nullptr);
-    AnyType::m_mapNameAnyTypePtr.clear();
     try {
-        reader.readXMLFile((dir.path() + "/model.xml").toStdString());
-        NLX::TypeNameSet set;
-        NLX::getBasePrimitives(types.front().m_primitiveTypes, set);
-        for (AnyType* type : types.front().m_primitiveTypes.getAll()) {
-            AnyType::m_mapNameAnyTypePtr[type->m_qualifiedName] = type;
-        }
-        for (std::size_t i = 0; i < types.size(); ++i) {
-            NLX::getBasePrimitives(types[i].m_moduleName, types[i].m_constructedTypes, set);
-            for (auto& entry : topics[i].m_keys) {
-                entry.first->m_isTopic = true;
-                entry.first->m_keyPaths = entry.second;
-            }
-        }
-        for (AnyType* type : set) {
-            AnyType::m_mapNameAnyTypePtr[type->m_qualifiedName] = type;
-        }
-        for (AnyType* type : set) {
-            type->set();
-        }
-        AnyType* previous = nullptr;
-        for (AnyType* type : set) {
-            (void)type->isFixedLength();
-            (void)type->isLenghthAsSimple();
-            if (previous != nullptr) {
-                (void)NLX::compare(previous, type);
-            }
-            previous = type;
-        }
+        NLX::XML_VEXA_parser parser(nullptr, name, 1, "01.01.26 12:00:00 UTC");
+        parser.compile((dir.path() + "/model.xml").toStdString(),
+                       (dir.path() + "/out").toStdString(), true);
     } catch (const NLX::ZetException&) {
         // A refused model is a normal outcome.
     }

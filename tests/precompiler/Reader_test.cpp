@@ -46,7 +46,9 @@ TEST_F(ReaderTest, EmptyNameIsRefusedBeforeAnyFile) {
 TEST_F(ReaderTest, OneEntryPerModuleInTheOrderFound) {
     ModelFiles files;
     files.module("main.xml", "Main", {{"A", "a.xml"}, {"B", "b.xml"}},
-                 "<constructedtypes><structure><name>M</name></structure></constructedtypes>");
+                 "<constructedtypes><structure><name>Mx</name><memberAgregate><name>a</name>"
+                 "<type>Int32</type><key>false</key><shared>false</shared>"
+                 "<optional>false</optional></memberAgregate></structure></constructedtypes>");
     files.module("a.xml", "A", {});
     files.module("b.xml", "B", {{"A", "a.xml"}});
     m_reader.readXMLFile((files.dir() + "/main.xml").toStdString());
@@ -58,7 +60,7 @@ TEST_F(ReaderTest, OneEntryPerModuleInTheOrderFound) {
         EXPECT_EQ(m_topics[i].m_moduleName, order[i]);
         EXPECT_EQ(m_types[i].m_primitiveTypes.m_primitives.size(), 13u);
     }
-    EXPECT_EQ(m_types[2].m_constructedTypes.m_structures[0].m_qualifiedName, "M");
+    EXPECT_EQ(m_types[2].m_constructedTypes.m_structures[0].m_qualifiedName, "Mx");
 }
 
 TEST_F(ReaderTest, ModelWithoutIncludes) {

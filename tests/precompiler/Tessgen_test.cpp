@@ -154,13 +154,23 @@ TEST_F(TessgenTest, BrokenModelsAreLoggedAsErrorsAndFailTheRun) {
     const std::string invalid = SOURCE_DIR + "/tests/precompiler/fixtures/invalid.xml";
     const std::string wrongRoot = writeModel("root.xml", "<Module/>");
     const std::string missing = m_dir.path().toStdString() + "/none.xml";
+    const std::string refused =
+        writeModel("refused.xml",
+                   "<module><namespace>Model</namespace><constructedtypes><alias><name>class</name>"
+                   "<type>Int32</type></alias></constructedtypes></module>");
     const std::pair<std::string, std::string> cases[] = {
         {malformed, "содержит ошибочный XML формат: "},
         // The module walk validates the main file first, with its own wording.
         {invalid, "' не прошел валидацию в строке "},
         {wrongRoot, "' не прошел валидацию в строке "},
         {missing, "не может быть открыт для чтения!"},
-        {"", "Ошибка: Reader::readXMLFile. Файл    имеет некорректное имя."},
+        {refused,
+         "Ошибка: DiagnosticClass::StartDiagnostics:CheckAllNamesSintax : Алиасы содержат тип с "
+         "именем 'class', которое является недопустимым."},
+        // Neither path gives a model name for the six files.
+        {"", "Ошибка: пустое имя модели у файла модели \"\""},
+        {m_dir.path().toStdString() + "/.xml",
+         "Ошибка: пустое имя модели у файла модели \"" + m_dir.path().toStdString() + "/.xml\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
@@ -168,6 +178,126 @@ TEST_F(TessgenTest, BrokenModelsAreLoggedAsErrorsAndFailTheRun) {
         EXPECT_EQ(1, r.status);
         EXPECT_NE(std::string::npos, r.log.find(": Ошибка")) << r.log;
         EXPECT_NE(std::string::npos, r.log.find(c.second)) << r.log;
+        EXPECT_FALSE(hasLine(r.log, "Компилирование закончено"));
+    }
+}
+
+// One included module per row, where the checker never looks: what the generator refuses
+// itself, and the text that names the fault.
+struct Refusal {
+    const char* name;
+    const char* nameSpace;
+    std::string body;
+    std::vector<std::string> diagnostic;  // parts of the logged text
+};
+
+std::string enumeration(const char* name, const char* type, const std::string& enumerators) {
+    return std::string("<enumeration><name>") + name + "</name><type>" + type + "</type>" +
+           enumerators + "</enumeration>";
+}
+
+std::string enumerator(const char* name, const char* value) {
+    return std::string("<enumerator><name>") + name + "</name><value>" + value +
+           "</value></enumerator>";
+}
+
+std::string bitSet(const char* name, const char* bound, const std::string& elements) {
+    return std::string("<bitSet><name>") + name + "</name><bound>" + bound + "</bound>" + elements +
+           "</bitSet>";
+}
+
+std::string bit(const char* name, const char* position) {
+    return std::string("<bitElement><name>") + name + "</name><flush>" + position +
+           "</flush></bitElement>";
+}
+
+std::string structure(const char* name, const char* memberType) {
+    return std::string("<structure><name>") + name + "</name><memberAgregate><name>m</name>" +
+           "<type>" + memberType + "</type></memberAgregate></structure>";
+}
+
+std::string alias(const char* name, const char* target) {
+    return std::string("<alias><name>") + name + "</name><type>" + target + "</type></alias>";
+}
+
+std::vector<Refusal> refusals() {
+    std::string deep;
+    for (int i = 0; i < 300; ++i) {
+        deep += alias(("L" + std::to_string(i)).c_str(), ("L" + std::to_string(i + 1)).c_str());
+    }
+    deep += alias("L300", "Int32");
+    return {
+        {"cycle", "Inc", structure("A", "B") + structure("B", "A"), {"Inc::", "сам на себя"}},
+        {"deep", "Inc", deep, {"Inc::L", "вложен глубже 256"}},
+        {"case twins",
+         "Inc",
+         structure("Point", "Int32") + alias("POINT", "Int32"),
+         {"Inc::Point", "Inc::POINT"}},
+        {"keyword type", "Inc", alias("class", "Int32"), {"Модуль Inc, тип Inc::class: имя class"}},
+        {"generated name", "Inc", alias("pack", "Int32"), {"тип Inc::pack: имя pack совпадает"}},
+        {"enumerator keyword",
+         "Inc",
+         enumeration("E", "Int32", enumerator("and", "1")),
+         {"перечисление Inc::E: имя элемента and"}},
+        {"bit element",
+         "Inc",
+         bitSet("F", "8", bit("next", "1")),
+         {"битовое поле Inc::F: имя элемента next"}},
+        {"namespace", "dds", alias("A", "Int32"), {"Модуль dds: имя пространства имен"}},
+        {"empty enumeration",
+         "Inc",
+         enumeration("E", "Int32", ""),
+         {"перечисление Inc::E не содержит элементов"}},
+        {"enumerator range",
+         "Inc",
+         enumeration("E", "Int16", enumerator("OK", "1") + enumerator("BIG", "40000")),
+         {"перечисление Inc::E: значение 40000 элемента BIG вне диапазона типа Int16"}},
+        {"enumerator twice",
+         "Inc",
+         enumeration("E", "UInt32", enumerator("A", "1") + enumerator("A", "2")),
+         {"перечисление Inc::E: элемент A повторяется"}},
+        {"string character",
+         "Inc",
+         "<string><name>S</name><type>Int32</type><maxLength>4</maxLength></string>",
+         {"строка Inc::S: тип символа Int32"}},
+        {"bound 0", "Inc", bitSet("F", "0", ""), {"битовое поле Inc::F: размер 0 вне диапазона"}},
+        {"bound 65", "Inc", bitSet("F", "65", ""), {"Inc::F: размер 65 вне диапазона 1-64"}},
+        {"position",
+         "Inc",
+         bitSet("F", "8", bit("b", "8")),
+         {"Inc::F: позиция 8 элемента b вне размера 8"}},
+        {"bit twice",
+         "Inc",
+         bitSet("F", "8", bit("b", "1") + bit("b", "2")),
+         {"Inc::F: элемент b повторяется"}},
+        {"bit all", "Inc", bitSet("F", "8", bit("all", "1")), {"Inc::F: имя элемента all"}},
+        {"bit MaskType",
+         "Inc",
+         bitSet("F", "8", bit("MaskType", "1")),
+         {"Inc::F: имя элемента MaskType"}},
+        {"bit like its set", "Inc", bitSet("F", "8", bit("F", "1")), {"Inc::F: имя элемента F"}},
+    };
+}
+
+TEST_F(TessgenTest, TheGeneratorRefusesWhatGeneratedCodeCannotHold) {
+    for (const Refusal& row : refusals()) {
+        SCOPED_TRACE(row.name);
+        writeModel("Inc.xml", ("<?xml version='1.0' encoding='UTF-8'?>\n<module><namespace>" +
+                               std::string(row.nameSpace) + "</namespace><constructedtypes>" +
+                               row.body + "</constructedtypes></module>\n")
+                                  .c_str());
+        const std::string main = writeModel(
+            "Main.xml", ("<?xml version='1.0' encoding='UTF-8'?>\n<module><includedModule>"
+                         "<includeNamespace>" +
+                         std::string(row.nameSpace) +
+                         "</includeNamespace><includeFile>Inc.xml</includeFile>"
+                         "</includedModule><namespace>Main</namespace></module>\n")
+                            .c_str());
+        const Outcome r = run({main, "out"});
+        EXPECT_EQ(1, r.status) << r.log;
+        for (const std::string& part : row.diagnostic) {
+            EXPECT_NE(std::string::npos, r.log.find(part)) << part << "\n" << r.log;
+        }
         EXPECT_FALSE(hasLine(r.log, "Компилирование закончено"));
     }
 }

@@ -246,6 +246,26 @@ TEST(TypeCompletion, MapAndAlias) {
     EXPECT_EQ(table.m_alignment, 4u);
     EXPECT_FALSE(table.isFixedLength());
 
+    // Key and value are spelled as the sequences and arrays spell their elements.
+    model.enumeration("Other", "Level", INT_32_TYPE);
+    model.structure("Other", "Far", {{"x", "Int32"}});
+    struct Row {
+        const char* key;
+        const char* value;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"Other::Level", "Other::Far", "std::map<Other::Level,Other::Far>"},
+        {"String8", "String32", "std::map<std::string,std::wstring>"},
+        {"Int16", "Geo::Point", "std::map<int16_t,Point>"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        Map& spelled = model.map("Geo", "M" + std::to_string(n++), row.key, row.value);
+        spelled.set();
+        EXPECT_EQ(spelled.m_cppTypeText, row.text) << row.key << " " << row.value;
+    }
+
     model.bitSet("Geo", "Flags", 40);
     Alias& flags = model.alias("Geo", "Switches", "Flags");
     flags.set();
@@ -338,11 +358,20 @@ TEST(TypeCompletion, TopicKeyTypes) {
     plain.set();
     EXPECT_TRUE(plain.m_keyTypes.empty());
 
-    // An alias of a structure is not followed.
+    // Paths go on below a member whose type is an alias chain of a structure, completed or
+    // not; the member itself keeps its alias type.
     model.alias("Geo", "InnerAlias", "Inner");
-    Structure& viaAlias = model.structure("Geo", "ViaAlias", {{"a", "InnerAlias"}});
-    EXPECT_EQ(viaAlias.getKeysAnyType2({"a.b", "a"}, ""),
-              (std::vector<AnyType*>{nullptr, model.find("Geo::InnerAlias")}));
+    model.alias("Geo", "InnerAlias2", "InnerAlias");
+    Structure& viaAlias =
+        model.structure("Geo", "ViaAlias", {{"a", "InnerAlias"}, {"z", "InnerAlias2"}});
+    EXPECT_EQ(viaAlias.getKeysAnyType2({"a.b", "a", "z.deep.c"}, ""),
+              (std::vector<AnyType*>{model.find("Int16"), model.find("Geo::InnerAlias"),
+                                     model.find("UInt64")}));
+    viaAlias.m_isTopic = true;
+    viaAlias.m_keyPaths = {"z.deep.c", "a.s"};
+    viaAlias.set();
+    EXPECT_EQ(viaAlias.m_keyTypes,
+              (std::vector<AnyType*>{model.find("UInt64"), model.find("String8")}));
 }
 
 TEST(TypeCompletion, CyclesAreRefused) {
@@ -434,14 +463,28 @@ TEST(TypeCompletion, UnionCases) {
     EXPECT_TRUE(choice.m_isSet);
     EXPECT_EQ(choice.m_discriminatorType, model.find("Geo::Kind"));
     ASSERT_EQ(choice.m_caseTypes.size(), 2u);
+    // In the order of the ordered case table, whatever the hashed one does.
     std::size_t i = 0;
-    for (const auto& entry : choice.m_hashedCases) {
+    for (const auto& entry : choice.m_cases) {
         EXPECT_EQ(choice.m_caseTypes[i++], choice.getAnyTypeByString(entry.second.m_typeName));
     }
     // The discriminator and what the case types depend on; not the case types themselves.
     EXPECT_EQ(choice.m_dependencies,
               (AnyType::TypeSet{model.find("Geo::Kind"), model.find("UInt32"),
                                 model.find("Geo::Point"), model.find("Float32")}));
+
+    // Enough cases that the hashed table's order is not the label order.
+    const char* const kinds[] = {"Int16", "Float32", "Geo::Point", "Byte"};
+    TypeModelBuilder::Members many;
+    std::vector<AnyType*> expected;
+    for (char label = 'A'; label <= 'P'; ++label) {
+        const char* type = kinds[(label * 7) % 4];
+        many.push_back({std::string(1, label), type});
+        expected.push_back(model.find(type));
+    }
+    Union& wide = model.unionType("Geo", "Wide", "Char8", many);
+    wide.set();
+    EXPECT_EQ(wide.m_caseTypes, expected);
 
     Union& empty = model.unionType("Geo", "Empty", "Int16", {});
     empty.set();

@@ -66,7 +66,10 @@ TEST(TypeLookup, RealTypeAsSeenFromAModule) {
     model.alias("Geo", "CountAlias", "Count");
     model.structure("Geo", "Point", {});
     model.alias("Geo", "Place", "Point");
-    for (const char* name : {"Geo::Count", "Geo::CountAlias", "Geo::Place"}) {
+    model.alias("Geo", "Text", "String8");
+    model.alias("Geo", "WideText", "String32");
+    for (const char* name :
+         {"Geo::Count", "Geo::CountAlias", "Geo::Place", "Geo::Text", "Geo::WideText"}) {
         model.find(name)->set();
     }
     struct Row {
@@ -81,6 +84,11 @@ TEST(TypeLookup, RealTypeAsSeenFromAModule) {
         {"Geo::Point", "Geo", "Point"},
         {"Geo::Point", "Main", "Geo::Point"},
         {"Geo::Place", "Main", "Geo::Point"},  // alias of a structure: its target
+        // The base strings belong to no module: their C++ spelling from every module.
+        {"String8", "Geo", "std::string"},
+        {"String32", "Main", "std::wstring"},
+        {"Geo::Text", "Geo", "std::string"},
+        {"Geo::WideText", "Main", "std::wstring"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(model.find(row.type)->getRealType(row.module), row.expected)

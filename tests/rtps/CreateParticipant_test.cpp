@@ -5,6 +5,8 @@
 #include "rtps/participant/CommunicationObject.h"
 #include "rtps/participant/CreateParticipant.h"
 #include "rtps/participant/DDSIException.h"
+#include "rtps/participant/Participant.h"
+#include "vexa/dds/BuiltinTopicData.h"
 
 namespace {
 
@@ -15,18 +17,17 @@ public:
     void participantLost(unsigned int*) override {}
 };
 
-// The checks never look inside the record.
 vexa::dds::ParticipantBuiltinTopicData* someData() {
-    static int storage;
-    return reinterpret_cast<vexa::dds::ParticipantBuiltinTopicData*>(&storage);
+    static vexa::dds::ParticipantBuiltinTopicData data;
+    data.key.value[0] = 0xAAAA0101;
+    return &data;
 }
 
 // Text of the BAD_PARAMETERS thrown, or "" when something else happened.
 std::string refusal(RTPS::CommunicationObject* obj, vexa::dds::ParticipantBuiltinTopicData* data,
                     unsigned domain) {
     try {
-        // Past the checks nothing can be built in this test binary yet.
-        (void)RTPS::createParticipant(nullptr, obj, 0, data, domain, false);
+        delete RTPS::createParticipant(nullptr, obj, 0, data, domain, false);
     } catch (RTPS::BAD_PARAMETERS const& e) {
         return e.what();
     } catch (RTPS::DDSIException const&) {

@@ -16,6 +16,83 @@
 
 namespace vexares {
 
+// The DCPS service started: its version and release name.
+// Arguments: (int major, int minor, int build, const char* release)
+constexpr unsigned DCPS_MSG_SERVICE_STARTED = 2;
+
+// dcps.cfg could not be read; the service does not start.
+// Arguments: (const char* file, unsigned status)
+constexpr unsigned DCPS_MSG_CONFIG_UNREADABLE = 6;
+
+// Real-time scheduling refused.
+// Arguments: (const char* reason)
+constexpr unsigned DCPS_MSG_RT_REFUSED = 7;
+
+// Real-time scheduling set with a partial failure.
+// Arguments: (const char* reason)
+constexpr unsigned DCPS_MSG_RT_PARTIAL = 8;
+
+// A thread of the core could not be started.
+// Arguments: (const char* reason)
+constexpr unsigned DCPS_MSG_THREAD_NOT_STARTED = 9;
+
+// An announcement on a built-in writer failed.
+// Arguments: (const char* name, const char* reason)
+constexpr unsigned DCPS_MSG_ANNOUNCE_FAILED = 12;
+
+// An engine change could not be removed.
+// Arguments: (int32_t seqHigh, uint32_t seqLow, const char* reason)
+constexpr unsigned DCPS_MSG_DELETE_CHANGE_FAILED = 18;
+
+// The engine reported a change for a user reader.
+// Arguments: (int32_t seqHigh, uint32_t seqLow)
+constexpr unsigned DCPS_MSG_CHANGE_AVAILABLE = 20;
+
+// An engine change could not be read.
+// Arguments: (int32_t seqHigh, uint32_t seqLow, const char* reason)
+constexpr unsigned DCPS_MSG_READ_CHANGE_FAILED = 23;
+
+// createTopic with an empty topic or type name.
+// Arguments: (const char* topic, const char* type)
+constexpr unsigned DCPS_MSG_TOPIC_EMPTY_NAME = 47;
+
+// createTopic of a name in use.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_TOPIC_EXISTS = 48;
+
+// createTopic of a type not registered with the participant.
+// Arguments: (const char* topic, const char* type)
+constexpr unsigned DCPS_MSG_TOPIC_TYPE_UNKNOWN = 49;
+
+// createTopic with no topic id left.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_TOPIC_NO_ID = 50;
+
+// One pass of the garbage collector ended.
+// Arguments: none
+constexpr unsigned DCPS_MSG_COLLECTOR_PASS = 60;
+
+// A wait set waits without a limit.
+// Arguments: none
+constexpr unsigned DCPS_MSG_WAITSET_WAIT_INFINITE = 65;
+
+// A wait set waits at most the given milliseconds.
+// Arguments: (long long ms)
+constexpr unsigned DCPS_MSG_WAITSET_WAIT = 66;
+
+// A wait set was signalled.
+// Arguments: none
+constexpr unsigned DCPS_MSG_WAITSET_SIGNALS = 67;
+
+// A second thread called wait on a wait set.
+// Arguments: none
+constexpr unsigned DCPS_MSG_WAITSET_BUSY = 68;
+
+// A factory operation called on a participant's data-handling thread (from a listener) is
+// refused: it would take the factory mutex after a participant mutex.
+// Arguments: (const char* operation)
+constexpr unsigned DCPS_MSG_FACTORY_ON_DATA_THREAD = 85;
+
 // Output of an application through vexalog::cstr2log.
 // Arguments: (int severity, const char* text, int value, const char* text2)
 constexpr unsigned DCPS_MSG_APPLICATION_OUTPUT = 4;

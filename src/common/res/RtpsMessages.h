@@ -18,6 +18,24 @@ namespace vexares {
 
 // Constants go here, each with its "Arguments:" line.
 
+// A participant was built: its name, the three words of its GUID prefix, its domain.
+// Arguments: (const char* name, unsigned p0, unsigned p1, unsigned p2, unsigned domain)
+constexpr unsigned RTPS_MSG_PARTICIPANT_CREATED = 1002;
+// Arguments: (const char* unicastAddress)
+constexpr unsigned RTPS_MSG_PARTICIPANT_UNICAST_ADDRESS = 1001;
+// Arguments: (const char* name)
+constexpr unsigned RTPS_MSG_PARTICIPANT_SHUTDOWN = 1082;
+// A thread of the participant could not be started.
+// Arguments: (const char* name, const char* thread, const char* reason)
+constexpr unsigned RTPS_MSG_PARTICIPANT_THREAD_NOT_STARTED = 1018;
+// A change for several readers whose decoded record cannot be copied reaches only the first.
+// Arguments: (const char* name, unsigned sequenceLow, const char* reader)
+constexpr unsigned RTPS_MSG_CHANGE_NOT_COPIED = 1019;
+// A remote writer's multicast group that the transport would not open for a local reader.
+// Arguments: (const char* n, unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const
+// char* e)
+constexpr unsigned RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED = 1020;
+
 // Discovery. Readers' names are endpoint log names; prefixes are three 32-bit words.
 // A new remote participant. Module "SPDPBuiltinParticipantReader::addChange".
 // Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2)

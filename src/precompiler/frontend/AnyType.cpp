@@ -69,6 +69,10 @@ std::string AnyType::getRealType(const std::string& module) {
             return target->getRealType(module);
         }
     }
+    // String8 and String32 belong to no module: their C++ spelling, never a bare model name.
+    if (m_moduleName.empty()) {
+        return m_cppName;
+    }
     return module == m_moduleName ? m_shortName : m_qualifiedName;
 }
 

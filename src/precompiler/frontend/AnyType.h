@@ -48,7 +48,10 @@ public:
     // The registered type of that name: as given, else (for a name without "::") in this type's
     // module. Never null; throws NLX::ZetException for an unregistered name.
     AnyType* getAnyTypeByString(std::string name) const;
-    // The spelling of this type in generated code of the given module.
+    // The spelling of this type in generated code of the given module: a primitive (also
+    // through aliases) and the module-less String8 and String32 by their C++ spelling, an alias
+    // by what its chain ends in, any other type by its short name in its own module and by its
+    // qualified name elsewhere. Meaningful once set() has run.
     std::string getRealType(const std::string& module);
     // False when this type or anything it depends on is a map, sequence, string or union.
     // Meaningful once set() has run.

@@ -1,5 +1,7 @@
 #include "precompiler/frontend/Map.h"
 
+#include "precompiler/frontend/ElementSpelling.h"
+
 AnyType::TypeSet Map::set() {
     if (m_isSet) {
         return m_dependencies;
@@ -14,7 +16,8 @@ AnyType::TypeSet Map::set() {
     m_dependencies.insert(keyDependencies.begin(), keyDependencies.end());
     m_valueType = value;
     m_keyType = key;
-    m_cppTypeText = "std::map<" + m_keyType->m_cppName + "," + m_valueType->m_cppName + ">";
+    m_cppTypeText = "std::map<" + elementSpelling(*m_keyType, m_moduleName) + "," +
+                    elementSpelling(*m_valueType, m_moduleName) + ">";
     m_dependencies.insert(m_keyType);
     m_dependencies.insert(m_valueType);
     guard.complete();

@@ -1,6 +1,27 @@
 #include "precompiler/frontend/Structure.h"
 
+#include "precompiler/frontend/Alias.h"
+
 #include "ZetException.h"
+
+namespace {
+
+// The type an alias chain ends in (the type itself when it is no alias). A completed alias
+// knows its target; one not yet completed is followed by name. Chains longer than the nesting
+// limit cannot come out of set(), and end the walk here.
+const AnyType* behindAliases(const AnyType* type) {
+    for (std::uint32_t step = 0; type != nullptr && type->m_Kind == ALIAS_TYPE; ++step) {
+        if (step > AnyType::MAX_NESTING) {
+            return nullptr;
+        }
+        const auto* alias = static_cast<const Alias*>(type);
+        type = alias->m_targetType != nullptr ? alias->m_targetType
+                                              : alias->getAnyTypeByString(alias->m_targetTypeName);
+    }
+    return type;
+}
+
+}  // namespace
 
 AnyType::TypeSet Structure::set() {
     if (m_isSet) {
@@ -56,9 +77,10 @@ std::vector<AnyType*> Structure::getKeysAnyType2(const std::vector<std::string>&
         }
         // Descending only while some key path goes on below this member also bounds the
         // recursion by the key paths' length, whatever the structures contain.
-        if (deeperPathWanted && type->m_Kind == STRUCTURE_TYPE) {
+        const AnyType* inside = deeperPathWanted ? behindAliases(type) : nullptr;
+        if (inside != nullptr && inside->m_Kind == STRUCTURE_TYPE) {
             const std::vector<AnyType*> inner =
-                static_cast<const Structure*>(type)->getKeysAnyType2(keyPaths, path);
+                static_cast<const Structure*>(inside)->getKeysAnyType2(keyPaths, path);
             for (std::size_t i = 0; i < inner.size(); ++i) {
                 if (inner[i] != nullptr) {
                     result[i] = inner[i];

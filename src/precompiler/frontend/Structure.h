@@ -20,7 +20,8 @@ public:
     // The type of the member of that name; NLX::ZetException when there is none.
     AnyType* getMemberAnyType(const std::string& member) const;
     // One entry per key path ("a" or "a.b" for member b of structure member a): the type of
-    // the member it names below prefix, null where none matches.
+    // the member it names below prefix, null where none matches. A path goes on below a
+    // member of structure type, also when the member's type is an alias (chain) of one.
     std::vector<AnyType*> getKeysAnyType2(const std::vector<std::string>& keyPaths,
                                           const std::string& prefix) const;
 

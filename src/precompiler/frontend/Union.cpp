@@ -9,7 +9,7 @@ AnyType::TypeSet Union::set() {
     m_dependencies.insert(m_discriminatorType);
     const TypeSet discriminatorDependencies = m_discriminatorType->set();
     m_dependencies.insert(discriminatorDependencies.begin(), discriminatorDependencies.end());
-    for (const auto& entry : m_hashedCases) {
+    for (const auto& entry : m_cases) {
         AnyType* type = getAnyTypeByString(entry.second.m_typeName);
         m_caseTypes.push_back(type);
         // Only what a case type depends on is added, not the case type itself.

@@ -14,8 +14,8 @@ class Union final : public AnyType {
 public:
     using AnyType::AnyType;
 
-    // Resolves the discriminator and the case types. The case types come in the iteration
-    // order of the hashed case table, which the generators follow.
+    // Resolves the discriminator and the case types. The case types come in the order of the
+    // ordered case table m_cases, the one case order of both generators.
     TypeSet set() override;
 
     std::string m_discriminatorTypeName;

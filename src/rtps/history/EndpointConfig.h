@@ -7,6 +7,9 @@
 
 namespace RTPS {
 
+// A topic's kind: TOPIC_KIND_NO_KEY or TOPIC_KIND_WITH_KEY.
+using TOPIC_KIND = uint32_t;
+
 inline constexpr uint32_t TOPIC_KIND_NO_KEY = 1;
 inline constexpr uint32_t TOPIC_KIND_WITH_KEY = 2;
 inline constexpr uint32_t RELIABILITY_BEST_EFFORT = 1;

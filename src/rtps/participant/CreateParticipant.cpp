@@ -1,6 +1,7 @@
 #include "rtps/participant/CreateParticipant.h"
 
 #include "rtps/participant/DDSIException.h"
+#include "rtps/participant/ParticipantImpl.h"
 
 namespace RTPS {
 
@@ -18,12 +19,9 @@ Participant* createParticipant(void* reserved, CommunicationObject* communicatio
     if (domainId > MAX_DOMAIN_ID) {
         throw BAD_PARAMETERS("Слишком большой идентификатор домена (> 229)");
     }
-    (void)mode;
-    (void)dsvcServer;
-    // TODO(participant): construct the participant here, e.g.
-    //   return new ParticipantImpl(communicationObject, mode, data, domainId, dsvcServer);
-    // An exception from its constructor passes to the caller; `new` releases the memory.
-    throw GENERAL_DDSI_ERROR("Участник домена не может быть создан: движок RTPS не собран");
+    // An exception from the constructor passes to the caller after the participant has undone
+    // what it built; `new` releases the memory.
+    return new ParticipantImpl(communicationObject, mode, data, domainId, dsvcServer);
 }
 
 }  // namespace RTPS

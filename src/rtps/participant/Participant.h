@@ -1,25 +1,133 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+#include "rtps/history/EndpointConfig.h"
+#include "rtps/participant/RTPS_AdditionalTopicData.h"
 #include "rtps/wire/EntityId.h"
+#include "rtps/wire/Guid.h"
+#include "vexa/dds/BasicTypes.h"
+
+namespace vexa::dds {
+struct ParticipantBuiltinTopicData;
+struct PublicationBuiltinTopicData;
+struct SubscriptionBuiltinTopicData;
+}  // namespace vexa::dds
 
 namespace RTPS {
 
 class CacheChange;
+class Reader;
+class Writer;
 struct AckNAckData;
+struct DiscoveredReaderData;
+struct DiscoveredWriterData;
 struct GapData;
 struct HeartbeatData;
+struct HistoricalSampleInfo;
 struct NAckFragData;
+struct SPDPdiscoveredParticipantData;
 
-// The engine's participant as the transport sees it.
+// The engine's participant as the DCPS core, the durability service and the transport see it.
+// The engine's participant is ParticipantImpl; every other implementation (a transport's or a
+// core's test peer) owns no endpoints, and the defaults below answer accordingly: nothing is
+// created, found or delivered.
 class Participant {
 public:
     virtual ~Participant() = default;
 
+    // Lets received datagrams in and sends the first announcement. Called once, after the
+    // creator has attached the participant.
+    virtual void start() {}
+
+    // A new local writer or reader of this participant (BAD_PARAMETERS for a description that
+    // does not fit it). `samples` is the endpoint's sample limit; 0 or less: none.
+    virtual Writer* addWriter(vexa::dds::PublicationBuiltinTopicData const* data,
+                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind, int samples) {
+        (void)data;
+        (void)extra;
+        (void)kind;
+        (void)samples;
+        return nullptr;
+    }
+    virtual Reader* addReader(vexa::dds::SubscriptionBuiltinTopicData const* data,
+                              RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind, int samples,
+                              void* userData) {
+        (void)data;
+        (void)extra;
+        (void)kind;
+        (void)samples;
+        (void)userData;
+        return nullptr;
+    }
+    // Has no effect.
+    virtual void setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
+                        RTPS_AdditionalTopicData const& extra) {
+        (void)data;
+        (void)extra;
+    }
+    // 1 once every listed writer has all its changes acknowledged, 0 at the time-out.
+    virtual int checkDelivery(std::vector<Writer*>& writers, vexa::dds::Duration_t timeout) {
+        (void)writers;
+        (void)timeout;
+        return 1;
+    }
+
+    // The built-in discovery endpoints; null while one is not there.
+    virtual Writer* getDCPSParticipantWriter() { return nullptr; }
+    virtual Writer* getDCPSSubscriptionWriter() { return nullptr; }
+    virtual Writer* getDCPSPublicationWriter() { return nullptr; }
+    virtual Writer* getDCPSTopicWriter() { return nullptr; }
+    virtual Reader* getDCPSParticipantReader() { return nullptr; }
+    virtual Reader* getDCPSSubscriptionReader() { return nullptr; }
+    virtual Reader* getDCPSPublicationReader() { return nullptr; }
+    virtual Reader* getDCPSTopicReader() { return nullptr; }
+
     // One received datagram. Called on the transport's single report thread, one datagram at a
     // time, oldest first; `data` is valid during the call only. Must not destroy the transport.
     virtual void dataRecipient(void* data, unsigned short length) = 0;
+
+    // One message of a DSVC connection (server side).
+    virtual void dsvcDataRecipient(int socket, unsigned long tag, void* body) {
+        (void)socket;
+        (void)tag;
+        (void)body;
+    }
+
+    virtual unsigned int getDomainID() { return 0; }
+
+    // Discovery results given by hand; 1, or 0 for a null record.
+    virtual int participantDetected(SPDPdiscoveredParticipantData const* data, bool neverExpires) {
+        (void)data;
+        (void)neverExpires;
+        return 0;
+    }
+    virtual int participantLost(unsigned char const* guidPrefix) {
+        (void)guidPrefix;
+        return 0;
+    }
+    virtual int subscriptionDetected(DiscoveredReaderData const* data) {
+        (void)data;
+        return 0;
+    }
+    virtual int publicationDetected(DiscoveredWriterData const* data) {
+        (void)data;
+        return 0;
+    }
+    virtual int endpointLost(GUID_t const& guid) {
+        (void)guid;
+        return 0;
+    }
+
+    // The stored samples the durability service hands over for a remote durable reader.
+    virtual void historicalData(unsigned int const* guidPrefix, unsigned int entityId,
+                                std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) {
+        (void)guidPrefix;
+        (void)entityId;
+        (void)samples;
+    }
 
     // What the message receiver asks of the participant while it parses, on the parser
     // thread. The engine's participant overrides them with its endpoint lookups; these defaults

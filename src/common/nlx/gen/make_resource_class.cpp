@@ -1,4 +1,5 @@
-// Build-time helper of the tools tests: loads a resource text and writes its resource class.
+// Build-time helper: loads a resource text and writes its resource class (tessgen's template
+// tables, the tools tests' sample classes).
 //   make_resource_class <resource file> <class name> <output dir>
 #include "NlxUtils.h"
 #include "common/nlx/Resource.h"

@@ -1,0 +1,532 @@
+#include "dcps/domain/DomainParticipant.h"
+
+#include <exception>
+#include <mutex>
+
+#include "common/log/Logger.h"
+#include "common/os/OsThread.h"
+#include "common/res/DcpsMessages.h"
+#include "dcps/domain/RTPSCommunicationObject.h"
+#include "dcps/entity/EntityId.h"
+#include "dcps/entity/TwoPassCollection.h"
+#include "dcps/publisher/Publisher.h"
+#include "dcps/service/TypeSupportCB.h"
+#include "dcps/subscriber/Subscriber.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
+#include "dcps/topic/Topic.h"
+#include "rtps/history/SampleInfo.h"
+#include "rtps/participant/Participant.h"
+#include "rtps/writer/Writer.h"
+
+namespace vexa::dcps {
+
+using vexa::dds::ReturnCode_t;
+
+namespace {
+char const MODULE_CREATE_TOPIC[] = "DCPS::DomainParticipant::createTopic";
+char const MODULE_CLOSE[] = "DCPS::DomainParticipant::close";
+constexpr uint32_t FLAGS_ALIVE = 1;
+constexpr uint32_t FLAGS_GONE = 6;  // disposed and unregistered
+}  // namespace
+
+DomainParticipant::DomainParticipant(unsigned domainId, int32_t participantId,
+                                     vexa::dds::DomainParticipantQos const& qos)
+    : Entity(participantId, nullptr),
+      domainId_(domainId),
+      DP_Id_(participantId),
+      qos_(qos),
+      defaultTopicQos_(vexa::dds::predefTopicQos()),
+      defaultPubQos_(vexa::dds::predefPublisherQos()),
+      defaultSubQos_(vexa::dds::predefSubscriberQos()),
+      livelinessTime_(clock_.now()),
+      communication_(std::make_unique<RTPSCommunicationObject>(this)),
+      nextTopicId_(entity_id::TOPIC | 1u),
+      nextPublisherId_(entity_id::PUBLISHER | 1u),
+      nextSubscriberId_(entity_id::SUBSCRIBER | 1u),
+      engineCallsMutex_(LockLevel::Leaf, "DomainParticipant engine calls"),
+      mutex_(LockLevel::Participant, "DomainParticipant") {
+    topics_.reserve(100);
+    topics_.push_back(nullptr);
+    publishers_.push_back(nullptr);
+    subscribers_.push_back(nullptr);
+}
+
+DomainParticipant::~DomainParticipant() {
+    stopHandlingData();
+    destroyRTPS();
+    for (Subscriber*& s : subscribers_) {
+        delete s;
+        s = nullptr;
+    }
+    for (Publisher*& p : publishers_) {
+        delete p;
+        p = nullptr;
+    }
+    for (Topic*& t : topics_) {
+        delete t;
+        t = nullptr;
+    }
+    delete builtinSubscriber_;
+}
+
+void DomainParticipant::setRTPS(RTPS::Participant* rtps) {
+    rtps_ = rtps;
+    participantWriter_ = rtps->getDCPSParticipantWriter();
+    participantReader_ = rtps->getDCPSParticipantReader();
+    publicationWriter_ = rtps->getDCPSPublicationWriter();
+    publicationReader_ = rtps->getDCPSPublicationReader();
+    subscriptionWriter_ = rtps->getDCPSSubscriptionWriter();
+    subscriptionReader_ = rtps->getDCPSSubscriptionReader();
+    topicWriter_ = rtps->getDCPSTopicWriter();
+    topicReader_ = rtps->getDCPSTopicReader();
+}
+
+void DomainParticipant::initBuiltinSubscriber() {
+    if (builtinSubscriber_ == nullptr) {
+        builtinSubscriber_ = new SubscriberBuiltin(this);
+    }
+}
+
+bool DomainParticipant::beginEngineCall() {
+    if (rtps_ == nullptr) {
+        return false;
+    }
+    std::lock_guard<CoreMutex> lock(engineCallsMutex_);
+    ++engineCalls_;
+    return true;
+}
+
+void DomainParticipant::endEngineCall() {
+    std::lock_guard<CoreMutex> lock(engineCallsMutex_);
+    if (--engineCalls_ == 0) {
+        engineCallsDone_.notify_all();
+    }
+}
+
+RTPS::Participant* DomainParticipant::detachRTPS() {
+    RTPS::Participant* rtps = nullptr;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        rtps = rtps_;
+        rtps_ = nullptr;
+        participantWriter_ = publicationWriter_ = subscriptionWriter_ = topicWriter_ = nullptr;
+        participantReader_ = publicationReader_ = subscriptionReader_ = topicReader_ = nullptr;
+    }
+    // No new engine call starts now; the ones in flight finish before the engine goes.
+    std::unique_lock<CoreMutex> lock(engineCallsMutex_);
+    engineCallsDone_.wait(lock, [this] { return engineCalls_ == 0; });
+    return rtps;
+}
+
+void DomainParticipant::destroyRTPS() {
+    delete detachRTPS();
+}
+
+ReturnCode_t DomainParticipant::enable_childs() {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    ReturnCode_t rc = vexa::dds::RETCODE_OK;
+    if (builtinSubscriber_ != nullptr) {
+        rc = builtinSubscriber_->enable();
+    }
+    if (qos_.entity_factory.autoenable_created_entities) {
+        for (Publisher* p : publishers_) {
+            if (p != nullptr && !p->isMarked()) {
+                rc = p->enable();
+            }
+        }
+        for (Subscriber* s : subscribers_) {
+            if (s != nullptr && !s->isMarked()) {
+                rc = s->enable();
+            }
+        }
+    }
+    return rc;
+}
+
+ReturnCode_t DomainParticipant::setListener(api::DPEventForwarder* listener, uint32_t mask) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    listener_ = listener;
+    listenerMask_ = mask;
+    return vexa::dds::RETCODE_OK;
+}
+
+void DomainParticipant::setQos(vexa::dds::DomainParticipantQos const& qos) {
+    std::unique_lock<CoreRecursiveMutex> lock(mutex_);
+    bool const changed = qos_.user_data.value != qos.user_data.value;
+    qos_.user_data = qos.user_data;
+    qos_.entity_factory = qos.entity_factory;
+    if (!changed) {
+        return;
+    }
+    data_.user_data = qos.user_data;
+    vexa::dds::ParticipantBuiltinTopicData const copy = data_;
+    RTPS::RTPS_AdditionalTopicData extra;
+    extra.timestamp = clock_.now();
+    RTPS::Participant* rtps = rtps_;
+    if (!beginEngineCall()) {
+        return;
+    }
+    lock.unlock();
+    try {
+        rtps->setQoS(copy, extra);
+    } catch (std::exception const&) {
+        // The engine keeps announcing the old user data; nothing the caller can do.
+    }
+    endEngineCall();
+}
+
+vexa::dds::DomainParticipantQos DomainParticipant::getQos() {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return qos_;
+}
+
+void DomainParticipant::getDefaultTopicQos(vexa::dds::TopicQos& out) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    out = defaultTopicQos_;
+}
+
+ReturnCode_t DomainParticipant::setDefaultTopicQos(vexa::dds::TopicQos const* qos) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    defaultTopicQos_ = qos != nullptr ? *qos : vexa::dds::predefTopicQos();
+    return vexa::dds::RETCODE_OK;
+}
+
+void DomainParticipant::getDefaultPubQos(vexa::dds::PublisherQos& out) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    out = defaultPubQos_;
+}
+
+ReturnCode_t DomainParticipant::setDefaultPubQos(vexa::dds::PublisherQos const* qos) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    defaultPubQos_ = qos != nullptr ? *qos : vexa::dds::predefPublisherQos();
+    return vexa::dds::RETCODE_OK;
+}
+
+void DomainParticipant::getDefaultSubQos(vexa::dds::SubscriberQos& out) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    out = defaultSubQos_;
+}
+
+ReturnCode_t DomainParticipant::setDefaultSubQos(vexa::dds::SubscriberQos const* qos) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    defaultSubQos_ = qos != nullptr ? *qos : vexa::dds::predefSubscriberQos();
+    return vexa::dds::RETCODE_OK;
+}
+
+ReturnCode_t DomainParticipant::registerTypeSupport(char const* typeName,
+                                                    TypeSupportCB* typeSupport) {
+    if (typeName == nullptr || typeSupport == nullptr) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    auto const inserted = types_.emplace(typeName, typeSupport);
+    if (inserted.second || inserted.first->second == typeSupport) {
+        return vexa::dds::RETCODE_OK;
+    }
+    return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+}
+
+TypeSupportCB* DomainParticipant::findTypeSupport(std::string const& typeName) const {
+    auto it = types_.find(typeName);
+    return it == types_.end() ? nullptr : it->second;
+}
+
+Topic* DomainParticipant::findTopic(std::string const& topicName) const {
+    auto it = topicNames_.find(topicName);
+    return it == topicNames_.end() ? nullptr : it->second;
+}
+
+Topic* DomainParticipant::lookupTopicDescription(std::string const& topicName) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return findTopic(topicName);
+}
+
+bool DomainParticipant::announce(RTPS::Writer* writer, int32_t handle, uint32_t flags, void* data,
+                                 uint64_t length, std::string* error) {
+    RTPS::SampleInfo info{};
+    info.instanceHandle = handle;
+    info.statusFlags = flags;
+    info.sourceTimestamp = clock_.now();
+    info.data = data;
+    info.length = length;
+    try {
+        writer->addChange(&info);
+        return true;
+    } catch (std::exception const& e) {
+        if (error != nullptr) {
+            *error = e.what();
+        }
+    } catch (...) {
+        if (error != nullptr) {
+            *error = "?";
+        }
+    }
+    return false;
+}
+
+void DomainParticipant::announceTopic(Topic* topic, uint32_t flags, bool logFailure) {
+    if (topicWriter_ == nullptr) {
+        return;
+    }
+    std::string error;
+    auto& record = const_cast<vexa::dds::TopicBuiltinTopicData&>(topic->getAnnouncedData());
+    if (!announce(topicWriter_, topic->getId(), flags, &record, sizeof record, &error) &&
+        logFailure) {
+        vexalog::Logger::getLogger().logMessage(MODULE_CREATE_TOPIC, 3,
+                                                vexares::DCPS_MSG_ANNOUNCE_FAILED,
+                                                topic->getName().c_str(), error.c_str());
+    }
+}
+
+Topic* DomainParticipant::createTopic(std::string const& topicName, std::string const& typeName,
+                                      vexa::dds::TopicQos const* qos, TopicEventForwarder* listener,
+                                      uint32_t mask) {
+    auto& log = vexalog::Logger::getLogger();
+    if (topicName.empty() || typeName.empty()) {
+        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_EMPTY_NAME,
+                       topicName.c_str(), typeName.c_str());
+        return nullptr;
+    }
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (findTopic(topicName) != nullptr) {
+        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_EXISTS, topicName.c_str());
+        return nullptr;
+    }
+    TypeSupportCB* type = findTypeSupport(typeName);
+    if (type == nullptr) {
+        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_TYPE_UNKNOWN,
+                       topicName.c_str(), typeName.c_str());
+        return nullptr;
+    }
+    if ((nextTopicId_ & entity_id::INDEX_MASK) > entity_id::LAST_TOPIC_INDEX) {
+        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_NO_ID, topicName.c_str());
+        return nullptr;
+    }
+    auto* topic = new Topic(this, type, topicName, static_cast<int32_t>(nextTopicId_++), qos);
+    if (listener != nullptr) {
+        topic->setListener(listener, mask);
+    }
+    topics_.push_back(topic);
+    topicNames_[topicName] = topic;
+    if (qos_.entity_factory.autoenable_created_entities) {
+        topic->enable();
+    }
+    announceTopic(topic, FLAGS_ALIVE, true);
+    if (builtinSubscriber_ != nullptr) {
+        int32_t const n = builtinSubscriber_->countInconsistentTopics(*topic);
+        if (n > 0) {
+            topic->addInconsistentTopics(n);
+        }
+    }
+    return topic;
+}
+
+ReturnCode_t DomainParticipant::deleteTopic(Topic* topic) {
+    if (topic == nullptr) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (tableEntry(topics_, entity_id::indexOf(topic->getId())) != topic || topic->inUse()) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    if (topic->isMarked()) {
+        return vexa::dds::RETCODE_OK;
+    }
+    topic->markToDelete();
+    topicNames_.erase(topic->getName());
+    if (topicWriter_ != nullptr) {
+        announceTopic(topic, FLAGS_GONE, false);
+        vexa::OsYieldCPU();
+    }
+    return vexa::dds::RETCODE_OK;
+}
+
+void DomainParticipant::closeTopicByApi(Topic* topic) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (topic != nullptr && tableEntry(topics_, entity_id::indexOf(topic->getId())) == topic) {
+        topic->closedByApi();
+    }
+}
+
+ReturnCode_t DomainParticipant::setTopicQos(Topic* topic, vexa::dds::TopicQos const& qos) {
+    if (topic == nullptr) {
+        return vexa::dds::RETCODE_OK;
+    }
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    topic->setQoS(qos);
+    announceTopic(topic, FLAGS_ALIVE, false);
+    if (builtinSubscriber_ != nullptr) {
+        int32_t const n = builtinSubscriber_->countInconsistentTopics(*topic);
+        if (n > 0) {
+            topic->addInconsistentTopics(n);
+        }
+    }
+    return vexa::dds::RETCODE_OK;
+}
+
+TypeSupportCB* DomainParticipant::addTopicWriter(Topic* topic, Writer* writer) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (topic == nullptr || tableEntry(topics_, entity_id::indexOf(topic->getId())) != topic ||
+        topic->isMarked()) {
+        return nullptr;
+    }
+    return topic->addTopicWriter(writer);
+}
+
+TypeSupportCB* DomainParticipant::addTopicReader(Topic* topic, Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (topic == nullptr || tableEntry(topics_, entity_id::indexOf(topic->getId())) != topic ||
+        topic->isMarked()) {
+        return nullptr;
+    }
+    return topic->addTopicReader(reader);
+}
+
+bool DomainParticipant::removeTopicWriter(Topic* topic, Writer* writer) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (topic == nullptr || tableEntry(topics_, entity_id::indexOf(topic->getId())) != topic) {
+        return false;
+    }
+    return topic->removeTopicWriter(writer);
+}
+
+bool DomainParticipant::removeTopicReader(Topic* topic, Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (topic == nullptr || tableEntry(topics_, entity_id::indexOf(topic->getId())) != topic) {
+        return false;
+    }
+    return topic->removeTopicReader(reader);
+}
+
+bool DomainParticipant::contains_entity(int32_t handle) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    uint32_t const index = entity_id::indexOf(handle);
+    switch (entity_id::kindOf(handle)) {
+        case entity_id::PUBLISHER:
+            return tableEntry(publishers_, index) != nullptr;
+        case entity_id::SUBSCRIBER:
+            return tableEntry(subscribers_, index) != nullptr;
+        case entity_id::TOPIC:
+            return tableEntry(topics_, index) != nullptr;
+        case entity_id::WRITER:
+            for (Publisher* p : publishers_) {
+                if (p != nullptr && p->contains_entity(handle)) {
+                    return true;
+                }
+            }
+            return false;
+        case entity_id::READER:
+            for (Subscriber* s : subscribers_) {
+                if (s != nullptr && s->contains_entity(handle)) {
+                    return true;
+                }
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+void DomainParticipant::getParticipantKey(uint32_t (&out)[3]) const {
+    for (unsigned i = 0; i < 3; ++i) {
+        out[i] = data_.key.value[i];
+    }
+}
+
+void DomainParticipant::assert_liveliness() {
+    std::unique_lock<CoreRecursiveMutex> lock(mutex_);
+    if (!isEnabled() || isMarked()) {
+        return;
+    }
+    livelinessTime_ = clock_.now();
+    RTPS::Writer* writer = participantWriter_;
+    if (writer == nullptr || !beginEngineCall()) {
+        return;
+    }
+    lock.unlock();
+    try {
+        writer->assertLiveliness();
+    } catch (std::exception const&) {
+        // The next assertion or the engine's own lease keeps the participant alive.
+    }
+    endEngineCall();
+}
+
+void DomainParticipant::assertLivelinessByDW() {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    livelinessTime_ = clock_.now();
+}
+
+vexa::dds::Time_t DomainParticipant::getLivelinessAssertionTime() {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return livelinessTime_;
+}
+
+bool DomainParticipant::discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    Topic* topic = findTopic(remote.name);
+    return topic != nullptr && !topic->isMarked() && topic->checkConsistency(remote);
+}
+
+bool DomainParticipant::changeRemoteTopicQoS(vexa::dds::TopicBuiltinTopicData const& remote) {
+    return discoverRemoteTopic(remote);
+}
+
+void DomainParticipant::departure() {
+    std::unique_lock<CoreRecursiveMutex> lock(mutex_);
+    if (participantWriter_ != nullptr) {
+        std::string error;
+        if (!announce(participantWriter_, DP_Id_, FLAGS_GONE, &data_, sizeof data_, &error)) {
+            // The departure goes unannounced; the peers' leases expire instead.
+            vexalog::Logger::getLogger().logMessage(MODULE_CLOSE, 3,
+                                                    vexares::DCPS_MSG_ANNOUNCE_FAILED,
+                                                    "DCPSParticipant", error.c_str());
+        }
+    }
+    vexa::OsYieldCPU();
+    if (builtinSubscriber_ != nullptr) {
+        builtinSubscriber_->closeRTPS();
+    }
+    lock.unlock();
+    destroyRTPS();
+}
+
+void DomainParticipant::close() {
+    stopHandlingData();
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        listenerMask_ = 0;
+        markToDelete();
+    }
+    departure();
+}
+
+void DomainParticipant::closedByApi() {
+    stopHandlingData();
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        listenerMask_ = 0;
+        for (Publisher* p : publishers_) {
+            if (p != nullptr && !p->isMarked()) {
+                p->closedByApi();
+            }
+        }
+        for (Subscriber* s : subscribers_) {
+            if (s != nullptr && !s->isMarked()) {
+                s->closedByApi();
+            }
+        }
+    }
+    departure();
+}
+
+void DomainParticipant::collectGarbage() {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    collectTable(publishers_, [](Publisher* p) { p->collectGarbage(); });
+    collectTable(subscribers_, [](Subscriber* s) { s->collectGarbage(); });
+    if (builtinSubscriber_ != nullptr) {
+        builtinSubscriber_->collectGarbage();
+    }
+}
+
+}  // namespace vexa::dcps

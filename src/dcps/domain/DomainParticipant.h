@@ -1,0 +1,195 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <pthread.h>
+
+#include "dcps/entity/Entity.h"
+#include "dcps/lock/OrderedMutex.h"
+#include "dcps/topic/TimeService.h"
+#include "vexa/dds/BuiltinTopicData.h"
+#include "vexa/dds/EntityQos.h"
+
+namespace RTPS {
+class Participant;
+class Reader;
+class Writer;
+}  // namespace RTPS
+
+namespace vexa::dcps {
+
+class Publisher;
+class Reader;
+class RTPSCommunicationObject;
+class Subscriber;
+class SubscriberBuiltin;
+class Topic;
+class TopicEventForwarder;
+class Writer;
+struct TypeSupportCB;
+namespace api {
+class DPEventForwarder;
+}
+
+// The participant of one domain: container of its topics, publishers and subscribers, owner of
+// its built-in subscriber, its clock, its engine participant with the eight built-in
+// endpoints, and the communication object through which the engine reports.
+//
+// Locks: every operation runs under the participant mutex (recursive), taken after the
+// factory mutex and before a publisher's or subscriber's. Engine calls made after releasing it
+// count as in flight; close clears the engine pointers under the mutex, releases it, waits
+// until nothing is in flight and only then destroys the engine participant.
+class DomainParticipant : public Entity {
+public:
+    DomainParticipant(unsigned domainId, int32_t participantId,
+                      vexa::dds::DomainParticipantQos const& qos);
+    // Stops the data-handling thread, destroys an engine participant still attached, then the
+    // subscribers, publishers and topics.
+    ~DomainParticipant() override;
+
+    // Closes every publisher and subscriber and announces the departure; not marked.
+    void closedByApi() override;
+    // The built-in subscriber, and with autoenable the publishers and subscribers.
+    vexa::dds::ReturnCode_t enable_childs() override;
+
+    // Creation steps (the factory, under this participant's mutex).
+    void setRTPS(RTPS::Participant* rtps);
+    void initBuiltinSubscriber();
+    // The factory has finished with the participant: engine callbacks stop waiting for it.
+    void setCreated() { created_ = true; }
+    bool isCreated() const { return created_.load(); }
+    // Detaches the engine participant without announcing and destroys it.
+    void destroyRTPS();
+
+    vexa::dds::ReturnCode_t setListener(api::DPEventForwarder* listener, uint32_t mask);
+    void setQos(vexa::dds::DomainParticipantQos const& qos);
+    vexa::dds::DomainParticipantQos getQos();
+    void getDefaultTopicQos(vexa::dds::TopicQos& out);
+    vexa::dds::ReturnCode_t setDefaultTopicQos(vexa::dds::TopicQos const* qos);
+    void getDefaultPubQos(vexa::dds::PublisherQos& out);
+    vexa::dds::ReturnCode_t setDefaultPubQos(vexa::dds::PublisherQos const* qos);
+    void getDefaultSubQos(vexa::dds::SubscriberQos& out);
+    vexa::dds::ReturnCode_t setDefaultSubQos(vexa::dds::SubscriberQos const* qos);
+
+    // OK for a new name or the same entry again, PRECONDITION_NOT_MET for another entry.
+    vexa::dds::ReturnCode_t registerTypeSupport(char const* typeName, TypeSupportCB* typeSupport);
+    // With the mutex held by the caller.
+    TypeSupportCB* findTypeSupport(std::string const& typeName) const;
+    Topic* findTopic(std::string const& topicName) const;
+    Topic* lookupTopicDescription(std::string const& topicName);
+
+    // Null (with a log line) for an empty name, a name in use, an unknown type or no id left.
+    Topic* createTopic(std::string const& topicName, std::string const& typeName,
+                       vexa::dds::TopicQos const* qos, TopicEventForwarder* listener,
+                       uint32_t mask);
+    // PRECONDITION_NOT_MET for null, a foreign topic or one in use; OK (also when marked).
+    vexa::dds::ReturnCode_t deleteTopic(Topic* topic);
+    void closeTopicByApi(Topic* topic);
+    vexa::dds::ReturnCode_t setTopicQos(Topic* topic, vexa::dds::TopicQos const& qos);
+    TypeSupportCB* addTopicWriter(Topic* topic, Writer* writer);
+    TypeSupportCB* addTopicReader(Topic* topic, Reader* reader);
+    bool removeTopicWriter(Topic* topic, Writer* writer);
+    bool removeTopicReader(Topic* topic, Reader* reader);
+    bool contains_entity(int32_t handle);
+
+    void get_current_time(vexa::dds::Time_t& out) const { clock_.getCurrentTime(out); }
+    void getParticipantKey(uint32_t (&out)[3]) const;
+    void assert_liveliness();
+    void assertLivelinessByDW();
+    vexa::dds::Time_t getLivelinessAssertionTime();
+
+    bool discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote);
+    bool changeRemoteTopicQoS(vexa::dds::TopicBuiltinTopicData const& remote);
+    void looseRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote) { (void)remote; }
+
+    // Departure: data-handling thread stopped, marked, departure announced, engine participant
+    // destroyed. Tables stay until destruction.
+    void close();
+    // One collector pass over the publishers, subscribers and the built-in subscriber.
+    void collectGarbage();
+
+    // Data handling.
+    bool startHandlingData();
+    // Clears the run flag and wakes the thread; joins it unless called on it.
+    void stopHandlingData();
+    static void DataHandlingThread(void* arg);
+    void periodicStatusCheck();
+    void handleSubscriptions();
+    // True on any participant's data-handling thread.
+    static bool onDataHandlingThread();
+
+    unsigned getDomainId() const { return domainId_; }
+    CoreRecursiveMutex& getMutex() { return mutex_; }
+    RTPSCommunicationObject* getCommunicationObject() const { return communication_.get(); }
+    vexa::dds::ParticipantBuiltinTopicData& participantData() { return data_; }
+    TimeService& getTimeService() { return clock_; }
+    SubscriberBuiltin* getBuiltinSubscriber() const { return builtinSubscriber_; }
+    api::DPEventForwarder* getListener() const { return listener_; }
+    uint32_t getListenerMask() const { return listenerMask_; }
+    RTPS::Participant* getRTPS() const { return rtps_; }
+    bool isHandlingData() const { return running_.load(); }
+
+    unsigned const domainId_;
+    int32_t const DP_Id_;
+
+private:
+    // Under the mutex: an engine call will follow after it is released (false: no engine).
+    bool beginEngineCall();
+    void endEngineCall();
+    // Clears the engine pointers under the mutex, waits for calls in flight, returns the
+    // engine participant to destroy.
+    RTPS::Participant* detachRTPS();
+    // Hands one change of a built-in writer to the engine; false when it threw (`error` gets
+    // the text).
+    bool announce(RTPS::Writer* writer, int32_t handle, uint32_t flags, void* data, uint64_t length,
+                  std::string* error);
+    void announceTopic(Topic* topic, uint32_t flags, bool logFailure);
+    void departure();
+
+    vexa::dds::DomainParticipantQos qos_;
+    vexa::dds::TopicQos defaultTopicQos_;
+    vexa::dds::PublisherQos defaultPubQos_;
+    vexa::dds::SubscriberQos defaultSubQos_;
+    api::DPEventForwarder* listener_ = nullptr;
+    uint32_t listenerMask_ = 0;
+    TimeService clock_;
+    vexa::dds::Time_t livelinessTime_;
+    vexa::dds::ParticipantBuiltinTopicData data_;
+    std::unique_ptr<RTPSCommunicationObject> communication_;
+    RTPS::Participant* rtps_ = nullptr;
+    RTPS::Writer* participantWriter_ = nullptr;
+    RTPS::Reader* participantReader_ = nullptr;
+    RTPS::Writer* publicationWriter_ = nullptr;
+    RTPS::Reader* publicationReader_ = nullptr;
+    RTPS::Writer* subscriptionWriter_ = nullptr;
+    RTPS::Reader* subscriptionReader_ = nullptr;
+    RTPS::Writer* topicWriter_ = nullptr;
+    RTPS::Reader* topicReader_ = nullptr;
+    std::map<std::string, TypeSupportCB*> types_;
+    std::vector<Topic*> topics_;
+    std::map<std::string, Topic*> topicNames_;
+    uint32_t nextTopicId_;
+    std::vector<Publisher*> publishers_;
+    uint32_t nextPublisherId_;
+    SubscriberBuiltin* builtinSubscriber_ = nullptr;
+    std::vector<Subscriber*> subscribers_;
+    uint32_t nextSubscriberId_;
+    std::atomic<bool> running_{false};
+    pthread_t thread_ = 0;
+    std::atomic<bool> created_{false};
+
+    // Engine calls in flight (a leaf mutex guards the count for close's wait).
+    CoreMutex engineCallsMutex_;
+    std::condition_variable_any engineCallsDone_;
+    int engineCalls_ = 0;
+
+    CoreRecursiveMutex mutex_;
+};
+
+}  // namespace vexa::dcps

@@ -1,0 +1,157 @@
+#include "dcps/domain/RTPSCommunicationObject.h"
+
+#include <cassert>
+#include <exception>
+#include <mutex>
+
+#include "common/log/Logger.h"
+#include "common/os/OsTime.h"
+#include "common/res/DcpsMessages.h"
+#include "dcps/domain/DomainParticipant.h"
+#include "dcps/subscriber/Reader.h"
+#include "dcps/subscriber/Subscriber.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
+#include "rtps/history/SampleInfo.h"
+#include "rtps/participant/DDSIException.h"
+#include "rtps/reader/Reader.h"
+
+namespace vexa::dcps {
+
+namespace {
+char const MODULE_CHANGE[] = "DCPS::RTPSCommunicationObject::changeAvailable";
+char const MODULE_READ[] = "DCPS::RTPSCommunicationObject::readMsg";
+char const MODULE_DELETE[] = "DCPS::RTPSCommunicationObject::deleteMsg";
+}  // namespace
+
+RTPSCommunicationObject::RTPSCommunicationObject(DomainParticipant* participant)
+    : participant_(participant), mutex_(LockLevel::Leaf, "RTPSCommunicationObject") {}
+
+bool RTPSCommunicationObject::changeAvailable(RTPS::Reader* reader, void* userData,
+                                              RTPS::SampleInfo* sample) {
+    if (!participant_->isCreated()) {
+        // Still being created: the factory holds the participant mutex until it is done.
+        std::lock_guard<CoreRecursiveMutex> wait(participant_->getMutex());
+    }
+    bool queued = false;
+    if (userData != nullptr) {
+        vexalog::Logger::getLogger().logMessage(
+            MODULE_CHANGE, 7, vexares::DCPS_MSG_CHANGE_AVAILABLE, sample->sequenceNumber.high,
+            sample->sequenceNumber.low);
+        auto* dcpsReader = static_cast<Reader*>(userData);
+        if (dcpsReader->isMarked()) {
+            return false;
+        }
+        queued = dcpsReader->getSubscriber()->ddsisampleHandler(dcpsReader, sample);
+    } else if (SubscriberBuiltin* builtin = participant_->getBuiltinSubscriber()) {
+        queued = builtin->ddsisampleHandler(reader, sample);
+    }
+    if (queued) {
+        counted();
+    }
+    return queued;
+}
+
+void RTPSCommunicationObject::counted() {
+    ++pending_;
+    if (waiting_.load()) {
+        std::lock_guard<CoreMutex> lock(mutex_);
+        waiting_ = false;
+        condition_.notify_one();
+    }
+}
+
+void RTPSCommunicationObject::assertLiveliness(RTPS::Reader* reader, void* userData,
+                                               unsigned int* guidPrefix, unsigned int entityId) {
+    (void)reader;
+    if (userData == nullptr) {
+        std::lock_guard<CoreRecursiveMutex> lock(participant_->getMutex());
+        SubscriberBuiltin* builtin = participant_->getBuiltinSubscriber();
+        if (!participant_->isMarked() && builtin != nullptr) {
+            builtin->assertLiveliness(guidPrefix, entityId != 0);
+        }
+        return;
+    }
+    auto* dcpsReader = static_cast<Reader*>(userData);
+    if (!dcpsReader->isMarked()) {
+        dcpsReader->getSubscriber()->assertLiveliness(dcpsReader, guidPrefix, entityId);
+    }
+}
+
+void RTPSCommunicationObject::participantLost(unsigned int* guidPrefix) {
+    std::lock_guard<CoreRecursiveMutex> lock(participant_->getMutex());
+    if (SubscriberBuiltin* builtin = participant_->getBuiltinSubscriber()) {
+        builtin->participantLostByRTPS(guidPrefix);
+    }
+}
+
+bool RTPSCommunicationObject::readMsg(RTPS::Reader* reader, RTPS::SampleInfo* handle,
+                                      unsigned (&guidPrefix)[3], unsigned& entityId,
+                                      RTPS::SampleInfo& out, RTPS::SequenceNumber_t seq) {
+    if (reader == nullptr) {
+        return false;
+    }
+    try {
+        reader->getChange(handle, &guidPrefix, &entityId, out);
+        return true;
+    } catch (std::exception const& e) {
+        vexalog::Logger::getLogger().logMessage(
+            MODULE_READ, 3, vexares::DCPS_MSG_READ_CHANGE_FAILED, seq.high, seq.low, e.what());
+    }
+    return false;
+}
+
+void RTPSCommunicationObject::deleteMsg(RTPS::Reader* reader, RTPS::SampleInfo* handle,
+                                        bool postponed, RTPS::SequenceNumber_t seq) {
+    if (reader != nullptr) {
+        try {
+            reader->deleteChange(handle);
+        } catch (std::exception const& e) {
+            vexalog::Logger::getLogger().logMessage(MODULE_DELETE, 3,
+                                                    vexares::DCPS_MSG_DELETE_CHANGE_FAILED,
+                                                    seq.high, seq.low, e.what());
+        }
+    }
+    lowered(postponed);
+}
+
+void RTPSCommunicationObject::lowered(bool postponed) {
+    int32_t const before = pending_.fetch_sub(1);
+    assert(before > 0 && "pending never goes negative");
+    if (before <= 0) {
+        ++pending_;
+    }
+    if (postponed) {
+        int32_t const p = postponed_.fetch_sub(1);
+        assert(p > 0 && "postponed never goes negative");
+        if (p <= 0) {
+            ++postponed_;
+        }
+    }
+}
+
+void RTPSCommunicationObject::waitForWork(uint64_t deadlineMks, std::atomic<bool> const& running) {
+    uint64_t const now = vexa::OsGetMonotonicMks();
+    if (deadlineMks <= now) {
+        return;
+    }
+    auto const deadline =
+        std::chrono::steady_clock::now() + std::chrono::microseconds(deadlineMks - now);
+    std::unique_lock<CoreMutex> lock(mutex_);
+    waiting_ = true;
+    condition_.wait_until(lock, deadline, [&] {
+        if (!running.load() || pending_.load() > postponed_.load()) {
+            return true;
+        }
+        waiting_ = true;  // a waker cleared it: the next change must wake us again
+        return false;
+    });
+    waiting_ = false;
+}
+
+void RTPSCommunicationObject::wake() {
+    std::lock_guard<CoreMutex> lock(mutex_);
+    waiting_ = false;
+    condition_.notify_all();
+}
+
+}  // namespace vexa::dcps

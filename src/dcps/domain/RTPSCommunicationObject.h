@@ -1,0 +1,67 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+
+#include "dcps/lock/OrderedMutex.h"
+#include "rtps/participant/CommunicationObject.h"
+#include "rtps/wire/SequenceNumber.h"
+
+namespace vexa::dcps {
+
+class DomainParticipant;
+
+// How the engine reports to one participant. The engine calls the first three operations on
+// its own threads; they queue, count and wake the participant's data-handling thread, which
+// reads and removes the changes through readMsg and deleteMsg.
+//
+// Counters: pending = changes queued and not yet gone; postponed = those of them a reader
+// could not take yet. Every queued change that leaves (taken, dropped, unreadable, without an
+// engine reader, or whose removal failed) lowers them once; they never go negative.
+// Locks: the mutex is a leaf that guards the waiting flag for the thread's wait; changeAvailable
+// raises pending before it looks for a waiter, so a change reported between the thread's check
+// and its wait is never left for the next tick.
+class RTPSCommunicationObject : public RTPS::CommunicationObject {
+public:
+    explicit RTPSCommunicationObject(DomainParticipant* participant);
+
+    bool changeAvailable(RTPS::Reader* reader, void* userData, RTPS::SampleInfo* sample) override;
+    void assertLiveliness(RTPS::Reader* reader, void* userData, unsigned int* guidPrefix,
+                          unsigned int entityId) override;
+    void participantLost(unsigned int* guidPrefix) override;
+
+    // Reads an announced change; false (logged with `seq`, the number copied when it was
+    // queued) when the engine refuses, or for a null reader.
+    bool readMsg(RTPS::Reader* reader, RTPS::SampleInfo* handle, unsigned (&guidPrefix)[3],
+                 unsigned& entityId, RTPS::SampleInfo& out, RTPS::SequenceNumber_t seq);
+    // Removes an announced change from the engine (when there is a reader) and lowers the
+    // counters whatever the engine answered; a refusal is logged with `seq`.
+    void deleteMsg(RTPS::Reader* reader, RTPS::SampleInfo* handle, bool postponed,
+                   RTPS::SequenceNumber_t seq);
+    void postponeMsg() { ++postponed_; }
+
+    int32_t pending() const { return pending_.load(); }
+    int32_t postponed() const { return postponed_.load(); }
+
+    // The data-handling thread's wait: until there is work that is not all postponed, the run
+    // flag is cleared, or the deadline (monotonic microseconds) passes.
+    void waitForWork(uint64_t deadlineMks, std::atomic<bool> const& running);
+    // Wakes the data-handling thread (a change, or a stop).
+    void wake();
+
+private:
+    // Raises the counter and wakes a waiting thread.
+    void counted();
+    void lowered(bool postponed);
+
+    DomainParticipant* const participant_;
+    std::atomic<int32_t> pending_{0};
+    std::atomic<int32_t> postponed_{0};
+    std::atomic<bool> waiting_{false};
+    CoreMutex mutex_;
+    std::condition_variable_any condition_;
+};
+
+}  // namespace vexa::dcps

@@ -1,0 +1,71 @@
+#include "dcps/topic/TimeService.h"
+
+#include <chrono>
+
+#include "common/os/OsTime.h"
+
+namespace vexa::dcps {
+
+using vexa::dds::Duration_t;
+using vexa::dds::Time_t;
+
+namespace {
+constexpr int64_t NANOS = 1000000000;
+}
+
+void TimeService::store(int64_t sec, uint32_t nanosec) {
+    packed_.store((static_cast<uint64_t>(static_cast<uint32_t>(sec)) << 32) | nanosec);
+}
+
+void TimeService::setInitial() {
+    int64_t const ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    store(ns / NANOS, static_cast<uint32_t>(ns % NANOS));
+}
+
+void TimeService::advance(uint64_t microseconds) {
+    Time_t const t = now();
+    int64_t sec = t.sec + static_cast<int64_t>(microseconds / 1000000);
+    uint64_t nanosec = t.nanosec + (microseconds % 1000000) * 1000;
+    if (nanosec > 999999999) {
+        nanosec -= NANOS;
+        sec += 1;
+    }
+    store(sec, static_cast<uint32_t>(nanosec));
+}
+
+Time_t TimeService::now() const {
+    uint64_t const v = packed_.load();
+    Time_t t;
+    t.sec = static_cast<int32_t>(static_cast<uint32_t>(v >> 32));
+    t.nanosec = static_cast<uint32_t>(v);
+    return t;
+}
+
+void TimeService::getCurrentTime(Time_t& out) const {
+    out = now();
+}
+
+void TimeService::getHostTimeCount(Duration_t& out) {
+    uint64_t const us = vexa::OsGetTimeCountMks();
+    out.sec = static_cast<int32_t>(us / 1000000);
+    out.nanosec = static_cast<uint32_t>((us % 1000000) * 1000);
+}
+
+int64_t TimeService::toNanos(Time_t t) {
+    return static_cast<int64_t>(t.sec) * NANOS + t.nanosec;
+}
+
+int64_t TimeService::endNanos(Time_t start, Duration_t d) {
+    return toNanos(start) + static_cast<int64_t>(d.sec) * NANOS + d.nanosec;
+}
+
+bool TimeService::isElapsed(Time_t start, Duration_t d, Time_t now) {
+    if (d == vexa::dds::DURATION_INFINITE) {
+        return false;
+    }
+    return endNanos(start, d) <= toNanos(now);
+}
+
+}  // namespace vexa::dcps

@@ -1,0 +1,7 @@
+#include "precompiler/packgen/BuildePack.h"
+
+namespace NLX {
+
+void BuildePack::createTopic(Structure*) {}
+
+}  // namespace NLX

@@ -1,0 +1,58 @@
+#include "rtps/participant/ComponentFactory.h"
+
+#include "rtps/io/RTPSDataTransport.h"
+#include "rtps/participant/DiscoveryDirectory.h"
+#include "rtps/participant/DsvcLink.h"
+#include "rtps/participant/LocalReader.h"
+#include "rtps/participant/LocalWriter.h"
+
+namespace RTPS {
+
+// Each maker below is where its endpoint kind, once built, is constructed. Until then it makes
+// nothing, and the participant runs without it.
+
+RTPSDataTransport* ComponentFactory::makeTransport(Participant* participant) {
+    return getTransport(participant);
+}
+
+std::shared_ptr<SchedulerClock> ComponentFactory::makeSchedulerClock() {
+    return nullptr;
+}
+
+TaskFunctions ComponentFactory::endpointTaskFunctions() {
+    return TaskFunctions{};
+}
+
+LocalWriter* ComponentFactory::makeBuiltinWriter(BuiltinTopic, ParticipantImpl*,
+                                                 EndpointConfig const&,
+                                                 vexa::dds::PublicationBuiltinTopicData const&) {
+    return nullptr;
+}
+
+LocalReader* ComponentFactory::makeBuiltinReader(BuiltinTopic, ParticipantImpl*,
+                                                 EndpointConfig const&,
+                                                 vexa::dds::SubscriptionBuiltinTopicData const&,
+                                                 CommunicationObject*, COMMUNICATION_MODE) {
+    return nullptr;
+}
+
+LocalWriter* ComponentFactory::makeWriter(bool, ParticipantImpl*, EndpointConfig const&,
+                                          vexa::dds::PublicationBuiltinTopicData const&, int32_t) {
+    return nullptr;
+}
+
+LocalReader* ComponentFactory::makeReader(bool, ParticipantImpl*, EndpointConfig const&,
+                                          vexa::dds::SubscriptionBuiltinTopicData const&, void*,
+                                          CommunicationObject*, COMMUNICATION_MODE) {
+    return nullptr;
+}
+
+std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantImpl*) {
+    return nullptr;
+}
+
+std::unique_ptr<DsvcLink> ComponentFactory::makeDsvcLink(ParticipantImpl*, int) {
+    return nullptr;
+}
+
+}  // namespace RTPS

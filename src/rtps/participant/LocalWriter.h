@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "rtps/history/Endpoint.h"
+#include "rtps/wire/Guid.h"
+#include "rtps/wire/Locator.h"
+#include "vexa/dds/BuiltinTopicData.h"
+
+namespace RTPS {
+
+class Writer;
+struct AckNAckData;
+struct NAckFragData;
+struct ReaderProxyInfo;
+struct SampleInfo;
+
+// What the participant asks of each of its writers, built-in or user, stateful or stateless.
+// The engine's writer base implements it beside the Writer interface that the DCPS core holds.
+//
+// The participant calls these without holding its writer-list mutex; a lookup keeps the
+// writer alive through its use count (EndpointHandle). A writer that ends itself (close) first
+// leaves the participant's list (ParticipantImpl::removeEndpoint), then waits until unused,
+// then is destroyed.
+class LocalWriter : public Endpoint {
+public:
+    using Endpoint::Endpoint;
+
+    // The interface given to the DCPS core for this writer.
+    virtual Writer* asWriter() = 0;
+
+    virtual void start() = 0;
+    // After stop the writer sends nothing and takes no more matches.
+    virtual void stop() = 0;
+
+    // The change handle (its sequence number), 0xFFFFFFFF when nothing was taken.
+    virtual int64_t addChange(SampleInfo* sample) = 0;
+    virtual int deleteChange(int64_t handle) = 0;
+
+    // The remote readers that match this writer now; the pointers are valid during the call.
+    virtual void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) = 0;
+    // Drops the remote reader, or every reader of a participant for _ENTITYID_PARTICIPANT.
+    virtual void removeMatchedReaders(GUID_t remote) = 0;
+
+    // The writer's description with its description lock held (release with freeDCPSConfig),
+    // or null (no lock) once the writer is stopped.
+    virtual vexa::dds::PublicationBuiltinTopicData* takeDCPSConfig() = 0;
+
+    // Every change acknowledged by every matched reader.
+    virtual bool allDelivered() = 0;
+    virtual void setTimestamp(vexa::dds::Time_t const& timestamp) = 0;
+    virtual vexa::dds::Time_t getTimestamp() = 0;
+    virtual vexa::dds::LivelinessQosPolicy getLivelinessQosPolicy() = 0;
+    // Set once the writer has written or asserted its liveliness.
+    virtual bool livelinessShown() = 0;
+
+    // Stateless writers: one more destination; false when it cannot be added.
+    virtual bool reader_locator_add(Locator_t const& locator, bool multicast) {
+        (void)locator;
+        (void)multicast;
+        return false;
+    }
+    // Stateful writers: an ACKNACK or NACK_FRAG from a matched reader; false when ignored.
+    virtual bool acknack(AckNAckData* acknack) {
+        (void)acknack;
+        return false;
+    }
+    virtual bool nackfrag(NAckFragData* nackfrag) {
+        (void)nackfrag;
+        return false;
+    }
+};
+
+}  // namespace RTPS

@@ -1,0 +1,286 @@
+#pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "rtps/discovery/DiscoveryRecords.h"
+#include "rtps/history/SampleInfo.h"
+#include "rtps/participant/BuiltinEndpoint.h"
+#include "rtps/participant/CommunicationMode.h"
+#include "rtps/participant/Config.h"
+#include "rtps/participant/EndpointHandle.h"
+#include "rtps/participant/Entity.h"
+#include "rtps/participant/LocalReader.h"
+#include "rtps/participant/LocalWriter.h"
+#include "rtps/participant/Participant.h"
+
+namespace RTPS {
+
+class CommunicationObject;
+class ComponentFactory;
+class DiscoveryDirectory;
+class DsvcLink;
+class MessageComposer;
+class MessageReceiver;
+class RTPSDataTransport;
+class RTPSRouter;
+class RTPSTaskScheduler;
+class UserInputBufferPool;
+
+using WriterHandle = EndpointHandle<LocalWriter>;
+using ReaderHandle = EndpointHandle<LocalReader>;
+
+// The engine's participant: owns its configuration, transport, router, task scheduler, message
+// composer and receiver, user input buffer pool, every writer and reader (the built-in
+// discovery endpoints at the first list positions), the garbage collector and the DSVC link.
+//
+// Life: constructed (scheduler and collector threads run) -> start (parser thread, built-in
+// writers, datagrams let in, first announcement) -> destroyed. A construction that fails part
+// way throws GENERAL_DDSI_ERROR (or what an endpoint threw) after undoing every step taken, so
+// no thread and no component is left behind; the destructor runs the same shutdown.
+//
+// Locks. The writer list and the reader list each have a mutex that guards the list and the
+// raising of use counts; the two are never held together, and the participant never calls an
+// endpoint, discovery or the DCPS core while it holds either: lookups hand out EndpointHandles
+// and the calls are made after the mutex is released. The delivery mutex (checkDelivery,
+// reportAllDelivered), the liveliness mutex (task ids and periods), the gate mutex
+// (dataRecipient), the collector mutex and the DSVC mutex are leaves: nothing else is taken or
+// called under them, except that the liveliness mutex is held around the scheduler's addTask,
+// changeTask and removeTask(id), which never wait.
+class ParticipantImpl : public Entity, public Participant {
+public:
+    static constexpr uint32_t USER_BUFFER_COUNT = 256;
+    static constexpr uint64_t USER_BUFFER_SIZE = 1024;
+    static constexpr uint32_t BUILTIN_HISTORY_RESERVE = 2048;
+    // Built-in endpoints announced in the participant's SPDP data.
+    static constexpr uint32_t AVAILABLE_BUILTIN_ENDPOINTS = 0x3C3F;
+    static constexpr uint32_t COLLECTOR_PERIOD_MS = 5000;
+
+    enum DsvcRole : int { DSVC_NONE = 0, DSVC_CLIENT = 1, DSVC_SERVER = 2 };
+
+    // Called by createParticipant after it has checked the arguments. `factory` null: the
+    // engine's own parts.
+    ParticipantImpl(CommunicationObject* communicationObject, COMMUNICATION_MODE mode,
+                    vexa::dds::ParticipantBuiltinTopicData* data, unsigned int domainId,
+                    bool dsvcServer, std::shared_ptr<ComponentFactory> factory = nullptr);
+    ~ParticipantImpl() override;
+
+    ParticipantImpl(ParticipantImpl const&) = delete;
+    ParticipantImpl& operator=(ParticipantImpl const&) = delete;
+
+    // Participant
+    void start() override;
+    Writer* addWriter(vexa::dds::PublicationBuiltinTopicData const* data,
+                      RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind, int samples) override;
+    Reader* addReader(vexa::dds::SubscriptionBuiltinTopicData const* data,
+                      RTPS_AdditionalTopicData const& extra, TOPIC_KIND kind, int samples,
+                      void* userData) override;
+    void setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
+                RTPS_AdditionalTopicData const& extra) override;
+    int checkDelivery(std::vector<Writer*>& writers, vexa::dds::Duration_t timeout) override;
+    Writer* getDCPSParticipantWriter() override;
+    Writer* getDCPSSubscriptionWriter() override;
+    Writer* getDCPSPublicationWriter() override;
+    Writer* getDCPSTopicWriter() override;
+    Reader* getDCPSParticipantReader() override;
+    Reader* getDCPSSubscriptionReader() override;
+    Reader* getDCPSPublicationReader() override;
+    Reader* getDCPSTopicReader() override;
+    // Drops the datagram unless started; the destructor waits for a call in progress.
+    void dataRecipient(void* data, unsigned short length) override;
+    void dsvcDataRecipient(int socket, unsigned long tag, void* body) override;
+    unsigned int getDomainID() override { return m_domainId; }
+    int participantDetected(SPDPdiscoveredParticipantData const* data, bool neverExpires) override;
+    int participantLost(unsigned char const* guidPrefix) override;
+    int subscriptionDetected(DiscoveredReaderData const* data) override;
+    int publicationDetected(DiscoveredWriterData const* data) override;
+    int endpointLost(GUID_t const& guid) override;
+    void historicalData(unsigned int const* guidPrefix, unsigned int entityId,
+                        std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) override;
+
+    // The message receiver's hooks (parser thread).
+    void participantAlive(uint8_t const* guidPrefix) override;
+    bool hasReader(EntityId_t const& readerId) override;
+    unsigned int heartbeatToReaders(HeartbeatData* heartbeat) override;
+    bool gapToReader(GapData* gap) override;
+    bool acknackToWriter(AckNAckData* acknack) override;
+    bool nackfragToWriter(NAckFragData* nackfrag) override;
+    bool decodeBuiltinData(EntityId_t const& writerId, uint8_t const* payload, uint32_t length,
+                           CacheChange* change) override;
+    // To the one reader; null when there is none or it kept nothing.
+    CacheChange* addChange(EntityId_t& readerId, CacheChange* change) override;
+    // To every local reader matched with the change's writer. The first reader gets `change`,
+    // every further one a copy of its own (own record, own reference on the message); true
+    // when the first reader kept `change`. Copies that nobody kept are deleted here.
+    bool addChange(CacheChange* change) override;
+
+    // Lookups: the first endpoint with that entity id (or, for the int forms, with those three
+    // key bytes, whatever the kind), held by the handle; empty when none.
+    WriterHandle getWriter(EntityId_t const& id);
+    ReaderHandle getReader(EntityId_t const& id);
+    WriterHandle getWriter(int entityKey);
+    ReaderHandle getReader(int entityKey);
+    // Gives back one use of a looked-up endpoint (what a handle does when dropped).
+    void freeEndpoint(Endpoint* endpoint);
+
+    // The local readers (writers) that match a remote writer's (reader's) description.
+    void getMatchedReaders(vexa::dds::PublicationBuiltinTopicData const* remoteWriter,
+                           std::vector<ReaderHandle>& out);
+    void getMatchedWriters(vexa::dds::SubscriptionBuiltinTopicData const* remoteReader,
+                           std::vector<WriterHandle>& out);
+
+    // Re-announce an endpoint after a QoS change and match it again.
+    void modifyWriter(LocalWriter* writer, RTPS_AdditionalTopicData const& extra, bool announce);
+    void modifyReader(LocalReader* reader, RTPS_AdditionalTopicData const& extra, bool announce);
+    // Takes a closing endpoint out of its list and frees its history's garbage; the endpoint
+    // itself stays its caller's to destroy.
+    void removeEndpoint(Endpoint* endpoint);
+    // Drops every local match with a remote endpoint, or with all of a remote participant's.
+    void removeMatchedEndpoints(GUID_t remote);
+    // Wakes every checkDelivery.
+    void reportAllDelivered();
+
+    // Liveliness: recomputes the periods of tasks 10 and 11 from the writers; their bodies.
+    void checkLivelinessPeriod();
+    void automaticLivelinessWorker();
+    void manualByParticipantLivelinessWorker();
+
+    // What the endpoints use.
+    Config const& getConfig() const { return m_config; }
+    RTPSDataTransport* getTransport() const { return m_transport.get(); }
+    RTPSRouter* getRouter() const { return m_router.get(); }
+    RTPSTaskScheduler* getScheduler() const { return m_scheduler.get(); }
+    MessageComposer* getComposer() const { return m_composer.get(); }
+    MessageReceiver* getMessageReceiver() const { return m_receiver.get(); }
+    UserInputBufferPool* getUserInputBufferPool() const { return m_userPool.get(); }
+    DsvcLink* getDsvcLink() const { return m_dsvc.get(); }
+    int getDsvcRole() const { return m_dsvcRole; }
+    COMMUNICATION_MODE getCommunicationMode() const { return m_mode; }
+    CommunicationObject* getCommunicationObject() const { return m_communicationObject; }
+    std::string const& getName() const { return m_name; }
+    bool isStarted() const { return m_started.load(); }
+
+private:
+    void construct(vexa::dds::ParticipantBuiltinTopicData const& data);
+    void createBuiltinEndpoints();
+    void prepareOwnData(vexa::dds::ParticipantBuiltinTopicData const& data);
+    void startCollector();
+    void setUpDsvc();
+    // Stops and destroys whatever exists, in the fixed order; safe on a partly built object.
+    void shutdown() noexcept;
+    void closeGate();
+    void stopCollector();
+    void stopDsvcSender();
+    void destroyEndpoints();
+
+    static void collectorEntry(void* self);
+    void collectorWorker();
+    static void dsvcSenderEntry(void* self);
+    void dsvcSenderWorker();
+
+    EndpointConfig endpointConfig(EntityId_t const& id, uint32_t reliability) const;
+    Locator_t unicastLocator(uint16_t port) const;
+    bool prefixIsOwn(vexa::dds::BuiltinTopicKey_t const& participantKey) const;
+    // Handles of all listed writers (readers) in list order.
+    std::vector<WriterHandle> writerHandles();
+    std::vector<ReaderHandle> readerHandles();
+    WriterHandle builtinWriter(BuiltinTopic topic);
+    ReaderHandle builtinReader(BuiltinTopic topic);
+    // The local readers matched with a remote writer that discovery knows.
+    std::vector<ReaderHandle> readersMatchedWith(GUID_t const& writer);
+    // Ends an endpoint that was listed: out of its list, waited for, destroyed.
+    void discardWriter(LocalWriter* writer);
+    void discardReader(LocalReader* reader);
+    void announce(BuiltinTopic via, EntityId_t const& id, vexa::dds::Time_t const& timestamp,
+                  void* description, uint64_t length);
+    bool allDelivered(std::vector<Writer*> const& writers);
+    void livelinessPass(bool manual);
+    void updateLivelinessTask(bool manual, vexa::dds::Duration_t const& lease);
+    void addMulticastOfWriters(LocalReader* reader, std::vector<WriterProxyInfo> const& writers);
+
+    std::shared_ptr<ComponentFactory> m_factory;
+    Config m_config;
+
+    uint32_t m_domainId;
+    std::string m_name;
+    CommunicationObject* m_communicationObject;
+    COMMUNICATION_MODE m_mode;
+
+    // dataRecipient passes datagrams while open; shutdown closes it and waits for the calls
+    // in progress.
+    std::atomic<bool> m_started{false};
+    std::mutex m_gateMutex;
+    std::condition_variable m_gateIdle;
+    bool m_gateOpen = false;
+    unsigned m_deliveriesInFlight = 0;
+
+    // Owned components, destroyed in the fixed order by shutdown.
+    std::unique_ptr<RTPSDataTransport> m_transport;
+    std::unique_ptr<RTPSRouter> m_router;
+    std::unique_ptr<RTPSTaskScheduler> m_scheduler;
+    std::unique_ptr<MessageComposer> m_composer;
+    std::unique_ptr<MessageReceiver> m_receiver;
+    std::mutex m_poolMutex;
+    std::unique_ptr<UserInputBufferPool> m_userPool;
+    std::unique_ptr<DiscoveryDirectory> m_directory;
+
+    // Positions 0 .. BUILTIN_TOPIC_COUNT - 1 hold the built-in endpoints (null when absent);
+    // user endpoints follow in creation order.
+    std::mutex m_writersMutex;
+    std::vector<LocalWriter*> m_writers;
+    std::mutex m_readersMutex;
+    std::vector<LocalReader*> m_readers;
+
+    // The built-in endpoints' descriptions, one pair per built-in topic.
+    vexa::dds::PublicationBuiltinTopicData m_builtinPublications[BUILTIN_TOPIC_COUNT];
+    vexa::dds::SubscriptionBuiltinTopicData m_builtinSubscriptions[BUILTIN_TOPIC_COUNT];
+
+    // What the participant announces about itself, and the two liveliness messages.
+    SPDPdiscoveredParticipantData m_spdpData;
+    vexa::dds::ParticipantBuiltinTopicData m_ownData;
+    SampleInfo m_ownSample{};
+    ParticipantMessageData m_automaticMessage;
+    ParticipantMessageData m_manualMessage;
+    SampleInfo m_automaticSample{};
+    SampleInfo m_manualSample{};
+    std::atomic<uint32_t> m_discoverySequence{0};
+
+    // Liveliness tasks 10 and 11: ids (0: none), the periods they were given, the handles of
+    // the messages last written. The workers' handles are touched by the scheduler's thread only.
+    std::mutex m_livelinessMutex;
+    uint32_t m_automaticTask = 0;
+    uint32_t m_manualTask = 0;
+    vexa::dds::Duration_t m_automaticPeriod = vexa::dds::DURATION_INFINITE;
+    vexa::dds::Duration_t m_manualPeriod = vexa::dds::DURATION_INFINITE;
+    int64_t m_automaticHandle = 0;
+    int64_t m_manualHandle = 0;
+
+    // checkDelivery waits for the generation to move; reportAllDelivered moves it.
+    std::mutex m_deliveryMutex;
+    std::condition_variable m_deliveryCv;
+    uint64_t m_deliveryGeneration = 0;
+
+    // The garbage collector.
+    std::mutex m_collectorMutex;
+    std::condition_variable m_collectorWake;
+    bool m_collectorStop = false;
+    pthread_t m_collectorThread = 0;
+
+    // DSVC.
+    std::unique_ptr<DsvcLink> m_dsvc;
+    int m_dsvcRole = DSVC_NONE;
+    std::mutex m_dsvcMutex;
+    std::condition_variable m_dsvcWake;
+    bool m_dsvcWorkPending = false;
+    std::atomic<bool> m_dsvcRunning{false};
+    pthread_t m_dsvcThread = 0;
+};
+
+}  // namespace RTPS

@@ -1,0 +1,153 @@
+// The model compiler in this process: file set and heads, enumerations, and the failures of
+// the result directory and the output files.
+#include "ModelFiles.h"
+
+#include "precompiler/frontend/AnyType.h"
+#include "precompiler/typegen/XML_VEXA_parser.h"
+
+#include "ZetException.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kTime = "01.02.26 03:04:05 UTC";
+
+const QByteArray kBody =
+    "  <constructedtypes>\n"
+    "    <enumeration><name>Color</name><key>false</key><extensibility>final</extensibility>"
+    "<type>Int32</type>"
+    "<enumerator><name>RED</name><value>1</value><definition>red</definition></enumerator>"
+    "<enumerator><name>GREEN</name><value>10</value><definition></definition></enumerator>"
+    "<definition>цвет</definition></enumeration>\n"
+    "    <structure><name>Tp</name><memberAgregate><name>id</name><type>Int32</type>"
+    "<key>true</key><shared>false</shared><optional>false</optional>"
+    "<definition>ключ</definition></memberAgregate><definition>топик</definition></structure>\n"
+    "  </constructedtypes>\n"
+    "  <topicDataType><structName>Tp</structName><keys><key>id</key></keys>"
+    "<definition>топик</definition></topicDataType>\n";
+
+std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class ModelCompileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ensureApplication(); }
+    void TearDown() override { AnyType::m_mapNameAnyTypePtr.clear(); }
+
+    // Compiles the model into out; the error text, or "" on success.
+    std::string compile(const QString& model, const std::string& out, bool enumCpp11 = true) {
+        NLX::XML_VEXA_parser parser(nullptr, nullptr, 1, kTime);
+        try {
+            parser.compile(model.toStdString(), out, enumCpp11);
+        } catch (const NLX::ZetException& error) {
+            return error.what();
+        }
+        return std::string();
+    }
+
+    ModelFiles m_files;
+};
+
+TEST_F(ModelCompileTest, FileSetHeadsAndTails) {
+    const QString model = m_files.module("a.b.xml", "MYTOPICS", {}, kBody);
+    const std::string out = m_files.dir().toStdString() + "/out";
+    ASSERT_EQ(compile(model, out), "");
+    const std::string base = out + "/a.b_DDS";
+    const std::string h = read(base + "/include/a.b.h");
+    const std::string cpp = read(base + "/src/a.b.cpp");
+    const std::string hpp = read(base + "/include/a.b_DCPS.hpp");
+    const std::string dcps = read(base + "/include/a.b_DCPS.h");
+    const std::string packH = read(base + "/include/a.b_DCPS_Pack.h");
+    const std::string packCpp = read(base + "/src/a.b_DCPS_Pack.cpp");
+
+    // One guard per file, the dot made a macro character.
+    EXPECT_TRUE(contains(h, "\n#ifndef NLX_A_B_H\n#define NLX_A_B_H\n#include <vexa/core/"));
+    EXPECT_TRUE(contains(hpp, "\n#ifndef NLX_A_B_DCPS_HPP\n#define NLX_A_B_DCPS_HPP\n"));
+    EXPECT_TRUE(contains(dcps, "\n#ifndef NLX_A_B_DCPS_H\n#define NLX_A_B_DCPS_H\n"));
+    EXPECT_TRUE(contains(packH, "\n#ifndef NLX_A_B_DCPS_PACK_H\n#define NLX_A_B_DCPS_PACK_H\n"));
+    EXPECT_EQ(h.compare(0, 7, "/******"), 0);
+    EXPECT_TRUE(contains(h, " * Имя файла:  " + base + "/include/a.b.h\n"));
+    EXPECT_TRUE(contains(cpp, " * Имя файла:  " + base + "/src/a.b.cpp\n"));
+    EXPECT_TRUE(contains(cpp, " * Дата создания: 01.02.26 03:04:05 UTC\n"));
+    EXPECT_TRUE(contains(h,
+                         "#include \"vexa_pack.h\"\n#ifndef NLX_ENUM_CPP11\n"
+                         "#define NLX_ENUM_CPP11\n#endif\nnamespace MYTOPICS  {\n"));
+    EXPECT_TRUE(contains(cpp, "#include \"a.b.h\"\nnamespace MYTOPICS {\n"));
+    EXPECT_TRUE(contains(packCpp, "#include \"a.b_DCPS_Pack.h\"\n#include \"vexa_pack.h\"\n"));
+
+    // The module name holds TOPIC and stays whole.
+    EXPECT_TRUE(contains(hpp, "#include \"a.b_DCPS.h\"\nREGISTER_TOPIC_TRAITS(::MYTOPICS::Tp)\n"));
+    EXPECT_TRUE(contains(dcps,
+                         "\nnamespace MYTOPICS {\n  typedef vexa::dcps::api::"
+                         "DataReaderTemplate< ::MYTOPICS::Tp > TpDataReader;\n"));
+    EXPECT_TRUE(contains(dcps,
+                         "    ::MYTOPICS::TpDataWriter, ::MYTOPICS::TpDataReader >  "
+                         "TpTypeSupportFactory;\n"));
+
+    // Enumerations: padded columns, then the second form.
+    EXPECT_TRUE(contains(h, "enum class Color : int32_t {\n"));
+    EXPECT_TRUE(contains(h, "RED   = 1 , /**<red*/\n"));
+    EXPECT_TRUE(contains(h, "GREEN = 10  /**<*/\n"));
+    EXPECT_TRUE(contains(h, "RED   = 1,\n"));
+    EXPECT_TRUE(contains(h, "typedef dds::core::safe_enum< Color_def > Color;\n"));
+
+    // Tails.
+    const std::string hTail =
+        "} // close namespace MYTOPICS\n#include \"a.b_DCPS_Pack.h\"\n#endif\n";
+    EXPECT_EQ(h.compare(h.size() - hTail.size(), hTail.size(), hTail), 0) << h;
+    EXPECT_FALSE(contains(cpp, "#endif"));
+    EXPECT_FALSE(contains(packCpp, "#endif"));
+    EXPECT_TRUE(contains(dcps, "} // close namespace MYTOPICS\n#endif\n"));
+
+    // Without the switch there is no definition of it; everything else stays.
+    ASSERT_EQ(compile(model, out, false), "");
+    const std::string plain = read(base + "/include/a.b.h");
+    EXPECT_FALSE(contains(plain, "#define NLX_ENUM_CPP11"));
+    EXPECT_TRUE(contains(plain, "RED   = 1 , /**<red*/\n"));
+}
+
+TEST_F(ModelCompileTest, AResultPathBelowAFileFailsBeforeAnyFile) {
+    const QString model = m_files.module("m.xml", "Geo", {}, kBody);
+    const std::string file = m_files.write("plain", "x").toStdString();
+    const std::string error = compile(model, file + "/out");
+    EXPECT_TRUE(contains(error, file)) << error;
+    struct stat info {};
+    EXPECT_NE(::stat((file + "/out").c_str(), &info), 0);
+}
+
+TEST_F(ModelCompileTest, AFileThatCannotBeOpenedStopsBeforeTheNextOnes) {
+    const QString model = m_files.module("m.xml", "Geo", {}, kBody);
+    const std::string out = m_files.dir().toStdString() + "/out";
+    const std::string include = out + "/m_DDS/include";
+    m_files.write("out/m_DDS/include/m_DCPS.h/occupied", "");
+    m_files.write("out/m_DDS/include/m_DCPS_Pack.h", "kept");
+    EXPECT_EQ(compile(model, out), "Не смог открыть файл: " + include + "/m_DCPS.h");
+    EXPECT_EQ(read(include + "/m_DCPS_Pack.h"), "kept");
+}
+
+TEST_F(ModelCompileTest, AFileThatCannotBeWrittenFailsTheRun) {
+    if (::access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    const QString model = m_files.module("m.xml", "Geo", {}, kBody);
+    const std::string out = m_files.dir().toStdString() + "/out";
+    m_files.write("out/m_DDS/src/placeholder", "");
+    ASSERT_EQ(::symlink("/dev/full", (out + "/m_DDS/src/m.cpp").c_str()), 0);
+    EXPECT_EQ(compile(model, out), "Не смог записать файл: " + out + "/m_DDS/src/m.cpp");
+}
+
+}  // namespace
