@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "rtps/discovery/DiscoveryHost.h"
+#include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/participant/CommunicationObject.h"
 
-// A participant as the discovery endpoints see it, recording every call. Sockets are opaque
-// tokens that nothing dereferences.
+// A participant as participant discovery sees it, recording every call; it has no endpoints of
+// its own. Sockets are opaque tokens that nothing dereferences.
 class FakeDiscoveryHost : public RTPS::DiscoveryHost, public RTPS::CommunicationObject {
 public:
     enum class SocketAnswer { Token, Null, Throw };
@@ -19,7 +20,7 @@ public:
     struct Match {
         RTPS::EntityId_t local;
         RTPS::GUID_t remote;
-        RTPS::RTPSOutSocket* socket;
+        RTPS::Locator_t locator;
         bool expectsInlineQos;
     };
 
@@ -42,22 +43,39 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         ++resends;
     }
-    bool matchRemoteWriter(RTPS::EntityId_t const& localReader, RTPS::GUID_t const& remote,
-                           RTPS::RTPSOutSocket* socket) override {
+    bool matchRemoteWriter(RTPS::EntityId_t const& localReader,
+                           RTPS::WriterProxyInfo const& remote) override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        writerMatches.push_back({localReader, remote, socket, false});
+        writerMatches.push_back(
+            {localReader, remote.remoteWriterGuid, remote.unicastLocatorList.at(0), false});
         return true;
     }
-    bool matchRemoteReader(RTPS::EntityId_t const& localWriter, RTPS::GUID_t const& remote,
-                           RTPS::RTPSOutSocket* socket, bool expectsInlineQos) override {
+    bool matchRemoteReader(RTPS::EntityId_t const& localWriter,
+                           RTPS::ReaderProxyInfo const& remote) override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        readerMatches.push_back({localWriter, remote, socket, expectsInlineQos});
+        readerMatches.push_back({localWriter, remote.remoteReaderGuid,
+                                 remote.unicastLocatorList.at(0), remote.expectsInlineQos});
         return true;
     }
     void removeMatchedEndpoints(RTPS::GUID_t const& remote) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         removed.push_back(remote);
     }
+    // This participant has no endpoints of its own.
+    void getMatchedReaders(vexa::dds::PublicationBuiltinTopicData const*,
+                           std::vector<RTPS::EndpointHandle<RTPS::LocalReader>>& out) override {
+        out.clear();
+    }
+    void getMatchedWriters(vexa::dds::SubscriptionBuiltinTopicData const*,
+                           std::vector<RTPS::EndpointHandle<RTPS::LocalWriter>>& out) override {
+        out.clear();
+    }
+    void checkMatchedWriter(RTPS::DiscoveredWriterData const&) override {}
+    void checkMatchedReader(RTPS::DiscoveredReaderData const&) override {}
+    void addReceiver(RTPS::Locator_t const&) override {}
+    void reannounceReader(RTPS::LocalReader*) override {}
+    void discoveredForDSVC(RTPS::GUID_t const&,
+                           vexa::dds::SubscriptionBuiltinTopicData const&) override {}
 
     // CommunicationObject
     bool changeAvailable(RTPS::Reader*, void*, RTPS::SampleInfo* sample) override {

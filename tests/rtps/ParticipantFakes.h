@@ -223,14 +223,15 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         lostParticipants.emplace_back(prefix, prefix + 12);
     }
-    vexa::dds::PublicationBuiltinTopicData const* getWriterDCPSConfig(
-        RTPS::GUID_t const& writer) override {
+    bool getWriterDCPSConfig(RTPS::GUID_t const& writer,
+                             vexa::dds::PublicationBuiltinTopicData& out) override {
         for (auto& w : remoteWriters) {
             if (w.writerProxy.remoteWriterGuid == writer) {
-                return &w.publicationData;
+                out = w.publicationData;
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
     void getMatchedReaders(vexa::dds::PublicationBuiltinTopicData const& publication,
                            std::vector<RTPS::ReaderProxyInfo>& out) override {

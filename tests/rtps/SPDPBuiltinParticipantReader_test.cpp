@@ -101,7 +101,7 @@ TEST_F(SpdpReaderTest, ANewcomerIsStoredWiredAndReported) {
     for (size_t i = 0; i < writers.size(); ++i) {
         EXPECT_EQ(host.writerMatches[i].local, writers[i].first) << i;
         EXPECT_EQ(host.writerMatches[i].remote, guidOf(p, writers[i].second)) << i;
-        EXPECT_EQ(host.writerMatches[i].socket, FakeDiscoveryHost::token());
+        EXPECT_EQ(host.writerMatches[i].locator, p.metatrafficUnicastLocator);
     }
     ASSERT_EQ(host.readerMatches.size(), 4u);
     EXPECT_EQ(host.readerMatches[0].local, _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_WRITER);

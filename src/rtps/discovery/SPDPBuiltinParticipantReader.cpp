@@ -11,6 +11,8 @@
 #include "rtps/discovery/DiscoveryHost.h"
 #include "rtps/discovery/DiscoveryRecordOps.h"
 #include "rtps/discovery/DiscoveryTime.h"
+#include "rtps/discovery/ReaderProxyInfo.h"
+#include "rtps/discovery/WriterProxyInfo.h"
 #include "rtps/participant/CommunicationObject.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/history/CacheChange.h"
@@ -202,12 +204,16 @@ CacheChange* SPDPBuiltinParticipantReader::addChange(CacheChange* change) {
         }
     }
 
+    // Every built-in endpoint of the newcomer is reached through its metatraffic locator.
     GUID_t remote{};
     std::memcpy(remote.guidPrefix, d.guidPrefix, GUID_PREFIX_SIZE);
+    WriterProxyInfo writer;
+    writer.unicastLocatorList.push_back(locator);
     for (EndpointBit const& e : WRITER_SIDE) {
         if ((d.availableBuiltinEndpoints & e.bit) != 0) {
-            remote.entityId = e.remote;
-            m_host.matchRemoteWriter(e.local, remote, socket);
+            writer.remoteWriterGuid = remote;
+            writer.remoteWriterGuid.entityId = e.remote;
+            m_host.matchRemoteWriter(e.local, writer);
         }
     }
     if (CommunicationObject* co = m_host.communicationObject()) {
@@ -217,10 +223,14 @@ CacheChange* SPDPBuiltinParticipantReader::addChange(CacheChange* change) {
                         vexares::RTPS_MSG_READER_CHANGE_STORED, m_logName.c_str(), 0xFFFFFFFFu, 0u,
                         0u, 0u, unsigned(m_clock->nowMks() & 0xFFFFFFFFu));
     // Adding a reader proxy makes the local writer send what it holds to the newcomer.
+    ReaderProxyInfo reader;
+    reader.expectsInlineQos = d.expectsInlineQos;
+    reader.unicastLocatorList.push_back(locator);
     for (EndpointBit const& e : READER_SIDE) {
         if ((d.availableBuiltinEndpoints & e.bit) != 0) {
-            remote.entityId = e.remote;
-            m_host.matchRemoteReader(e.local, remote, socket, d.expectsInlineQos);
+            reader.remoteReaderGuid = remote;
+            reader.remoteReaderGuid.entityId = e.remote;
+            m_host.matchRemoteReader(e.local, reader);
         }
     }
     return change;

@@ -463,21 +463,21 @@ void ParticipantImpl::removeEndpoint(Endpoint* endpoint) {
     endpoint->removeGarbage(0);
 }
 
-void ParticipantImpl::removeMatchedEndpoints(GUID_t remote) {
+void ParticipantImpl::removeMatchedEndpoints(GUID_t const& remote) {
     bool const participant = remote.entityId == _ENTITYID_PARTICIPANT;
-    if (!participant && (remote.entityId.entityKind & 0x04) != 0) {
+    bool const reader = !participant && (remote.entityId.entityKind & 0x04) != 0;
+    if (participant || reader) {
         for (WriterHandle& w : writerHandles()) {
             w->removeMatchedReaders(remote);
         }
-        return;
     }
-    for (ReaderHandle& r : readerHandles()) {
-        r->removeMatchedWriters(remote);
-    }
-    if (participant) {
-        for (WriterHandle& w : writerHandles()) {
-            w->removeMatchedReaders(remote);
+    if (participant || !reader) {
+        for (ReaderHandle& r : readerHandles()) {
+            r->removeMatchedWriters(remote);
         }
+    }
+    if (m_directory) {
+        m_directory->removeRemoteRecords(remote);
     }
 }
 
@@ -578,8 +578,9 @@ int ParticipantImpl::checkDelivery(std::vector<Writer*>& writers, vexa::dds::Dur
 
 std::vector<ReaderHandle> ParticipantImpl::readersMatchedWith(GUID_t const& writer) {
     std::vector<ReaderHandle> readers;
-    if (m_directory) {
-        getMatchedReaders(m_directory->getWriterDCPSConfig(writer), readers);
+    vexa::dds::PublicationBuiltinTopicData description;
+    if (m_directory && m_directory->getWriterDCPSConfig(writer, description)) {
+        getMatchedReaders(&description, readers);
     }
     return readers;
 }

@@ -827,6 +827,17 @@ void StatefulWriter::removeMatchedReaders(GUID_t reader) {
     }
 }
 
+bool StatefulWriter::matchedReaderAdd(ReaderProxyInfo const& reader) {
+    std::vector<Locator_t> const& list = reader.unicastLocatorList;
+    std::unique_ptr<ReaderProxy> proxy = makeProxy(
+        reader.remoteReaderGuid, list.empty() ? nullptr : &list.front(), reader.expectsInlineQos);
+    if (!proxy) {
+        return false;
+    }
+    matched_reader_add(proxy.release());
+    return matched_reader_lookup(reader.remoteReaderGuid);
+}
+
 void StatefulWriter::matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator) {
     Lock lock(m_matchedMutex);
     ReaderProxy* p = findProxy(reader);
