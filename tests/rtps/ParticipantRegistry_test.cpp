@@ -449,3 +449,32 @@ TEST_F(ParticipantRegistry, AutomaticLivelinessTaskFollowsTheWriters) {
     p->addWriter(&again, EXTRA, RTPS::TOPIC_KIND_WITH_KEY, 0);
     EXPECT_EQ(tick(500), 3u);
 }
+
+// Task 11 asserts only for a MANUAL_BY_PARTICIPANT writer that wrote or asserted during the
+// period: one write does not keep the writer alive for ever.
+TEST_F(ParticipantRegistry, ManualLivelinessOnlyForWritersThatShowedIt) {
+    auto clock = std::make_shared<ManualClock>();
+    factory->clock = clock;
+    auto p = make();
+    FakeWriter* messages =
+        factory->builtinWriters[RTPS::positionOf(RTPS::BuiltinTopic::PARTICIPANT_MESSAGE)];
+    auto pub = publication("T", 0x21);
+    pub.liveliness.kind = vexa::dds::MANUAL_BY_PARTICIPANT_LIVELINESS_QOS;
+    pub.liveliness.lease_duration = vexa::dds::Duration_t{2, 0};
+    p->addWriter(&pub, EXTRA, RTPS::TOPIC_KIND_WITH_KEY, 0);
+    FakeWriter* writer = factory->userWriters.back();
+
+    auto tick = [&](uint64_t ms) {
+        clock->advanceMs(ms);
+        clock->waitIdle();
+        return messages->addedCount();
+    };
+    clock->waitIdle();
+    EXPECT_EQ(tick(1000), 0u);  // never wrote: nothing to assert
+    writer->shown = true;
+    EXPECT_EQ(tick(1000), 1u);
+    EXPECT_FALSE(writer->shown);
+    EXPECT_EQ(tick(1000), 1u);  // silent during the last period
+    writer->shown = true;
+    EXPECT_EQ(tick(1000), 2u);
+}
