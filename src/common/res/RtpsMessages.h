@@ -35,6 +35,37 @@ constexpr unsigned RTPS_MSG_CHANGE_NOT_COPIED = 1019;
 // Arguments: (const char* n, unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const char* e)
 constexpr unsigned RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED = 1020;
 
+// Discovery. Readers' names are endpoint log names; prefixes are three 32-bit words.
+// A new remote participant. Module "SPDPBuiltinParticipantReader::addChange".
+// Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2)
+constexpr unsigned RTPS_MSG_PARTICIPANT_DISCOVERED = 1005;
+// A remote participant removed (lease expired or removed by prefix).
+// Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2)
+constexpr unsigned RTPS_MSG_PARTICIPANT_REMOVED = 1006;
+// A new remote writer and the number of local readers that match it.
+// Arguments: (const char* reader, unsigned matched)
+constexpr unsigned RTPS_MSG_REMOTE_WRITER_MATCHED = 1007;
+// A new remote reader and the number of local writers that match it.
+// Arguments: (const char* reader, unsigned matched)
+constexpr unsigned RTPS_MSG_REMOTE_READER_MATCHED = 1008;
+// A change stored by a reader: sequence number (0xFFFFFFFF for discovery records), count,
+// two reserved words, time.
+// Arguments: (const char* reader, unsigned sn, unsigned n, unsigned r1, unsigned r2, unsigned mks)
+constexpr unsigned RTPS_MSG_READER_CHANGE_STORED = 1015;
+// A discovery payload that does not decode: record kind, sender prefix, length, what is wrong.
+// Arguments: (const char* kind, unsigned p0, unsigned p1, unsigned p2, unsigned n, const char* why)
+constexpr unsigned RTPS_MSG_DISCOVERY_RECORD_REFUSED = 1027;
+// A remote participant that cannot be wired (bad locator, no socket); its next announcement
+// tries again.
+// Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2, const char* why)
+constexpr unsigned RTPS_MSG_PARTICIPANT_NOT_WIRED = 1028;
+// A remote endpoint record without a unicast locator gets no proxy.
+// Arguments: (const char* reader, unsigned g0, unsigned g1, unsigned g2, unsigned entity)
+constexpr unsigned RTPS_MSG_ENDPOINT_WITHOUT_UNICAST = 1029;
+// Configuration: the participant lease is shorter than the SPDP announce period.
+// Arguments: (int leaseMs, int periodMs)
+constexpr unsigned RTPS_MSG_LEASE_BELOW_ANNOUNCE_PERIOD = 1030;
+
 // A datagram sent from a low-priority queue: length, destination address and port, result of
 // the send call (negative: -errno), time.
 // Arguments: (unsigned len, const char* addr, unsigned port, long long rc, unsigned long long mks)

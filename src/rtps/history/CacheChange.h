@@ -104,6 +104,8 @@ public:
     RTPSMessage* message = nullptr;  // one reference held (attachMessage)
     int32_t completeness = 0;        // 0 nothing, 1 key, 2 data, 3 both
     bool leaseExempt = false;
+    // When the participant whose announcement this change holds was last heard (SPDP reader).
+    vexa::dds::Time_t lastSeen{};
     uint64_t expiryTime = 0;  // microseconds
     uint32_t fragmentsInSubmessage = 0;
     uint16_t fragmentSize = 0;

@@ -1,5 +1,7 @@
 #include "rtps/participant/ComponentFactory.h"
 
+#include "rtps/discovery/BuiltinDiscovery.h"
+
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/participant/DiscoveryDirectory.h"
 #include "rtps/participant/DsvcLink.h"
@@ -58,8 +60,19 @@ LocalReader* ComponentFactory::makeReader(bool, ParticipantImpl*, EndpointConfig
     return nullptr;
 }
 
-std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantImpl*) {
-    return nullptr;
+std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantImpl* participant) {
+    BuiltinDiscovery::Settings settings;
+    Config const& config = participant->getConfig();
+    settings.hostWideIndex = config.hostWideIndex();
+    settings.announcePeriodMs = config.spdpAnnouncePeriod();
+    settings.leaseMs = config.participantLeaseDuration();
+    for (size_t i = 0; i < BUILTIN_TOPIC_COUNT; ++i) {
+        if (ReaderHandle reader =
+                participant->getReader(builtinReaderId(static_cast<BuiltinTopic>(i)))) {
+            settings.readers[i] = reader->asReader();
+        }
+    }
+    return std::make_unique<BuiltinDiscovery>(*participant, settings);
 }
 
 std::unique_ptr<DsvcLink> ComponentFactory::makeDsvcLink(ParticipantImpl*, int) {

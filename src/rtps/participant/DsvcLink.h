@@ -5,6 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "rtps/wire/Guid.h"
+#include "vexa/dds/BuiltinTopicData.h"
+
 namespace RTPS {
 
 struct HistoricalSampleInfo;
@@ -26,6 +29,13 @@ public:
     virtual void sendPending(std::atomic<bool> const& running) = 0;
     // Server side: one message of a connection. True when the sender has work.
     virtual bool dataRecipient(int socket, unsigned long tag, void* body) = 0;
+    // A remote reader that endpoint discovery has just learnt (a durable one gets its history
+    // fetched).
+    virtual void discoveredForDSVC(GUID_t const& reader,
+                                   vexa::dds::SubscriptionBuiltinTopicData const& data) {
+        (void)reader;
+        (void)data;
+    }
     // Server side: stored samples for a remote durable reader. True when the sender has work.
     virtual bool historicalData(unsigned int const* guidPrefix, unsigned int entityId,
                                 std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) = 0;

@@ -9,6 +9,7 @@
 #include "common/os/OsThread.h"
 #include "common/res/ResourceManager.h"
 #include "common/res/RtpsMessages.h"
+#include "rtps/discovery/DiscoveryRecordOps.h"
 #include "rtps/discovery/ParticipantMessageKind.h"
 #include "rtps/io/MessageComposer.h"
 #include "rtps/io/MessageReceiver.h"
@@ -81,6 +82,9 @@ void ParticipantImpl::construct(vexa::dds::ParticipantBuiltinTopicData const& da
     std::memcpy(guid.guidPrefix, &data.key, GUID_PREFIX_SIZE);
     guid.entityId = _ENTITYID_PARTICIPANT;
     setGuid(guid);
+
+    // Announcements are packed and received ones decoded through these.
+    registerDiscoveryRecordOps();
 
     // A missing resource file only leaves the log texts out.
     vexares::ResourceManager::getInstance().initialise("rtps_strings_ru.res");
@@ -362,6 +366,10 @@ void ParticipantImpl::shutdown() noexcept {
     }
     // Nothing may walk the lists once the endpoints go.
     stopCollector();
+    // Its lease thread may still call the participant: ended before the pointer goes.
+    if (m_directory) {
+        m_directory->stop();
+    }
     m_directory.reset();
 
     for (WriterHandle& writer : writerHandles()) {
