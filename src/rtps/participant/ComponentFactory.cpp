@@ -5,6 +5,8 @@
 #include "rtps/participant/DsvcLink.h"
 #include "rtps/participant/LocalReader.h"
 #include "rtps/participant/LocalWriter.h"
+#include "rtps/reader/StatefulReader.h"
+#include "rtps/reader/StatelessReader.h"
 
 namespace RTPS {
 
@@ -20,7 +22,9 @@ std::shared_ptr<SchedulerClock> ComponentFactory::makeSchedulerClock() {
 }
 
 TaskFunctions ComponentFactory::endpointTaskFunctions() {
-    return TaskFunctions{};
+    TaskFunctions tasks{};
+    tasks[TASK_READER_DEFERRED] = &StatefulReader::deferredTask;
+    return tasks;
 }
 
 LocalWriter* ComponentFactory::makeBuiltinWriter(BuiltinTopic, ParticipantImpl*,
@@ -41,10 +45,16 @@ LocalWriter* ComponentFactory::makeWriter(bool, ParticipantImpl*, EndpointConfig
     return nullptr;
 }
 
-LocalReader* ComponentFactory::makeReader(bool, ParticipantImpl*, EndpointConfig const&,
-                                          vexa::dds::SubscriptionBuiltinTopicData const&, void*,
-                                          CommunicationObject*, COMMUNICATION_MODE) {
-    return nullptr;
+LocalReader* ComponentFactory::makeReader(
+    bool reliable, ParticipantImpl* participant, EndpointConfig const& config,
+    vexa::dds::SubscriptionBuiltinTopicData const& description, void* userData,
+    CommunicationObject* communicationObject, COMMUNICATION_MODE mode) {
+    if (reliable) {
+        return new StatefulReader(participant, &config, &description, userData, communicationObject,
+                                  mode);
+    }
+    return new StatelessReader(participant, &config, &description, userData, communicationObject,
+                               mode);
 }
 
 std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantImpl*) {
