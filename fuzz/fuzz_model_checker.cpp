@@ -3,7 +3,7 @@
 // beyond 64 bits). Every input ends in a pass or an NLX::ZetException.
 
 #include "precompiler/checker/DiagnosticClass.h"
-#include "rtps/ByteCursor.h"
+#include "rtps/wire/ByteCursor.h"
 
 #include "ZetException.h"
 

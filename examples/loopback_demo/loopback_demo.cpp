@@ -156,7 +156,7 @@ int publish() {
     }
     RTPS::GUID_t writer{};
     std::memcpy(writer.guidPrefix, prefix, sizeof prefix);
-    writer.entityId = RTPS::u32ToEntityId(0x00000102);  // user writer, key 1
+    writer.entityId = RTPS::EntityId_t{{0x00, 0x00, 0x01}, 0x02};  // user writer with key, key 1
 
     const char* const sources[] = {"north", "south", "east", "west"};
     for (unsigned i = 1; i <= SAMPLE_COUNT; ++i) {

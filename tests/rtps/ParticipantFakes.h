@@ -75,10 +75,10 @@ public:
         added.push_back(a);
         return static_cast<int64_t>(added.size()) << 32;
     }
-    int deleteChange(int64_t handle) override {
+    bool deleteChange(long handle) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         deleted.push_back(handle);
-        return 1;
+        return true;
     }
     void checkMatchedReaders(std::vector<RTPS::ReaderProxyInfo*> readers) override {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -131,6 +131,50 @@ constexpr unsigned RTPS_MSG_PARSER_FAILED = 1098;
 // Arguments: (unsigned a, unsigned b, unsigned c, unsigned d, unsigned port, const char* why)
 constexpr unsigned RTPS_MSG_SEND_FAILED = 1099;
 
+// Reliable writer and reader proxy (module "StatefulWriter::<operation>" unless noted).
+// A reliable user writer was created: log name, entity id.
+// Arguments: (const char* writer, unsigned entityId)
+constexpr unsigned RTPS_MSG_WRITER_CREATED = 1003;
+// A change went out: log name, how, sequence number high and low, 0, clock (low 32 bits).
+// Arguments: (const char* w, const char* how, unsigned hi, unsigned lo, unsigned z, unsigned t)
+constexpr unsigned RTPS_MSG_DATA_SENT = 1010;
+// The history stayed full: the change was not taken (handle high, low).
+// Arguments: (const char* writer, unsigned high, unsigned low)
+constexpr unsigned RTPS_MSG_CHANGE_NOT_TAKEN = 1024;
+// A change was taken: sequence number high and low.
+// Arguments: (const char* writer, unsigned high, unsigned low)
+constexpr unsigned RTPS_MSG_CHANGE_ADDED = 1025;
+// A HEARTBEAT went out: first and last sequence number (low parts), port, clock.
+// Arguments: (const char* writer, unsigned first, unsigned last, unsigned port, unsigned mks)
+constexpr unsigned RTPS_MSG_HEARTBEAT_SENT = 1035;
+// An ACKNACK arrived: its base (low part), the reader's GUID as four words.
+// Arguments: (const char* w, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_ACKNACK_RECEIVED = 1046;
+// A NACK_FRAG arrived: the change (low part), the fragment base, the reader's GUID as text.
+// Arguments: (const char* writer, unsigned sequence, unsigned base, const char* reader)
+constexpr unsigned RTPS_MSG_NACKFRAG_RECEIVED = 1047;
+// A reliable writer is destroyed while still running.
+// Arguments: (const char* writer)
+constexpr unsigned RTPS_MSG_WRITER_DESTROYED_ACTIVE = 1055;
+// A reliable user writer is given a matched reader.
+// Arguments: (const char* writer)
+constexpr unsigned RTPS_MSG_READER_MATCHING = 1056;
+// A reader was matched: the port of its unicast socket, the number of matched readers.
+// Arguments: (const char* writer, unsigned port, unsigned readers)
+constexpr unsigned RTPS_MSG_READER_MATCHED = 1057;
+// A change no longer goes to one reader: its index in the reader's list, the first relevant
+// index. Module "ReaderProxy::setIrrelevant".
+// Arguments: (unsigned long long index, unsigned long long firstRelevant)
+constexpr unsigned RTPS_MSG_PROXY_CHANGE_IRRELEVANT = 1073;
+// A user writer was closed. Module "WriterImpl::close".
+// Arguments: (const char* writer)
+constexpr unsigned RTPS_MSG_WRITER_CLOSED = 1081;
+// A user writer took its own multicast group.
+// Arguments: (const char* writer, unsigned a0, unsigned a1, unsigned a2, unsigned a3)
+constexpr unsigned RTPS_MSG_WRITER_GROUP = 1104;
+// A matched reader's multicast locator: its GUID as four words, the dotted address.
+// Arguments: (const char* w, unsigned g0, unsigned g1, unsigned g2, unsigned g3, const char* to)
+constexpr unsigned RTPS_MSG_READER_MULTICAST = 1106;
 // Readers (module "<class>::<operation>").
 // A user reader was created: log name, entity id.
 // Arguments: (const char* reader, unsigned entityId)

@@ -19,7 +19,7 @@ EndpointConfig const& checked(EndpointConfig const* config) {
 
 }  // namespace
 
-Endpoint::Endpoint(ParticipantImpl* participant, EndpointConfig const* config)
+Endpoint::Endpoint(Participant* participant, EndpointConfig const* config)
     : Entity(checked(config).guid),
       m_participant(participant),
       m_topicKind(config->topicKind),

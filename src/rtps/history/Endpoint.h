@@ -15,14 +15,14 @@
 
 namespace RTPS {
 
-class ParticipantImpl;
+class Participant;
 
 // Common base of the engine's writers and readers: configuration values, multicast locators,
 // the history cache and the use count that keeps the endpoint alive while a lookup holds it.
 class Endpoint : public Entity {
 public:
     // Throws BAD_PARAMETERS for a null configuration.
-    Endpoint(ParticipantImpl* participant, EndpointConfig const* config);
+    Endpoint(Participant* participant, EndpointConfig const* config);
     // Waits until no lookup holds the endpoint; destroys the history with every change.
     ~Endpoint() override;
 
@@ -51,7 +51,7 @@ public:
     void waitUntilUnused();
 
     HistoryCache& getHistory() { return m_history; }
-    ParticipantImpl* getParticipant() const { return m_participant; }
+    Participant* getParticipant() const { return m_participant; }
     uint32_t getTopicKind() const { return m_topicKind; }
     uint32_t getReliabilityLevel() const { return m_reliabilityLevel; }
     Locator_t const& getUnicastLocator() const { return m_unicastLocator; }
@@ -64,7 +64,7 @@ protected:
     // thread (nested calls nest).
     void lockDescription();
 
-    ParticipantImpl* const m_participant;
+    Participant* const m_participant;
     std::string m_name;  // filled by the writer or reader
     const uint32_t m_topicKind;
     const uint32_t m_reliabilityLevel;

@@ -40,27 +40,6 @@ unsigned prefixWord(uint8_t const* prefix, int i) {
     return v;
 }
 
-// The two parameters the engine reads must have their exact sizes: a key hash of other than 16
-// bytes or a status info of fewer than 4 would be read wrongly. The decoder has already bounded
-// the list and found its sentinel.
-bool inlineQosSound(uint8_t const* list, uint16_t length) {
-    ByteCursor c(list, length);
-    for (;;) {
-        uint16_t id = 0;
-        uint16_t size = 0;
-        if (!c.readU16(id) || !c.readU16(size)) {
-            return false;
-        }
-        if (id == PID_SENTINEL) {
-            return true;
-        }
-        if ((id == PID_KEY_HASH && size != KEY_HASH_SIZE) || (id == PID_STATUS_INFO && size < 4) ||
-            !c.skip(size)) {
-            return false;
-        }
-    }
-}
-
 // Why a DATA_FRAG cannot be placed in any sample; null when it can.
 char const* fragmentFault(DataFields const& f) {
     if (f.fragmentStartingNum == 0) {
@@ -406,10 +385,6 @@ void MessageReceiver::parseData(SubmessageSpan const& s, Context& ctx) {
     DataFields f;
     if (!decodeData(s, f)) {
         dropped(s, ctx, "DATA неполный или список параметров без конца");
-        return;
-    }
-    if (f.inlineQos != nullptr && !inlineQosSound(f.inlineQos, f.inlineQosLength)) {
-        dropped(s, ctx, "неверная длина параметра 0x70 или 0x71");
         return;
     }
     if (f.fragment) {

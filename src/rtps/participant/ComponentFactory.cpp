@@ -5,8 +5,10 @@
 #include "rtps/participant/DsvcLink.h"
 #include "rtps/participant/LocalReader.h"
 #include "rtps/participant/LocalWriter.h"
+#include "rtps/participant/ParticipantImpl.h"
 #include "rtps/reader/StatefulReader.h"
 #include "rtps/reader/StatelessReader.h"
+#include "rtps/writer/StatefulWriter.h"
 
 namespace RTPS {
 
@@ -23,6 +25,9 @@ std::shared_ptr<SchedulerClock> ComponentFactory::makeSchedulerClock() {
 
 TaskFunctions ComponentFactory::endpointTaskFunctions() {
     TaskFunctions tasks{};
+    tasks[TASK_WRITER_RELIABLE] = &StatefulWriter::reliableTask;
+    tasks[TASK_WRITER_DEFERRED] = &StatefulWriter::deferredTask;
+    tasks[TASK_NACK_SUPPRESSION] = &StatefulWriter::nackSuppressionTask;
     tasks[TASK_READER_DEFERRED] = &StatefulReader::deferredTask;
     return tasks;
 }
@@ -40,8 +45,13 @@ LocalReader* ComponentFactory::makeBuiltinReader(BuiltinTopic, ParticipantImpl*,
     return nullptr;
 }
 
-LocalWriter* ComponentFactory::makeWriter(bool, ParticipantImpl*, EndpointConfig const&,
-                                          vexa::dds::PublicationBuiltinTopicData const&, int32_t) {
+LocalWriter* ComponentFactory::makeWriter(bool reliable, ParticipantImpl* participant,
+                                          EndpointConfig const& config,
+                                          vexa::dds::PublicationBuiltinTopicData const& description,
+                                          int32_t transportPriority) {
+    if (reliable) {
+        return new StatefulWriter(participant, &config, &description, transportPriority);
+    }
     return nullptr;
 }
 

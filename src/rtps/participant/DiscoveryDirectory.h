@@ -34,6 +34,14 @@ public:
     virtual void getMatchedWriters(vexa::dds::SubscriptionBuiltinTopicData const& subscription,
                                    std::vector<WriterProxyInfo>& out) = 0;
 
+    // A copy of a known remote reader's description; false when it is not known.
+    virtual bool getReaderConfig(GUID_t const& reader,
+                                 vexa::dds::SubscriptionBuiltinTopicData& out) {
+        (void)reader;
+        (void)out;
+        return false;
+    }
+
     // Whether a publication and a subscription may exchange data.
     virtual bool endpointsMatch(vexa::dds::PublicationBuiltinTopicData const& publication,
                                 vexa::dds::SubscriptionBuiltinTopicData const& subscription) = 0;

@@ -36,7 +36,8 @@ public:
 
     // The change handle (its sequence number), 0xFFFFFFFF when nothing was taken.
     virtual int64_t addChange(SampleInfo* sample) = 0;
-    virtual int deleteChange(int64_t handle) = 0;
+    // As Writer::deleteChange, which the engine's writers implement with the same function.
+    virtual bool deleteChange(long handle) = 0;
 
     // The remote readers that match this writer now; the pointers are valid during the call.
     virtual void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) = 0;

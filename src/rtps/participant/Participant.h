@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rtps/history/EndpointConfig.h"
+#include "rtps/participant/DDSIException.h"
 #include "rtps/participant/RTPS_AdditionalTopicData.h"
 #include "rtps/wire/EntityId.h"
 #include "rtps/wire/Guid.h"
@@ -19,7 +20,15 @@ struct SubscriptionBuiltinTopicData;
 namespace RTPS {
 
 class CacheChange;
+class Config;
+class Endpoint;
+class LocalWriter;
+class MessageComposer;
+class MessageReceiver;
+class RTPSRouter;
+class RTPSTaskScheduler;
 class Reader;
+class UserInputBufferPool;
 class Writer;
 struct AckNAckData;
 struct DiscoveredReaderData;
@@ -184,6 +193,40 @@ public:
         (void)change;
         return false;
     }
+
+    // What the engine's endpoints ask of the participant that owns them. The engine's
+    // participant implements them; the defaults own nothing and do nothing.
+
+    // Re-announces a writer after its description changed and matches it again.
+    virtual void modifyWriter(LocalWriter* writer, RTPS_AdditionalTopicData const& extra,
+                              bool announce) {
+        (void)writer;
+        (void)extra;
+        (void)announce;
+    }
+    // Takes a closing endpoint out of the participant's lists; does not destroy it.
+    virtual void removeEndpoint(Endpoint* endpoint) { (void)endpoint; }
+    // A stateful writer has every change acknowledged: wakes the delivery waiters.
+    virtual void reportAllDelivered() {}
+    // A copy of a discovered remote reader's description; false while it is not known.
+    virtual bool getReaderConfig(GUID_t const& reader,
+                                 vexa::dds::SubscriptionBuiltinTopicData& out) {
+        (void)reader;
+        (void)out;
+        return false;
+    }
+
+    // The participant's components, for the endpoints it creates; they outlive every
+    // endpoint. Null where the participant has none; a participant without a configuration
+    // throws GENERAL_DDSI_ERROR, so nothing can make an endpoint of it.
+    virtual Config const& getConfig() const {
+        throw GENERAL_DDSI_ERROR("У участника домена нет конфигурации");
+    }
+    virtual RTPSRouter* getRouter() const { return nullptr; }
+    virtual RTPSTaskScheduler* getScheduler() const { return nullptr; }
+    virtual MessageComposer* getComposer() const { return nullptr; }
+    virtual MessageReceiver* getMessageReceiver() const { return nullptr; }
+    virtual UserInputBufferPool* getUserInputBufferPool() const { return nullptr; }
 };
 
 }  // namespace RTPS

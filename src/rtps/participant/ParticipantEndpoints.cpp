@@ -527,6 +527,11 @@ void ParticipantImpl::reportAllDelivered() {
     m_deliveryCv.notify_all();
 }
 
+bool ParticipantImpl::getReaderConfig(GUID_t const& reader,
+                                      vexa::dds::SubscriptionBuiltinTopicData& out) {
+    return m_directory && m_directory->getReaderConfig(reader, out);
+}
+
 bool ParticipantImpl::allDelivered(std::vector<Writer*> const& writers) {
     std::vector<WriterHandle> listed = writerHandles();
     for (Writer* w : writers) {

@@ -137,15 +137,19 @@ public:
                            std::vector<WriterHandle>& out);
 
     // Re-announce an endpoint after a QoS change and match it again.
-    void modifyWriter(LocalWriter* writer, RTPS_AdditionalTopicData const& extra, bool announce);
+    void modifyWriter(LocalWriter* writer, RTPS_AdditionalTopicData const& extra,
+                      bool announce) override;
     void modifyReader(LocalReader* reader, RTPS_AdditionalTopicData const& extra, bool announce);
     // Takes a closing endpoint out of its list and frees its history's garbage; the endpoint
     // itself stays its caller's to destroy.
-    void removeEndpoint(Endpoint* endpoint);
+    void removeEndpoint(Endpoint* endpoint) override;
     // Drops every local match with a remote endpoint, or with all of a remote participant's.
     void removeMatchedEndpoints(GUID_t remote);
     // Wakes every checkDelivery.
-    void reportAllDelivered();
+    void reportAllDelivered() override;
+    // What discovery knows of a remote reader (a stateful writer's late-joiner decision).
+    bool getReaderConfig(GUID_t const& reader,
+                         vexa::dds::SubscriptionBuiltinTopicData& out) override;
 
     // Liveliness: recomputes the periods of tasks 10 and 11 from the writers; their bodies.
     void checkLivelinessPeriod();
@@ -153,13 +157,13 @@ public:
     void manualByParticipantLivelinessWorker();
 
     // What the endpoints use.
-    Config const& getConfig() const { return m_config; }
+    Config const& getConfig() const override { return m_config; }
     RTPSDataTransport* getTransport() const { return m_transport.get(); }
-    RTPSRouter* getRouter() const { return m_router.get(); }
-    RTPSTaskScheduler* getScheduler() const { return m_scheduler.get(); }
-    MessageComposer* getComposer() const { return m_composer.get(); }
-    MessageReceiver* getMessageReceiver() const { return m_receiver.get(); }
-    UserInputBufferPool* getUserInputBufferPool() const { return m_userPool.get(); }
+    RTPSRouter* getRouter() const override { return m_router.get(); }
+    RTPSTaskScheduler* getScheduler() const override { return m_scheduler.get(); }
+    MessageComposer* getComposer() const override { return m_composer.get(); }
+    MessageReceiver* getMessageReceiver() const override { return m_receiver.get(); }
+    UserInputBufferPool* getUserInputBufferPool() const override { return m_userPool.get(); }
     DsvcLink* getDsvcLink() const { return m_dsvc.get(); }
     int getDsvcRole() const { return m_dsvcRole; }
     COMMUNICATION_MODE getCommunicationMode() const { return m_mode; }

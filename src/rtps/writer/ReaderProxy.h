@@ -1,23 +1,41 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <vector>
 
-#include "rtps/writer/ChangeForReader.h"
+#include "rtps/wire/FragmentNumberSet.h"
 #include "rtps/wire/Guid.h"
+#include "rtps/wire/SequenceNumber.h"
+#include "rtps/writer/ChangeForReader.h"
 
 namespace RTPS {
 
 class RTPSOutSocket;
 class StatefulWriter;
 
-// A stateful writer's record of one matched remote reader. So far it holds what the message
-// composer needs for a resend: the fragment states of the reader's entries, under the proxy's
-// mutex.
+// A stateful writer's record of one matched remote reader: where to send to it and, for every
+// change of the writer's history, what this reader has been sent, has requested or has
+// acknowledged, and whether the change is still relevant for it.
+//
+// Entries are kept in sequence-number order and addressed by absolute indexes: the list is a
+// deque whose front has index `base`, so indexes stay valid when entries of removed changes are
+// pruned from the front. An entry whose change was removed keeps only its sequence number
+// until it reaches the front; it is then acknowledged, and its change is never touched again.
+//
+// Every operation takes the proxy's recursive mutex for its whole work, except the flag reads
+// said so. The writer calls them with its matched-readers mutex held, which is what keeps the
+// proxy alive; never the other way round. The proxy calls nothing outside itself but the
+// history's loan counts and the logger.
 class ReaderProxy {
 public:
-    ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSocket* unicast, bool flag)
-        : m_writer(writer), m_readerGUID(reader), m_unicastSocket(unicast), m_flag(flag) {}
+    ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSocket* unicast, bool flag);
+    // Destroys every entry, giving back each entry's loan; the changes stay with the history.
+    ~ReaderProxy();
 
     ReaderProxy(ReaderProxy const&) = delete;
     ReaderProxy& operator=(ReaderProxy const&) = delete;
@@ -25,33 +43,101 @@ public:
     StatefulWriter* getWriter() const { return m_writer; }
     GUID_t const& getReaderGUID() const { return m_readerGUID; }
     RTPSOutSocket* getUnicastSocket() const { return m_unicastSocket; }
+    RTPSOutSocket* getMulticastSocket() const { return m_multicastSocket.load(); }
+    void setMulticastSocket(RTPSOutSocket* socket) { m_multicastSocket = socket; }
+    // The discovery flag the proxy was made with (the reader expects inline QoS); not read.
     bool getFlag() const { return m_flag; }
 
-    // The state of fragment `index` (from 0) of the entry; UNACKNOWLEDGED when the entry has no
-    // such fragment.
-    ChangeForReaderStatusKind getFragmentStatus(ChangeForReader* entry, uint32_t index) {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        if (entry == nullptr || !entry->fragmentStatus || index >= entry->fragmentCount) {
-            return UNACKNOWLEDGED;
-        }
-        return static_cast<ChangeForReaderStatusKind>(entry->fragmentStatus[index]);
-    }
+    // Scratch mark of the writer's matching sweep; touched under the matched-readers mutex.
+    bool seen = false;
 
-    // Stores the state when the entry has such a fragment.
+    // Appends the entry; false (the entry is not taken) when its sequence number is not above
+    // the last entry's, so that a change reaches a proxy once.
+    bool addChange(std::unique_ptr<ChangeForReader> entry);
+
+    // Every UNSENT entry, now UNDERWAY, in order; empty at once when nothing is unsent.
+    std::vector<ChangeForReader*> unsent_changes();
+    // Every REQUESTED entry, now UNDERWAY, in order.
+    std::vector<ChangeForReader*> requested_changes();
+    // The entries become UNACKNOWLEDGED; heartbeats go to this reader from now on.
+    void unacked_changes_set(std::vector<ChangeForReader*> const& entries);
+    void unacked_changes_set(ChangeForReader* entry);
+    // Everything below base is acknowledged. Returns whether every entry now is.
+    bool acked_changes_set(SequenceNumber_t const& base);
+    // The named entries that are not acknowledged become REQUESTED; others are ignored.
+    void requested_changes_set(std::vector<SequenceNumber_t> const& requested);
+    // The change will never go to this reader as data (a GAP tells it instead).
+    void setIrrelevant(SequenceNumber_t const& sn);
+    // The writer removed the change from its history: the entry gives back its loan and
+    // forgets the change; removed entries at the front leave the list.
+    void removeChange(SequenceNumber_t const& sn);
+    // First relevant and last sequence number; both {0, 0} when nothing is relevant.
+    void getRelevantRange(SequenceNumber_t& first, SequenceNumber_t& last);
+    // Whether the reader has acknowledged sn.
+    bool checkAcknowledged(SequenceNumber_t const& sn);
+
+    // Fragment states of an entry (from 0): UNACKNOWLEDGED when the entry has no such
+    // fragment; a store to a missing fragment does nothing.
+    ChangeForReaderStatusKind getFragmentStatus(ChangeForReader* entry, uint32_t index);
     void setFragmentStatus(ChangeForReader* entry, uint32_t index,
-                           ChangeForReaderStatusKind status) {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        if (entry != nullptr && entry->fragmentStatus && index < entry->fragmentCount) {
-            entry->fragmentStatus[index] = status;
-        }
-    }
+                           ChangeForReaderStatusKind status);
+    // A NACK_FRAG: marks the change as asked for by fragments, and the named fragments
+    // REQUESTED.
+    void setFragmentsRequested(SequenceNumber_t const& sn, FragmentNumberSet const& set);
+
+    // Changes sent while NACKs are suppressed: kept under a token until the suppression ends,
+    // when those still UNDERWAY become UNACKNOWLEDGED. False when the token is unknown.
+    void holdSuppressed(uint64_t token, std::vector<SequenceNumber_t> sent);
+    bool releaseSuppressed(uint64_t token);
+
+    // Flags, read without the mutex.
+    bool hasUnsent() const { return m_unsentPending.load(); }
+    bool hasUnacknowledged() const { return m_unackedPresent.load(); }
+    bool isAllAcknowledged() const { return m_allAcked.load(); }
+
+    // Sets the deferred-answer mark; true when it was clear (a task is to be scheduled).
+    bool markDeferredPending() { return !m_deferredPending.exchange(true); }
+    void clearDeferredPending() { m_deferredPending = false; }
+
+    // The next heartbeat count (the stored one + 1, stored back).
+    uint32_t nextHeartbeatCount();
+    // Stores the count when it is above the last one; false for a stale count.
+    bool acceptAckNackCount(uint32_t count);
+    bool acceptNackFragCount(uint32_t count);
+
+    // Entries held, removed ones at the front excepted.
+    size_t entryCount();
 
 private:
-    StatefulWriter* m_writer;
-    GUID_t m_readerGUID;
-    RTPSOutSocket* m_unicastSocket;
-    bool m_flag;
+    uint64_t end() const { return m_base + m_changes.size(); }
+    ChangeForReader* at(uint64_t index) const { return m_changes[index - m_base].get(); }
+    // Index of the entry with that number at or after `from`, or end().
+    uint64_t find(SequenceNumber_t const& sn, uint64_t from) const;
+    void setIrrelevantAt(uint64_t index);
+    void dropRemovedFront();
+
+    StatefulWriter* const m_writer;
+    const GUID_t m_readerGUID;
+    RTPSOutSocket* const m_unicastSocket;
+    std::atomic<RTPSOutSocket*> m_multicastSocket{nullptr};
+    const bool m_flag;
+
     std::recursive_mutex m_mutex;
+    std::deque<std::unique_ptr<ChangeForReader>> m_changes;
+    uint64_t m_base = 0;  // index of the front entry
+    // Never below m_base.
+    uint64_t m_firstUnsent = 0;
+    uint64_t m_firstNotAcked = 0;
+    uint64_t m_firstRelevant = 0;
+    uint32_t m_heartbeatCount = 0;
+    uint32_t m_lastAckNackCount = 0;
+    uint32_t m_lastNackFragCount = 0;
+    std::map<uint64_t, std::vector<SequenceNumber_t>> m_suppressed;
+
+    std::atomic<bool> m_unsentPending{true};
+    std::atomic<bool> m_unackedPresent{false};
+    std::atomic<bool> m_allAcked{true};
+    std::atomic<bool> m_deferredPending{false};
 };
 
 }  // namespace RTPS

@@ -1,0 +1,853 @@
+#include "rtps/writer/StatefulWriter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <utility>
+
+#include "common/log/Logger.h"
+#include "common/os/OsTime.h"
+#include "common/res/RtpsMessages.h"
+#include "rtps/discovery/EndpointsMatch.h"
+#include "rtps/discovery/DiscoveryRecords.h"
+#include "rtps/history/CacheChange.h"
+#include "rtps/io/MessageComposer.h"
+#include "rtps/io/MessageReceiver.h"
+#include "rtps/io/RTPSOutSocket.h"
+#include "rtps/io/RTPSRouter.h"
+#include "rtps/participant/Config.h"
+#include "rtps/participant/DDSIException.h"
+#include "rtps/participant/Participant.h"
+#include "rtps/sched/RTPSTaskScheduler.h"
+#include "rtps/sched/TaskGuidArgs.h"
+#include "rtps/wire/GapData.h"
+#include "rtps/wire/HeartbeatData.h"
+#include "rtps/writer/ChangeHandle.h"
+
+namespace RTPS {
+
+namespace {
+
+constexpr char kModuleAdd[] = "StatefulWriter::addChange";
+constexpr char kModuleReliable[] = "StatefulWriter::reliableWorker";
+constexpr char kModuleAdd2[] = "StatefulWriter::matched_reader_add";
+constexpr char kModuleDeferred[] = "StatefulWriter::deferredWorker";
+constexpr int kLivelinessPriority = 0x7FFFFFFF;
+
+Config const& configOf(Participant* participant) {
+    Config const& config = participant->getConfig();
+    if (participant->getScheduler() == nullptr || participant->getComposer() == nullptr) {
+        throw GENERAL_DDSI_ERROR("Участник домена не готов к созданию писателя");
+    }
+    return config;
+}
+
+RTPSTaskScheduler* schedulerOf(Participant* participant) {
+    configOf(participant);
+    return participant->getScheduler();
+}
+
+uint32_t nonNegative(int32_t v) {
+    return v > 0 ? static_cast<uint32_t>(v) : 0;
+}
+
+unsigned clockLow() {
+    return static_cast<unsigned>(vexa::OsGetTimeCountMks());
+}
+
+unsigned portOf(RTPSOutSocket* socket) {
+    return socket != nullptr ? socket->getLocator().port : 0;
+}
+
+void guidWords(GUID_t const& g, unsigned (&w)[4]) {
+    uint8_t const* b = reinterpret_cast<uint8_t const*>(&g);
+    for (int i = 0; i < 4; ++i) {
+        w[i] = (unsigned{b[4 * i]} << 24) | (unsigned{b[4 * i + 1]} << 16) |
+               (unsigned{b[4 * i + 2]} << 8) | unsigned{b[4 * i + 3]};
+    }
+}
+
+vexalog::Logger& logger() {
+    return vexalog::Logger::getLogger();
+}
+
+}  // namespace
+
+StatefulWriter::StatefulWriter(Participant* participant, EndpointConfig const* config,
+                               vexa::dds::PublicationBuiltinTopicData const* data,
+                               int32_t transportPriority)
+    : WriterImpl(participant, config, data, transportPriority),
+      m_scheduler(schedulerOf(participant)),
+      m_composer(participant->getComposer()),
+      m_pushMode(participant->getConfig().pushMode()),
+      m_heartbeatPeriod(nonNegative(participant->getConfig().heartbeatPeriod())),
+      m_nackResponseDelay(nonNegative(participant->getConfig().nackResponseDelay())),
+      m_nackSuppressionDuration(nonNegative(participant->getConfig().nackSuppressionDuration())),
+      m_multicastingMode(participant->getConfig().userMulticastingMode()),
+      m_userMulticastPort(participant->getConfig().userMulticastPort()) {
+    if (m_unicastLocator.kind != LOCATOR_KIND_INVALID) {
+        if (MessageReceiver* receiver = participant->getMessageReceiver()) {
+            Locator_t locator = m_unicastLocator;
+            receiver->addReceiver(locator);
+        }
+    }
+    m_protocolKind = PROTOCOL_STATEFUL;
+    EntityId_t const& id = m_guid.entityId;
+    char name[32];
+    std::snprintf(name, sizeof name, "P%03d%02x%02x%02x%02x",
+                  participant->getConfig().hostWideIndex(), id.entityKey[0], id.entityKey[1],
+                  id.entityKey[2], id.entityKind);
+    m_logName = name;
+    if (isUserWriter()) {
+        logger().logMessage("StatefulWriter::StatefulWriter", vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_CREATED, m_logName.c_str(),
+                            unsigned{entityIdToU32(id)});
+    }
+}
+
+StatefulWriter::~StatefulWriter() {
+    if (m_active) {
+        logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_DESTROYED_ACTIVE, m_logName.c_str());
+        stop();
+    }
+    Lock lock(m_matchedMutex);
+    m_matched.clear();
+}
+
+void StatefulWriter::start() {
+    if (getReliabilityLevel() != RELIABILITY_RELIABLE || m_taskId != 0) {
+        return;
+    }
+    const uint64_t period =
+        std::max<uint64_t>(uint64_t{m_heartbeatPeriod} * 1000, RTPSTaskScheduler::MIN_PERIOD_MKS);
+    m_taskId =
+        m_scheduler->addTask(TASK_WRITER_RELIABLE, taskObject(), nullptr, 0, 0, period, true);
+}
+
+void StatefulWriter::stop() {
+    m_active = false;
+    notifyAcknowledged();
+    m_ackBusy.waitIdle();
+    m_taskBusy.waitIdle();
+    m_removalBusy.waitIdle();
+    // Every row of the writer, tasks 4 and 5 included; waits for a task that still runs.
+    m_scheduler->removeTask(taskObject());
+    m_taskId = 0;
+    WriterImpl::stop();
+}
+
+void StatefulWriter::notifyAcknowledged() {
+    std::lock_guard<std::mutex> lock(m_ackMutex);
+    ++m_ackGeneration;
+    m_ackCv.notify_all();
+}
+
+ReaderProxy* StatefulWriter::findProxy(GUID_t const& reader) {
+    for (auto& p : m_matched) {
+        if (p->getReaderGUID() == reader) {
+            return p.get();
+        }
+    }
+    return nullptr;
+}
+
+bool StatefulWriter::checkDelivered(SequenceNumber_t const& sn) {
+    Lock lock(m_matchedMutex);
+    for (auto& p : m_matched) {
+        if (!p->checkAcknowledged(sn)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StatefulWriter::removeIfDelivered(SequenceNumber_t const& sn) {
+    Lock lock(m_matchedMutex);
+    if (!checkDelivered(sn)) {
+        return false;
+    }
+    for (auto& p : m_matched) {
+        p->removeChange(sn);
+    }
+    m_history.remove_change(sn);
+    return true;
+}
+
+int64_t StatefulWriter::addChange(SampleInfo* sample) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point t0 = Clock::now();
+    m_written = true;
+    const bool user = isUserWriter();
+    if (sample == nullptr) {
+        throw BAD_PARAMETERS("Неверные данные сэмпла");
+    }
+    const vexa::dds::Duration_t blocking = getReliabilityQosPolicy().max_blocking_time;
+    const bool unlimited = blocking == vexa::dds::DURATION_INFINITE;
+    const Clock::time_point deadline =
+        t0 + std::chrono::microseconds(
+                 blocking.sec < 0 ? 0 : int64_t{blocking.sec} * 1000000 + blocking.nanosec / 1000);
+
+    const size_t limit = getHistoryReserve();  // 0: no limit
+    while (limit != 0 && m_history.size() >= limit) {
+        uint64_t generation;
+        {
+            std::lock_guard<std::mutex> lock(m_ackMutex);
+            generation = m_ackGeneration;
+        }
+        // Changes the core withdrew may go once every reader has acknowledged them.
+        std::vector<CacheChange*> requested;
+        m_history.getRemovalRequested(&requested, 0);
+        std::vector<SequenceNumber_t> numbers;
+        for (CacheChange* c : requested) {
+            numbers.push_back(c->sampleInfo.sequenceNumber);
+        }
+        for (SequenceNumber_t const& sn : numbers) {
+            removeIfDelivered(sn);
+        }
+        if (m_history.size() < limit) {
+            break;
+        }
+        std::unique_lock<std::mutex> lock(m_ackMutex);
+        auto woken = [&] { return m_ackGeneration != generation || !m_active; };
+        bool timedOut = false;
+        if (unlimited) {
+            m_ackCv.wait(lock, woken);
+        } else {
+            timedOut = !m_ackCv.wait_until(lock, deadline, woken);
+        }
+        if (timedOut || !m_active) {
+            lock.unlock();
+            if (user) {
+                logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                                    vexares::RTPS_MSG_CHANGE_NOT_TAKEN, m_logName.c_str(), 0u,
+                                    0xFFFFFFFFu);
+            }
+            return CHANGE_NOT_TAKEN;
+        }
+    }
+
+    CacheChange* change = nullptr;
+    const int64_t handle = WriterImpl::addChange(sample, &change);
+    {
+        Lock lock(m_matchedMutex);
+        for (auto& p : m_matched) {
+            std::unique_ptr<ChangeForReader> entry(new ChangeForReader(
+                &m_history, change, m_pushMode ? UNSENT : UNACKNOWLEDGED, true));
+            if (p->addChange(std::move(entry))) {
+                m_allDelivered = false;
+                if (m_pushMode) {
+                    m_unsentPending = true;
+                }
+            }
+        }
+    }
+    if (m_taskId != 0) {
+        m_scheduler->wakeTask(m_taskId);
+    }
+    if (user) {
+        SequenceNumber_t const& sn = change->sampleInfo.sequenceNumber;
+        logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_CHANGE_ADDED, m_logName.c_str(),
+                            static_cast<unsigned>(sn.high), unsigned{sn.low});
+    }
+    return handle;
+}
+
+bool StatefulWriter::deleteChange(long handle) {
+    const SequenceNumber_t sn = handleToSequence(handle);
+    if (handle == 0 || sn.high < 0) {
+        throw BAD_PARAMETERS("Неверный порядковый номер сэмпла");
+    }
+    const bool held = holdsChange(sn);
+    m_history.removalRequest(sn);
+    removeIfDelivered(sn);
+    // A few of the earlier withdrawn changes that waited for acknowledgements.
+    std::vector<CacheChange*> requested;
+    m_history.getRemovalRequested(&requested, 2);
+    std::vector<SequenceNumber_t> numbers;
+    for (CacheChange* c : requested) {
+        numbers.push_back(c->sampleInfo.sequenceNumber);
+    }
+    for (SequenceNumber_t const& n : numbers) {
+        removeIfDelivered(n);
+    }
+    return held;
+}
+
+void StatefulWriter::assertLiveliness() {
+    if (!m_active) {
+        return;
+    }
+    m_written = true;
+    Lock lock(m_matchedMutex);
+    for (auto& p : m_matched) {
+        HeartbeatData hb;
+        hb.readerId = p->getReaderGUID().entityId;
+        hb.writerGUID = m_guid;
+        hb.finalFlag = true;
+        hb.livelinessFlag = true;
+        hb.firstSN = m_history.getSeqNumMin();
+        hb.lastSN = m_history.getSeqNumMax();
+        hb.count = p->nextHeartbeatCount();
+        m_composer->sendHEARTBEAT(p->getUnicastSocket(), &hb, kLivelinessPriority);
+    }
+}
+
+void StatefulWriter::sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last) {
+    GapData* gap = new GapData;
+    gap->readerId = proxy->getReaderGUID().entityId;
+    gap->writerGUID = m_guid;
+    gap->gapStart = first->sequenceNumber;
+    gap->gapList.bitmapBase = (last != nullptr ? last : first)->sequenceNumber + 1;
+    gap->gapList.numBits = 0;
+    m_composer->sendGAP(proxy->getUnicastSocket(), gap, m_transportPriority);
+}
+
+void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
+                                 RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast,
+                                 bool deferred) {
+    const bool keyed = getTopicKind() == TOPIC_KIND_WITH_KEY;
+    const bool user = isUserWriter();
+    ChangeForReader* first = nullptr;
+    ChangeForReader* last = nullptr;
+    for (ChangeForReader* e : entries) {
+        if (!e->relevant) {
+            // A run covers consecutive numbers only: a GAP must never span a change the
+            // reader may still get (one asked for again, say).
+            ChangeForReader* tail = last != nullptr ? last : first;
+            if (tail != nullptr && e->sequenceNumber != tail->sequenceNumber + 1) {
+                sendGap(proxy, first, last);
+                first = nullptr;
+                last = nullptr;
+            }
+            if (first == nullptr) {
+                first = e;
+            } else {
+                last = e;
+            }
+        } else {
+            if (first != nullptr) {
+                sendGap(proxy, first, last);
+                first = nullptr;
+                last = nullptr;
+            }
+            if (!(multicast && e->change->multicasted)) {
+                if (keyed) {
+                    m_composer->sendKeyData(socket, readerId, e, m_transportPriority);
+                } else {
+                    m_composer->sendData(socket, readerId, e, m_transportPriority, nullptr);
+                }
+                if (user) {
+                    char const* kind =
+                        deferred ? (keyed ? "KEY + DATA" : "DATA")
+                        : keyed  ? (multicast ? "KEY + DATA (multicast)" : "KEY + DATA (unicast)")
+                                 : (multicast ? "DATA (multicast)" : "DATA (unicast)");
+                    logger().logMessage(deferred ? kModuleDeferred : kModuleReliable,
+                                        vexalog::Logger::SEV_DEBUG_2, vexares::RTPS_MSG_DATA_SENT,
+                                        m_logName.c_str(), kind,
+                                        static_cast<unsigned>(e->sequenceNumber.high),
+                                        unsigned{e->sequenceNumber.low}, 0u, clockLow());
+                }
+                if (multicast) {
+                    e->change->multicasted = true;
+                }
+            }
+        }
+        if (m_nackSuppressionDuration == 0) {
+            proxy->unacked_changes_set(e);
+        }
+    }
+    if (first != nullptr) {
+        sendGap(proxy, first, last);
+    }
+}
+
+void StatefulWriter::suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> const& sent) {
+    std::vector<SequenceNumber_t> numbers;
+    numbers.reserve(sent.size());
+    for (ChangeForReader* e : sent) {
+        numbers.push_back(e->sequenceNumber);
+    }
+    const uint64_t token = m_nextToken++;
+    proxy->holdSuppressed(token, std::move(numbers));
+    const TaskGuidArgs args = guidToTaskArgs(proxy->getReaderGUID());
+    m_scheduler->addTask(TASK_NACK_SUPPRESSION, taskObject(),
+                         reinterpret_cast<void*>(static_cast<uintptr_t>(token)), args.a2, args.a3,
+                         uint64_t{m_nackSuppressionDuration} * 1000, false);
+}
+
+void StatefulWriter::reliableWorker() {
+    BusyScope busy(m_taskBusy);
+    if (!m_active) {
+        return;
+    }
+    Lock lock(m_matchedMutex);
+    const bool writerMulticast = hasMulticastLocators();
+    if (writerMulticast) {
+        m_history.resetMulticasted();
+    }
+    const size_t n = m_matched.size();
+    while (m_unsentPending.exchange(false)) {
+        if (n == 0) {
+            break;
+        }
+        for (auto& p : m_matched) {
+            RTPSOutSocket* group = p->getMulticastSocket();
+            const bool multicast = group != nullptr && writerMulticast;
+            RTPSOutSocket* socket = multicast ? group : p->getUnicastSocket();
+            const EntityId_t readerId = multicast ? _ENTITYID_UNKNOWN : p->getReaderGUID().entityId;
+            if (!p->hasUnsent()) {
+                continue;
+            }
+            std::vector<ChangeForReader*> list = p->unsent_changes();
+            if (!list.empty()) {
+                m_unsentPending = true;
+            }
+            sendEntries(p.get(), list, socket, readerId, multicast, false);
+            if (m_nackSuppressionDuration != 0 && !list.empty()) {
+                suppress(p.get(), list);
+            }
+        }
+    }
+    for (auto& p : m_matched) {
+        if (!p->hasUnacknowledged()) {
+            continue;
+        }
+        SequenceNumber_t first;
+        SequenceNumber_t last;
+        p->getRelevantRange(first, last);
+        if (first == SEQUENCENUMBER_NULL || last == SEQUENCENUMBER_NULL) {
+            continue;
+        }
+        HeartbeatData hb;
+        hb.readerId = p->getReaderGUID().entityId;
+        hb.writerGUID = m_guid;
+        hb.firstSN = first;
+        hb.lastSN = last;
+        hb.count = p->nextHeartbeatCount();
+        m_composer->sendHEARTBEAT(p->getUnicastSocket(), &hb, m_transportPriority);
+        if (isUserWriter()) {
+            logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_HEARTBEAT_SENT, m_logName.c_str(),
+                                unsigned{first.low}, unsigned{last.low},
+                                portOf(p->getUnicastSocket()), clockLow());
+        }
+    }
+}
+
+void StatefulWriter::deferredWorker(GUID_t const& reader) {
+    BusyScope busy(m_taskBusy);
+    if (!m_active) {
+        return;
+    }
+    Lock lock(m_matchedMutex);
+    ReaderProxy* p = findProxy(reader);
+    if (p == nullptr) {
+        return;  // the reader went while the answer waited
+    }
+    std::vector<ChangeForReader*> list = p->requested_changes();
+    sendEntries(p, list, p->getUnicastSocket(), p->getReaderGUID().entityId, false, true);
+    if (m_nackSuppressionDuration != 0) {
+        suppress(p, list);
+    }
+    p->clearDeferredPending();
+}
+
+void StatefulWriter::nAckSuppressionWorker(GUID_t const& reader, uint64_t token) {
+    BusyScope busy(m_taskBusy);
+    if (!m_active) {
+        return;
+    }
+    Lock lock(m_matchedMutex);
+    if (ReaderProxy* p = findProxy(reader)) {
+        p->releaseSuppressed(token);
+    }
+}
+
+void StatefulWriter::reliableTask(void* object, void*, uint64_t, uint64_t) {
+    static_cast<StatefulWriter*>(object)->reliableWorker();
+}
+
+void StatefulWriter::deferredTask(void* object, void*, uint64_t a2, uint64_t a3) {
+    static_cast<StatefulWriter*>(object)->deferredWorker(taskArgsToGuid(a2, a3));
+}
+
+void StatefulWriter::nackSuppressionTask(void* object, void* a1, uint64_t a2, uint64_t a3) {
+    static_cast<StatefulWriter*>(object)->nAckSuppressionWorker(
+        taskArgsToGuid(a2, a3), static_cast<uint64_t>(reinterpret_cast<uintptr_t>(a1)));
+}
+
+bool StatefulWriter::acknack(AckNAckData* data) {
+    BusyScope busy(m_ackBusy);
+    if (!m_active || data == nullptr) {
+        return false;
+    }
+    bool allAcknowledged = false;
+    {
+        Lock lock(m_matchedMutex);
+        ReaderProxy* p = findProxy(data->readerGUID);
+        if (p == nullptr || !p->acceptAckNackCount(data->count)) {
+            return false;
+        }
+        unsigned g[4];
+        guidWords(data->readerGUID, g);
+        logger().logMessage("StatefulWriter::acknack", vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_ACKNACK_RECEIVED, m_logName.c_str(),
+                            unsigned{data->readerSNState.bitmapBase.low}, g[0], g[1], g[2], g[3]);
+        SequenceNumberSet const& set = data->readerSNState;
+        allAcknowledged = p->acked_changes_set(set.bitmapBase);
+        if (set.numBits != 0) {
+            std::vector<SequenceNumber_t> requested;
+            for (uint32_t i = 0; i < set.numBits && i < MAX_SET_BITS; ++i) {
+                if (set.isSet(i)) {
+                    requested.push_back(set.bitmapBase + i);
+                }
+            }
+            if (set.numBits == MAX_SET_BITS && m_taskId != 0) {
+                m_scheduler->wakeTask(m_taskId);
+            }
+            if (!requested.empty()) {
+                p->requested_changes_set(requested);
+                if (p->markDeferredPending()) {
+                    const TaskGuidArgs args = guidToTaskArgs(p->getReaderGUID());
+                    if (m_scheduler->addTask(TASK_WRITER_DEFERRED, taskObject(), nullptr, args.a2,
+                                             args.a3, uint64_t{m_nackResponseDelay} * 1000,
+                                             false) == 0) {
+                        p->clearDeferredPending();
+                    }
+                }
+            }
+        }
+    }
+    notifyAcknowledged();
+    if (allAcknowledged) {
+        reportAllDelivered();
+    }
+    return true;
+}
+
+bool StatefulWriter::nackfrag(NAckFragData* data) {
+    BusyScope busy(m_ackBusy);
+    if (!m_active || data == nullptr) {
+        return false;
+    }
+    Lock lock(m_matchedMutex);
+    ReaderProxy* p = findProxy(data->readerGUID);
+    if (p == nullptr || !p->acceptNackFragCount(data->count)) {
+        return false;
+    }
+    unsigned g[4];
+    guidWords(data->readerGUID, g);
+    char reader[40];
+    std::snprintf(reader, sizeof reader, "%08x %08x %08x %08x", g[0], g[1], g[2], g[3]);
+    logger().logMessage("StatefulWriter::nackfrag", vexalog::Logger::SEV_DEBUG_2,
+                        vexares::RTPS_MSG_NACKFRAG_RECEIVED, m_logName.c_str(),
+                        unsigned{data->writerSN.low},
+                        unsigned{data->fragmentNumberState.bitmapBase}, reader);
+    p->setFragmentsRequested(data->writerSN, data->fragmentNumberState);
+    if (p->markDeferredPending()) {
+        const TaskGuidArgs args = guidToTaskArgs(p->getReaderGUID());
+        if (m_scheduler->addTask(TASK_WRITER_DEFERRED, taskObject(), nullptr, args.a2, args.a3,
+                                 uint64_t{m_nackResponseDelay} * 1000, false) == 0) {
+            p->clearDeferredPending();
+        }
+    }
+    return true;
+}
+
+void StatefulWriter::reportAllDelivered() {
+    bool all = true;
+    {
+        Lock lock(m_matchedMutex);
+        for (auto& p : m_matched) {
+            if (!p->isAllAcknowledged()) {
+                all = false;
+                break;
+            }
+        }
+        m_allDelivered = all;
+    }
+    if (all) {
+        m_participant->reportAllDelivered();
+    }
+}
+
+std::unique_ptr<ReaderProxy> StatefulWriter::makeProxy(GUID_t const& reader,
+                                                       Locator_t const* unicast, bool flag) {
+    if (unicast == nullptr) {
+        return nullptr;
+    }
+    Locator_t locator = *unicast;
+    RTPSOutSocket* socket = nullptr;
+    try {
+        socket = m_composer->getSocket(locator);
+    } catch (GENERAL_DDSI_ERROR const&) {
+        socket = nullptr;
+    }
+    if (socket == nullptr) {
+        return nullptr;  // no sender for that reader: nothing could reach it
+    }
+    return std::unique_ptr<ReaderProxy>(new ReaderProxy(this, reader, socket, flag));
+}
+
+bool StatefulWriter::wantsHistory(GUID_t const& reader) {
+    if (isBuiltin()) {
+        return true;
+    }
+    vexa::dds::SubscriptionBuiltinTopicData remote;
+    if (!m_participant->getReaderConfig(reader, remote)) {
+        return false;
+    }
+    if (remote.durability.kind == vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS &&
+        getDurabilityKind() > vexa::dds::VOLATILE_DURABILITY_QOS) {
+        return true;
+    }
+    vexa::dds::OctetSeq const& ud = remote.user_data.value;
+    return ud.size() == 2 && ud[0] == 'D' && ud[1] == 'S';
+}
+
+bool StatefulWriter::appendProxy(std::unique_ptr<ReaderProxy> proxy, bool loadHistory) {
+    Lock lock(m_matchedMutex);
+    if (!m_active || findProxy(proxy->getReaderGUID()) != nullptr) {
+        return false;
+    }
+    if (loadHistory) {
+        // Under the matched-readers mutex: no change can leave the history until the new
+        // proxy is listed and holds its loans.
+        std::vector<CacheChange*> all;
+        m_history.upload(all);
+        for (CacheChange* c : all) {
+            std::unique_ptr<ChangeForReader> entry(new ChangeForReader(
+                &m_history, c, m_pushMode ? UNSENT : UNACKNOWLEDGED, !c->removalRequested));
+            if (proxy->addChange(std::move(entry))) {
+                m_allDelivered = false;
+                if (m_pushMode) {
+                    m_unsentPending = true;
+                }
+            }
+        }
+    }
+    bool reannounce = false;
+    RTPSRouter* router = m_participant->getRouter();
+    if (m_matched.size() == 1 && m_multicastingMode == Config::MULTICASTING_PER_WRITER &&
+        !hasMulticastLocators() && isUserWriter() && router != nullptr) {
+        if (std::optional<std::string> address = router->getGroupAddress()) {
+            Locator_t group{LOCATOR_KIND_UDPv4, m_userMulticastPort, {}};
+            strToLoc(&group, address->c_str());
+            addMulticastLocator(group);
+            logger().logMessage(kModuleAdd2, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_WRITER_GROUP, m_logName.c_str(),
+                                unsigned{group.address[12]}, unsigned{group.address[13]},
+                                unsigned{group.address[14]}, unsigned{group.address[15]});
+            reannounce = true;
+        }
+    }
+    m_matched.push_back(std::move(proxy));
+    return reannounce;
+}
+
+void StatefulWriter::reannounce() {
+    RTPS_AdditionalTopicData extra;
+    extra.timestamp = getTimestamp();
+    extra.transportPriority = m_transportPriority;
+    m_participant->modifyWriter(this, extra, false);
+}
+
+void StatefulWriter::matched_reader_add(ReaderProxy* proxy) {
+    std::unique_ptr<ReaderProxy> owned(proxy);
+    if (!m_active) {
+        return;
+    }
+    if (isUserWriter()) {
+        logger().logMessage(kModuleAdd2, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_READER_MATCHING, m_logName.c_str());
+    }
+    if (!owned) {
+        return;
+    }
+    BusyScope busy(m_removalBusy);
+    const unsigned port = portOf(owned->getUnicastSocket());
+    const bool load = wantsHistory(owned->getReaderGUID());
+    const bool reannounceNow = appendProxy(std::move(owned), load);
+    logger().logMessage(kModuleAdd2, vexalog::Logger::SEV_DEBUG_2, vexares::RTPS_MSG_READER_MATCHED,
+                        m_logName.c_str(), port, static_cast<unsigned>(matchedReaderCount()));
+    if (m_taskId != 0) {
+        m_scheduler->wakeTask(m_taskId);
+    }
+    if (reannounceNow) {
+        reannounce();
+    }
+}
+
+void StatefulWriter::matched_reader_remove(GUID_t const& reader) {
+    if (!m_active) {
+        return;
+    }
+    std::unique_ptr<ReaderProxy> gone;
+    {
+        Lock lock(m_matchedMutex);
+        auto it = std::find_if(
+            m_matched.begin(), m_matched.end(),
+            [&](std::unique_ptr<ReaderProxy> const& p) { return p->getReaderGUID() == reader; });
+        if (it == m_matched.end()) {
+            return;
+        }
+        gone = std::move(*it);
+        m_matched.erase(it);
+        gone.reset();  // its loans go back under the mutex, before anyone removes a change
+    }
+    notifyAcknowledged();
+    reportAllDelivered();
+}
+
+bool StatefulWriter::matched_reader_lookup(GUID_t const& reader) {
+    if (!m_active) {
+        return false;
+    }
+    Lock lock(m_matchedMutex);
+    return findProxy(reader) != nullptr;
+}
+
+size_t StatefulWriter::matchedReaderCount() {
+    Lock lock(m_matchedMutex);
+    return m_matched.size();
+}
+
+void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
+    BusyScope busy(m_removalBusy);
+    if (!m_active) {
+        return;
+    }
+    std::vector<ReaderProxyInfo*> fresh;
+    size_t dropped = 0;
+    {
+        Lock lock(m_matchedMutex);
+        for (ReaderProxyInfo* info : infos) {
+            if (info == nullptr) {
+                continue;
+            }
+            bool found = false;
+            for (auto& p : m_matched) {
+                if (p->getReaderGUID() == info->guid) {
+                    p->seen = true;
+                    found = true;
+                }
+            }
+            if (!found) {
+                fresh.push_back(info);
+            }
+        }
+        const size_t before = m_matched.size();
+        m_matched.erase(
+            std::remove_if(m_matched.begin(), m_matched.end(),
+                           [](std::unique_ptr<ReaderProxy> const& p) { return !p->seen; }),
+            m_matched.end());
+        dropped = before - m_matched.size();
+        for (auto& p : m_matched) {
+            p->seen = false;
+        }
+    }
+    if (dropped != 0) {
+        notifyAcknowledged();
+        reportAllDelivered();
+    }
+    // New readers are made and loaded outside the mutex's first hold: the participant is
+    // asked about each, and the re-announce waits until the mutex is free.
+    bool reannounceNow = false;
+    bool added = false;
+    for (ReaderProxyInfo* info : fresh) {
+        Locator_t const* unicast =
+            info->unicastLocators.empty() ? nullptr : &info->unicastLocators.front();
+        std::unique_ptr<ReaderProxy> proxy = makeProxy(info->guid, unicast, info->expectsInlineQos);
+        if (!proxy) {
+            continue;
+        }
+        const bool load = wantsHistory(info->guid);
+        reannounceNow = appendProxy(std::move(proxy), load) || reannounceNow;
+        added = true;
+    }
+    if (added && m_taskId != 0) {
+        m_scheduler->wakeTask(m_taskId);
+    }
+    if (reannounceNow) {
+        reannounce();
+    }
+}
+
+void StatefulWriter::checkMatchedReader(DiscoveredReaderData const* data) {
+    BusyScope busy(m_removalBusy);
+    if (data == nullptr) {
+        return;
+    }
+    GUID_t const& reader = data->proxy.guid;
+    vexa::dds::PublicationBuiltinTopicData const* config = takeDCPSConfig();
+    if (config == nullptr) {
+        return;  // stopped
+    }
+    const bool match = endpointsMatch(config, &data->subscription);
+    freeDCPSConfig();
+    const bool known = matched_reader_lookup(reader);
+    if (!match && known) {
+        matched_reader_remove(reader);
+    } else if (match && !known) {
+        std::vector<Locator_t> const& list = data->proxy.unicastLocators;
+        std::unique_ptr<ReaderProxy> proxy =
+            makeProxy(reader, list.empty() ? nullptr : &list.front(), data->proxy.expectsInlineQos);
+        if (proxy) {
+            matched_reader_add(proxy.release());
+        }
+    }
+}
+
+void StatefulWriter::removeMatchedReaders(GUID_t reader) {
+    BusyScope busy(m_removalBusy);
+    if (!m_active) {
+        return;
+    }
+    const bool wholeParticipant = reader.entityId == _ENTITYID_PARTICIPANT;
+    size_t removed = 0;
+    {
+        Lock lock(m_matchedMutex);
+        const size_t before = m_matched.size();
+        m_matched.erase(
+            std::remove_if(m_matched.begin(), m_matched.end(),
+                           [&](std::unique_ptr<ReaderProxy> const& p) {
+                               GUID_t const& g = p->getReaderGUID();
+                               return prefixEq(g.guidPrefix, reader.guidPrefix) &&
+                                      (wholeParticipant || g.entityId == reader.entityId);
+                           }),
+            m_matched.end());
+        removed = before - m_matched.size();
+    }
+    if (removed != 0) {
+        notifyAcknowledged();
+        reportAllDelivered();
+    }
+}
+
+void StatefulWriter::matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator) {
+    Lock lock(m_matchedMutex);
+    ReaderProxy* p = findProxy(reader);
+    if (p == nullptr) {
+        return;
+    }
+    RTPSOutSocket* socket = nullptr;
+    try {
+        socket = m_composer->getSocket(locator);
+    } catch (GENERAL_DDSI_ERROR const&) {
+        socket = nullptr;
+    }
+    p->setMulticastSocket(socket);
+    unsigned g[4];
+    guidWords(reader, g);
+    char address[16];
+    std::snprintf(address, sizeof address, "%u.%u.%u.%u", unsigned{locator.address[12]},
+                  unsigned{locator.address[13]}, unsigned{locator.address[14]},
+                  unsigned{locator.address[15]});
+    logger().logMessage("StatefulWriter::matchedAddMulticastLocator", vexalog::Logger::SEV_DEBUG_2,
+                        vexares::RTPS_MSG_READER_MULTICAST, m_logName.c_str(), g[0], g[1], g[2],
+                        g[3], address);
+}
+
+}  // namespace RTPS

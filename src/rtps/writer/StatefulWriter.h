@@ -1,0 +1,152 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "rtps/wire/AckNAckData.h"
+#include "rtps/wire/NAckFragData.h"
+#include "rtps/writer/BusyCount.h"
+#include "rtps/writer/ReaderProxy.h"
+#include "rtps/writer/WriterImpl.h"
+
+namespace RTPS {
+
+class MessageComposer;
+class RTPSOutSocket;
+class RTPSTaskScheduler;
+
+// The reliable writer: one proxy per matched remote reader, DATA pushed (or sent on request),
+// HEARTBEATs for what is unacknowledged, answers to ACKNACK and NACK_FRAG after a response
+// delay, GAPs for changes a reader will never get. A change leaves the history only once every
+// matched reader has acknowledged it. Also the base of the reliable built-in writers.
+//
+// Timed work runs on the participant's scheduler (no thread of its own): task 3
+// (reliableTask, periodic), task 4 (deferredTask, one-shot per proxy) and task 5
+// (nackSuppressionTask, one-shot). Rows of tasks 4 and 5 carry the reader's GUID, never a
+// proxy pointer: the task looks the proxy up when it runs, so a proxy may go at any time.
+//
+// Ownership: every ChangeForReader holds one loan on its change; entries of a removed change
+// are pruned from every proxy, and a removed proxy gives back all of its loans.
+//
+// Lock order: the matched-readers mutex (recursive) before a proxy's mutex, before the
+// history's mutexes; the composer and the scheduler's addTask, wakeTask and removeTask(id) are
+// called under it (their locks are leaves). Never held while calling the participant
+// (modifyWriter, reportAllDelivered, getReaderConfig), around removeTask(object), or while
+// addChange waits for acknowledgements. The description mutex is never held together with it.
+class StatefulWriter : public WriterImpl {
+public:
+    // Throws as WriterImpl does, and GENERAL_DDSI_ERROR when the participant has no
+    // configuration, scheduler or composer.
+    StatefulWriter(Participant* participant, EndpointConfig const* config,
+                   vexa::dds::PublicationBuiltinTopicData const* data, int32_t transportPriority);
+    // Stops a writer still running, then destroys every proxy.
+    ~StatefulWriter() override;
+
+    // Task 3 for a reliable writer: periodic, first run at once.
+    void start() override;
+    // Inactive from now on; waits until no worker, ACKNACK or removal is inside and removes
+    // every scheduler row of the writer. Never call it from one of the writer's tasks.
+    void stop() override;
+    // Waits for room while the history is full (CHANGE_NOT_TAKEN after the reliability's
+    // maximum blocking time, or when the writer stops), stores the change and enters it in
+    // every proxy.
+    int64_t addChange(SampleInfo* sample) override;
+    // Marks the change for removal and removes it (and up to two other marked ones) when every
+    // reader has acknowledged it. True when the history held it.
+    bool deleteChange(long handle) override;
+    // A HEARTBEAT with the final and liveliness flags to every matched reader.
+    void assertLiveliness() override;
+    void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override;
+    void checkMatchedReader(DiscoveredReaderData const* data) override;
+    void removeMatchedReaders(GUID_t remote) override;
+
+    // Takes the proxy: adds it (loading the history when the reader is to get it) unless the
+    // writer is inactive or already has that reader.
+    void matched_reader_add(ReaderProxy* proxy);
+    // Takes the proxy out of the list and destroys it.
+    void matched_reader_remove(GUID_t const& reader);
+    // Whether a proxy of that reader is matched (false while inactive).
+    bool matched_reader_lookup(GUID_t const& reader);
+    void matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator);
+
+    // From the message receiver, on the parser thread. Stale counts, unknown readers and a
+    // stopped writer: dropped, false.
+    bool acknack(AckNAckData* data) override;
+    bool nackfrag(NAckFragData* data) override;
+
+    // True when every matched reader has acknowledged sn (or none is matched).
+    bool checkDelivered(SequenceNumber_t const& sn);
+    // Recomputes the all-delivered flag; tells the participant when it holds.
+    void reportAllDelivered();
+
+    // The scheduler's callables for task types 3, 4 and 5; the object is the writer.
+    static void reliableTask(void* object, void* a1, uint64_t a2, uint64_t a3);
+    static void deferredTask(void* object, void* a1, uint64_t a2, uint64_t a3);
+    static void nackSuppressionTask(void* object, void* a1, uint64_t a2, uint64_t a3);
+
+    void reliableWorker();
+    void deferredWorker(GUID_t const& reader);
+    void nAckSuppressionWorker(GUID_t const& reader, uint64_t token);
+
+    // For tests and diagnostics.
+    size_t matchedReaderCount();
+    uint32_t getTaskId() const { return m_taskId.load(); }
+    bool getPushMode() const { return m_pushMode; }
+
+private:
+    using Lock = std::lock_guard<std::recursive_mutex>;
+
+    void* taskObject() { return static_cast<void*>(this); }
+    ReaderProxy* findProxy(GUID_t const& reader);  // under the matched-readers mutex
+    // Appends a proxy under the matched-readers mutex; returns whether the writer must be
+    // re-announced (it took a multicast group) once the mutex is released.
+    bool appendProxy(std::unique_ptr<ReaderProxy> proxy, bool loadHistory);
+    bool wantsHistory(GUID_t const& reader);
+    std::unique_ptr<ReaderProxy> makeProxy(GUID_t const& reader, Locator_t const* unicast,
+                                           bool flag);
+    // Removes the change from every proxy and from the history when every reader has
+    // acknowledged it; under the matched-readers mutex, so no proxy can load it meanwhile.
+    bool removeIfDelivered(SequenceNumber_t const& sn);
+    // Sends the entries to one reader: runs of irrelevant ones as GAPs, the others as DATA
+    // (once per run to a group when multicast).
+    void sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
+                     RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast,
+                     bool deferred);
+    void sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last);
+    // Schedules the end of NACK suppression for what was just sent.
+    void suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> const& sent);
+    void reannounce();
+    // Wakes addChange calls that wait for acknowledgements.
+    void notifyAcknowledged();
+
+    RTPSTaskScheduler* const m_scheduler;
+    MessageComposer* const m_composer;
+    const bool m_pushMode;
+    const uint32_t m_heartbeatPeriod;          // ms
+    const uint32_t m_nackResponseDelay;        // ms
+    const uint32_t m_nackSuppressionDuration;  // ms
+    const int32_t m_multicastingMode;
+    const uint16_t m_userMulticastPort;
+
+    std::recursive_mutex m_matchedMutex;
+    std::vector<std::unique_ptr<ReaderProxy>> m_matched;  // in matching order
+    std::atomic<bool> m_unsentPending{false};
+    std::atomic<uint32_t> m_taskId{0};
+    std::atomic<uint64_t> m_nextToken{1};
+
+    BusyCount m_ackBusy;
+    BusyCount m_taskBusy;
+    BusyCount m_removalBusy;
+
+    // addChange waits here while the history is full; acknowledgements, removed readers and
+    // stop bump the generation.
+    std::mutex m_ackMutex;
+    std::condition_variable m_ackCv;
+    uint64_t m_ackGeneration = 0;
+};
+
+}  // namespace RTPS

@@ -1,0 +1,638 @@
+#include "rtps/writer/StatefulWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "FakeParticipant.h"
+#include "rtps/discovery/DiscoveryRecords.h"
+#include "rtps/history/CacheChange.h"
+#include "rtps/participant/DDSIException.h"
+#include "rtps/writer/ChangeHandle.h"
+
+using namespace RTPS;
+
+namespace {
+
+constexpr uint8_t USER_WRITER_NO_KEY = 0x03;
+
+GUID_t writerGuid(uint8_t kind = USER_WRITER_NO_KEY, uint8_t key = 0x22) {
+    GUID_t g{};
+    const uint8_t prefix[12] = {0xAA, 0xAA, 9, 9, 9, 9, 1, 2, 3, 4, 5, 6};
+    std::memcpy(g.guidPrefix, prefix, 12);
+    g.entityId = EntityId_t{{0, 0, key}, kind};
+    return g;
+}
+
+GUID_t readerGuid(uint8_t n, uint8_t participant = 1) {
+    GUID_t g{};
+    g.guidPrefix[0] = 0xAA;
+    g.guidPrefix[1] = 0xAA;
+    g.guidPrefix[2] = participant;
+    g.entityId = EntityId_t{{0, 0, n}, 0x04};
+    return g;
+}
+
+Locator_t readerLocator(uint8_t n) {
+    Locator_t l{LOCATOR_KIND_UDPv4, 7500u + n, {}};
+    l.address[12] = 127;
+    l.address[15] = 1;
+    return l;
+}
+
+struct WriterOptions {
+    uint8_t kind = USER_WRITER_NO_KEY;
+    uint32_t historyReserve = 0;
+    vexa::dds::DurabilityQosPolicyKind durability = vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS;
+    vexa::dds::Duration_t maxBlocking{0, 100000000u};
+};
+
+struct Payload {
+    explicit Payload(uint8_t fill, size_t n = 16) : bytes(n, fill) {
+        info.data = bytes.data();
+        info.length = bytes.size();
+        info.statusFlags = SAMPLE_ALIVE;
+        info.sourceTimestamp = vexa::dds::TIME_INVALID;
+    }
+    std::vector<uint8_t> bytes;
+    SampleInfo info{};
+};
+
+class StatefulWriterTest : public ::testing::Test {
+protected:
+    void make(FakeParticipant::Settings const& s = FakeParticipant::Settings(),
+              WriterOptions const& o = WriterOptions()) {
+        TearDown();  // a writer never outlives its participant
+        participant.reset(new FakeParticipant(s));
+        traffic.reset(new TrafficReader(participant->transport));
+        EndpointConfig config{};
+        config.guid = writerGuid(o.kind);
+        config.topicKind = TOPIC_KIND_NO_KEY;
+        config.reliabilityLevel = RELIABILITY_RELIABLE;
+        config.unicastLocator = _LOCATOR_INVALID;
+        config.multicastLocator = _LOCATOR_INVALID;
+        config.historyReserve = o.historyReserve;
+        publication.topic_name = "T";
+        publication.reliability.kind = vexa::dds::RELIABLE_RELIABILITY_QOS;
+        publication.reliability.max_blocking_time = o.maxBlocking;
+        publication.durability.kind = o.durability;
+        writer.reset(new StatefulWriter(participant.get(), &config, &publication, 0));
+    }
+
+    void TearDown() override {
+        writer.reset();
+        participant.reset();
+    }
+
+    // A matched reader; the sender index of its socket is the order of matching.
+    size_t match(uint8_t n,
+                 vexa::dds::DurabilityQosPolicyKind durability = vexa::dds::VOLATILE_DURABILITY_QOS,
+                 vexa::dds::OctetSeq userData = {}) {
+        vexa::dds::SubscriptionBuiltinTopicData sub;
+        sub.topic_name = "T";
+        sub.durability.kind = durability;
+        sub.user_data.value = userData;
+        participant->knowReader(readerGuid(n), sub);
+        Locator_t l = readerLocator(n);
+        writer->matched_reader_add(new ReaderProxy(writer.get(), readerGuid(n),
+                                                   participant->composer->getSocket(l), false));
+        return static_cast<size_t>(participant->transport.sendersAdded.load()) - 1;
+    }
+
+    int64_t write(uint8_t fill = 1) {
+        Payload p(fill);
+        return writer->addChange(&p.info);
+    }
+
+    void acknack(uint8_t reader, uint32_t base, std::vector<uint32_t> requested, uint32_t count,
+                 uint32_t numBits = 0) {
+        AckNAckData a;
+        a.readerGUID = readerGuid(reader);
+        a.writerGUID = writer->getGuid();
+        a.readerSNState.bitmapBase = SequenceNumber_t{0, base};
+        a.readerSNState.numBits = numBits;
+        for (uint32_t r : requested) {
+            uint32_t i = r - base;
+            if (a.readerSNState.numBits <= i) {
+                a.readerSNState.numBits = i + 1;
+            }
+            a.readerSNState.set(i);
+        }
+        a.count = count;
+        writer->acknack(&a);
+    }
+
+    std::unique_ptr<FakeParticipant> participant;
+    std::unique_ptr<TrafficReader> traffic;
+    vexa::dds::PublicationBuiltinTopicData publication;
+    std::unique_ptr<StatefulWriter> writer;
+};
+
+using Seqs = std::vector<uint32_t>;
+using Gaps = std::vector<std::pair<uint32_t, uint32_t>>;
+
+TEST_F(StatefulWriterTest, PushModeSendsOnTheNextRunAndAnnouncesIt) {
+    make();
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    EXPECT_EQ(write(), 0x0000000100000000);
+    participant->settle();
+    Traffic t = traffic->next(r);
+    EXPECT_EQ(t.data, Seqs{1});
+    EXPECT_EQ(t.dataReaderIds[0], readerGuid(1).entityId);
+    ASSERT_EQ(t.heartbeats.size(), 1u);  // suppression 0: unacknowledged at once
+    EXPECT_EQ(t.heartbeats[0].firstSN, (SequenceNumber_t{0, 1}));
+    EXPECT_EQ(t.heartbeats[0].lastSN, (SequenceNumber_t{0, 1}));
+    EXPECT_FALSE(t.heartbeats[0].final);
+    EXPECT_EQ(t.heartbeats[0].count, 1u);
+}
+
+TEST_F(StatefulWriterTest, PullModeSendsOnlyWhatAReaderAsksFor) {
+    FakeParticipant::Settings s;
+    s.push = false;
+    make(s);
+    const size_t r = match(1);
+    write();
+    writer->reliableWorker();
+    Traffic t = traffic->next(r);
+    EXPECT_TRUE(t.data.empty());
+    ASSERT_EQ(t.heartbeats.size(), 1u);
+    acknack(1, 1, {1}, 1);
+    participant->advanceMs(150);
+    EXPECT_TRUE(traffic->next(r).data.empty());
+    participant->advanceMs(50);  // the NACK response delay
+    EXPECT_EQ(traffic->next(r).data, Seqs{1});
+}
+
+TEST_F(StatefulWriterTest, TheDeferredAnswerIsJoinedBySecondAckNack) {
+    make();
+    const size_t r = match(1);
+    write();
+    write();
+    writer->reliableWorker();
+    traffic->next(r);
+    acknack(1, 1, {1}, 1);
+    participant->advanceMs(100);
+    acknack(1, 1, {2}, 2);
+    participant->advanceMs(100);
+    EXPECT_EQ(traffic->next(r).data, (Seqs{1, 2}));
+    participant->advanceMs(300);
+    EXPECT_TRUE(traffic->next(r).data.empty());
+}
+
+TEST_F(StatefulWriterTest, StaleAckNackChangesNothing) {
+    make();
+    const size_t r = match(1);
+    write();
+    writer->reliableWorker();
+    traffic->next(r);
+    acknack(1, 1, {}, 5);
+    acknack(1, 1, {1}, 5);  // same count: ignored
+    acknack(1, 2, {}, 4);   // lower count: does not acknowledge
+    participant->advanceMs(500);
+    EXPECT_TRUE(traffic->next(r).data.empty());
+    EXPECT_FALSE(writer->checkDelivered({0, 1}));
+    acknack(1, 2, {}, 6);
+    EXPECT_TRUE(writer->checkDelivered({0, 1}));
+}
+
+TEST_F(StatefulWriterTest, FullSetAckNackWakesTheReliableTask) {
+    make();
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();  // the run the match asks for, before anything is written
+    write();
+    participant->settle();
+    const size_t before = traffic->next(r).heartbeats.size();
+    EXPECT_EQ(before, 1u);
+    acknack(1, 1, {}, 1, 8);  // a short set: nothing to wake for
+    participant->settle();
+    EXPECT_TRUE(traffic->next(r).heartbeats.empty());
+    acknack(1, 1, {}, 2, 256);
+    participant->settle();
+    EXPECT_EQ(traffic->next(r).heartbeats.size(), 1u);
+}
+
+TEST_F(StatefulWriterTest, AllAcknowledgedIsReportedToTheParticipant) {
+    make();
+    match(1);
+    write();
+    write();
+    writer->reliableWorker();
+    EXPECT_FALSE(writer->allDelivered());
+    acknack(1, 2, {}, 1);
+    EXPECT_EQ(participant->reportAllDeliveredCalls.load(), 0);
+    acknack(1, 3, {}, 2);
+    EXPECT_EQ(participant->reportAllDeliveredCalls.load(), 1);
+    EXPECT_TRUE(writer->allDelivered());
+}
+
+TEST_F(StatefulWriterTest, NackSuppressionHoldsHeartbeatsUntilItEnds) {
+    struct Row {
+        int suppressionMs;
+        size_t heartbeatsAtOnce;
+        size_t heartbeatsAfter;
+    };
+    for (Row row : {Row{0, 1, 1}, Row{100, 0, 1}}) {
+        FakeParticipant::Settings s;
+        s.nackSuppressionMs = row.suppressionMs;
+        make(s);
+        const size_t r = match(1);
+        write();
+        writer->reliableWorker();
+        Traffic t = traffic->next(r);
+        EXPECT_EQ(t.data, Seqs{1});
+        EXPECT_EQ(t.heartbeats.size(), row.heartbeatsAtOnce) << row.suppressionMs;
+        participant->advanceMs(100);
+        writer->reliableWorker();
+        EXPECT_EQ(traffic->next(r).heartbeats.size(), row.heartbeatsAfter) << row.suppressionMs;
+        TearDown();
+    }
+}
+
+TEST_F(StatefulWriterTest, IrrelevantRunsGoAsOneGapEachAndNeverCoverARelevantChange) {
+    make();
+    const size_t a = match(1);
+    for (int i = 0; i < 6; ++i) {
+        write();
+    }
+    writer->reliableWorker();  // reader 1 has everything underway, nothing acknowledged
+    traffic->next(a);
+    for (int64_t sn : {2, 3, 5, 6}) {
+        writer->deleteChange(sequenceToHandle({0, static_cast<uint32_t>(sn)}));
+    }
+    EXPECT_EQ(writer->getHistory().size(), 6u);  // reader 1 has not acknowledged them
+
+    const size_t b = match(2, vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS);
+    writer->reliableWorker();
+    Traffic t = traffic->next(b);
+    EXPECT_EQ(t.data, (Seqs{1, 4}));
+    EXPECT_EQ(t.gaps, (Gaps{{2, 4}, {5, 7}}));
+
+    // 3 and 5 irrelevant around 4, which the reader asked for meanwhile: two GAPs.
+    const size_t c = match(3, vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS);
+    acknack(3, 1, {4}, 1);
+    writer->reliableWorker();
+    t = traffic->next(c);
+    EXPECT_EQ(t.data, (Seqs{1}));
+    EXPECT_EQ(t.gaps, (Gaps{{2, 4}, {5, 7}}));
+    participant->advanceMs(200);
+    t = traffic->next(c);
+    EXPECT_EQ(t.data, (Seqs{4}));
+    EXPECT_TRUE(t.gaps.empty());
+}
+
+TEST_F(StatefulWriterTest, WithoutReadersADeletedChangeGoesAtOnce) {
+    make();
+    const int64_t h = write();
+    EXPECT_TRUE(writer->deleteChange(h));
+    EXPECT_FALSE(writer->deleteChange(h));  // gone already
+    EXPECT_EQ(writer->getHistory().size(), 0u);
+    EXPECT_EQ(writer->removeGarbage(0), 0u);
+}
+
+TEST_F(StatefulWriterTest, DeleteRefusesBadHandles) {
+    make();
+    for (int64_t h : {int64_t{0}, sequenceToHandle({-1, 3}), int64_t{CHANGE_NOT_TAKEN}}) {
+        try {
+            writer->deleteChange(h);
+            ADD_FAILURE() << h;
+        } catch (BAD_PARAMETERS const& e) {
+            EXPECT_STREQ(e.what(), "Неверный порядковый номер сэмпла");
+        }
+    }
+}
+
+TEST_F(StatefulWriterTest, LoansBalanceToZeroOnceEveryReaderAcknowledged) {
+    make();
+    match(1);
+    match(2, vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS);
+    std::vector<int64_t> handles;
+    for (int i = 0; i < 5; ++i) {
+        handles.push_back(write());
+    }
+    writer->reliableWorker();
+    for (int64_t h : handles) {
+        writer->deleteChange(h);
+    }
+    EXPECT_EQ(writer->getHistory().size(), 5u);
+    acknack(1, 6, {}, 1);
+    acknack(2, 6, {}, 1);
+    // The sweep of the next deletion takes at most two; a full history takes all.
+    for (int i = 0; i < 3; ++i) {
+        writer->deleteChange(handles[0]);
+    }
+    EXPECT_EQ(writer->getHistory().size(), 0u);
+    EXPECT_EQ(writer->removeGarbage(0), 0u);  // every loan is back: all freed
+    EXPECT_EQ(participant->pool->freeCount(), participant->pool->nominalCount());
+}
+
+TEST_F(StatefulWriterTest, AFullHistoryTimesOut) {
+    WriterOptions o;
+    o.historyReserve = 2;
+    o.maxBlocking = {0, 20000000u};  // 20 ms
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    write();
+    write();
+    EXPECT_EQ(write(), CHANGE_NOT_TAKEN);
+    o.maxBlocking = {0, 0};
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    write();
+    write();
+    EXPECT_EQ(write(), CHANGE_NOT_TAKEN);
+    EXPECT_EQ(writer->getHistory().size(), 2u);
+}
+
+TEST_F(StatefulWriterTest, AFullHistoryTakesTheChangeOnceAReaderAcknowledges) {
+    WriterOptions o;
+    o.historyReserve = 2;
+    o.maxBlocking = vexa::dds::DURATION_INFINITE;
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    const int64_t first = write();
+    write();
+    writer->deleteChange(first);
+    std::promise<int64_t> result;
+    std::thread blocked([&] {
+        Payload p(3);
+        result.set_value(writer->addChange(&p.info));
+    });
+    auto future = result.get_future();
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    acknack(1, 2, {}, 1);
+    EXPECT_EQ(future.get(), sequenceToHandle({0, 3}));
+    blocked.join();
+}
+
+TEST_F(StatefulWriterTest, StoppingReleasesAWriterWaitingWithoutLimit) {
+    WriterOptions o;
+    o.historyReserve = 1;
+    o.maxBlocking = vexa::dds::DURATION_INFINITE;
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    write();
+    std::promise<int64_t> result;
+    std::thread blocked([&] {
+        Payload p(3);
+        result.set_value(writer->addChange(&p.info));
+    });
+    auto future = result.get_future();
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(30)), std::future_status::timeout);
+    writer->stop();
+    EXPECT_EQ(future.get(), CHANGE_NOT_TAKEN);
+    blocked.join();
+}
+
+TEST_F(StatefulWriterTest, LateJoinersGetTheHistoryAsTheirDurabilityAsks) {
+    struct Row {
+        const char* rule;
+        uint8_t writerKind;
+        vexa::dds::DurabilityQosPolicyKind writerDurability;
+        vexa::dds::DurabilityQosPolicyKind readerDurability;
+        vexa::dds::OctetSeq userData;
+        Seqs expected;
+    };
+    const Row rows[] = {
+        {"transient-local reader of a durable writer",
+         USER_WRITER_NO_KEY,
+         vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+         vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+         {},
+         Seqs{1, 2, 3}},
+        {"volatile reader",
+         USER_WRITER_NO_KEY,
+         vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         {},
+         Seqs{3}},
+        {"transient-local reader of a volatile writer",
+         USER_WRITER_NO_KEY,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+         {},
+         Seqs{3}},
+        {"the durability service",
+         USER_WRITER_NO_KEY,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         {'D', 'S'},
+         Seqs{1, 2, 3}},
+        {"almost the durability service",
+         USER_WRITER_NO_KEY,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         {'D', 'S', 0},
+         Seqs{3}},
+        {"a built-in writer",
+         0xC2,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         vexa::dds::VOLATILE_DURABILITY_QOS,
+         {},
+         Seqs{1, 2, 3}},
+    };
+    for (Row const& row : rows) {
+        WriterOptions o;
+        o.kind = row.writerKind;
+        o.durability = row.writerDurability;
+        make(FakeParticipant::Settings(), o);
+        write();
+        write();
+        const size_t r = match(1, row.readerDurability, row.userData);
+        write();
+        writer->reliableWorker();
+        EXPECT_EQ(traffic->next(r).data, row.expected) << row.rule;
+        TearDown();
+    }
+}
+
+TEST_F(StatefulWriterTest, TheSecondReaderGivesAPerWriterGroup) {
+    FakeParticipant::Settings s;
+    s.multicastingMode = "ПО_ПИСАТЕЛЯМ";
+    make(s);
+    match(1);
+    EXPECT_FALSE(writer->hasMulticastLocators());
+    EXPECT_EQ(participant->modifyWriterCalls.load(), 0);
+    match(2);
+    EXPECT_TRUE(writer->hasMulticastLocators());
+    EXPECT_EQ(participant->modifyWriterCalls.load(), 1);
+    match(3);
+    EXPECT_EQ(participant->modifyWriterCalls.load(), 1);
+    std::vector<Locator_t> groups;
+    writer->getMulticastLocatorList(groups);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].address[12], 239);
+}
+
+TEST_F(StatefulWriterTest, AssertLivelinessHeartbeatsEveryReader) {
+    make();
+    const size_t a = match(1);
+    const size_t b = match(2);
+    write();
+    write();
+    writer->setWritten(false);
+    writer->assertLiveliness();
+    EXPECT_TRUE(writer->livelinessShown());
+    for (size_t r : {a, b}) {
+        Traffic t = traffic->next(r);
+        ASSERT_EQ(t.heartbeats.size(), 1u);
+        EXPECT_TRUE(t.heartbeats[0].final);
+        EXPECT_TRUE(t.heartbeats[0].liveliness);
+        EXPECT_EQ(t.heartbeats[0].firstSN, (SequenceNumber_t{0, 1}));
+        EXPECT_EQ(t.heartbeats[0].lastSN, (SequenceNumber_t{0, 2}));
+    }
+}
+
+TEST_F(StatefulWriterTest, ARemovedReaderIsNotServedByItsPendingTask) {
+    make();
+    const size_t r = match(1);
+    write();
+    writer->reliableWorker();
+    traffic->next(r);
+    acknack(1, 1, {1}, 1);
+    writer->removeMatchedReaders(readerGuid(1));
+    EXPECT_EQ(writer->matchedReaderCount(), 0u);
+    participant->advanceMs(500);  // the deferred answer finds no reader
+    EXPECT_TRUE(traffic->next(r).data.empty());
+    // A new reader with the same GUID gets its own answer only.
+    match(1);
+    participant->advanceMs(500);
+    EXPECT_TRUE(traffic->next(r).data.empty());
+}
+
+TEST_F(StatefulWriterTest, RemovingReadersByEndpointAndByParticipant) {
+    make();
+    match(1);
+    match(2);
+    GUID_t other = readerGuid(3, 2);
+    Locator_t l = readerLocator(3);
+    writer->matched_reader_add(
+        new ReaderProxy(writer.get(), other, participant->composer->getSocket(l), false));
+    EXPECT_EQ(writer->matchedReaderCount(), 3u);
+    writer->removeMatchedReaders(readerGuid(2));
+    EXPECT_EQ(writer->matchedReaderCount(), 2u);
+    GUID_t participantOf1 = readerGuid(1);
+    participantOf1.entityId = _ENTITYID_PARTICIPANT;
+    writer->removeMatchedReaders(participantOf1);
+    EXPECT_EQ(writer->matchedReaderCount(), 1u);
+    EXPECT_TRUE(writer->matched_reader_lookup(other));
+}
+
+TEST_F(StatefulWriterTest, CheckMatchedReadersKeepsTheListedAndDropsTheRest) {
+    make();
+    match(1);
+    match(2);
+    write();
+    ReaderProxyInfo keep;
+    keep.guid = readerGuid(2);
+    keep.unicastLocators.push_back(readerLocator(2));
+    ReaderProxyInfo fresh;
+    fresh.guid = readerGuid(4);
+    fresh.unicastLocators.push_back(readerLocator(4));
+    ReaderProxyInfo noLocator;
+    noLocator.guid = readerGuid(5);
+    writer->checkMatchedReaders({&keep, &fresh, &noLocator});
+    EXPECT_EQ(writer->matchedReaderCount(), 2u);
+    EXPECT_FALSE(writer->matched_reader_lookup(readerGuid(1)));
+    EXPECT_TRUE(writer->matched_reader_lookup(readerGuid(2)));
+    EXPECT_TRUE(writer->matched_reader_lookup(readerGuid(4)));
+    // Reader 1's entry gave its loan back.
+    CacheChange* c = writer->getHistory().getEarliestChange();
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->loanCount.load(), 1u);
+}
+
+TEST_F(StatefulWriterTest, CheckMatchedReaderDecidesByTheDescription) {
+    make();
+    DiscoveredReaderData data;
+    data.subscription.topic_name = "T";
+    data.proxy.guid = readerGuid(1);
+    data.proxy.unicastLocators.push_back(readerLocator(1));
+    writer->checkMatchedReader(&data);
+    EXPECT_TRUE(writer->matched_reader_lookup(readerGuid(1)));
+    data.subscription.topic_name = "U";
+    writer->checkMatchedReader(&data);
+    EXPECT_FALSE(writer->matched_reader_lookup(readerGuid(1)));
+    writer->stop();
+    data.subscription.topic_name = "T";
+    writer->checkMatchedReader(&data);  // a stopped writer matches nothing
+    EXPECT_EQ(writer->matchedReaderCount(), 0u);
+}
+
+TEST_F(StatefulWriterTest, NoSenderMeansNoProxy) {
+    make();
+    participant->transport.refuseSender = FakeTransport::Refuse::Null;
+    ReaderProxyInfo info;
+    info.guid = readerGuid(1);
+    info.unicastLocators.push_back(readerLocator(1));
+    writer->checkMatchedReaders({&info});
+    EXPECT_EQ(writer->matchedReaderCount(), 0u);
+}
+
+// Writers write and withdraw while readers come and go with the history: no change may be
+// freed while an entry still points at it (AddressSanitizer), and every loan comes back.
+TEST_F(StatefulWriterTest, ChangesDeletedWhileReadersLoadTheHistory) {
+    make();
+    match(1);
+    std::atomic<bool> done{false};
+    std::thread readers([&] {
+        uint32_t count = 0;
+        while (!done) {
+            const size_t n = match(2, vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS);
+            (void)n;
+            writer->reliableWorker();
+            acknack(2, 1000000, {}, ++count);
+            writer->removeMatchedReaders(readerGuid(2));
+            writer->removeGarbage(0);
+        }
+    });
+    uint32_t count = 0;
+    for (uint32_t i = 1; i <= 300; ++i) {
+        const int64_t h = write(static_cast<uint8_t>(i));
+        writer->reliableWorker();
+        acknack(1, i + 1, {}, ++count);
+        writer->deleteChange(h);
+        writer->removeGarbage(0);
+    }
+    done = true;
+    readers.join();
+    writer->removeMatchedReaders(readerGuid(1));
+    writer->removeMatchedReaders(readerGuid(2));
+    // Each deletion also sweeps two of the withdrawn changes that waited for a reader.
+    for (int i = 0; i < 300 && writer->getHistory().size() != 0; ++i) {
+        writer->deleteChange(sequenceToHandle({0, 300}));
+    }
+    EXPECT_EQ(writer->getHistory().size(), 0u);
+    EXPECT_EQ(writer->removeGarbage(0), 0u);
+}
+
+TEST_F(StatefulWriterTest, NackFragSchedulesOneDeferredAnswer) {
+    make();
+    const size_t r = match(1);
+    write();
+    writer->reliableWorker();
+    traffic->next(r);
+    NAckFragData n;
+    n.readerGUID = readerGuid(1);
+    n.writerSN = {0, 1};
+    n.fragmentNumberState.bitmapBase = 1;
+    n.fragmentNumberState.numBits = 1;
+    n.fragmentNumberState.set(0);
+    n.count = 1;
+    writer->nackfrag(&n);
+    writer->nackfrag(&n);  // stale
+    acknack(1, 1, {1}, 1);
+    participant->advanceMs(200);
+    EXPECT_EQ(traffic->next(r).data, Seqs{1});
+}
+
+}  // namespace
