@@ -16,7 +16,7 @@
 #include "rtps/participant/CommunicationObject.h"
 #include "rtps/participant/Config.h"
 #include "rtps/participant/DDSIException.h"
-#include "rtps/participant/ParticipantImpl.h"
+#include "rtps/participant/Participant.h"
 #include "rtps/sched/RTPSTaskScheduler.h"
 #include "rtps/wire/NAckFragData.h"
 
@@ -44,7 +44,7 @@ vexa::dds::SubscriptionBuiltinTopicData const& checkedDescription(
     return *description;
 }
 
-ParticipantImpl* checkedParticipant(ParticipantImpl* participant) {
+Participant* checkedParticipant(Participant* participant) {
     if (participant == nullptr) {
         throw BAD_PARAMETERS("Не задан участник домена");
     }
@@ -117,7 +117,7 @@ BuiltinView builtinView(EntityId_t const& reader, CacheChange const& c) {
 
 }  // namespace
 
-ReaderImpl::ReaderImpl(ParticipantImpl* participant, EndpointConfig const* config,
+ReaderImpl::ReaderImpl(Participant* participant, EndpointConfig const* config,
                        vexa::dds::SubscriptionBuiltinTopicData const* description, void* userData,
                        CommunicationObject* communicationObject, COMMUNICATION_MODE mode,
                        ReassemblyLimits const* limits)

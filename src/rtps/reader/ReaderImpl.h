@@ -47,7 +47,7 @@ public:
 
     // Throws BAD_PARAMETERS for a null configuration or description and what the message
     // receiver throws for a locator it refuses. `limits` null: from the sample limit.
-    ReaderImpl(ParticipantImpl* participant, EndpointConfig const* config,
+    ReaderImpl(Participant* participant, EndpointConfig const* config,
                vexa::dds::SubscriptionBuiltinTopicData const* description, void* userData,
                CommunicationObject* communicationObject, COMMUNICATION_MODE mode,
                ReassemblyLimits const* limits = nullptr);

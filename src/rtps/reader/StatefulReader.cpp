@@ -11,8 +11,9 @@
 #include "rtps/history/CacheChange.h"
 #include "rtps/io/MessageComposer.h"
 #include "rtps/participant/CommunicationObject.h"
+#include "rtps/participant/Config.h"
 #include "rtps/participant/DDSIException.h"
-#include "rtps/participant/ParticipantImpl.h"
+#include "rtps/participant/Participant.h"
 #include "rtps/sched/RTPSTaskScheduler.h"
 #include "rtps/sched/TaskGuidArgs.h"
 #include "rtps/wire/NAckFragData.h"
@@ -40,7 +41,7 @@ GuidWords wordsOf(GUID_t const& guid) {
 
 }  // namespace
 
-StatefulReader::StatefulReader(ParticipantImpl* participant, EndpointConfig const* config,
+StatefulReader::StatefulReader(Participant* participant, EndpointConfig const* config,
                                vexa::dds::SubscriptionBuiltinTopicData const* description,
                                void* userData, CommunicationObject* communicationObject,
                                COMMUNICATION_MODE mode, ReassemblyLimits const* limits)
@@ -210,19 +211,19 @@ void StatefulReader::checkMatchedWriters(std::vector<WriterProxyInfo*> writers) 
 }
 
 void StatefulReader::checkMatchedWriter(DiscoveredWriterData const* data) {
-    if (data == nullptr || !m_running.load()) {
+    if (data == nullptr) {
         return;
     }
-    // The participant knows the matching rule: this reader matches the writer when it is one
-    // of the local readers matched with the writer's description.
-    std::vector<ReaderHandle> matched;
-    m_participant->getMatchedReaders(&data->publication, matched);
-    bool const matches = std::any_of(matched.begin(), matched.end(), [this](ReaderHandle& r) {
-        return r.get() == static_cast<LocalReader*>(this);
-    });
-    matched.clear();
     GUID_t const& writer = data->proxy.guid;
     bool const known = matched_writer_lookup(writer);
+    // A stopped reader has no description to match: it takes nothing and holds no lock.
+    vexa::dds::SubscriptionBuiltinTopicData* own = takeDCPSConfig();
+    if (own == nullptr) {
+        return;
+    }
+    vexa::dds::SubscriptionBuiltinTopicData const description = *own;
+    freeDCPSConfig();
+    bool const matches = m_participant->endpointsMatch(data->publication, description);
     if (!matches && known) {
         matched_writer_remove(writer);
     } else if (matches && !known) {

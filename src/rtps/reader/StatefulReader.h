@@ -31,7 +31,7 @@ class MessageComposer;
 // never held together with these.
 class StatefulReader : public ReaderImpl {
 public:
-    StatefulReader(ParticipantImpl* participant, EndpointConfig const* config,
+    StatefulReader(Participant* participant, EndpointConfig const* config,
                    vexa::dds::SubscriptionBuiltinTopicData const* description, void* userData,
                    CommunicationObject* communicationObject, COMMUNICATION_MODE mode,
                    ReassemblyLimits const* limits = nullptr);

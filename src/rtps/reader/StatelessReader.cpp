@@ -15,7 +15,7 @@ constexpr size_t TABLE_RESERVE = 16;
 
 }  // namespace
 
-StatelessReader::StatelessReader(ParticipantImpl* participant, EndpointConfig const* config,
+StatelessReader::StatelessReader(Participant* participant, EndpointConfig const* config,
                                  vexa::dds::SubscriptionBuiltinTopicData const* description,
                                  void* userData, CommunicationObject* communicationObject,
                                  COMMUNICATION_MODE mode, ReassemblyLimits const* limits)

@@ -17,7 +17,7 @@ namespace RTPS {
 // pruned when a writer or participant goes.
 class StatelessReader : public ReaderImpl {
 public:
-    StatelessReader(ParticipantImpl* participant, EndpointConfig const* config,
+    StatelessReader(Participant* participant, EndpointConfig const* config,
                     vexa::dds::SubscriptionBuiltinTopicData const* description, void* userData,
                     CommunicationObject* communicationObject, COMMUNICATION_MODE mode,
                     ReassemblyLimits const* limits = nullptr);
