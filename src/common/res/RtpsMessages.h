@@ -206,5 +206,43 @@ constexpr unsigned RTPS_MSG_WRITER_GROUP = 1104;
 // A matched reader's multicast locator: its GUID as four words, the dotted address.
 // Arguments: (const char* w, unsigned g0, unsigned g1, unsigned g2, unsigned g3, const char* to)
 constexpr unsigned RTPS_MSG_READER_MULTICAST = 1106;
+// Readers (module "<class>::<operation>").
+// A user reader was created: log name, entity id.
+// Arguments: (const char* reader, unsigned entityId)
+constexpr unsigned RTPS_MSG_READER_CREATED = 1004;
+// A change arrived for a user reader: sequence number (low part).
+// Arguments: (const char* reader, unsigned sequence)
+constexpr unsigned RTPS_MSG_READER_CHANGE_RECEIVED = 1013;
+// A fragment arrived: sequence number (low part), its first fragment, fragments in the sample.
+// Arguments: (const char* reader, unsigned sequence, unsigned first, unsigned count)
+constexpr unsigned RTPS_MSG_READER_FRAGMENT = 1014;
+// A fragment or half of a sample was dropped: sequence number (low part), why.
+// Arguments: (const char* reader, unsigned sequence, const char* reason)
+constexpr unsigned RTPS_MSG_READER_FRAGMENT_DROPPED = 1016;
+// The user read a change: sequence number (low part).
+// Arguments: (const char* reader, unsigned sequence)
+constexpr unsigned RTPS_MSG_READER_CHANGE_READ = 1017;
+// A HEARTBEAT reached a reliable user reader: first and last (low parts), the writer's GUID.
+// Arguments: (const char* r, unsigned first, unsigned last, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_READER_HEARTBEAT = 1038;
+// An ACKNACK went out: its base (low part), the writer's GUID, microseconds since the HEARTBEAT.
+// Arguments: (const char* r, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3, unsigned mks)
+constexpr unsigned RTPS_MSG_READER_ACKNACK_SENT = 1042;
+// A NACK_FRAG went out: the change (low part), the fragment to go on from, the writer's GUID.
+// Arguments: (const char* r, unsigned sequence, unsigned next, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_READER_NACKFRAG_SENT = 1043;
+// A reliable user reader is given a matched writer.
+// Arguments: (const char* reader)
+constexpr unsigned RTPS_MSG_WRITER_MATCHING = 1058;
+// A writer was matched: the port of its unicast socket, the number of matched writers.
+// Arguments: (const char* reader, unsigned port, unsigned writers)
+constexpr unsigned RTPS_MSG_WRITER_MATCHED = 1059;
+// A user reader was closed.
+// Arguments: (const char* reader)
+constexpr unsigned RTPS_MSG_READER_CLOSED = 1080;
+// A HEARTBEAT whose first number lies beyond its last + 1 was ignored: the writer's GUID, first
+// and last (high, low).
+// Arguments: (const char* r, unsigned g0, unsigned g1, unsigned g2, unsigned g3, int fh, unsigned fl, int lh, unsigned ll)
+constexpr unsigned RTPS_MSG_READER_HEARTBEAT_REFUSED = 1090;
 
 }  // namespace vexares

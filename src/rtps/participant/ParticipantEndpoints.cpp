@@ -431,6 +431,11 @@ void ParticipantImpl::modifyReader(LocalReader* reader, RTPS_AdditionalTopicData
     reader->checkMatchedWriters(pointersTo(writers));
 }
 
+bool ParticipantImpl::endpointsMatch(vexa::dds::PublicationBuiltinTopicData const& publication,
+                                     vexa::dds::SubscriptionBuiltinTopicData const& subscription) {
+    return m_directory && m_directory->endpointsMatch(publication, subscription);
+}
+
 void ParticipantImpl::removeEndpoint(Endpoint* endpoint) {
     if (endpoint == nullptr) {
         return;

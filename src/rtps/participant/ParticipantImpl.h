@@ -156,7 +156,11 @@ public:
     // Re-announce an endpoint after a QoS change and match it again.
     void modifyWriter(LocalWriter* writer, RTPS_AdditionalTopicData const& extra,
                       bool announce) override;
-    void modifyReader(LocalReader* reader, RTPS_AdditionalTopicData const& extra, bool announce);
+    void modifyReader(LocalReader* reader, RTPS_AdditionalTopicData const& extra,
+                      bool announce) override;
+    // Discovery's rule; false while there is no discovery.
+    bool endpointsMatch(vexa::dds::PublicationBuiltinTopicData const& publication,
+                        vexa::dds::SubscriptionBuiltinTopicData const& subscription) override;
     // Takes a closing endpoint out of its list and frees its history's garbage; the endpoint
     // itself stays its caller's to destroy.
     void removeEndpoint(Endpoint* endpoint) override;

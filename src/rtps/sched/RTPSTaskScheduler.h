@@ -70,6 +70,8 @@ public:
     void stop();
 
     uint32_t capacity() const;
+    // The clock the tasks are timed by; endpoints time their own deadlines by it too.
+    SchedulerClock& clock() const { return *m_clock; }
 
 private:
     static constexpr uint64_t NO_TIME = ~uint64_t{0};
