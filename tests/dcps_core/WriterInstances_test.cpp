@@ -67,16 +67,21 @@ TEST_F(WriterInstances, AHandleTheWriterNeverIssuedIsRefused) {
 TEST_F(WriterInstances, KeyValueOnlyForTheWritersOwnLiveHandles) {
     Writer* w = create(qos(vexa::dds::VOLATILE_DURABILITY_QOS));
     Writer* sibling = create(qos(vexa::dds::VOLATILE_DURABILITY_QOS));
-    for (int k = 1; k <= 5; ++k) {
-        registerKey(sibling, k);  // the sibling's table grows past w's
-    }
-    vexa::dds::InstanceHandle_t const own = registerKey(w, 7);
+    // The sibling's handle names its slot 0, a slot w has too; and one beyond w's table.
     vexa::dds::InstanceHandle_t const foreign = registerKey(sibling, 9);
+    vexa::dds::InstanceHandle_t const own = registerKey(w, 7);
+    for (int k = 1; k <= 3; ++k) {
+        registerKey(sibling, k);
+    }
+    vexa::dds::InstanceHandle_t const beyond = registerKey(sibling, 4);
     KeyedSample out{};
     EXPECT_EQ(pub_->getKeyValue(&out, own, w), vexa::dds::RETCODE_OK);
     EXPECT_EQ(out.key, 7);
-    EXPECT_EQ(pub_->getKeyValue(&out, foreign, w), vexa::dds::RETCODE_BAD_PARAMETER);
-    EXPECT_EQ(pub_->getKeyValue(&out, 0x7FFFFFFF, w), vexa::dds::RETCODE_BAD_PARAMETER);
+    for (vexa::dds::InstanceHandle_t h : {foreign, beyond, 0x7FFFFFFF}) {
+        out.key = -1;
+        EXPECT_EQ(pub_->getKeyValue(&out, h, w), vexa::dds::RETCODE_BAD_PARAMETER) << h;
+        EXPECT_EQ(out.key, -1) << h;
+    }
     KeyedSample seven{7, 0};
     ASSERT_EQ(pub_->unregisterInstance(w, &seven, own, nullptr), vexa::dds::RETCODE_OK);
     EXPECT_EQ(pub_->getKeyValue(&out, own, w), vexa::dds::RETCODE_BAD_PARAMETER);
