@@ -72,9 +72,12 @@ TEST_F(PublisherRaces, CloseWhileAnotherThreadWrites) {
             vexa::dds::ReturnCode_t const rc = pub_->write(w, &s, vexa::dds::HANDLE_NIL, nullptr);
             if (rc == vexa::dds::RETCODE_ALREADY_DELETED) {
                 closedSeen = true;
-            } else {
-                ASSERT_EQ(rc, vexa::dds::RETCODE_OK);
+            } else if (rc == vexa::dds::RETCODE_OK) {
                 ++writes;
+            } else {
+                ADD_FAILURE() << "write gave " << rc;
+                writes = 100;  // let the main thread go on
+                return;
             }
         }
     });
@@ -85,7 +88,7 @@ TEST_F(PublisherRaces, CloseWhileAnotherThreadWrites) {
             << rc;
     });
     while (writes.load() < 100) {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     vexatest::factory().delete_participant(dp_);
     writer.join();

@@ -137,8 +137,8 @@ public:
                                                vexa::dds::Time_t const* timestamp);
     vexa::dds::ReturnCode_t dispose(void const* sample, vexa::dds::InstanceHandle_t handle,
                                     vexa::dds::Time_t const* timestamp);
-    // Before deletion: every instance still registered goes with flags 4 (or 6 with
-    // autodispose).
+    // Before deletion: every instance in use goes with flags 4 (or 6 with autodispose, when
+    // not disposed yet). Nothing once the engine writer is gone.
     void unregisterAllInstances();
     // 0 when unknown.
     vexa::dds::InstanceHandle_t lookupInstance(void const* sample);

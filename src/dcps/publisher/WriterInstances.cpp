@@ -330,8 +330,8 @@ ReturnCode_t Writer::dispose(void const* sample, InstanceHandle_t handle,
 }
 
 void Writer::unregisterAllInstances() {
-    if (!isEnabled()) {
-        return;
+    if (!isEnabled() || rtps_ == nullptr) {
+        return;  // after a close nothing can be sent
     }
     bool const keyed = typeSupport_->hasKey();
     for (unsigned i = 0; i < instances_.size(); ++i) {
