@@ -251,3 +251,15 @@ TEST_F(PublisherOps, AcknowledgementWaits) {
     ack.join();
     EXPECT_GE(engine_->deliveryChecks() - before, 2u);  // in slices
 }
+
+TEST_F(PublisherOps, No255thPublisher) {
+    vexa::dcps::Publisher* last = pub_;
+    for (int i = 2; i <= 254; ++i) {
+        last = dp_->createPublisher(nullptr, nullptr, 0);
+        ASSERT_NE(last, nullptr) << i;
+    }
+    EXPECT_EQ(static_cast<uint32_t>(last->getId()), 0x010000FEu);
+    EXPECT_EQ(dp_->deletePublisher(last), vexa::dds::RETCODE_OK);
+    EXPECT_EQ(dp_->createPublisher(nullptr, nullptr, 0), nullptr);
+    EXPECT_TRUE(dp_->contains_entity(pub_->getId()));
+}
