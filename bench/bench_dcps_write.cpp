@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,7 @@ BENCHMARK(BM_WriteKeepLastTransientLocal);
 // Keeps every run's time per iteration, for the ratios printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
     void ReportRuns(std::vector<Run> const& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (Run const& r : runs) {
