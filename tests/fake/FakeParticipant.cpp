@@ -131,6 +131,13 @@ int FakeParticipant::checkDelivery(std::vector<RTPS::Writer*>& writers,
                           std::chrono::nanoseconds(timeout.nanosec);
     bool const acked = changed_.wait_until(lock, deadline, [this] { return acknowledged_; });
     acknowledged_ = false;
+    // The engine reads the writers' histories until it returns: none may have been closed.
+    for (RTPS::Writer* w : writers) {
+        auto* fake = dynamic_cast<FakeWriter*>(w);
+        if (fake != nullptr && fake->closed()) {
+            ADD_FAILURE() << "checkDelivery on an engine writer closed while it waited";
+        }
+    }
     return acked ? 1 : 0;
 }
 

@@ -45,7 +45,8 @@ public:
     enum class AddResult { Handle, NotTaken, Throw };
     enum class DeleteResult { True, False, Throw };
 
-    // `cheap`: addChange only counts and returns the next handle (benchmarks).
+    // `cheap`: addChange only counts and returns the next handle, deleteChange accepts
+    // (benchmarks).
     FakeWriter(RecordKind kind, bool cheap);
 
     int64_t addChange(RTPS::SampleInfo* sample) override;
