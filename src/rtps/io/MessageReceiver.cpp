@@ -133,6 +133,9 @@ void MessageReceiver::stop() {
     m_wake.notify_all();
     vexa::OsKillThread(m_thread);
     m_started = false;
+    // A datagram being parsed on a transport thread is finished; none starts after this.
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    m_parsed.wait(lock, [this] { return !m_parsing; });
 }
 
 void MessageReceiver::parserEntry(void* self) {
@@ -142,16 +145,19 @@ void MessageReceiver::parserEntry(void* self) {
 void MessageReceiver::parserWorker() {
     std::unique_lock<std::mutex> lock(m_queueMutex);
     while (m_running) {
-        if (m_queue.empty()) {
+        if (m_queue.empty() || m_parsing) {
+            // A thread that parses in its own call wakes this one when it leaves work behind.
             m_wake.wait_for(lock, std::chrono::milliseconds(m_idleWaitMs),
-                            [this] { return !m_running || !m_queue.empty(); });
+                            [this] { return !m_running || (!m_queue.empty() && !m_parsing); });
             continue;
         }
         RTPSMessage* message = m_queue.front();
         m_queue.pop_front();
+        m_parsing = true;
         lock.unlock();
         parseMessage(message);
         lock.lock();
+        m_parsing = false;
     }
 }
 
@@ -162,9 +168,24 @@ bool MessageReceiver::receiveMessage(void const* data, uint16_t length) {
     auto* message = new RTPSMessage(data, length);
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_queue.push_back(message);
+        if (!m_running || m_parsing || !m_queue.empty()) {
+            // Behind what waits or is being parsed. No wake is needed: the parser thread looks
+            // at the queue after its own datagram (and when it starts), and a caller that
+            // parses wakes it on leaving.
+            m_queue.push_back(message);
+            return true;
+        }
+        m_parsing = true;
     }
-    m_wake.notify_one();
+    parseMessage(message);
+    std::lock_guard<std::mutex> lock(m_queueMutex);
+    m_parsing = false;
+    if (!m_queue.empty()) {
+        m_wake.notify_one();
+    }
+    if (!m_running) {
+        m_parsed.notify_all();
+    }
     return true;
 }
 
