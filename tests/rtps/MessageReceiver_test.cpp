@@ -282,6 +282,42 @@ TEST(MessageReceiver, MalformedDatagramsAreDropped) {
     EXPECT_EQ(r.queuedMessages(), 0u);
 }
 
+// One DATA_FRAG of 57 bytes announcing a sample of 2^31-1 bytes in fragments of one byte would
+// make a reader build a 2 GiB reassembly: the receiver drops DATA_FRAG of samples above its cap,
+// which by default is a sane sample size.
+TEST(MessageReceiver, DataFragAboveTheSampleCapIsDropped) {
+    LogCapture log;
+    struct Case {
+        char const* name;
+        uint32_t sample;
+        uint32_t cap;  // 0: the default
+        bool kept;
+    } const cases[] = {
+        {"2^31-1 under the default cap", 0x7FFFFFFFu, 0, false},
+        {"one byte above a set cap", 4097, 4096, false},
+        {"at a set cap", 4096, 4096, true},
+        {"a sample of 1 MiB under the default cap", 1u << 20, 0, true},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeParticipant participant;
+        FakeTransport transport;
+        std::unique_ptr<MessageReceiver> receiver(
+            c.cap == 0 ? new MessageReceiver(&participant, &transport, OWN)
+                       : new MessageReceiver(&participant, &transport, OWN, 10000, c.cap));
+        Bytes const datagram = cat({header(), frag(USER_READER, 1, 1, 1, c.sample, Bytes{7})});
+        if (c.sample == 0x7FFFFFFFu) {
+            ASSERT_EQ(datagram.size(), 57u);
+        }
+        size_t const before = LogCapture::count("DATA_FRAG: неверный размер сэмпла");
+        receiver->parseMessage(
+            new RTPSMessage(datagram.data(), static_cast<uint16_t>(datagram.size())));
+        EXPECT_EQ(participant.kept.size(), c.kept ? 1u : 0u);
+        EXPECT_EQ(LogCapture::count("DATA_FRAG: неверный размер сэмпла"),
+                  before + (c.kept ? 0 : 1));
+    }
+}
+
 // INFO_TS gives the following DATA its time; with the invalidate flag they have none.
 TEST(MessageReceiver, TimestampAppliesToFollowingData) {
     Fixture f;

@@ -61,8 +61,9 @@ bool inlineQosSound(uint8_t const* list, uint16_t length) {
     }
 }
 
-// Why a DATA_FRAG cannot be placed in any sample; null when it can.
-char const* fragmentFault(DataFields const& f) {
+// Why a DATA_FRAG cannot be placed in any sample of at most maxSampleSize bytes; null when it
+// can.
+char const* fragmentFault(DataFields const& f, uint32_t maxSampleSize) {
     if (f.fragmentStartingNum == 0) {
         return "DATA_FRAG: номер первого фрагмента 0";
     }
@@ -72,7 +73,8 @@ char const* fragmentFault(DataFields const& f) {
     if (f.fragmentsInSubmessage == 0) {
         return "DATA_FRAG: число фрагментов 0";
     }
-    if (f.sampleSize == 0 || f.sampleSize > CacheChange::MAX_SAMPLE_SIZE) {
+    if (f.sampleSize == 0 || f.sampleSize > maxSampleSize ||
+        f.sampleSize > CacheChange::MAX_SAMPLE_SIZE) {
         return "DATA_FRAG: неверный размер сэмпла";
     }
     uint64_t offset = uint64_t{f.fragmentStartingNum - 1} * f.fragmentSize;
@@ -89,8 +91,12 @@ char const* fragmentFault(DataFields const& f) {
 }  // namespace
 
 MessageReceiver::MessageReceiver(Participant* participant, RTPSDataTransport* transport,
-                                 uint8_t const* guidPrefix, uint32_t idleWaitMs)
-    : m_participant(participant), m_transport(transport), m_idleWaitMs(idleWaitMs) {
+                                 uint8_t const* guidPrefix, uint32_t idleWaitMs,
+                                 uint32_t maxSampleSize)
+    : m_participant(participant),
+      m_transport(transport),
+      m_idleWaitMs(idleWaitMs),
+      m_maxSampleSize(maxSampleSize) {
     if (guidPrefix != nullptr) {
         std::memcpy(m_guidPrefix, guidPrefix, GUID_PREFIX_SIZE);
     }
@@ -434,7 +440,7 @@ void MessageReceiver::parseData(SubmessageSpan const& s, Context& ctx) {
         return;
     }
     if (f.fragment) {
-        if (char const* fault = fragmentFault(f)) {
+        if (char const* fault = fragmentFault(f, m_maxSampleSize)) {
             dropped(s, ctx, fault);
             return;
         }

@@ -14,6 +14,7 @@
 #include "rtps/wire/Locator.h"
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/io/RTPSInSocket.h"
+#include "rtps/participant/Config.h"
 #include "rtps/wire/RTPSMessage.h"
 #include "rtps/wire/SubmessageSpan.h"
 #include "vexa/dds/BasicTypes.h"
@@ -37,9 +38,11 @@ public:
     static constexpr uint16_t MIN_DATAGRAM_SIZE = 24;
 
     // `participant` and `transport` stay the caller's and must outlive the receiver.
-    // `idleWaitMs`: longest sleep of the parser with nothing queued.
+    // `idleWaitMs`: longest sleep of the parser with nothing queued. `maxSampleSize`: DATA_FRAG
+    // of larger samples are dropped (Config::maxSampleSize).
     MessageReceiver(Participant* participant, RTPSDataTransport* transport,
-                    uint8_t const* guidPrefix, uint32_t idleWaitMs = 10000);
+                    uint8_t const* guidPrefix, uint32_t idleWaitMs = 10000,
+                    uint32_t maxSampleSize = Config::DEFAULT_MAX_SAMPLE_SIZE);
     // Stops the parser and deletes what is still queued and the receive sockets.
     ~MessageReceiver();
 
@@ -104,6 +107,7 @@ private:
     RTPSDataTransport* const m_transport;
     uint8_t m_guidPrefix[GUID_PREFIX_SIZE] = {};
     uint32_t const m_idleWaitMs;
+    uint32_t const m_maxSampleSize;
 
     // Guards the queue and m_parsing; the parser waits on m_wake under it, stop on m_parsed.
     mutable std::mutex m_queueMutex;
