@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -503,6 +505,122 @@ TEST(MessageReceiver, ParserThreadWakesAndSurvivesFailures) {
     // Stopped: datagrams wait in the queue and go with the receiver.
     EXPECT_TRUE(receiver.receiveMessage(first.data(), static_cast<uint16_t>(first.size())));
     EXPECT_EQ(receiver.queuedMessages(), 1u);
+}
+
+// A datagram is parsed on the thread that hands it over when nothing is queued and nothing is
+// being parsed. While one is held inside the participant, the next is queued (not parsed beside
+// it) and the parser thread takes it once the first is done; one handed over after that waits
+// behind it. Stopping waits for a parse in progress, and nothing is parsed afterwards.
+TEST(MessageReceiver, ParsedOneAtATimeInOrderOnTheCallersThread) {
+    struct Gated : FakeParticipant {
+        CacheChange* addChange(EntityId_t& reader, CacheChange* change) override {
+            {
+                std::unique_lock<std::mutex> lock(gate);
+                ++inside;
+                most = std::max(most, inside);
+                changed.notify_all();
+                changed.wait(lock,
+                             [&] { return open || change->sampleInfo.sequenceNumber.low != 1; });
+                --inside;
+            }
+            return FakeParticipant::addChange(reader, change);
+        }
+        bool waitInside() {
+            std::unique_lock<std::mutex> lock(gate);
+            return changed.wait_for(lock, std::chrono::seconds(5), [&] { return inside > 0; });
+        }
+        void release() {
+            std::lock_guard<std::mutex> lock(gate);
+            open = true;
+            changed.notify_all();
+        }
+        std::mutex gate;
+        std::condition_variable changed;
+        bool open = false;
+        int inside = 0;
+        int most = 0;
+    };
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        Gated participant;
+        FakeTransport transport;
+        MessageReceiver receiver(&participant, &transport, OWN, 60000);
+        ASSERT_TRUE(receiver.start());
+        Bytes datagrams[4];
+        for (uint32_t n = 1; n <= 3; ++n) {
+            datagrams[n] = cat({header(), data(0x05, USER_READER, n, {}, PAYLOAD)});
+        }
+        auto hand = [&](uint32_t n) {
+            return std::async(std::launch::async, [&, n] {
+                return receiver.receiveMessage(datagrams[n].data(),
+                                               static_cast<uint16_t>(datagrams[n].size()));
+            });
+        };
+        std::future<bool> first = hand(1);
+        ASSERT_TRUE(participant.waitInside());
+        std::future<bool> second = hand(2);
+        ASSERT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+            << "parsed beside the held one instead of queued";
+        EXPECT_EQ(receiver.queuedMessages(), 1u);
+
+        // The first caller leaves and wakes the parser thread for the queued one; one handed over
+        // before the parser thread got to it must not go around it.
+        participant.release();
+        ASSERT_EQ(first.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        EXPECT_TRUE(hand(3).get());
+        ASSERT_TRUE(participant.waitFor(3));
+        receiver.stop();
+        std::vector<uint32_t> order;
+        for (auto const& kept : participant.kept) {
+            order.push_back(kept->sampleInfo.sequenceNumber.low);
+        }
+        EXPECT_EQ(order, (std::vector<uint32_t>{1, 2, 3}));
+        EXPECT_EQ(participant.most, 1);
+    }
+}
+
+// Stopping while a datagram is being parsed on another thread waits for that parse; what comes
+// afterwards is queued, never parsed.
+TEST(MessageReceiver, StopWaitsForAParseOnAnotherThread) {
+    struct Held : FakeParticipant {
+        bool hasReader(EntityId_t const& r) override {
+            std::unique_lock<std::mutex> lock(gate);
+            entered = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return open; });
+            return FakeParticipant::hasReader(r);
+        }
+        std::mutex gate;
+        std::condition_variable changed;
+        bool entered = false;
+        bool open = false;
+    } participant;
+    FakeTransport transport;
+    MessageReceiver receiver(&participant, &transport, OWN, 60000);
+    ASSERT_TRUE(receiver.start());
+    Bytes const datagram = cat({header(), data(0x05, USER_READER, 1, {}, PAYLOAD)});
+    std::future<bool> parsing = std::async(std::launch::async, [&] {
+        return receiver.receiveMessage(datagram.data(), static_cast<uint16_t>(datagram.size()));
+    });
+    {
+        std::unique_lock<std::mutex> lock(participant.gate);
+        ASSERT_TRUE(participant.changed.wait_for(lock, std::chrono::seconds(5),
+                                                 [&] { return participant.entered; }));
+    }
+    std::future<void> stopped = std::async(std::launch::async, [&] { receiver.stop(); });
+    EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
+        << "stopped while a datagram was being parsed";
+    {
+        std::lock_guard<std::mutex> lock(participant.gate);
+        participant.open = true;
+        participant.changed.notify_all();
+    }
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_TRUE(parsing.get());
+    EXPECT_EQ(participant.kept.size(), 1u);
+    EXPECT_TRUE(receiver.receiveMessage(datagram.data(), static_cast<uint16_t>(datagram.size())));
+    EXPECT_EQ(receiver.queuedMessages(), 1u);
+    EXPECT_EQ(participant.kept.size(), 1u);
 }
 
 TEST(MessageReceiver, InSocketsSharedPerLocator) {
