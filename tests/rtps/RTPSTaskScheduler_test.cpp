@@ -1,5 +1,7 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -265,16 +268,10 @@ TEST(RTPSTaskScheduler, ReusedIdIsNotRemovedAfterTheOldOneShotReturns) {
     }
 }
 
-// Threads of this process, from /proc.
-static int threadCount() {
-    int n = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(dir)) {
-            n += e->d_name[0] != '.' ? 1 : 0;
-        }
-        closedir(dir);
-    }
-    return n;
+// Whether a thread of this process with that kernel id still runs.
+static bool threadAlive(pid_t tid) {
+    struct stat st;
+    return stat(("/proc/self/task/" + std::to_string(tid)).c_str(), &st) == 0;
 }
 
 // An owner that goes away from its own timer destroys the scheduler inside a task. The worker
@@ -285,13 +282,14 @@ TEST(RTPSTaskScheduler, DestroyedFromItsOwnTaskEndsItsWorkerWithoutTouchingIt) {
     LogCapture log;
     const std::string refused = "Планировщик задач удалён из своей же задачи";
     const size_t before = LogCapture::count(refused);
-    const int threadsBefore = threadCount();
+    std::atomic<pid_t> worker{0};
 
     alignas(RTPSTaskScheduler) static unsigned char storage[sizeof(RTPSTaskScheduler)];
     RTPSTaskScheduler* sched = nullptr;
     Latch destroyed;
     TaskFunctions f = countingFunctions();
     f[RTPS::TASK_WRITER_DEFERRED] = [&](void*, void*, uint64_t, uint64_t) {
+        worker = static_cast<pid_t>(syscall(SYS_gettid));
         sched->~RTPSTaskScheduler();
         std::memset(storage, 0xA5, sizeof storage);
         destroyed.open();
@@ -303,10 +301,10 @@ TEST(RTPSTaskScheduler, DestroyedFromItsOwnTaskEndsItsWorkerWithoutTouchingIt) {
 
     // Nothing signals the end of a detached thread: look until it is gone.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (threadCount() > threadsBefore && std::chrono::steady_clock::now() < deadline) {
+    while (threadAlive(worker) && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_EQ(threadCount(), threadsBefore) << "the worker did not end";
+    EXPECT_FALSE(threadAlive(worker)) << "the worker did not end";
     EXPECT_EQ(LogCapture::count(refused), before + 1);
 }
 
