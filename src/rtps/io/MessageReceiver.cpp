@@ -61,8 +61,7 @@ bool inlineQosSound(uint8_t const* list, uint16_t length) {
     }
 }
 
-// Why a DATA_FRAG cannot be placed in any sample of at most maxSampleSize bytes; null when it
-// can.
+// Why a DATA_FRAG cannot be placed in any sample; null when it can.
 char const* fragmentFault(DataFields const& f, uint32_t maxSampleSize) {
     if (f.fragmentStartingNum == 0) {
         return "DATA_FRAG: номер первого фрагмента 0";
