@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "DiscoveryRecordSamples.h"
+#include "rtps/participant/Config.h"
 #include "rtps/discovery/DiscoveryRecordOps.h"
 #include "rtps/discovery/RecordEncoders.h"
 #include "rtps/history/CacheChange.h"
@@ -106,7 +107,8 @@ TEST(DiscoveryRecordOps, AReassembledRecordIsDecodedInPlace) {
         size_t const from = size_t(i) * fragment;
         size_t const n = std::min<size_t>(fragment, pub.size() - from);
         ASSERT_EQ(
-            change->addFragmentData(uint32_t(pub.size()), fragment, i + 1, 1, pub.data() + from, n),
+            change->addFragmentData(uint32_t(pub.size()), fragment, i + 1, 1, pub.data() + from, n,
+                                    RTPS::Config::DEFAULT_MAX_SAMPLE_SIZE),
             FragmentVerdict::Accepted);
     }
     ASSERT_TRUE(change->allFragmentPresent());

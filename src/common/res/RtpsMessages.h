@@ -122,6 +122,10 @@ constexpr unsigned RTPS_MSG_ENDPOINT_MULTICAST_LOCATOR = 1105;
 // A scheduler task ended with an exception; the worker goes on.
 // Arguments: (unsigned type, unsigned id, const char* what)
 constexpr unsigned RTPS_MSG_TASK_FAILED = 1108;
+// The scheduler was destroyed by one of its own tasks; its worker ends when the task returns.
+// Module "RTPSTaskScheduler::~RTPSTaskScheduler".
+// Arguments: none
+constexpr unsigned RTPS_MSG_SCHEDULER_DESTROYED_BY_TASK = 1110;
 // Two topic names have the same CRC-24 and share a multicast group.
 // Arguments: (const char* topic, const char* listedTopic, unsigned crc)
 constexpr unsigned RTPS_MSG_ROUTER_TOPIC_CLASH = 1107;

@@ -117,7 +117,8 @@ void ParticipantImpl::construct(vexa::dds::ParticipantBuiltinTopicData const& da
     };
     m_scheduler.reset(new RTPSTaskScheduler(std::move(tasks), m_factory->makeSchedulerClock()));
     m_composer.reset(new MessageComposer(m_transport.get(), m_guid.guidPrefix));
-    m_receiver.reset(new MessageReceiver(this, m_transport.get(), m_guid.guidPrefix));
+    m_receiver.reset(new MessageReceiver(this, m_transport.get(), m_guid.guidPrefix, 10000,
+                                         m_config.maxSampleSize()));
     m_userPool.reset(new UserInputBufferPool(USER_BUFFER_COUNT, USER_BUFFER_SIZE, m_poolMutex));
 
     prepareOwnData(data);

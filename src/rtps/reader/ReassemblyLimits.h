@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "rtps/participant/Config.h"
+
 namespace RTPS {
 
 // How much a reader lets incomplete samples (fragments, one half of a key/data pair) cost it.
@@ -12,7 +14,7 @@ namespace RTPS {
 struct ReassemblyLimits {
     // Largest sample a reader puts together from fragments where nothing configures a smaller
     // one.
-    static constexpr uint32_t DEFAULT_MAX_SAMPLE_SIZE = 16 * 1024 * 1024;
+    static constexpr uint32_t DEFAULT_MAX_SAMPLE_SIZE = Config::DEFAULT_MAX_SAMPLE_SIZE;
     // A reader assembles at most this many samples of the largest size at once.
     static constexpr uint32_t MAX_SAMPLES_IN_ASSEMBLY = 4;
 
