@@ -257,6 +257,10 @@ std::vector<Refusal> refusals() {
         deep += alias(("L" + std::to_string(i)).c_str(), ("L" + std::to_string(i + 1)).c_str());
     }
     deep += alias("L300", "Int32");
+    std::string bounds = "1";
+    for (int i = 0; i < 256; ++i) {
+        bounds += " 1";
+    }
     return {
         {"cycle", "Inc", structure("A", "B") + structure("B", "A"), {"Inc::", "сам на себя"}},
         {"deep", "Inc", deep, {"Inc::L", "вложен глубже 256"}},
@@ -335,6 +339,11 @@ std::vector<Refusal> refusals() {
          "<array><name>Row</name><type>Int32</type><bounds>4</bounds></array>" +
              structureOf("Ss", member("row", "Row") + member("memset", "Int32")),
          {"структура Inc::Ss: имя поля memset"}},
+        {"array of 257 dimensions",
+         "Inc",
+         "<array><name>Deep</name><type>Boolean</type><bounds>" + bounds + "</bounds></array>" +
+             structureOf("Ss", member("deep", "Deep")),
+         {"структура Inc::Ss: поле deep - массив больше чем из 256 измерений"}},
         {"key path",
          "Inc",
          structureOf("Tt", member("id", "Int32")),

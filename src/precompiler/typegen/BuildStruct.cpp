@@ -113,6 +113,17 @@ void BuildStruct::set() {
         checkKeyPaths();
     }
     checkMemberNames();
+    for (std::size_t i = 0; i < m_memberCount; ++i) {
+        // One loop per dimension, each line indented once more: the text would grow with the
+        // square of the dimensions.
+        const DefaultInit init = defaultInit(i);
+        if (init.kind == DefaultInit::LOOPS && init.depth > AnyType::MAX_NESTING) {
+            refuse(__func__, __LINE__,
+                   "Модуль " + m_module + ", структура " + m_structure->m_qualifiedName +
+                       ": поле " + m_memberNames[i] + " - массив больше чем из " +
+                       std::to_string(AnyType::MAX_NESTING) + " измерений");
+        }
+    }
     m_typeWidth = maxLenthStrInCont(m_typeTexts);
     m_parameterWidth = maxLenthStrInCont(m_parameterTypes);
     m_nameWidth = maxLenthStrInCont(m_memberNames);
