@@ -32,28 +32,28 @@ TEST(DSVCDataTransportConfig, ServerListKeepsEveryAddressInOrder) {
     }
 }
 
-class ConfigFile : public ::testing::Test {
+class DSVCTrellisFile : public ::testing::Test {
 protected:
     // The working directory is the test's own (isolation launcher): the file found first.
     void write(std::string const& text) { std::ofstream("trellis.cfg") << text; }
     void TearDown() override { std::remove("trellis.cfg"); }
 };
 
-TEST_F(ConfigFile, PortAndServersFromTheFile) {
+TEST_F(DSVCTrellisFile, PortAndServersFromTheFile) {
     write("DSVC.SERVER_PORT = 7500\nDSVC.SERVER_IP = 127.0.0.1, 10.0.0.1\n");
     DSVCDataTransportConfig config;
     EXPECT_EQ(config.getPort(), 7500);
     EXPECT_EQ(config.getServers(), (Servers{"127.0.0.1", "10.0.0.1"}));
 }
 
-TEST_F(ConfigFile, PortOutOfRangeKeepsTheDefault) {
+TEST_F(DSVCTrellisFile, PortOutOfRangeKeepsTheDefault) {
     write("DSVC.SERVER_PORT = 80\nDSVC.SERVER_IP = 10.0.0.1\n");
     DSVCDataTransportConfig config;
     EXPECT_EQ(config.getPort(), 7399);
     EXPECT_EQ(config.getServers(), (Servers{"10.0.0.1"}));
 }
 
-TEST_F(ConfigFile, ServerTextTooLongGivesNoServersAndTheDefaultPort) {
+TEST_F(DSVCTrellisFile, ServerTextTooLongGivesNoServersAndTheDefaultPort) {
     std::string list = "10.0.0.1";
     while (list.size() < 1100) {
         list += ",10.0.0.1";

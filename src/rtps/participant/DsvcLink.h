@@ -5,8 +5,16 @@
 #include <memory>
 #include <vector>
 
+#include "rtps/wire/Guid.h"
+
+namespace vexa::dds {
+struct SubscriptionBuiltinTopicData;
+}
+
 namespace RTPS {
 
+class DSVCServerChannel;
+class Reader;
 struct HistoricalSampleInfo;
 
 // The participant's end of the TCP link to the durability service. A client-side link serves
@@ -29,6 +37,25 @@ public:
     // Server side: stored samples for a remote durable reader. True when the sender has work.
     virtual bool historicalData(unsigned int const* guidPrefix, unsigned int entityId,
                                 std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) = 0;
+    // Server side: discovery has processed a remote reader's subscription.
+    virtual void discoveredForDSVC(GUID_t const& reader,
+                                   vexa::dds::SubscriptionBuiltinTopicData const* data) {
+        (void)reader;
+        (void)data;
+    }
+
+    // Client side: one channel per configured server for a durable reader, connecting but not
+    // started; `clients` is cleared first.
+    virtual void addDSVCClient(Reader* reader, GUID_t const& readerGuid,
+                               std::vector<std::shared_ptr<DSVCServerChannel>>& clients) {
+        (void)reader;
+        (void)readerGuid;
+        clients.clear();
+    }
+
+    // Ends the link's own threads; none of them calls the participant afterwards. The
+    // participant calls it first when it shuts down.
+    virtual void stop() {}
 };
 
 }  // namespace RTPS

@@ -345,6 +345,10 @@ void ParticipantImpl::shutdown() noexcept {
     bool const wasStarted = m_started.load();
     closeGate();
 
+    // The link's threads call the participant: they end first.
+    if (m_dsvc) {
+        m_dsvc->stop();
+    }
     stopDsvcSender();
     m_dsvc.reset();
 
@@ -511,6 +515,13 @@ void ParticipantImpl::historicalData(unsigned int const* guidPrefix, unsigned in
             m_dsvcWorkPending = true;
         }
         m_dsvcWake.notify_all();
+    }
+}
+
+void ParticipantImpl::discoveredForDSVC(GUID_t guid,
+                                        vexa::dds::SubscriptionBuiltinTopicData const* data) {
+    if (DsvcLink* link = m_dsvc.get()) {
+        link->discoveredForDSVC(guid, data);
     }
 }
 

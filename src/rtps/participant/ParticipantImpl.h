@@ -104,6 +104,9 @@ public:
     int endpointLost(GUID_t const& guid) override;
     void historicalData(unsigned int const* guidPrefix, unsigned int entityId,
                         std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) override;
+    // Discovery has processed a remote reader's subscription: a DSVC server asks for the
+    // reader's stored history when the reader is waiting for it.
+    void discoveredForDSVC(GUID_t guid, vexa::dds::SubscriptionBuiltinTopicData const* data);
 
     // The message receiver's hooks (parser thread).
     void participantAlive(uint8_t const* guidPrefix) override;
