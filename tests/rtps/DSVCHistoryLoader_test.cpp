@@ -79,23 +79,34 @@ TEST_F(Loading, AGapHoldsBackWhatFollowsUntilItCloses) {
     smpl(S1, W, 4);
     paus(S1);
     EXPECT_EQ(settle(2), (A{w(1), w(2)}));
-    EXPECT_TRUE(live(W, 3));  // goes between 2 and 4
+    smpl(S1, W, 3);  // goes between 2 and 4
     EXPECT_EQ(reader->loader->assemblySize(), 4u);
     paus(S1);
+    EXPECT_EQ(settle(4), (A{w(1), w(2), w(3), w(4)}));
+}
+
+TEST_F(Loading, LiveChangeFillsAGapInItsPlace) {
+    open();
+    smpl(S1, W, 1);
+    smpl(S1, W, 2);
+    smpl(S1, W, 4);
+    paus(S1);
+    EXPECT_EQ(settle(2), (A{w(1), w(2)}));
+    EXPECT_TRUE(live(W, 3));  // the server's history (4) is past it: the server is let go
+    EXPECT_EQ(channels[0]->stopsSent.load(), 1);
+    ASSERT_TRUE(reader->waitState(State::LOADED));
     EXPECT_EQ(settle(4), (A{w(1), w(2), w(3), w(4)}));
 }
 
 TEST_F(Loading, SecondCopyOfAChangeIsDropped) {
     open(2);
     smpl(S1, W, 1);
-    smpl(S2, W, 1);            // the other server's copy
-    EXPECT_FALSE(live(W, 1));  // and the live one
-    smpl(S1, W, 2);
-    EXPECT_EQ(reader->loader->assemblySize(), 2u);
-    paus(S1);
-    paus(S2);
-    EXPECT_EQ(settle(2), (A{w(1), w(2)}));
-    EXPECT_FALSE(live(W, 2));  // already in the history
+    smpl(S2, W, 1);  // the other server's copy
+    EXPECT_EQ(reader->loader->assemblySize(), 1u);
+    EXPECT_FALSE(live(W, 1));  // and the live one, which shows both servers have caught up
+    ASSERT_TRUE(reader->waitState(State::LOADED));
+    EXPECT_EQ(settle(1), (A{w(1)}));
+    EXPECT_FALSE(live(W, 1));  // not above the final mark
 }
 
 TEST_F(Loading, CaughtUpServerIsToldStopAndTheRestIsFlushed) {
@@ -113,6 +124,27 @@ TEST_F(Loading, CaughtUpServerIsToldStopAndTheRestIsFlushed) {
     EXPECT_EQ(reader->loader->state(), State::NORMAL);
     EXPECT_TRUE(live(W, 8));
     EXPECT_EQ(settle(5).back(), w(8));
+}
+
+TEST_F(Loading, StoredSamplesThatCameBeforeAnyLiveDataStillCatchUp) {
+    open();
+    smpl(S1, W, 1);
+    smpl(S1, W, 2);
+    smpl(S1, W, 3);
+    EXPECT_FALSE(live(W, 3));  // the server has it already
+    EXPECT_EQ(channels[0]->stopsSent.load(), 1);
+    ASSERT_TRUE(reader->waitState(State::LOADED));
+    EXPECT_EQ(settle(3), (A{w(1), w(2), w(3)}));
+}
+
+TEST_F(Loading, WriterKnownOnlyToTheServerDoesNotHoldItBack) {
+    open();
+    EXPECT_TRUE(live(W, 5));
+    smpl(S1, X, 1);  // no live data of X: not followed
+    smpl(S1, W, 5);
+    EXPECT_EQ(channels[0]->stopsSent.load(), 1);
+    ASSERT_TRUE(reader->waitState(State::LOADED));
+    EXPECT_EQ(settle(2), (A{w(5), x(1)}));
 }
 
 TEST_F(Loading, PauseOfALaterServerWaitsForTheEarlierOnes) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "DsvcPeers.h"
+#include "DsvcServerSide.h"
 #include "rtps/dsvc/DSVCDataTransport.h"
 #include "rtps/dsvc/DSVCMessage.h"
 #include "rtps/dsvc/DSVCServer.h"
@@ -19,60 +20,6 @@ namespace {
 
 using namespace RTPS;
 using namespace dsvc_test;
-
-// The durability service as the server role sees it: what it was asked, and optionally an
-// answer given at once on the asking thread.
-class RecordingService : public CommunicationObject {
-public:
-    bool changeAvailable(Reader*, void*, SampleInfo*) override { return false; }
-    void assertLiveliness(Reader*, void*, unsigned int*, unsigned int) override {}
-    void participantLost(unsigned int*) override {}
-    void getHistoricalData(unsigned int const* prefix, unsigned int entityId,
-                           vexa::dds::SubscriptionBuiltinTopicData const* data) override {
-        // The body records whether a subscription came with the question.
-        asked.add(-1, entityId, data != nullptr ? "s" : nullptr, data != nullptr ? 1 : 0);
-        if (answer) {
-            answer(prefix, entityId);
-        }
-    }
-    void stopHistoricalData(unsigned int const*, unsigned int entityId) override {
-        stopped.add(-1, entityId, nullptr, 0);
-    }
-    UpcallLog asked;    // tag: entity id
-    UpcallLog stopped;  // tag: entity id
-    std::function<void(unsigned int const*, unsigned int)> answer;
-};
-
-// The participant as the server role sees it: the readers discovery knows, and the path of
-// connection messages into the link, as the engine's participant takes it.
-class RoleParticipant : public Participant {
-public:
-    void dataRecipient(void*, unsigned short) override {}
-    unsigned int getDomainID() override { return 0; }
-    void dsvcDataRecipient(int socket, unsigned long tag, void* body) override {
-        link->dataRecipient(socket, tag, body);
-    }
-    bool getReaderConfig(GUID_t const& reader,
-                         vexa::dds::SubscriptionBuiltinTopicData& out) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (GUID_t const& g : known) {
-            if (almost_eq(g, reader)) {
-                out = vexa::dds::SubscriptionBuiltinTopicData{};
-                return true;
-            }
-        }
-        return false;
-    }
-    void discover(GUID_t const& g) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        known.push_back(g);
-    }
-    DsvcLink* link = nullptr;
-
-private:
-    std::mutex m_mutex;
-    std::vector<GUID_t> known;
-};
 
 unsigned entityWord(GUID_t const& g) {
     return entityIdToU32(g.entityId);

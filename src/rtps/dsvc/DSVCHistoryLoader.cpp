@@ -49,10 +49,20 @@ DSVCWriterProgress* findWriter(DSVCServerProxy& proxy, GUID_t const& writer) {
     return nullptr;
 }
 
-// Whether the first `count` progress records of the proxy (at least one) are all caught up.
-bool caughtUp(DSVCServerProxy const& proxy, size_t count) {
-    return count != 0 && std::all_of(proxy.writers.begin(), proxy.writers.begin() + count,
-                                     [](DSVCWriterProgress const& w) { return w.caughtUp; });
+// Whether the server can be let go: every followed writer (at least one) is caught up. `fresh`,
+// a record that this very change made followed, does not hold it back unless caught up.
+bool caughtUp(DSVCServerProxy const& proxy, DSVCWriterProgress const* fresh = nullptr) {
+    bool any = false;
+    for (DSVCWriterProgress const& w : proxy.writers) {
+        if (!w.followed || (&w == fresh && !w.caughtUp)) {
+            continue;
+        }
+        if (!w.caughtUp) {
+            return false;
+        }
+        any = true;
+    }
+    return any;
 }
 
 void logChange(unsigned id, char const* module, std::string const& reader, CacheChange const* c) {
@@ -215,17 +225,19 @@ void DSVCHistoryLoader::sample(int socket, void const* body, unsigned length) {
         }
         auto proxy = findProxy(socket);
         if (proxy != m_proxies.end()) {
-            // Only writers seen live are followed; a writer the server alone knows is not.
-            if (DSVCWriterProgress* w = findWriter(**proxy, change->writerGUID)) {
-                SequenceNumber_t const sn = change->sampleInfo.sequenceNumber;
-                if (isNull(w->lastHistorical) || w->lastHistorical < sn) {
-                    w->lastHistorical = sn;
-                }
-                if (!isNull(w->firstLive) && w->firstLive <= sn) {
-                    w->caughtUp = true;
-                }
+            SequenceNumber_t const sn = change->sampleInfo.sequenceNumber;
+            DSVCWriterProgress* w = findWriter(**proxy, change->writerGUID);
+            if (w == nullptr) {
+                (*proxy)->writers.push_back({change->writerGUID, sn, SEQUENCENUMBER_NULL});
+                w = &(*proxy)->writers.back();
             }
-            if (caughtUp(**proxy, (*proxy)->writers.size())) {
+            if (isNull(w->lastHistorical) || w->lastHistorical < sn) {
+                w->lastHistorical = sn;
+            }
+            if (w->followed && w->firstLive <= sn) {
+                w->caughtUp = true;
+            }
+            if (caughtUp(**proxy)) {
                 removeProxy(proxy, removed);
             }
         }
@@ -303,19 +315,22 @@ DSVCHistoryLoader::LiveVerdict DSVCHistoryLoader::addLiveChange(CacheChange* cha
                   change);
         for (size_t i = 0; i < m_proxies.size();) {
             DSVCServerProxy& proxy = *m_proxies[i];
-            size_t const before = proxy.writers.size();
-            if (DSVCWriterProgress* w = findWriter(proxy, change->writerGUID)) {
-                if (isNull(w->firstLive) || w->firstLive >= sn) {
-                    w->firstLive = sn;
-                }
-                if (!isNull(w->lastHistorical) && sn <= w->lastHistorical) {
-                    w->caughtUp = true;
-                }
-            } else {
-                proxy.writers.push_back({change->writerGUID, SEQUENCENUMBER_NULL, sn, false});
+            DSVCWriterProgress* fresh = nullptr;
+            DSVCWriterProgress* w = findWriter(proxy, change->writerGUID);
+            if (w == nullptr) {
+                proxy.writers.push_back({change->writerGUID, SEQUENCENUMBER_NULL, sn});
+                w = fresh = &proxy.writers.back();
+            } else if (!w->followed) {
+                fresh = w;
             }
-            // A record made for this very change does not hold the server back.
-            if (caughtUp(proxy, before)) {
+            if (!w->followed || w->firstLive >= sn) {
+                w->firstLive = sn;
+            }
+            w->followed = true;
+            if (!isNull(w->lastHistorical) && sn <= w->lastHistorical) {
+                w->caughtUp = true;
+            }
+            if (caughtUp(proxy, fresh)) {
                 removeProxy(m_proxies.begin() + static_cast<long>(i), removed);
             } else {
                 ++i;

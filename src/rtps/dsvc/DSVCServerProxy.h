@@ -17,6 +17,10 @@ struct DSVCWriterProgress {
     SequenceNumber_t firstLive = SEQUENCENUMBER_NULL;       // while loading; 0: none yet
     // The server's history has reached the live data: nothing more is needed from it.
     bool caughtUp = false;
+    // Live data of the writer has been seen. Only such writers decide when the server is let
+    // go; the others are recorded so that a writer whose stored samples all came before its
+    // first live change still catches up.
+    bool followed = false;
 };
 
 // A durable reader's view of one durability server while its history loads.
