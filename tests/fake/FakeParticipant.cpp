@@ -104,6 +104,7 @@ void FakeParticipant::setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
                              RTPS::RTPS_AdditionalTopicData const& extra) {
     (void)extra;
     expectNoMarkedMutex("Participant::setQoS");
+    setQosGate_.pass();
     std::lock_guard<CoreMutex> lock(mutex_);
     qos_.push_back(data);
 }
@@ -268,6 +269,11 @@ void FakeParticipant::queueParticipantLost(unsigned const (&prefix)[3]) {
 void FakeParticipant::drain() {
     std::unique_lock<std::mutex> lock(queueMutex_);
     queueChanged_.wait(lock, [this] { return calls_.empty() && !busy_; });
+}
+
+bool FakeParticipant::drainFor(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    return queueChanged_.wait_for(lock, limit, [this] { return calls_.empty() && !busy_; });
 }
 
 std::vector<bool> FakeParticipant::changeAvailableResults() const {

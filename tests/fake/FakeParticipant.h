@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "dcps/lock/OrderedMutex.h"
+#include "fake/CallGate.h"
 #include "fake/EngineScript.h"
 #include "fake/FakeReader.h"
 #include "fake/FakeWriter.h"
@@ -91,6 +93,8 @@ public:
     void setDeliveryResult(DeliveryResult r, Failure how = Failure::DDSI);
     // Lets a checkDelivery that waits return 1.
     void acknowledge();
+    // Holds setQoS calls while closed.
+    CallGate& setQosGate() { return setQosGate_; }
 
     // Record.
     std::vector<Endpoint<vexa::dds::PublicationBuiltinTopicData>> writers() const;
@@ -107,6 +111,8 @@ public:
     void queueParticipantLost(unsigned const (&prefix)[3]);
     // Waits until every queued call has been made and has returned.
     void drain();
+    // The same for at most `limit`; false when a call is still queued or running.
+    bool drainFor(std::chrono::milliseconds limit);
     // Results of the changeAvailable calls made so far, in order.
     std::vector<bool> changeAvailableResults() const;
 
@@ -140,6 +146,7 @@ private:
     DeliveryResult deliveryResult_ = DeliveryResult::Delivered;
     Failure deliveryFailure_ = Failure::DDSI;
     bool acknowledged_ = false;
+    CallGate setQosGate_;
 
     // Delivery thread; its queue has a plain mutex, never held while a call runs.
     std::mutex queueMutex_;
