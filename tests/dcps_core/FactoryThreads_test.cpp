@@ -26,7 +26,12 @@ TEST(FactoryThreads, CollectorFollowsCreateAndDeleteOnTwoThreads) {
                 continue;
             }
             ++created;
-            // This participant exists until the delete below: a collector must be running.
+            // This participant exists until the delete below: a collector must run all along,
+            // also when the other thread deleted the last participant just before.
+            if (!f.collectorRunning()) {
+                ++withoutCollector;
+            }
+            std::this_thread::sleep_for(200us);
             if (!f.collectorRunning()) {
                 ++withoutCollector;
             }

@@ -22,6 +22,8 @@ using vexa::dds::Duration_t;
 namespace {
 
 constexpr Duration_t FOREVER = vexa::dds::DURATION_INFINITE;
+// Long enough for any wake-up, short enough that a missing one fails instead of hanging.
+constexpr Duration_t LONG = {10, 0};
 
 // Runs wait on another thread; the result is read after join.
 struct Waiter {
@@ -115,7 +117,7 @@ TEST(WaitSet, EdgeCases) {
              e.ws.attachCondition(&e.g0);
              e.g1.set_trigger_value(true);
          },
-         FOREVER, [](Edge& e) { e.ws.attachCondition(&e.g1); }, vexa::dds::RETCODE_OK,
+         LONG, [](Edge& e) { e.ws.attachCondition(&e.g1); }, vexa::dds::RETCODE_OK,
          [](Edge& e) { return std::vector<Condition*>{&e.g1}; }, nullptr},
         {"attaching twice keeps one entry",
          [](Edge& e) {
@@ -137,14 +139,14 @@ TEST(WaitSet, EdgeCases) {
              e.ws.attachCondition(&e.g0);
              e.ws.attachCondition(&e.g1);
          },
-         FOREVER,
+         LONG,
          [](Edge& e) {
              EXPECT_EQ(e.ws.detachCondition(&e.g1), vexa::dds::RETCODE_OK);
              EXPECT_EQ(e.ws.detachCondition(&e.g1), vexa::dds::RETCODE_PRECONDITION_NOT_MET);
              e.g0.set_trigger_value(true);
          },
          vexa::dds::RETCODE_OK, g0, nullptr},
-        {"detaching the last condition wakes the waiter with nothing", attachG0, FOREVER,
+        {"detaching the last condition wakes the waiter with nothing", attachG0, LONG,
          [](Edge& e) { e.ws.detachCondition(&e.g0); }, vexa::dds::RETCODE_OK, none, nullptr},
         {"a guard set true twice signals once", attachG0, FOREVER,
          [](Edge& e) {
@@ -159,10 +161,10 @@ TEST(WaitSet, EdgeCases) {
              EXPECT_FALSE(e.status.isTriggered());
              e.ws.attachCondition(&e.status);
          },
-         FOREVER, [](Edge& e) { e.status.set_enabled_statuses(0x5); }, vexa::dds::RETCODE_OK,
+         LONG, [](Edge& e) { e.status.set_enabled_statuses(0x5); }, vexa::dds::RETCODE_OK,
          [](Edge& e) { return std::vector<Condition*>{&e.status}; },
          [](Edge& e) { EXPECT_EQ(e.status.getTriggerValue(), 3u); }},
-        {"a second waiter is refused", attachG0, FOREVER,
+        {"a second waiter is refused", attachG0, LONG,
          [](Edge& e) {
              WaitSet::ConditionArray out;
              unsigned count = 9;
@@ -284,7 +286,8 @@ TEST(WaitSet, TimedWaitKeepsItsDeadlineAcrossWakeUps) {
     auto const elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(rc, vexa::dds::RETCODE_TIMEOUT);
     EXPECT_GT(given, 10u) << "the wait was not woken";
-    EXPECT_GE(elapsed, 300ms);
-    EXPECT_LT(elapsed, 1200ms);
+    auto const ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    EXPECT_GE(ms, 300);
+    EXPECT_LT(ms, 1200);
     ws.detachCondition(&g);
 }
