@@ -109,6 +109,10 @@ public:
     void queueAssertLiveliness(RTPS::Reader* reader, void* userData, unsigned const (&prefix)[3],
                                unsigned entityId);
     void queueParticipantLost(unsigned const (&prefix)[3]);
+    // From now until the participant is destroyed, whenever its queue is empty, the delivery
+    // thread reports a change of `builtinReader`, a liveliness assertion and the loss of
+    // `prefix`, over and over: an engine busy calling back.
+    void callBackContinuously(RTPS::Reader* builtinReader, unsigned const (&prefix)[3]);
     // Waits until every queued call has been made and has returned.
     void drain();
     // The same for at most `limit`; false when a call is still queued or running.
@@ -152,6 +156,7 @@ private:
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;
     std::deque<std::function<void()>> calls_;
+    std::function<void()> repeating_;
     bool busy_ = false;
     bool stop_ = false;
     std::vector<bool> results_;
