@@ -123,7 +123,7 @@ TEST(DataHandling, TicksExactlyAndSleepsBetweenTicks) {
 // The run flag is set before the thread exists: a stop issued at once still ends it.
 TEST(DataHandling, StopRightAfterStartLeavesNoThread) {
     DomainParticipant dp = standalone();
-    size_t const before = vexatest::processThreads().size();
+    size_t const before = vexatest::settledThreadCount();
     {
         Watchdog watchdog(20s, "a data-handling thread outlived its stop");
         for (int i = 0; i < 20; ++i) {

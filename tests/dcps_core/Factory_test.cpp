@@ -78,7 +78,7 @@ TEST(Factory, EngineFailuresUndoCreation) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
-        size_t const threads = vexatest::processThreads().size();
+        size_t const threads = vexatest::settledThreadCount();
         int32_t const count = factory().participantCount();
         unsigned const liveEngines = static_cast<unsigned>(FakeEngine::instance().live().size());
         if (c.atStart) {

@@ -51,6 +51,11 @@ std::chrono::nanoseconds processCpuTime() {
     return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
 }
 
+size_t settledThreadCount() {
+    std::thread([] {}).join();
+    return processThreads().size();
+}
+
 bool waitForThreadCount(size_t count, std::chrono::milliseconds limit) {
     auto const deadline = std::chrono::steady_clock::now() + limit;
     while (processThreads().size() != count) {

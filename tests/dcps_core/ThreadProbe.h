@@ -15,6 +15,10 @@ std::set<pid_t> processThreads();
 uint64_t voluntarySwitches(pid_t thread);
 std::chrono::nanoseconds processCpuTime();
 
+// The number of threads now, after starting and joining one: a sanitizer runtime starts a
+// thread of its own with the first thread of the process, which must not count as a leak.
+size_t settledThreadCount();
+
 // Waits until the process has exactly `count` threads, at most `limit`.
 bool waitForThreadCount(size_t count, std::chrono::milliseconds limit);
 

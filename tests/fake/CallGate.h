@@ -18,10 +18,10 @@ public:
     }
     // Lets every waiting and later call through.
     void open() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = false;
-        }
+        // Notified under the mutex: the released call may end its participant, and this gate
+        // with it, as soon as it runs.
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = false;
         changed_.notify_all();
     }
     // At the start of the guarded call.
