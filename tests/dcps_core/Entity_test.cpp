@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "ProbeEntity.h"
+#include "dcps/domain/DomainParticipant.h"
 #include "dcps/entity/TwoPassCollection.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
 
 using vexatest::ProbeEntity;
 
@@ -63,4 +65,16 @@ TEST(Entity, TwoPassCollection) {
     EXPECT_EQ(table[1], nullptr);
     EXPECT_EQ(visited, 2u);
     delete table[2];
+}
+
+// The participant's own enable_childs: its built-in subscriber follows it.
+TEST(Entity, ParticipantEnablesItsBuiltinSubscriber) {
+    vexa::dcps::DomainParticipant dp(7, 1, vexa::dds::predefParticipantQos());
+    dp.initBuiltinSubscriber();
+    vexa::dcps::SubscriberBuiltin* builtin = dp.getBuiltinSubscriber();
+    ASSERT_NE(builtin, nullptr);
+    EXPECT_EQ(builtin->enable(), vexa::dds::RETCODE_PRECONDITION_NOT_MET);
+    EXPECT_FALSE(builtin->isEnabled());
+    EXPECT_EQ(dp.enable(), vexa::dds::RETCODE_OK);
+    EXPECT_TRUE(builtin->isEnabled());
 }
