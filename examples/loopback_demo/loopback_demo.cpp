@@ -25,6 +25,7 @@
 #include "rtps/io/MessageReceiver.h"
 #include "rtps/participant/Participant.h"
 #include "rtps/io/RTPSDataTransport.h"
+#include "rtps/participant/Config.h"
 
 namespace {
 
@@ -53,6 +54,9 @@ void makePrefix(uint8_t (&prefix)[12], uint8_t role) {
 // The subscriber's side of the engine: every received change comes here on the parser thread.
 class SubscriberSide : public RTPS::Participant {
 public:
+    // Samples rebuilt from fragments may be at most this large.
+    explicit SubscriberSide(uint32_t maxSampleSize) : m_maxSampleSize(maxSampleSize) {}
+
     void attach(RTPS::MessageReceiver* receiver) { m_receiver = receiver; }
 
     void dataRecipient(void* data, unsigned short length) override {
@@ -89,8 +93,8 @@ private:
         }
         if (whole->addFragmentData(change->sampleSize, change->fragmentSize,
                                    change->fragmentStartingNum, change->fragmentsInSubmessage,
-                                   change->sampleInfo.data,
-                                   change->sampleInfo.length) != RTPS::FragmentVerdict::Accepted) {
+                                   change->sampleInfo.data, change->sampleInfo.length,
+                                   m_maxSampleSize) != RTPS::FragmentVerdict::Accepted) {
             std::printf("subscriber: fragment %u of sample %u refused\n",
                         change->fragmentStartingNum, sn);
             return;
@@ -119,6 +123,7 @@ private:
         }
     }
 
+    const uint32_t m_maxSampleSize;
     std::atomic<RTPS::MessageReceiver*> m_receiver{nullptr};
     std::mutex m_mutex;
     std::condition_variable m_done;
@@ -156,7 +161,7 @@ int publish() {
     }
     RTPS::GUID_t writer{};
     std::memcpy(writer.guidPrefix, prefix, sizeof prefix);
-    writer.entityId = RTPS::u32ToEntityId(0x00000102);  // user writer, key 1
+    writer.entityId = RTPS::EntityId_t{{0x00, 0x00, 0x01}, 0x02};  // user writer with key, key 1
 
     const char* const sources[] = {"north", "south", "east", "west"};
     for (unsigned i = 1; i <= SAMPLE_COUNT; ++i) {
@@ -188,7 +193,8 @@ int publish() {
 }
 
 int subscribe(const char* self) {
-    SubscriberSide side;
+    const RTPS::Config config(0);
+    SubscriberSide side(config.maxSampleSize());
     std::unique_ptr<RTPS::RTPSDataTransport> transport(RTPS::getTransport(&side));
     if (!transport || !transport->init()) {
         std::printf("subscriber: the transport did not start\n");
@@ -196,8 +202,9 @@ int subscribe(const char* self) {
     }
     uint8_t prefix[12];
     makePrefix(prefix, 2);
-    std::unique_ptr<RTPS::MessageReceiver> receiver(
-        new RTPS::MessageReceiver(&side, transport.get(), prefix));
+    std::unique_ptr<RTPS::MessageReceiver> receiver(new RTPS::MessageReceiver(
+        &side, transport.get(), prefix, static_cast<uint32_t>(config.checkIncomingPeriod()),
+        config.maxSampleSize()));
     side.attach(receiver.get());
     RTPS::Locator_t local = loopback();
     try {

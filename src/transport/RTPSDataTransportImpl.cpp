@@ -24,6 +24,12 @@ RTPSDataTransportImpl::~RTPSDataTransportImpl() {
 }
 
 void RTPSDataTransportImpl::shutdown() {
+    {
+        // A receiver added after this would never be told to stop, and its join would wait for
+        // ever; addReceiver tests the flag under the same mutex.
+        std::lock_guard<std::mutex> lock(m_receiversMutex);
+        m_shuttingDown = true;
+    }
     // Takers blocked on the send pool leave with null.
     if (m_sendPool) {
         m_sendPool->stop();
@@ -105,6 +111,9 @@ RTPSReceiver* RTPSDataTransportImpl::addReceiver(Locator_t* locator) {
     const uint32_t port = locator->port;
     const uint32_t address = locatorAddress(*locator);
     std::lock_guard<std::mutex> lock(m_receiversMutex);
+    if (m_shuttingDown) {
+        throw GeneralAddingError();
+    }
     for (auto& receiver : m_receivers) {
         if (receiver->isLocator(port, address)) {
             return receiver.get();
@@ -122,7 +131,7 @@ RTPSReceiver* RTPSDataTransportImpl::addReceiver(Locator_t* locator) {
 
 RTPSSender* RTPSDataTransportImpl::addSender(Locator_t* locator, TransportPriorityLevel level) {
     checkLocator(locator);
-    if (!m_initialised) {
+    if (!m_initialised || m_shuttingDown) {
         throw GeneralAddingError();
     }
     const uint32_t port = locator->port;
@@ -141,6 +150,9 @@ RTPSSender* RTPSDataTransportImpl::addSender(Locator_t* locator, TransportPriori
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(m_sendersMutex);
+    if (m_shuttingDown) {
+        throw GeneralAddingError();
+    }
     for (auto& sender : m_senders) {
         if (sender->isDestination(port, address)) {
             return sender.get();
@@ -175,6 +187,21 @@ void RTPSDataTransportImpl::readyToSend(TransportPriorityLevel level) {
     if (wake) {
         m_dispatchCondition.notify_one();
     }
+}
+
+bool RTPSDataTransportImpl::sendIfIdle(RTPSSenderImpl& sender, TransportBuffer* buffer,
+                                       unsigned messageId) {
+    if (m_queued.load() != 0 || !m_running) {
+        return false;
+    }
+    std::unique_lock<std::mutex> lock(m_sendersMutex, std::try_to_lock);
+    // Looked at again under the mutex: a buffer queued before the dispatcher's last pass ended
+    // has been sent by it, any other one still counts.
+    if (!lock.owns_lock() || m_queued.load() != 0 || !m_running) {
+        return false;
+    }
+    sender.sendBuffer(buffer, messageId);
+    return true;
 }
 
 void RTPSDataTransportImpl::dataAvailable(void* data, unsigned short length) {

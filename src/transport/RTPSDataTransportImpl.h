@@ -20,8 +20,14 @@ namespace RTPS {
 // the senders' queues, high priority first; the receivers with their read threads; the receive
 // pool whose report thread hands datagrams to the participant.
 //
+// A datagram goes out on the thread that hands it over when nothing of any priority is queued
+// and no dispatcher pass runs: the caller then takes the senders' mutex itself (without waiting
+// for it) and sends, so it cannot overtake anything and no pass can interleave with it.
+// Otherwise it is queued and the dispatcher sends it.
+//
 // Lock order: the senders' mutex before a sender queue's mutex, the send pool's mutex and the
-// dispatcher's mutex; those three are never held together. The receivers' mutex is taken alone.
+// dispatcher's mutex; those three are never held together. Engine threads only try the
+// senders' mutex, never wait for it. The receivers' mutex is taken alone.
 class RTPSDataTransportImpl : public RTPSDataTransport {
 public:
     explicit RTPSDataTransportImpl(Participant* participant);
@@ -40,6 +46,14 @@ public:
 
     // A sender queued a buffer of that level: the dispatcher makes a pass at once.
     void readyToSend(TransportPriorityLevel level);
+    // Sends the buffer through the sender on the calling thread when no buffer is queued on any
+    // sender and no dispatcher pass runs; false (nothing done) otherwise, and after shutdown
+    // began.
+    bool sendIfIdle(RTPSSenderImpl& sender, TransportBuffer* buffer, unsigned messageId);
+    // Senders count the buffers they queue and take out, so an idle transport is seen without
+    // looking at every queue.
+    void buffersQueued(unsigned n) { m_queued.fetch_add(n); }
+    void buffersTaken(unsigned n) { m_queued.fetch_sub(n); }
     // The report thread has a datagram for the participant.
     void dataAvailable(void* data, unsigned short length);
 
@@ -47,7 +61,8 @@ public:
     const TransportConfig& getConfig() const { return *m_config; }
 
     // While the returned lock is held the dispatcher starts no pass (it holds the same mutex
-    // for a whole pass); the caller must not add senders meanwhile.
+    // for a whole pass) and every sendData queues; the holder must neither add senders nor
+    // send meanwhile.
     std::unique_lock<std::mutex> holdDispatcher();
 
 private:
@@ -64,12 +79,15 @@ private:
     std::unique_ptr<InputBufferPool> m_sendPool;
     std::unique_ptr<TransportBufferPool> m_receivePool;
     bool m_initialised = false;
+    // Set once shutdown begins (under the receivers' mutex): nothing is added after it.
+    std::atomic<bool> m_shuttingDown{false};
 
     std::mutex m_receiversMutex;
     std::vector<std::unique_ptr<RTPSReceiverImpl>> m_receivers;
 
     std::mutex m_sendersMutex;
     std::vector<std::unique_ptr<RTPSSenderImpl>> m_senders;
+    std::atomic<unsigned> m_queued{0};  // buffers in all senders' queues
 
     std::mutex m_dispatchMutex;  // guards the pending flags
     std::condition_variable m_dispatchCondition;

@@ -40,6 +40,7 @@ RTPSSenderImpl::~RTPSSenderImpl() {
         {
             std::lock_guard<std::mutex> lock(queue->mutex);
             queued.swap(queue->buffers);
+            m_transport->buffersTaken(static_cast<unsigned>(queued.size()));
         }
         for (TransportBuffer* buffer : queued) {
             m_transport->freeTransportBuffer(buffer);
@@ -96,9 +97,16 @@ bool RTPSSenderImpl::sendData(TransportBuffer* buffer, TransportPriorityLevel le
         throw WrongData();
     }
     const bool high = m_highPriority || level != TRANSPORT_PRIORITY_LOW;
+    if (m_transport->sendIfIdle(
+            *this, buffer,
+            high ? vexares::RTPS_MSG_DATAGRAM_SENT_HIGH : vexares::RTPS_MSG_DATAGRAM_SENT_LOW)) {
+        return true;
+    }
     Queue& queue = high ? m_high : m_low;
     {
         std::lock_guard<std::mutex> lock(queue.mutex);
+        // Counted before it can be seen: from here on no send may go around the queue.
+        m_transport->buffersQueued(1);
         queue.buffers.push_back(buffer);
     }
     m_transport->readyToSend(high ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW);
@@ -125,17 +133,24 @@ bool RTPSSenderImpl::send(Queue& queue, unsigned n, unsigned messageId) {
             buffer = queue.buffers.front();
             queue.buffers.pop_front();
             more = !queue.buffers.empty();
+            // The dispatcher holds the senders' mutex until the pass ends, so nobody sends
+            // around this buffer before it is out.
+            m_transport->buffersTaken(1);
         }
-        const long long result = transmit(buffer);
-        // Both levels log under one module name.
-        transportLog("RTPSSenderImpl::sendLP", SEVERITY_DEBUG2, messageId, unsigned{buffer->length},
-                     static_cast<const char*>(m_addressText), unsigned{m_port}, result,
-                     static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
-        m_transport->freeTransportBuffer(buffer);
+        sendBuffer(buffer, messageId);
         if (n != 0 && ++sent >= n) {
             return more;
         }
     }
+}
+
+void RTPSSenderImpl::sendBuffer(TransportBuffer* buffer, unsigned messageId) {
+    const long long result = transmit(buffer);
+    // Both levels log under one module name.
+    transportLog("RTPSSenderImpl::sendLP", SEVERITY_DEBUG2, messageId, unsigned{buffer->length},
+                 static_cast<const char*>(m_addressText), unsigned{m_port}, result,
+                 static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
+    m_transport->freeTransportBuffer(buffer);
 }
 
 long long RTPSSenderImpl::transmit(const TransportBuffer* buffer) {

@@ -11,8 +11,9 @@ namespace RTPS {
 
 class RTPSDataTransportImpl;
 
-// One destination: a connected UDP socket with a high- and a low-priority queue. Engine threads
-// queue; only the transport's dispatcher sends.
+// One destination: a connected UDP socket with a high- and a low-priority queue. An engine
+// thread sends itself when the transport is idle (RTPSDataTransportImpl::sendIfIdle) and queues
+// otherwise; the transport's dispatcher empties the queues.
 class RTPSSenderImpl : public RTPSSender {
 public:
     // locator null gives an invalid destination (init fails).
@@ -33,6 +34,9 @@ public:
     // queue still holds buffers.
     bool sendHP(unsigned n);
     bool sendLP(unsigned n);
+    // Sends one buffer now, logs it under messageId and gives it back to the send pool. Only
+    // with the transport's senders' mutex held.
+    void sendBuffer(TransportBuffer* buffer, unsigned messageId);
 
     bool isDestination(uint32_t port, uint32_t address) const {
         return port == m_port && address == m_address;

@@ -77,15 +77,34 @@ void TransportBufferPool::reportBuffer(TransportBuffer* buffer) {
     if (buffer == nullptr) {
         return;
     }
-    bool wake;
+    bool deliverHere = false;
     {
         std::lock_guard<std::mutex> lock(m_reportMutex);
-        // The report thread only sleeps on an empty list, so one wake per batch is enough.
-        wake = m_reported.empty();
-        m_reported.push_back(buffer);
+        if (m_running && !m_delivering && m_reported.empty()) {
+            m_delivering = true;
+            deliverHere = true;
+        } else if (m_running) {
+            // Behind what waits or is being delivered. No wake is needed: the report thread
+            // looks at the list after its own batch, and a read thread that delivers wakes it
+            // on leaving.
+            m_reported.push_back(buffer);
+            return;
+        }
     }
-    if (wake) {
+    if (deliverHere) {
+        deliver(buffer);
+    }
+    returnBuffer(buffer);
+    if (!deliverHere) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_reportMutex);
+    m_delivering = false;
+    if (!m_reported.empty()) {
         m_reportCondition.notify_one();
+    }
+    if (!m_running) {
+        m_deliveredCondition.notify_all();
     }
 }
 
@@ -96,9 +115,13 @@ void TransportBufferPool::stop() {
         std::lock_guard<std::mutex> lock(m_freeMutex);
         m_running = false;
     }
-    { std::lock_guard<std::mutex> lock(m_reportMutex); }
     m_freeCondition.notify_all();
-    m_reportCondition.notify_all();
+    {
+        std::unique_lock<std::mutex> lock(m_reportMutex);
+        m_reportCondition.notify_all();
+        // A read thread inside the participant finishes that call; none starts another.
+        m_deliveredCondition.wait(lock, [this] { return !m_delivering; });
+    }
     m_thread.join();
 }
 
@@ -123,12 +146,15 @@ void TransportBufferPool::reportLoop() {
     const auto idle = std::chrono::seconds(m_reportTimeout);
     std::unique_lock<std::mutex> lock(m_reportMutex);
     while (m_running) {
-        if (m_reported.empty()) {
-            m_reportCondition.wait_for(lock, idle,
-                                       [this] { return !m_running || !m_reported.empty(); });
+        if (m_reported.empty() || m_delivering) {
+            // A read thread that delivers wakes this one when it leaves something behind.
+            m_reportCondition.wait_for(lock, idle, [this] {
+                return !m_running || (!m_reported.empty() && !m_delivering);
+            });
             continue;
         }
         m_processing.swap(m_reported);
+        m_delivering = true;
         lock.unlock();
         for (TransportBuffer* buffer : m_processing) {
             if (m_running) {
@@ -138,6 +164,8 @@ void TransportBufferPool::reportLoop() {
         }
         m_processing.clear();
         lock.lock();
+        m_delivering = false;
+        m_deliveredCondition.notify_all();
     }
 }
 

@@ -14,8 +14,10 @@ namespace RTPS {
 
 class RTPSDataTransportImpl;
 
-// The receive pool: read threads fill its buffers and report them; its report thread hands
-// them, oldest first, to the transport's participant and takes them back.
+// The receive pool: read threads fill its buffers and report them; they reach the transport's
+// participant oldest first and one at a time, and come back to the pool after the call. A read
+// thread that reports while nothing waits and nobody delivers makes the call itself; otherwise
+// the buffer is queued for the report thread, which then delivers the queue.
 //
 // Locks: the free mutex and the report mutex are never held together, and neither is held
 // while the participant is called.
@@ -35,12 +37,14 @@ public:
     TransportBuffer* getBuffer();
     // Takes a buffer back (null is ignored) and wakes one waiting reader.
     void returnBuffer(TransportBuffer* buffer);
-    // Queues a filled buffer for the participant (null is ignored).
+    // Hands a filled buffer to the participant (null is ignored): on the calling thread when no
+    // reported buffer waits and no delivery runs, else through the queue. Either way the buffer
+    // goes back to the pool afterwards; after stop it goes back undelivered.
     void reportBuffer(TransportBuffer* buffer);
 
-    // Releases the waiting readers, ends the report thread and waits for it. Afterwards the
-    // participant is not called again and getBuffer returns null. Not to be called from the
-    // participant's dataRecipient.
+    // Releases the waiting readers, ends the report thread and waits for it and for a delivery
+    // in progress on a read thread. Afterwards the participant is not called again and getBuffer
+    // returns null. Not to be called from the participant's dataRecipient.
     void stop();
 
     unsigned getBufferSize() const { return m_size; }
@@ -64,8 +68,10 @@ private:
     std::vector<TransportBuffer*> m_free;
 
     std::mutex m_reportMutex;
-    std::condition_variable m_reportCondition;
-    std::vector<TransportBuffer*> m_reported;  // oldest first
+    std::condition_variable m_reportCondition;     // the report thread waits on it
+    std::condition_variable m_deliveredCondition;  // stop waits on it for m_delivering to clear
+    std::vector<TransportBuffer*> m_reported;      // oldest first
+    bool m_delivering = false;  // some thread is handing buffers to the participant
 
     std::vector<TransportBuffer*> m_processing;  // report thread only
     TransportThread m_thread;

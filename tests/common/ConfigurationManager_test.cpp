@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "common/PausedCalls.h"
+#include "common/SpecialFiles.h"
 
 using vexaconf::ConfigurationManager;
 using vexaconf::ConfigurationParameter;
@@ -268,6 +276,44 @@ TEST(ConfigurationManager, ReadErrorAndMissingFile) {
     EXPECT_EQ(value, 30000);
 }
 
+// A name that is no regular file is read as a file that fails at once: nothing blocks, spins or
+// grows, and every value keeps its default.
+TEST(ConfigurationManager, NoRegularFileFailsAtOnce) {
+    const auto files = vexatest::makeSpecialFiles("special", ".cfg");
+    ASSERT_EQ(files.size(), 3u);
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        const int rc = vexatest::runWithinASecond([&f] {
+            ConfigurationManager m(Set::SET_RTPS, f.name.c_str());
+            CHILD_CHECK(m.read() == 10);
+            int value = 0;
+            CHILD_CHECK(m.getIntParameter(Code::BUSINESS_SPDP_ANNOUNCE_PERIOD, &value) == 1);
+            CHILD_CHECK(value == 30000);
+            return 0;
+        });
+        EXPECT_EQ(rc, 0) << (rc == vexatest::CHILD_CRASHED + SIGALRM ? "still reading" : "");
+    }
+}
+
+// A file longer than any configuration is read up to the limit: the lines before it stay, the
+// ones after it are not read.
+TEST(ConfigurationManager, FilePastTheLimitIsReadUpToIt) {
+    writeFile("long.cfg", "BUSINESS.RESEND_PERIOD=4321\n");
+    const std::string late = "\nBUSINESS.HEARTBEAT_PERIOD=500\n";
+    const int fd = ::open("long.cfg", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, late.data(), late.size(), ConfigurationManager::MAX_FILE_BYTES),
+              static_cast<ssize_t>(late.size()));
+    ::close(fd);
+    ConfigurationManager m(Set::SET_RTPS, "long.cfg");
+    EXPECT_EQ(m.read(), 10u);
+    int value = 0;
+    EXPECT_EQ(m.getIntParameter(Code::BUSINESS_RESEND_PERIOD, &value), 0u);
+    EXPECT_EQ(value, 4321);
+    EXPECT_EQ(m.getIntParameter(Code::BUSINESS_HEARTBEAT_PERIOD, &value), 1u);
+    EXPECT_EQ(value, 10000);
+}
+
 TEST(ConfigurationManager, ConfigurationStringsListNonDefaults) {
     char buffer[256];
     unsigned count = 0, length = 0;
@@ -379,4 +425,44 @@ TEST_F(VexaHomeProcess, HomeIsReadAgainWhileUnset) {
             std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// Participants and loggers are made on different threads, and any of them may be the first to
+// fill the process's VEXA_HOME text: every one must read it whole. In a fresh process, where the
+// text is still empty, all threads start at once and reading the variable takes a while, so
+// that they all arrive while the first is still filling it in; ThreadSanitizer (make tsan)
+// then reports an unguarded cache every time.
+TEST(ConfigurationManager, ConcurrentFirstUseOfVexaHome) {
+    constexpr int THREADS = 8;
+    const std::string root = std::string(VEXA_STAGE_DIR) + "/" + std::string(64, 'h');
+    const int rc = vexatest::runInChild([&root] {
+        ::setenv("VEXA_HOME", root.c_str(), 1);
+        vexatest::g_getenvPauseName = "VEXA_HOME";
+        vexatest::g_getenvPauseMs = 50;
+        std::atomic<bool> go{false};
+        std::atomic<int> whole{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < THREADS; ++t) {
+            threads.emplace_back([&, t] {
+                while (!go.load()) {
+                }
+                char home[256] = {};
+                if (t % 2 == 0) {
+                    ConfigurationManager m(Set::SET_DCPS, "absent");
+                    m.read();
+                    m.getStringParameter(Code::VEXA_HOME, sizeof home, home);
+                } else {
+                    ConfigurationManager::getVexaHome(sizeof home, home);
+                }
+                whole += root == home ? 1 : 0;
+            });
+        }
+        go = true;
+        for (std::thread& t : threads) {
+            t.join();
+        }
+        CHILD_CHECK(whole.load() == THREADS);
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
 }

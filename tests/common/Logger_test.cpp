@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/SpecialFiles.h"
 #include "common/res/ResourceManager.h"
 
 using vexalog::Logger;
@@ -162,6 +164,31 @@ TEST_F(LoggerTest, BothLevelsOffWriteNothingNotEvenTheStartRecord) {
 
 // The start record reaches the binary log always and the readable log when its level allows;
 // the address comes from rtps.cfg.
+// The logger reads dcps.cfg and rtps.cfg from the working directory when it is made: names
+// there that are no regular file leave it its defaults instead of hanging the first log call.
+TEST_F(LoggerTest, ConfigurationNamesThatAreNoFileLeaveTheDefaults) {
+    const auto files = vexatest::makeSpecialFiles("special", ".cfg");
+    ASSERT_EQ(files.size(), 3u);
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        ASSERT_EQ(::rename(f.name.c_str(), "dcps.cfg"), 0);
+        ASSERT_EQ(::symlink("dcps.cfg", "rtps.cfg"), 0);
+        const int rc = vexatest::runWithinASecond([] {
+            Logger logger("t");
+            CHILD_CHECK(logger.getLogLevelReadable() == Logger::SEV_WARNING);
+            CHILD_CHECK(logger.getLogLevelBinary() == Logger::SEV_CONFIG);
+            CHILD_CHECK(logger.getMaxFilesReadable() == 2);
+            char address[16];
+            CHILD_CHECK(logger.getIpAddress(address, sizeof address) == 0);
+            CHILD_CHECK(std::string(address) == "127.0.0.1");
+            return 0;
+        });
+        EXPECT_EQ(rc, 0) << (rc == vexatest::CHILD_CRASHED + SIGALRM ? "still reading" : "");
+        ::unlink("dcps.cfg");
+        ::unlink("rtps.cfg");
+    }
+}
+
 TEST_F(LoggerTest, StartRecordAndAddressField) {
     writeFile("rtps.cfg", "BUSINESS.DEFAULT_UNICAST_IP=10.9.8.7\n");
     auto log = makeLogger("ОТЛАДКА_2", "КОНФИГУРАЦИЯ");
@@ -430,6 +457,32 @@ TEST_F(LoggerTest, ConcurrentRecordsStayWhole) {
 }
 
 // The application hook logs message 4 of the installed DCPS texts through the process logger.
+// A holder of the output keeps every other thread's record back until it lets go; creating the
+// lock again keeps the one that is held. Without the lock, holding does nothing.
+TEST_F(LoggerTest, OutputLockHoldsRecordsBackAndCanBeDeleted) {
+    auto logger = makeLogger("ОТЛАДКА_2", "НЕ_ВЫВОДИТЬ");
+    const auto written = [] { return readFile("vexa00.log"); };
+    logger->lockOutput();
+    logger->createLock();
+    std::thread other([&logger] { logger->logMessage("m", 4, kText, "held"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(written().find("held"), std::string::npos) << "written while the output was held";
+    logger->unlockOutput();
+    other.join();
+    EXPECT_NE(written().find("held"), std::string::npos);
+
+    logger->deleteLock();
+    logger->lockOutput();
+    logger->lockOutput();
+    EXPECT_EQ(logger->logMessage("m", 4, kText, "unlocked"), 0);
+    logger->unlockOutput();
+    logger->unlockOutput();
+    EXPECT_NE(written().find("unlocked"), std::string::npos);
+    logger->createLock();
+    EXPECT_EQ(logger->logMessage("m", 4, kText, "again"), 0);
+    EXPECT_NE(written().find("again"), std::string::npos);
+}
+
 TEST_F(LoggerTest, ApplicationHook) {
     const unsigned s = vexares::ResourceManager::getInstance().initialise(
         VEXA_STAGE_DIR "/resources/strings/dcps_strings_ru.res");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/ChildProcess.h"
+#include "common/PausedCalls.h"
 #include "common/os/Os.h"
 
 using namespace vexa;
@@ -114,7 +115,8 @@ TEST(OsSharedMemory, CreatedFlagAcrossFork) {
 
 // Many processes open a fresh name at once, as participants starting together do: exactly one
 // creates it, nobody maps it before it is sized (that would be SIGBUS), and the counter they
-// all bump under the lock loses no increment.
+// all bump under the lock loses no increment. Sizing is slowed down, so that the others always
+// arrive while the creator is between creating and sizing.
 TEST(OsSharedMemory, ConcurrentCreatorsRace) {
     constexpr int CHILDREN = 16;
     constexpr int BUMPS = 200;
@@ -132,7 +134,9 @@ TEST(OsSharedMemory, ConcurrentCreatorsRace) {
             if (read(gate[0], &c, 1) != 0) {  // all start when the pipe closes
                 _exit(3);
             }
+            vexatest::g_ftruncatePauseMs = 100;
             SHMOBJECT_HANDLE h = OsCreateSharedMemoryObject(name.c_str(), SIZE);
+            vexatest::g_ftruncatePauseMs = 0;
             if (h.sem == nullptr) {
                 _exit(4);
             }

@@ -133,6 +133,20 @@ TEST(ResourceFileReader, FileContentsGiveListOrRefusal) {
          0,
          {}},
         {"binary text kept as stored", "1=a\n\xFF\n", 0, "", 1, 1, {{1, "a", "\xFF"}}},
+        {"%n in a readable text",
+         "39=a\nb\n40=%n%n%n\nx\n",
+         5,
+         "ResourceManager: Line [2]: Unsupported conversion in the text.",
+         0,
+         0,
+         {}},
+        {"%n in a binary text",
+         "40=%s\n%s%n\n",
+         5,
+         "ResourceManager: Line [1]: Unsupported conversion in the text.",
+         0,
+         0,
+         {}},
     };
     for (const FileCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -157,6 +171,66 @@ TEST(ResourceFileReader, FileContentsGiveListOrRefusal) {
         EXPECT_EQ(list->getString(c.first - 1), nullptr);
         EXPECT_EQ(list->getString(c.last + 1), nullptr);
     }
+}
+
+// Both texts of a message are formats the logger fills from the caller's arguments: only the
+// conversions the messages use can be satisfied by them.
+TEST(ResourceFileReader, TextsTakeOnlyTheConversionsMessagesUse) {
+    const struct {
+        const char* text;
+        bool accepted;
+    } cases[] = {
+        {"plain", true},
+        {"%s %d %i %u %x %X", true},
+        {"%02x %08x %06X %-5d %+d % d %#x %.3u %10.4s", true},
+        {"%lld %llu %ld %lu %hu %hhu %zu %jd %td", true},
+        {"100%% done, %%s", true},
+        {"%n", false},
+        {"%hhn", false},
+        {"%ls", false},
+        {"%lls", false},
+        {"%*d", false},
+        {"%.*s", false},
+        {"%1$s", false},
+        {"%f", false},
+        {"%p", false},
+        {"%c", false},
+        {"%lld%", false},
+        {"%99999d", false},
+        {"%.99999s", false},
+        {"%Ld", false},
+        {"%qd", false},
+        {"%hld", false},
+        {"%llld", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        for (const std::string& content :
+             {std::string("1=") + c.text + "\nb\n", std::string("1=a\n") + c.text + "\n"}) {
+            std::unique_ptr<StringResourceList> list;
+            std::string printed;
+            EXPECT_EQ(readContent(content, list, printed), c.accepted ? 0u : 5u) << content;
+        }
+    }
+}
+
+// A stream longer than any message file (a runaway file, a device behind a name) is refused
+// once the limit is passed, however sound its records are.
+TEST(ResourceFileReader, StreamPastTheLimitIsRefused) {
+    const std::string text(1000, 't');
+    std::string content;
+    for (unsigned i = 1; content.size() <= ResourceFileReader::MAX_FILE_BYTES; ++i) {
+        content += std::to_string(i) + "=" + text + "\n" + text + "\n";
+    }
+    std::unique_ptr<StringResourceList> list;
+    std::string printed;
+    EXPECT_EQ(readContent(content, list, printed), 5u);
+    EXPECT_EQ(printed.rfind("ResourceManager: Line [", 0), 0u) << printed;
+    EXPECT_NE(printed.find("]: File too large."), std::string::npos) << printed;
+    EXPECT_EQ(list, nullptr);
+    content.resize(ResourceFileReader::MAX_FILE_BYTES);
+    content.resize(content.rfind('\n', content.rfind('=')) + 1);
+    EXPECT_EQ(readContent(content, list, printed), 0u) << printed;
 }
 
 TEST(ResourceFileReader, WideTextOfCyrillicWithLineFeed) {

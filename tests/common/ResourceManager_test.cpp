@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/SpecialFiles.h"
 #include "common/res/DcpsMessages.h"
 
 using vexares::ResourceManager;
@@ -60,6 +61,26 @@ TEST(ResourceManager, RefusalKeepsChainAndNewestWins) {
     EXPECT_STREQ(ResourceManager::getBinaryString(9101), "new-b");
     EXPECT_STREQ(ResourceManager::getString(9102), "keep");
     EXPECT_EQ(ResourceManager::getString(9103), nullptr);
+}
+
+// A name that is no regular file is refused at once with the loader's message: nothing blocks,
+// spins or grows, and the chain stays as it was.
+TEST(ResourceManager, NoRegularFileIsRefusedAtOnce) {
+    const auto files = vexatest::makeSpecialFiles("special", ".res");
+    ASSERT_EQ(files.size(), 3u);
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        const int rc = vexatest::runWithinASecond([&f] {
+            testing::internal::CaptureStdout();
+            const unsigned status = ResourceManager::getInstance().initialise(f.name.c_str());
+            const std::string printed = testing::internal::GetCapturedStdout();
+            CHILD_CHECK(status == 5);
+            CHILD_CHECK(printed == "ResourceManager: Not a regular file.");
+            CHILD_CHECK(!ResourceManager::getInstance().findList(f.name.c_str()));
+            return 0;
+        });
+        EXPECT_EQ(rc, 0) << (rc == vexatest::CHILD_CRASHED + SIGALRM ? "still reading" : "");
+    }
 }
 
 // With no file in the working directory the installed one is found through VEXA_HOME.

@@ -44,6 +44,9 @@ TEST(LockOrder, AllowedPatterns) {
     LockOrder::acquire(&publisher, LockLevel::Entity, "publisher", true, false);
     LockOrder::acquire(&builtin, LockLevel::Entity, "built-in subscriber", true, true);
     EXPECT_TRUE(LockOrder::holdsMarked());
+    // Back into the participant under the publisher (a publisher calling its participant).
+    LockOrder::acquire(&participant, LockLevel::Participant, "participant", true, false);
+    LockOrder::release(&participant);
     LockOrder::acquire(&leaf, LockLevel::Leaf, "leaf", false, false);
     EXPECT_EQ(LockOrder::heldCount(), 5u);
     LockOrder::release(&leaf);

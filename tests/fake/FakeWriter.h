@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dcps/lock/OrderedMutex.h"
+#include "fake/CallGate.h"
 #include "fake/EngineScript.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/RTPS_AdditionalTopicData.h"
@@ -45,7 +46,8 @@ public:
     enum class AddResult { Handle, NotTaken, Throw };
     enum class DeleteResult { True, False, Throw };
 
-    // `cheap`: addChange only counts and returns the next handle (benchmarks).
+    // `cheap`: addChange only counts and returns the next handle, deleteChange accepts
+    // (benchmarks).
     FakeWriter(RecordKind kind, bool cheap);
 
     int64_t addChange(RTPS::SampleInfo* sample) override;
@@ -64,6 +66,8 @@ public:
     // Script.
     void setAddResult(AddResult r, Failure how = Failure::DDSI);
     void setDeleteResult(DeleteResult r, Failure how = Failure::DDSI);
+    // Holds assertLiveliness calls while closed.
+    CallGate& livelinessGate() { return livelinessGate_; }
 
     // Record.
     std::vector<Change> changes() const;
@@ -90,6 +94,7 @@ private:
     std::vector<Change> changes_;
     std::vector<long> deleted_;
     std::vector<QosChange> qos_;
+    CallGate livelinessGate_;
 };
 
 }  // namespace vexatest

@@ -97,13 +97,3 @@ TEST(EditorInternalTypes, GettersReturnTheNamesOfOneListInOrder) {
     EXPECT_TRUE(model.getNamesEnumTypes().isEmpty());
     EXPECT_TRUE(model.getNamesMapTypes().isEmpty());
 }
-
-TEST(EditorInternalTypes, CopiesAreIndependentAfterAChange) {
-    VEXA_Types model;
-    model.m_strings.append(stringNamed("Kept"));
-    VEXA_Types copy = model;
-    EXPECT_EQ(model.getNamesStringTypes(), copy.getNamesStringTypes());
-    copy.m_strings[0].m_name = "Changed";
-    EXPECT_EQ(QStringList({"Kept"}), model.getNamesStringTypes());
-    EXPECT_EQ(QStringList({"Changed"}), copy.getNamesStringTypes());
-}

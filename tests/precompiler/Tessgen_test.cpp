@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -189,6 +190,7 @@ struct Refusal {
     const char* nameSpace;
     std::string body;
     std::vector<std::string> diagnostic;  // parts of the logged text
+    std::string topics = "";              // topic data types of the module
 };
 
 std::string enumeration(const char* name, const char* type, const std::string& enumerators) {
@@ -220,12 +222,45 @@ std::string alias(const char* name, const char* target) {
     return std::string("<alias><name>") + name + "</name><type>" + target + "</type></alias>";
 }
 
+std::string member(const char* name, const char* type, bool isDefault = false) {
+    return std::string("<memberAgregate><name>") + name + "</name><type>" + type +
+           "</type><default>" + (isDefault ? "true" : "false") + "</default></memberAgregate>";
+}
+
+std::string structureOf(const char* name, const std::string& members) {
+    return std::string("<structure><name>") + name + "</name>" + members + "</structure>";
+}
+
+// A union Uu of the discriminator; cases are label, member name, member type, default.
+std::string unionOf(
+    const char* discriminator,
+    const std::vector<std::tuple<const char*, const char*, const char*, bool>>& cases) {
+    std::string xml = std::string("<union><nameUnion>Uu</nameUnion><typeDiscriminant>") +
+                      discriminator + "</typeDiscriminant>";
+    for (const auto& c : cases) {
+        xml += std::string("<mapUnion><valueDiscriminant>") + std::get<0>(c) +
+               "</valueDiscriminant>" + member(std::get<1>(c), std::get<2>(c), std::get<3>(c)) +
+               "</mapUnion>";
+    }
+    return xml + "</union>";
+}
+
+std::string topic(const char* structure, const char* key) {
+    return std::string("<topicDataType><structName>") + structure + "</structName><keys>" +
+           (*key != '\0' ? std::string("<key>") + key + "</key>" : std::string()) +
+           "</keys></topicDataType>";
+}
+
 std::vector<Refusal> refusals() {
     std::string deep;
     for (int i = 0; i < 300; ++i) {
         deep += alias(("L" + std::to_string(i)).c_str(), ("L" + std::to_string(i + 1)).c_str());
     }
     deep += alias("L300", "Int32");
+    std::string bounds = "1";
+    for (int i = 0; i < 256; ++i) {
+        bounds += " 1";
+    }
     return {
         {"cycle", "Inc", structure("A", "B") + structure("B", "A"), {"Inc::", "сам на себя"}},
         {"deep", "Inc", deep, {"Inc::L", "вложен глубже 256"}},
@@ -276,6 +311,117 @@ std::vector<Refusal> refusals() {
          bitSet("F", "8", bit("MaskType", "1")),
          {"Inc::F: имя элемента MaskType"}},
         {"bit like its set", "Inc", bitSet("F", "8", bit("F", "1")), {"Inc::F: имя элемента F"}},
+        {"empty structure", "Inc", structureOf("Ss", ""), {"Структура Inc::Ss не содержит полей"}},
+        {"member keyword",
+         "Inc",
+         structureOf("Ss", member("class", "Int32")),
+         {"Модуль Inc, структура Inc::Ss: имя поля class"}},
+        {"member like its structure",
+         "Inc",
+         structureOf("Ss", member("Ss", "Int32")),
+         {"структура Inc::Ss: имя поля Ss"}},
+        {"member like a type the class spells",
+         "Inc",
+         enumeration("Mode", "Int32", enumerator("ON", "1")) +
+             structureOf("Ss", member("x", "Int32") + member("Mode", "Mode")),
+         {"структура Inc::Ss: имя поля Mode"}},
+        {"member twice",
+         "Inc",
+         structureOf("Ss", member("x", "Int32") + member("x", "Float64")),
+         {"структура Inc::Ss: поле x повторяется"}},
+        {"member like a topic method",
+         "Inc",
+         structureOf("Tt", member("keyHash", "Int32")),
+         {"структура Inc::Tt: имя поля keyHash"},
+         topic("Tt", "")},
+        {"member memset beside a cleared array",
+         "Inc",
+         "<array><name>Row</name><type>Int32</type><bounds>4</bounds></array>" +
+             structureOf("Ss", member("row", "Row") + member("memset", "Int32")),
+         {"структура Inc::Ss: имя поля memset"}},
+        {"array of 257 dimensions",
+         "Inc",
+         "<array><name>Deep</name><type>Boolean</type><bounds>" + bounds + "</bounds></array>" +
+             structureOf("Ss", member("deep", "Deep")),
+         {"структура Inc::Ss: поле deep - массив больше чем из 256 измерений"}},
+        {"key path",
+         "Inc",
+         structureOf("Tt", member("id", "Int32")),
+         {"В структуре Inc::Tt нет поля nope"},
+         topic("Tt", "nope")},
+        {"key path inside",
+         "Inc",
+         structureOf("In", member("x", "Int32")) +
+             structureOf("Tt", member("id", "Int32") + member("inner", "In")),
+         {"В структуре Inc::In нет поля nope"},
+         topic("Tt", "inner.nope")},
+        {"union without cases",
+         "Inc",
+         unionOf("Int32", {}),
+         {"объединение Inc::Uu не содержит вариантов"}},
+        {"union without default",
+         "Inc",
+         unionOf("Int32", {{"1", "aa", "Int32", false}}),
+         {"объединение Inc::Uu: вариантов по умолчанию 0"}},
+        {"union with two defaults",
+         "Inc",
+         unionOf("Int32", {{"1", "aa", "Int32", true}, {"2", "bb", "Int32", true}}),
+         {"объединение Inc::Uu: вариантов по умолчанию 2"}},
+        {"discriminator",
+         "Inc",
+         unionOf("Float64", {{"1", "aa", "Int32", true}}),
+         {"объединение Inc::Uu: тип дискриминанта Float64"}},
+        {"byte label",
+         "Inc",
+         unionOf("Byte", {{"300", "aa", "Int32", true}}),
+         {"объединение Inc::Uu: метка \"300\" не является значением типа дискриминанта Byte"}},
+        {"char label",
+         "Inc",
+         unionOf("Char8", {{"ab", "aa", "Int32", true}}),
+         {"объединение Inc::Uu: метка \"ab\""}},
+        {"enumerator label",
+         "Inc",
+         enumeration("Color", "Int32", enumerator("RED", "0")) +
+             unionOf("Color", {{"PURPLE", "aa", "Int32", true}}),
+         {"объединение Inc::Uu: метка \"PURPLE\""}},
+        {"labels of one number",
+         "Inc",
+         unionOf("Int32", {{"1", "aa", "Int32", true}, {"01", "bb", "Int32", false}}),
+         {"объединение Inc::Uu: метки \"01\" и \"1\" обозначают одно значение 1"}},
+        {"labels of one enumerator",
+         "Inc",
+         enumeration("Color", "Int32", enumerator("RED", "0")) +
+             unionOf("Color", {{"RED", "aa", "Int32", true}, {"0", "bb", "Int32", false}}),
+         {"метки \"0\" и \"RED\" обозначают одно значение Color::RED"}},
+        {"variable case member",
+         "Inc",
+         unionOf("Int32", {{"1", "aa", "String8", true}}),
+         {"../src/BuildUnion:set:130: В типах данных union реализовано использование только "
+          "типов с фиксированным размером!!!"}},
+        {"case member with two types",
+         "Inc",
+         unionOf("Int32", {{"1", "aa", "Int32", true}, {"2", "aa", "Float64", false}}),
+         {"объединение Inc::Uu: поле aa повторяется с другим типом"}},
+        {"case member d",
+         "Inc",
+         unionOf("Int32", {{"1", "d", "Int32", true}}),
+         {"Inc::Uu: имя поля d "}},
+        {"case member d_set",
+         "Inc",
+         unionOf("Int32", {{"1", "d_set", "Int32", true}}),
+         {"Inc::Uu: имя поля d_set"}},
+        {"case member _d",
+         "Inc",
+         unionOf("Int32", {{"1", "_d", "Int32", true}}),
+         {"Inc::Uu: имя поля _d"}},
+        {"case member like its union",
+         "Inc",
+         unionOf("Int32", {{"1", "Uu", "Int32", true}}),
+         {"Inc::Uu: имя поля Uu"}},
+        {"case member like the storage",
+         "Inc",
+         unionOf("Int32", {{"1", "Uu_storage", "Int32", true}}),
+         {"Inc::Uu: имя поля Uu_storage"}},
     };
 }
 
@@ -284,7 +430,7 @@ TEST_F(TessgenTest, TheGeneratorRefusesWhatGeneratedCodeCannotHold) {
         SCOPED_TRACE(row.name);
         writeModel("Inc.xml", ("<?xml version='1.0' encoding='UTF-8'?>\n<module><namespace>" +
                                std::string(row.nameSpace) + "</namespace><constructedtypes>" +
-                               row.body + "</constructedtypes></module>\n")
+                               row.body + "</constructedtypes>" + row.topics + "</module>\n")
                                   .c_str());
         const std::string main = writeModel(
             "Main.xml", ("<?xml version='1.0' encoding='UTF-8'?>\n<module><includedModule>"

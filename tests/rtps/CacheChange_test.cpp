@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,9 @@ using RTPS::FragmentNumberSet;
 using RTPS::FragmentVerdict;
 
 namespace {
+
+// A cap for reassemblies where the test is not about the cap.
+constexpr uint32_t CAP = 1u << 20;
 
 RTPS::GUID_t writerGuid(RTPS::EntityId_t id = {{0, 0, 1}, 0x02}) {
     RTPS::GUID_t g{};
@@ -86,7 +90,7 @@ TEST(CacheChange, FragmentCountIsTheCeilingOfSampleOverFragmentSize) {
         CacheChange c(writerGuid(), nullptr);
         c.sampleSize = k.sample;
         c.fragmentSize = k.fragment;
-        EXPECT_EQ(c.initFragmentMap(), k.ok) << k.sample << "/" << k.fragment;
+        EXPECT_EQ(c.initFragmentMap(CAP), k.ok) << k.sample << "/" << k.fragment;
         EXPECT_EQ(c.fragmentCount, k.count);
         EXPECT_EQ(c.fragmentMap.size(), k.count);
     }
@@ -101,11 +105,11 @@ TEST(CacheChange, AddFragmentStaysInsideTheSample) {
     CacheChange c(writerGuid(), nullptr);
     c.sampleSize = 1000;
     c.fragmentSize = 100;
-    ASSERT_TRUE(c.initFragmentMap());
+    ASSERT_TRUE(c.initFragmentMap(CAP));
     EXPECT_FALSE(c.addFragment(0, 3));          // fragment numbers count from 1
     EXPECT_FALSE(c.addFragment(11, 1));         // after the last one
     EXPECT_TRUE(c.addFragment(9, 0xFFFFFFFF));  // first + count wraps in 32 bits
-    EXPECT_EQ(c.fragmentMap, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
+    EXPECT_EQ(c.fragmentMap, (std::vector<bool>{0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
     EXPECT_FALSE(c.allFragmentPresent());
     EXPECT_TRUE(c.addFragment(1, 8));
     EXPECT_TRUE(c.allFragmentPresent());
@@ -141,7 +145,7 @@ TEST(CacheChange, MissingFragmentSets) {
         CacheChange c(writerGuid(), nullptr);
         c.sampleSize = k.sample;
         c.fragmentSize = k.fragment;
-        ASSERT_TRUE(c.initFragmentMap());
+        ASSERT_TRUE(c.initFragmentMap(CAP));
         for (uint32_t f : k.received) {
             c.addFragment(f, 1);
         }
@@ -180,6 +184,8 @@ TEST(CacheChange, MalformedFragmentsAreRefused) {
          FragmentVerdict::BadSampleSize},
         {"sample above the reader's cap", 5000, 100, 1, 1, 100, 4096,
          FragmentVerdict::BadSampleSize},
+        {"a cap above 2^31-1 is no wider", 0x80000000u, 1024, 1, 1, 1024, 0xFFFFFFFFu,
+         FragmentVerdict::BadSampleSize},
         {"first fragment 0", 1000, 100, 0, 1, 100, MAX, FragmentVerdict::BadFirstFragment},
         {"first after the last", 1000, 100, 11, 1, 100, MAX, FragmentVerdict::BadFirstFragment},
         {"first wraps with count", 1000, 100, 0xFFFFFFFFu, 2, 200, MAX,
@@ -204,12 +210,14 @@ TEST(CacheChange, MalformedFragmentsAreRefused) {
 TEST(CacheChange, LaterFragmentsMustKeepTheGeometry) {
     const std::vector<uint8_t> bytes = pattern(1000);
     CacheChange c(writerGuid(), nullptr);
-    ASSERT_EQ(c.addFragmentData(1000, 100, 1, 1, bytes.data(), 100), FragmentVerdict::Accepted);
-    EXPECT_EQ(c.addFragmentData(2000, 100, 2, 1, bytes.data(), 100),
+    ASSERT_EQ(c.addFragmentData(1000, 100, 1, 1, bytes.data(), 100, CAP),
+              FragmentVerdict::Accepted);
+    EXPECT_EQ(c.addFragmentData(2000, 100, 2, 1, bytes.data(), 100, CAP),
               FragmentVerdict::GeometryChanged);
-    EXPECT_EQ(c.addFragmentData(1000, 200, 2, 1, bytes.data(), 200),
+    EXPECT_EQ(c.addFragmentData(1000, 200, 2, 1, bytes.data(), 200, CAP),
               FragmentVerdict::GeometryChanged);
-    EXPECT_EQ(c.sampleInfo.length, 1000u);
+    EXPECT_EQ(c.sampleSize, 1000u);
+    EXPECT_EQ(c.fragmentSize, 100u);
     EXPECT_EQ(c.fragmentCount, 10u);
 }
 
@@ -229,7 +237,7 @@ TEST(CacheChange, FragmentsInAnyOrderRebuildTheSample) {
         EXPECT_EQ(c.completeness, 1);  // data only once the last gap is filled
         const size_t offset = (p.first - 1) * 100;
         ASSERT_EQ(c.addFragmentData(950, 100, p.first, p.count, padded.data() + offset,
-                                    padded.size() - offset),
+                                    padded.size() - offset, CAP),
                   FragmentVerdict::Accepted)
             << p.first;
     }
@@ -241,6 +249,59 @@ TEST(CacheChange, FragmentsInAnyOrderRebuildTheSample) {
     set.bitmapBase = 1;
     EXPECT_EQ(c.getMissingFragmentSet(set), 0u);
     EXPECT_EQ(set.numBits, 0u);
+}
+
+// Heap bytes in use, blocks the allocator mapped on their own included.
+size_t heapInUse() {
+    struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+// One DATA_FRAG of 57 bytes (fragment size 1, sample size 2^31-1) once made a reassembly zero-fill
+// a 2 GiB fragment map and allocate a 2 GiB buffer. Now a sample above the owner's cap is
+// refused, the map takes one bit per fragment, and the sample buffer waits until a quarter of
+// the sample has arrived: the memory follows what arrived, never beyond the cap.
+TEST(CacheChange, ReassemblyMemoryFollowsWhatArrived) {
+    constexpr uint32_t cap = 16u << 20;
+    const std::vector<uint8_t> bytes = pattern(4096);
+    struct Case {
+        const char* name;
+        uint32_t sample;
+        uint16_t fragment;
+        uint32_t fragmentsSent;  // one DATA_FRAG each, from the first fragment on
+        FragmentVerdict verdict;
+        size_t most;  // heap the change may hold afterwards
+    } const cases[] = {
+        {"the 57-byte datagram", CacheChange::MAX_SAMPLE_SIZE, 1, 1, FragmentVerdict::BadSampleSize,
+         0},
+        {"sample at the cap in fragments of one byte", cap, 1, 1, FragmentVerdict::Accepted,
+         cap / 8 + 4096},
+        {"a tenth of a sample at the cap", cap, 4096, cap / 4096 / 10, FragmentVerdict::Accepted,
+         cap / 10 + cap / 4096 * 64},
+        {"a quarter of it: the whole buffer", cap, 4096, cap / 4096 / 4, FragmentVerdict::Accepted,
+         cap + 4096},
+    };
+    for (Case const& k : cases) {
+        SCOPED_TRACE(k.name);
+        const size_t before = heapInUse();
+        size_t held = 0;
+        {
+            CacheChange c(writerGuid(), nullptr);
+            FragmentVerdict verdict = FragmentVerdict::Accepted;
+            for (uint32_t f = 1; f <= k.fragmentsSent && verdict == FragmentVerdict::Accepted;
+                 ++f) {
+                verdict =
+                    c.addFragmentData(k.sample, k.fragment, f, 1, bytes.data(), k.fragment, cap);
+            }
+            EXPECT_EQ(verdict, k.verdict);
+            const size_t after = heapInUse();
+            held = after > before ? after - before : 0;
+            EXPECT_EQ(c.sampleInfo.data != nullptr,
+                      uint64_t{k.fragmentsSent} * k.fragment * 4 >= k.sample);
+        }
+        EXPECT_LE(held, k.most);
+        EXPECT_LE(held, size_t{cap} + 4096);
+    }
 }
 
 namespace {

@@ -70,7 +70,7 @@ TEST(DSVCInParticipant, ServerParticipantServesAReaderAndEndsPromptly) {
     EXPECT_EQ(service.asked.calls().size(), 0u);  // discovery does not know the reader yet
 
     vexa::dds::SubscriptionBuiltinTopicData subscription{};
-    p->discoveredForDSVC(g, &subscription);
+    p->discoveredForDSVC(g, subscription);
     ASSERT_TRUE(service.asked.waitFor(1));
 
     RTPS::DSVCFrame f;

@@ -112,8 +112,8 @@ TEST_F(DSVCServerRoleTest, ReaderDiscoveredLaterIsAskedForOnce) {
     GUID_t other = reader;
     other.entityId.entityKind = 0x04;  // discovery's kind byte may differ
     vexa::dds::SubscriptionBuiltinTopicData data{};
-    transport->discoveredForDSVC(other, &data);
-    transport->discoveredForDSVC(other, &data);
+    transport->discoveredForDSVC(other, data);
+    transport->discoveredForDSVC(other, data);
     ASSERT_EQ(service.asked.calls().size(), 1u);
     EXPECT_EQ(service.asked.calls()[0].tag, entityWord(reader));
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -282,6 +284,42 @@ TEST(MessageReceiver, MalformedDatagramsAreDropped) {
     EXPECT_EQ(r.queuedMessages(), 0u);
 }
 
+// One DATA_FRAG of 57 bytes announcing a sample of 2^31-1 bytes in fragments of one byte would
+// make a reader build a 2 GiB reassembly: the receiver drops DATA_FRAG of samples above its cap,
+// which by default is a sane sample size.
+TEST(MessageReceiver, DataFragAboveTheSampleCapIsDropped) {
+    LogCapture log;
+    struct Case {
+        char const* name;
+        uint32_t sample;
+        uint32_t cap;  // 0: the default
+        bool kept;
+    } const cases[] = {
+        {"2^31-1 under the default cap", 0x7FFFFFFFu, 0, false},
+        {"one byte above a set cap", 4097, 4096, false},
+        {"at a set cap", 4096, 4096, true},
+        {"a sample of 1 MiB under the default cap", 1u << 20, 0, true},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeParticipant participant;
+        FakeTransport transport;
+        std::unique_ptr<MessageReceiver> receiver(
+            c.cap == 0 ? new MessageReceiver(&participant, &transport, OWN)
+                       : new MessageReceiver(&participant, &transport, OWN, 10000, c.cap));
+        Bytes const datagram = cat({header(), frag(USER_READER, 1, 1, 1, c.sample, Bytes{7})});
+        if (c.sample == 0x7FFFFFFFu) {
+            ASSERT_EQ(datagram.size(), 57u);
+        }
+        size_t const before = LogCapture::count("DATA_FRAG: неверный размер сэмпла");
+        receiver->parseMessage(
+            new RTPSMessage(datagram.data(), static_cast<uint16_t>(datagram.size())));
+        EXPECT_EQ(participant.kept.size(), c.kept ? 1u : 0u);
+        EXPECT_EQ(LogCapture::count("DATA_FRAG: неверный размер сэмпла"),
+                  before + (c.kept ? 0 : 1));
+    }
+}
+
 // INFO_TS gives the following DATA its time; with the invalidate flag they have none.
 TEST(MessageReceiver, TimestampAppliesToFollowingData) {
     Fixture f;
@@ -467,6 +505,122 @@ TEST(MessageReceiver, ParserThreadWakesAndSurvivesFailures) {
     // Stopped: datagrams wait in the queue and go with the receiver.
     EXPECT_TRUE(receiver.receiveMessage(first.data(), static_cast<uint16_t>(first.size())));
     EXPECT_EQ(receiver.queuedMessages(), 1u);
+}
+
+// A datagram is parsed on the thread that hands it over when nothing is queued and nothing is
+// being parsed. While one is held inside the participant, the next is queued (not parsed beside
+// it) and the parser thread takes it once the first is done; one handed over after that waits
+// behind it. Stopping waits for a parse in progress, and nothing is parsed afterwards.
+TEST(MessageReceiver, ParsedOneAtATimeInOrderOnTheCallersThread) {
+    struct Gated : FakeParticipant {
+        CacheChange* addChange(EntityId_t& reader, CacheChange* change) override {
+            {
+                std::unique_lock<std::mutex> lock(gate);
+                ++inside;
+                most = std::max(most, inside);
+                changed.notify_all();
+                changed.wait(lock,
+                             [&] { return open || change->sampleInfo.sequenceNumber.low != 1; });
+                --inside;
+            }
+            return FakeParticipant::addChange(reader, change);
+        }
+        bool waitInside() {
+            std::unique_lock<std::mutex> lock(gate);
+            return changed.wait_for(lock, std::chrono::seconds(5), [&] { return inside > 0; });
+        }
+        void release() {
+            std::lock_guard<std::mutex> lock(gate);
+            open = true;
+            changed.notify_all();
+        }
+        std::mutex gate;
+        std::condition_variable changed;
+        bool open = false;
+        int inside = 0;
+        int most = 0;
+    };
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        Gated participant;
+        FakeTransport transport;
+        MessageReceiver receiver(&participant, &transport, OWN, 60000);
+        ASSERT_TRUE(receiver.start());
+        Bytes datagrams[4];
+        for (uint32_t n = 1; n <= 3; ++n) {
+            datagrams[n] = cat({header(), data(0x05, USER_READER, n, {}, PAYLOAD)});
+        }
+        auto hand = [&](uint32_t n) {
+            return std::async(std::launch::async, [&, n] {
+                return receiver.receiveMessage(datagrams[n].data(),
+                                               static_cast<uint16_t>(datagrams[n].size()));
+            });
+        };
+        std::future<bool> first = hand(1);
+        ASSERT_TRUE(participant.waitInside());
+        std::future<bool> second = hand(2);
+        ASSERT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+            << "parsed beside the held one instead of queued";
+        EXPECT_EQ(receiver.queuedMessages(), 1u);
+
+        // The first caller leaves and wakes the parser thread for the queued one; one handed over
+        // before the parser thread got to it must not go around it.
+        participant.release();
+        ASSERT_EQ(first.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        EXPECT_TRUE(hand(3).get());
+        ASSERT_TRUE(participant.waitFor(3));
+        receiver.stop();
+        std::vector<uint32_t> order;
+        for (auto const& kept : participant.kept) {
+            order.push_back(kept->sampleInfo.sequenceNumber.low);
+        }
+        EXPECT_EQ(order, (std::vector<uint32_t>{1, 2, 3}));
+        EXPECT_EQ(participant.most, 1);
+    }
+}
+
+// Stopping while a datagram is being parsed on another thread waits for that parse; what comes
+// afterwards is queued, never parsed.
+TEST(MessageReceiver, StopWaitsForAParseOnAnotherThread) {
+    struct Held : FakeParticipant {
+        bool hasReader(EntityId_t const& r) override {
+            std::unique_lock<std::mutex> lock(gate);
+            entered = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return open; });
+            return FakeParticipant::hasReader(r);
+        }
+        std::mutex gate;
+        std::condition_variable changed;
+        bool entered = false;
+        bool open = false;
+    } participant;
+    FakeTransport transport;
+    MessageReceiver receiver(&participant, &transport, OWN, 60000);
+    ASSERT_TRUE(receiver.start());
+    Bytes const datagram = cat({header(), data(0x05, USER_READER, 1, {}, PAYLOAD)});
+    std::future<bool> parsing = std::async(std::launch::async, [&] {
+        return receiver.receiveMessage(datagram.data(), static_cast<uint16_t>(datagram.size()));
+    });
+    {
+        std::unique_lock<std::mutex> lock(participant.gate);
+        ASSERT_TRUE(participant.changed.wait_for(lock, std::chrono::seconds(5),
+                                                 [&] { return participant.entered; }));
+    }
+    std::future<void> stopped = std::async(std::launch::async, [&] { receiver.stop(); });
+    EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
+        << "stopped while a datagram was being parsed";
+    {
+        std::lock_guard<std::mutex> lock(participant.gate);
+        participant.open = true;
+        participant.changed.notify_all();
+    }
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_TRUE(parsing.get());
+    EXPECT_EQ(participant.kept.size(), 1u);
+    EXPECT_TRUE(receiver.receiveMessage(datagram.data(), static_cast<uint16_t>(datagram.size())));
+    EXPECT_EQ(receiver.queuedMessages(), 1u);
+    EXPECT_EQ(participant.kept.size(), 1u);
 }
 
 TEST(MessageReceiver, InSocketsSharedPerLocator) {

@@ -110,11 +110,27 @@ public:
         return m_description.liveliness;
     }
     bool livelinessShown() override { return shown; }
+    void clearLivelinessShown() override { shown = false; }
     bool reader_locator_add(RTPS::Locator_t const& locator, bool multicast) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
         readerLocators.push_back(locator);
         readerLocatorMulticast = multicast;
         return acceptLocators;
     }
+    void checkMatchedReader(RTPS::DiscoveredReaderData const* data) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        checked.push_back(*data);
+    }
+    bool matchedReaderAdd(RTPS::ReaderProxyInfo const& reader) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        builtinMatches.push_back(reader);
+        return true;
+    }
+    void matchedAddMulticastLocator(RTPS::GUID_t const& reader, RTPS::Locator_t& group) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        proxyGroups.emplace_back(reader, group);
+    }
+    void manualResend() override { ++resends; }
 
     size_t addedCount() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -127,7 +143,7 @@ public:
     std::atomic<bool> delivered{true};
     std::function<bool()> onAllDelivered;
     vexa::dds::Time_t timestamp{};
-    bool shown = false;
+    std::atomic<bool> shown{false};
     bool acceptLocators = true;
     bool readerLocatorMulticast = false;
     std::vector<RTPS::Locator_t> readerLocators;
@@ -135,6 +151,10 @@ public:
     std::vector<int64_t> deleted;
     std::vector<RTPS::ReaderProxyInfo> matched;
     std::vector<RTPS::GUID_t> removed;
+    std::vector<RTPS::DiscoveredReaderData> checked;
+    std::vector<RTPS::ReaderProxyInfo> builtinMatches;
+    std::vector<std::pair<RTPS::GUID_t, RTPS::Locator_t>> proxyGroups;
+    std::atomic<int> resends{0};
 
 private:
     std::mutex m_mutex;
@@ -180,6 +200,15 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         removed.push_back(remote);
     }
+    void checkMatchedWriter(RTPS::DiscoveredWriterData const* data) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        checked.push_back(*data);
+    }
+    bool matchedWriterAdd(RTPS::WriterProxyInfo const& writer) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        builtinMatches.push_back(writer);
+        return true;
+    }
     vexa::dds::SubscriptionBuiltinTopicData* takeDCPSConfig() override {
         if (stopped) {
             return nullptr;
@@ -205,6 +234,8 @@ public:
     std::vector<uint32_t> heartbeats;
     std::vector<RTPS::WriterProxyInfo> matched;
     std::vector<RTPS::GUID_t> removed;
+    std::vector<RTPS::DiscoveredWriterData> checked;
+    std::vector<RTPS::WriterProxyInfo> builtinMatches;
 
 private:
     std::mutex m_mutex;
@@ -223,21 +254,22 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         lostParticipants.emplace_back(prefix, prefix + 12);
     }
-    vexa::dds::PublicationBuiltinTopicData const* getWriterDCPSConfig(
-        RTPS::GUID_t const& writer) override {
+    bool getWriterDCPSConfig(RTPS::GUID_t const& writer,
+                             vexa::dds::PublicationBuiltinTopicData& out) override {
         for (auto& w : remoteWriters) {
-            if (w.proxy.guid == writer) {
-                return &w.publication;
+            if (w.writerProxy.remoteWriterGuid == writer) {
+                out = w.publicationData;
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
     void getMatchedReaders(vexa::dds::PublicationBuiltinTopicData const& publication,
                            std::vector<RTPS::ReaderProxyInfo>& out) override {
         out.clear();
         for (auto& r : remoteReaders) {
-            if (endpointsMatch(publication, r.subscription)) {
-                out.push_back(r.proxy);
+            if (endpointsMatch(publication, r.subscriptionData)) {
+                out.push_back(r.readerProxy);
             }
         }
     }
@@ -245,8 +277,8 @@ public:
                            std::vector<RTPS::WriterProxyInfo>& out) override {
         out.clear();
         for (auto& w : remoteWriters) {
-            if (endpointsMatch(w.publication, subscription)) {
-                out.push_back(w.proxy);
+            if (endpointsMatch(w.publicationData, subscription)) {
+                out.push_back(w.writerProxy);
             }
         }
     }
@@ -288,10 +320,15 @@ public:
                         std::vector<std::shared_ptr<RTPS::HistoricalSampleInfo>>&) override {
         return true;
     }
+    void discoveredForDSVC(RTPS::GUID_t const& reader,
+                           vexa::dds::SubscriptionBuiltinTopicData const&) override {
+        discovered.push_back(reader);
+    }
 
     bool configured = false;
     bool serverOpens = true;
     std::atomic<int> passes{0};
+    std::vector<RTPS::GUID_t> discovered;
 };
 
 class NullCommunicationObject : public RTPS::CommunicationObject {
@@ -354,7 +391,10 @@ public:
         userReaders.push_back(r);
         return r;
     }
-    std::unique_ptr<RTPS::DiscoveryDirectory> makeDirectory(RTPS::ParticipantImpl*) override {
+    std::unique_ptr<RTPS::DiscoveryDirectory> makeDirectory(RTPS::ParticipantImpl* p) override {
+        if (realDirectory) {
+            return ComponentFactory::makeDirectory(p);
+        }
         auto d = std::make_unique<FakeDirectory>();
         d->remoteWriters = remoteWriters;
         d->remoteReaders = remoteReaders;
@@ -383,6 +423,8 @@ public:
         bool m_ok;
     };
 
+    // The engine's own discovery directory in place of FakeDirectory.
+    bool realDirectory = false;
     bool noTransport = false;
     bool transportInits = true;
     bool spdpAcceptsLocator = true;

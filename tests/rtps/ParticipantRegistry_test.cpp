@@ -27,18 +27,19 @@ protected:
     void knowRemote(std::string const& topic, uint8_t writerKey, uint8_t readerKey,
                     bool writerMulticast = false) {
         RTPS::DiscoveredWriterData w;
-        w.publication.topic_name = topic;
-        w.proxy.guid = remoteGuid(writerKey, 0x02);
-        w.proxy.unicastLocators.push_back(RTPS::Locator_t{RTPS::LOCATOR_KIND_UDPv4, 7511, {}});
+        w.publicationData.topic_name = topic;
+        w.writerProxy.remoteWriterGuid = remoteGuid(writerKey, 0x02);
+        w.writerProxy.unicastLocatorList.push_back(
+            RTPS::Locator_t{RTPS::LOCATOR_KIND_UDPv4, 7511, {}});
         if (writerMulticast) {
             RTPS::Locator_t group{RTPS::LOCATOR_KIND_UDPv4, 7401, {}};
             RTPS::strToLoc(&group, "239.1.2.3");
-            w.proxy.multicastLocators.push_back(group);
+            w.writerProxy.multicastLocatorList.push_back(group);
         }
         factory->remoteWriters.push_back(w);
         RTPS::DiscoveredReaderData r;
-        r.subscription.topic_name = topic;
-        r.proxy.guid = remoteGuid(readerKey, 0x07);
+        r.subscriptionData.topic_name = topic;
+        r.readerProxy.remoteReaderGuid = remoteGuid(readerKey, 0x07);
         factory->remoteReaders.push_back(r);
     }
 
@@ -134,7 +135,7 @@ TEST_F(ParticipantRegistry, WriterIsConfiguredAnnouncedMatchedAndStarted) {
     EXPECT_EQ(sedp->added[0].length, sizeof(vexa::dds::PublicationBuiltinTopicData));
 
     ASSERT_EQ(fake->matched.size(), 1u);
-    EXPECT_EQ(fake->matched[0].guid, remoteGuid(0x61, 0x07));
+    EXPECT_EQ(fake->matched[0].remoteReaderGuid, remoteGuid(0x61, 0x07));
     EXPECT_EQ(fake->starts.load(), 1);
     EXPECT_EQ(fake->timestamp, (vexa::dds::Time_t{5, 6}));
     EXPECT_TRUE(p->getWriter(c.guid.entityId));
@@ -176,7 +177,7 @@ TEST_F(ParticipantRegistry, ReaderListensToMatchedWritersGroupsAndIsAnnounced) {
     EXPECT_EQ(fake->config.multicastLocator, RTPS::_LOCATOR_INVALID);
 
     ASSERT_EQ(fake->matched.size(), 1u);
-    EXPECT_EQ(fake->matched[0].guid, remoteGuid(0x51, 0x02));
+    EXPECT_EQ(fake->matched[0].remoteWriterGuid, remoteGuid(0x51, 0x02));
     std::vector<RTPS::Locator_t> groups;
     fake->getMulticastLocatorList(groups);
     ASSERT_EQ(groups.size(), 1u);
@@ -447,4 +448,33 @@ TEST_F(ParticipantRegistry, AutomaticLivelinessTaskFollowsTheWriters) {
     again.liveliness.lease_duration = vexa::dds::Duration_t{1, 0};
     p->addWriter(&again, EXTRA, RTPS::TOPIC_KIND_WITH_KEY, 0);
     EXPECT_EQ(tick(500), 3u);
+}
+
+// Task 11 asserts only for a MANUAL_BY_PARTICIPANT writer that wrote or asserted during the
+// period: one write does not keep the writer alive for ever.
+TEST_F(ParticipantRegistry, ManualLivelinessOnlyForWritersThatShowedIt) {
+    auto clock = std::make_shared<ManualClock>();
+    factory->clock = clock;
+    auto p = make();
+    FakeWriter* messages =
+        factory->builtinWriters[RTPS::positionOf(RTPS::BuiltinTopic::PARTICIPANT_MESSAGE)];
+    auto pub = publication("T", 0x21);
+    pub.liveliness.kind = vexa::dds::MANUAL_BY_PARTICIPANT_LIVELINESS_QOS;
+    pub.liveliness.lease_duration = vexa::dds::Duration_t{2, 0};
+    p->addWriter(&pub, EXTRA, RTPS::TOPIC_KIND_WITH_KEY, 0);
+    FakeWriter* writer = factory->userWriters.back();
+
+    auto tick = [&](uint64_t ms) {
+        clock->advanceMs(ms);
+        clock->waitIdle();
+        return messages->addedCount();
+    };
+    clock->waitIdle();
+    EXPECT_EQ(tick(1000), 0u);  // never wrote: nothing to assert
+    writer->shown = true;
+    EXPECT_EQ(tick(1000), 1u);
+    EXPECT_FALSE(writer->shown);
+    EXPECT_EQ(tick(1000), 1u);  // silent during the last period
+    writer->shown = true;
+    EXPECT_EQ(tick(1000), 2u);
 }

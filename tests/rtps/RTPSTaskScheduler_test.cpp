@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -228,30 +234,78 @@ TEST_F(SchedulerWithManualClock, TypesWithoutCallableAreRefused) {
     EXPECT_EQ(addPeriodic(p, 1000, false), 1u);
 }
 
-// A one-shot task that frees its own id, whose id is then taken by a new periodic task: the
-// worker must not remove the new task after the old one returns.
+// A one-shot task that frees its own id, whose id is then taken by a new task: the worker must
+// leave the new task alone after the old one returns. A new one-shot task would otherwise be
+// removed before it ever ran.
 TEST(RTPSTaskScheduler, ReusedIdIsNotRemovedAfterTheOldOneShotReturns) {
-    auto clock = std::make_shared<ManualClock>();
-    RTPSTaskScheduler* self = nullptr;
-    Probe periodic;
-    std::atomic<uint32_t> shotId{0}, newId{0};
+    struct Case {
+        const char* name;
+        RTPS::RTPSTaskType reuser;
+    } const cases[] = {{"periodic", RTPS::TASK_WRITER_RELIABLE},
+                       {"one-shot", RTPS::TASK_NACK_SUPPRESSION}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto clock = std::make_shared<ManualClock>();
+        RTPSTaskScheduler* self = nullptr;
+        Probe reusing;
+        std::atomic<uint32_t> shotId{0}, newId{0};
+        TaskFunctions f = countingFunctions();
+        f[RTPS::TASK_WRITER_DEFERRED] = [&](void*, void*, uint64_t, uint64_t) {
+            self->removeTask(shotId.load());
+            newId = self->addTask(c.reuser, &reusing, nullptr, 0, 0, 100 * MS, false);
+        };
+        RTPSTaskScheduler sched(f, clock);
+        self = &sched;
+        Probe shot;
+        shotId = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 100 * MS, false);
+        clock->waitIdle();
+        clock->advanceMs(100);
+        clock->waitIdle();
+        ASSERT_EQ(newId.load(), shotId.load());
+        clock->advanceMs(100);
+        clock->waitIdle();
+        EXPECT_EQ(reusing.runs, 1);
+    }
+}
+
+// Whether a thread of this process with that kernel id still runs.
+static bool threadAlive(pid_t tid) {
+    struct stat st;
+    return stat(("/proc/self/task/" + std::to_string(tid)).c_str(), &st) == 0;
+}
+
+// An owner that goes away from its own timer destroys the scheduler inside a task. The worker
+// is inside that task and cannot be joined: it must end by itself without touching the freed
+// scheduler. The scheduler lives in a buffer that the task overwrites once it is destroyed, so a
+// worker that still reads its mutex or rows meets garbage.
+TEST(RTPSTaskScheduler, DestroyedFromItsOwnTaskEndsItsWorkerWithoutTouchingIt) {
+    LogCapture log;
+    const std::string refused = "Планировщик задач удалён из своей же задачи";
+    const size_t before = LogCapture::count(refused);
+    std::atomic<pid_t> worker{0};
+
+    alignas(RTPSTaskScheduler) static unsigned char storage[sizeof(RTPSTaskScheduler)];
+    RTPSTaskScheduler* sched = nullptr;
+    Latch destroyed;
     TaskFunctions f = countingFunctions();
     f[RTPS::TASK_WRITER_DEFERRED] = [&](void*, void*, uint64_t, uint64_t) {
-        self->removeTask(shotId.load());
-        newId =
-            self->addTask(RTPS::TASK_WRITER_RELIABLE, &periodic, nullptr, 0, 0, 100 * MS, false);
+        worker = static_cast<pid_t>(syscall(SYS_gettid));
+        sched->~RTPSTaskScheduler();
+        std::memset(storage, 0xA5, sizeof storage);
+        destroyed.open();
     };
-    RTPSTaskScheduler sched(f, clock);
-    self = &sched;
-    Probe shot;
-    shotId = sched.addTask(RTPS::TASK_WRITER_DEFERRED, &shot, nullptr, 0, 0, 100 * MS, false);
-    clock->waitIdle();
-    clock->advanceMs(100);
-    clock->waitIdle();
-    ASSERT_EQ(newId.load(), shotId.load());
-    clock->advanceMs(100);
-    clock->waitIdle();
-    EXPECT_EQ(periodic.runs, 1);
+    sched = new (storage) RTPSTaskScheduler(f);
+    Probe owner;
+    sched->addTask(RTPS::TASK_WRITER_DEFERRED, &owner, nullptr, 0, 0, 0, true);
+    ASSERT_TRUE(destroyed.wait());
+
+    // Nothing signals the end of a detached thread: look until it is gone.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (threadAlive(worker) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_FALSE(threadAlive(worker)) << "the worker did not end";
+    EXPECT_EQ(LogCapture::count(refused), before + 1);
 }
 
 TEST(RTPSTaskScheduler, ThrowingTaskDoesNotStopTheWorkerAndIsLogged) {
@@ -304,7 +358,7 @@ TEST(RTPSTaskScheduler, TaskTakingALockHeldByACallerOfAddTaskFinishes) {
 }
 
 TEST(RTPSTaskScheduler, RemoveTaskOfObjectWaitsForItsRunningTask) {
-    Latch entered, release;
+    Latch entered, release, removed;
     std::atomic<bool> taskReturned{false};
     TaskFunctions f = countingFunctions();
     f[RTPS::TASK_WRITER_RELIABLE] = [&](void*, void*, uint64_t, uint64_t) {
@@ -321,11 +375,14 @@ TEST(RTPSTaskScheduler, RemoveTaskOfObjectWaitsForItsRunningTask) {
     std::thread remover([&] {
         sched.removeTask(static_cast<void*>(&endpoint));
         returnedAfterTask = taskReturned.load();
+        removed.open();
     });
     // Nothing signals that the remover has gone to sleep inside removeTask; give it the time to
     // get there, or to return early if it does not wait.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     release.open();
+    // It waits for the task, and no longer than that.
+    EXPECT_TRUE(removed.wait()) << "removeTask did not return after the task ended";
     remover.join();
     EXPECT_TRUE(returnedAfterTask);
 }
@@ -333,15 +390,19 @@ TEST(RTPSTaskScheduler, RemoveTaskOfObjectWaitsForItsRunningTask) {
 TEST(RTPSTaskScheduler, TaskRemovingItsOwnObjectDoesNotWaitForItself) {
     auto clock = std::make_shared<ManualClock>();
     RTPSTaskScheduler* self = nullptr;
+    Latch removed;
     TaskFunctions f = countingFunctions();
     f[RTPS::TASK_WRITER_RELIABLE] = [&](void* object, void*, uint64_t, uint64_t) {
         countRun(object, nullptr, 0, 0);
         self->removeTask(object);
+        removed.open();
     };
     RTPSTaskScheduler sched(f, clock);
     self = &sched;
     Probe p;
     sched.addTask(RTPS::TASK_WRITER_RELIABLE, &p, nullptr, 0, 0, 100 * MS, true);
+    // Waiting for itself would never end.
+    ASSERT_TRUE(removed.wait()) << "removeTask from the task waited for that task";
     clock->waitIdle();
     clock->advanceMs(1000);
     clock->waitIdle();

@@ -52,11 +52,11 @@ TEST(ReliableWriterInParticipant, WritesToTheKnownReaderAndCountsAsDeliveredOnce
     auto clock = std::make_shared<ManualClock>();
     factory->clock = clock;
     RTPS::DiscoveredReaderData remote;
-    remote.subscription.topic_name = "Temp";
-    remote.proxy.guid = remoteGuid(0x61, 0x07);
+    remote.subscriptionData.topic_name = "Temp";
+    remote.readerProxy.remoteReaderGuid = remoteGuid(0x61, 0x07);
     RTPS::Locator_t at{RTPS::LOCATOR_KIND_UDPv4, 7611, {}};
     RTPS::strToLoc(&at, "127.0.0.1");
-    remote.proxy.unicastLocators.push_back(at);
+    remote.readerProxy.unicastLocatorList.push_back(at);
     factory->remoteReaders.push_back(remote);
 
     auto p = std::make_unique<RTPS::ParticipantImpl>(&comm, 0, &own, 0, false, factory);
@@ -78,7 +78,7 @@ TEST(ReliableWriterInParticipant, WritesToTheKnownReaderAndCountsAsDeliveredOnce
     EXPECT_EQ(p->checkDelivery(writers, vexa::dds::Duration_t{0, 0}), 0);
 
     RTPS::AckNAckData ack;
-    ack.readerGUID = remote.proxy.guid;
+    ack.readerGUID = remote.readerProxy.remoteReaderGuid;
     ack.writerGUID = writer->getGuid();
     ack.readerSNState.bitmapBase = {0, 2};
     ack.count = 1;

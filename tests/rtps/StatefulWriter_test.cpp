@@ -533,13 +533,13 @@ TEST_F(StatefulWriterTest, CheckMatchedReadersKeepsTheListedAndDropsTheRest) {
     match(2);
     write();
     ReaderProxyInfo keep;
-    keep.guid = readerGuid(2);
-    keep.unicastLocators.push_back(readerLocator(2));
+    keep.remoteReaderGuid = readerGuid(2);
+    keep.unicastLocatorList.push_back(readerLocator(2));
     ReaderProxyInfo fresh;
-    fresh.guid = readerGuid(4);
-    fresh.unicastLocators.push_back(readerLocator(4));
+    fresh.remoteReaderGuid = readerGuid(4);
+    fresh.unicastLocatorList.push_back(readerLocator(4));
     ReaderProxyInfo noLocator;
-    noLocator.guid = readerGuid(5);
+    noLocator.remoteReaderGuid = readerGuid(5);
     writer->checkMatchedReaders({&keep, &fresh, &noLocator});
     EXPECT_EQ(writer->matchedReaderCount(), 2u);
     EXPECT_FALSE(writer->matched_reader_lookup(readerGuid(1)));
@@ -554,16 +554,16 @@ TEST_F(StatefulWriterTest, CheckMatchedReadersKeepsTheListedAndDropsTheRest) {
 TEST_F(StatefulWriterTest, CheckMatchedReaderDecidesByTheDescription) {
     make();
     DiscoveredReaderData data;
-    data.subscription.topic_name = "T";
-    data.proxy.guid = readerGuid(1);
-    data.proxy.unicastLocators.push_back(readerLocator(1));
+    data.subscriptionData.topic_name = "T";
+    data.readerProxy.remoteReaderGuid = readerGuid(1);
+    data.readerProxy.unicastLocatorList.push_back(readerLocator(1));
     writer->checkMatchedReader(&data);
     EXPECT_TRUE(writer->matched_reader_lookup(readerGuid(1)));
-    data.subscription.topic_name = "U";
+    data.subscriptionData.topic_name = "U";
     writer->checkMatchedReader(&data);
     EXPECT_FALSE(writer->matched_reader_lookup(readerGuid(1)));
     writer->stop();
-    data.subscription.topic_name = "T";
+    data.subscriptionData.topic_name = "T";
     writer->checkMatchedReader(&data);  // a stopped writer matches nothing
     EXPECT_EQ(writer->matchedReaderCount(), 0u);
 }
@@ -572,8 +572,8 @@ TEST_F(StatefulWriterTest, NoSenderMeansNoProxy) {
     make();
     participant->transport.refuseSender = FakeTransport::Refuse::Null;
     ReaderProxyInfo info;
-    info.guid = readerGuid(1);
-    info.unicastLocators.push_back(readerLocator(1));
+    info.remoteReaderGuid = readerGuid(1);
+    info.unicastLocatorList.push_back(readerLocator(1));
     writer->checkMatchedReaders({&info});
     EXPECT_EQ(writer->matchedReaderCount(), 0u);
 }

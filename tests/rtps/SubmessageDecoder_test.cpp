@@ -351,13 +351,6 @@ TEST(SubmessageDecoder, MalformedFieldsAreRefused) {
              return cat({b, {0x70, 0x00, 0x04, 0x00, 1, 2, 3, 4}});
          },
          false, false},
-        {"short key hash is no key hash",
-         [&] {
-             buildData(m, 0x07, false, 0, {});
-             Bytes b(m.getData(), m.getData() + m.getLength());
-             return cat({b, {0x70, 0x00, 0x04, 0x00, 1, 2, 3, 4, 0x01, 0x00, 0x00, 0x00}});
-         },
-         true, false},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -375,6 +368,49 @@ TEST(SubmessageDecoder, MalformedFieldsAreRefused) {
         if (accepted) {
             EXPECT_EQ(d.hasKeyHash, c.keyHash);
             EXPECT_EQ(d.writerSN, SN);
+        }
+    }
+}
+
+// The key hash and the status info are the two inline QoS values the engine reads: a key hash
+// of any other length than 16 or a status info shorter than 4 bytes drops the DATA, for every
+// caller alike. Other parameters may have any length.
+TEST(SubmessageDecoder, InlineQosValuesOfTheWrongLengthDropTheData) {
+    Bytes const key16(KEY_HASH, KEY_HASH + 16);
+    struct {
+        char const* name;
+        Bytes qos;  // parameters before the sentinel
+        bool accepted;
+        bool keyHash;
+        bool statusInfo;
+    } const cases[] = {
+        {"key hash of 16", cat({{0x70, 0x00, 16, 0x00}, key16}), true, true, false},
+        {"key hash of 12", cat({{0x70, 0x00, 12, 0x00}, repeat(1, 12)}), false, false, false},
+        {"key hash of 20", cat({{0x70, 0x00, 20, 0x00}, repeat(1, 20)}), false, false, false},
+        {"key hash of 0", {0x70, 0x00, 0x00, 0x00}, false, false, false},
+        {"status info of 4", {0x71, 0x00, 4, 0x00, 3, 0, 0, 0}, true, false, true},
+        {"status info of 8", cat({{0x71, 0x00, 8, 0x00}, repeat(3, 8)}), true, false, true},
+        {"status info of 2", {0x71, 0x00, 2, 0x00, 3, 0}, false, false, false},
+        {"status info of 0", {0x71, 0x00, 0x00, 0x00}, false, false, false},
+        {"a good key hash, then a short status info",
+         cat({{0x70, 0x00, 16, 0x00}, key16, {0x71, 0x00, 2, 0x00, 3, 0}}), false, false, false},
+        {"another parameter of 2", {0x05, 0x00, 2, 0x00, 9, 9}, true, false, false},
+    };
+    SubMessage m;
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        buildData(m, 0x07, false, 0, {});
+        Bytes b = cat({Bytes(m.getData(), m.getData() + m.getLength()),
+                       c.qos,
+                       {0x01, 0x00, 0x00, 0x00},
+                       {0x00, 0x01, 0x00, 0x00}});
+        SubmessageSpan s{b[0], b[1], b.data(), uint16_t(b.size()), 0};
+        DataFields d{};
+        ASSERT_EQ(decodeData(s, d), c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(d.hasKeyHash, c.keyHash);
+            EXPECT_EQ(d.hasStatusInfo, c.statusInfo);
+            EXPECT_EQ(d.payloadLength, 4);
         }
     }
 }

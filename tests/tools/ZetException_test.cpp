@@ -20,17 +20,6 @@ TEST(ZetException, EveryConstructorKeepsTheTextInUtf8) {
     EXPECT_EQ(std::string(NLX::ZetException(none).what()), "");
 }
 
-TEST(ZetException, CopyAndThrowCarryTheText) {
-    try {
-        NLX::ZetException original(std::string("текст"));
-        throw original;
-    } catch (const std::exception& caught) {
-        EXPECT_EQ(std::string(caught.what()), "текст");
-        NLX::ZetException wrapped(caught);
-        EXPECT_EQ(wrapped.getstring(), "текст");
-    }
-}
-
 TEST(ZetException, PlusAppendsTheOtherText) {
     NLX::ZetException first(std::string("A: "));
     const NLX::ZetException second(std::string("B"));

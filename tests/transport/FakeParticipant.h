@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,8 +13,9 @@
 
 namespace vexatest {
 
-// Records every datagram the transport hands over, with its arrival time; can hold the report
-// thread inside dataRecipient until opened.
+// Records every datagram the transport hands over, with its arrival time, and the most calls
+// that were ever inside dataRecipient at once; can hold a caller inside dataRecipient until
+// opened.
 class FakeParticipant : public RTPS::Participant {
 public:
     struct Datagram {
@@ -25,6 +28,7 @@ public:
         m_datagrams.push_back(
             {std::string(static_cast<const char*>(data), length), vexa::OsGetMonotonicMks()});
         ++m_inside;
+        m_mostInside = std::max(m_mostInside, m_inside);
         m_changed.notify_all();
         m_changed.wait(lock, [this] { return m_open; });
         --m_inside;
@@ -34,6 +38,13 @@ public:
     bool waitFor(size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] { return m_datagrams.size() >= n; });
+    }
+
+    // True once `arrived` holds for the datagrams received so far, false after the time-out.
+    bool waitUntil(const std::function<bool(const std::vector<Datagram>&)>& arrived,
+                   std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return arrived(m_datagrams); });
     }
 
     // Holds the next callers of dataRecipient until open().
@@ -67,6 +78,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_datagrams.size();
     }
+    int mostInside() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_mostInside;
+    }
 
 private:
     mutable std::mutex m_mutex;
@@ -74,6 +89,7 @@ private:
     std::vector<Datagram> m_datagrams;
     bool m_open = true;
     int m_inside = 0;
+    int m_mostInside = 0;
 };
 
 }  // namespace vexatest

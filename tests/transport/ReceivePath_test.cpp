@@ -11,6 +11,7 @@
 
 #include "FakeParticipant.h"
 #include "LoopbackSetup.h"
+#include "rtps/io/TransportErrors.h"
 #include "transport/RTPSDataTransportImpl.h"
 #include "transport/TransportBufferPool.h"
 
@@ -105,6 +106,42 @@ TEST(ReceivePath, ParticipantExceptionDoesNotEndDelivery) {
     EXPECT_EQ(participant.payloads(), sent);
 }
 
+// A read thread hands its datagram over itself when nothing waits and nobody delivers. While one
+// delivery is held inside the participant, a datagram on another receiver waits for it, and the
+// held thread's next datagram comes after the waiting one: one delivery at a time, in the order
+// of reporting.
+TEST(ReceivePath, DeliveriesStayInOrderAndOneAtATime) {
+    vexatest::writeTrellisConfig();
+    vexatest::FakeParticipant participant;
+    RTPSDataTransportImpl transport(&participant);
+    ASSERT_TRUE(transport.init());
+    RTPS::Locator_t first = udpLocator("127.0.0.1", kPort);
+    RTPS::Locator_t second = udpLocator("127.0.0.1", kPort + 1);
+    ASSERT_NE(transport.addReceiver(&first), nullptr);
+    ASSERT_NE(transport.addReceiver(&second), nullptr);
+    vexatest::PlainSocket peer;
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const std::string name = "r" + std::to_string(round) + "-";
+        const size_t before = participant.count();
+        participant.close();
+        ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, name + "1"));
+        ASSERT_TRUE(participant.waitHeld());
+        ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort + 1, name + "2"));
+        // Nothing signals that the second read thread has reported its datagram: give it the
+        // time to, or to walk into the participant if it does not wait.
+        std::this_thread::sleep_for(50ms);
+        // Read by the held thread once it is back from the participant.
+        ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, name + "3"));
+        participant.open();
+        ASSERT_TRUE(participant.waitFor(before + 3)) << participant.count() << " arrived";
+        const std::vector<std::string> all = participant.payloads();
+        EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<long>(before), all.end()),
+                  (std::vector<std::string>{name + "1", name + "2", name + "3"}));
+    }
+    EXPECT_EQ(participant.mostInside(), 1);
+}
+
 // Runs the destruction on another thread and reports whether it ended within the limit.
 std::future<void> destroyAsync(RTPSDataTransportImpl* transport) {
     return std::async(std::launch::async, [transport] { delete transport; });
@@ -128,14 +165,14 @@ TEST(ReceivePathStop, EndsBlockedThreadsPromptly) {
         ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, "d" + std::to_string(i)));
     }
     ASSERT_TRUE(participant.waitHeld());
-    // The report thread holds one buffer in the participant, the read thread reported the other
-    // and now waits for a free one.
+    // The read thread holds one buffer in the participant; the other datagrams wait in the
+    // socket.
     std::this_thread::sleep_for(100ms);
 
     const auto start = std::chrono::steady_clock::now();
     std::future<void> destroyed = destroyAsync(transport);
     EXPECT_EQ(destroyed.wait_for(200ms), std::future_status::timeout)
-        << "destroyed while its report thread was inside the participant";
+        << "destroyed while a delivery was inside the participant";
     participant.open();
     ASSERT_EQ(destroyed.wait_for(20s), std::future_status::ready);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
@@ -159,12 +196,40 @@ TEST(ReceivePathStop, NoDeliveryAfterDestructionUnderLoad) {
         }
     });
     ASSERT_TRUE(participant.waitFor(100));
-    destroyAsync(transport).get();
+    // Under load as when idle, stopping does not wait for the socket to fall silent.
+    ASSERT_EQ(destroyAsync(transport).wait_for(10s), std::future_status::ready);
     const size_t atEnd = participant.count();
     std::this_thread::sleep_for(50ms);
     sending = false;
     flood.join();
     EXPECT_EQ(participant.count(), atEnd);
+}
+
+// Once shutdown has begun nothing is added: a receiver added after the read threads were told to
+// stop would never be, and shutdown would wait for it for ever. Shutdown is held here inside the
+// receive pool's stop, which waits for a delivery held in the participant.
+TEST(ReceivePathStop, AddingDuringShutdownIsRefused) {
+    vexatest::writeTrellisConfig();
+    vexatest::FakeParticipant participant;
+    auto* transport = new RTPSDataTransportImpl(&participant);
+    ASSERT_TRUE(transport->init());
+    RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+    ASSERT_NE(transport->addReceiver(&locator), nullptr);
+    participant.close();
+    vexatest::PlainSocket peer;
+    ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, "held"));
+    ASSERT_TRUE(participant.waitHeld());
+
+    std::future<void> destroyed = destroyAsync(transport);
+    // Nothing signals how far the destruction got: give it the time to reach the pool's stop.
+    std::this_thread::sleep_for(100ms);
+    RTPS::Locator_t late = udpLocator("127.0.0.1", kPort + 1);
+    EXPECT_THROW(transport->addReceiver(&late), RTPS::GeneralAddingError);
+    EXPECT_THROW(transport->addSender(&late, RTPS::TRANSPORT_PRIORITY_LOW),
+                 RTPS::GeneralAddingError);
+    participant.open();
+    ASSERT_EQ(destroyed.wait_for(10s), std::future_status::ready)
+        << "shutdown waits for a receiver it never stopped";
 }
 
 TEST(ReceivePool, StoppedPoolGivesNoBuffer) {

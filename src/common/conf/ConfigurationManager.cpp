@@ -7,6 +7,7 @@
 
 #include "common/conf/LogSettings.h"
 #include "common/conf/ParameterDefinitions.h"
+#include "common/os/OsRegularFile.h"
 
 namespace vexaconf {
 
@@ -124,26 +125,40 @@ unsigned ConfigurationManager::read(bool apply) {
         fillHome();
         home = homeText();
     }
+    // Only regular files are read: a FIFO would block the open and a device never ends. One of
+    // another kind is read as a file that fails at once, as a directory always was.
     m_path = m_fileName;
-    FILE* file = std::fopen(m_path.c_str(), "r");
-    if (file == nullptr) {
+    FILE* file = nullptr;
+    vexa::RegularFileOpen opened = vexa::OsOpenRegularFile(m_path.c_str(), file);
+    if (opened == vexa::RegularFileOpen::MISSING) {
         if (home.empty()) {
             m_path.clear();
             return CONF_FILE_NOT_FOUND;
         }
         m_path = home + "/conf/" + m_fileName;
-        if (m_path.size() >= PATH_SIZE || (file = std::fopen(m_path.c_str(), "r")) == nullptr) {
+        if (m_path.size() < PATH_SIZE) {
+            opened = vexa::OsOpenRegularFile(m_path.c_str(), file);
+        }
+        if (opened == vexa::RegularFileOpen::MISSING) {
             m_path.clear();
             return CONF_FILE_NOT_FOUND;
         }
     }
-    // A line of 2048 characters or more is taken as several lines; no real line is that long.
-    char line[PATH_SIZE];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        parseLine(line);
+    bool failed = opened == vexa::RegularFileOpen::NOT_REGULAR;
+    if (!failed) {
+        // A line of 2048 characters or more is taken as several lines; no real line is that
+        // long.
+        char line[PATH_SIZE];
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            if (std::ftell(file) > MAX_FILE_BYTES) {
+                failed = true;
+                break;
+            }
+            parseLine(line);
+        }
+        failed = failed || std::ferror(file) != 0;
+        std::fclose(file);
     }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
     m_read = true;
     if (apply) {
         applyLogSettings(*this);

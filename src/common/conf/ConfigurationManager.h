@@ -77,15 +77,17 @@ public:
 
     // Status codes of the operations below.
     enum STATUS : unsigned {
-        CONF_OK = 0,                 // done; for getters: the value was set from the file
-        CONF_DEFAULT = 1,            // getters: the value is the row default
-        CONF_NO_PARAMETER = 2,       // code outside 1..40, or an unknown name
-        CONF_BUFFER_TOO_SMALL = 3,   // string value or item value does not fit
-        CONF_HOME_NOT_SET = 5,       // VEXA_HOME not cached (unset, or not read yet)
-        CONF_WRONG_TYPE = 6,         // another type, undefined row, or another set's code
-        CONF_IP_TOO_SMALL = 7,       // VEXA_HOME or IP text does not fit
-        CONF_FILE_NOT_FOUND = 8,     // neither the plain name nor under VEXA_HOME
-        CONF_READ_ERROR = 10,        // the stream reported an error; lines before it stay
+        CONF_OK = 0,                // done; for getters: the value was set from the file
+        CONF_DEFAULT = 1,           // getters: the value is the row default
+        CONF_NO_PARAMETER = 2,      // code outside 1..40, or an unknown name
+        CONF_BUFFER_TOO_SMALL = 3,  // string value or item value does not fit
+        CONF_HOME_NOT_SET = 5,      // VEXA_HOME not cached (unset, or not read yet)
+        CONF_WRONG_TYPE = 6,        // another type, undefined row, or another set's code
+        CONF_IP_TOO_SMALL = 7,      // VEXA_HOME or IP text does not fit
+        CONF_FILE_NOT_FOUND = 8,    // neither the plain name nor under VEXA_HOME
+        // The stream reported an error, or the file is no regular file or is longer than
+        // MAX_FILE_BYTES; lines before the error or the limit stay.
+        CONF_READ_ERROR = 10,
         CONF_NULL_ARGUMENT = 11,     // copyString with a null pointer
         CONF_LISTING_TOO_LONG = 13,  // getConfigurationStrings does not fit
     };
@@ -93,6 +95,9 @@ public:
     // Number of parameters of each set (sets 1..4).
     static constexpr unsigned SET_SIZES[5] = {0, 10, 10, 12, 8};
     static constexpr unsigned PATH_SIZE = 2048;
+    // No configuration file comes near this; a longer one (a device, a runaway file) is read
+    // no further.
+    static constexpr long MAX_FILE_BYTES = 1L << 20;
 
     // fileName: null gives the set's default name; a name longer than 4 characters that ends in
     // ".cfg" is kept, any other gets ".cfg" appended. Nothing is read yet.

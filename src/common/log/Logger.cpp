@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "common/conf/ConfigurationManager.h"
 #include "common/res/DcpsMessages.h"
@@ -50,6 +51,7 @@ size_t formatText(char* out, const char* format, unsigned id, va_list args) {
 }  // namespace
 
 Logger::Logger(const char* prefix) : m_prefix(prefix ? prefix : m_pszLogPrefixDefault) {
+    createLock();
     m_readable.extension = m_aszReadableLogFileExtension;
     m_binary.extension = m_aszBinaryLogFileExtension;
 
@@ -85,12 +87,36 @@ Logger::Logger(const char* prefix) : m_prefix(prefix ? prefix : m_pszLogPrefixDe
 }
 
 Logger::~Logger() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    lockOutput();
     for (FileSet* set : {&m_readable, &m_binary}) {
         if (set->stream != nullptr) {
             std::fclose(set->stream);
             set->stream = nullptr;
         }
+    }
+    unlockOutput();
+    deleteLock();
+}
+
+void Logger::createLock() {
+    if (m_mutex == nullptr) {
+        m_mutex.reset(new (std::nothrow) std::mutex);
+    }
+}
+
+void Logger::deleteLock() {
+    m_mutex.reset();
+}
+
+void Logger::lockOutput() {
+    if (m_mutex != nullptr) {
+        m_mutex->lock();
+    }
+}
+
+void Logger::unlockOutput() {
+    if (m_mutex != nullptr) {
+        m_mutex->unlock();
     }
 }
 
@@ -151,8 +177,10 @@ int Logger::vlogMessage(const char* module, int severity, unsigned id, va_list a
         severity > m_levelBinary.load(std::memory_order_relaxed)) {
         return LOG_OK;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return writeRecord(module ? module : "", severity, id, args);
+    lockOutput();
+    const int result = writeRecord(module ? module : "", severity, id, args);
+    unlockOutput();
+    return result;
 }
 
 int Logger::writeRecord(const char* module, int severity, unsigned id, va_list args) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <sys/time.h>
 #include <string>
@@ -84,8 +85,15 @@ public:
     // Copies the 16-byte address text: 0, or 4 when the buffer is null or smaller than 16.
     int getIpAddress(char* buffer, unsigned size) const;
 
-    void lockOutput() { m_mutex.lock(); }
-    void unlockOutput() { m_mutex.unlock(); }
+    // The output mutex serialises records: the constructor creates it, the destructor deletes
+    // it. createLock makes it when there is none (an existing one stays, held or not); deleteLock
+    // deletes it, and may be called only while no other thread logs or holds the output, as for
+    // destroying the logger. Without it records are not serialised, and lockOutput and
+    // unlockOutput do nothing.
+    void createLock();
+    void deleteLock();
+    void lockOutput();
+    void unlockOutput();
 
     // Console output: formats (at most 2047 bytes) and writes to standard output.
     // Returns the formatter's result; the id form returns 4 when the id has no text.
@@ -142,7 +150,9 @@ private:
     FileSet m_readable;
     FileSet m_binary;
     char m_address[16] = {};
-    std::mutex m_mutex;  // serialises records: both sets see them in the same order
+    // Serialises records, so that both sets see them in the same order; null after deleteLock
+    // or when it could not be made.
+    std::unique_ptr<std::mutex> m_mutex;
 };
 
 // Debug print of a wide text: its length, then each character's four bytes in hexadecimal.

@@ -40,7 +40,7 @@ constexpr unsigned DCPS_MSG_THREAD_NOT_STARTED = 9;
 // Arguments: (const char* name, const char* reason)
 constexpr unsigned DCPS_MSG_ANNOUNCE_FAILED = 12;
 
-// An engine change could not be removed.
+// An engine change could not be removed (reader or writer history).
 // Arguments: (int32_t seqHigh, uint32_t seqLow, const char* reason)
 constexpr unsigned DCPS_MSG_DELETE_CHANGE_FAILED = 18;
 
@@ -96,5 +96,69 @@ constexpr unsigned DCPS_MSG_FACTORY_ON_DATA_THREAD = 85;
 // Output of an application through vexalog::cstr2log.
 // Arguments: (int severity, const char* text, int value, const char* text2)
 constexpr unsigned DCPS_MSG_APPLICATION_OUTPUT = 4;
+
+// A writer's wait for acknowledgements failed in the engine.
+// Arguments: (const char* reason)
+constexpr unsigned DCPS_MSG_ACK_WAIT_FAILED = 3;
+
+// createDW: the engine refused the writer.
+// Arguments: (const char* topic, const char* reason)
+constexpr unsigned DCPS_MSG_WRITER_ENGINE_REFUSED = 13;
+
+// An engine writer threw while taking a change.
+// Arguments: (const char* reason)
+constexpr unsigned DCPS_MSG_ADD_CHANGE_FAILED = 16;
+
+// An engine writer refused to remove a change.
+// Arguments: (int32_t seqHigh, uint32_t seqLow)
+constexpr unsigned DCPS_MSG_WRITER_CHANGE_KEPT = 17;
+
+// An engine writer did not take a change.
+// Arguments: (long long handle)
+constexpr unsigned DCPS_MSG_CHANGE_NOT_TAKEN = 19;
+
+// A writer registered an instance.
+// Arguments: (const char* topic, uint32_t handle)
+constexpr unsigned DCPS_MSG_INSTANCE_REGISTERED = 26;
+
+// A writer unregistered an instance.
+// Arguments: (uint32_t handle, const char* topic)
+constexpr unsigned DCPS_MSG_INSTANCE_UNREGISTERED = 27;
+
+// A write found no instance: unknown handle or the instance limit reached.
+// Arguments: (const char* topic, uint32_t liveInstances, int32_t maxInstances)
+constexpr unsigned DCPS_MSG_NO_INSTANCE = 28;
+
+// A write found the writer's history full.
+// Arguments: (const char* topic, uint32_t samples, int32_t maxSamples)
+constexpr unsigned DCPS_MSG_HISTORY_FULL = 29;
+
+// A write found no room in the instance's history.
+// Arguments: (const char* topic, uint32_t listSize, int32_t depth)
+constexpr unsigned DCPS_MSG_INSTANCE_FULL = 30;
+
+// A publisher was created.
+// Arguments: (uint32_t id)
+constexpr unsigned DCPS_MSG_PUBLISHER_CREATED = 51;
+
+// A writer was created.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_WRITER_CREATED = 56;
+
+// createDW with no writer id left.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_WRITER_NO_ID = 57;
+
+// createDW on a topic that cannot take the writer or whose type gives no writer.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_WRITER_NO_TYPE = 58;
+
+// A writer's instance table was compacted.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_WRITER_INSTANCES_COMPACTED = 63;
+
+// A programming error of the calling layer; the process aborts.
+// Arguments: (const char* condition)
+constexpr unsigned DCPS_MSG_FATAL_ASSERTION = 90;
 
 }  // namespace vexares

@@ -17,13 +17,17 @@ constexpr unsigned kLoaded = 0;
 constexpr unsigned kRefused = 5;
 constexpr const char* kPrefix = "ResourceManager";
 
-enum class LineResult { Line, End, TooLong };
+enum class LineResult { Line, End, TooLong, TooLarge };
 
-// Reads one line of at most LINE_SIZE - 1 bytes, its line end included.
-LineResult readLine(FILE* stream, std::string& line) {
+// Reads one line of at most LINE_SIZE - 1 bytes, its line end included; `total` counts the
+// bytes of the file read so far.
+LineResult readLine(FILE* stream, std::string& line, size_t& total) {
     line.clear();
     int c;
     while ((c = std::getc(stream)) != EOF) {
+        if (++total > ResourceFileReader::MAX_FILE_BYTES) {
+            return LineResult::TooLarge;
+        }
         line.push_back(static_cast<char>(c));
         if (c == '\n') {
             return LineResult::Line;
@@ -67,6 +71,56 @@ bool parseIndex(const std::string& text, uint32_t& index) {
         }
     }
     index = static_cast<uint32_t>(value);
+    return true;
+}
+
+// Whether every conversion of a message text is one the texts use: "%%", or d, i, u, x, X
+// (with flags, a width and a precision of at most four digits each, and hh, h, l, ll, z, j or t)
+// or s (flags, width and precision only). Anything else ("%n", "%ls", "%*d", "%1$s", a text
+// ending in "%") could write memory or read arguments the caller never passed.
+bool conversionsSupported(const std::string& text) {
+    const size_t n = text.size();
+    const auto digits = [&](size_t& i) {
+        size_t count = 0;
+        while (i < n && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+            ++count;
+        }
+        return count <= 4;
+    };
+    for (size_t i = 0; i < n; ++i) {
+        if (text[i] != '%') {
+            continue;
+        }
+        if (++i < n && text[i] == '%') {
+            continue;
+        }
+        while (i < n && std::strchr("-+ #0", text[i]) != nullptr) {
+            ++i;
+        }
+        if (!digits(i)) {
+            return false;
+        }
+        if (i < n && text[i] == '.' && !digits(++i)) {
+            return false;
+        }
+        const size_t lengthStart = i;
+        while (i < n && std::strchr("hlzjt", text[i]) != nullptr && i - lengthStart < 2) {
+            ++i;
+        }
+        const std::string length = text.substr(lengthStart, i - lengthStart);
+        if (!(length.empty() || length == "hh" || length == "h" || length == "l" ||
+              length == "ll" || length == "z" || length == "j" || length == "t")) {
+            return false;
+        }
+        if (i == n) {
+            return false;
+        }
+        const char conversion = text[i];
+        if (conversion == 's' ? !length.empty() : std::strchr("diuxX", conversion) == nullptr) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -114,13 +168,18 @@ unsigned ResourceFileReader::read(const char* fileName, FILE* stream,
     bool expectIndex = true;
     bool first = true;
     int recordNumber = 1;
+    size_t total = 0;
     for (;;) {
-        const LineResult r = readLine(stream, line);
+        const LineResult r = readLine(stream, line, total);
         if (r == LineResult::End) {
             break;
         }
         if (r == LineResult::TooLong) {
             vexalog::Logger::printf("%s: Line [%d]: Line too long.", kPrefix, recordNumber);
+            return kRefused;
+        }
+        if (r == LineResult::TooLarge) {
+            vexalog::Logger::printf("%s: Line [%d]: File too large.", kPrefix, recordNumber);
             return kRefused;
         }
         if (first && line.size() >= 3 && std::memcmp(line.data(), "\xEF\xBB\xBF", 3) == 0) {
@@ -129,6 +188,11 @@ unsigned ResourceFileReader::read(const char* fileName, FILE* stream,
         first = false;
         cutLineEnd(line);
         if (!expectIndex) {
+            if (!conversionsSupported(line)) {
+                vexalog::Logger::printf("%s: Line [%d]: Unsupported conversion in the text.",
+                                        kPrefix, recordNumber);
+                return kRefused;
+            }
             records.back().binary = line;
             expectIndex = true;
             ++recordNumber;
@@ -150,6 +214,11 @@ unsigned ResourceFileReader::read(const char* fileName, FILE* stream,
         } else if (!number || records.back().index == UINT32_MAX ||
                    index != records.back().index + 1) {
             vexalog::Logger::printf("%s: Line [%d]: Index shift detected.", kPrefix, recordNumber);
+            return kRefused;
+        }
+        if (!conversionsSupported(line.substr(equals + 1))) {
+            vexalog::Logger::printf("%s: Line [%d]: Unsupported conversion in the text.", kPrefix,
+                                    recordNumber);
             return kRefused;
         }
         // A file that ends after an index line keeps the record with an empty binary text.

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "common/conf/ConfigurationManager.h"
+#include "common/log/Logger.h"
+#include "common/os/OsRegularFile.h"
 #include "common/res/ResourceFileReader.h"
 
 namespace vexares {
@@ -41,8 +43,10 @@ unsigned ResourceManager::initialise(const char* fileName) {
     if (findList(fileName)) {
         return RES_ALREADY_LOADED;
     }
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr) {
+    // Only regular files are read: a FIFO would block the open and a device never ends.
+    FILE* file = nullptr;
+    vexa::RegularFileOpen opened = vexa::OsOpenRegularFile(fileName, file);
+    if (opened == vexa::RegularFileOpen::MISSING) {
         constexpr unsigned kRootSize = 2048;
         char root[kRootSize];
         if (vexaconf::ConfigurationManager::getVexaHome(kRootSize, root) != 0) {
@@ -53,10 +57,14 @@ unsigned ResourceManager::initialise(const char* fileName) {
         }
         // An unset VEXA_HOME gives an empty root: the path then starts at the file-system root.
         const std::string path = std::string(root) + "/resources/strings/" + fileName;
-        file = std::fopen(path.c_str(), "r");
-        if (file == nullptr) {
+        opened = vexa::OsOpenRegularFile(path.c_str(), file);
+        if (opened == vexa::RegularFileOpen::MISSING) {
             return RES_NOT_FOUND;
         }
+    }
+    if (opened == vexa::RegularFileOpen::NOT_REGULAR) {
+        vexalog::Logger::printf("%s: Not a regular file.", m_pszLoggerPrefix);
+        return RES_BAD_CONTENT;
     }
     const unsigned status = readFileLocked(fileName, file);
     if (std::fclose(file) != 0) {

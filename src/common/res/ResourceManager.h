@@ -25,7 +25,7 @@ public:
         RES_PATH_TOO_LONG = 2,
         RES_HOME_TOO_LONG = 3,  // also: closing the file failed
         RES_NOT_FOUND = 4,
-        RES_BAD_CONTENT = 5,
+        RES_BAD_CONTENT = 5,  // also: no regular file, or longer than the reader takes
         RES_ALREADY_LOADED = 6,
     };
 

@@ -35,6 +35,37 @@ constexpr unsigned RTPS_MSG_CHANGE_NOT_COPIED = 1019;
 // Arguments: (const char* n, unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const char* e)
 constexpr unsigned RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED = 1020;
 
+// Discovery. Readers' names are endpoint log names; prefixes are three 32-bit words.
+// A new remote participant. Module "SPDPBuiltinParticipantReader::addChange".
+// Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2)
+constexpr unsigned RTPS_MSG_PARTICIPANT_DISCOVERED = 1005;
+// A remote participant removed (lease expired or removed by prefix).
+// Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2)
+constexpr unsigned RTPS_MSG_PARTICIPANT_REMOVED = 1006;
+// A new remote writer and the number of local readers that match it.
+// Arguments: (const char* reader, unsigned matched)
+constexpr unsigned RTPS_MSG_REMOTE_WRITER_MATCHED = 1007;
+// A new remote reader and the number of local writers that match it.
+// Arguments: (const char* reader, unsigned matched)
+constexpr unsigned RTPS_MSG_REMOTE_READER_MATCHED = 1008;
+// A change stored by a reader: sequence number (0xFFFFFFFF for discovery records), count,
+// two reserved words, time.
+// Arguments: (const char* reader, unsigned sn, unsigned n, unsigned r1, unsigned r2, unsigned mks)
+constexpr unsigned RTPS_MSG_READER_CHANGE_STORED = 1015;
+// A discovery payload that does not decode: record kind, sender prefix, length, what is wrong.
+// Arguments: (const char* kind, unsigned p0, unsigned p1, unsigned p2, unsigned n, const char* why)
+constexpr unsigned RTPS_MSG_DISCOVERY_RECORD_REFUSED = 1027;
+// A remote participant that cannot be wired (bad locator, no socket); its next announcement
+// tries again.
+// Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2, const char* why)
+constexpr unsigned RTPS_MSG_PARTICIPANT_NOT_WIRED = 1028;
+// A remote endpoint record without a unicast locator gets no proxy.
+// Arguments: (const char* reader, unsigned g0, unsigned g1, unsigned g2, unsigned entity)
+constexpr unsigned RTPS_MSG_ENDPOINT_WITHOUT_UNICAST = 1029;
+// Configuration: the participant lease is shorter than the SPDP announce period.
+// Arguments: (int leaseMs, int periodMs)
+constexpr unsigned RTPS_MSG_LEASE_BELOW_ANNOUNCE_PERIOD = 1030;
+
 // A datagram sent from a low-priority queue: length, destination address and port, result of
 // the send call (negative: -errno), time.
 // Arguments: (unsigned len, const char* addr, unsigned port, long long rc, unsigned long long mks)
@@ -91,6 +122,10 @@ constexpr unsigned RTPS_MSG_ENDPOINT_MULTICAST_LOCATOR = 1105;
 // A scheduler task ended with an exception; the worker goes on.
 // Arguments: (unsigned type, unsigned id, const char* what)
 constexpr unsigned RTPS_MSG_TASK_FAILED = 1108;
+// The scheduler was destroyed by one of its own tasks; its worker ends when the task returns.
+// Module "RTPSTaskScheduler::~RTPSTaskScheduler".
+// Arguments: none
+constexpr unsigned RTPS_MSG_SCHEDULER_DESTROYED_BY_TASK = 1110;
 // Two topic names have the same CRC-24 and share a multicast group.
 // Arguments: (const char* topic, const char* listedTopic, unsigned crc)
 constexpr unsigned RTPS_MSG_ROUTER_TOPIC_CLASH = 1107;
@@ -144,8 +179,9 @@ constexpr unsigned RTPS_MSG_DSVC_INIT = 1092;
 // The stored history of that reader is asked for.
 // Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned entityId)
 constexpr unsigned RTPS_MSG_DSVC_HISTORY_ASKED = 1093;
-// The durability service handed over samples for a reader (record null: no such reader).
-// Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned id, unsigned n, const void* record)
+// The durability service handed over samples for a reader; the record's address, 0: no such
+// reader.
+// Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned id, unsigned n, unsigned long long r)
 constexpr unsigned RTPS_MSG_DSVC_HISTORY_GIVEN = 1094;
 // One SMPL is sent.
 // Arguments: (unsigned sequenceLow, unsigned p0, unsigned p1, unsigned p2, unsigned entityId)
@@ -226,5 +262,43 @@ constexpr unsigned RTPS_MSG_WRITER_GROUP = 1104;
 // A matched reader's multicast locator: its GUID as four words, the dotted address.
 // Arguments: (const char* w, unsigned g0, unsigned g1, unsigned g2, unsigned g3, const char* to)
 constexpr unsigned RTPS_MSG_READER_MULTICAST = 1106;
+// Readers (module "<class>::<operation>").
+// A user reader was created: log name, entity id.
+// Arguments: (const char* reader, unsigned entityId)
+constexpr unsigned RTPS_MSG_READER_CREATED = 1004;
+// A change arrived for a user reader: sequence number (low part).
+// Arguments: (const char* reader, unsigned sequence)
+constexpr unsigned RTPS_MSG_READER_CHANGE_RECEIVED = 1013;
+// A fragment arrived: sequence number (low part), its first fragment, fragments in the sample.
+// Arguments: (const char* reader, unsigned sequence, unsigned first, unsigned count)
+constexpr unsigned RTPS_MSG_READER_FRAGMENT = 1014;
+// A fragment or half of a sample was dropped: sequence number (low part), why.
+// Arguments: (const char* reader, unsigned sequence, const char* reason)
+constexpr unsigned RTPS_MSG_READER_FRAGMENT_DROPPED = 1016;
+// The user read a change: sequence number (low part).
+// Arguments: (const char* reader, unsigned sequence)
+constexpr unsigned RTPS_MSG_READER_CHANGE_READ = 1017;
+// A HEARTBEAT reached a reliable user reader: first and last (low parts), the writer's GUID.
+// Arguments: (const char* r, unsigned first, unsigned last, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_READER_HEARTBEAT = 1038;
+// An ACKNACK went out: its base (low part), the writer's GUID, microseconds since the HEARTBEAT.
+// Arguments: (const char* r, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3, unsigned mks)
+constexpr unsigned RTPS_MSG_READER_ACKNACK_SENT = 1042;
+// A NACK_FRAG went out: the change (low part), the fragment to go on from, the writer's GUID.
+// Arguments: (const char* r, unsigned sequence, unsigned next, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_READER_NACKFRAG_SENT = 1043;
+// A reliable user reader is given a matched writer.
+// Arguments: (const char* reader)
+constexpr unsigned RTPS_MSG_WRITER_MATCHING = 1058;
+// A writer was matched: the port of its unicast socket, the number of matched writers.
+// Arguments: (const char* reader, unsigned port, unsigned writers)
+constexpr unsigned RTPS_MSG_WRITER_MATCHED = 1059;
+// A user reader was closed.
+// Arguments: (const char* reader)
+constexpr unsigned RTPS_MSG_READER_CLOSED = 1080;
+// A HEARTBEAT whose first number lies beyond its last + 1 was ignored: the writer's GUID, first
+// and last (high, low).
+// Arguments: (const char* r, unsigned g0, unsigned g1, unsigned g2, unsigned g3, int fh, unsigned fl, int lh, unsigned ll)
+constexpr unsigned RTPS_MSG_READER_HEARTBEAT_REFUSED = 1078;
 
 }  // namespace vexares

@@ -43,7 +43,6 @@ DomainParticipant::DomainParticipant(unsigned domainId, int32_t participantId,
       nextTopicId_(entity_id::TOPIC | 1u),
       nextPublisherId_(entity_id::PUBLISHER | 1u),
       nextSubscriberId_(entity_id::SUBSCRIBER | 1u),
-      engineCallsMutex_(LockLevel::Leaf, "DomainParticipant engine calls"),
       mutex_(LockLevel::Participant, "DomainParticipant") {
     topics_.reserve(100);
     topics_.push_back(nullptr);
@@ -91,16 +90,12 @@ bool DomainParticipant::beginEngineCall() {
     if (rtps_ == nullptr) {
         return false;
     }
-    std::lock_guard<CoreMutex> lock(engineCallsMutex_);
-    ++engineCalls_;
+    engineCalls_.begin();
     return true;
 }
 
 void DomainParticipant::endEngineCall() {
-    std::lock_guard<CoreMutex> lock(engineCallsMutex_);
-    if (--engineCalls_ == 0) {
-        engineCallsDone_.notify_all();
-    }
+    engineCalls_.end();
 }
 
 RTPS::Participant* DomainParticipant::detachRTPS() {
@@ -113,8 +108,7 @@ RTPS::Participant* DomainParticipant::detachRTPS() {
         participantReader_ = publicationReader_ = subscriptionReader_ = topicReader_ = nullptr;
     }
     // No new engine call starts now; the ones in flight finish before the engine goes.
-    std::unique_lock<CoreMutex> lock(engineCallsMutex_);
-    engineCallsDone_.wait(lock, [this] { return engineCalls_ == 0; });
+    engineCalls_.drain();
     return rtps;
 }
 
@@ -398,6 +392,39 @@ bool DomainParticipant::removeTopicReader(Topic* topic, Reader* reader) {
     return topic->removeTopicReader(reader);
 }
 
+Publisher* DomainParticipant::createPublisher(vexa::dds::PublisherQos const* qos,
+                                              api::PubEventForwarder* listener, uint32_t mask) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if ((nextPublisherId_ & entity_id::INDEX_MASK) > entity_id::LAST_PUBLISHER_INDEX) {
+        return nullptr;
+    }
+    auto* publisher = new Publisher(this, static_cast<int32_t>(nextPublisherId_++), qos);
+    if (listener != nullptr) {
+        publisher->setListener(listener, mask);
+    }
+    publishers_.push_back(publisher);
+    if (qos_.entity_factory.autoenable_created_entities) {
+        publisher->enable();
+    }
+    vexalog::Logger::getLogger().logMessage("DCPS::DomainParticipant::createPublisher", 4,
+                                            vexares::DCPS_MSG_PUBLISHER_CREATED,
+                                            static_cast<uint32_t>(publisher->getId()));
+    return publisher;
+}
+
+ReturnCode_t DomainParticipant::deletePublisher(Publisher* publisher) {
+    if (publisher == nullptr) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (tableEntry(publishers_, entity_id::indexOf(publisher->getId())) != publisher ||
+        publisher->inUse()) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    publisher->markToDelete();
+    return vexa::dds::RETCODE_OK;
+}
+
 bool DomainParticipant::contains_entity(int32_t handle) {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     uint32_t const index = entity_id::indexOf(handle);
@@ -486,6 +513,13 @@ void DomainParticipant::departure() {
     vexa::OsYieldCPU();
     if (builtinSubscriber_ != nullptr) {
         builtinSubscriber_->closeRTPS();
+    }
+    // Writers forget their engine writers before the engine goes; calls in flight on them
+    // count on this participant, so destroyRTPS waits for them.
+    for (Publisher* p : publishers_) {
+        if (p != nullptr) {
+            p->forgetRTPS();
+        }
     }
     lock.unlock();
     destroyRTPS();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,6 +9,7 @@
 
 #include <pthread.h>
 
+#include "dcps/entity/EngineCalls.h"
 #include "dcps/entity/Entity.h"
 #include "dcps/lock/OrderedMutex.h"
 #include "dcps/topic/TimeService.h"
@@ -35,7 +35,8 @@ class Writer;
 struct TypeSupportCB;
 namespace api {
 class DPEventForwarder;
-}
+class PubEventForwarder;
+}  // namespace api
 
 // The participant of one domain: container of its topics, publishers and subscribers, owner of
 // its built-in subscriber, its clock, its engine participant with the eight built-in
@@ -98,6 +99,12 @@ public:
     bool removeTopicReader(Topic* topic, Reader* reader);
     bool contains_entity(int32_t handle);
 
+    // Null when no publisher id is left (254 over the participant's life).
+    Publisher* createPublisher(vexa::dds::PublisherQos const* qos, api::PubEventForwarder* listener,
+                               uint32_t mask);
+    // PRECONDITION_NOT_MET for null, a foreign publisher or one with a live writer; OK.
+    vexa::dds::ReturnCode_t deletePublisher(Publisher* publisher);
+
     void get_current_time(vexa::dds::Time_t& out) const { clock_.getCurrentTime(out); }
     void getParticipantKey(uint32_t (&out)[3]) const;
     void assert_liveliness();
@@ -135,20 +142,22 @@ public:
     RTPS::Participant* getRTPS() const { return rtps_; }
     bool isHandlingData() const { return running_.load(); }
 
-    unsigned const domainId_;
-    int32_t const DP_Id_;
-
-private:
     // Under the mutex: an engine call will follow after it is released (false: no engine).
+    // Publishers count their writers' calls here too, so close waits for them.
     bool beginEngineCall();
     void endEngineCall();
-    // Clears the engine pointers under the mutex, waits for calls in flight, returns the
-    // engine participant to destroy.
-    RTPS::Participant* detachRTPS();
     // Hands one change of a built-in writer to the engine; false when it threw (`error` gets
     // the text).
     bool announce(RTPS::Writer* writer, int32_t handle, uint32_t flags, void* data, uint64_t length,
                   std::string* error);
+
+    unsigned const domainId_;
+    int32_t const DP_Id_;
+
+private:
+    // Clears the engine pointers under the mutex, waits for calls in flight, returns the
+    // engine participant to destroy.
+    RTPS::Participant* detachRTPS();
     void announceTopic(Topic* topic, uint32_t flags, bool logFailure);
     void departure();
 
@@ -184,10 +193,7 @@ private:
     pthread_t thread_ = 0;
     std::atomic<bool> created_{false};
 
-    // Engine calls in flight (a leaf mutex guards the count for close's wait).
-    CoreMutex engineCallsMutex_;
-    std::condition_variable_any engineCallsDone_;
-    int engineCalls_ = 0;
+    EngineCalls engineCalls_{"DomainParticipant engine calls"};
 
     CoreRecursiveMutex mutex_;
 };

@@ -52,6 +52,11 @@ void check(HeldList const& list, size_t end, void const* mutex, LockLevel level,
         if (list[i].level == LockLevel::Participant) {
             participantHeld = true;
         }
+        // Re-entering a recursive mutex the thread holds never blocks, whatever it took since
+        // (a publisher's operation calls back into its participant).
+        if (list[i].mutex == mutex && recursive) {
+            return;
+        }
     }
     for (size_t i = 0; i < end; ++i) {
         Held const& h = list[i];

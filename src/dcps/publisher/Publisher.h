@@ -1,37 +1,189 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "dcps/entity/Entity.h"
+#include "dcps/lock/OrderedMutex.h"
+#include "vexa/dds/EntityQos.h"
+#include "vexa/dds/Status.h"
+
+namespace RTPS {
+class Participant;
+class Writer;
+struct SampleInfo;
+}  // namespace RTPS
 
 namespace vexa::dcps {
 
 class DomainParticipant;
+class TimeService;
+class Topic;
+class Writer;
 namespace api {
+class DataWriterImpl;
 class DPEventForwarder;
-}
+class DWEventForwarder;
+class PubEventForwarder;
+}  // namespace api
 
-// A publisher as its participant sees it: what the participant's tables, collector passes and
-// status checks call. Writers and the write path build on it.
+// The publisher: owner of its writers, of their ids and of the instance handles of their keys,
+// and the one road from the API into every writer operation. Each operation taking a Writer*
+// first requires it to be one of this publisher's (a fatal assertion otherwise).
+//
+// Locks: the publisher mutex (recursive) guards everything here and in its writers. write,
+// assertLiveliness, createDW, deleteDW, closeDWByApi, setQoS, setWriterQoS and the
+// acknowledgement waits take the participant mutex and the publisher mutex together (lockJoint),
+// so a path that reaches the built-in subscriber's mutex holds the participant's first; the
+// other writer operations take the publisher mutex only. The writer-resources gate's mutex is a
+// leaf: a full RELIABLE writer waits on it with both core mutexes held.
+// Engine calls that may block (setQoS of engine writers, checkDelivery, assertLiveliness of an
+// engine writer) run after both are released and count as in flight on the writer and on the
+// participant; an engine writer is closed only when no call on it is in flight, by whoever
+// ends the last one, so no thread waits for another while holding a core mutex.
+// checkDelivery runs in slices of at most 100 ms against the caller's one deadline and stops
+// with ALREADY_DELETED once the writer (or, for waitForAcknowledgements, the publisher) is
+// being deleted or the participant closes.
 class Publisher : public Entity {
 public:
-    Publisher(DomainParticipant* participant, int32_t id);
+    // `qos` null: the participant's default publisher QoS.
+    Publisher(DomainParticipant* participant, int32_t id, vexa::dds::PublisherQos const* qos);
+    // Signals the writer-resources gate, then destroys every writer still in the table.
+    ~Publisher() override;
 
-    void closedByApi() override {}
-    vexa::dds::ReturnCode_t enable_childs() override { return vexa::dds::RETCODE_OK; }
+    // Listener mask 0, closeDWByApi for every live writer, the built-in publication writer
+    // forgotten.
+    void closedByApi() override;
+    // With autoenable: enables every live writer.
+    vexa::dds::ReturnCode_t enable_childs() override;
 
-    // One collector pass over its writers.
-    void collectGarbage() {}
-    // The periodic checks of its writers, with the participant's listener.
-    void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, uint32_t mask) {
-        (void)listener;
-        (void)mask;
-    }
-    // Whether one of its writers has this handle.
-    bool contains_entity(int32_t handle) const {
-        (void)handle;
-        return false;
-    }
+    // Writer life cycle. createDW returns the new writer's API bridge, or null (logged).
+    api::DataWriterImpl* createDW(Topic const* topic, vexa::dds::DataWriterQos const* qos,
+                                  api::DWEventForwarder* listener, vexa::dds::StatusMask mask);
+    // Unregisters its instances, announces the removal, closes the engine writer and marks the
+    // writer; the collector frees it. Nothing for a bridge without a writer of this publisher.
+    void deleteDW(api::DataWriterImpl* bridge);
+    void closeDWByApi(Writer* writer);
+    // The bridge of the first live writer of the topic, else null.
+    api::DataWriterImpl* lookupDW(std::string const& topicName);
+    bool inUse();
+    bool contains_entity(int32_t handle);
+    void collectGarbage();
+
+    // Sample operations.
+    vexa::dds::ReturnCode_t write(Writer* writer, void const* sample,
+                                  vexa::dds::InstanceHandle_t handle,
+                                  vexa::dds::Time_t const* timestamp);
+    vexa::dds::InstanceHandle_t registerInstance(Writer* writer, void const* sample,
+                                                 vexa::dds::Time_t const* timestamp);
+    vexa::dds::ReturnCode_t unregisterInstance(Writer* writer, void const* sample,
+                                               vexa::dds::InstanceHandle_t handle,
+                                               vexa::dds::Time_t const* timestamp);
+    vexa::dds::ReturnCode_t dispose(Writer* writer, void const* sample,
+                                    vexa::dds::InstanceHandle_t handle,
+                                    vexa::dds::Time_t const* timestamp);
+    vexa::dds::ReturnCode_t getKeyValue(void* keyHolder, vexa::dds::InstanceHandle_t handle,
+                                        Writer* writer);
+    vexa::dds::InstanceHandle_t lookupInstance(void const* sample, Writer* writer);
+    vexa::dds::ReturnCode_t setWriterListener(api::DWEventForwarder* listener,
+                                              vexa::dds::StatusMask mask, Writer* writer);
+    vexa::dds::ReturnCode_t getLivelinessLostStatus(vexa::dds::LivelinessLostStatus& out,
+                                                    Writer* writer);
+    vexa::dds::ReturnCode_t getOfferedDeadlineMissedStatus(vexa::dds::DeadlineMissedStatus& out,
+                                                           Writer* writer);
+    vexa::dds::ReturnCode_t getOfferedIncompatibleQosStatus(vexa::dds::IncompatibleQosStatus& out,
+                                                            Writer* writer);
+    vexa::dds::ReturnCode_t getPublicationMatchedStatus(vexa::dds::PublicationMatchedStatus& out,
+                                                        Writer* writer);
+    // ALREADY_DELETED, NOT_ENABLED or OK.
+    vexa::dds::ReturnCode_t assertLiveliness(Writer* writer);
+
+    // QoS and listener.
+    vexa::dds::ReturnCode_t getQoS(vexa::dds::PublisherQos& out);
+    vexa::dds::ReturnCode_t getDefaultDWQoS(vexa::dds::DataWriterQos& out);
+    vexa::dds::ReturnCode_t setDefaultDWQoS(vexa::dds::DataWriterQos const& qos);
+    vexa::dds::ReturnCode_t setListener(api::PubEventForwarder* listener,
+                                        vexa::dds::StatusMask mask);
+    // Partition and group data changes reach the engine writers (mask 128 / 4).
+    vexa::dds::ReturnCode_t setQoS(vexa::dds::PublisherQos const& qos);
+    // Changes of deadline (8), latency budget (16), lifespan (0x200), user data (1) and
+    // transport priority (0x100) reach the engine writer.
+    vexa::dds::ReturnCode_t setWriterQoS(vexa::dds::DataWriterQos const& qos, Writer* writer);
+
+    // Identifiers. 0: none left.
+    uint32_t getNewWriterID();
+    vexa::dds::InstanceHandle_t getNewObjectID(Writer const* writer, uint32_t index);
+    // The stored index, or 0xFFFFFFFF for a handle that is not this publisher's or lies beyond
+    // the table; with `owner`, also when another writer holds the handle.
+    uint32_t getLocalObjectIndex(vexa::dds::InstanceHandle_t handle) const;
+    uint32_t getLocalObjectIndex(vexa::dds::InstanceHandle_t handle, Writer const* owner) const;
+    bool setLocalObjectIndex(vexa::dds::InstanceHandle_t handle, uint32_t index);
+
+    // Engine calls for the writers (publisher mutex held). sendRTPSmsg stores the engine's
+    // change handle (0xFFFFFFFF when none was made).
+    vexa::dds::ReturnCode_t sendRTPSmsg(RTPS::Writer* rtpsWriter, RTPS::SampleInfo& sample,
+                                        int64_t& changeHandle);
+    vexa::dds::ReturnCode_t deleteRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle);
+    // The gate a full writer waits on: true when signalled, false at the deadline
+    // (milliseconds from now, one monotonic deadline; 0: no limit).
+    bool waitForWriterResources(unsigned long ms);
+    void signalForWriterResources();
+    vexa::dds::ReturnCode_t waitForWriterAcknowledgements(vexa::dds::Duration_t const& maxWait,
+                                                          Writer* writer);
+    vexa::dds::ReturnCode_t waitForAcknowledgements(vexa::dds::Duration_t const& maxWait);
+
+    // The data-handling thread's tick for every live enabled writer.
+    void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
+
+    // The participant closes (its mutex held): every writer forgets its engine writer, the
+    // publisher its built-in publication writer. Engine calls in flight end before the engine
+    // participant goes (they count on the participant too).
+    void forgetRTPS();
+
+    DomainParticipant* getParticipant() const { return participant_; }
+    TimeService& getTimeService() const;
+    CoreRecursiveMutex& getMutex() { return mutex_; }
+    api::PubEventForwarder* getListener() const { return listener_; }
+    vexa::dds::PublisherQos const& qos() const { return qos_; }
+    // The writer of a table index (the low 16 bits of its id), or null.
+    Writer* writerAt(uint32_t index);
+
+private:
+    // The fatal assertion of every operation that takes a writer.
+    void requireOwn(Writer const* writer, char const* module) const;
+    // Hands the engine's built-in publication writer the writer's removal and closes (or has
+    // the last call in flight close) its engine writer. Both mutexes held.
+    void retireEngineWriter(Writer* writer);
+    // checkDelivery in slices of at most 100 ms until `maxWait` ends; `stopping` ends it early.
+    template <class Stopping>
+    vexa::dds::ReturnCode_t checkDelivery(RTPS::Participant* rtps,
+                                          std::vector<RTPS::Writer*>& writers,
+                                          vexa::dds::Duration_t const& maxWait, Stopping stopping);
+
+    struct LocalObject {
+        Writer* writer;
+        uint32_t index;
+    };
+
+    vexa::dds::PublisherQos qos_;
+    vexa::dds::DataWriterQos defaultDWQos_;
+    api::PubEventForwarder* listener_ = nullptr;
+    vexa::dds::StatusMask listenerMask_ = 0x7FFF;
+    DomainParticipant* const participant_;
+    std::vector<Writer*> writers_;
+    std::atomic<uint32_t> nextWriterId_;
+    std::vector<LocalObject> localObjects_;
+    uint32_t nextObjectId_;
+    RTPS::Writer* publicationWriter_ = nullptr;
+    mutable CoreRecursiveMutex mutex_;
+
+    // Writer-resources gate.
+    CoreMutex gateMutex_;
+    std::condition_variable_any gateCondition_;
+    uint8_t gateWaiting_ = 0;
 };
 
 }  // namespace vexa::dcps

@@ -12,12 +12,24 @@ namespace {
 
 ModelSchema::ExecutablePathSource g_executablePathSource = nullptr;
 
+// The schema compiled last, with the handler and the network access the engine keeps referring
+// to while it lives. Never destroyed: the engine's objects may outlive the application object.
+struct CompiledSchema {
+    MessageHandler handler;
+    OfflineNetworkAccess offline;
+    QString path;      // empty while nothing loaded
+    QByteArray bytes;  // the file as it was compiled
+    QXmlSchema schema;
+};
+
+CompiledSchema& compiled() {
+    static CompiledSchema* instance = new CompiledSchema;
+    return *instance;
+}
+
 }  // namespace
 
-ModelSchema::ModelSchema() {
-    m_schema.setMessageHandler(&m_handler);
-    m_schema.setNetworkAccessManager(&m_offline);
-}
+ModelSchema::ModelSchema() = default;
 
 ModelSchema::~ModelSchema() = default;
 
@@ -53,13 +65,30 @@ ModelSchema::Load ModelSchema::load() {
         file.size() > readXMLfile::MAX_FILE_SIZE) {
         return Load::Unreadable;
     }
-    if (!m_schema.load(&file, QUrl::fromLocalFile(m_path)) || !m_schema.isValid()) {
-        return Load::Invalid;
+    // Its size was checked above; a file grown since then is cut by the check below.
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.size() > readXMLfile::MAX_FILE_SIZE) {
+        return Load::Unreadable;
     }
+    CompiledSchema& last = compiled();
+    if (last.path != m_path || last.bytes != bytes) {
+        last.path.clear();
+        last.schema = QXmlSchema();
+        last.schema.setMessageHandler(&last.handler);
+        last.schema.setNetworkAccessManager(&last.offline);
+        if (!last.schema.load(bytes, QUrl::fromLocalFile(m_path)) || !last.schema.isValid()) {
+            m_report = &last.handler;
+            return Load::Invalid;
+        }
+        last.path = m_path;
+        last.bytes = bytes;
+    }
+    m_schema = last.schema;
     return Load::Loaded;
 }
 
 bool ModelSchema::validate(QFile& file) {
+    m_report = &m_handler;
     QXmlSchemaValidator validator(m_schema);
     validator.setMessageHandler(&m_handler);
     validator.setNetworkAccessManager(&m_offline);

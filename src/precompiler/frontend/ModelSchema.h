@@ -13,6 +13,11 @@
 // The schema of model files, resource/VEXA_DataTypes.xsd beside the running executable: found,
 // loaded and used to validate model files, the schema engine kept offline throughout. It says
 // what went wrong and where; each caller words its own error text from that.
+//
+// The engine keeps for good what it builds while compiling a schema, and compiling takes longer
+// than validating a model, so the process keeps the schema compiled from the bytes last loaded:
+// every module of a model, and every later model, reuses it while the file reads the same.
+// Models are read on one thread.
 class ModelSchema {
 public:
     // Where the running executable lies; a seam so that tests can place the schema elsewhere.
@@ -44,10 +49,10 @@ public:
     // when it does not conform (line(), column() and description() say where and why).
     bool validate(QFile& file);
 
-    // The schema engine's last message.
-    const QString& description() const { return m_handler.description(); }
-    qint64 line() const { return m_handler.line(); }
-    qint64 column() const { return m_handler.column(); }
+    // The schema engine's last message: of the load, or of the last validation.
+    const QString& description() const { return m_report->description(); }
+    qint64 line() const { return m_report->line(); }
+    qint64 column() const { return m_report->column(); }
 
     // The running executable's path from /proc/self/exe; empty when the link cannot be read.
     static std::string selfExecutablePath();
@@ -55,9 +60,12 @@ public:
     static void setExecutablePathSource(ExecutablePathSource source);
 
 private:
-    // The engine refers to both while the schema lives: declared before it, destroyed after it.
+    // The validator refers to both while it runs.
     MessageHandler m_handler;
     OfflineNetworkAccess m_offline;
+    // Where description(), line() and column() come from.
+    const MessageHandler* m_report = &m_handler;
+    // A shared copy of the process's compiled schema.
     QXmlSchema m_schema;
     QString m_executablePath;
     QString m_path;

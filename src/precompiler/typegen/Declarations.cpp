@@ -6,6 +6,7 @@
 #include "precompiler/typegen/BuildStruct.h"
 #include "precompiler/typegen/BuildUnion.h"
 #include "precompiler/typegen/CommentText.h"
+#include "precompiler/typegen/FinalType.h"
 #include "precompiler/typegen/IntegerLiteral.h"
 #include "precompiler/typegen/NameCheck.h"
 
@@ -19,17 +20,6 @@ namespace NLX {
 namespace {
 
 using R = ResourceDDS::res;
-
-// What an alias chain ends in; null for a chain not completed. set() bounds the chains.
-AnyType* finalType(AnyType* type) {
-    for (std::uint32_t step = 0; type != nullptr && type->m_Kind == ALIAS_TYPE; ++step) {
-        if (step > AnyType::MAX_NESTING) {
-            return nullptr;
-        }
-        type = type->getAnyTypePtrBase();
-    }
-    return type;
-}
 
 std::string padded(const std::string& text, std::size_t width) {
     return text.size() < width ? text + std::string(width - text.size(), ' ') : text;

@@ -75,7 +75,7 @@ bool DSVCDataTransport::historicalData(
 }
 
 void DSVCDataTransport::discoveredForDSVC(GUID_t const& reader,
-                                          vexa::dds::SubscriptionBuiltinTopicData const* data) {
+                                          vexa::dds::SubscriptionBuiltinTopicData const& data) {
     if (m_role) {
         m_role->discoveredForDSVC(reader, data);
     }

@@ -38,7 +38,7 @@ public:
     bool historicalData(unsigned int const* guidPrefix, unsigned int entityId,
                         std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) override;
     void discoveredForDSVC(GUID_t const& reader,
-                           vexa::dds::SubscriptionBuiltinTopicData const* data) override;
+                           vexa::dds::SubscriptionBuiltinTopicData const& data) override;
     void stop() override;
 
     DSVCDataTransportConfig const& getConfig() const { return m_config; }

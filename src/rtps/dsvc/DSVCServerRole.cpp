@@ -105,17 +105,17 @@ void DSVCServerRole::init(std::shared_ptr<DSVCSocket> const& socket, void const*
         }
         record->readerKnown = true;
     }
-    askForHistory(reader, &subscription, "ParticipantImpl::dsvcDataRecipient");
+    askForHistory(reader, subscription, "ParticipantImpl::dsvcDataRecipient");
 }
 
 void DSVCServerRole::askForHistory(GUID_t const& reader,
-                                   vexa::dds::SubscriptionBuiltinTopicData const* data,
+                                   vexa::dds::SubscriptionBuiltinTopicData const& data,
                                    char const* module) {
     GuidWords const w = words(reader);
     logger().logMessage(module, vexalog::Logger::SEV_DEBUG_2, vexares::RTPS_MSG_DSVC_HISTORY_ASKED,
                         w.prefix[0], w.prefix[1], w.prefix[2], w.entityId);
     if (m_communicationObject != nullptr) {
-        m_communicationObject->getHistoricalData(w.prefix, w.entityId, data);
+        m_communicationObject->getHistoricalData(w.prefix, w.entityId, &data);
     }
 }
 
@@ -139,7 +139,7 @@ void DSVCServerRole::stopped(int fd) {
 }
 
 void DSVCServerRole::discoveredForDSVC(GUID_t const& reader,
-                                       vexa::dds::SubscriptionBuiltinTopicData const* data) {
+                                       vexa::dds::SubscriptionBuiltinTopicData const& data) {
     Record found;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -199,7 +199,8 @@ bool DSVCServerRole::historicalData(
     }
     logger().logMessage("ParticipantImpl::historicalData", vexalog::Logger::SEV_DEBUG_2,
                         vexares::RTPS_MSG_DSVC_HISTORY_GIVEN, guidPrefix[0], guidPrefix[1],
-                        guidPrefix[2], entityId, static_cast<unsigned>(samples.size()), record);
+                        guidPrefix[2], entityId, static_cast<unsigned>(samples.size()),
+                        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(record)));
     return record != nullptr;
 }
 

@@ -46,7 +46,7 @@ public:
                         std::vector<std::shared_ptr<HistoricalSampleInfo>> const& samples);
     // Discovery knows a reader now: asks for its history when its record waits for that.
     void discoveredForDSVC(GUID_t const& reader,
-                           vexa::dds::SubscriptionBuiltinTopicData const* data);
+                           vexa::dds::SubscriptionBuiltinTopicData const& data);
     // One sending pass over every record; stops early once `running` is clear.
     void sendPending(std::atomic<bool> const& running);
 
@@ -62,7 +62,7 @@ private:
     void stopped(int fd);
     // Sends one whole message; false (and the record marked broken) when it failed.
     bool send(Record const& record, std::vector<uint8_t> const& message);
-    void askForHistory(GUID_t const& reader, vexa::dds::SubscriptionBuiltinTopicData const* data,
+    void askForHistory(GUID_t const& reader, vexa::dds::SubscriptionBuiltinTopicData const& data,
                        char const* module);
 
     Participant* const m_participant;

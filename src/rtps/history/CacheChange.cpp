@@ -68,11 +68,12 @@ void CacheChange::attachMessage(RTPSMessage* m) {
 }
 
 bool CacheChange::initFragmentMap(uint32_t maxSampleSize) {
-    if (fragmentSize == 0 || sampleSize == 0 || sampleSize > maxSampleSize) {
+    if (fragmentSize == 0 || sampleSize == 0 || sampleSize > maxSampleSize ||
+        sampleSize > MAX_SAMPLE_SIZE) {
         return false;
     }
     fragmentCount = sampleSize / fragmentSize + (sampleSize % fragmentSize != 0 ? 1 : 0);
-    fragmentMap.assign(fragmentCount, 0);
+    fragmentMap.assign(fragmentCount, false);
     m_fragmentsReceived = 0;
     return true;
 }
@@ -83,9 +84,8 @@ bool CacheChange::addFragment(uint32_t first, uint32_t count) {
     }
     const uint64_t end = std::min<uint64_t>(uint64_t{first} + count, uint64_t{fragmentCount} + 1);
     for (uint64_t f = first; f < end; ++f) {
-        uint8_t& seen = fragmentMap[f - 1];
-        if (seen == 0) {
-            seen = 1;
+        if (!fragmentMap[f - 1]) {
+            fragmentMap[f - 1] = true;
             ++m_fragmentsReceived;
         }
     }
@@ -108,7 +108,7 @@ uint32_t CacheChange::getMissingFragmentSet(FragmentNumberSet& set) const {
         return 0;
     }
     uint64_t base = from;
-    while (base <= fragmentCount && fragmentMap[base - 1] != 0) {
+    while (base <= fragmentCount && fragmentMap[base - 1]) {
         ++base;
     }
     if (base > fragmentCount) {
@@ -118,7 +118,7 @@ uint32_t CacheChange::getMissingFragmentSet(FragmentNumberSet& set) const {
     set.bitmapBase = static_cast<uint32_t>(base);
     uint32_t i = 0;
     for (; i < MAX_SET_BITS && base + i <= fragmentCount; ++i) {
-        if (fragmentMap[base + i - 1] == 0) {
+        if (!fragmentMap[base + i - 1]) {
             set.bitmap[i / 32] |= 1u << (i % 32);
             set.numBits = i + 1;
         }
@@ -133,11 +133,10 @@ FragmentVerdict CacheChange::addFragmentData(uint32_t sampleSizeIn, uint16_t fra
     if (fragmentSizeIn == 0) {
         return FragmentVerdict::ZeroFragmentSize;
     }
-    if (sampleSizeIn == 0 || sampleSizeIn > maxSampleSize) {
+    if (sampleSizeIn == 0 || sampleSizeIn > maxSampleSize || sampleSizeIn > MAX_SAMPLE_SIZE) {
         return FragmentVerdict::BadSampleSize;
     }
-    const bool started = m_reassembly != nullptr;
-    if ((started || fragmentSize != 0 || sampleSize != 0) &&
+    if ((m_reassembling || fragmentSize != 0 || sampleSize != 0) &&
         (fragmentSizeIn != fragmentSize || sampleSizeIn != sampleSize)) {
         return FragmentVerdict::GeometryChanged;
     }
@@ -157,20 +156,47 @@ FragmentVerdict CacheChange::addFragmentData(uint32_t sampleSizeIn, uint16_t fra
     if (bytes == nullptr || length < wanted) {
         return FragmentVerdict::ShortData;
     }
-    if (!started) {
+    if (!m_reassembling) {
         fragmentSize = fragmentSizeIn;
         sampleSize = sampleSizeIn;
         initFragmentMap(maxSampleSize);
-        m_reassembly.reset(new uint8_t[sampleSizeIn]);
-        setData(m_reassembly.get(), sampleSizeIn);
+        m_reassembling = true;
+        setData(nullptr, 0);
         completeness &= ~2;  // the data is what the fragments bring
     }
-    std::memcpy(m_reassembly.get() + offset, bytes, static_cast<size_t>(wanted));
+    bool fresh = false;
+    for (uint64_t f = first; f <= last && !fresh; ++f) {
+        fresh = !fragmentMap[f - 1];
+    }
+    if (!fresh) {
+        return FragmentVerdict::Accepted;  // a repeat: its bytes are here already
+    }
+    uint8_t const* from = static_cast<uint8_t const*>(bytes);
+    if (m_reassembly) {
+        std::memcpy(m_reassembly.get() + offset, from, static_cast<size_t>(wanted));
+    } else {
+        m_pieces.push_back(Piece{offset, std::vector<uint8_t>(from, from + wanted)});
+        m_pieceBytes += wanted;
+    }
     addFragment(first, static_cast<uint32_t>(last - first + 1));
+    if (!m_reassembly &&
+        (allFragmentPresent() || m_pieceBytes * WHOLE_BUFFER_SHARE >= uint64_t{sampleSize})) {
+        allocateWhole();
+    }
     if (allFragmentPresent()) {
         completeness |= 2;
     }
     return FragmentVerdict::Accepted;
+}
+
+void CacheChange::allocateWhole() {
+    m_reassembly.reset(new uint8_t[sampleSize]);
+    for (Piece const& piece : m_pieces) {
+        std::memcpy(m_reassembly.get() + piece.offset, piece.bytes.data(), piece.bytes.size());
+    }
+    std::vector<Piece>().swap(m_pieces);
+    m_pieceBytes = 0;
+    setData(m_reassembly.get(), sampleSize);
 }
 
 }  // namespace RTPS

@@ -30,7 +30,11 @@ enum class FragmentVerdict {
 // One change of a history: a sample written by a local writer or received from a remote one,
 // with the record it shares with the DCPS side, its loans and, for DATA_FRAG, its reassembly.
 //
-// Which of its payload it frees when destroyed: its packed copy, its reassembly buffer and its
+// A reassembly holds no more than the data that arrived: one bit per fragment, each fragment's
+// bytes in a piece of their own until the fragments received make up a quarter of the sample,
+// and only then one buffer of the whole sample size; its owner caps the sample size.
+//
+// Which of its payload it frees when destroyed: its packed copy, its reassembly and its
 // fragment map always; its reference on `message` when it holds one; the decoded record at
 // `sampleInfo.data` when `ownsRecord` is set (kinds 3, 4 and 6 after storePackedData, and a
 // received built-in change whose record the receiver decoded), through the destructor
@@ -38,9 +42,12 @@ enum class FragmentVerdict {
 // history (HistoryCache::setUserBufferReleaser).
 class CacheChange {
 public:
-    // Caps the size of a sample rebuilt from fragments; readers pass a smaller one when their
-    // resource limits allow.
+    // No cap on a sample rebuilt from fragments goes above this; each owner of a reassembly
+    // sets its own (a reader from its resource limits, the receiver from its configuration).
     static constexpr uint32_t MAX_SAMPLE_SIZE = 0x7FFFFFFF;
+    // The whole sample buffer is allocated once the bytes received reach this share (1/n) of
+    // the sample, so it is never more than n times what arrived.
+    static constexpr uint32_t WHOLE_BUFFER_SHARE = 4;
 
     // Copies the record (a null one is an empty sample), with an unknown sequence number;
     // completeness 2 when it has data, else 0.
@@ -66,9 +73,9 @@ public:
     // one held before.
     void attachMessage(RTPSMessage* m);
 
-    // Fragment map from sampleSize and fragmentSize; false (and no map) when either is 0 or
-    // the sample is larger than maxSampleSize.
-    bool initFragmentMap(uint32_t maxSampleSize = MAX_SAMPLE_SIZE);
+    // Fragment map from sampleSize and fragmentSize, one bit per fragment; false (and no map)
+    // when either is 0 or the sample is larger than maxSampleSize (or MAX_SAMPLE_SIZE).
+    bool initFragmentMap(uint32_t maxSampleSize);
     // Marks fragments first .. first + count - 1 (1-based) as received, as far as the sample
     // reaches. False when there is no map, first is 0 or lies after the last fragment.
     bool addFragment(uint32_t first, uint32_t count);
@@ -79,13 +86,14 @@ public:
     // to start the next set from.
     uint32_t getMissingFragmentSet(FragmentNumberSet& set) const;
 
-    // Checks one DATA_FRAG against the sample it belongs to and copies its fragments into the
-    // reassembly buffer, which the first accepted fragment allocates (the change's data then
-    // points at it). A refused fragment changes nothing. Once every fragment is there,
-    // completeness goes from 0 to 2 or from 1 to 3.
+    // Checks one DATA_FRAG against the sample it belongs to (no larger than maxSampleSize) and
+    // keeps the bytes of the fragments not yet received. The change's data is null until the
+    // whole sample buffer exists, then points at it with the sample size as length. A refused
+    // fragment changes nothing; a fragment already received is accepted and ignored. Once every
+    // fragment is there, completeness goes from 0 to 2 or from 1 to 3.
     FragmentVerdict addFragmentData(uint32_t sampleSize, uint16_t fragmentSize, uint32_t first,
                                     uint32_t count, void const* bytes, uint64_t length,
-                                    uint32_t maxSampleSize = MAX_SAMPLE_SIZE);
+                                    uint32_t maxSampleSize);
 
     GUID_t writerGUID;
     SampleInfo sampleInfo;
@@ -104,17 +112,29 @@ public:
     RTPSMessage* message = nullptr;  // one reference held (attachMessage)
     int32_t completeness = 0;        // 0 nothing, 1 key, 2 data, 3 both
     bool leaseExempt = false;
+    // When the participant whose announcement this change holds was last heard (SPDP reader).
+    vexa::dds::Time_t lastSeen{};
     uint64_t expiryTime = 0;  // microseconds
     uint32_t fragmentsInSubmessage = 0;
     uint16_t fragmentSize = 0;
     uint32_t fragmentStartingNum = 0;
     uint32_t sampleSize = 0;
     uint32_t fragmentCount = 0;
-    std::vector<uint8_t> fragmentMap;  // non-zero: received
+    std::vector<bool> fragmentMap;  // one bit per fragment, set: received
     uint32_t nackFragCount = 0;
 
 private:
-    std::unique_ptr<uint8_t[]> m_reassembly;
+    // Bytes of fragments kept until the whole buffer is allocated.
+    struct Piece {
+        uint64_t offset;
+        std::vector<uint8_t> bytes;
+    };
+    void allocateWhole();
+
+    bool m_reassembling = false;  // a fragment was accepted: the geometry is fixed
+    std::vector<Piece> m_pieces;
+    uint64_t m_pieceBytes = 0;
+    std::unique_ptr<uint8_t[]> m_reassembly;  // the whole sample
     uint32_t m_fragmentsReceived = 0;
 };
 

@@ -40,29 +40,8 @@ unsigned prefixWord(uint8_t const* prefix, int i) {
     return v;
 }
 
-// The two parameters the engine reads must have their exact sizes: a key hash of other than 16
-// bytes or a status info of fewer than 4 would be read wrongly. The decoder has already bounded
-// the list and found its sentinel.
-bool inlineQosSound(uint8_t const* list, uint16_t length) {
-    ByteCursor c(list, length);
-    for (;;) {
-        uint16_t id = 0;
-        uint16_t size = 0;
-        if (!c.readU16(id) || !c.readU16(size)) {
-            return false;
-        }
-        if (id == PID_SENTINEL) {
-            return true;
-        }
-        if ((id == PID_KEY_HASH && size != KEY_HASH_SIZE) || (id == PID_STATUS_INFO && size < 4) ||
-            !c.skip(size)) {
-            return false;
-        }
-    }
-}
-
 // Why a DATA_FRAG cannot be placed in any sample; null when it can.
-char const* fragmentFault(DataFields const& f) {
+char const* fragmentFault(DataFields const& f, uint32_t maxSampleSize) {
     if (f.fragmentStartingNum == 0) {
         return "DATA_FRAG: номер первого фрагмента 0";
     }
@@ -72,7 +51,8 @@ char const* fragmentFault(DataFields const& f) {
     if (f.fragmentsInSubmessage == 0) {
         return "DATA_FRAG: число фрагментов 0";
     }
-    if (f.sampleSize == 0 || f.sampleSize > CacheChange::MAX_SAMPLE_SIZE) {
+    if (f.sampleSize == 0 || f.sampleSize > maxSampleSize ||
+        f.sampleSize > CacheChange::MAX_SAMPLE_SIZE) {
         return "DATA_FRAG: неверный размер сэмпла";
     }
     uint64_t offset = uint64_t{f.fragmentStartingNum - 1} * f.fragmentSize;
@@ -89,8 +69,12 @@ char const* fragmentFault(DataFields const& f) {
 }  // namespace
 
 MessageReceiver::MessageReceiver(Participant* participant, RTPSDataTransport* transport,
-                                 uint8_t const* guidPrefix, uint32_t idleWaitMs)
-    : m_participant(participant), m_transport(transport), m_idleWaitMs(idleWaitMs) {
+                                 uint8_t const* guidPrefix, uint32_t idleWaitMs,
+                                 uint32_t maxSampleSize)
+    : m_participant(participant),
+      m_transport(transport),
+      m_idleWaitMs(idleWaitMs),
+      m_maxSampleSize(maxSampleSize) {
     if (guidPrefix != nullptr) {
         std::memcpy(m_guidPrefix, guidPrefix, GUID_PREFIX_SIZE);
     }
@@ -133,6 +117,9 @@ void MessageReceiver::stop() {
     m_wake.notify_all();
     vexa::OsKillThread(m_thread);
     m_started = false;
+    // A datagram being parsed on a transport thread is finished; none starts after this.
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    m_parsed.wait(lock, [this] { return !m_parsing; });
 }
 
 void MessageReceiver::parserEntry(void* self) {
@@ -142,16 +129,19 @@ void MessageReceiver::parserEntry(void* self) {
 void MessageReceiver::parserWorker() {
     std::unique_lock<std::mutex> lock(m_queueMutex);
     while (m_running) {
-        if (m_queue.empty()) {
+        if (m_queue.empty() || m_parsing) {
+            // A thread that parses in its own call wakes this one when it leaves work behind.
             m_wake.wait_for(lock, std::chrono::milliseconds(m_idleWaitMs),
-                            [this] { return !m_running || !m_queue.empty(); });
+                            [this] { return !m_running || (!m_queue.empty() && !m_parsing); });
             continue;
         }
         RTPSMessage* message = m_queue.front();
         m_queue.pop_front();
+        m_parsing = true;
         lock.unlock();
         parseMessage(message);
         lock.lock();
+        m_parsing = false;
     }
 }
 
@@ -162,9 +152,24 @@ bool MessageReceiver::receiveMessage(void const* data, uint16_t length) {
     auto* message = new RTPSMessage(data, length);
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_queue.push_back(message);
+        if (!m_running || m_parsing || !m_queue.empty()) {
+            // Behind what waits or is being parsed. No wake is needed: the parser thread looks
+            // at the queue after its own datagram (and when it starts), and a caller that
+            // parses wakes it on leaving.
+            m_queue.push_back(message);
+            return true;
+        }
+        m_parsing = true;
     }
-    m_wake.notify_one();
+    parseMessage(message);
+    std::lock_guard<std::mutex> lock(m_queueMutex);
+    m_parsing = false;
+    if (!m_queue.empty()) {
+        m_wake.notify_one();
+    }
+    if (!m_running) {
+        m_parsed.notify_all();
+    }
     return true;
 }
 
@@ -408,12 +413,8 @@ void MessageReceiver::parseData(SubmessageSpan const& s, Context& ctx) {
         dropped(s, ctx, "DATA неполный или список параметров без конца");
         return;
     }
-    if (f.inlineQos != nullptr && !inlineQosSound(f.inlineQos, f.inlineQosLength)) {
-        dropped(s, ctx, "неверная длина параметра 0x70 или 0x71");
-        return;
-    }
     if (f.fragment) {
-        if (char const* fault = fragmentFault(f)) {
+        if (char const* fault = fragmentFault(f, m_maxSampleSize)) {
             dropped(s, ctx, fault);
             return;
         }

@@ -14,6 +14,7 @@
 #include "rtps/wire/Locator.h"
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/io/RTPSInSocket.h"
+#include "rtps/participant/Config.h"
 #include "rtps/wire/RTPSMessage.h"
 #include "rtps/wire/SubmessageSpan.h"
 #include "vexa/dds/BasicTypes.h"
@@ -23,21 +24,25 @@ namespace RTPS {
 class CacheChange;
 class Participant;
 
-// Takes every datagram the transport delivers to a participant, copies it into a queue and
-// parses it on its own thread: header checks, the submessage walk, HEARTBEAT and GAP to
+// Takes every datagram the transport delivers to a participant, copies it and parses it:
+// header checks, the submessage walk, HEARTBEAT and GAP to
 // readers, ACKNACK and NACK_FRAG to writers, DATA and DATA_FRAG made into changes that are
 // delivered through the participant once the datagram is parsed. Every field is read through a
 // bounded cursor; a malformed submessage is dropped (with the change it would have made), and
-// the walk goes on only while the length framing is sound. Also keeps the participant's
+// the walk goes on only while the length framing is sound. Datagrams are parsed one at a time
+// and in the order they came: on the thread that hands one over when nothing is queued and
+// nothing is being parsed, else queued for the parser thread. Also keeps the participant's
 // receive sockets, shared by the endpoints that listen on the same locator.
 class MessageReceiver {
 public:
     static constexpr uint16_t MIN_DATAGRAM_SIZE = 24;
 
     // `participant` and `transport` stay the caller's and must outlive the receiver.
-    // `idleWaitMs`: longest sleep of the parser with nothing queued.
+    // `idleWaitMs`: longest sleep of the parser with nothing queued. `maxSampleSize`: DATA_FRAG
+    // of larger samples are dropped (Config::maxSampleSize).
     MessageReceiver(Participant* participant, RTPSDataTransport* transport,
-                    uint8_t const* guidPrefix, uint32_t idleWaitMs = 10000);
+                    uint8_t const* guidPrefix, uint32_t idleWaitMs = 10000,
+                    uint32_t maxSampleSize = Config::DEFAULT_MAX_SAMPLE_SIZE);
     // Stops the parser and deletes what is still queued and the receive sockets.
     ~MessageReceiver();
 
@@ -46,12 +51,15 @@ public:
 
     // Starts the parser thread; false when it cannot start (or runs already).
     bool start();
-    // Ends the parser thread after the datagram it is parsing; returns at once when it never
-    // started. Datagrams still queued stay queued.
+    // Ends the parser thread after the datagram it is parsing and waits for a datagram being
+    // parsed on another thread; returns at once when it never started. Datagrams still queued
+    // stay queued, and none is parsed afterwards.
     void stop();
 
-    // Copies one datagram into the queue; false for null data or fewer than 24 bytes.
-    // Called on the transport's report thread.
+    // Copies one datagram; false for null data or fewer than 24 bytes. Once started (and until
+    // stopped) it is parsed at once on the calling thread when the queue is empty and no parse
+    // runs, else it is queued; before start and after stop it is queued. Called by the
+    // participant's dataRecipient on a transport thread.
     bool receiveMessage(void const* data, uint16_t length);
 
     // Parses one datagram on the calling thread and delivers its changes; takes the message.
@@ -99,11 +107,14 @@ private:
     RTPSDataTransport* const m_transport;
     uint8_t m_guidPrefix[GUID_PREFIX_SIZE] = {};
     uint32_t const m_idleWaitMs;
+    uint32_t const m_maxSampleSize;
 
-    // Guards the queue; the parser waits on m_wake under it.
+    // Guards the queue and m_parsing; the parser waits on m_wake under it, stop on m_parsed.
     mutable std::mutex m_queueMutex;
     std::condition_variable m_wake;
+    std::condition_variable m_parsed;
     std::deque<RTPSMessage*> m_queue;
+    bool m_parsing = false;  // some thread parses a datagram
     std::atomic<bool> m_running{false};
     pthread_t m_thread = 0;
     bool m_started = false;  // touched only by start, stop and the destructor

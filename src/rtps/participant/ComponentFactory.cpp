@@ -1,5 +1,6 @@
 #include "rtps/participant/ComponentFactory.h"
 
+#include "rtps/discovery/BuiltinDiscovery.h"
 #include "rtps/dsvc/DSVCDataTransport.h"
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/participant/DiscoveryDirectory.h"
@@ -7,6 +8,8 @@
 #include "rtps/participant/LocalReader.h"
 #include "rtps/participant/LocalWriter.h"
 #include "rtps/participant/ParticipantImpl.h"
+#include "rtps/reader/StatefulReader.h"
+#include "rtps/reader/StatelessReader.h"
 #include "rtps/writer/StatefulWriter.h"
 
 namespace RTPS {
@@ -27,6 +30,7 @@ TaskFunctions ComponentFactory::endpointTaskFunctions() {
     tasks[TASK_WRITER_RELIABLE] = &StatefulWriter::reliableTask;
     tasks[TASK_WRITER_DEFERRED] = &StatefulWriter::deferredTask;
     tasks[TASK_NACK_SUPPRESSION] = &StatefulWriter::nackSuppressionTask;
+    tasks[TASK_READER_DEFERRED] = &StatefulReader::deferredTask;
     return tasks;
 }
 
@@ -53,14 +57,31 @@ LocalWriter* ComponentFactory::makeWriter(bool reliable, ParticipantImpl* partic
     return nullptr;
 }
 
-LocalReader* ComponentFactory::makeReader(bool, ParticipantImpl*, EndpointConfig const&,
-                                          vexa::dds::SubscriptionBuiltinTopicData const&, void*,
-                                          CommunicationObject*, COMMUNICATION_MODE) {
-    return nullptr;
+LocalReader* ComponentFactory::makeReader(
+    bool reliable, ParticipantImpl* participant, EndpointConfig const& config,
+    vexa::dds::SubscriptionBuiltinTopicData const& description, void* userData,
+    CommunicationObject* communicationObject, COMMUNICATION_MODE mode) {
+    if (reliable) {
+        return new StatefulReader(participant, &config, &description, userData, communicationObject,
+                                  mode);
+    }
+    return new StatelessReader(participant, &config, &description, userData, communicationObject,
+                               mode);
 }
 
-std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantImpl*) {
-    return nullptr;
+std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantImpl* participant) {
+    BuiltinDiscovery::Settings settings;
+    Config const& config = participant->getConfig();
+    settings.hostWideIndex = config.hostWideIndex();
+    settings.announcePeriodMs = config.spdpAnnouncePeriod();
+    settings.leaseMs = config.participantLeaseDuration();
+    for (size_t i = 0; i < BUILTIN_TOPIC_COUNT; ++i) {
+        if (ReaderHandle reader =
+                participant->getReader(builtinReaderId(static_cast<BuiltinTopic>(i)))) {
+            settings.readers[i] = reader->asReader();
+        }
+    }
+    return std::make_unique<BuiltinDiscovery>(*participant, settings);
 }
 
 std::unique_ptr<DsvcLink> ComponentFactory::makeDsvcLink(ParticipantImpl* participant, int) {

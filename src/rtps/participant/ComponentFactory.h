@@ -58,7 +58,8 @@ public:
                                     void* userData, CommunicationObject* communicationObject,
                                     COMMUNICATION_MODE mode);
 
-    // Made once the built-in endpoints exist; null: nothing remote is known.
+    // Made once the built-in endpoints exist; the engine's own is BuiltinDiscovery, whose lease
+    // thread runs from then on. Null: nothing remote is known.
     virtual std::unique_ptr<DiscoveryDirectory> makeDirectory(ParticipantImpl* participant);
 
     // The participant's DSVC link for its role (1 client, 2 server); null: none.

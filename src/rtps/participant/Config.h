@@ -28,6 +28,9 @@ public:
     static constexpr char FALLBACK_MULTICAST_IP[] = "0.0.0.0";
     // Readers drop a sample whose fragments take longer than this to arrive.
     static constexpr uint32_t FRAGMENT_TIMEOUT_MS = 4000;
+    // Largest sample put together from fragments where no resource limit gives a smaller one:
+    // the receiver drops DATA_FRAG of larger samples.
+    static constexpr uint32_t DEFAULT_MAX_SAMPLE_SIZE = 16 * 1024 * 1024;
 
     // domainId: 0..229, the domain the participant is created for.
     explicit Config(uint32_t domainId);
@@ -57,6 +60,7 @@ public:
     // The receiver renews the sending participant's lease with every message it parses.
     bool renewLeaseOnEveryMessage() const { return true; }
     uint32_t fragmentTimeout() const { return FRAGMENT_TIMEOUT_MS; }
+    uint32_t maxSampleSize() const { return DEFAULT_MAX_SAMPLE_SIZE; }
 
 private:
     // True when all twelve parameters were read.

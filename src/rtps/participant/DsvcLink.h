@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "rtps/wire/Guid.h"
-
-namespace vexa::dds {
-struct SubscriptionBuiltinTopicData;
-}
+#include "vexa/dds/BuiltinTopicData.h"
 
 namespace RTPS {
 
@@ -34,15 +31,16 @@ public:
     virtual void sendPending(std::atomic<bool> const& running) = 0;
     // Server side: one message of a connection. True when the sender has work.
     virtual bool dataRecipient(int socket, unsigned long tag, void* body) = 0;
-    // Server side: stored samples for a remote durable reader. True when the sender has work.
-    virtual bool historicalData(unsigned int const* guidPrefix, unsigned int entityId,
-                                std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) = 0;
-    // Server side: discovery has processed a remote reader's subscription.
+    // A remote reader that endpoint discovery has just learnt (a durable one gets its history
+    // fetched).
     virtual void discoveredForDSVC(GUID_t const& reader,
-                                   vexa::dds::SubscriptionBuiltinTopicData const* data) {
+                                   vexa::dds::SubscriptionBuiltinTopicData const& data) {
         (void)reader;
         (void)data;
     }
+    // Server side: stored samples for a remote durable reader. True when the sender has work.
+    virtual bool historicalData(unsigned int const* guidPrefix, unsigned int entityId,
+                                std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) = 0;
 
     // Client side: one channel per configured server for a durable reader, connecting but not
     // started; `clients` is cleared first.

@@ -12,6 +12,7 @@ class CacheChange;
 class Reader;
 struct GapData;
 struct HeartbeatData;
+struct DiscoveredWriterData;
 struct WriterProxyInfo;
 
 // What the participant asks of each of its readers, built-in or user, stateful or stateless.
@@ -40,6 +41,15 @@ public:
     virtual void checkMatchedWriters(std::vector<WriterProxyInfo*> writers) = 0;
     // Drops the remote writer, or every writer of a participant for _ENTITYID_PARTICIPANT.
     virtual void removeMatchedWriters(GUID_t remote) = 0;
+    // A remote writer that endpoint discovery announced or changed: the reader matches it by
+    // its description, or drops it when it no longer matches.
+    virtual void checkMatchedWriter(DiscoveredWriterData const* data) { (void)data; }
+    // Stateful readers: a remote built-in writer that participant discovery found, matched
+    // without a description test; false when it was not added.
+    virtual bool matchedWriterAdd(WriterProxyInfo const& writer) {
+        (void)writer;
+        return false;
+    }
 
     // As LocalWriter::takeDCPSConfig.
     virtual vexa::dds::SubscriptionBuiltinTopicData* takeDCPSConfig() = 0;

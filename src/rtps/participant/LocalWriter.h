@@ -12,6 +12,7 @@ namespace RTPS {
 
 class Writer;
 struct AckNAckData;
+struct DiscoveredReaderData;
 struct NAckFragData;
 struct ReaderProxyInfo;
 struct SampleInfo;
@@ -43,6 +44,20 @@ public:
     virtual void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) = 0;
     // Drops the remote reader, or every reader of a participant for _ENTITYID_PARTICIPANT.
     virtual void removeMatchedReaders(GUID_t remote) = 0;
+    // A remote reader that endpoint discovery announced or changed: the writer matches it by
+    // its description, or drops it when it no longer matches.
+    virtual void checkMatchedReader(DiscoveredReaderData const* data) { (void)data; }
+    // Stateful writers: a remote built-in reader that participant discovery found, matched
+    // without a description test; false when it was not added (unreachable, stopped).
+    virtual bool matchedReaderAdd(ReaderProxyInfo const& reader) {
+        (void)reader;
+        return false;
+    }
+    // Stateful writers: the matched reader also listens on this multicast locator.
+    virtual void matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator) {
+        (void)reader;
+        (void)locator;
+    }
 
     // The writer's description with its description lock held (release with freeDCPSConfig),
     // or null (no lock) once the writer is stopped.
@@ -55,7 +70,12 @@ public:
     virtual vexa::dds::LivelinessQosPolicy getLivelinessQosPolicy() = 0;
     // Set once the writer has written or asserted its liveliness.
     virtual bool livelinessShown() = 0;
+    // Cleared after each manual liveliness period, so that only writers that wrote or
+    // asserted during the period are kept alive.
+    virtual void clearLivelinessShown() {}
 
+    // The SPDP writer: sends its announcement at once.
+    virtual void manualResend() {}
     // Stateless writers: one more destination; false when it cannot be added.
     virtual bool reader_locator_add(Locator_t const& locator, bool multicast) {
         (void)locator;

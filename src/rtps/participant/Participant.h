@@ -22,6 +22,7 @@ namespace RTPS {
 class CacheChange;
 class Config;
 class Endpoint;
+class LocalReader;
 class LocalWriter;
 class MessageComposer;
 class MessageReceiver;
@@ -203,6 +204,20 @@ public:
         (void)writer;
         (void)extra;
         (void)announce;
+    }
+    // The same for a reader.
+    virtual void modifyReader(LocalReader* reader, RTPS_AdditionalTopicData const& extra,
+                              bool announce) {
+        (void)reader;
+        (void)extra;
+        (void)announce;
+    }
+    // Whether a publication and a subscription may exchange data (discovery's rule).
+    virtual bool endpointsMatch(vexa::dds::PublicationBuiltinTopicData const& publication,
+                                vexa::dds::SubscriptionBuiltinTopicData const& subscription) {
+        (void)publication;
+        (void)subscription;
+        return false;
     }
     // Takes a closing endpoint out of the participant's lists; does not destroy it.
     virtual void removeEndpoint(Endpoint* endpoint) { (void)endpoint; }

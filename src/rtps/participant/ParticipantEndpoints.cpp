@@ -360,10 +360,10 @@ Reader* ParticipantImpl::addReader(vexa::dds::SubscriptionBuiltinTopicData const
 void ParticipantImpl::addMulticastOfWriters(LocalReader* reader,
                                             std::vector<WriterProxyInfo> const& writers) {
     for (WriterProxyInfo const& w : writers) {
-        if (w.multicastLocators.empty()) {
+        if (w.multicastLocatorList.empty()) {
             continue;
         }
-        Locator_t group = w.multicastLocators.front();
+        Locator_t group = w.multicastLocatorList.front();
         reader->addMulticastLocator(group);
         try {
             m_receiver->addReceiver(group);
@@ -431,6 +431,11 @@ void ParticipantImpl::modifyReader(LocalReader* reader, RTPS_AdditionalTopicData
     reader->checkMatchedWriters(pointersTo(writers));
 }
 
+bool ParticipantImpl::endpointsMatch(vexa::dds::PublicationBuiltinTopicData const& publication,
+                                     vexa::dds::SubscriptionBuiltinTopicData const& subscription) {
+    return m_directory && m_directory->endpointsMatch(publication, subscription);
+}
+
 void ParticipantImpl::removeEndpoint(Endpoint* endpoint) {
     if (endpoint == nullptr) {
         return;
@@ -463,21 +468,21 @@ void ParticipantImpl::removeEndpoint(Endpoint* endpoint) {
     endpoint->removeGarbage(0);
 }
 
-void ParticipantImpl::removeMatchedEndpoints(GUID_t remote) {
+void ParticipantImpl::removeMatchedEndpoints(GUID_t const& remote) {
     bool const participant = remote.entityId == _ENTITYID_PARTICIPANT;
-    if (!participant && (remote.entityId.entityKind & 0x04) != 0) {
+    bool const reader = !participant && (remote.entityId.entityKind & 0x04) != 0;
+    if (participant || reader) {
         for (WriterHandle& w : writerHandles()) {
             w->removeMatchedReaders(remote);
         }
-        return;
     }
-    for (ReaderHandle& r : readerHandles()) {
-        r->removeMatchedWriters(remote);
-    }
-    if (participant) {
-        for (WriterHandle& w : writerHandles()) {
-            w->removeMatchedReaders(remote);
+    if (participant || !reader) {
+        for (ReaderHandle& r : readerHandles()) {
+            r->removeMatchedWriters(remote);
         }
+    }
+    if (m_directory) {
+        m_directory->removeRemoteRecords(remote);
     }
 }
 
@@ -578,8 +583,9 @@ int ParticipantImpl::checkDelivery(std::vector<Writer*>& writers, vexa::dds::Dur
 
 std::vector<ReaderHandle> ParticipantImpl::readersMatchedWith(GUID_t const& writer) {
     std::vector<ReaderHandle> readers;
-    if (m_directory) {
-        getMatchedReaders(m_directory->getWriterDCPSConfig(writer), readers);
+    vexa::dds::PublicationBuiltinTopicData description;
+    if (m_directory && m_directory->getWriterDCPSConfig(writer, description)) {
+        getMatchedReaders(&description, readers);
     }
     return readers;
 }
@@ -724,7 +730,7 @@ int ParticipantImpl::subscriptionDetected(DiscoveredReaderData const* data) {
         return 0;
     }
     if (ReaderHandle sedp = builtinReader(BuiltinTopic::SUBSCRIPTION)) {
-        GUID_t writer = data->proxy.guid;
+        GUID_t writer = data->readerProxy.remoteReaderGuid;
         writer.entityId = _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_WRITER;
         injectRecord(sedp, new DiscoveredReaderData(*data), writer,
                      SequenceNumber_t{0, ++m_discoverySequence}, wallClockNow(), false);
@@ -737,7 +743,7 @@ int ParticipantImpl::publicationDetected(DiscoveredWriterData const* data) {
         return 0;
     }
     if (ReaderHandle sedp = builtinReader(BuiltinTopic::PUBLICATION)) {
-        GUID_t writer = data->proxy.guid;
+        GUID_t writer = data->writerProxy.remoteWriterGuid;
         writer.entityId = _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_WRITER;
         injectRecord(sedp, new DiscoveredWriterData(*data), writer,
                      SequenceNumber_t{0, ++m_discoverySequence}, wallClockNow(), false);

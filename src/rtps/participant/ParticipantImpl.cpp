@@ -9,6 +9,7 @@
 #include "common/os/OsThread.h"
 #include "common/res/ResourceManager.h"
 #include "common/res/RtpsMessages.h"
+#include "rtps/discovery/DiscoveryRecordOps.h"
 #include "rtps/discovery/ParticipantMessageKind.h"
 #include "rtps/io/MessageComposer.h"
 #include "rtps/io/MessageReceiver.h"
@@ -82,6 +83,9 @@ void ParticipantImpl::construct(vexa::dds::ParticipantBuiltinTopicData const& da
     guid.entityId = _ENTITYID_PARTICIPANT;
     setGuid(guid);
 
+    // Announcements are packed and received ones decoded through these.
+    registerDiscoveryRecordOps();
+
     // A missing resource file only leaves the log texts out.
     vexares::ResourceManager::getInstance().initialise("rtps_strings_ru.res");
 
@@ -113,7 +117,8 @@ void ParticipantImpl::construct(vexa::dds::ParticipantBuiltinTopicData const& da
     };
     m_scheduler.reset(new RTPSTaskScheduler(std::move(tasks), m_factory->makeSchedulerClock()));
     m_composer.reset(new MessageComposer(m_transport.get(), m_guid.guidPrefix));
-    m_receiver.reset(new MessageReceiver(this, m_transport.get(), m_guid.guidPrefix));
+    m_receiver.reset(new MessageReceiver(this, m_transport.get(), m_guid.guidPrefix, 10000,
+                                         m_config.maxSampleSize()));
     m_userPool.reset(new UserInputBufferPool(USER_BUFFER_COUNT, USER_BUFFER_SIZE, m_poolMutex));
 
     prepareOwnData(data);
@@ -366,6 +371,10 @@ void ParticipantImpl::shutdown() noexcept {
     }
     // Nothing may walk the lists once the endpoints go.
     stopCollector();
+    // Its lease thread may still call the participant: ended before the pointer goes.
+    if (m_directory) {
+        m_directory->stop();
+    }
     m_directory.reset();
 
     for (WriterHandle& writer : writerHandles()) {
@@ -515,13 +524,6 @@ void ParticipantImpl::historicalData(unsigned int const* guidPrefix, unsigned in
             m_dsvcWorkPending = true;
         }
         m_dsvcWake.notify_all();
-    }
-}
-
-void ParticipantImpl::discoveredForDSVC(GUID_t guid,
-                                        vexa::dds::SubscriptionBuiltinTopicData const* data) {
-    if (DsvcLink* link = m_dsvc.get()) {
-        link->discoveredForDSVC(guid, data);
     }
 }
 

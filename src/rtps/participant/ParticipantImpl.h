@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "rtps/discovery/DiscoveryHost.h"
 #include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/BuiltinEndpoint.h"
@@ -54,7 +55,7 @@ using ReaderHandle = EndpointHandle<LocalReader>;
 // (dataRecipient), the collector mutex and the DSVC mutex are leaves: nothing else is taken or
 // called under them, except that the liveliness mutex is held around the scheduler's addTask,
 // changeTask and removeTask(id), which never wait.
-class ParticipantImpl : public Entity, public Participant {
+class ParticipantImpl : public Entity, public Participant, public DiscoveryHost {
 public:
     static constexpr uint32_t USER_BUFFER_COUNT = 256;
     static constexpr uint64_t USER_BUFFER_SIZE = 1024;
@@ -104,9 +105,6 @@ public:
     int endpointLost(GUID_t const& guid) override;
     void historicalData(unsigned int const* guidPrefix, unsigned int entityId,
                         std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) override;
-    // Discovery has processed a remote reader's subscription: a DSVC server asks for the
-    // reader's stored history when the reader is waiting for it.
-    void discoveredForDSVC(GUID_t guid, vexa::dds::SubscriptionBuiltinTopicData const* data);
 
     // The message receiver's hooks (parser thread).
     void participantAlive(uint8_t const* guidPrefix) override;
@@ -135,19 +133,40 @@ public:
 
     // The local readers (writers) that match a remote writer's (reader's) description.
     void getMatchedReaders(vexa::dds::PublicationBuiltinTopicData const* remoteWriter,
-                           std::vector<ReaderHandle>& out);
+                           std::vector<ReaderHandle>& out) override;
     void getMatchedWriters(vexa::dds::SubscriptionBuiltinTopicData const* remoteReader,
-                           std::vector<WriterHandle>& out);
+                           std::vector<WriterHandle>& out) override;
+
+    // DiscoveryHost: what the discovery directory asks of the participant. Called without any
+    // of the participant's list mutexes held.
+    CommunicationObject* communicationObject() override { return m_communicationObject; }
+    RTPSOutSocket* getSocket(Locator_t& locator) override;
+    void manualResend() override;
+    bool matchRemoteWriter(EntityId_t const& localReader, WriterProxyInfo const& remote) override;
+    bool matchRemoteReader(EntityId_t const& localWriter, ReaderProxyInfo const& remote) override;
+    void checkMatchedWriter(DiscoveredWriterData const& remote) override;
+    void checkMatchedReader(DiscoveredReaderData const& remote) override;
+    void addReceiver(Locator_t const& group) override;
+    void reannounceReader(LocalReader* reader) override;
+    void discoveredForDSVC(GUID_t const& reader,
+                           vexa::dds::SubscriptionBuiltinTopicData const& data) override;
+    // The directory, for the built-in readers that hand it their changes; null when none.
+    DiscoveryDirectory* getDirectory() const { return m_directory.get(); }
 
     // Re-announce an endpoint after a QoS change and match it again.
     void modifyWriter(LocalWriter* writer, RTPS_AdditionalTopicData const& extra,
                       bool announce) override;
-    void modifyReader(LocalReader* reader, RTPS_AdditionalTopicData const& extra, bool announce);
+    void modifyReader(LocalReader* reader, RTPS_AdditionalTopicData const& extra,
+                      bool announce) override;
+    // Discovery's rule; false while there is no discovery.
+    bool endpointsMatch(vexa::dds::PublicationBuiltinTopicData const& publication,
+                        vexa::dds::SubscriptionBuiltinTopicData const& subscription) override;
     // Takes a closing endpoint out of its list and frees its history's garbage; the endpoint
     // itself stays its caller's to destroy.
     void removeEndpoint(Endpoint* endpoint) override;
-    // Drops every local match with a remote endpoint, or with all of a remote participant's.
-    void removeMatchedEndpoints(GUID_t remote);
+    // Drops every local match with a remote endpoint, or with all of a remote participant's,
+    // and discovery's records of them.
+    void removeMatchedEndpoints(GUID_t const& remote) override;
     // Wakes every checkDelivery.
     void reportAllDelivered() override;
     // What discovery knows of a remote reader (a stateful writer's late-joiner decision).

@@ -81,11 +81,17 @@ void ParticipantImpl::livelinessPass(bool manual) {
     bool wanted = false;
     for (WriterHandle& writer : writerHandles()) {
         vexa::dds::LivelinessQosPolicy const policy = writer->getLivelinessQosPolicy();
-        if (manual ? policy.kind == vexa::dds::MANUAL_BY_PARTICIPANT_LIVELINESS_QOS &&
-                         writer->livelinessShown()
-                   : policy.kind == vexa::dds::AUTOMATIC_LIVELINESS_QOS) {
+        if (!manual) {
+            if (policy.kind == vexa::dds::AUTOMATIC_LIVELINESS_QOS) {
+                wanted = true;
+                break;
+            }
+        } else if (policy.kind == vexa::dds::MANUAL_BY_PARTICIPANT_LIVELINESS_QOS &&
+                   writer->livelinessShown()) {
+            // Only what a writer wrote or asserted during this period keeps it alive: a
+            // writer that once wrote must not be asserted for ever after.
             wanted = true;
-            break;
+            writer->clearLivelinessShown();
         }
     }
     WriterHandle messages = builtinWriter(BuiltinTopic::PARTICIPANT_MESSAGE);

@@ -22,7 +22,7 @@ void logTaskFailure(uint32_t type, uint32_t id, char const* what) {
 }  // namespace
 
 RTPSTaskScheduler::RTPSTaskScheduler(TaskFunctions functions, std::shared_ptr<SchedulerClock> clock)
-    : m_functions(std::move(functions)),
+    : m_keep(std::make_shared<WorkerKeep>(std::move(functions))),
       m_clock(clock ? std::move(clock) : std::make_shared<MonotonicSchedulerClock>()),
       m_rows(INITIAL_CAPACITY) {
     m_batch.reserve(INITIAL_CAPACITY);
@@ -38,7 +38,25 @@ RTPSTaskScheduler::RTPSTaskScheduler(TaskFunctions functions, std::shared_ptr<Sc
 }
 
 RTPSTaskScheduler::~RTPSTaskScheduler() {
+    bool fromTask;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        fromTask = std::this_thread::get_id() == m_workerId;
+    }
+    if (!fromTask) {
+        stop();
+        return;
+    }
+    // The worker is inside the task that destroys this object and cannot be joined from here:
+    // it learns that the scheduler is gone when the task returns, and ends by itself.
+    vexalog::Logger::getLogger().logMessage("RTPSTaskScheduler::~RTPSTaskScheduler",
+                                            vexalog::Logger::SEV_WARNING,
+                                            vexares::RTPS_MSG_SCHEDULER_DESTROYED_BY_TASK);
+    m_keep->schedulerGone = true;
     stop();
+    if (m_joinable.exchange(false)) {
+        pthread_detach(m_thread);
+    }
 }
 
 void RTPSTaskScheduler::workerEntry(void* self) {
@@ -56,7 +74,7 @@ bool RTPSTaskScheduler::validUsedId(uint32_t id) const {
 
 uint32_t RTPSTaskScheduler::addTask(RTPSTaskType type, void* object, void* a1, uint64_t a2,
                                     uint64_t a3, uint64_t periodMks, bool runNow) {
-    if (type == TASK_FREE || type > MAX_TASK_TYPE || !m_functions[type]) {
+    if (type == TASK_FREE || type > MAX_TASK_TYPE || !m_keep->functions[type]) {
         return 0;
     }
     const bool oneShot = isOneShotTask(type);
@@ -202,13 +220,14 @@ bool RTPSTaskScheduler::isDue(Row const& row, uint64_t now) const {
     return row.due - now <= window;
 }
 
-void RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock) {
+bool RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock,
+                               WorkerKeep const& keep) {
     if (id >= m_rows.size() || m_rows[id].type == TASK_FREE) {
-        return;  // removed by an earlier task of this pass
+        return true;  // removed by an earlier task of this pass
     }
     Row& row = m_rows[id];
     if (!isDue(row, m_clock->nowMks())) {
-        return;
+        return true;
     }
     row.runNow = false;
     const Row task = row;
@@ -219,11 +238,14 @@ void RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock) 
     const uint64_t start = m_clock->nowMks();
     // A failing task must not end the protocol timing of the whole participant.
     try {
-        m_functions[task.type](task.object, task.a1, task.a2, task.a3);
+        keep.functions[task.type](task.object, task.a1, task.a2, task.a3);
     } catch (std::exception const& e) {
         logTaskFailure(task.type, id, e.what());
     } catch (...) {
         logTaskFailure(task.type, id, "?");
+    }
+    if (keep.schedulerGone) {
+        return false;
     }
     lock.lock();
 
@@ -231,20 +253,23 @@ void RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock) 
     m_busyObject = nullptr;
     m_doneCv.notify_all();
     if (id >= m_rows.size()) {
-        return;
+        return true;
     }
     Row& after = m_rows[id];
     if (after.type == TASK_FREE || after.generation != task.generation) {
-        return;  // removed, or removed and the id reused, while it ran
+        return true;  // removed, or removed and the id reused, while it ran
     }
     if (isOneShotTask(after.type)) {
         freeRow(id);
     } else {
         after.due = after.period > NO_TIME - 1 - start ? NO_TIME - 1 : start + after.period;
     }
+    return true;
 }
 
 void RTPSTaskScheduler::run() {
+    // Keeps the callables alive while a task runs, whatever that task does to the scheduler.
+    const std::shared_ptr<WorkerKeep> keep = m_keep;
     std::unique_lock<std::mutex> lock(m_mutex);
     m_workerId = std::this_thread::get_id();
     while (m_running) {
@@ -258,7 +283,9 @@ void RTPSTaskScheduler::run() {
         }
         if (!m_batch.empty()) {
             for (size_t i = 0; i < m_batch.size() && m_running; ++i) {
-                runRow(m_batch[i], lock);
+                if (!runRow(m_batch[i], lock, *keep)) {
+                    return;  // destroyed by that task; `lock` owns nothing
+                }
             }
             continue;
         }

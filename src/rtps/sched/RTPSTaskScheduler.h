@@ -30,6 +30,11 @@ using TaskFunctions = std::array<TaskFunction, MAX_TASK_TYPE + 1>;
 // Tasks run with the scheduler's mutex released, so that mutex is a leaf: callers may hold
 // their own locks around addTask, changeTask, wakeTask and removeTask(id). removeTask(object)
 // waits for a running task of that object, so its caller must not hold a lock that task takes.
+//
+// A task may destroy the scheduler (an owner going away from its own timer): the destruction
+// then cannot wait for the worker, which is still inside that task, so it is logged, the
+// worker thread is left to end by itself and touches nothing of the scheduler once the task
+// returns. The task's callable stays alive until then.
 class RTPSTaskScheduler {
 public:
     static constexpr uint32_t INITIAL_CAPACITY = 64;
@@ -41,6 +46,7 @@ public:
     // GENERAL_DDSI_ERROR when the thread cannot be started.
     explicit RTPSTaskScheduler(TaskFunctions functions,
                                std::shared_ptr<SchedulerClock> clock = nullptr);
+    // Stops and joins the worker; from a task, see above.
     ~RTPSTaskScheduler();
 
     RTPSTaskScheduler(RTPSTaskScheduler const&) = delete;
@@ -70,6 +76,8 @@ public:
     void stop();
 
     uint32_t capacity() const;
+    // The clock the tasks are timed by; endpoints time their own deadlines by it too.
+    SchedulerClock& clock() const { return *m_clock; }
 
 private:
     static constexpr uint64_t NO_TIME = ~uint64_t{0};
@@ -86,15 +94,23 @@ private:
         uint64_t generation = 0;
     };
 
+    // What the worker holds on to while it runs, so that a task may destroy the scheduler.
+    struct WorkerKeep {
+        explicit WorkerKeep(TaskFunctions f) : functions(std::move(f)) {}
+        const TaskFunctions functions;
+        std::atomic<bool> schedulerGone{false};  // set by a destructor run inside a task
+    };
+
     static void workerEntry(void* self);
     void run();
     bool isDue(Row const& row, uint64_t now) const;
-    void runRow(uint32_t id, std::unique_lock<std::mutex>& lock);
+    // False when the task destroyed the scheduler: the caller must not touch it any more.
+    bool runRow(uint32_t id, std::unique_lock<std::mutex>& lock, WorkerKeep const& keep);
     void freeRow(uint32_t id);
     void grow();
     bool validUsedId(uint32_t id) const;
 
-    const TaskFunctions m_functions;
+    const std::shared_ptr<WorkerKeep> m_keep;
     const std::shared_ptr<SchedulerClock> m_clock;
 
     // Guards everything below; never held while a task runs or while calling out.

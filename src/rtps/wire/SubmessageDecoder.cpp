@@ -43,10 +43,17 @@ bool readInlineQos(ByteCursor& c, DataFields& out) {
         if (!c.readView(value, length)) {
             return false;
         }
-        if (id == PID_KEY_HASH && length >= KEY_HASH_SIZE) {
+        // The two values the engine reads have their own sizes; any other would be read wrongly.
+        if (id == PID_KEY_HASH) {
+            if (length != KEY_HASH_SIZE) {
+                return false;
+            }
             out.hasKeyHash = true;
             std::memcpy(out.keyHash, value, KEY_HASH_SIZE);
-        } else if (id == PID_STATUS_INFO && length >= 1) {
+        } else if (id == PID_STATUS_INFO) {
+            if (length < STATUS_INFO_SIZE) {
+                return false;
+            }
             out.hasStatusInfo = true;
             out.statusInfo = value[0];
         }

@@ -12,8 +12,9 @@
 namespace RTPS {
 
 // Field views of received submessages. Each decode reads the span through a bounded cursor and
-// returns false when the span is too short for its kind, a set holds more than 256 bits, or an
-// inline QoS list runs past the submessage: the submessage is then dropped. Bytes past the
+// returns false when the span is too short for its kind, a set holds more than 256 bits, an
+// inline QoS list runs past the submessage, or it holds a key hash of other than 16 bytes or a
+// status info of fewer than 4: the submessage is then dropped. Bytes past the
 // fields a kind needs are ignored. The E flag is not looked at; every value is little-endian.
 
 struct AckNackFields {

@@ -729,7 +729,7 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
             }
             bool found = false;
             for (auto& p : m_matched) {
-                if (p->getReaderGUID() == info->guid) {
+                if (p->getReaderGUID() == info->remoteReaderGuid) {
                     p->seen = true;
                     found = true;
                 }
@@ -758,12 +758,13 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
     bool added = false;
     for (ReaderProxyInfo* info : fresh) {
         Locator_t const* unicast =
-            info->unicastLocators.empty() ? nullptr : &info->unicastLocators.front();
-        std::unique_ptr<ReaderProxy> proxy = makeProxy(info->guid, unicast, info->expectsInlineQos);
+            info->unicastLocatorList.empty() ? nullptr : &info->unicastLocatorList.front();
+        std::unique_ptr<ReaderProxy> proxy =
+            makeProxy(info->remoteReaderGuid, unicast, info->expectsInlineQos);
         if (!proxy) {
             continue;
         }
-        const bool load = wantsHistory(info->guid);
+        const bool load = wantsHistory(info->remoteReaderGuid);
         reannounceNow = appendProxy(std::move(proxy), load) || reannounceNow;
         added = true;
     }
@@ -780,20 +781,20 @@ void StatefulWriter::checkMatchedReader(DiscoveredReaderData const* data) {
     if (data == nullptr) {
         return;
     }
-    GUID_t const& reader = data->proxy.guid;
+    GUID_t const& reader = data->readerProxy.remoteReaderGuid;
     vexa::dds::PublicationBuiltinTopicData const* config = takeDCPSConfig();
     if (config == nullptr) {
         return;  // stopped
     }
-    const bool match = endpointsMatch(config, &data->subscription);
+    const bool match = endpointsMatch(config, &data->subscriptionData);
     freeDCPSConfig();
     const bool known = matched_reader_lookup(reader);
     if (!match && known) {
         matched_reader_remove(reader);
     } else if (match && !known) {
-        std::vector<Locator_t> const& list = data->proxy.unicastLocators;
-        std::unique_ptr<ReaderProxy> proxy =
-            makeProxy(reader, list.empty() ? nullptr : &list.front(), data->proxy.expectsInlineQos);
+        std::vector<Locator_t> const& list = data->readerProxy.unicastLocatorList;
+        std::unique_ptr<ReaderProxy> proxy = makeProxy(
+            reader, list.empty() ? nullptr : &list.front(), data->readerProxy.expectsInlineQos);
         if (proxy) {
             matched_reader_add(proxy.release());
         }
@@ -824,6 +825,17 @@ void StatefulWriter::removeMatchedReaders(GUID_t reader) {
         notifyAcknowledged();
         reportAllDelivered();
     }
+}
+
+bool StatefulWriter::matchedReaderAdd(ReaderProxyInfo const& reader) {
+    std::vector<Locator_t> const& list = reader.unicastLocatorList;
+    std::unique_ptr<ReaderProxy> proxy = makeProxy(
+        reader.remoteReaderGuid, list.empty() ? nullptr : &list.front(), reader.expectsInlineQos);
+    if (!proxy) {
+        return false;
+    }
+    matched_reader_add(proxy.release());
+    return matched_reader_lookup(reader.remoteReaderGuid);
 }
 
 void StatefulWriter::matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator) {

@@ -71,7 +71,9 @@ public:
     void matched_reader_remove(GUID_t const& reader);
     // Whether a proxy of that reader is matched (false while inactive).
     bool matched_reader_lookup(GUID_t const& reader);
-    void matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator);
+    void matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator) override;
+    // A remote built-in reader: a proxy to its first unicast locator, whatever its description.
+    bool matchedReaderAdd(ReaderProxyInfo const& reader) override;
 
     // From the message receiver, on the parser thread. Stale counts, unknown readers and a
     // stopped writer: dropped, false.

@@ -57,7 +57,7 @@ public:
                 RTPS_AdditionalTopicData const& extra, unsigned mask) override;
     void close() override;
     void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override = 0;
-    virtual void checkMatchedReader(DiscoveredReaderData const* data) = 0;
+    void checkMatchedReader(DiscoveredReaderData const* data) override = 0;
     void removeMatchedReaders(GUID_t remote) override = 0;
 
     Writer* asWriter() override { return this; }
@@ -80,6 +80,7 @@ public:
     bool allDelivered() override { return m_allDelivered.load(); }
     // Set by every addChange and assertLiveliness; the liveliness check reads and clears it.
     bool livelinessShown() override { return m_written.load(); }
+    void clearLivelinessShown() override { m_written = false; }
     void setWritten(bool written) { m_written = written; }
     int32_t getTransportPriority() const { return m_transportPriority; }
     vexa::dds::Time_t getTimestamp() override;

@@ -1,0 +1,11 @@
+// Any payload through the topic record decoder, with a pack and decode round trip of
+// what it accepts.
+#include "DiscoveryRecordFuzz.h"
+#include "rtps/discovery/RecordDecoders.h"
+#include "rtps/discovery/RecordEncoders.h"
+
+extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
+    return fuzzDiscoveryRecord(
+        data, size, &RTPS::extractTopic,
+        [](auto const& r, std::vector<uint8_t>& out) { return RTPS::packTopic(r, out); });
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <pthread.h>
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "rtps/discovery/SPDPdiscoveredParticipantData.h"
+#include "rtps/history/HistoryCache.h"
+#include "rtps/sched/SchedulerClock.h"
+#include "rtps/wire/Guid.h"
+#include "vexa/dds/BasicTypes.h"
+
+namespace RTPS {
+
+class CacheChange;
+class DiscoveryHost;
+class Reader;
+
+// The remote participants of the domain, as their SPDP announcements tell: stores one change
+// per participant (its decoded announcement), wires a newcomer's built-in endpoints to the
+// local ones, reports it to the DCPS core, and removes a participant that stays silent longer
+// than its lease, or on request, together with everything matched to it.
+//
+// A received change reaches addChange as the reader base hands it on (complete, decoded or
+// still packed). A participant whose metatraffic unicast locator is unusable, or that cannot be
+// given a socket, is not stored: its next announcement tries again.
+//
+// Threads: addChange and alive run on the parser thread, removal by prefix on its caller's; the
+// lease worker is a thread of its own, started by the constructor and ended by stop (or the
+// destructor), which wakes it and joins it. A participant is reported lost once, by whichever
+// removal claims its change first.
+//
+// Locks: the table mutex guards the slots, the history's adding and removal and the check
+// time; the wait mutex guards the worker's stop flag. Neither is held while the host or the
+// DCPS core is called, and they are never held together.
+class SPDPBuiltinParticipantReader {
+public:
+    static constexpr size_t TABLE_SIZE = 256;
+
+    // `host` and `asReader` (what the DCPS core is told the reader is; may be null) must
+    // outlive the reader. `checkPeriodMs` is the announce period (at least 1 ms is used);
+    // `leaseMs` the participant's own lease, only for the warning when it is shorter than the
+    // period. A null clock means the monotonic clock. Throws GENERAL_DDSI_ERROR when the worker
+    // cannot be started.
+    SPDPBuiltinParticipantReader(DiscoveryHost& host, Reader* asReader, std::string logName,
+                                 int32_t checkPeriodMs, int32_t leaseMs,
+                                 std::shared_ptr<SchedulerClock> clock = nullptr);
+    ~SPDPBuiltinParticipantReader();
+
+    SPDPBuiltinParticipantReader(SPDPBuiltinParticipantReader const&) = delete;
+    SPDPBuiltinParticipantReader& operator=(SPDPBuiltinParticipantReader const&) = delete;
+
+    // A received announcement: the stored change for a new participant, else null (known
+    // participant refreshed, inactive reader, record that does not decode, participant that
+    // cannot be wired). On null the caller still owns the change and destroys it.
+    CacheChange* addChange(CacheChange* change);
+
+    // A datagram of that participant arrived: its last-seen time becomes the current check
+    // time. Unknown prefixes are ignored.
+    void alive(uint8_t const* guidPrefix);
+
+    // Removes the participant of this stored change; the number of changes left.
+    size_t deleteChange(CacheChange* change);
+    // Removes the participant with this prefix. BAD_PARAMETERS for the zero prefix,
+    // GENERAL_DDSI_ERROR when it is not in the table.
+    size_t deleteChange(uint8_t const* guidPrefix);
+
+    // One lease pass: removes every participant (not lease-exempt) silent longer than its
+    // lease. The worker runs it every check period.
+    void checkLeases();
+
+    // Ends the worker (promptly) and frees the table; the reader takes no more changes.
+    void stop();
+
+    bool isActive() const { return m_active.load(); }
+    HistoryCache& getHistory() { return m_history; }
+    // Whether the participant has a slot of the table.
+    bool isKnown(uint8_t const* guidPrefix);
+
+private:
+    struct Slot {
+        uint8_t prefix[GUID_PREFIX_SIZE] = {};
+        CacheChange* change = nullptr;
+    };
+
+    static void workerEntry(void* self);
+    void worker();
+    vexa::dds::Time_t now();
+    // The stored change of a participant with one loan taken, or null. Table mutex held.
+    CacheChange* findLocked(uint8_t const* prefix);
+    void logNotWired(uint8_t const* prefix, char const* why);
+
+    DiscoveryHost& m_host;
+    Reader* const m_asReader;
+    std::string const m_logName;
+    uint64_t const m_checkPeriodMks;
+    std::shared_ptr<SchedulerClock> const m_clock;
+
+    std::atomic<bool> m_active{true};
+
+    std::mutex m_tableMutex;
+    std::array<Slot, TABLE_SIZE> m_slots;
+    vexa::dds::Time_t m_checkTime{};
+    HistoryCache m_history;
+
+    std::mutex m_waitMutex;
+    std::condition_variable m_wake;
+    bool m_stopRequested = false;
+    pthread_t m_thread = 0;
+    std::atomic<bool> m_joinable{false};
+};
+
+}  // namespace RTPS

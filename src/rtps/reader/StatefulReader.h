@@ -1,0 +1,96 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "rtps/reader/ReaderImpl.h"
+#include "rtps/reader/WriterProxy.h"
+#include "rtps/writer/BusyCount.h"
+
+namespace RTPS {
+
+class MessageComposer;
+
+// The reliable reader: one WriterProxy per matched remote writer. It takes a change only from a
+// matched writer and only once, answers HEARTBEATs with ACKNACK (and NACK_FRAG for samples
+// whose fragments are incomplete) after the participant's response delay, applies GAPs, and
+// waitForHistoricalData waits until every matched writer has delivered what it announced.
+//
+// The answer runs as task 1 on the participant's scheduler; its row carries the writer's GUID,
+// and the task looks the proxy up when it runs, so removing a writer destroys its proxy at
+// once. stop removes the reader's rows and waits for a running one.
+//
+// Locks: the proxies mutex before a proxy's mutex before the delivery mutex (a leaf, taken
+// only to move the delivery generation). The scheduler's addTask is called under the first two
+// (it never waits); removeTask(object), the composer's sends, the participant and the
+// communication object are called with none of them held. The pending mutex of the base is
+// never held together with these.
+class StatefulReader : public ReaderImpl {
+public:
+    StatefulReader(Participant* participant, EndpointConfig const* config,
+                   vexa::dds::SubscriptionBuiltinTopicData const* description, void* userData,
+                   CommunicationObject* communicationObject, COMMUNICATION_MODE mode,
+                   ReassemblyLimits const* limits = nullptr);
+    // Stops a reader still running; destroys the proxies.
+    ~StatefulReader() override;
+
+    // Takes no more changes, waits for the receive path, the answer task and removals, and
+    // removes the reader's scheduler rows. Never call it from the reader's own task.
+    void stop() override;
+    // True when every matched writer has delivered everything it announced (and, while the
+    // reader loads stored samples, once loading is over); false at the time-out or when the
+    // reader stops.
+    bool waitForHistoricalData(vexa::dds::Duration_t limit) override;
+    CacheChange* addChange(CacheChange* change) override;
+    void heatrbeat(HeartbeatData* heartbeat) override;
+    bool gap(GapData* gap) override;
+    void checkMatchedWriters(std::vector<WriterProxyInfo*> writers) override;
+    void checkMatchedWriter(DiscoveredWriterData const* data) override;
+    void removeMatchedWriters(GUID_t remote) override;
+    bool checkLast(GUID_t& writer, SequenceNumber_t sn) override;
+    void setLast(GUID_t& writer, SequenceNumber_t sn) override;
+
+    // Adds a proxy for the writer unless one exists (or the reader is stopped); its ACKNACKs go
+    // to the writer's first unicast locator. True when it was added.
+    bool matched_writer_add(GUID_t const& writer, Locator_t const* unicast);
+    // Destroys the writer's proxy and drops its pending samples.
+    void matched_writer_remove(GUID_t const& writer);
+    bool matched_writer_lookup(GUID_t const& writer);
+    size_t matchedWriterCount();
+    // Whether that writer has delivered everything it announced; true when it is not matched.
+    bool writerDelivered(GUID_t const& writer);
+
+    // Task 1: the answer to the HEARTBEATs of one writer.
+    void deferredWorker(GUID_t const& writer);
+    static void deferredTask(void* object, void* a1, uint64_t a2, uint64_t a3);
+
+    // Wakes waitForHistoricalData (a proxy became delivered, or loading ended).
+    void reportAllDelivered();
+
+private:
+    WriterProxy* findProxy(GUID_t const& writer);  // under the proxies mutex
+    std::unique_ptr<WriterProxy> makeProxy(GUID_t const& writer, Locator_t const* unicast);
+    bool everyWriterDelivered();
+
+    MessageComposer* const m_composer;
+    const uint32_t m_responseDelayMs;
+
+    std::mutex m_proxiesMutex;
+    std::vector<std::unique_ptr<WriterProxy>> m_proxies;  // in matching order
+
+    BusyCount m_receiveBusy;
+    BusyCount m_workerBusy;
+    BusyCount m_removalBusy;
+    BusyCount m_waiters;
+
+    std::mutex m_deliveryMutex;
+    std::condition_variable m_deliveryCv;
+    uint64_t m_deliveryGeneration = 0;
+    bool m_stopped = false;  // under the delivery mutex
+};
+
+}  // namespace RTPS

@@ -1,0 +1,236 @@
+#include "rtps/reader/WriterProxy.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "rtps/reader/StatefulReader.h"
+
+namespace RTPS {
+
+WriterProxy::WriterProxy(StatefulReader* owner, GUID_t const& writer, RTPSOutSocket* socket)
+    : m_owner(owner), m_writer(writer), m_socket(socket) {}
+
+bool WriterProxy::valueOf(SequenceNumber_t sn, uint64_t& value) {
+    if (sn.high < 0) {
+        return false;
+    }
+    value = (uint64_t{static_cast<uint32_t>(sn.high)} << 32) | sn.low;
+    return true;
+}
+
+SequenceNumber_t WriterProxy::sequenceOf(uint64_t value) {
+    return SequenceNumber_t{static_cast<int32_t>(value >> 32), static_cast<uint32_t>(value)};
+}
+
+void WriterProxy::updateTo(uint64_t last) {
+    uint64_t const highest = m_base + m_states.size() - 1;
+    if (last <= highest) {
+        return;
+    }
+    if (last - m_base + 1 > MAX_WINDOW) {
+        // Slide: what would fall out of the window is declared lost.
+        uint64_t const newBase = last - MAX_WINDOW + 1;
+        uint64_t const drop = std::min<uint64_t>(newBase - m_base, m_states.size());
+        m_states.erase(m_states.begin(), m_states.begin() + static_cast<std::ptrdiff_t>(drop));
+        m_base = newBase;
+    }
+    uint64_t const from = m_base + m_states.size();
+    m_states.insert(m_states.end(), last - from + 1, MISSING);
+}
+
+void WriterProxy::loseBelow(uint64_t first) {
+    if (first <= m_base) {
+        return;
+    }
+    uint64_t const drop = std::min<uint64_t>(first - m_base, m_states.size());
+    m_states.erase(m_states.begin(), m_states.begin() + static_cast<std::ptrdiff_t>(drop));
+    m_base = first;  // everything below first is done
+}
+
+void WriterProxy::setState(uint64_t value, State state) {
+    if (value < m_base) {
+        return;
+    }
+    updateTo(value);
+    if (value < m_base) {
+        return;  // slid out of the window
+    }
+    uint8_t& s = m_states[value - m_base];
+    if (s == MISSING) {
+        s = state;
+    }
+}
+
+void WriterProxy::advance() {
+    while (!m_states.empty() && m_states.front() != MISSING) {
+        m_states.pop_front();
+        ++m_base;
+    }
+    bool const delivered = m_states.empty();
+    if (delivered && !m_allDelivered) {
+        m_allDelivered = true;
+        if (m_owner != nullptr) {
+            m_owner->reportAllDelivered();
+        }
+    } else if (!delivered) {
+        m_allDelivered = false;
+    }
+}
+
+bool WriterProxy::received_change_check(SequenceNumber_t sn) {
+    uint64_t value;
+    if (!valueOf(sn, value) || value == 0) {
+        return true;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (value < m_base) {
+        return true;
+    }
+    uint64_t const index = value - m_base;
+    return index < m_states.size() && m_states[index] != MISSING;
+}
+
+void WriterProxy::received_change_set(SequenceNumber_t sn) {
+    uint64_t value;
+    if (!valueOf(sn, value) || value == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    setState(value, RECEIVED);
+    advance();
+}
+
+void WriterProxy::missing_changes_update(SequenceNumber_t last) {
+    uint64_t value;
+    if (!valueOf(last, value)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    updateTo(value);
+    advance();
+}
+
+void WriterProxy::lost_changes_update(SequenceNumber_t first) {
+    uint64_t value;
+    if (!valueOf(first, value)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    loseBelow(value);
+    advance();
+}
+
+bool WriterProxy::irrelevant_change_set(SequenceNumber_t gapStart,
+                                        SequenceNumberSet const& gapList) {
+    uint64_t start;
+    uint64_t listBase;
+    if (!valueOf(gapStart, start) || !valueOf(gapList.bitmapBase, listBase) || start == 0 ||
+        listBase == 0 || gapList.numBits > MAX_SET_BITS) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    updateTo(listBase + gapList.numBits - 1);
+    // Only numbers inside the window can change, however wide the GAP is.
+    uint64_t const end = std::min<uint64_t>(listBase, m_base + m_states.size());
+    for (uint64_t s = std::max(start, m_base); s < end; ++s) {
+        setState(s, IRRELEVANT);
+    }
+    for (uint32_t i = 0; i < gapList.numBits; ++i) {
+        if (gapList.isSet(i)) {
+            setState(listBase + i, IRRELEVANT);
+        }
+    }
+    advance();
+    return true;
+}
+
+void WriterProxy::missing_changes(SequenceNumberSet& set) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    set = SequenceNumberSet{};
+    set.bitmapBase = sequenceOf(m_base);
+    uint64_t const n = std::min<uint64_t>(m_states.size(), MAX_SET_BITS);
+    set.numBits = static_cast<uint32_t>(n);
+    for (uint32_t i = 0; i < set.numBits; ++i) {
+        if (m_states[i] == MISSING) {
+            set.set(i);
+        }
+    }
+}
+
+WriterProxy::HeartbeatVerdict WriterProxy::heartbeat(HeartbeatData const& heartbeat) {
+    bool const hasFirst = heartbeat.firstSN != SEQUENCENUMBER_UNKNOWN;
+    bool const hasLast = heartbeat.lastSN != SEQUENCENUMBER_UNKNOWN;
+    uint64_t first = 0;
+    uint64_t last = 0;
+    if ((hasFirst && !valueOf(heartbeat.firstSN, first)) ||
+        (hasLast && !valueOf(heartbeat.lastSN, last)) ||
+        (hasFirst && hasLast && first > last + 1)) {
+        return HeartbeatVerdict::Invalid;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (heartbeat.count <= m_lastHeartbeatCount) {
+        return HeartbeatVerdict::Old;
+    }
+    m_lastHeartbeatCount = heartbeat.count;
+    if (hasLast) {
+        updateTo(last);
+    }
+    if (hasFirst) {
+        loseBelow(first);
+    }
+    advance();
+    if (!heartbeat.finalFlag) {
+        m_responseRequired = true;
+    }
+    return HeartbeatVerdict::Taken;
+}
+
+bool WriterProxy::scheduleResponse() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_responsePending) {
+        return false;
+    }
+    m_responsePending = true;
+    return true;
+}
+
+AckNAckData* WriterProxy::makeAckNack(GUID_t const& reader) {
+    SequenceNumberSet set;
+    missing_changes(set);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_responsePending = false;
+    bool const nothingMissing = set.numBits == 0 || m_states.empty();
+    if (!m_responseRequired && nothingMissing) {
+        return nullptr;
+    }
+    m_responseRequired = false;
+    auto* acknack = new AckNAckData;
+    acknack->readerGUID = reader;
+    acknack->writerGUID = m_writer;
+    acknack->readerSNState = set;
+    acknack->count = ++m_ackNackCount;
+    acknack->finalFlag = nothingMissing;
+    return acknack;
+}
+
+bool WriterProxy::allDelivered() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_states.empty();
+}
+
+uint64_t WriterProxy::windowSize() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_states.size();
+}
+
+uint64_t WriterProxy::base() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_base;
+}
+
+uint64_t WriterProxy::highest() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_base + m_states.size() - 1;
+}
+
+}  // namespace RTPS

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+#include "rtps/wire/AckNAckData.h"
+#include "rtps/wire/GapData.h"
+#include "rtps/wire/Guid.h"
+#include "rtps/wire/HeartbeatData.h"
+#include "rtps/wire/SequenceNumber.h"
+#include "rtps/wire/SequenceNumberSet.h"
+
+namespace RTPS {
+
+class RTPSOutSocket;
+class StatefulReader;
+
+// What a reliable reader knows of one matched remote writer: which of its sequence numbers
+// are still missing, and the counts of the HEARTBEATs it sent and the ACKNACKs it got.
+//
+// The numbers are kept as a window: everything below `base` is done (received, declared lost
+// by the writer, or skipped by a GAP) and forgotten; from `base` on one state per number up to
+// the highest the writer has announced, the first of them always MISSING. So the writer has
+// delivered everything it announced exactly when the window is empty. Whatever the writer
+// announces, the window holds at most MAX_WINDOW numbers: older ones are declared lost.
+//
+// Sequence numbers are used by their 64-bit value (high * 2^32 + low); those with a negative
+// high part (other than the unknown number where it is allowed) are refused.
+//
+// Its mutex guards everything; the owner's reportAllDelivered (a leaf) is called under it.
+class WriterProxy {
+public:
+    static constexpr uint64_t MAX_WINDOW = 65536;
+
+    enum State : uint8_t { LOST = 0, MISSING = 1, RECEIVED = 2, IRRELEVANT = 3 };
+
+    // `owner` null: nobody is told about delivery (tests).
+    WriterProxy(StatefulReader* owner, GUID_t const& writer, RTPSOutSocket* socket);
+
+    WriterProxy(WriterProxy const&) = delete;
+    WriterProxy& operator=(WriterProxy const&) = delete;
+
+    GUID_t const& getGuid() const { return m_writer; }
+    RTPSOutSocket* getSocket() const { return m_socket; }
+
+    // Whether data with this number would be a repeat (received, skipped or declared lost), or
+    // the number is invalid.
+    bool received_change_check(SequenceNumber_t sn);
+    // The data of this number arrived.
+    void received_change_set(SequenceNumber_t sn);
+    // The writer has numbers up to `last`; new ones are missing.
+    void missing_changes_update(SequenceNumber_t last);
+    // The writer no longer has numbers below `first`: missing ones are lost.
+    void lost_changes_update(SequenceNumber_t first);
+    // A GAP: the numbers from gapStart up to the set's base, and those set in it, will not come.
+    // False for a GAP with invalid numbers (nothing changed).
+    bool irrelevant_change_set(SequenceNumber_t gapStart, SequenceNumberSet const& gapList);
+    // The missing numbers from the first one on (at most 256); with none, the base is the
+    // number after the highest announced and the set is empty.
+    void missing_changes(SequenceNumberSet& set);
+
+    enum class HeartbeatVerdict { Taken, Old, Invalid };
+    // A HEARTBEAT: Old when its count is not above the last one, Invalid when its numbers are
+    // (a negative high part, or first above last + 1); then nothing changes. Otherwise the
+    // numbers are taken in, and a HEARTBEAT without the final flag asks for an answer.
+    HeartbeatVerdict heartbeat(HeartbeatData const& heartbeat);
+    // Marks an answer as scheduled; false when one is scheduled already.
+    bool scheduleResponse();
+    // The answer: the ACKNACK for what is missing, or null when none is asked for and nothing
+    // is missing. The scheduled mark is cleared either way.
+    AckNAckData* makeAckNack(GUID_t const& reader);
+
+    bool allDelivered();
+    // Numbers the window holds; the first one of it (the next number expected).
+    uint64_t windowSize();
+    uint64_t base();
+    uint64_t highest();
+
+    // 64-bit value of a sequence number; false for a negative high part.
+    static bool valueOf(SequenceNumber_t sn, uint64_t& value);
+    static SequenceNumber_t sequenceOf(uint64_t value);
+
+private:
+    void updateTo(uint64_t last);
+    void loseBelow(uint64_t first);
+    void setState(uint64_t value, State state);
+    // Drops the done numbers at the front and tells the owner when all is delivered.
+    void advance();
+
+    StatefulReader* const m_owner;
+    const GUID_t m_writer;
+    RTPSOutSocket* const m_socket;
+
+    std::mutex m_mutex;
+    uint64_t m_base = 1;
+    std::deque<uint8_t> m_states;  // of m_base, m_base + 1, ...
+    bool m_allDelivered = true;
+    uint32_t m_lastHeartbeatCount = 0;
+    uint32_t m_ackNackCount = 0;
+    bool m_responsePending = false;
+    bool m_responseRequired = false;
+};
+
+}  // namespace RTPS

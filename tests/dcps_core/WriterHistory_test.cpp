@@ -1,0 +1,200 @@
+// A writer's limits and histories: what it keeps per instance, what it gives up to make room,
+// and how a full RELIABLE writer fails.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "PublisherFixture.h"
+#include "rtps/LogCapture.h"
+
+using vexa::dcps::Writer;
+using vexa::dds::DataWriterQos;
+using vexatest::FakeWriter;
+using vexatest::KeyedSample;
+
+namespace {
+
+class WriterHistory : public vexatest::PublisherTest {
+protected:
+    vexa::dds::ReturnCode_t write(Writer* w, int32_t key, int32_t value,
+                                  vexa::dds::Time_t const* ts = nullptr) {
+        KeyedSample s{key, value};
+        return pub_->write(w, &s, vexa::dds::HANDLE_NIL, ts);
+    }
+    // The change handles of an instance's history, oldest first.
+    static std::vector<int64_t> history(Writer* w, size_t instance) {
+        auto list = w->instances()[instance].samples;
+        std::vector<int64_t> out;
+        for (auto* s = list.oldest(); s != nullptr; s = list.nextSample(s)) {
+            out.push_back(s->changeHandle);
+        }
+        return out;
+    }
+};
+
+}  // namespace
+
+// L = 1024 (DCPS.MAX_SAMPLES_PER_DW_LIMIT): QoS limits count only when real and below it.
+TEST_F(WriterHistory, EffectiveLimits) {
+    struct Case {
+        char const* name;
+        int32_t maxSamples, maxInstances, perInstance;
+        vexa::dds::HistoryQosPolicyKind kind;
+        int32_t depth;
+        int32_t wantSamples, wantInstances, wantPerInstance, wantDepth, wantPrealloc;
+    } const cases[] = {
+        {"above the limit", 5000, -1, -1, vexa::dds::KEEP_LAST_HISTORY_QOS, 1, 1024, 1024, 1024, 1,
+         1},
+        {"zero", 0, 0, 0, vexa::dds::KEEP_LAST_HISTORY_QOS, 1, 1024, 1024, 1024, 1, 1},
+        {"unlimited", -1, -1, -1, vexa::dds::KEEP_LAST_HISTORY_QOS, 5, 1024, 1024, 1024, 5, 5},
+        {"instances capped by samples", 100, 500, 300, vexa::dds::KEEP_LAST_HISTORY_QOS, 1, 100,
+         100, 100, 1, 1},
+        {"depth capped by per instance", -1, 8, 4, vexa::dds::KEEP_LAST_HISTORY_QOS, 50, 1024, 8, 4,
+         4, 4},
+        {"keep all takes per instance", 200, -1, 20, vexa::dds::KEEP_ALL_HISTORY_QOS, 1, 200, 200,
+         20, 20, 10},
+        {"preallocation at most 10", -1, -1, -1, vexa::dds::KEEP_LAST_HISTORY_QOS, 30, 1024, 1024,
+         1024, 30, 10},
+    };
+    for (Case const& c : cases) {
+        DataWriterQos q = qos(vexa::dds::VOLATILE_DURABILITY_QOS);
+        q.resource_limits = {c.maxSamples, c.maxInstances, c.perInstance};
+        q.history = {c.kind, c.depth};
+        Writer* w = create(q);
+        ASSERT_NE(w, nullptr) << c.name;
+        EXPECT_EQ(w->maxSamples(), c.wantSamples) << c.name;
+        EXPECT_EQ(w->maxInstances(), c.wantInstances) << c.name;
+        EXPECT_EQ(w->maxSamplesPerInstance(), c.wantPerInstance) << c.name;
+        EXPECT_EQ(w->depth(), c.wantDepth) << c.name;
+        EXPECT_EQ(w->preallocation(), c.wantPrealloc) << c.name;
+        EXPECT_EQ(engine_->writers().back().samples, c.wantSamples) << c.name;
+    }
+}
+
+TEST_F(WriterHistory, DepthOneKeepsOneSampleAndReplacesIt) {
+    Writer* w = create(qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS));
+    ASSERT_EQ(write(w, 1, 10), vexa::dds::RETCODE_OK);
+    ASSERT_EQ(write(w, 1, 11), vexa::dds::RETCODE_OK);
+    ASSERT_EQ(write(w, 2, 20), vexa::dds::RETCODE_OK);
+    ASSERT_EQ(w->instances().size(), 2u);
+    EXPECT_TRUE(w->instances()[0].samples.singleMode());
+    auto const changes = engineOf(w)->changes();
+    ASSERT_EQ(changes.size(), 3u);
+    // The second write removed the first change and keeps its own.
+    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{changes[0].handle});
+    EXPECT_EQ(history(w, 0), std::vector<int64_t>{changes[1].handle});
+    EXPECT_EQ(w->sampleCount(), 2u);
+}
+
+TEST_F(WriterHistory, SamplesAreOrderedByTimestamp) {
+    Writer* w = create(
+        qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::BEST_EFFORT_RELIABILITY_QOS, 3));
+    vexa::dds::Time_t const late{10, 0};
+    vexa::dds::Time_t const early{5, 0};
+    ASSERT_EQ(write(w, 1, 1, &late), vexa::dds::RETCODE_OK);
+    ASSERT_EQ(write(w, 1, 2, &early), vexa::dds::RETCODE_OK);
+    ASSERT_EQ(write(w, 1, 3, &late), vexa::dds::RETCODE_OK);  // equal: after the other
+    auto const c = engineOf(w)->changes();
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(history(w, 0), (std::vector<int64_t>{c[1].handle, c[0].handle, c[2].handle}));
+    EXPECT_EQ(c[1].info.sourceTimestamp, early);
+    // Full at depth 3: the oldest (the early one) goes first.
+    ASSERT_EQ(write(w, 1, 4, &late), vexa::dds::RETCODE_OK);
+    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{c[1].handle});
+}
+
+TEST_F(WriterHistory, AnInstanceWithTwoSamplesGivesUpItsOldestToAFullWriter) {
+    DataWriterQos q =
+        qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 2);
+    q.resource_limits.max_samples = 2;
+    Writer* w = create(q);
+    ASSERT_EQ(write(w, 1, 1), vexa::dds::RETCODE_OK);
+    ASSERT_EQ(write(w, 1, 2), vexa::dds::RETCODE_OK);
+    ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
+    auto const c = engineOf(w)->changes();
+    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{c[0].handle});
+    EXPECT_EQ(history(w, 0), std::vector<int64_t>{c[1].handle});
+    EXPECT_EQ(w->sampleCount(), 2u);
+}
+
+// Every instance holds one sample and the writer is full: nothing can make room while the
+// caller holds the mutexes, so the write fails; only a finite max_blocking_time of at least
+// 1 ms is waited out first.
+TEST_F(WriterHistory, FullReliableWriterFails) {
+    LogCapture log;
+    struct Case {
+        char const* name;
+        vexa::dds::Duration_t maxBlocking;
+        std::chrono::milliseconds atLeast;
+    } const cases[] = {
+        {"0.5 ms does not block", {0, 500000}, std::chrono::milliseconds(0)},
+        {"infinite does not block", vexa::dds::DURATION_INFINITE, std::chrono::milliseconds(0)},
+        {"50 ms is waited out", {0, 50000000}, std::chrono::milliseconds(50)},
+    };
+    for (Case const& c : cases) {
+        DataWriterQos q =
+            qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 2);
+        q.resource_limits.max_samples = 2;
+        q.reliability.max_blocking_time = c.maxBlocking;
+        Writer* w = create(q);
+        ASSERT_EQ(write(w, 1, 1), vexa::dds::RETCODE_OK);
+        ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
+        size_t const before = LogCapture::count("история заполнена");
+        auto const start = std::chrono::steady_clock::now();
+        EXPECT_EQ(write(w, 1, 2), vexa::dds::RETCODE_OUT_OF_RESOURCES) << c.name;
+        auto const took = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(took, c.atLeast) << c.name;
+        EXPECT_LT(took, std::chrono::seconds(5)) << c.name;
+        EXPECT_EQ(LogCapture::count("история заполнена"), before + 1) << c.name;
+        EXPECT_EQ(engineOf(w)->changes().size(), 2u) << c.name;
+        EXPECT_EQ(w->sampleCount(), 2u) << c.name;
+    }
+}
+
+TEST_F(WriterHistory, LifespanPurgesOutdatedSamples) {
+    struct Case {
+        char const* name;
+        vexa::dds::Duration_t lifespan;
+        size_t purged;
+    } const cases[] = {
+        {"one second", {1, 0}, 2},
+        {"infinite", vexa::dds::DURATION_INFINITE, 0},
+        {"huge but finite", {0x7FFFFFFF, 999999999}, 0},
+        {"long", {3600, 0}, 0},
+    };
+    for (Case const& c : cases) {
+        DataWriterQos q = qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+                              vexa::dds::BEST_EFFORT_RELIABILITY_QOS, 5);
+        q.lifespan.duration = c.lifespan;
+        Writer* w = create(q);
+        ASSERT_EQ(write(w, 1, 1), vexa::dds::RETCODE_OK);
+        ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
+        advanceClock(600000);
+        ASSERT_EQ(write(w, 1, 2), vexa::dds::RETCODE_OK);
+        advanceClock(600000);
+        pub_->periodicStatusCheckAndNotify(nullptr, 0);
+        auto const changes = engineOf(w)->changes();
+        EXPECT_EQ(engineOf(w)->deleted().size(), c.purged) << c.name;
+        EXPECT_EQ(w->sampleCount(), 3u - c.purged) << c.name;
+        if (c.purged == 2) {
+            EXPECT_EQ(history(w, 0), std::vector<int64_t>{changes[2].handle});
+        }
+    }
+}
+
+TEST_F(WriterHistory, ARefusedRemovalEndsTheHistoryDeletion) {
+    Writer* w = create(
+        qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::BEST_EFFORT_RELIABILITY_QOS, 4));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(write(w, 1, i), vexa::dds::RETCODE_OK);
+    }
+    engineOf(w)->setDeleteResult(FakeWriter::DeleteResult::False);
+    KeyedSample s{1, 0};
+    EXPECT_EQ(pub_->dispose(w, &s, vexa::dds::HANDLE_NIL, nullptr), vexa::dds::RETCODE_OK);
+    // One removal tried and refused: all four samples stay, the oldest first.
+    auto const c = engineOf(w)->changes();
+    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{c[0].handle});
+    EXPECT_EQ(history(w, 0).size(), 4u);
+    EXPECT_EQ(w->sampleCount(), 4u);
+    EXPECT_EQ(w->instances()[0].lastChange(), 2u);
+}
