@@ -151,7 +151,7 @@ TEST(ParticipantFind, nilForAnUnknownDomainAndOnceTheDelegateHasGone) {
 }
 
 TEST(ParticipantIgnore, alwaysUnsupportedWithItsText) {
-    DomainParticipant dp(19);
+    DomainParticipant dp(apitest::DOMAIN);
     dds::core::InstanceHandle h(5);
     expectThrowText<dds::core::UnsupportedError>(
         [&] { dds::domain::ignore(dp, h); }, "ignore not implemented currently at DPdiscovery:30");
@@ -163,7 +163,7 @@ TEST(ParticipantIgnore, alwaysUnsupportedWithItsText) {
 TEST(ParticipantListener, storedAndReplaced) {
     dds::domain::NoOpDomainParticipantListener first;
     dds::domain::NoOpDomainParticipantListener second;
-    DomainParticipant dp(20, DomainParticipant::default_participant_qos(), &first);
+    DomainParticipant dp(apitest::DOMAIN, DomainParticipant::default_participant_qos(), &first);
     EXPECT_EQ(dp.listener(), &first);
     dp.listener(&second, dds::core::status::StatusMask(0x7FFF));
     EXPECT_EQ(dp.listener(), &second);
@@ -173,7 +173,7 @@ TEST(ParticipantListener, storedAndReplaced) {
 
 // Every operation after close() throws with its own line; the child deletions still work.
 TEST(ParticipantClosed, everyOperationThrowsWithItsLine) {
-    DomainParticipant dp(21);
+    DomainParticipant dp(apitest::DOMAIN);
     apitest::registerKeyed(dp);
     auto d = dp.delegate();
     vexa::dcps::Publisher* pub = d->create_publisher(dp.default_publisher_qos());
