@@ -216,23 +216,31 @@ TEST(PublisherRetain, retainTwiceThenCloseLeavesNoCopy) {
 // Several threads retain and close publishers of one participant at once (run under TSan).
 TEST(PublisherRetain, retainAndCloseFromSeveralThreads) {
     DomainParticipant dp(apitest::DOMAIN);
-    std::vector<std::weak_ptr<vexa::pub::PublisherDelegate>> all(4 * 10);
+    std::vector<Publisher> pubs;
+    std::vector<std::weak_ptr<vexa::pub::PublisherDelegate>> alive;
+    for (int t = 0; t < 4; ++t) {
+        pubs.emplace_back(dp);
+        alive.push_back(pubs.back().delegate());
+    }
+    std::atomic<bool> go{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
-            for (int i = 0; i < 10; ++i) {
-                Publisher p(dp);
-                all[t * 10 + i] = p.delegate();
-                p.retain();
-                p.retain();
-                p.close();
+            while (!go) {
+                std::this_thread::yield();
             }
+            for (int i = 0; i < 200; ++i) {
+                pubs[t].retain();
+            }
+            pubs[t].close();
         });
     }
+    go = true;
     for (auto& t : threads) {
         t.join();
     }
-    for (auto const& w : all) {
+    pubs.clear();
+    for (auto const& w : alive) {
         EXPECT_TRUE(w.expired());
     }
 }
