@@ -298,6 +298,12 @@ TEST_F(ReaderAccess, AReaderDestroyedWhileItsConditionIsAttached) {
         unsigned count = 0;
         rc = ws.wait(out, count, dds::DURATION_INFINITE);
     });
+    // Until the waiter sleeps: a second wait is refused then.
+    WaitSet::ConditionArray probe;
+    unsigned n = 0;
+    while (ws.wait(probe, n, {0, 0}) != dds::RETCODE_PRECONDITION_NOT_MET) {
+        std::this_thread::yield();
+    }
     ASSERT_EQ(sub_->deleteDR(r->getBridge()), dds::RETCODE_OK);
     sub_->collectGarbage();
     sub_->collectGarbage();  // the reader and its condition are gone
