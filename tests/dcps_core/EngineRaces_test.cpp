@@ -29,9 +29,7 @@ protected:
     // Starts a wait on another thread and returns once it is inside the engine.
     std::thread startWait(Reader* r, std::atomic<int>& rc) {
         FakeReader* engine = engineOf(r);
-        std::thread t([this, r, &rc] {
-            rc = sub_->waitForHistoricalData({30, 0}, r);
-        });
+        std::thread t([this, r, &rc] { rc = sub_->waitForHistoricalData({30, 0}, r); });
         while (!engine->busy()) {
             std::this_thread::yield();
         }

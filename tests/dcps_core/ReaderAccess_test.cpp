@@ -248,10 +248,10 @@ TEST_F(ReaderAccess, ASiblingReadersHandleIsUnknown) {
     EXPECT_EQ(sub_->getKeyValue(&holder, foreign, a), dds::RETCODE_BAD_PARAMETER);
     EXPECT_EQ(sub_->getKeyValue(&holder, foreign, b), dds::RETCODE_OK);
     EXPECT_EQ(holder.key, 7);
-    EXPECT_EQ(sub_->loanInstanceSamples(seq, a, true, dds::HANDLE_NIL, false, -1,
-                                        dds::ANY_SAMPLE_STATE, dds::ANY_VIEW_STATE,
-                                        dds::ANY_INSTANCE_STATE),
-              dds::RETCODE_BAD_PARAMETER);
+    EXPECT_EQ(
+        sub_->loanInstanceSamples(seq, a, true, dds::HANDLE_NIL, false, -1, dds::ANY_SAMPLE_STATE,
+                                  dds::ANY_VIEW_STATE, dds::ANY_INSTANCE_STATE),
+        dds::RETCODE_BAD_PARAMETER);
 }
 
 // A read condition rises only for a new matching sample and falls once none is left.
@@ -261,8 +261,8 @@ TEST_F(ReaderAccess, ReadConditionsFollowNewMatchingSamples) {
     settle();
     ReadCondition* unread = sub_->createReadCondition(
         dds::NOT_READ_SAMPLE_STATE, dds::ANY_VIEW_STATE, dds::ANY_INSTANCE_STATE, r);
-    ReadCondition* gone = sub_->createReadCondition(
-        dds::ANY_SAMPLE_STATE, dds::ANY_VIEW_STATE, dds::NOT_ALIVE_INSTANCE_STATE, r);
+    ReadCondition* gone = sub_->createReadCondition(dds::ANY_SAMPLE_STATE, dds::ANY_VIEW_STATE,
+                                                    dds::NOT_ALIVE_INSTANCE_STATE, r);
     EXPECT_FALSE(unread->isTriggered());  // samples already held do not raise it
     offer(r, 2, 2);
     settle();

@@ -224,7 +224,9 @@ TEST_F(ReaderIntake, UnregistrationAndDisposalWithUnknownWriters) {
     } const cases[] = {
         {"a disposal", {1, 2}, 2, dds::NOT_ALIVE_DISPOSED_INSTANCE_STATE},
         {"an unregistration", {1, 4}, 2, dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE},
-        {"an unregistration of a disposed instance is dropped", {1, 2, 4}, 2,
+        {"an unregistration of a disposed instance is dropped",
+         {1, 2, 4},
+         2,
          dds::NOT_ALIVE_DISPOSED_INSTANCE_STATE},
         {"disposed and unregistered at once", {1, 6}, 2, dds::NOT_ALIVE_DISPOSED_INSTANCE_STATE},
         {"alive again after a disposal", {1, 2, 1}, 3, dds::ALIVE_INSTANCE_STATE},

@@ -58,7 +58,8 @@ TEST(SampleList, FindByPointerAcceptsOnlyTheStartOfARecord) {
     } const cases[] = {
         {"start of a record in the second block", info, 1500},
         {"first record", info - 1500 + 1024, 1024},
-        {"inside a record", reinterpret_cast<SampleInfo const*>(reinterpret_cast<char const*>(info) + 4), -1},
+        {"inside a record",
+         reinterpret_cast<SampleInfo const*>(reinterpret_cast<char const*>(info) + 4), -1},
         {"outside every block", &other, -1},
         {"null", nullptr, -1},
     };

@@ -186,8 +186,7 @@ TEST_F(SubscriberTest, DeletionAnnouncesClosesAndMarksOnce) {
     ASSERT_EQ(sub_->deleteDR(bridge), dds::RETCODE_OK);
     EXPECT_TRUE(r->isMarked());
     EXPECT_TRUE(engine->closed());
-    auto const changes =
-        engine_->builtinWriter(FakeParticipant::SUBSCRIPTION_WRITER)->changes();
+    auto const changes = engine_->builtinWriter(FakeParticipant::SUBSCRIPTION_WRITER)->changes();
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].info.statusFlags, 6u);
     EXPECT_EQ(changes[0].info.instanceHandle, r->getId());

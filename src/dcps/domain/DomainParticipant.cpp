@@ -549,8 +549,8 @@ Subscriber* DomainParticipant::createSubscriber(vexa::dds::SubscriberQos const* 
         return nullptr;
     }
     uint32_t const id = nextSubscriberId_++;
-    auto* subscriber = new Subscriber(this, static_cast<int32_t>(id),
-                                      qos != nullptr ? *qos : defaultSubQos_);
+    auto* subscriber =
+        new Subscriber(this, static_cast<int32_t>(id), qos != nullptr ? *qos : defaultSubQos_);
     if (listener != nullptr) {
         subscriber->setListener(listener, mask);
     }

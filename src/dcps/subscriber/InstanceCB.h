@@ -64,7 +64,7 @@ struct Reader::InstanceCB {
     bool removed() const { return (instance_state & REMOVED) != 0; }
 
     int32_t handle = 0;
-    std::vector<uint8_t> key;  // packed key, empty for a keyless type
+    std::vector<uint8_t> key;   // packed key, empty for a keyless type
     vexa::dds::KeyHash_t hash;  // its entry in the reader's hash
     vexa::dds::Time_t alive_time = vexa::dds::TIME_INVALID;
     vexa::dds::Time_t disposed_time;

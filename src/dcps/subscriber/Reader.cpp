@@ -31,7 +31,8 @@ namespace {
 char const MODULE_GC[] = "DCPS::Reader::collectGarbage";
 
 uint32_t limitOr(int32_t value, uint32_t bound) {
-    return value >= 1 && static_cast<uint32_t>(value) < bound ? static_cast<uint32_t>(value) : bound;
+    return value >= 1 && static_cast<uint32_t>(value) < bound ? static_cast<uint32_t>(value)
+                                                              : bound;
 }
 
 }  // namespace
@@ -104,7 +105,8 @@ Reader::~Reader() {
     conditions_.clear();
     for (InstanceCB& instance : instances_) {
         while (instance.samples.first() >= 0) {
-            deleteSample(instance, instance.samples.findSample(instance.samples.first()).sample_handle);
+            deleteSample(instance,
+                         instance.samples.findSample(instance.samples.first()).sample_handle);
         }
     }
     if (factory_ != nullptr && allocBlock_ != nullptr) {
@@ -145,8 +147,8 @@ void Reader::InitResources(api::TypeSupportFactoryImpl* factory) {
     instances_.reserve(keyed ? 10 : 1);
     index_.reserve(maxInstances_);
     uint64_t const wanted = keyed ? static_cast<uint64_t>(maxInstances_) * depth_ : depth_;
-    auto const preallocation =
-        static_cast<uint64_t>(std::max(0, DCPSservice::getInstance().getPreallocatedSamplesPerReader()));
+    auto const preallocation = static_cast<uint64_t>(
+        std::max(0, DCPSservice::getInstance().getPreallocatedSamplesPerReader()));
     allocCount_ = static_cast<uint32_t>(std::min(preallocation, wanted));
     if (allocCount_ == 0) {
         return;
@@ -286,8 +288,8 @@ void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener
             f->on_requested_incompatible_qos(self, s);
         });
     dispatch(
-        *this, SAMPLE_LOST_STATUS, lost_, [](SampleLostStatus& s) { s.total_count_change = 0; },
-        l, m, participantListener, participantMask,
+        *this, SAMPLE_LOST_STATUS, lost_, [](SampleLostStatus& s) { s.total_count_change = 0; }, l,
+        m, participantListener, participantMask,
         [self](api::DREventForwarder* f, SampleLostStatus const& s) { f->on_sample_lost(self, s); },
         [self](api::DPEventForwarder* f, SampleLostStatus const& s) {
             f->on_sample_lost(self, s);
@@ -348,10 +350,9 @@ void Reader::checkDeadline() {
         missed = true;
         if (instance.owner >= 0) {
             instance.owner = -1;
-            vexalog::Logger::getLogger().logMessage("DCPS::Reader::checkDeadline", 7,
-                                                    vexares::DCPS_MSG_INSTANCE_OWNER_LOST,
-                                                    topic_->getName().c_str(),
-                                                    static_cast<uint32_t>(instance.handle));
+            vexalog::Logger::getLogger().logMessage(
+                "DCPS::Reader::checkDeadline", 7, vexares::DCPS_MSG_INSTANCE_OWNER_LOST,
+                topic_->getName().c_str(), static_cast<uint32_t>(instance.handle));
         }
     }
     lastDeadlineCheck_ = clock.now();
@@ -404,8 +405,7 @@ bool Reader::removeOutdatedInstances() {
         bool const outdated =
             instance.samples.count() == 0 ||
             (instance.instance_state == 2u && disposedPurge_ &&
-             int64_t{instance.disposed_time.sec} +
-                     lifecycle.autopurge_disposed_samples_delay.sec <=
+             int64_t{instance.disposed_time.sec} + lifecycle.autopurge_disposed_samples_delay.sec <=
                  now) ||
             (instance.instance_state == 4u && noWritersPurge_ &&
              int64_t{instance.no_writers_time.sec} +
@@ -442,10 +442,9 @@ bool Reader::removeInstance(int32_t index) {
     instance.no_writers_generation_count = 0;
     instance.seen_disposed = -1;
     instance.seen_no_writers = -1;
-    vexalog::Logger::getLogger().logMessage("DCPS::Reader::removeInstance", 7,
-                                            vexares::DCPS_MSG_INSTANCE_REMOVED,
-                                            topic_->getName().c_str(),
-                                            static_cast<uint32_t>(instance.handle));
+    vexalog::Logger::getLogger().logMessage(
+        "DCPS::Reader::removeInstance", 7, vexares::DCPS_MSG_INSTANCE_REMOVED,
+        topic_->getName().c_str(), static_cast<uint32_t>(instance.handle));
     return true;
 }
 

@@ -76,8 +76,8 @@ int Reader::loanAndFillSample(InstanceCB& instance, int32_t slot, bool read, uin
     info->sample_rank = 0;
     info->generation_rank = 0;
     info->instance_state = static_cast<int32_t>(instance.instance_state);
-    info->absolute_generation_rank =
-        instance.disposed_generation_count + instance.no_writers_generation_count - generations(info);
+    info->absolute_generation_rank = instance.disposed_generation_count +
+                                     instance.no_writers_generation_count - generations(info);
     if (info->disposed_generation_count > instance.seen_disposed) {
         instance.seen_disposed = info->disposed_generation_count;
     }
@@ -207,8 +207,8 @@ void Reader::loanSamples(api::SampleSeq& seq, bool read, int32_t maxSamples, uin
         for (int32_t i = startInstance;;) {
             InstanceCB& instance = instances_[i];
             if (!instance.removed() && instance.samples.count() > 0) {
-                lent += lendInstance(instance, read, max - lent, sampleMask, viewMask,
-                                     instanceMask, seq);
+                lent += lendInstance(instance, read, max - lent, sampleMask, viewMask, instanceMask,
+                                     seq);
             }
             if (lent >= max) {
                 break;
@@ -262,9 +262,9 @@ ReturnCode_t Reader::loanInstanceSamples(api::SampleSeq& seq, bool read,
 }
 
 ReturnCode_t Reader::loanNextInstanceSamples(api::SampleSeq& seq, bool read,
-                                             vexa::dds::InstanceHandle_t handle,
-                                             int32_t maxSamples, uint32_t sampleMask,
-                                             uint32_t viewMask, uint32_t instanceMask) {
+                                             vexa::dds::InstanceHandle_t handle, int32_t maxSamples,
+                                             uint32_t sampleMask, uint32_t viewMask,
+                                             uint32_t instanceMask) {
     reset_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
     if (held_ == 0) {
         return vexa::dds::RETCODE_NO_DATA;
@@ -292,8 +292,7 @@ ReturnCode_t Reader::loanNextInstanceSamples(api::SampleSeq& seq, bool read,
         uint32_t const lent =
             lendInstance(instance, read, max, sampleMask, viewMask, instanceMask, seq);
         if (lent > 0) {
-            vexalog::Logger::getLogger().logMessage(MODULE_LOAN, 7,
-                                                    vexares::DCPS_MSG_SAMPLES_LENT,
+            vexalog::Logger::getLogger().logMessage(MODULE_LOAN, 7, vexares::DCPS_MSG_SAMPLES_LENT,
                                                     topic_->getName().c_str(), lent);
             return vexa::dds::RETCODE_OK;
         }

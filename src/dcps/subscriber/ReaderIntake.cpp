@@ -256,7 +256,8 @@ int Reader::addSample(InstanceCB& instance, bool preallocated, void* data,
             if (oldest->loans > 0) {
                 return 3;
             }
-            if (qos_.destination_order.kind == vexa::dds::BY_SOURCE_TIMESTAMP_DESTINATIONORDER_QOS &&
+            if (qos_.destination_order.kind ==
+                    vexa::dds::BY_SOURCE_TIMESTAMP_DESTINATIONORDER_QOS &&
                 oldestInfo->source_timestamp > sample.sourceTimestamp) {
                 return 2;  // older than everything kept
             }

@@ -11,9 +11,10 @@ namespace vexa::dcps {
 
 // The control block of one pool slot.
 struct Subscriber::SampleCB {
-    static constexpr uint32_t SAMPLE_EXISTS = 1;       // the slot is occupied
-    static constexpr uint32_t SAMPLE_HEAP_OBJECT = 2;  // data came from unpack, not the reader's block
-    static constexpr uint32_t SAMPLE_TAKEN = 4;        // lent by a take: freed at the last return
+    static constexpr uint32_t SAMPLE_EXISTS = 1;  // the slot is occupied
+    static constexpr uint32_t SAMPLE_HEAP_OBJECT =
+        2;                                       // data came from unpack, not the reader's block
+    static constexpr uint32_t SAMPLE_TAKEN = 4;  // lent by a take: freed at the last return
 
     int32_t prev = -1;  // arrival list
     int32_t next = -1;

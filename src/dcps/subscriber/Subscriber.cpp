@@ -42,7 +42,8 @@ constexpr uint32_t FLAGS_GONE = 6;  // disposed and unregistered
 
 }  // namespace
 
-vexa::dds::DataReaderQos const Subscriber::default_dr_qos_predef_ = vexa::dds::predefDataReaderQos();
+vexa::dds::DataReaderQos const Subscriber::default_dr_qos_predef_ =
+    vexa::dds::predefDataReaderQos();
 
 Subscriber::Subscriber(DomainParticipant* participant, int32_t id,
                        vexa::dds::SubscriberQos const& qos)
@@ -235,7 +236,8 @@ Reader* Subscriber::createDR(Topic* topic, vexa::dds::DataReaderQos const* qos,
         log.logMessage(MODULE_CREATE, 3, vexares::DCPS_MSG_READER_NO_ID, name);
         return nullptr;
     }
-    auto* reader = new Reader(this, topic, static_cast<int32_t>(id), qos != nullptr ? *qos : defaultDrQos_);
+    auto* reader =
+        new Reader(this, topic, static_cast<int32_t>(id), qos != nullptr ? *qos : defaultDrQos_);
     TypeSupportCB* type = participant_->addTopicReader(topic, reader);
     if (type == nullptr) {
         log.logMessage(MODULE_CREATE, 2, vexares::DCPS_MSG_READER_NO_TYPE, name);
@@ -294,10 +296,9 @@ void Subscriber::departReader(Reader* reader) {
             subscriptionWriter_->addChange(&info);
         } catch (std::exception const& e) {
             // Unannounced, the peers drop the reader when its participant goes.
-            vexalog::Logger::getLogger().logMessage(MODULE_DELETE, 3,
-                                                    vexares::DCPS_MSG_ANNOUNCE_FAILED,
-                                                    reader->getTopic()->getName().c_str(),
-                                                    e.what());
+            vexalog::Logger::getLogger().logMessage(
+                MODULE_DELETE, 3, vexares::DCPS_MSG_ANNOUNCE_FAILED,
+                reader->getTopic()->getName().c_str(), e.what());
         }
     }
     vexa::OsYieldCPU();
@@ -371,9 +372,8 @@ api::DataReaderImpl* Subscriber::lookupDR(std::string const& topicName) {
     return nullptr;
 }
 
-ReturnCode_t Subscriber::getDataReaders(std::vector<api::DataReaderImpl*>& out,
-                                        uint32_t sampleMask, uint32_t viewMask,
-                                        uint32_t instanceMask) {
+ReturnCode_t Subscriber::getDataReaders(std::vector<api::DataReaderImpl*>& out, uint32_t sampleMask,
+                                        uint32_t viewMask, uint32_t instanceMask) {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     if (!isEnabled()) {
         return vexa::dds::RETCODE_NOT_ENABLED;

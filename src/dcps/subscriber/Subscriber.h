@@ -152,8 +152,8 @@ public:
                                                        Reader* reader);
     vexa::dds::ReturnCode_t getRequestedDeadlineMissedStatus(vexa::dds::DeadlineMissedStatus& out,
                                                              Reader* reader);
-    vexa::dds::ReturnCode_t getRequestedIncompatibleQosStatus(
-        vexa::dds::IncompatibleQosStatus& out, Reader* reader);
+    vexa::dds::ReturnCode_t getRequestedIncompatibleQosStatus(vexa::dds::IncompatibleQosStatus& out,
+                                                              Reader* reader);
     vexa::dds::ReturnCode_t getSampleLostStatus(vexa::dds::SampleLostStatus& out, Reader* reader);
     vexa::dds::ReturnCode_t getSampleRejectedStatus(vexa::dds::SampleRejectedStatus& out,
                                                     Reader* reader);

@@ -105,9 +105,8 @@ ReturnCode_t Subscriber::waitForHistoricalData(vexa::dds::Duration_t limit, Read
     // From here on only the gate and the engine reader are touched: the reader may be deleted
     // meanwhile, and its engine reader is closed only after this call leaves the gate.
     bool const infinite = limit == vexa::dds::DURATION_INFINITE;
-    uint64_t const total = limit.sec < 0 ? 0
-                                         : static_cast<uint64_t>(limit.sec) * 1000000u +
-                                               limit.nanosec / 1000u;
+    uint64_t const total =
+        limit.sec < 0 ? 0 : static_cast<uint64_t>(limit.sec) * 1000000u + limit.nanosec / 1000u;
     uint64_t const deadline = vexa::OsGetMonotonicMks() + total;
     ReturnCode_t result = vexa::dds::RETCODE_TIMEOUT;
     for (;;) {
@@ -116,7 +115,8 @@ ReturnCode_t Subscriber::waitForHistoricalData(vexa::dds::Duration_t limit, Read
             break;
         }
         uint64_t const now = vexa::OsGetMonotonicMks();
-        uint64_t const slice = infinite ? SLICE_MKS : std::min(SLICE_MKS, deadline > now ? deadline - now : 0);
+        uint64_t const slice =
+            infinite ? SLICE_MKS : std::min(SLICE_MKS, deadline > now ? deadline - now : 0);
         vexa::dds::Duration_t d;
         d.sec = static_cast<int32_t>(slice / 1000000u);
         d.nanosec = static_cast<uint32_t>(slice % 1000000u) * 1000u;
@@ -174,19 +174,43 @@ ReturnCode_t Subscriber::deleteAllReadConditions(Reader* reader) {
                           : vexa::dds::RETCODE_PRECONDITION_NOT_MET;
 }
 
-#define VEXA_STATUS_GETTER(Name, Type)                                        \
-    ReturnCode_t Subscriber::Name(vexa::dds::Type& out, Reader* reader) {     \
-        std::lock_guard<CoreRecursiveMutex> lock(mutex_);                     \
-        return isOurs(reader) ? reader->Name(out) : vexa::dds::RETCODE_BAD_PARAMETER; \
-    }
+ReturnCode_t Subscriber::getLivelinessChangedStatus(vexa::dds::LivelinessChangedStatus& out,
+                                                    Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return isOurs(reader) ? reader->getLivelinessChangedStatus(out)
+                          : vexa::dds::RETCODE_BAD_PARAMETER;
+}
 
-VEXA_STATUS_GETTER(getLivelinessChangedStatus, LivelinessChangedStatus)
-VEXA_STATUS_GETTER(getRequestedDeadlineMissedStatus, DeadlineMissedStatus)
-VEXA_STATUS_GETTER(getRequestedIncompatibleQosStatus, IncompatibleQosStatus)
-VEXA_STATUS_GETTER(getSampleLostStatus, SampleLostStatus)
-VEXA_STATUS_GETTER(getSampleRejectedStatus, SampleRejectedStatus)
-VEXA_STATUS_GETTER(getSubscriptionMatchedStatus, SubscriptionMatchedStatus)
+ReturnCode_t Subscriber::getRequestedDeadlineMissedStatus(vexa::dds::DeadlineMissedStatus& out,
+                                                          Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return isOurs(reader) ? reader->getRequestedDeadlineMissedStatus(out)
+                          : vexa::dds::RETCODE_BAD_PARAMETER;
+}
 
-#undef VEXA_STATUS_GETTER
+ReturnCode_t Subscriber::getRequestedIncompatibleQosStatus(vexa::dds::IncompatibleQosStatus& out,
+                                                           Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return isOurs(reader) ? reader->getRequestedIncompatibleQosStatus(out)
+                          : vexa::dds::RETCODE_BAD_PARAMETER;
+}
+
+ReturnCode_t Subscriber::getSampleLostStatus(vexa::dds::SampleLostStatus& out, Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return isOurs(reader) ? reader->getSampleLostStatus(out) : vexa::dds::RETCODE_BAD_PARAMETER;
+}
+
+ReturnCode_t Subscriber::getSampleRejectedStatus(vexa::dds::SampleRejectedStatus& out,
+                                                 Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return isOurs(reader) ? reader->getSampleRejectedStatus(out) : vexa::dds::RETCODE_BAD_PARAMETER;
+}
+
+ReturnCode_t Subscriber::getSubscriptionMatchedStatus(vexa::dds::SubscriptionMatchedStatus& out,
+                                                      Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return isOurs(reader) ? reader->getSubscriptionMatchedStatus(out)
+                          : vexa::dds::RETCODE_BAD_PARAMETER;
+}
 
 }  // namespace vexa::dcps

@@ -74,7 +74,7 @@ void Subscriber::process(IntakeEntry const& entry, bool wasPostponed,
         return;
     }
     vexa::dds::Duration_t queued = entry.queued;
-    uint32_t const (&writerPrefix)[3] = prefix;
+    uint32_t const(&writerPrefix)[3] = prefix;
     int const result = reader->ddsisampleHandler(sample, queued, writerPrefix, entityId);
     if (result == Reader::POSTPONE) {
         if (again.size() == again.capacity()) {
