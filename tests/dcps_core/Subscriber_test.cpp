@@ -292,9 +292,9 @@ TEST_F(SubscriberTest, StatusesThroughListenersAndGetters) {
     dp_->setListener(&dpListener, dds::SAMPLE_LOST_STATUS);
     offer(plain, 2, 1);
     settle();
+    dp_->setListener(nullptr, 0);
     std::lock_guard<std::mutex> lock(dpListener.m);
     EXPECT_EQ(dpListener.lost.size(), 1u);
-    dp_->setListener(nullptr, 0);
 }
 
 TEST_F(SubscriberTest, DataAvailableReachesTheReadersListener) {
