@@ -57,6 +57,7 @@ FakeParticipant::~FakeParticipant() {
         engine.keep(std::move(w));
     }
     for (auto& r : userReaders_) {
+        r->participantGone();
         engine.keep(std::move(r));
     }
     engine.forget(this);
