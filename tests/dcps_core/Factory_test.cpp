@@ -3,6 +3,7 @@
 #include <set>
 
 #include "CoreFixture.h"
+#include "ThreadProbe.h"
 #include "dcps/service/TypeSupportCB.h"
 #include "dcps/domain/RTPSCommunicationObject.h"
 
@@ -77,6 +78,7 @@ TEST(Factory, EngineFailuresUndoCreation) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
+        size_t const threads = vexatest::settledThreadCount();
         int32_t const count = factory().participantCount();
         unsigned const liveEngines = static_cast<unsigned>(FakeEngine::instance().live().size());
         if (c.atStart) {
@@ -87,6 +89,8 @@ TEST(Factory, EngineFailuresUndoCreation) {
         EXPECT_EQ(factory().createParticipant(vexatest::testDomain(), nullptr), nullptr);
         EXPECT_EQ(factory().participantCount(), count);
         EXPECT_EQ(FakeEngine::instance().live().size(), liveEngines);
+        EXPECT_TRUE(vexatest::waitForThreadCount(threads, std::chrono::seconds(1)))
+            << "a thread of the failed creation is left";
     }
     // The slot still works.
     DomainParticipant* dp = factory().createParticipant(vexatest::testDomain(), nullptr);
@@ -147,7 +151,7 @@ TEST(Factory, CloseGoesOnWhenTheDepartureThrows) {
 
 TEST(Factory, GuidPrefixesNeverRepeat) {
     std::set<std::vector<uint32_t>> seen;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 10000; ++i) {
         uint32_t key[3];
         vexa::dcps::DPFactory::getGUID12(key);
         EXPECT_TRUE(seen.insert({key[0], key[1], key[2]}).second) << i;

@@ -49,6 +49,9 @@ TEST(LockOrder, AllowedPatterns) {
     LockOrder::release(&participant);
     LockOrder::acquire(&leaf, LockLevel::Leaf, "leaf", false, false);
     EXPECT_EQ(LockOrder::heldCount(), 5u);
+    // Re-entering a recursive mutex held already never waits, whatever came after it.
+    LockOrder::acquire(&participant, LockLevel::Participant, "participant", true, false);
+    LockOrder::release(&participant);
     LockOrder::release(&leaf);
     LockOrder::release(&builtin);
     EXPECT_FALSE(LockOrder::holdsMarked());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "CoreFixture.h"
 #include "dcps/service/TypeSupportCB.h"
 #include "dcps/topic/Topic.h"
@@ -56,12 +58,35 @@ TEST_F(TopicTest, CreationAnnouncesTheTopicWithAKeyThatTellsTheKind) {
 TEST_F(TopicTest, CreationRefusals) {
     ASSERT_NE(dp_->createTopic("T", "Keyed", nullptr, nullptr, 0), nullptr);
     struct Case {
+        char const* name;
         char const* topic;
         char const* type;
-    } const cases[] = {{"", "Keyed"}, {"U", ""}, {"T", "Keyed"}, {"U", "Unregistered"}};
+        void (*before)(DomainParticipant*);
+    } const cases[] = {
+        {"empty topic name", "", "Keyed", nullptr},
+        {"empty type name", "U", "", nullptr},
+        {"name in use", "T", "Keyed", nullptr},
+        {"type not registered", "U", "Unregistered", nullptr},
+        // Ids are never reused: the last of the 2042 goes, and a deleted topic frees none.
+        {"no topic id left", "U", "Keyed",
+         [](DomainParticipant* dp) {
+             vexa::dcps::Topic* t = dp->createTopic("Deleted", "Keyed", nullptr, nullptr, 0);
+             ASSERT_NE(t, nullptr);
+             ASSERT_EQ(dp->deleteTopic(t), vexa::dds::RETCODE_OK);
+             for (int i = 3; i <= 2042; ++i) {
+                 ASSERT_NE(
+                     dp->createTopic("Filler" + std::to_string(i), "Keyed", nullptr, nullptr, 0),
+                     nullptr)
+                     << i;
+             }
+         }},
+    };
     for (Case const& c : cases) {
-        EXPECT_EQ(dp_->createTopic(c.topic, c.type, nullptr, nullptr, 0), nullptr)
-            << c.topic << "/" << c.type;
+        SCOPED_TRACE(c.name);
+        if (c.before != nullptr) {
+            c.before(dp_);
+        }
+        EXPECT_EQ(dp_->createTopic(c.topic, c.type, nullptr, nullptr, 0), nullptr);
     }
 }
 

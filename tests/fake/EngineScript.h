@@ -12,8 +12,8 @@ enum class Failure {
 // Throws as scripted; does nothing for Failure::None.
 void throwAs(Failure failure, char const* what);
 
-// Fails the running test when the caller holds the built-in subscriber's mutex (the core
-// makes no engine call under it). Only builds that check the lock order can tell.
+// Aborts with the operation's name when the caller holds the built-in subscriber's mutex (the
+// core makes no engine call under it). Only builds that check the lock order can tell.
 void expectNoMarkedMutex(char const* operation);
 
 }  // namespace vexatest

@@ -8,8 +8,8 @@
 namespace vexatest {
 
 FakeEngine& FakeEngine::instance() {
-    static FakeEngine engine;
-    return engine;
+    static FakeEngine* engine = new FakeEngine;
+    return *engine;
 }
 
 void FakeEngine::failNextCreate(Failure how) {
@@ -30,6 +30,11 @@ void FakeEngine::setNullEndpoints(unsigned mask) {
 void FakeEngine::setCheapWriters(bool cheap) {
     std::lock_guard<std::mutex> lock(mutex_);
     cheapWriters_ = cheap;
+}
+
+void FakeEngine::onNextCreate(std::function<void(FakeParticipant*)> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    createHook_ = std::move(hook);
 }
 
 std::vector<FakeParticipant*> FakeEngine::live() const {
@@ -72,10 +77,17 @@ FakeParticipant* FakeEngine::create(RTPS::CommunicationObject* comm, RTPS::COMMU
     throwAs(createFailure, "createParticipant refused by the test");
     auto* p = new FakeParticipant(id, comm, mode, data, domainId, dsvcServer, startFailure,
                                   nullEndpoints, cheap);
-    std::lock_guard<std::mutex> lock(mutex_);
-    startFailure_ = Failure::None;
-    ++created_;
-    live_.push_back(p);
+    std::function<void(FakeParticipant*)> hook;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        startFailure_ = Failure::None;
+        ++created_;
+        live_.push_back(p);
+        hook.swap(createHook_);
+    }
+    if (hook) {
+        hook(p);
+    }
     return p;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -10,7 +11,9 @@
 namespace vexatest {
 
 // The fake engine's RTPS::createParticipant and what it remembers over the process. Tests
-// script the next creations through it and find the participants it made.
+// script the next creations through it and find the participants it made. It is never
+// destroyed: participants still alive at process exit are closed by the core's factory after
+// every ordinary static object is gone.
 class FakeEngine {
 public:
     static FakeEngine& instance();
@@ -24,6 +27,9 @@ public:
     void setNullEndpoints(unsigned mask);
     // Writers of later participants only count their changes.
     void setCheapWriters(bool cheap);
+    // Runs once with the next participant the engine makes, on the creating thread before
+    // createParticipant returns it to the core (which still holds the participant's mutex).
+    void onNextCreate(std::function<void(FakeParticipant*)> hook);
 
     // Participants created and not yet destroyed, oldest first.
     std::vector<FakeParticipant*> live() const;
@@ -49,6 +55,7 @@ private:
     Failure startFailure_ = Failure::None;
     unsigned nullEndpoints_ = 0;
     bool cheapWriters_ = false;
+    std::function<void(FakeParticipant*)> createHook_;
     unsigned created_ = 0;
     unsigned destroyed_ = 0;
     std::vector<FakeParticipant*> live_;

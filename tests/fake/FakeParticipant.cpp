@@ -57,6 +57,7 @@ FakeParticipant::~FakeParticipant() {
         engine.keep(std::move(w));
     }
     for (auto& r : userReaders_) {
+        r->participantGone();
         engine.keep(std::move(r));
     }
     engine.forget(this);
@@ -104,6 +105,7 @@ void FakeParticipant::setQoS(vexa::dds::ParticipantBuiltinTopicData const& data,
                              RTPS::RTPS_AdditionalTopicData const& extra) {
     (void)extra;
     expectNoMarkedMutex("Participant::setQoS");
+    setQosGate_.pass();
     std::lock_guard<CoreMutex> lock(mutex_);
     qos_.push_back(data);
 }
@@ -272,9 +274,29 @@ void FakeParticipant::queueParticipantLost(unsigned const (&prefix)[3]) {
     queue([this, guid]() mutable { comm_->participantLost(guid.data()); });
 }
 
+void FakeParticipant::callBackContinuously(RTPS::Reader* builtinReader,
+                                           unsigned const (&prefix)[3]) {
+    std::array<unsigned, 4> guid{prefix[0], prefix[1], prefix[2], 0xC1010000u};
+    auto sample = std::make_shared<RTPS::SampleInfo>();
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        repeating_ = [this, builtinReader, guid, sample]() mutable {
+            comm_->changeAvailable(builtinReader, nullptr, sample.get());
+            comm_->assertLiveliness(builtinReader, nullptr, guid.data(), 0);
+            comm_->participantLost(guid.data());
+        };
+    }
+    queueChanged_.notify_all();
+}
+
 void FakeParticipant::drain() {
     std::unique_lock<std::mutex> lock(queueMutex_);
     queueChanged_.wait(lock, [this] { return calls_.empty() && !busy_; });
+}
+
+bool FakeParticipant::drainFor(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    return queueChanged_.wait_for(lock, limit, [this] { return calls_.empty() && !busy_; });
 }
 
 std::vector<bool> FakeParticipant::changeAvailableResults() const {
@@ -285,12 +307,17 @@ std::vector<bool> FakeParticipant::changeAvailableResults() const {
 void FakeParticipant::deliveryLoop() {
     std::unique_lock<std::mutex> lock(queueMutex_);
     for (;;) {
-        queueChanged_.wait(lock, [this] { return stop_ || !calls_.empty(); });
-        if (calls_.empty()) {
-            return;  // stopped
+        queueChanged_.wait(lock,
+                           [this] { return stop_ || !calls_.empty() || repeating_ != nullptr; });
+        std::function<void()> call;
+        if (!calls_.empty()) {
+            call = std::move(calls_.front());
+            calls_.pop_front();
+        } else if (stop_) {
+            return;
+        } else {
+            call = repeating_;
         }
-        std::function<void()> call = std::move(calls_.front());
-        calls_.pop_front();
         busy_ = true;
         lock.unlock();
         // The engine's half of the lock rule: nothing of the engine is held here.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "dcps/lock/OrderedMutex.h"
+#include "fake/CallGate.h"
 #include "fake/EngineScript.h"
 #include "fake/FakeReader.h"
 #include "fake/FakeWriter.h"
@@ -91,6 +93,8 @@ public:
     void setDeliveryResult(DeliveryResult r, Failure how = Failure::DDSI);
     // Lets a checkDelivery that waits return 1.
     void acknowledge();
+    // Holds setQoS calls while closed.
+    CallGate& setQosGate() { return setQosGate_; }
 
     // Record.
     std::vector<Endpoint<vexa::dds::PublicationBuiltinTopicData>> writers() const;
@@ -105,8 +109,14 @@ public:
     void queueAssertLiveliness(RTPS::Reader* reader, void* userData, unsigned const (&prefix)[3],
                                unsigned entityId);
     void queueParticipantLost(unsigned const (&prefix)[3]);
+    // From now until the participant is destroyed, whenever its queue is empty, the delivery
+    // thread reports a change of `builtinReader`, a liveliness assertion and the loss of
+    // `prefix`, over and over: an engine busy calling back.
+    void callBackContinuously(RTPS::Reader* builtinReader, unsigned const (&prefix)[3]);
     // Waits until every queued call has been made and has returned.
     void drain();
+    // The same for at most `limit`; false when a call is still queued or running.
+    bool drainFor(std::chrono::milliseconds limit);
     // Results of the changeAvailable calls made so far, in order.
     std::vector<bool> changeAvailableResults() const;
 
@@ -140,11 +150,13 @@ private:
     DeliveryResult deliveryResult_ = DeliveryResult::Delivered;
     Failure deliveryFailure_ = Failure::DDSI;
     bool acknowledged_ = false;
+    CallGate setQosGate_;
 
     // Delivery thread; its queue has a plain mutex, never held while a call runs.
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;
     std::deque<std::function<void()>> calls_;
+    std::function<void()> repeating_;
     bool busy_ = false;
     bool stop_ = false;
     std::vector<bool> results_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "rtps/participant/DDSIException.h"
@@ -96,18 +97,22 @@ unsigned int FakeReader::deleteChange(RTPS::SampleInfo* handle) {
 
 bool FakeReader::waitForHistoricalData(vexa::dds::Duration_t limit) {
     checkOpen("Reader::waitForHistoricalData", true);
-    std::lock_guard<CoreMutex> lock(mutex_);
+    ++inFlight_;
+    std::unique_lock<CoreMutex> lock(mutex_);
     historyWaits_.push_back(limit);
-    switch (historyResult_) {
-        case HistoryResult::Delivered:
-            return true;
-        case HistoryResult::TimedOut:
-            return false;
-        case HistoryResult::Throw:
-            throwAs(historyFailure_, "waitForHistoricalData refused by the test");
-            break;
+    if (historyResult_ == HistoryResult::TimedOut) {
+        auto const wait = std::chrono::seconds(limit.sec) + std::chrono::nanoseconds(limit.nanosec);
+        historyChanged_.wait_for(lock, wait,
+                                 [this] { return historyResult_ != HistoryResult::TimedOut; });
     }
-    return false;
+    HistoryResult const result = historyResult_;
+    Failure const how = historyFailure_;
+    lock.unlock();
+    --inFlight_;
+    if (result == HistoryResult::Throw) {
+        throwAs(how, "waitForHistoricalData refused by the test");
+    }
+    return result == HistoryResult::Delivered;
 }
 
 void FakeReader::setQoS(vexa::dds::SubscriptionBuiltinTopicData const& data,
@@ -121,6 +126,16 @@ void FakeReader::dsvcDataRecipient(int, unsigned long, void*, unsigned int) {}
 
 void FakeReader::close() {
     checkOpen("Reader::close", true);
+    if (busy()) {
+        ADD_FAILURE() << "Reader::close while a wait for historical data is in flight";
+    }
+    closed_ = true;
+}
+
+void FakeReader::participantGone() {
+    if (busy()) {
+        ADD_FAILURE() << "engine participant destroyed while a call on its reader is in flight";
+    }
     closed_ = true;
 }
 
@@ -139,6 +154,7 @@ void FakeReader::setHistoryResult(HistoryResult r, Failure how) {
     std::lock_guard<CoreMutex> lock(mutex_);
     historyResult_ = r;
     historyFailure_ = how;
+    historyChanged_.notify_all();
 }
 
 size_t FakeReader::heldChanges() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <vector>
@@ -17,7 +18,9 @@ namespace vexatest {
 
 // An engine reader whose history the test fills. A change's handle is the address of its
 // SampleInfo, as in the engine; getChange and deleteChange serve the held changes. Any call
-// after close fails the test.
+// after close (or after its participant went), and a close or a participant's destruction
+// while a wait for historical data is in flight, fail the test. Timed-out waits last their
+// limit, as the engine's do.
 class FakeReader : public RTPS::Reader {
 public:
     struct QosChange {
@@ -47,7 +50,11 @@ public:
                                     unsigned const (&writerPrefix)[3], unsigned writerEntityId);
 
     void* userData() const { return userData_; }
+    // Also ends waits in progress when the result is no longer TimedOut.
     void setHistoryResult(HistoryResult r, Failure how = Failure::DDSI);
+    // The participant that made it is being destroyed: later calls fail the test.
+    void participantGone();
+    bool busy() const { return inFlight_.load() > 0; }
     size_t heldChanges() const;
     std::vector<QosChange> qosChanges() const;
     std::vector<vexa::dds::Duration_t> historyWaits() const;
@@ -67,6 +74,8 @@ private:
     void* const userData_;
     mutable vexa::dcps::CoreMutex mutex_;
     std::atomic<bool> closed_{false};
+    std::atomic<int> inFlight_{0};
+    std::condition_variable_any historyChanged_;
     std::list<Held> held_;
     HistoryResult historyResult_ = HistoryResult::Delivered;
     Failure historyFailure_ = Failure::DDSI;

@@ -80,6 +80,7 @@ bool FakeWriter::deleteChange(long handle) {
 
 void FakeWriter::assertLiveliness() {
     checkOpen("Writer::assertLiveliness");
+    livelinessGate_.pass();
     ++liveliness_;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dcps/lock/OrderedMutex.h"
+#include "fake/CallGate.h"
 #include "fake/EngineScript.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/RTPS_AdditionalTopicData.h"
@@ -65,6 +66,8 @@ public:
     // Script.
     void setAddResult(AddResult r, Failure how = Failure::DDSI);
     void setDeleteResult(DeleteResult r, Failure how = Failure::DDSI);
+    // Holds assertLiveliness calls while closed.
+    CallGate& livelinessGate() { return livelinessGate_; }
 
     // Record.
     std::vector<Change> changes() const;
@@ -91,6 +94,7 @@ private:
     std::vector<Change> changes_;
     std::vector<long> deleted_;
     std::vector<QosChange> qos_;
+    CallGate livelinessGate_;
 };
 
 }  // namespace vexatest

@@ -14,11 +14,12 @@ Expect unionFinding(int code, const QStringList& values = {}) {
 
 // A union over the discriminator with one case per label, the first one the default; the model
 // also has an enumeration Color (RED 0, GREEN 1), an enumeration Other (BLUE 0), an alias Small
-// of UInt16 and an included enumeration Common::Mode (ON 1).
+// of UInt16, an alias Hue of Color and an included enumeration Common::Mode (ON 1).
 Build labels(const QString& discriminator, const QStringList& list) {
     return [discriminator, list](Model& m) {
         m.own().enumeration("Color", "Int32", {{"RED", "0"}, {"GREEN", "1"}});
         m.own().enumeration("Other", "Int32", {{"BLUE", "0"}}).alias("Small", "UInt16");
+        m.own().alias("Hue", "Color");
         m.included().enumeration("Common::Mode", "Int32", {{"ON", "1"}});
         Union u;
         u.m_nameUnion = "Value";
@@ -39,6 +40,9 @@ TEST(CheckerUnionsTest, Discriminators) {
          },
          unionFinding(15, {"Common::Point"})},
         {"alias of UInt16 is an integer", labels("Small", {"1", "65535"}), PASSES},
+        {"alias of an enumeration", labels("Hue", {"GREEN", "0"}), PASSES},
+        {"alias of an enumeration, another's enumerator", labels("Hue", {"BLUE"}),
+         unionFinding(16, {"Hue", "BLUE"})},
         {"included enumeration", labels("Common::Mode", {"ON"}), PASSES},
     });
 }
@@ -136,8 +140,9 @@ TEST(CheckerUnionsTest, CaseMembers) {
          unionFinding(9, {"_d"})},
         {"named like a model type", secondMember(caseMember("Point", "Int32")),
          unionFinding(42, {"Point"})},
+        // As for a structure: the class's own name, before the wider model-type rule.
         {"named like its union", secondMember(caseMember("Value", "Int32")),
-         unionFinding(42, {"Value"})},
+         unionFinding(9, {"Value"})},
         {"named like a primitive", secondMember(caseMember("Int32", "Int32")), PASSES},
         {"unknown type", secondMember(caseMember("other", "Nothing")),
          unionFinding(13, {"Nothing"})},

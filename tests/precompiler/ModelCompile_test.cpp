@@ -120,6 +120,44 @@ TEST_F(ModelCompileTest, FileSetHeadsAndTails) {
     EXPECT_TRUE(contains(plain, "RED   = 1 , /**<red*/\n"));
 }
 
+// Topics are registered by name, not in model order, and only those of their own module; a
+// module without topics still opens and closes its namespace in model_DCPS.h.
+TEST_F(ModelCompileTest, TopicsOfAModuleInNameOrder) {
+    const auto topicStructure = [](const char* name) {
+        return QByteArray("<structure><name>") + name +
+               "</name><memberAgregate><name>id</name><type>Int32</type><key>true</key>"
+               "<shared>false</shared><optional>false</optional><definition></definition>"
+               "</memberAgregate><definition></definition></structure>\n";
+    };
+    const auto topic = [](const char* name) {
+        return QByteArray("<topicDataType><structName>") + name +
+               "</structName><keys><key>id</key></keys><definition></definition>"
+               "</topicDataType>\n";
+    };
+    m_files.module("inc.xml", "Inc", {},
+                   "<constructedtypes>" + topicStructure("Aaa") + "</constructedtypes>\n");
+    const QString model = m_files.module(
+        "m.xml", "Geo", {{"Inc", "inc.xml"}},
+        "<constructedtypes>" + topicStructure("Zeta") + topicStructure("Plain") +
+            topicStructure("alpha") + "</constructedtypes>\n" + topic("Zeta") + topic("alpha"));
+    const std::string out = m_files.dir().toStdString() + "/out";
+    ASSERT_EQ(compile(model, out), "");
+    const std::string hpp = read(out + "/m_DDS/include/m_DCPS.hpp");
+    const std::string dcps = read(out + "/m_DDS/include/m_DCPS.h");
+    EXPECT_TRUE(contains(hpp,
+                         "\nREGISTER_TOPIC_TRAITS(::Geo::alpha)\n"
+                         "REGISTER_TOPIC_TRAITS(::Geo::Zeta)\n#endif\n"))
+        << hpp;
+    EXPECT_FALSE(contains(hpp, "Plain")) << hpp;
+    EXPECT_FALSE(contains(hpp, "Inc::")) << hpp;
+    EXPECT_TRUE(contains(dcps, "\n\nnamespace Inc {\n} // close namespace Inc\n")) << dcps;
+    const std::size_t alpha = dcps.find("alphaDataReader;");
+    const std::size_t zeta = dcps.find("ZetaDataReader;");
+    ASSERT_NE(alpha, std::string::npos) << dcps;
+    ASSERT_NE(zeta, std::string::npos) << dcps;
+    EXPECT_LT(alpha, zeta);
+}
+
 TEST_F(ModelCompileTest, AResultPathBelowAFileFailsBeforeAnyFile) {
     const QString model = m_files.module("m.xml", "Geo", {}, kBody);
     const std::string file = m_files.write("plain", "x").toStdString();

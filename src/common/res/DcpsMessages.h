@@ -36,7 +36,7 @@ constexpr unsigned DCPS_MSG_RT_PARTIAL = 8;
 // Arguments: (const char* reason)
 constexpr unsigned DCPS_MSG_THREAD_NOT_STARTED = 9;
 
-// An announcement on a built-in writer failed.
+// The engine refused an announcement or an endpoint for a topic or built-in topic.
 // Arguments: (const char* name, const char* reason)
 constexpr unsigned DCPS_MSG_ANNOUNCE_FAILED = 12;
 
@@ -51,6 +51,66 @@ constexpr unsigned DCPS_MSG_CHANGE_AVAILABLE = 20;
 // An engine change could not be read.
 // Arguments: (int32_t seqHigh, uint32_t seqLow, const char* reason)
 constexpr unsigned DCPS_MSG_READ_CHANGE_FAILED = 23;
+
+// A sample was filed under its instance.
+// Arguments: (const char* topic, uint32_t instance, int32_t slot)
+constexpr unsigned DCPS_MSG_SAMPLE_ADDED = 32;
+
+// A sample was removed from a reader.
+// Arguments: (const char* topic, uint32_t instance, int32_t slot)
+constexpr unsigned DCPS_MSG_SAMPLE_DELETED = 33;
+
+// The last writer of an instance went: a sample without writers is filed.
+// Arguments: (const char* topic, uint32_t instance)
+constexpr unsigned DCPS_MSG_INSTANCE_NO_WRITERS = 34;
+
+// A reader's data-available listener was called.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_DATA_AVAILABLE_CALLED = 35;
+
+// A received sample could not be unpacked; it is lost.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_SAMPLE_NOT_UNPACKED = 36;
+
+// A received sample found no instance (instances limit or handles used up); it is rejected.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_SAMPLE_NO_INSTANCE = 37;
+
+// An instance history is full of samples that cannot be replaced; the sample is rejected.
+// Arguments: (const char* topic, uint32_t instance)
+constexpr unsigned DCPS_MSG_HISTORY_FULL_REJECTED = 38;
+
+// An instance history is full of samples on loan; the sample waits in the engine.
+// Arguments: (const char* topic, uint32_t instance)
+constexpr unsigned DCPS_MSG_HISTORY_FULL_POSTPONED = 39;
+
+// An instance was removed from a reader.
+// Arguments: (const char* topic, uint32_t instance)
+constexpr unsigned DCPS_MSG_INSTANCE_REMOVED = 40;
+
+// A remote writer of a reader went.
+// Arguments: (const char* topic, uint32_t writer)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_GONE = 41;
+
+// Samples were lent to the application.
+// Arguments: (const char* topic, unsigned count)
+constexpr unsigned DCPS_MSG_SAMPLES_LENT = 42;
+
+// A reader learned that a writer unregistered an instance.
+// Arguments: (const char* topic, uint32_t instance)
+constexpr unsigned DCPS_MSG_READER_INSTANCE_UNREGISTERED = 43;
+
+// A writer became the owner of an instance.
+// Arguments: (const char* topic, uint32_t instance, int32_t writer)
+constexpr unsigned DCPS_MSG_INSTANCE_OWNER = 44;
+
+// An instance lost its owner.
+// Arguments: (const char* topic, uint32_t instance)
+constexpr unsigned DCPS_MSG_INSTANCE_OWNER_LOST = 45;
+
+// A sample of a weaker writer than the owner was dropped.
+// Arguments: (const char* topic, uint32_t instance, int32_t writer)
+constexpr unsigned DCPS_MSG_SAMPLE_NOT_OWNER = 46;
 
 // createTopic with an empty topic or type name.
 // Arguments: (const char* topic, const char* type)
@@ -68,9 +128,29 @@ constexpr unsigned DCPS_MSG_TOPIC_TYPE_UNKNOWN = 49;
 // Arguments: (const char* topic)
 constexpr unsigned DCPS_MSG_TOPIC_NO_ID = 50;
 
+// A subscriber was created.
+// Arguments: (uint32_t id)
+constexpr unsigned DCPS_MSG_SUBSCRIBER_CREATED = 52;
+
+// A data reader was created.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_READER_CREATED = 53;
+
+// createDR with no reader id left.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_READER_NO_ID = 54;
+
+// createDR on a topic without type support.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_READER_NO_TYPE = 55;
+
 // One pass of the garbage collector ended.
 // Arguments: none
 constexpr unsigned DCPS_MSG_COLLECTOR_PASS = 60;
+
+// A reader compacted its instance table.
+// Arguments: (const char* topic, unsigned before, unsigned after)
+constexpr unsigned DCPS_MSG_INSTANCES_REINDEXED = 61;
 
 // A wait set waits without a limit.
 // Arguments: none

@@ -18,4 +18,60 @@ namespace vexares {
 
 // Constants go here, each with its "Arguments:" line.
 
+// Console (printed by vexads on standard output).
+// Arguments: none
+constexpr unsigned DS_MSG_HELP = 2002;
+// The version at start: major, minor, build.
+// Arguments: (int major, int minor, int build)
+constexpr unsigned DS_MSG_VERSION = 2003;
+// Arguments: none
+constexpr unsigned DS_MSG_STARTED = 2004;
+// Arguments: none
+constexpr unsigned DS_MSG_IN_PROGRESS = 2005;
+// Arguments: (const char* domain)
+constexpr unsigned DS_MSG_DOMAIN_ADDED = 2006;
+// Arguments: (const char* domain)
+constexpr unsigned DS_MSG_DOMAIN_REFUSED = 2007;
+// Arguments: (const char* domain)
+constexpr unsigned DS_MSG_DOMAIN_CLOSED = 2008;
+// Arguments: none
+constexpr unsigned DS_MSG_NO_DOMAINS = 2009;
+// Followed by one "\n%d" per served domain and a closing "\n".
+// Arguments: none
+constexpr unsigned DS_MSG_DOMAIN_LIST = 2010;
+// Arguments: none
+constexpr unsigned DS_MSG_PROMPT_HELP = 2011;
+// Arguments: none
+constexpr unsigned DS_MSG_PROMPT_EXIT = 2012;
+// The console ended other than by "exit": end of input, a read error or a signal.
+// Arguments: none
+constexpr unsigned DS_MSG_CONSOLE_ENDED = 2013;
+// Arguments: none
+constexpr unsigned DS_MSG_STOPPING = 2014;
+// Arguments: none
+constexpr unsigned DS_MSG_STOPPED = 2015;
+// Arguments: none
+constexpr unsigned DS_MSG_NOT_STARTED = 2016;
+// Arguments: (const char* word)
+constexpr unsigned DS_MSG_UNKNOWN_COMMAND = 2017;
+// Arguments: (const char* word)
+constexpr unsigned DS_MSG_NO_ARGUMENT = 2018;
+
+// Log records.
+// Module "DurabilityService", severity 5.
+// Arguments: (int major, int minor, int build, const char* configuration)
+constexpr unsigned DS_MSG_SERVICE_STARTED = 2019;
+// Module "DurabilityService", severity 2.
+// Arguments: none
+constexpr unsigned DS_MSG_CONFIG_UNREADABLE = 2022;
+// A thread could not be started: the OS layer's error text.
+// Arguments: (const char* reason)
+constexpr unsigned DS_MSG_THREAD_NOT_STARTED = 2025;
+// The engine refused a served domain's participant: its text.
+// Arguments: (const char* reason)
+constexpr unsigned DS_MSG_PARTICIPANT_REFUSED = 2026;
+// Module "DurabilityService::collectGarbage", severity 6.
+// Arguments: none
+constexpr unsigned DS_MSG_GARBAGE_COLLECTED = 2046;
+
 }  // namespace vexares

@@ -157,14 +157,66 @@ constexpr unsigned RTPS_MSG_FRAGMENT_SENT = 1083;
 // Arguments: none
 constexpr unsigned RTPS_MSG_NO_FREE_SUBMESSAGE = 1086;
 // Arguments: (unsigned kind, unsigned ordinal, const char* reason)
-constexpr unsigned RTPS_MSG_SUBMESSAGE_DROPPED = 1096;
+constexpr unsigned RTPS_MSG_SUBMESSAGE_DROPPED = 1070;
 // Arguments: (unsigned length, const char* reason)
-constexpr unsigned RTPS_MSG_DATAGRAM_DROPPED = 1097;
+constexpr unsigned RTPS_MSG_DATAGRAM_DROPPED = 1071;
 // Arguments: (unsigned length, const char* what)
-constexpr unsigned RTPS_MSG_PARSER_FAILED = 1098;
+constexpr unsigned RTPS_MSG_PARSER_FAILED = 1075;
 // Message composer.
 // Arguments: (unsigned a, unsigned b, unsigned c, unsigned d, unsigned port, const char* why)
-constexpr unsigned RTPS_MSG_SEND_FAILED = 1099;
+constexpr unsigned RTPS_MSG_SEND_FAILED = 1077;
+
+// DSVC link to the durability service.
+// The server listens (module "DSVCServer::listener").
+// Arguments: (unsigned basePort)
+constexpr unsigned RTPS_MSG_DSVC_LISTENING = 1090;
+// The configured server addresses (module "DSVCDataTransportConfig::DSVCDataTransportConfig").
+// Arguments: (const char* servers)
+constexpr unsigned RTPS_MSG_DSVC_SERVERS = 1091;
+// Server side (module "ParticipantImpl::<operation>"): INIT of a remote durable reader.
+// Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned entityId)
+constexpr unsigned RTPS_MSG_DSVC_INIT = 1092;
+// The stored history of that reader is asked for.
+// Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned entityId)
+constexpr unsigned RTPS_MSG_DSVC_HISTORY_ASKED = 1093;
+// The durability service handed over samples for a reader; the record's address, 0: no such
+// reader.
+// Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned id, unsigned n, unsigned long long r)
+constexpr unsigned RTPS_MSG_DSVC_HISTORY_GIVEN = 1094;
+// One SMPL is sent.
+// Arguments: (unsigned sequenceLow, unsigned p0, unsigned p1, unsigned p2, unsigned entityId)
+constexpr unsigned RTPS_MSG_DSVC_SAMPLE_SENT = 1095;
+// Client side (module "ReaderImpl::<operation>"): a server ended its exchange with STOP.
+// Arguments: (const char* reader, unsigned proxiesLeft)
+constexpr unsigned RTPS_MSG_DSVC_SERVER_STOPPED = 1096;
+// The reader let go of a server.
+// Arguments: (const char* reader, unsigned proxiesLeft)
+constexpr unsigned RTPS_MSG_DSVC_SERVER_REMOVED = 1097;
+// A stored sample arrived.
+// Arguments: (const char* reader, unsigned sn, unsigned p0, unsigned p1, unsigned p2, unsigned id)
+constexpr unsigned RTPS_MSG_DSVC_HISTORICAL_SAMPLE = 1098;
+// A live change arrived while the history was loading.
+// Arguments: (const char* reader, unsigned sn, unsigned p0, unsigned p1, unsigned p2, unsigned id)
+constexpr unsigned RTPS_MSG_DSVC_LIVE_CHANGE = 1099;
+// A run of the assembly goes to the history.
+// First and last index of the run, then the assembly size.
+// Arguments: (const char* r, unsigned long long a, unsigned long long b, unsigned long long n)
+constexpr unsigned RTPS_MSG_DSVC_UPLOAD = 1100;
+// A piece of DSVC.SERVER_IP is not an address.
+// Arguments: (const char* piece, const char* why)
+constexpr unsigned RTPS_MSG_DSVC_SERVER_REFUSED = 1101;
+// What became of a change offered to the assembly.
+// Arguments: (const char* reader, unsigned long long size, unsigned sn, const char* what)
+constexpr unsigned RTPS_MSG_DSVC_ASSEMBLY = 1102;
+// A DSVC connection ends because of what its peer sent or did.
+// Arguments: (int socket, const char* why)
+constexpr unsigned RTPS_MSG_DSVC_CONNECTION_CLOSED = 1112;
+// A message could not be sent whole; the connection is shut down.
+// Arguments: (unsigned length, int socket, const char* why)
+constexpr unsigned RTPS_MSG_DSVC_SEND_FAILED = 1113;
+// A second connection of a reader that already has one is refused with STOP.
+// Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned entityId)
+constexpr unsigned RTPS_MSG_DSVC_DUPLICATE_INIT = 1114;
 
 // Reliable writer and reader proxy (module "StatefulWriter::<operation>" unless noted).
 // A reliable user writer was created: log name, entity id.
@@ -247,6 +299,6 @@ constexpr unsigned RTPS_MSG_READER_CLOSED = 1080;
 // A HEARTBEAT whose first number lies beyond its last + 1 was ignored: the writer's GUID, first
 // and last (high, low).
 // Arguments: (const char* r, unsigned g0, unsigned g1, unsigned g2, unsigned g3, int fh, unsigned fl, int lh, unsigned ll)
-constexpr unsigned RTPS_MSG_READER_HEARTBEAT_REFUSED = 1090;
+constexpr unsigned RTPS_MSG_READER_HEARTBEAT_REFUSED = 1078;
 
 }  // namespace vexares

@@ -7,6 +7,7 @@
 #include "common/os/OsThread.h"
 #include "common/res/DcpsMessages.h"
 #include "dcps/domain/RTPSCommunicationObject.h"
+#include "dcps/entity/EndpointGate.h"
 #include "dcps/entity/EntityId.h"
 #include "dcps/entity/TwoPassCollection.h"
 #include "dcps/publisher/Publisher.h"
@@ -25,6 +26,7 @@ using vexa::dds::ReturnCode_t;
 namespace {
 char const MODULE_CREATE_TOPIC[] = "DCPS::DomainParticipant::createTopic";
 char const MODULE_CLOSE[] = "DCPS::DomainParticipant::close";
+char const MODULE_CREATE_SUBSCRIBER[] = "DCPS::DomainParticipant::createSubscriber";
 constexpr uint32_t FLAGS_ALIVE = 1;
 constexpr uint32_t FLAGS_GONE = 6;  // disposed and unregistered
 }  // namespace
@@ -521,7 +523,18 @@ void DomainParticipant::departure() {
             p->forgetRTPS();
         }
     }
+    // Readers forget their engine readers; a call still in flight on one (a wait for
+    // historical data) ends before the engine participant goes.
+    std::vector<std::shared_ptr<Subscriber::ReaderGate>> gates;
+    for (Subscriber* s : subscribers_) {
+        if (s != nullptr) {
+            s->closeRTPS(gates);
+        }
+    }
     lock.unlock();
+    for (auto const& gate : gates) {
+        gate->waitIdle();
+    }
     destroyRTPS();
 }
 
@@ -561,6 +574,42 @@ void DomainParticipant::collectGarbage() {
     if (builtinSubscriber_ != nullptr) {
         builtinSubscriber_->collectGarbage();
     }
+}
+
+Subscriber* DomainParticipant::createSubscriber(vexa::dds::SubscriberQos const* qos,
+                                                api::SubEventForwarder* listener, uint32_t mask) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if ((nextSubscriberId_ & entity_id::INDEX_MASK) > entity_id::LAST_SUBSCRIBER_INDEX) {
+        return nullptr;
+    }
+    uint32_t const id = nextSubscriberId_++;
+    auto* subscriber =
+        new Subscriber(this, static_cast<int32_t>(id), qos != nullptr ? *qos : defaultSubQos_);
+    if (listener != nullptr) {
+        subscriber->setListener(listener, mask);
+    }
+    subscribers_.push_back(subscriber);
+    if (qos_.entity_factory.autoenable_created_entities) {
+        subscriber->enable();
+    }
+    vexalog::Logger::getLogger().logMessage(MODULE_CREATE_SUBSCRIBER, 4,
+                                            vexares::DCPS_MSG_SUBSCRIBER_CREATED, id);
+    return subscriber;
+}
+
+ReturnCode_t DomainParticipant::deleteSubscriber(Subscriber* subscriber) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (subscriber == nullptr ||
+        tableEntry(subscribers_, entity_id::indexOf(subscriber->getId())) != subscriber ||
+        subscriber->inUse()) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    if (!subscriber->isMarked()) {
+        subscriber->markToDelete();
+        // Its queue is no longer drained: what its readers left there leaves now.
+        subscriber->dropQueued();
+    }
+    return vexa::dds::RETCODE_OK;
 }
 
 }  // namespace vexa::dcps

@@ -36,6 +36,7 @@ struct TypeSupportCB;
 namespace api {
 class DPEventForwarder;
 class PubEventForwarder;
+class SubEventForwarder;
 }  // namespace api
 
 // The participant of one domain: container of its topics, publishers and subscribers, owner of
@@ -120,6 +121,12 @@ public:
     void close();
     // One collector pass over the publishers, subscribers and the built-in subscriber.
     void collectGarbage();
+
+    // Null when no subscriber id is left. `qos` null: the default subscriber QoS.
+    Subscriber* createSubscriber(vexa::dds::SubscriberQos const* qos,
+                                 api::SubEventForwarder* listener, uint32_t mask);
+    // PRECONDITION_NOT_MET for null, the built-in subscriber, a foreign one or one in use.
+    vexa::dds::ReturnCode_t deleteSubscriber(Subscriber* subscriber);
 
     // Data handling.
     bool startHandlingData();

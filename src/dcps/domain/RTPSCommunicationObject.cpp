@@ -32,27 +32,30 @@ bool RTPSCommunicationObject::changeAvailable(RTPS::Reader* reader, void* userDa
         // Still being created: the factory holds the participant mutex until it is done.
         std::lock_guard<CoreRecursiveMutex> wait(participant_->getMutex());
     }
+    // Counted before it is queued: the data-handling thread may file and remove the change
+    // before this call returns, and pending must never drop below what is queued.
+    ++pending_;
     bool queued = false;
     if (userData != nullptr) {
         vexalog::Logger::getLogger().logMessage(
             MODULE_CHANGE, 7, vexares::DCPS_MSG_CHANGE_AVAILABLE, sample->sequenceNumber.high,
             sample->sequenceNumber.low);
         auto* dcpsReader = static_cast<Reader*>(userData);
-        if (dcpsReader->isMarked()) {
-            return false;
+        if (!dcpsReader->isMarked()) {
+            queued = dcpsReader->getSubscriber()->ddsisampleHandler(dcpsReader, sample);
         }
-        queued = dcpsReader->getSubscriber()->ddsisampleHandler(dcpsReader, sample);
     } else if (SubscriberBuiltin* builtin = participant_->getBuiltinSubscriber()) {
         queued = builtin->ddsisampleHandler(reader, sample);
     }
-    if (queued) {
-        counted();
+    if (!queued) {
+        --pending_;
+        return false;
     }
-    return queued;
+    wakeWaiter();
+    return true;
 }
 
-void RTPSCommunicationObject::counted() {
-    ++pending_;
+void RTPSCommunicationObject::wakeWaiter() {
     if (waiting_.load()) {
         std::lock_guard<CoreMutex> lock(mutex_);
         waiting_ = false;

@@ -21,8 +21,9 @@ class DomainParticipant;
 // could not take yet. Every queued change that leaves (taken, dropped, unreadable, without an
 // engine reader, or whose removal failed) lowers them once; they never go negative.
 // Locks: the mutex is a leaf that guards the waiting flag for the thread's wait; changeAvailable
-// raises pending before it looks for a waiter, so a change reported between the thread's check
-// and its wait is never left for the next tick.
+// raises pending before it queues the change and looks for a waiter only after, so a change
+// reported between the thread's check and its wait is never left for the next tick, and a
+// change filed at once is never counted out before it was counted in.
 class RTPSCommunicationObject : public RTPS::CommunicationObject {
 public:
     explicit RTPSCommunicationObject(DomainParticipant* participant);
@@ -52,8 +53,8 @@ public:
     void wake();
 
 private:
-    // Raises the counter and wakes a waiting thread.
-    void counted();
+    // Wakes the thread when it waits.
+    void wakeWaiter();
     void lowered(bool postponed);
 
     DomainParticipant* const participant_;

@@ -44,9 +44,19 @@ HeldList& held() {
     std::abort();
 }
 
-// Checks `mutex` against every entry from index 0 to `end`.
+// Checks `mutex` against every entry from index 0 to `end`. Re-entering a recursive mutex the
+// thread holds never waits, whatever it took since (a reader's creation holds the participant
+// and subscriber mutexes and calls the participant again).
 void check(HeldList const& list, size_t end, void const* mutex, LockLevel level, char const* name,
            bool recursive) {
+    for (size_t i = 0; i < end; ++i) {
+        if (list.entries[i].mutex == mutex) {
+            if (!recursive) {
+                violation(name, level, list.entries[i].name, list.entries[i].level);
+            }
+            return;
+        }
+    }
     bool participantHeld = false;
     for (size_t i = 0; i < end; ++i) {
         if (list[i].level == LockLevel::Participant) {
@@ -60,12 +70,6 @@ void check(HeldList const& list, size_t end, void const* mutex, LockLevel level,
     }
     for (size_t i = 0; i < end; ++i) {
         Held const& h = list[i];
-        if (h.mutex == mutex) {
-            if (!recursive) {
-                violation(name, level, h.name, h.level);
-            }
-            continue;
-        }
         if (h.level < level) {
             continue;
         }

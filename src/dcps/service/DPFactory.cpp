@@ -268,6 +268,9 @@ void DPFactory::setDefaultQos(DomainParticipantQos const& qos) {
 }
 
 void DPFactory::getDefaultQos(DomainParticipantQos& out) {
+    if (refusedOnDataThread("getDefaultQos")) {
+        return;
+    }
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     out = defaultQos_;
 }

@@ -64,6 +64,7 @@ public:
     // Closes a live participant of this factory; the collector destroys it later.
     void delete_participant(DomainParticipant* participant);
     void setDefaultQos(vexa::dds::DomainParticipantQos const& qos);
+    // Leaves `out` as it was when refused on a data-handling thread.
     void getDefaultQos(vexa::dds::DomainParticipantQos& out);
 
     // The registry entry of a factory: its own when it has one (null under another name),

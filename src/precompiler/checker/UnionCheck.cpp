@@ -195,11 +195,11 @@ bool DiagnosticClass::checkUnionMembers(const Union& unionType) {
     int defaults = 0;
     for (const UnionCase& unionCase : unionType.m_cases) {
         const QMemberAgregate& member = unionCase.second;
-        // The member becomes a field and accessors of the union class: no scope in its name, and
-        // not the discriminator's accessor.
+        // The member becomes a field and accessors of the union class: no scope in its name, not
+        // the discriminator's accessor, and not the class's own name (its constructors).
         if (!isAcceptable(*qualifiedNameValidator, member.m_name) ||
             member.m_name.contains(QLatin1String("::")) || isReservedWord(member.m_name) ||
-            member.m_name == QLatin1String("_d")) {
+            member.m_name == QLatin1String("_d") || member.m_name == name) {
             record(KIND_UNION, name, 9, {member.m_name});
             return true;
         }

@@ -1,7 +1,7 @@
 #include "rtps/participant/ComponentFactory.h"
 
 #include "rtps/discovery/BuiltinDiscovery.h"
-
+#include "rtps/dsvc/DSVCDataTransport.h"
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/participant/DiscoveryDirectory.h"
 #include "rtps/participant/DsvcLink.h"
@@ -84,8 +84,9 @@ std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantI
     return std::make_unique<BuiltinDiscovery>(*participant, settings);
 }
 
-std::unique_ptr<DsvcLink> ComponentFactory::makeDsvcLink(ParticipantImpl*, int) {
-    return nullptr;
+std::unique_ptr<DsvcLink> ComponentFactory::makeDsvcLink(ParticipantImpl* participant, int) {
+    return std::make_unique<DSVCDataTransport>(participant,
+                                               participant->getCommunicationObject());
 }
 
 }  // namespace RTPS

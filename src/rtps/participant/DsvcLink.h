@@ -10,6 +10,8 @@
 
 namespace RTPS {
 
+class DSVCServerChannel;
+class Reader;
 struct HistoricalSampleInfo;
 
 // The participant's end of the TCP link to the durability service. A client-side link serves
@@ -39,6 +41,19 @@ public:
     // Server side: stored samples for a remote durable reader. True when the sender has work.
     virtual bool historicalData(unsigned int const* guidPrefix, unsigned int entityId,
                                 std::vector<std::shared_ptr<HistoricalSampleInfo>>& samples) = 0;
+
+    // Client side: one channel per configured server for a durable reader, connecting but not
+    // started; `clients` is cleared first.
+    virtual void addDSVCClient(Reader* reader, GUID_t const& readerGuid,
+                               std::vector<std::shared_ptr<DSVCServerChannel>>& clients) {
+        (void)reader;
+        (void)readerGuid;
+        clients.clear();
+    }
+
+    // Ends the link's own threads; none of them calls the participant afterwards. The
+    // participant calls it first when it shuts down.
+    virtual void stop() {}
 };
 
 }  // namespace RTPS

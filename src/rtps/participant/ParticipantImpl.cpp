@@ -350,6 +350,10 @@ void ParticipantImpl::shutdown() noexcept {
     bool const wasStarted = m_started.load();
     closeGate();
 
+    // The link's threads call the participant: they end first.
+    if (m_dsvc) {
+        m_dsvc->stop();
+    }
     stopDsvcSender();
     m_dsvc.reset();
 

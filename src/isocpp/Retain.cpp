@@ -1,0 +1,36 @@
+#include "vexa/core/Retain.hpp"
+
+#include "RetainRegistry.h"
+
+namespace vexa {
+namespace core {
+
+namespace {
+
+RetainRegistry<::dds::domain::DomainParticipant>& registryOf(
+    ::dds::domain::DomainParticipant const&) {
+    return domainParticipantRetain;
+}
+RetainRegistry<::dds::pub::Publisher>& registryOf(::dds::pub::Publisher const&) {
+    return publisherRetain;
+}
+
+}  // namespace
+
+template <typename H>
+void retain_add(H& handle) {
+    registryOf(handle).add(handle);
+}
+
+template <typename H>
+void retain_remove(H& handle) {
+    registryOf(handle).remove(handle);
+}
+
+template void retain_add<::dds::domain::DomainParticipant>(::dds::domain::DomainParticipant&);
+template void retain_remove<::dds::domain::DomainParticipant>(::dds::domain::DomainParticipant&);
+template void retain_add<::dds::pub::Publisher>(::dds::pub::Publisher&);
+template void retain_remove<::dds::pub::Publisher>(::dds::pub::Publisher&);
+
+}  // namespace core
+}  // namespace vexa
