@@ -65,6 +65,7 @@ void XML_VEXA_parser::compile(const std::string& modelPath, const std::string& r
     }
     // What an earlier compilation in this process left behind must not leak into this one.
     AnyType::m_mapNameAnyTypePtr.clear();
+    BuildePack::startRun();
     Indent::m_uiIndent = 0;
 
     m_enumCpp11 = enumCpp11;

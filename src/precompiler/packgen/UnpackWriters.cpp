@@ -1,0 +1,189 @@
+// The unpack helpers unpack and unpackCH of structures, maps, sequences and arrays: they read
+// one value from packed data of the host's byte order (unpackCH: big-endian) and return the
+// position after it, 0 on short or malformed data.
+#include "precompiler/packgen/BuildePack.h"
+
+#include "precompiler/frontend/Array.h"
+#include "precompiler/frontend/Map.h"
+#include "precompiler/frontend/Sequence.h"
+#include "precompiler/frontend/Structure.h"
+#include "precompiler/frontend/Union.h"
+#include "precompiler/packgen/GeneratedLines.h"
+#include "precompiler/typegen/FinalType.h"
+
+namespace NLX {
+
+using packgen::dec;
+using packgen::line;
+
+namespace {
+
+AnyType* resolved(AnyType* type) {
+    AnyType* base = finalType(type);
+    return base != nullptr ? base : type;
+}
+
+using Params = std::vector<std::pair<std::string, std::string>>;
+
+Params unpackParams(const std::string& type, const char* object) {
+    return {{type + "&", object},
+            {"const void*", "from_buf"},
+            {"unsigned", "pos"},
+            {"unsigned", "lenbuf"}};
+}
+
+// The count of a map or sequence, read in the data's byte order.
+std::string countLines(const std::string& suffix) {
+    return line(2, "uint32_t size = 0;") +
+           line(2, "pos = VEXA_PACK::unpackPrimitive" + suffix + "(size, from_buf, pos, lenbuf);") +
+           line(2, "if (pos == 0) return pos;") + line(2, "if (size == 0) return pos;");
+}
+
+}  // namespace
+
+void BuildePack::buildUnPackF(AnyType* type) {
+    switch (type->m_Kind) {
+        case MAP_TYPE:
+            buildNextF(type);
+            buildUnPackF(static_cast<Map*>(type));
+            break;
+        case SEQUENCE_TYPE:
+            buildNextF(type);
+            buildUnPackF(static_cast<Sequence*>(type));
+            break;
+        case ARRAY_TYPE:
+            buildNextF(type);
+            buildUnPackF(static_cast<Array*>(type));
+            break;
+        case UNION_TYPE:
+            buildNextF(type);
+            buildUnPackF(static_cast<Union*>(type));
+            break;
+        case STRUCTURE_TYPE:
+            buildNextF(type);
+            buildUnPackF(static_cast<Structure*>(type));
+            break;
+        case ALIAS_TYPE: {
+            AnyType* base = type->getAnyTypePtrBase();
+            if (base != nullptr) {
+                buildNextF(base);
+                buildUnPackF(base);
+                type->m_unPackBuild = base->m_unPackBuild;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void BuildePack::buildUnPackF(Structure* structure) {
+    if (!claim(UNPACK_FAMILY, structure)) {
+        return;
+    }
+    std::vector<AnyType*> types;
+    for (const MemberAgregate& member : structure->m_members) {
+        types.push_back(structure->getAnyTypeByString(member.m_typeName));
+        buildUnPackF(types.back());
+    }
+    for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
+        const std::string suffix = m_suffixes[encapsulation];
+        std::string body;
+        for (std::size_t i = 0; i < types.size(); ++i) {
+            body += line(2, "pos = " + UNPACK_F_NAME(types[i]) + suffix + "(StructObj.m_" +
+                                structure->m_members[i].m_name + ",from_buf,pos,lenbuf);");
+            if (i + 1 < types.size()) {
+                body += line(2, "if (pos == 0) return 0;");
+            }
+        }
+        body += line(2, "return pos;");
+        writeHelper("unpack" + suffix, unpackParams(structure->m_qualifiedName, "StructObj"), body);
+    }
+    markWritten(UNPACK_FAMILY, structure, BUILD_DONE);
+}
+
+void BuildePack::buildUnPackF(Map* map) {
+    if (!claim(UNPACK_FAMILY, map)) {
+        return;
+    }
+    checkMapKey(map);
+    buildUnPackF(map->m_keyType);
+    buildUnPackF(map->m_valueType);
+    for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
+        const std::string suffix = m_suffixes[encapsulation];
+        std::string body = line(2, "MapObj.clear();") + countLines(suffix);
+        // Declared through the container: its key and value types are spelled right from
+        // whichever module's section this helper stands in.
+        body += line(2, "std::decay<decltype(MapObj)>::type::key_type key{};");
+        body += line(2, "std::decay<decltype(MapObj)>::type::mapped_type value{};");
+        body += line(2, "for (unsigned j=0; j<size; j++) {");
+        body += line(
+            3, "pos = " + UNPACK_F_NAME(map->m_keyType) + suffix + "(key,from_buf,pos,lenbuf);");
+        body += line(3, "if (pos == 0) return 0;");
+        body += line(3, "pos = " + UNPACK_F_NAME(map->m_valueType) + suffix +
+                            "(value,from_buf,pos,lenbuf);");
+        body += line(3, "if (pos == 0) return 0;");
+        body += line(3, "MapObj[key] = value;");
+        body += line(2, "};");
+        body += line(2, "return pos;");
+        writeHelper("unpack" + suffix, unpackParams(map->m_qualifiedName, "MapObj"), body);
+    }
+    markWritten(UNPACK_FAMILY, map, BUILD_DONE);
+}
+
+void BuildePack::buildUnPackF(Sequence* sequence) {
+    if (!claim(UNPACK_FAMILY, sequence)) {
+        return;
+    }
+    AnyType* element = resolved(sequence->m_elementType);
+    buildUnPackF(element);
+    for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
+        const std::string suffix = m_suffixes[encapsulation];
+        std::string body = line(2, "VectorObj.clear();") + countLines(suffix);
+        if (canPackEmpty(element)) {
+            // Elements of no bytes: without this test a count of 2^32 - 1 would grow the
+            // sequence to that many elements out of four bytes of data.
+            body += line(2, "if (size > lenbuf - pos) return 0;");
+        }
+        body += line(2, "std::decay<decltype(VectorObj)>::type::value_type value{};");
+        body += line(2, "for (unsigned j=0; j<size; j++) {");
+        body +=
+            line(3, "pos = " + UNPACK_F_NAME(element) + suffix + "(value,from_buf,pos,lenbuf);");
+        body += line(3, "if (pos == 0) return 0;");
+        body += line(3, "VectorObj.push_back(value);");
+        body += line(2, "};");
+        body += line(2, "return pos;");
+        writeHelper("unpack" + suffix, unpackParams(sequence->m_qualifiedName, "VectorObj"), body);
+    }
+    markWritten(UNPACK_FAMILY, sequence, BUILD_DONE);
+}
+
+void BuildePack::buildUnPackF(Array* array) {
+    if (!claim(UNPACK_FAMILY, array)) {
+        return;
+    }
+    buildUnPackF(array->m_elementType);
+    const std::size_t d = array->m_dimensions.size();
+    for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
+        const std::string suffix = m_suffixes[encapsulation];
+        // The loops walk the rows by reference; the innermost reference is the element, read
+        // in place.
+        std::string body = line(2, "for (auto& i0 : ArrayObj) {");
+        for (std::size_t k = 1; k < d; ++k) {
+            body += line(static_cast<unsigned>(k + 2),
+                         "for (auto& i" + dec(k) + " : i" + dec(k - 1) + ") {");
+        }
+        const unsigned inner = static_cast<unsigned>(d + 2);
+        body += line(inner, "pos = " + UNPACK_F_NAME(array->m_elementType) + suffix + "(i" +
+                                dec(d - 1) + ",from_buf,pos,lenbuf);");
+        body += line(inner, "if (pos == 0) return 0;");
+        for (std::size_t r = 0; r < d; ++r) {
+            body += line(static_cast<unsigned>(d + 1 - r), "}");
+        }
+        body += line(2, "return pos;");
+        writeHelper("unpack" + suffix, unpackParams(array->m_qualifiedName, "ArrayObj"), body);
+    }
+    markWritten(UNPACK_FAMILY, array, BUILD_DONE);
+}
+
+}  // namespace NLX
