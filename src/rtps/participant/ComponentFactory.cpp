@@ -1,6 +1,12 @@
 #include "rtps/participant/ComponentFactory.h"
 
 #include "rtps/discovery/BuiltinDiscovery.h"
+#include "rtps/discovery/BuiltinStatefulReader.h"
+#include "rtps/discovery/BuiltinStatelessReader.h"
+#include "rtps/discovery/BuiltinParticipantMessageWriter.h"
+#include "rtps/discovery/SEDPBuiltinPublicationWriter.h"
+#include "rtps/discovery/SEDPBuiltinSubscriptionWriter.h"
+#include "rtps/discovery/SEDPBuiltinTopicWriter.h"
 
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/participant/DiscoveryDirectory.h"
@@ -34,17 +40,43 @@ TaskFunctions ComponentFactory::endpointTaskFunctions() {
     return tasks;
 }
 
-LocalWriter* ComponentFactory::makeBuiltinWriter(BuiltinTopic, ParticipantImpl*,
-                                                 EndpointConfig const&,
-                                                 vexa::dds::PublicationBuiltinTopicData const&) {
+LocalWriter* ComponentFactory::makeBuiltinWriter(
+    BuiltinTopic topic, ParticipantImpl* participant, EndpointConfig const& config,
+    vexa::dds::PublicationBuiltinTopicData const& description) {
+    switch (topic) {
+        case BuiltinTopic::SUBSCRIPTION:
+            return new SEDPBuiltinSubscriptionWriter(participant, &config, &description);
+        case BuiltinTopic::PUBLICATION:
+            return new SEDPBuiltinPublicationWriter(participant, &config, &description);
+        case BuiltinTopic::TOPIC:
+            return new SEDPBuiltinTopicWriter(participant, &config, &description);
+        case BuiltinTopic::PARTICIPANT_MESSAGE:
+            return new BuiltinParticipantMessageWriter(participant, &config, &description);
+        case BuiltinTopic::PARTICIPANT:
+            break;
+    }
     return nullptr;
 }
 
-LocalReader* ComponentFactory::makeBuiltinReader(BuiltinTopic, ParticipantImpl*,
-                                                 EndpointConfig const&,
-                                                 vexa::dds::SubscriptionBuiltinTopicData const&,
-                                                 CommunicationObject*, COMMUNICATION_MODE) {
-    return nullptr;
+LocalReader* ComponentFactory::makeBuiltinReader(
+    BuiltinTopic topic, ParticipantImpl* participant, EndpointConfig const& config,
+    vexa::dds::SubscriptionBuiltinTopicData const& description,
+    CommunicationObject* communicationObject, COMMUNICATION_MODE mode) {
+    switch (topic) {
+        case BuiltinTopic::PARTICIPANT:
+            return new BuiltinStatelessReader(participant, &config, &description,
+                                              communicationObject, mode);
+        case BuiltinTopic::TOPIC:
+            // Remote topics are only stored and reported: nothing to match.
+            return new StatefulReader(participant, &config, &description, nullptr,
+                                      communicationObject, mode);
+        case BuiltinTopic::SUBSCRIPTION:
+        case BuiltinTopic::PUBLICATION:
+        case BuiltinTopic::PARTICIPANT_MESSAGE:
+            break;
+    }
+    return new BuiltinStatefulReader(topic, participant, &config, &description, communicationObject,
+                                     mode);
 }
 
 LocalWriter* ComponentFactory::makeWriter(bool reliable, ParticipantImpl* participant,
@@ -79,6 +111,7 @@ std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantI
         if (ReaderHandle reader =
                 participant->getReader(builtinReaderId(static_cast<BuiltinTopic>(i)))) {
             settings.readers[i] = reader->asReader();
+            settings.histories[i] = &reader->getHistory();
         }
     }
     return std::make_unique<BuiltinDiscovery>(*participant, settings);
