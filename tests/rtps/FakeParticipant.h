@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,7 @@
 #include "rtps/wire/SubmessageDecoder.h"
 #include "rtps/wire/SubmessageKind.h"
 #include "rtps/writer/StatefulWriter.h"
+#include "rtps/writer/StatelessWriter.h"
 #include "vexa/dds/BuiltinTopicData.h"
 
 // What a writer needs of its participant, for tests: the real composer over the capturing
@@ -49,6 +51,7 @@ public:
         functions[RTPS::TASK_WRITER_RELIABLE] = &RTPS::StatefulWriter::reliableTask;
         functions[RTPS::TASK_WRITER_DEFERRED] = &RTPS::StatefulWriter::deferredTask;
         functions[RTPS::TASK_NACK_SUPPRESSION] = &RTPS::StatefulWriter::nackSuppressionTask;
+        functions[RTPS::TASK_STATELESS_BEST_EFFORT] = &RTPS::StatelessWriter::bestEffortTask;
         scheduler.reset(new RTPS::RTPSTaskScheduler(functions, clock));
         uint8_t prefix[12] = {0xAA, 0xAA, 9, 9, 9, 9, 1, 2, 3, 4, 5, 6};
         composer.reset(new RTPS::MessageComposer(&transport, prefix));
@@ -80,6 +83,35 @@ public:
         }
         out = it->second;
         return true;
+    }
+
+    // Every remote reader known by its locators matches (a best-effort writer's view).
+    void getMatchedRemoteReaders(vexa::dds::PublicationBuiltinTopicData const&,
+                                 std::vector<RTPS::ReaderProxyInfo>& out) override {
+        std::lock_guard<std::mutex> lock(m_readersMutex);
+        out = m_proxies;
+    }
+    void getReaderLocators(RTPS::GUID_t const& reader, std::vector<RTPS::Locator_t>& out) override {
+        std::lock_guard<std::mutex> lock(m_readersMutex);
+        out.clear();
+        for (RTPS::ReaderProxyInfo const& r : m_proxies) {
+            RTPS::GUID_t const& g = r.remoteReaderGuid;
+            if (RTPS::prefixEq(g.guidPrefix, reader.guidPrefix) &&
+                (reader.entityId == RTPS::_ENTITYID_PARTICIPANT || reader.entityId == g.entityId)) {
+                out.insert(out.end(), r.unicastLocatorList.begin(), r.unicastLocatorList.end());
+            }
+        }
+    }
+    // Where discovery says a remote reader listens; forgetReader drops it again.
+    void knowReaderProxy(RTPS::ReaderProxyInfo const& reader) {
+        std::lock_guard<std::mutex> lock(m_readersMutex);
+        m_proxies.push_back(reader);
+    }
+    void forgetReader(RTPS::GUID_t const& reader) {
+        std::lock_guard<std::mutex> lock(m_readersMutex);
+        m_proxies.erase(std::remove_if(m_proxies.begin(), m_proxies.end(),
+                                       [&](auto const& r) { return r.remoteReaderGuid == reader; }),
+                        m_proxies.end());
     }
 
     // What discovery knows of a remote reader.
@@ -151,6 +183,7 @@ private:
     std::mutex m_poolMutex;
     std::mutex m_readersMutex;
     std::map<std::string, vexa::dds::SubscriptionBuiltinTopicData> m_readers;
+    std::vector<RTPS::ReaderProxyInfo> m_proxies;
 };
 
 // What one sender got since the last look: the submessages the writer cares about.

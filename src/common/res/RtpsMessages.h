@@ -162,19 +162,34 @@ constexpr unsigned RTPS_MSG_PARSER_FAILED = 1098;
 // Arguments: (unsigned a, unsigned b, unsigned c, unsigned d, unsigned port, const char* why)
 constexpr unsigned RTPS_MSG_SEND_FAILED = 1099;
 
-// Reliable writer and reader proxy (module "StatefulWriter::<operation>" unless noted).
-// A reliable user writer was created: log name, entity id.
+// Writers and reader proxy (module "StatefulWriter::<operation>" or
+// "StatelessWriter::<operation>" unless noted).
+// A user writer was created: log name, entity id.
 // Arguments: (const char* writer, unsigned entityId)
 constexpr unsigned RTPS_MSG_WRITER_CREATED = 1003;
+// A best-effort user writer was handed a change.
+// Arguments: (const char* writer)
+constexpr unsigned RTPS_MSG_WRITER_CHANGE_OFFERED = 1009;
 // A change went out: log name, how, sequence number high and low, 0, clock (low 32 bits).
 // Arguments: (const char* w, const char* how, unsigned hi, unsigned lo, unsigned z, unsigned t)
 constexpr unsigned RTPS_MSG_DATA_SENT = 1010;
+// A best-effort user writer's history is full: it removes the withdrawn changes no
+// destination still holds.
+// Arguments: (const char* writer)
+constexpr unsigned RTPS_MSG_WRITER_HISTORY_FULL = 1023;
 // The history stayed full: the change was not taken (handle high, low).
 // Arguments: (const char* writer, unsigned high, unsigned low)
 constexpr unsigned RTPS_MSG_CHANGE_NOT_TAKEN = 1024;
 // A change was taken: sequence number high and low.
 // Arguments: (const char* writer, unsigned high, unsigned low)
 constexpr unsigned RTPS_MSG_CHANGE_ADDED = 1025;
+// A best-effort user writer is asked to withdraw a change: sequence number high and low,
+// clock (low 32 bits).
+// Arguments: (const char* writer, unsigned high, unsigned low, unsigned mks)
+constexpr unsigned RTPS_MSG_WRITER_CHANGE_WITHDRAWN = 1026;
+// The withdrawal is done: sequence number (low part), changes left in the history.
+// Arguments: (const char* writer, unsigned low, unsigned left)
+constexpr unsigned RTPS_MSG_WRITER_CHANGES_LEFT = 1031;
 // A HEARTBEAT went out: first and last sequence number (low parts), port, clock.
 // Arguments: (const char* writer, unsigned first, unsigned last, unsigned port, unsigned mks)
 constexpr unsigned RTPS_MSG_HEARTBEAT_SENT = 1035;
@@ -197,6 +212,9 @@ constexpr unsigned RTPS_MSG_READER_MATCHED = 1057;
 // index. Module "ReaderProxy::setIrrelevant".
 // Arguments: (unsigned long long index, unsigned long long firstRelevant)
 constexpr unsigned RTPS_MSG_PROXY_CHANGE_IRRELEVANT = 1073;
+// A best-effort writer found no socket for a destination: its address and port.
+// Arguments: (const char* w, unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned port)
+constexpr unsigned RTPS_MSG_WRITER_NO_SOCKET = 1084;
 // A user writer was closed. Module "WriterImpl::close".
 // Arguments: (const char* writer)
 constexpr unsigned RTPS_MSG_WRITER_CLOSED = 1081;

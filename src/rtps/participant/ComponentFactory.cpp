@@ -17,6 +17,7 @@
 #include "rtps/reader/StatefulReader.h"
 #include "rtps/reader/StatelessReader.h"
 #include "rtps/writer/StatefulWriter.h"
+#include "rtps/writer/StatelessWriter.h"
 
 namespace RTPS {
 
@@ -37,6 +38,7 @@ TaskFunctions ComponentFactory::endpointTaskFunctions() {
     tasks[TASK_WRITER_DEFERRED] = &StatefulWriter::deferredTask;
     tasks[TASK_NACK_SUPPRESSION] = &StatefulWriter::nackSuppressionTask;
     tasks[TASK_READER_DEFERRED] = &StatefulReader::deferredTask;
+    tasks[TASK_STATELESS_BEST_EFFORT] = &StatelessWriter::bestEffortTask;
     return tasks;
 }
 
@@ -86,7 +88,7 @@ LocalWriter* ComponentFactory::makeWriter(bool reliable, ParticipantImpl* partic
     if (reliable) {
         return new StatefulWriter(participant, &config, &description, transportPriority);
     }
-    return nullptr;
+    return new StatelessWriter(participant, &config, &description, transportPriority);
 }
 
 LocalReader* ComponentFactory::makeReader(

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "rtps/discovery/ReaderProxyInfo.h"
 #include "rtps/history/EndpointConfig.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/participant/RTPS_AdditionalTopicData.h"
@@ -229,6 +230,19 @@ public:
         (void)reader;
         (void)out;
         return false;
+    }
+    // Copies of the remote readers discovery knows that match a local writer's description
+    // (a best-effort writer's destinations); empty without discovery.
+    virtual void getMatchedRemoteReaders(vexa::dds::PublicationBuiltinTopicData const& publication,
+                                         std::vector<ReaderProxyInfo>& out) {
+        (void)publication;
+        out.clear();
+    }
+    // Every unicast locator of a known remote reader, or of every reader of a participant for
+    // _ENTITYID_PARTICIPANT; empty without discovery.
+    virtual void getReaderLocators(GUID_t const& reader, std::vector<Locator_t>& out) {
+        (void)reader;
+        out.clear();
     }
 
     // The participant's components, for the endpoints it creates; they outlive every

@@ -537,6 +537,21 @@ bool ParticipantImpl::getReaderConfig(GUID_t const& reader,
     return m_directory && m_directory->getReaderConfig(reader, out);
 }
 
+void ParticipantImpl::getMatchedRemoteReaders(
+    vexa::dds::PublicationBuiltinTopicData const& publication, std::vector<ReaderProxyInfo>& out) {
+    out.clear();
+    if (m_directory) {
+        m_directory->getMatchedReaders(publication, out);
+    }
+}
+
+void ParticipantImpl::getReaderLocators(GUID_t const& reader, std::vector<Locator_t>& out) {
+    out.clear();
+    if (m_directory) {
+        m_directory->getReaderLocators(reader, out);
+    }
+}
+
 bool ParticipantImpl::allDelivered(std::vector<Writer*> const& writers) {
     std::vector<WriterHandle> listed = writerHandles();
     for (Writer* w : writers) {

@@ -172,6 +172,10 @@ public:
     // What discovery knows of a remote reader (a stateful writer's late-joiner decision).
     bool getReaderConfig(GUID_t const& reader,
                          vexa::dds::SubscriptionBuiltinTopicData& out) override;
+    // What discovery knows of the remote readers of a best-effort writer.
+    void getMatchedRemoteReaders(vexa::dds::PublicationBuiltinTopicData const& publication,
+                                 std::vector<ReaderProxyInfo>& out) override;
+    void getReaderLocators(GUID_t const& reader, std::vector<Locator_t>& out) override;
 
     // Liveliness: recomputes the periods of tasks 10 and 11 from the writers; their bodies.
     void checkLivelinessPeriod();
