@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <future>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ReaderHarness.h"
 #include "rtps/discovery/BuiltinParticipantMessageWriter.h"
+#include "rtps/discovery/RecordDecoders.h"
 #include "rtps/discovery/SEDPBuiltinPublicationWriter.h"
 #include "rtps/discovery/SEDPBuiltinTopicWriter.h"
+#include "rtps/discovery/SPDPBuiltinParticipantWriter.h"
+#include "rtps/participant/PortMapping.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/reader/Reader.h"
 #include "rtps/writer/ChangeHandle.h"
@@ -81,11 +86,13 @@ RTPS::ParticipantMessageData message(uint8_t const* prefix, uint8_t kind) {
 class DirectoryEngineFactory : public RTPS::ComponentFactory {
 public:
     RTPS::RTPSDataTransport* makeTransport(RTPS::Participant*) override {
-        return new FakeTransport;
+        transport = new FakeTransport;
+        return transport;
     }
     std::shared_ptr<RTPS::SchedulerClock> makeSchedulerClock() override { return clock; }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    FakeTransport* transport = nullptr;
 };
 
 class BuiltinEndpointsTest : public ::testing::Test {
@@ -117,6 +124,32 @@ protected:
     W* builtinWriter(BuiltinTopic topic) {
         RTPS::WriterHandle w = p->getWriter(RTPS::builtinWriterId(topic));
         return dynamic_cast<W*>(w.get());
+    }
+    // The announcements sent to the SPDP group so far, decoded.
+    std::vector<RTPS::SPDPdiscoveredParticipantData> announcements() {
+        RTPS::Locator_t group{RTPS::LOCATOR_KIND_UDPv4, RTPS::metatrafficMulticastPort(0), {}};
+        RTPS::strToLoc(&group, RTPS::DEFAULT_MULTICAST_ADDRESS);
+        std::vector<RTPS::SPDPdiscoveredParticipantData> out;
+        FakeSender* sender = factory->transport->senderFor(group);
+        if (sender == nullptr) {
+            return out;
+        }
+        for (SentDatagram const& d : sender->sent()) {
+            RTPS::DatagramWalker walker(d.bytes.data(), d.bytes.size());
+            RTPS::SubmessageSpan span;
+            while (walker.next(span)) {
+                RTPS::DataFields f{};
+                if (span.kind == RTPS::DATA && RTPS::decodeData(span, f) && !f.keyOnly &&
+                    f.writerId == RTPS::_ENTITYID_SPDP_BUILTIN_PARTICIPANT_WRITER) {
+                    auto record = RTPS::extractPart(f.payload, f.payloadLength);
+                    EXPECT_NE(record, nullptr);
+                    if (record) {
+                        out.push_back(*record);
+                    }
+                }
+            }
+        }
+        return out;
     }
     RTPS::HistoryCache& writerHistory(BuiltinTopic topic) {
         RTPS::WriterHandle w = p->getWriter(RTPS::builtinWriterId(topic));
@@ -347,4 +380,81 @@ TEST_F(BuiltinEndpointsTest, LivelinessMessagesReplaceEachOther) {
     EXPECT_EQ(messages->getHistory().getEarliestChangeNum(), (RTPS::SequenceNumber_t{0, 3}));
     EXPECT_THROW(messages->deleteChange(0), RTPS::BAD_PARAMETERS);
     EXPECT_THROW(messages->deleteChange(RTPS::sequenceToHandle({-1, 1})), RTPS::BAD_PARAMETERS);
+}
+
+// The participant announces itself when it starts, at once again for a newcomer
+// (manualResend) and every announce period; what goes to the SPDP group is its own record.
+TEST_F(BuiltinEndpointsTest, TheParticipantAnnouncesItself) {
+    p->start();
+    factory->clock->waitIdle();
+    auto sent = announcements();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(std::memcmp(sent[0].guidPrefix, OWN_PREFIX, 12), 0);
+    EXPECT_EQ(sent[0].participant.user_data.value, data.user_data.value);
+    EXPECT_EQ(sent[0].availableBuiltinEndpoints, 0x3C3Fu);
+    EXPECT_EQ(sent[0].metatrafficUnicastLocator.port, p->getConfig().metatrafficUnicastPort());
+    EXPECT_EQ(sent[0].leaseDuration,
+              (vexa::dds::Duration_t{p->getConfig().participantLeaseDuration() / 1000, 0}));
+
+    p->manualResend();
+    factory->clock->waitIdle();
+    EXPECT_EQ(announcements().size(), 2u);
+    factory->clock->advanceMs(uint64_t(p->getConfig().spdpAnnouncePeriod()));
+    factory->clock->waitIdle();
+    EXPECT_EQ(announcements().size(), 3u);
+}
+
+// A new announcement refreshes the record's key and user data, goes out at once and is the only
+// one the writer keeps.
+TEST_F(BuiltinEndpointsTest, ANewAnnouncementReplacesTheOldOne) {
+    p->start();
+    auto* spdp = builtinWriter<RTPS::SPDPBuiltinParticipantWriter>(BuiltinTopic::PARTICIPANT);
+    ASSERT_NE(spdp, nullptr);
+    vexa::dds::ParticipantBuiltinTopicData changed = data;
+    changed.user_data.value = {'n', 'e', 'w'};
+    RTPS::SampleInfo s{};
+    s.data = &changed;
+    s.length = sizeof changed;
+    int64_t const handle = spdp->addChange(&s);
+    EXPECT_EQ(RTPS::handleToSequence(handle), (RTPS::SequenceNumber_t{0, 2}));
+    EXPECT_EQ(spdp->getHistory().size(), 1u);
+    factory->clock->waitIdle();
+    auto sent = announcements();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back().participant.user_data.value, changed.user_data.value);
+
+    // Refused: the wrong size, and a record too large for one DATA; the last one stays.
+    s.length = sizeof changed - 1;
+    EXPECT_THROW(spdp->addChange(&s), RTPS::BAD_PARAMETERS);
+    changed.user_data.value.assign(70000, 'x');
+    s.length = sizeof changed;
+    EXPECT_THROW(spdp->addChange(&s), RTPS::BAD_PARAMETERS);
+    EXPECT_EQ(spdp->announced().participant.user_data.value, (std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(spdp->getHistory().size(), 1u);
+    EXPECT_EQ(spdp->getHistory().getEarliestChangeNum(), (RTPS::SequenceNumber_t{0, 2}));
+}
+
+// Regression: an announcement run that finds nothing to send still lets stop return; a stopped
+// writer takes and wakes nothing.
+TEST_F(BuiltinEndpointsTest, TheAnnouncerStopsPromptly) {
+    auto* spdp = builtinWriter<RTPS::SPDPBuiltinParticipantWriter>(BuiltinTopic::PARTICIPANT);
+    ASSERT_NE(spdp, nullptr);
+    spdp->start();
+    ASSERT_NE(spdp->getAnnounceTaskId(), 0u);
+    spdp->manualResend();  // a run with an empty history
+    factory->clock->waitIdle();
+    std::packaged_task<void()> stopping([spdp] { spdp->stop(); });
+    std::future<void> stopped = stopping.get_future();
+    std::thread(std::move(stopping)).detach();
+    if (stopped.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "stop waits for an announcement run that has ended";
+        std::_Exit(1);
+    }
+    EXPECT_EQ(spdp->getAnnounceTaskId(), 0u);
+    RTPS::SampleInfo s{};
+    s.data = &data;
+    s.length = sizeof data;
+    EXPECT_EQ(spdp->addChange(&s), RTPS::CHANGE_NOT_TAKEN);
+    spdp->manualResend();
+    EXPECT_TRUE(announcements().empty());
 }

@@ -7,6 +7,7 @@
 #include "rtps/discovery/SEDPBuiltinPublicationWriter.h"
 #include "rtps/discovery/SEDPBuiltinSubscriptionWriter.h"
 #include "rtps/discovery/SEDPBuiltinTopicWriter.h"
+#include "rtps/discovery/SPDPBuiltinParticipantWriter.h"
 
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/participant/DiscoveryDirectory.h"
@@ -39,6 +40,7 @@ TaskFunctions ComponentFactory::endpointTaskFunctions() {
     tasks[TASK_NACK_SUPPRESSION] = &StatefulWriter::nackSuppressionTask;
     tasks[TASK_READER_DEFERRED] = &StatefulReader::deferredTask;
     tasks[TASK_STATELESS_BEST_EFFORT] = &StatelessWriter::bestEffortTask;
+    tasks[TASK_SPDP_BEST_EFFORT] = &SPDPBuiltinParticipantWriter::announceTask;
     return tasks;
 }
 
@@ -57,7 +59,7 @@ LocalWriter* ComponentFactory::makeBuiltinWriter(
         case BuiltinTopic::PARTICIPANT:
             break;
     }
-    return nullptr;
+    return new SPDPBuiltinParticipantWriter(participant, &config, &description);
 }
 
 LocalReader* ComponentFactory::makeBuiltinReader(
