@@ -10,6 +10,7 @@
 
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/io/TransportErrors.h"
+#include "rtps/wire/Locator.h"
 
 // One datagram as the sender got it.
 struct SentDatagram {
@@ -59,7 +60,7 @@ public:
         return m_receivers.back().get();
     }
 
-    RTPS::RTPSSender* addSender(RTPS::Locator_t*, RTPS::TransportPriorityLevel) override {
+    RTPS::RTPSSender* addSender(RTPS::Locator_t* locator, RTPS::TransportPriorityLevel) override {
         ++sendersAdded;
         if (refuseSender == Refuse::Throw) {
             throw RTPS::WrongLocator();
@@ -69,6 +70,7 @@ public:
         }
         std::lock_guard<std::mutex> lock(m_mutex);
         m_senders.emplace_back(new FakeSender(this));
+        m_destinations.push_back(locator != nullptr ? *locator : RTPS::_LOCATOR_INVALID);
         return m_senders.back().get();
     }
 
@@ -96,6 +98,16 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return i < m_senders.size() ? m_senders[i].get() : nullptr;
     }
+    // The sender made for that destination, or null.
+    FakeSender* senderFor(RTPS::Locator_t const& destination) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (size_t i = 0; i < m_senders.size(); ++i) {
+            if (m_destinations[i] == destination) {
+                return m_senders[i].get();
+            }
+        }
+        return nullptr;
+    }
 
     int maxDataSize = 65507;
     Refuse refuseSender = Refuse::No;
@@ -108,6 +120,7 @@ public:
 private:
     std::mutex m_mutex;
     std::vector<std::unique_ptr<FakeSender>> m_senders;
+    std::vector<RTPS::Locator_t> m_destinations;  // of m_senders, by position
     std::vector<std::unique_ptr<FakeReceiver>> m_receivers;
 };
 

@@ -187,7 +187,8 @@ inline Answers answersIn(std::vector<SentDatagram> const& sent) {
     return out;
 }
 
-// One participant (no built-in endpoints) and readers made directly on it.
+// One participant (the engine's built-in endpoints, a fake directory) and readers made directly on
+// it.
 class ReaderHarness {
 public:
     explicit ReaderHarness(std::string const& rtpsExtra = "") : m_dir(rtpsExtra) {
@@ -235,7 +236,7 @@ public:
     Answers answers() {
         RTPS::Locator_t l = WRITER_LOCATOR;
         (void)participant->getComposer()->getSocket(l);
-        FakeSender* s = factory->transport->sender(0);
+        FakeSender* s = factory->transport->senderFor(l);
         return s != nullptr ? answersIn(s->sent()) : Answers{};
     }
 

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "ReaderHarness.h"
+#include "rtps/discovery/DiscoveryRecords.h"
+#include "rtps/discovery/RecordEncoders.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/wire/RTPSMessage.h"
 
@@ -340,6 +342,26 @@ TEST(ReaderImpl, FullHistoryRefusesChanges) {
     EXPECT_EQ(r.getHistory().size(), 2u);
 }
 
+namespace {
+
+// A change from the topic announcer, carrying that packed payload.
+std::unique_ptr<RTPS::CacheChange> topicChange(uint32_t sn, std::vector<uint8_t> const* bytes) {
+    RTPS::GUID_t from = writerGuid();
+    from.entityId = RTPS::_ENTITYID_SEDP_BUILTIN_TOPIC_WRITER;
+    return dataChange(from, sn, bytes);
+}
+
+std::vector<uint8_t> packedTopic(std::string const& name) {
+    RTPS::DiscoveredTopicData topic;
+    topic.topicData.name = name;
+    topic.topicData.type_name = "T";
+    std::vector<uint8_t> packed;
+    EXPECT_TRUE(RTPS::packTopic(topic, packed));
+    return packed;
+}
+
+}  // namespace
+
 // close leaves a built-in reader working.
 TEST(ReaderImpl, CloseKeepsBuiltinReaders) {
     ReaderHarness h;
@@ -347,6 +369,28 @@ TEST(ReaderImpl, CloseKeepsBuiltinReaders) {
     auto& r = h.stateless(false, 0, nullptr, &id);
     r.close();
     EXPECT_TRUE(r.isRunning());
-    auto bytes = pattern(4);
-    EXPECT_NE(offer(r, dataChange(writerGuid(), 1, &bytes)), nullptr);
+    auto bytes = packedTopic("Kept");
+    EXPECT_NE(offer(r, topicChange(1, &bytes)), nullptr);
+}
+
+// The core reads a built-in reader's change as a decoded record: a record still packed (it came
+// in fragments) is decoded before it is stored, and one that does not decode is not stored.
+TEST(ReaderImpl, BuiltinRecordsAreStoredDecodedOrNotAtAll) {
+    ReaderHarness h;
+    RTPS::EntityId_t const id = RTPS::_ENTITYID_SEDP_BUILTIN_TOPIC_READER;
+    auto& r = h.stateless(false, 0, nullptr, &id);
+    auto good = packedTopic("Decoded");
+    RTPS::CacheChange* kept = offer(r, topicChange(1, &good));
+    ASSERT_NE(kept, nullptr);
+    ASSERT_TRUE(kept->ownsRecord);
+    EXPECT_EQ(static_cast<RTPS::DiscoveredTopicData*>(kept->sampleInfo.data)->topicData.name,
+              "Decoded");
+
+    auto truncated = good;
+    truncated.resize(good.size() / 2);
+    auto garbage = pattern(40);
+    EXPECT_EQ(offer(r, topicChange(2, &truncated)), nullptr);
+    EXPECT_EQ(offer(r, topicChange(3, &garbage)), nullptr);
+    EXPECT_EQ(offer(r, topicChange(4, nullptr)), nullptr);
+    EXPECT_EQ(r.getHistory().size(), 1u);
 }

@@ -14,6 +14,10 @@ Reader* readerOf(BuiltinDiscovery::Settings const& s, BuiltinTopic topic) {
     return s.readers[positionOf(topic)];
 }
 
+HistoryCache* historyOf(BuiltinDiscovery::Settings const& s, BuiltinTopic topic) {
+    return s.histories[positionOf(topic)];
+}
+
 }  // namespace
 
 std::string BuiltinDiscovery::logName(uint8_t hostWideIndex, EntityId_t const& id) {
@@ -26,14 +30,18 @@ std::string BuiltinDiscovery::logName(uint8_t hostWideIndex, EntityId_t const& i
 
 BuiltinDiscovery::BuiltinDiscovery(DiscoveryHost& host, Settings const& s)
     : m_publications(host, readerOf(s, BuiltinTopic::PUBLICATION),
-                     logName(s.hostWideIndex, _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_READER)),
+                     logName(s.hostWideIndex, _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_READER),
+                     historyOf(s, BuiltinTopic::PUBLICATION)),
       m_subscriptions(host, readerOf(s, BuiltinTopic::SUBSCRIPTION),
-                      logName(s.hostWideIndex, _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_READER)),
+                      logName(s.hostWideIndex, _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_READER),
+                      historyOf(s, BuiltinTopic::SUBSCRIPTION)),
       m_messages(host.communicationObject(), readerOf(s, BuiltinTopic::PARTICIPANT_MESSAGE),
-                 logName(s.hostWideIndex, _ENTITYID_P2P_BUILTIN_PARTICIPANT_MESSAGE_READER)),
+                 logName(s.hostWideIndex, _ENTITYID_P2P_BUILTIN_PARTICIPANT_MESSAGE_READER),
+                 historyOf(s, BuiltinTopic::PARTICIPANT_MESSAGE)),
       m_participants(host, readerOf(s, BuiltinTopic::PARTICIPANT),
                      logName(s.hostWideIndex, _ENTITYID_SPDP_BUILTIN_PARTICIPANT_READER),
-                     s.announcePeriodMs, s.leaseMs, s.clock) {
+                     s.announcePeriodMs, s.leaseMs, s.clock,
+                     historyOf(s, BuiltinTopic::PARTICIPANT)) {
     registerDiscoveryRecordOps();
 }
 

@@ -33,6 +33,9 @@ public:
         int32_t leaseMs = 45000;
         // What the DCPS core is told the built-in readers are (null: none); by BuiltinTopic.
         Reader* readers[5] = {};
+        // The histories of those readers, where the stores keep their records (null: the
+        // store's own); by BuiltinTopic.
+        HistoryCache* histories[5] = {};
         // Null: the monotonic clock.
         std::shared_ptr<SchedulerClock> clock;
     };

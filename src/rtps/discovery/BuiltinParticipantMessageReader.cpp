@@ -14,10 +14,12 @@
 namespace RTPS {
 
 BuiltinParticipantMessageReader::BuiltinParticipantMessageReader(
-    CommunicationObject* communicationObject, Reader* asReader, std::string logName)
+    CommunicationObject* communicationObject, Reader* asReader, std::string logName,
+    HistoryCache* history)
     : m_communicationObject(communicationObject),
       m_asReader(asReader),
-      m_logName(std::move(logName)) {
+      m_logName(std::move(logName)),
+      m_history(history != nullptr ? *history : m_ownHistory) {
     registerDiscoveryRecordOps();
 }
 

@@ -20,9 +20,11 @@ class Reader;
 // while the DCPS core is called.
 class BuiltinParticipantMessageReader {
 public:
-    // `communicationObject` and `asReader` may be null and must outlive the reader.
+    // `communicationObject` and `asReader` may be null and must outlive the reader, as must
+    // `history`: the participant-message reader's, where the DCPS core reads the messages;
+    // null: one of its own.
     BuiltinParticipantMessageReader(CommunicationObject* communicationObject, Reader* asReader,
-                                    std::string logName);
+                                    std::string logName, HistoryCache* history = nullptr);
 
     BuiltinParticipantMessageReader(BuiltinParticipantMessageReader const&) = delete;
     BuiltinParticipantMessageReader& operator=(BuiltinParticipantMessageReader const&) = delete;
@@ -39,7 +41,8 @@ private:
     std::string const m_logName;
 
     std::mutex m_storeMutex;
-    HistoryCache m_history;
+    HistoryCache m_ownHistory;
+    HistoryCache& m_history;
 };
 
 }  // namespace RTPS

@@ -35,8 +35,12 @@ void guidWords(GUID_t const& g, unsigned (&w)[4]) {
 }  // namespace
 
 SEDPBuiltinPublicationReader::SEDPBuiltinPublicationReader(DiscoveryHost& host, Reader* asReader,
-                                                           std::string logName)
-    : m_host(host), m_asReader(asReader), m_logName(std::move(logName)) {
+                                                           std::string logName,
+                                                           HistoryCache* history)
+    : m_host(host),
+      m_asReader(asReader),
+      m_logName(std::move(logName)),
+      m_history(history != nullptr ? *history : m_ownHistory) {
     registerDiscoveryRecordOps();
 }
 

@@ -29,8 +29,10 @@ class Reader;
 // every read of one; it is never held while the host or the DCPS core is called.
 class SEDPBuiltinPublicationReader {
 public:
-    // `host` and `asReader` (may be null) must outlive the reader.
-    SEDPBuiltinPublicationReader(DiscoveryHost& host, Reader* asReader, std::string logName);
+    // `host`, `asReader` (may be null) and `history` must outlive the reader. `history` is the
+    // SEDP reader's, where the DCPS core reads the stored records; null: one of its own.
+    SEDPBuiltinPublicationReader(DiscoveryHost& host, Reader* asReader, std::string logName,
+                                 HistoryCache* history = nullptr);
 
     SEDPBuiltinPublicationReader(SEDPBuiltinPublicationReader const&) = delete;
     SEDPBuiltinPublicationReader& operator=(SEDPBuiltinPublicationReader const&) = delete;
@@ -59,7 +61,8 @@ private:
     std::string const m_logName;
 
     std::mutex m_storeMutex;
-    HistoryCache m_history;
+    HistoryCache m_ownHistory;
+    HistoryCache& m_history;
 };
 
 }  // namespace RTPS

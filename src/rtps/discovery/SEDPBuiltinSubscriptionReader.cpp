@@ -26,8 +26,12 @@ vexalog::Logger& logger() {
 }  // namespace
 
 SEDPBuiltinSubscriptionReader::SEDPBuiltinSubscriptionReader(DiscoveryHost& host, Reader* asReader,
-                                                             std::string logName)
-    : m_host(host), m_asReader(asReader), m_logName(std::move(logName)) {
+                                                             std::string logName,
+                                                             HistoryCache* history)
+    : m_host(host),
+      m_asReader(asReader),
+      m_logName(std::move(logName)),
+      m_history(history != nullptr ? *history : m_ownHistory) {
     registerDiscoveryRecordOps();
 }
 

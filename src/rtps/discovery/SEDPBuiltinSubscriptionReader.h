@@ -27,8 +27,10 @@ class Reader;
 // SEDPBuiltinPublicationReader.
 class SEDPBuiltinSubscriptionReader {
 public:
-    // `host` and `asReader` (may be null) must outlive the reader.
-    SEDPBuiltinSubscriptionReader(DiscoveryHost& host, Reader* asReader, std::string logName);
+    // `host`, `asReader` (may be null) and `history` must outlive the reader. `history` is the
+    // SEDP reader's, where the DCPS core reads the stored records; null: one of its own.
+    SEDPBuiltinSubscriptionReader(DiscoveryHost& host, Reader* asReader, std::string logName,
+                                  HistoryCache* history = nullptr);
 
     SEDPBuiltinSubscriptionReader(SEDPBuiltinSubscriptionReader const&) = delete;
     SEDPBuiltinSubscriptionReader& operator=(SEDPBuiltinSubscriptionReader const&) = delete;
@@ -62,7 +64,8 @@ private:
     std::string const m_logName;
 
     std::mutex m_storeMutex;
-    HistoryCache m_history;
+    HistoryCache m_ownHistory;
+    HistoryCache& m_history;
 };
 
 }  // namespace RTPS

@@ -79,12 +79,14 @@ EndpointBit const READER_SIDE[] = {
 SPDPBuiltinParticipantReader::SPDPBuiltinParticipantReader(DiscoveryHost& host, Reader* asReader,
                                                            std::string logName,
                                                            int32_t checkPeriodMs, int32_t leaseMs,
-                                                           std::shared_ptr<SchedulerClock> clock)
+                                                           std::shared_ptr<SchedulerClock> clock,
+                                                           HistoryCache* history)
     : m_host(host),
       m_asReader(asReader),
       m_logName(std::move(logName)),
       m_checkPeriodMks(uint64_t(checkPeriodMs > 1 ? checkPeriodMs : 1) * 1000u),
-      m_clock(clock ? std::move(clock) : std::make_shared<MonotonicSchedulerClock>()) {
+      m_clock(clock ? std::move(clock) : std::make_shared<MonotonicSchedulerClock>()),
+      m_history(history != nullptr ? *history : m_ownHistory) {
     registerDiscoveryRecordOps();
     // Peers stamp a datagram with the previous check time, so a lease below the period makes
     // them drop this participant between two announcements.

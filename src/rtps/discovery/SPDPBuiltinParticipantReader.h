@@ -46,11 +46,13 @@ public:
     // `host` and `asReader` (what the DCPS core is told the reader is; may be null) must
     // outlive the reader. `checkPeriodMs` is the announce period (at least 1 ms is used);
     // `leaseMs` the participant's own lease, only for the warning when it is shorter than the
-    // period. A null clock means the monotonic clock. Throws GENERAL_DDSI_ERROR when the worker
-    // cannot be started.
+    // period. A null clock means the monotonic clock. `history` is the SPDP reader's, where
+    // the DCPS core reads the stored announcements (it must outlive this object); null: one
+    // of its own. Throws GENERAL_DDSI_ERROR when the worker cannot be started.
     SPDPBuiltinParticipantReader(DiscoveryHost& host, Reader* asReader, std::string logName,
                                  int32_t checkPeriodMs, int32_t leaseMs,
-                                 std::shared_ptr<SchedulerClock> clock = nullptr);
+                                 std::shared_ptr<SchedulerClock> clock = nullptr,
+                                 HistoryCache* history = nullptr);
     ~SPDPBuiltinParticipantReader();
 
     SPDPBuiltinParticipantReader(SPDPBuiltinParticipantReader const&) = delete;
@@ -107,7 +109,8 @@ private:
     std::mutex m_tableMutex;
     std::array<Slot, TABLE_SIZE> m_slots;
     vexa::dds::Time_t m_checkTime{};
-    HistoryCache m_history;
+    HistoryCache m_ownHistory;
+    HistoryCache& m_history;
 
     std::mutex m_waitMutex;
     std::condition_variable m_wake;

@@ -1,7 +1,15 @@
 #include "rtps/participant/ComponentFactory.h"
 
 #include "rtps/discovery/BuiltinDiscovery.h"
+#include "rtps/discovery/BuiltinStatefulReader.h"
+#include "rtps/discovery/BuiltinStatelessReader.h"
+#include "rtps/discovery/BuiltinParticipantMessageWriter.h"
+#include "rtps/discovery/SEDPBuiltinPublicationWriter.h"
+#include "rtps/discovery/SEDPBuiltinSubscriptionWriter.h"
+#include "rtps/discovery/SEDPBuiltinTopicWriter.h"
+#include "rtps/discovery/SPDPBuiltinParticipantWriter.h"
 #include "rtps/dsvc/DSVCDataTransport.h"
+
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/participant/DiscoveryDirectory.h"
 #include "rtps/participant/DsvcLink.h"
@@ -33,20 +41,47 @@ TaskFunctions ComponentFactory::endpointTaskFunctions() {
     tasks[TASK_NACK_SUPPRESSION] = &StatefulWriter::nackSuppressionTask;
     tasks[TASK_READER_DEFERRED] = &StatefulReader::deferredTask;
     tasks[TASK_STATELESS_BEST_EFFORT] = &StatelessWriter::bestEffortTask;
+    tasks[TASK_SPDP_BEST_EFFORT] = &SPDPBuiltinParticipantWriter::announceTask;
     return tasks;
 }
 
-LocalWriter* ComponentFactory::makeBuiltinWriter(BuiltinTopic, ParticipantImpl*,
-                                                 EndpointConfig const&,
-                                                 vexa::dds::PublicationBuiltinTopicData const&) {
-    return nullptr;
+LocalWriter* ComponentFactory::makeBuiltinWriter(
+    BuiltinTopic topic, ParticipantImpl* participant, EndpointConfig const& config,
+    vexa::dds::PublicationBuiltinTopicData const& description) {
+    switch (topic) {
+        case BuiltinTopic::SUBSCRIPTION:
+            return new SEDPBuiltinSubscriptionWriter(participant, &config, &description);
+        case BuiltinTopic::PUBLICATION:
+            return new SEDPBuiltinPublicationWriter(participant, &config, &description);
+        case BuiltinTopic::TOPIC:
+            return new SEDPBuiltinTopicWriter(participant, &config, &description);
+        case BuiltinTopic::PARTICIPANT_MESSAGE:
+            return new BuiltinParticipantMessageWriter(participant, &config, &description);
+        case BuiltinTopic::PARTICIPANT:
+            break;
+    }
+    return new SPDPBuiltinParticipantWriter(participant, &config, &description);
 }
 
-LocalReader* ComponentFactory::makeBuiltinReader(BuiltinTopic, ParticipantImpl*,
-                                                 EndpointConfig const&,
-                                                 vexa::dds::SubscriptionBuiltinTopicData const&,
-                                                 CommunicationObject*, COMMUNICATION_MODE) {
-    return nullptr;
+LocalReader* ComponentFactory::makeBuiltinReader(
+    BuiltinTopic topic, ParticipantImpl* participant, EndpointConfig const& config,
+    vexa::dds::SubscriptionBuiltinTopicData const& description,
+    CommunicationObject* communicationObject, COMMUNICATION_MODE mode) {
+    switch (topic) {
+        case BuiltinTopic::PARTICIPANT:
+            return new BuiltinStatelessReader(participant, &config, &description,
+                                              communicationObject, mode);
+        case BuiltinTopic::TOPIC:
+            // Remote topics are only stored and reported: nothing to match.
+            return new StatefulReader(participant, &config, &description, nullptr,
+                                      communicationObject, mode);
+        case BuiltinTopic::SUBSCRIPTION:
+        case BuiltinTopic::PUBLICATION:
+        case BuiltinTopic::PARTICIPANT_MESSAGE:
+            break;
+    }
+    return new BuiltinStatefulReader(topic, participant, &config, &description, communicationObject,
+                                     mode);
 }
 
 LocalWriter* ComponentFactory::makeWriter(bool reliable, ParticipantImpl* participant,
@@ -81,14 +116,14 @@ std::unique_ptr<DiscoveryDirectory> ComponentFactory::makeDirectory(ParticipantI
         if (ReaderHandle reader =
                 participant->getReader(builtinReaderId(static_cast<BuiltinTopic>(i)))) {
             settings.readers[i] = reader->asReader();
+            settings.histories[i] = &reader->getHistory();
         }
     }
     return std::make_unique<BuiltinDiscovery>(*participant, settings);
 }
 
 std::unique_ptr<DsvcLink> ComponentFactory::makeDsvcLink(ParticipantImpl* participant, int) {
-    return std::make_unique<DSVCDataTransport>(participant,
-                                               participant->getCommunicationObject());
+    return std::make_unique<DSVCDataTransport>(participant, participant->getCommunicationObject());
 }
 
 }  // namespace RTPS

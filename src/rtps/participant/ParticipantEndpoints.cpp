@@ -700,13 +700,15 @@ bool ParticipantImpl::decodeBuiltinData(EntityId_t const& writerId, uint8_t cons
     return m_directory && m_directory->decodeBuiltinData(writerId, payload, length, change);
 }
 
-// Discovery results given by hand enter the built-in readers as if they had been received.
+// Discovery results given by hand go to the directory as a built-in reader hands it a received
+// change (and so into that reader's history), past the reliable protocol: their made-up
+// sequence numbers must not mark the remote writer's own numbers as received.
 namespace {
 
 template <class Record>
-void injectRecord(ReaderHandle& reader, Record* record, GUID_t const& writer,
-                  SequenceNumber_t const& sn, vexa::dds::Time_t const& timestamp,
-                  bool leaseExempt) {
+void injectRecord(DiscoveryDirectory* directory, BuiltinTopic topic, Record* record,
+                  GUID_t const& writer, SequenceNumber_t const& sn,
+                  vexa::dds::Time_t const& timestamp, bool leaseExempt) {
     SampleInfo info{};
     info.statusFlags = SAMPLE_ALIVE;
     info.sourceTimestamp = timestamp;
@@ -718,7 +720,7 @@ void injectRecord(ReaderHandle& reader, Record* record, GUID_t const& writer,
     change->ownsRecord = true;
     change->completeness = 3;
     change->leaseExempt = leaseExempt;
-    if (reader->addChange(change.get()) == change.get()) {
+    if (directory != nullptr && directory->addBuiltinChange(topic, change.get()) == change.get()) {
         change.release();
     }
 }
@@ -730,13 +732,12 @@ int ParticipantImpl::participantDetected(SPDPdiscoveredParticipantData const* da
     if (data == nullptr) {
         return 0;
     }
-    if (ReaderHandle spdp = builtinReader(BuiltinTopic::PARTICIPANT)) {
-        GUID_t writer{};
-        std::memcpy(writer.guidPrefix, data->guidPrefix, GUID_PREFIX_SIZE);
-        writer.entityId = _ENTITYID_SPDP_BUILTIN_PARTICIPANT_WRITER;
-        injectRecord(spdp, new SPDPdiscoveredParticipantData(*data), writer, SequenceNumber_t{0, 1},
-                     vexa::dds::TIME_INVALID, neverExpires);
-    }
+    GUID_t writer{};
+    std::memcpy(writer.guidPrefix, data->guidPrefix, GUID_PREFIX_SIZE);
+    writer.entityId = _ENTITYID_SPDP_BUILTIN_PARTICIPANT_WRITER;
+    injectRecord(m_directory.get(), BuiltinTopic::PARTICIPANT,
+                 new SPDPdiscoveredParticipantData(*data), writer, SequenceNumber_t{0, 1},
+                 vexa::dds::TIME_INVALID, neverExpires);
     return 1;
 }
 
@@ -744,12 +745,10 @@ int ParticipantImpl::subscriptionDetected(DiscoveredReaderData const* data) {
     if (data == nullptr) {
         return 0;
     }
-    if (ReaderHandle sedp = builtinReader(BuiltinTopic::SUBSCRIPTION)) {
-        GUID_t writer = data->readerProxy.remoteReaderGuid;
-        writer.entityId = _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_WRITER;
-        injectRecord(sedp, new DiscoveredReaderData(*data), writer,
-                     SequenceNumber_t{0, ++m_discoverySequence}, wallClockNow(), false);
-    }
+    GUID_t writer = data->readerProxy.remoteReaderGuid;
+    writer.entityId = _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_WRITER;
+    injectRecord(m_directory.get(), BuiltinTopic::SUBSCRIPTION, new DiscoveredReaderData(*data),
+                 writer, SequenceNumber_t{0, ++m_discoverySequence}, wallClockNow(), false);
     return 1;
 }
 
@@ -757,12 +756,10 @@ int ParticipantImpl::publicationDetected(DiscoveredWriterData const* data) {
     if (data == nullptr) {
         return 0;
     }
-    if (ReaderHandle sedp = builtinReader(BuiltinTopic::PUBLICATION)) {
-        GUID_t writer = data->writerProxy.remoteWriterGuid;
-        writer.entityId = _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_WRITER;
-        injectRecord(sedp, new DiscoveredWriterData(*data), writer,
-                     SequenceNumber_t{0, ++m_discoverySequence}, wallClockNow(), false);
-    }
+    GUID_t writer = data->writerProxy.remoteWriterGuid;
+    writer.entityId = _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_WRITER;
+    injectRecord(m_directory.get(), BuiltinTopic::PUBLICATION, new DiscoveredWriterData(*data),
+                 writer, SequenceNumber_t{0, ++m_discoverySequence}, wallClockNow(), false);
     return 1;
 }
 

@@ -150,6 +150,9 @@ public:
     void reannounceReader(LocalReader* reader) override;
     void discoveredForDSVC(GUID_t const& reader,
                            vexa::dds::SubscriptionBuiltinTopicData const& data) override;
+    // What the participant announces about itself, as prepared at construction (the SPDP
+    // writer keeps its own copy from then on).
+    SPDPdiscoveredParticipantData const& getOwnAnnouncement() const { return m_spdpData; }
     // The directory, for the built-in readers that hand it their changes; null when none.
     DiscoveryDirectory* getDirectory() const { return m_directory.get(); }
 

@@ -10,6 +10,7 @@
 #include "common/log/Logger.h"
 #include "common/os/OsTime.h"
 #include "common/res/RtpsMessages.h"
+#include "rtps/discovery/DiscoveryRecordOps.h"
 #include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/history/CacheChange.h"
 #include "rtps/io/MessageReceiver.h"
@@ -208,6 +209,11 @@ CacheChange* ReaderImpl::addChange(CacheChange* change) {
 }
 
 bool ReaderImpl::storeChange(CacheChange* change) {
+    // The DCPS core reads a built-in change as a decoded record: one that came in fragments is
+    // decoded here, and one that does not decode is never stored.
+    if (isBuiltin() && !decodeIfPacked(change)) {
+        return false;
+    }
     unsigned const sequence = change->sampleInfo.sequenceNumber.low;
     size_t const n = m_history.add_change(change);
     if (m_mode != COMMUNICATION_MODE_EVERY_CHANGE && n != 1) {

@@ -127,6 +127,11 @@ bool StatefulReader::matched_writer_add(GUID_t const& writer, Locator_t const* u
     return true;
 }
 
+bool StatefulReader::matchedWriterAdd(WriterProxyInfo const& writer) {
+    std::vector<Locator_t> const& list = writer.unicastLocatorList;
+    return matched_writer_add(writer.remoteWriterGuid, list.empty() ? nullptr : &list.front());
+}
+
 void StatefulReader::matched_writer_remove(GUID_t const& writer) {
     BusyScope busy(m_removalBusy);
     if (!m_running.load()) {

@@ -57,6 +57,9 @@ public:
     // Adds a proxy for the writer unless one exists (or the reader is stopped); its ACKNACKs go
     // to the writer's first unicast locator. True when it was added.
     bool matched_writer_add(GUID_t const& writer, Locator_t const* unicast);
+    // A remote built-in writer found by participant discovery: a proxy to its first unicast
+    // locator, whatever its description.
+    bool matchedWriterAdd(WriterProxyInfo const& writer) override;
     // Destroys the writer's proxy and drops its pending samples.
     void matched_writer_remove(GUID_t const& writer);
     bool matched_writer_lookup(GUID_t const& writer);

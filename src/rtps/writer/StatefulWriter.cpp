@@ -275,6 +275,19 @@ bool StatefulWriter::deleteChange(long handle) {
     return held;
 }
 
+bool StatefulWriter::withdrawChange(SequenceNumber_t const& sn) {
+    // Under the matched-readers mutex, so that no proxy loads the change meanwhile and keeps a
+    // loan on it after it has gone.
+    Lock lock(m_matchedMutex);
+    const bool held = holdsChange(sn);
+    m_history.removalRequest(sn);
+    for (auto& p : m_matched) {
+        p->removeChange(sn);
+    }
+    m_history.remove_change(sn);
+    return held;
+}
+
 void StatefulWriter::assertLiveliness() {
     if (!m_active) {
         return;

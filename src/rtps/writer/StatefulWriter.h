@@ -99,6 +99,12 @@ public:
     uint32_t getTaskId() const { return m_taskId.load(); }
     bool getPushMode() const { return m_pushMode; }
 
+protected:
+    // Takes the change out at once, acknowledged or not: it becomes irrelevant for every
+    // matched reader (which then gets a GAP for it) and leaves the history. True when the
+    // history held it.
+    bool withdrawChange(SequenceNumber_t const& sn);
+
 private:
     using Lock = std::lock_guard<std::recursive_mutex>;
 

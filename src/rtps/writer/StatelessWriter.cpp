@@ -279,6 +279,13 @@ void StatelessWriter::assertLiveliness() {
     }
 }
 
+void StatelessWriter::forEachDestination(std::function<void(RTPSOutSocket*)> const& send) {
+    Lock lock(m_locatorMutex);
+    for (auto& l : m_locators) {
+        send(l->getSocket());
+    }
+}
+
 void StatelessWriter::bestEffortTask(void* object, void*, uint64_t, uint64_t) {
     static_cast<StatelessWriter*>(object)->bestEffortWorker();
 }

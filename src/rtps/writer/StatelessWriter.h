@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -13,6 +14,7 @@
 namespace RTPS {
 
 class MessageComposer;
+class RTPSOutSocket;
 class RTPSTaskScheduler;
 
 // The best-effort writer, and the base of the SPDP writer: it knows its readers only by where
@@ -85,6 +87,11 @@ public:
     // For tests and diagnostics.
     size_t locatorCount();
     uint32_t getTaskId() const { return m_taskId.load(); }
+
+protected:
+    // Calls `send` with the socket of every destination in order, under the locator mutex (so
+    // `send` may use the composer, nothing else).
+    void forEachDestination(std::function<void(RTPSOutSocket*)> const& send);
 
 private:
     using Lock = std::lock_guard<std::recursive_mutex>;
