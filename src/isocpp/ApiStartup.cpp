@@ -46,6 +46,7 @@ ServiceStart const serviceStart;
 
 RetainRegistry<::dds::domain::DomainParticipant> domainParticipantRetain;
 RetainRegistry<::dds::pub::Publisher> publisherRetain;
+RetainRegistry<::dds::sub::Subscriber> subscriberRetain;
 
 }  // namespace core
 }  // namespace vexa

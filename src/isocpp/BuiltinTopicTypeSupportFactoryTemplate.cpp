@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include "vexa/DataReaderTemplate.h"
+
 namespace vexa {
 namespace topic {
 
@@ -48,8 +50,8 @@ vexa::dcps::api::DataWriterImpl* BTTS::create_datawriter(void const*) const {
 }
 
 BTTS_TEMPLATE
-vexa::dcps::api::DataReaderImpl* BTTS::create_datareader(void const*) const {
-    return nullptr;
+vexa::dcps::api::DataReaderImpl* BTTS::create_datareader(void const* reader) const {
+    return new TREADER(static_cast<vexa::dcps::Reader*>(const_cast<void*>(reader)));
 }
 
 BTTS_TEMPLATE

@@ -8,6 +8,7 @@
 #include "dcps/publisher/Publisher.h"
 #include "dcps/service/DCPSservice.h"
 #include "dcps/service/DPFactory.h"
+#include "dcps/subscriber/Subscriber.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
 #include "vexa/core/ConvertQos.hpp"
@@ -285,6 +286,19 @@ vexa::dcps::Publisher* DomainParticipantDelegate::create_publisher(
 vexa::dds::ReturnCode_t DomainParticipantDelegate::delete_publisher(
     vexa::dcps::Publisher* publisher) {
     return participant_->deletePublisher(publisher);
+}
+
+vexa::dcps::Subscriber* DomainParticipantDelegate::create_subscriber(
+    ::dds::sub::qos::SubscriberQos const& q) {
+    checkOpen(467);
+    vexa::dds::SubscriberQos core;
+    vexa::sub::qos::convertQos(q, core);
+    return participant_->createSubscriber(&core, nullptr, ALL_STATUSES);
+}
+
+vexa::dds::ReturnCode_t DomainParticipantDelegate::delete_subscriber(
+    vexa::dcps::Subscriber* subscriber) {
+    return participant_->deleteSubscriber(subscriber);
 }
 
 vexa::dcps::SubscriberBuiltin* DomainParticipantDelegate::get_builtin_subscriber() {

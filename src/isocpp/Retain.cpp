@@ -14,6 +14,9 @@ RetainRegistry<::dds::domain::DomainParticipant>& registryOf(
 RetainRegistry<::dds::pub::Publisher>& registryOf(::dds::pub::Publisher const&) {
     return publisherRetain;
 }
+RetainRegistry<::dds::sub::Subscriber>& registryOf(::dds::sub::Subscriber const&) {
+    return subscriberRetain;
+}
 
 }  // namespace
 
@@ -31,6 +34,8 @@ template void retain_add<::dds::domain::DomainParticipant>(::dds::domain::Domain
 template void retain_remove<::dds::domain::DomainParticipant>(::dds::domain::DomainParticipant&);
 template void retain_add<::dds::pub::Publisher>(::dds::pub::Publisher&);
 template void retain_remove<::dds::pub::Publisher>(::dds::pub::Publisher&);
+template void retain_add<::dds::sub::Subscriber>(::dds::sub::Subscriber&);
+template void retain_remove<::dds::sub::Subscriber>(::dds::sub::Subscriber&);
 
 }  // namespace core
 }  // namespace vexa

@@ -6,6 +6,7 @@
 
 #include "dds/domain/DomainParticipant.hpp"
 #include "dds/pub/Publisher.hpp"
+#include "dds/sub/Subscriber.hpp"
 
 namespace vexa {
 namespace core {
@@ -49,6 +50,7 @@ private:
 // Defined with every other load-time static in ApiStartup.cpp, in this order.
 extern RetainRegistry<::dds::domain::DomainParticipant> domainParticipantRetain;
 extern RetainRegistry<::dds::pub::Publisher> publisherRetain;
+extern RetainRegistry<::dds::sub::Subscriber> subscriberRetain;
 
 }  // namespace core
 }  // namespace vexa

@@ -85,6 +85,9 @@ public:
     vexa::dcps::Publisher* create_publisher(::dds::pub::qos::PublisherQos const& q);
     // No closed test: the publisher delegates call it from their destructors.
     vexa::dds::ReturnCode_t delete_publisher(vexa::dcps::Publisher* publisher);
+    vexa::dcps::Subscriber* create_subscriber(::dds::sub::qos::SubscriberQos const& q);
+    // No closed test: the subscriber delegates call it from their destructors.
+    vexa::dds::ReturnCode_t delete_subscriber(vexa::dcps::Subscriber* subscriber);
     vexa::dcps::SubscriberBuiltin* get_builtin_subscriber();
 
     // The built-in subscriber's delegate, once dds::sub::builtin_subscriber made it; close()

@@ -36,7 +36,7 @@ public:
 
     // Null: the API creates no writers of built-in topics.
     vexa::dcps::api::DataWriterImpl* create_datawriter(void const* writer) const override;
-    // Null until the typed reader bridge exists.
+    // A DataReaderTemplate<T> of the core reader.
     vexa::dcps::api::DataReaderImpl* create_datareader(void const* reader) const override;
 
     bool hasKey() const override;
