@@ -21,6 +21,7 @@ namespace RTPS {
 
 class CacheChange;
 class Config;
+class DsvcLink;
 class Endpoint;
 class LocalReader;
 class LocalWriter;
@@ -242,6 +243,9 @@ public:
     virtual MessageComposer* getComposer() const { return nullptr; }
     virtual MessageReceiver* getMessageReceiver() const { return nullptr; }
     virtual UserInputBufferPool* getUserInputBufferPool() const { return nullptr; }
+    // The DSVC link when the participant is a DSVC client (its durable readers load stored
+    // history through it); null otherwise.
+    virtual DsvcLink* getDsvcClientLink() const { return nullptr; }
 };
 
 }  // namespace RTPS

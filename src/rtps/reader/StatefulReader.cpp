@@ -60,6 +60,7 @@ StatefulReader::~StatefulReader() {
 
 void StatefulReader::stop() {
     m_running = false;
+    stopHistoryLoading();
     m_receiveBusy.waitIdle();
     m_workerBusy.waitIdle();
     m_removalBusy.waitIdle();
@@ -403,6 +404,11 @@ void StatefulReader::deferredWorker(GUID_t const& writer) {
                                 static_cast<unsigned>(vexa::OsGetTimeCountMks() - start));
         }
     }
+}
+
+void StatefulReader::historicalLoadingEnded() {
+    ReaderImpl::historicalLoadingEnded();
+    reportAllDelivered();
 }
 
 void StatefulReader::reportAllDelivered() {
