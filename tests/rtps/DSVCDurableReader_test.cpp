@@ -134,48 +134,66 @@ struct Taken {
     uint32_t sn;
 };
 
-TEST(DSVCDurableReader, LoadsStoredHistoryInOrderThroughAFullHistoryBeforeTheWaitEnds) {
-    ScratchDir dir;
-    StoredHistory service;
-    // Two writers, interleaved as the service keeps them; sizes differ so a mix-up shows.
-    RTPS::GUID_t const w1 = dsvc_test::guid(0x21, 0x02);
-    RTPS::GUID_t const w2 = dsvc_test::guid(0x22, 0x02);
-    for (uint32_t sn = 1; sn <= 4; ++sn) {
-        service.samples.emplace_back(w1, sn, 100 + sn, 0x10);
-        service.samples.emplace_back(w2, sn, 200 + sn, 0x40);
+// A service participant with two writers' stored samples, interleaved as the service keeps
+// them (sizes differ so a mix-up shows), and an application participant with one durable
+// reader that has room for two changes: the loading waits for the application to take them.
+class DSVCDurableReader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RTPS::GUID_t const w1 = dsvc_test::guid(0x21, 0x02);
+        RTPS::GUID_t const w2 = dsvc_test::guid(0x22, 0x02);
+        for (uint32_t sn = 1; sn <= 4; ++sn) {
+            service.samples.emplace_back(w1, sn, 100 + sn, 0x10);
+            service.samples.emplace_back(w2, sn, 200 + sn, 0x40);
+        }
+        vexa::dds::ParticipantBuiltinTopicData serviceData;
+        std::memcpy(serviceData.key.value, SERVICE_PREFIX, 12);
+        server = std::make_unique<RTPS::ParticipantImpl>(&service, 0, &serviceData, DOMAIN_ID, true,
+                                                         std::make_shared<ServiceFactory>());
+        ASSERT_EQ(server->getDsvcRole(), RTPS::ParticipantImpl::DSVC_SERVER);
+        service.participant = server.get();
+
+        vexa::dds::ParticipantBuiltinTopicData appData = ownData();
+        client = std::make_unique<RTPS::ParticipantImpl>(&app, 0, &appData, DOMAIN_ID, false,
+                                                         std::make_shared<ClientFactory>());
+        ASSERT_EQ(client->getDsvcRole(), RTPS::ParticipantImpl::DSVC_CLIENT);
+        server->start();
+        client->start();
+
+        vexa::dds::SubscriptionBuiltinTopicData sub = durableSubscription();
+        RTPS::RTPS_AdditionalTopicData const extra{{1, 0}, 0};
+        reader = client->addReader(&sub, extra, RTPS::TOPIC_KIND_NO_KEY, 2, nullptr);
+        ASSERT_NE(reader, nullptr);
     }
-    auto storedOf = [&](Taken const& t) -> dsvc_test::StoredSample const* {
+    void TearDown() override {
+        if (reader != nullptr) {
+            reader->close();
+        }
+        service.join();
+        client.reset();
+        server.reset();
+    }
+
+    dsvc_test::StoredSample const* storedOf(uint8_t writer, uint32_t sn) {
         for (auto const& s : service.samples) {
             uint8_t prefix[12];
             std::memcpy(prefix, s.info->writerGuidPrefix, sizeof prefix);
-            if (prefix[2] == t.writer && s.info->sequenceNumber.low == t.sn) {
+            if (prefix[2] == writer && s.info->sequenceNumber.low == sn) {
                 return &s;
             }
         }
         return nullptr;
-    };
+    }
 
-    vexa::dds::ParticipantBuiltinTopicData serviceData;
-    std::memcpy(serviceData.key.value, SERVICE_PREFIX, 12);
-    auto server = std::make_unique<RTPS::ParticipantImpl>(&service, 0, &serviceData, DOMAIN_ID,
-                                                          true, std::make_shared<ServiceFactory>());
-    ASSERT_EQ(server->getDsvcRole(), RTPS::ParticipantImpl::DSVC_SERVER);
-    service.participant = server.get();
-
+    ScratchDir dir;
+    StoredHistory service;
     Application app;
-    vexa::dds::ParticipantBuiltinTopicData appData = ownData();
-    auto client = std::make_unique<RTPS::ParticipantImpl>(&app, 0, &appData, DOMAIN_ID, false,
-                                                          std::make_shared<ClientFactory>());
-    ASSERT_EQ(client->getDsvcRole(), RTPS::ParticipantImpl::DSVC_CLIENT);
-    server->start();
-    client->start();
+    std::unique_ptr<RTPS::ParticipantImpl> server;
+    std::unique_ptr<RTPS::ParticipantImpl> client;
+    RTPS::Reader* reader = nullptr;
+};
 
-    // Room for two changes: the loading waits for the application to take what it was given.
-    vexa::dds::SubscriptionBuiltinTopicData sub = durableSubscription();
-    RTPS::RTPS_AdditionalTopicData const extra{{1, 0}, 0};
-    RTPS::Reader* reader = client->addReader(&sub, extra, RTPS::TOPIC_KIND_NO_KEY, 2, nullptr);
-    ASSERT_NE(reader, nullptr);
-
+TEST_F(DSVCDurableReader, LoadsStoredHistoryInOrderThroughAFullHistoryBeforeTheWaitEnds) {
     // Per writer in ascending order, each once, with its own data.
     std::vector<uint32_t> perWriter[2];
     for (size_t i = 0; i < service.samples.size(); ++i) {
@@ -192,7 +210,7 @@ TEST(DSVCDurableReader, LoadsStoredHistoryInOrderThroughAFullHistoryBeforeTheWai
         uint8_t bytes[12];
         std::memcpy(bytes, prefix, sizeof bytes);
         Taken const t{bytes[2], s.sequenceNumber.low};
-        dsvc_test::StoredSample const* expected = storedOf(t);
+        dsvc_test::StoredSample const* expected = storedOf(t.writer, t.sn);
         ASSERT_NE(expected, nullptr) << i;
         ASSERT_EQ(s.length, expected->bytes.size()) << i;
         EXPECT_EQ(std::memcmp(s.data, expected->bytes.data(), s.length), 0) << i;
@@ -204,11 +222,17 @@ TEST(DSVCDurableReader, LoadsStoredHistoryInOrderThroughAFullHistoryBeforeTheWai
     EXPECT_EQ(perWriter[0], all);
     EXPECT_EQ(perWriter[1], all);
     EXPECT_EQ(app.next(200ms), nullptr);  // nothing twice
+}
 
+TEST_F(DSVCDurableReader, ClosingAReaderWhileItLoadsEndsAtOnce) {
+    // Two changes in the history, the rest held up in the loader waiting for room.
+    ASSERT_NE(app.next(5000ms), nullptr);
+    ASSERT_NE(app.next(5000ms), nullptr);
+    auto const begin = std::chrono::steady_clock::now();
     reader->close();
-    service.join();
-    client.reset();
-    server.reset();
+    reader = nullptr;
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1000ms);
+    EXPECT_EQ(app.next(300ms), nullptr);  // nothing announced after the close
 }
 
 }  // namespace
