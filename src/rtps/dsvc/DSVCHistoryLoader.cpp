@@ -112,9 +112,12 @@ void DSVCHistoryLoader::start() {
                             vexares::RTPS_MSG_PARTICIPANT_THREAD_NOT_STARTED, m_logName.c_str(),
                             "загрузки истории DSVC", error);
         // Without it nothing reaches the history: the reader runs without the link.
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_state = NORMAL;
-        m_proxies.clear();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_state = NORMAL;
+            m_proxies.clear();
+        }
+        m_sink.loadingEnded();
         return;
     }
     for (auto const& channel : m_channels) {
@@ -476,6 +479,8 @@ void DSVCHistoryLoader::uploader() {
             continue;
         }
         finishFlush();
+        lock.unlock();
+        m_sink.loadingEnded();
         return;
     }
 }

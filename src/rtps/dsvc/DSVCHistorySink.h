@@ -18,6 +18,9 @@ public:
     virtual void storeHistorical(CacheChange* change) = 0;
     // Gives back the loader's loan of a change it stored.
     virtual void releaseHistorical(CacheChange* change) = 0;
+    // Loading is over (state LOADED or NORMAL): whoever waits for the history may look again.
+    // Called once, with none of the loader's locks held.
+    virtual void loadingEnded() {}
 };
 
 }  // namespace RTPS

@@ -25,6 +25,9 @@ public:
     // The interface given to the DCPS core for this reader.
     virtual Reader* asReader() = 0;
 
+    // Starts what the reader runs of its own; the participant calls it once the reader is
+    // fully built and listed, since those threads call the reader's virtual functions.
+    virtual void start() {}
     virtual void stop() = 0;
 
     // A received change: the change the reader keeps (this one or one it assembled), or null.

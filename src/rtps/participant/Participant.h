@@ -22,6 +22,7 @@ namespace RTPS {
 
 class CacheChange;
 class Config;
+class DsvcLink;
 class Endpoint;
 class LocalReader;
 class LocalWriter;
@@ -256,6 +257,9 @@ public:
     virtual MessageComposer* getComposer() const { return nullptr; }
     virtual MessageReceiver* getMessageReceiver() const { return nullptr; }
     virtual UserInputBufferPool* getUserInputBufferPool() const { return nullptr; }
+    // The DSVC link when the participant is a DSVC client (its durable readers load stored
+    // history through it); null otherwise.
+    virtual DsvcLink* getDsvcClientLink() const { return nullptr; }
 };
 
 }  // namespace RTPS

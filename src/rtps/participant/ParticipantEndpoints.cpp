@@ -342,6 +342,7 @@ Reader* ParticipantImpl::addReader(vexa::dds::SubscriptionBuiltinTopicData const
         m_readers.push_back(reader);
     }
     try {
+        reader->start();
         vexa::dds::SubscriptionBuiltinTopicData description = *data;
         std::vector<WriterProxyInfo> writers;
         if (m_directory) {

@@ -194,6 +194,9 @@ public:
     MessageReceiver* getMessageReceiver() const override { return m_receiver.get(); }
     UserInputBufferPool* getUserInputBufferPool() const override { return m_userPool.get(); }
     DsvcLink* getDsvcLink() const { return m_dsvc.get(); }
+    DsvcLink* getDsvcClientLink() const override {
+        return m_dsvcRole == DSVC_CLIENT ? m_dsvc.get() : nullptr;
+    }
     int getDsvcRole() const { return m_dsvcRole; }
     COMMUNICATION_MODE getCommunicationMode() const { return m_mode; }
     CommunicationObject* getCommunicationObject() const { return m_communicationObject; }

@@ -12,11 +12,14 @@
 #include "common/res/RtpsMessages.h"
 #include "rtps/discovery/DiscoveryRecordOps.h"
 #include "rtps/discovery/DiscoveryRecords.h"
+#include "rtps/dsvc/DSVCHistoryLoader.h"
+#include "rtps/dsvc/DSVCServerChannel.h"
 #include "rtps/history/CacheChange.h"
 #include "rtps/io/MessageReceiver.h"
 #include "rtps/participant/CommunicationObject.h"
 #include "rtps/participant/Config.h"
 #include "rtps/participant/DDSIException.h"
+#include "rtps/participant/DsvcLink.h"
 #include "rtps/participant/Participant.h"
 #include "rtps/sched/RTPSTaskScheduler.h"
 #include "rtps/wire/NAckFragData.h"
@@ -157,9 +160,65 @@ ReaderImpl::ReaderImpl(Participant* participant, EndpointConfig const* config,
                             vexares::RTPS_MSG_READER_CREATED, m_logName.c_str(),
                             unsigned{entityIdToU32(id)});
     }
+    auto const durability = m_dcpsConfig.durability.kind;
+    bool const durable = durability == vexa::dds::TRANSIENT_DURABILITY_QOS ||
+                         durability == vexa::dds::PERSISTENT_DURABILITY_QOS;
+    DsvcLink* link = participant->getDsvcClientLink();
+    if (durable && isUserReader() && link != nullptr) {
+        std::vector<std::shared_ptr<DSVCServerChannel>> clients;
+        link->addDSVCClient(this, m_guid, clients);
+        m_historicalState = HISTORICAL_LOADING;
+        DSVCHistorySink& sink = *this;
+        m_loader = std::make_unique<DSVCHistoryLoader>(sink, m_logName, std::move(clients));
+    }
 }
 
-ReaderImpl::~ReaderImpl() = default;
+ReaderImpl::~ReaderImpl() {
+    // The subclass has stopped it already; this only covers a reader that never ran.
+    stopHistoryLoading();
+}
+
+void ReaderImpl::start() {
+    if (m_loader && m_running.load()) {
+        m_loader->start();
+    }
+}
+
+void ReaderImpl::stopHistoryLoading() {
+    if (m_loader) {
+        m_loader->stop();
+    }
+}
+
+void ReaderImpl::historicalLoadingEnded() {
+    lowerHistoricalState(HISTORICAL_LOADED);
+}
+
+void ReaderImpl::lowerHistoricalState(uint32_t state) {
+    uint32_t current = m_historicalState.load();
+    while (current > state && !m_historicalState.compare_exchange_weak(current, state)) {
+    }
+}
+
+bool ReaderImpl::hasRoom() {
+    return m_historyReserve == 0 || m_history.size() < m_historyReserve;
+}
+
+void ReaderImpl::storeHistorical(CacheChange* change) {
+    size_t const n = m_history.add_change(change);
+    // The loader's loan: the user may delete the change as soon as it is announced, but it
+    // stays in the assembly until the loading ends.
+    m_history.get_change(change);
+    announceStored(change, n);
+}
+
+void ReaderImpl::releaseHistorical(CacheChange* change) {
+    m_history.free_change(change);
+}
+
+void ReaderImpl::loadingEnded() {
+    historicalLoadingEnded();
+}
 
 bool ReaderImpl::isUserReader() const {
     uint8_t const kind = m_guid.entityId.entityKind;
@@ -214,10 +273,14 @@ bool ReaderImpl::storeChange(CacheChange* change) {
     if (isBuiltin() && !decodeIfPacked(change)) {
         return false;
     }
+    announceStored(change, m_history.add_change(change));
+    return true;
+}
+
+void ReaderImpl::announceStored(CacheChange* change, size_t n) {
     unsigned const sequence = change->sampleInfo.sequenceNumber.low;
-    size_t const n = m_history.add_change(change);
     if (m_mode != COMMUNICATION_MODE_EVERY_CHANGE && n != 1) {
-        return true;
+        return;
     }
     if (m_communicationObject != nullptr) {
         m_communicationObject->changeAvailable(this, m_userData, &change->sampleInfo);
@@ -227,10 +290,24 @@ bool ReaderImpl::storeChange(CacheChange* change) {
                             vexares::RTPS_MSG_READER_CHANGE_STORED, m_logName.c_str(), sequence,
                             static_cast<unsigned>(n), 0u, 0u, lowClock());
     }
-    return true;
 }
 
 bool ReaderImpl::addHistoricalChange(CacheChange* change, int) {
+    if (!m_loader) {
+        return storeChange(change);
+    }
+    DSVCHistoryLoader::LiveVerdict const verdict = m_loader->addLiveChange(change);
+    if (m_loader->state() == DSVCHistoryLoader::NORMAL) {
+        lowerHistoricalState(HISTORICAL_NONE);
+    }
+    switch (verdict) {
+        case DSVCHistoryLoader::LiveVerdict::Taken:
+            return true;
+        case DSVCHistoryLoader::LiveVerdict::Dropped:
+            return false;
+        case DSVCHistoryLoader::LiveVerdict::Store:
+            break;
+    }
     return storeChange(change);
 }
 
@@ -515,6 +592,9 @@ unsigned int ReaderImpl::deleteChange(SampleInfo* handle) {
         m_history.free_change(change);
     }
     m_history.remove_change(change);
+    if (m_loader) {
+        m_loader->roomMade();
+    }
     return static_cast<unsigned int>(m_history.size());
 }
 
@@ -527,7 +607,11 @@ void ReaderImpl::setQoS(vexa::dds::SubscriptionBuiltinTopicData const& data,
     m_participant->modifyReader(this, extra, true);
 }
 
-void ReaderImpl::dsvcDataRecipient(int, unsigned long, void*, unsigned int) {}
+void ReaderImpl::dsvcDataRecipient(int socket, unsigned long tag, void* body, unsigned int length) {
+    if (m_loader) {
+        m_loader->dsvcDataRecipient(socket, tag, body, length);
+    }
+}
 
 void ReaderImpl::close() {
     if (isBuiltin()) {

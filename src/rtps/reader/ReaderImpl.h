@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "rtps/dsvc/DSVCHistorySink.h"
 #include "rtps/participant/CommunicationMode.h"
 #include "rtps/participant/LocalReader.h"
 #include "rtps/participant/RTPS_AdditionalTopicData.h"
@@ -19,6 +20,7 @@ namespace RTPS {
 
 class CacheChange;
 class CommunicationObject;
+class DSVCHistoryLoader;
 class RTPSTaskScheduler;
 struct DiscoveredWriterData;
 struct NAckFragData;
@@ -35,10 +37,17 @@ struct NAckFragData;
 // Incomplete samples stay within the reader's ReassemblyLimits; a best-effort reader drops
 // every pending entry that is older than the fragment time-out.
 //
+// A durable (transient or persistent) user reader of a participant in the DSVC client role
+// loads the stored history of its topic through a DSVCHistoryLoader: while it loads, complete
+// changes go to the loader, which merges them with the stored ones; the historical state
+// follows the loader's (it only ever goes down: loading, loaded, none). The loader's clients
+// call back into the reader, so they start with start(), once the reader is listed, and end in
+// the subclasses' stop(), before anything is destroyed.
+//
 // Locks: the pending mutex guards the pending list and is a leaf; the history has its own
 // mutexes; the description mutex (takeDCPSConfig .. freeDCPSConfig) is never held while calling
 // the participant. changeAvailable is called with none of the reader's locks held.
-class ReaderImpl : public LocalReader, public Reader {
+class ReaderImpl : public LocalReader, public Reader, private DSVCHistorySink {
 public:
     // Historical-data states (the DSVC link): none, loading finished, loading.
     static constexpr uint32_t HISTORICAL_NONE = 0;
@@ -55,6 +64,8 @@ public:
     ~ReaderImpl() override;
 
     // LocalReader, in the order of the reader's own operations.
+    // Starts the DSVC loading of a durable reader.
+    void start() override;
     void stop() override = 0;
     unsigned int getChange(SampleInfo* handle, unsigned int (*guidPrefix)[3],
                            unsigned int* entityId, SampleInfo& sample) override;
@@ -112,6 +123,11 @@ protected:
     // Stores a complete change in the history and announces it; false when the history is
     // full (nothing stored).
     bool storeChange(CacheChange* change);
+    // Ends the DSVC loading for good: no client calls the reader once it returns. Each
+    // subclass's stop() calls it after clearing the running flag.
+    void stopHistoryLoading();
+    // The loading has ended: the historical state is lowered; StatefulReader wakes its waiters.
+    virtual void historicalLoadingEnded();
     // Drops the pending entries of that writer (every writer of a participant for
     // _ENTITYID_PARTICIPANT).
     void purgePending(GUID_t const& writer);
@@ -131,6 +147,16 @@ protected:
     std::atomic<uint32_t> m_historicalState{HISTORICAL_NONE};
 
 private:
+    // DSVCHistorySink, on the loader's upload thread.
+    bool hasRoom() override;
+    void storeHistorical(CacheChange* change) override;
+    void releaseHistorical(CacheChange* change) override;
+    void loadingEnded() override;
+
+    // Changes go to the history: announce the one that made it `count` changes long.
+    void announceStored(CacheChange* change, size_t count);
+    // Lowers the historical state to `state` unless it is lower already.
+    void lowerHistoricalState(uint32_t state);
     // The pending path: fragments and halves; the change kept or null.
     CacheChange* addPending(CacheChange* change);
     // Takes a fragment into its entry; false when it is refused (the entry may be gone).
@@ -152,6 +178,9 @@ private:
 
     std::mutex m_timestampMutex;
     vexa::dds::Time_t m_timestamp{};
+
+    // Durable readers of a DSVC client only; made with the reader, never replaced.
+    std::unique_ptr<DSVCHistoryLoader> m_loader;
 };
 
 }  // namespace RTPS

@@ -60,6 +60,7 @@ StatefulReader::~StatefulReader() {
 
 void StatefulReader::stop() {
     m_running = false;
+    stopHistoryLoading();
     m_receiveBusy.waitIdle();
     m_workerBusy.waitIdle();
     m_removalBusy.waitIdle();
@@ -408,6 +409,11 @@ void StatefulReader::deferredWorker(GUID_t const& writer) {
                                 static_cast<unsigned>(vexa::OsGetTimeCountMks() - start));
         }
     }
+}
+
+void StatefulReader::historicalLoadingEnded() {
+    ReaderImpl::historicalLoadingEnded();
+    reportAllDelivered();
 }
 
 void StatefulReader::reportAllDelivered() {

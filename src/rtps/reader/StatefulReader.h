@@ -74,6 +74,9 @@ public:
     // Wakes waitForHistoricalData (a proxy became delivered, or loading ended).
     void reportAllDelivered();
 
+protected:
+    void historicalLoadingEnded() override;
+
 private:
     WriterProxy* findProxy(GUID_t const& writer);  // under the proxies mutex
     std::unique_ptr<WriterProxy> makeProxy(GUID_t const& writer, Locator_t const* unicast);

@@ -35,6 +35,7 @@ bool StatelessReader::isSpdpReader() const {
 
 void StatelessReader::stop() {
     m_running = false;
+    stopHistoryLoading();
     m_receiveBusy.waitIdle();
 }
 
