@@ -401,3 +401,28 @@ TEST(DSReader, CursorsFollowEvictionAndCompaction) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DSReader, AWriterPastItsLeaseIsNotAliveUntilItIsHeardAgain) {
+    FakeHost host;
+    auto t = keepAll();
+    t.liveliness.lease_duration = {2, 0};
+    DSReader r(host, t, 1);
+    auto p = publication(t);
+    p.liveliness.lease_duration = {1, 0};
+    ASSERT_TRUE(r.discoverDW(nullptr, PREFIX_A, 0x102, p));
+    feed(r, 1, 1, PREFIX_A, 0x102, RTPS::SAMPLE_ALIVE, 7);
+    EXPECT_EQ(r.instances()[0].writerCount, 1u);
+    host.advance(3);
+    r.checkLiveliness();
+    EXPECT_EQ(r.writers()[0].flags, DSReader::DW_KNOWN);
+    EXPECT_EQ(r.instances()[0].writerCount, 0u);
+    EXPECT_FALSE(r.hasAliveWriters());
+    // An AUTOMATIC writer is renewed by the participant-level assertion as well.
+    r.assertLiveliness(PREFIX_A, 0x102, host.clock, false);
+    EXPECT_EQ(r.writers()[0].flags, 3u);
+    EXPECT_EQ(r.instances()[0].writerCount, 1u);
+}
+
+}  // namespace
