@@ -70,8 +70,43 @@ constexpr unsigned DS_MSG_THREAD_NOT_STARTED = 2025;
 // The engine refused a served domain's participant: its text.
 // Arguments: (const char* reason)
 constexpr unsigned DS_MSG_PARTICIPANT_REFUSED = 2026;
+// Stored history (module "DS::DSReader::ddsisampleHandler").
+// An acceptor added or removed: the two halves of its key.
+// Arguments: (unsigned long long lo, unsigned long long hi)
+constexpr unsigned DS_MSG_ACCEPTOR_CHANGED = 2033;
+// An acceptor got everything and is forgotten; the topic name may be empty.
+// Arguments: (unsigned long long lo, unsigned long long hi, const char* topic)
+constexpr unsigned DS_MSG_ACCEPTOR_FINISHED = 2034;
+// Arguments: (unsigned long long lo, unsigned long long hi, const char* topic)
+constexpr unsigned DS_MSG_ACCEPTOR_WAITING = 2036;
+// Arguments: (const char* topic, int sec, unsigned msec, unsigned long long length, unsigned pubId)
+constexpr unsigned DS_MSG_SAMPLE_STORED = 2037;
+// Arguments: (int instance, const char* topic, int sec, unsigned msec)
+constexpr unsigned DS_MSG_SAMPLE_DELETED = 2038;
+// Arguments: (const char* topic, long long sequenceNumber)
+constexpr unsigned DS_MSG_INSTANCE_REFUSED = 2039;
+// Arguments: (int instance, const char* topic)
+constexpr unsigned DS_MSG_INSTANCE_REMOVED = 2040;
+// Arguments: (int writer, const char* topic)
+constexpr unsigned DS_MSG_OWNER_CHANGED = 2041;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_OWNER_RELEASED = 2042;
+// Arguments: (const char* topic, int writer)
+constexpr unsigned DS_MSG_NOT_OWNER = 2043;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_WRITER_LOST = 2044;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_WRITER_FORGOTTEN = 2045;
 // Module "DurabilityService::collectGarbage", severity 6.
 // Arguments: none
 constexpr unsigned DS_MSG_GARBAGE_COLLECTED = 2046;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_WRITERS_COMPACTED = 2048;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_WRITER_MATCHED = 2054;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_WRITER_INCOMPATIBLE = 2055;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_WRITER_GONE = 2056;
 
 }  // namespace vexares
