@@ -82,9 +82,9 @@ void DomainParticipant::setRTPS(RTPS::Participant* rtps) {
     topicReader_ = rtps->getDCPSTopicReader();
 }
 
-void DomainParticipant::initBuiltinSubscriber() {
+void DomainParticipant::initBuiltinSubscriber(DPFactory* factory) {
     if (builtinSubscriber_ == nullptr) {
-        builtinSubscriber_ = new SubscriberBuiltin(this);
+        builtinSubscriber_ = new SubscriberBuiltin(this, factory);
     }
 }
 

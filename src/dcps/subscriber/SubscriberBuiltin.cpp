@@ -13,7 +13,6 @@
 #include "dcps/domain/RTPSCommunicationObject.h"
 #include "dcps/entity/EndpointGate.h"
 #include "dcps/entity/EntityId.h"
-#include "dcps/service/DCPSservice.h"
 #include "dcps/service/DPFactory.h"
 #include "dcps/service/TypeSupportCB.h"
 #include "dcps/subscriber/Reader.h"
@@ -53,7 +52,7 @@ bool unset(vexa::dds::Time_t const& t) {
 
 }  // namespace
 
-SubscriberBuiltin::SubscriberBuiltin(DomainParticipant* participant)
+SubscriberBuiltin::SubscriberBuiltin(DomainParticipant* participant, DPFactory* factory)
     : Subscriber(participant, static_cast<int32_t>(entity_id::BUILTIN_SUBSCRIBER),
                  vexa::dds::predefBuiltinSubscriberQos(), true),
       dp_(participant) {
@@ -65,7 +64,6 @@ SubscriberBuiltin::SubscriberBuiltin(DomainParticipant* participant)
                                        &SubscriberBuiltin::handleDCPSPublicationReader,
                                        &SubscriberBuiltin::handleDCPSSubscriptionReader};
     RTPS::Participant* rtps = participant->getRTPS();
-    DPFactory* factory = DCPSservice::getInstance().getFactory();
     for (unsigned i = 0; i < ENTRIES; ++i) {
         BuiltinTopicCB& e = entries_[i];
         e.type = factory != nullptr ? factory->getBuiltinTypeSupport(NAMES[i]) : nullptr;

@@ -17,6 +17,7 @@ struct SampleInfo;
 namespace vexa::dcps {
 
 class DomainParticipant;
+class DPFactory;
 class Topic;
 struct TypeSupportCB;
 namespace api {
@@ -59,7 +60,9 @@ public:
     };
     enum : unsigned { PARTICIPANT, TOPIC, PUBLICATION, SUBSCRIPTION, ENTRIES };
 
-    explicit SubscriberBuiltin(DomainParticipant* participant);
+    // `factory`: the one that creates the participant and holds the built-in type supports
+    // (null: no type supports, the built-in readers are not made).
+    SubscriberBuiltin(DomainParticipant* participant, DPFactory* factory);
     ~SubscriberBuiltin() override;
 
     void closedByApi() override;
