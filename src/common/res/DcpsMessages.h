@@ -237,6 +237,41 @@ constexpr unsigned DCPS_MSG_WRITER_NO_TYPE = 58;
 // Arguments: (const char* topic)
 constexpr unsigned DCPS_MSG_WRITER_INSTANCES_COMPACTED = 63;
 
+// A discovery sample of a participant that departed; ignored until its record is collected.
+// Arguments: (uint32_t prefix0, uint32_t prefix1, uint32_t prefix2)
+constexpr unsigned DCPS_MSG_REMOTE_SUBSCRIBER_OF_REMOVED = 69;
+// Arguments: (uint32_t prefix0, uint32_t prefix1, uint32_t prefix2)
+constexpr unsigned DCPS_MSG_REMOTE_PUBLISHER_OF_REMOVED = 70;
+
+// A remote endpoint or topic announced again after its removal, before the collector pass.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_READER_HANDLED = 71;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_HANDLED = 72;
+
+// A remote reader, writer or topic was discovered, changed or removed.
+// Arguments: (const char* topic)
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_READER_NEW = 73;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_NEW = 74;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_READER_CHANGED = 75;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_CHANGED = 76;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_READER_REMOVED = 77;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_REMOVED = 78;
+
+// A remote participant's discovery sample that cannot be a record of its topic.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_BUILTIN_SAMPLE_MALFORMED = 86;
+
+// No remote id left for a new remote writer or reader; it is ignored.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_NO_ID = 87;
+
 // A programming error of the calling layer; the process aborts.
 // Arguments: (const char* condition)
 constexpr unsigned DCPS_MSG_FATAL_ASSERTION = 90;

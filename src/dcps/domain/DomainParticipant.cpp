@@ -82,9 +82,9 @@ void DomainParticipant::setRTPS(RTPS::Participant* rtps) {
     topicReader_ = rtps->getDCPSTopicReader();
 }
 
-void DomainParticipant::initBuiltinSubscriber() {
+void DomainParticipant::initBuiltinSubscriber(DPFactory* factory) {
     if (builtinSubscriber_ == nullptr) {
-        builtinSubscriber_ = new SubscriberBuiltin(this);
+        builtinSubscriber_ = new SubscriberBuiltin(this, factory);
     }
 }
 
@@ -309,7 +309,7 @@ Topic* DomainParticipant::createTopic(std::string const& topicName, std::string 
     }
     announceTopic(topic, FLAGS_ALIVE, true);
     if (builtinSubscriber_ != nullptr) {
-        int32_t const n = builtinSubscriber_->countInconsistentTopics(*topic);
+        int32_t const n = builtinSubscriber_->countInconsistentRemoteTopics(*topic);
         if (n > 0) {
             topic->addInconsistentTopics(n);
         }
@@ -352,7 +352,7 @@ ReturnCode_t DomainParticipant::setTopicQos(Topic* topic, vexa::dds::TopicQos co
     topic->setQoS(qos);
     announceTopic(topic, FLAGS_ALIVE, false);
     if (builtinSubscriber_ != nullptr) {
-        int32_t const n = builtinSubscriber_->countInconsistentTopics(*topic);
+        int32_t const n = builtinSubscriber_->countInconsistentRemoteTopics(*topic);
         if (n > 0) {
             topic->addInconsistentTopics(n);
         }

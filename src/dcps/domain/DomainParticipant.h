@@ -24,6 +24,7 @@ class Writer;
 
 namespace vexa::dcps {
 
+class DPFactory;
 class Publisher;
 class Reader;
 class RTPSCommunicationObject;
@@ -62,7 +63,8 @@ public:
 
     // Creation steps (the factory, under this participant's mutex).
     void setRTPS(RTPS::Participant* rtps);
-    void initBuiltinSubscriber();
+    // `factory`: the creating factory, which holds the built-in type supports.
+    void initBuiltinSubscriber(DPFactory* factory = nullptr);
     // The factory has finished with the participant: engine callbacks stop waiting for it.
     void setCreated() { created_ = true; }
     bool isCreated() const { return created_.load(); }

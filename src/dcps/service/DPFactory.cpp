@@ -187,7 +187,7 @@ DomainParticipant* DPFactory::createParticipant(unsigned domainId,
     }
 
     dp->setRTPS(rtps);
-    dp->initBuiltinSubscriber();
+    dp->initBuiltinSubscriber(this);
     if (autoenable_) {
         dp->enable();
     }

@@ -46,7 +46,7 @@ vexa::dds::DataReaderQos const Subscriber::default_dr_qos_predef_ =
     vexa::dds::predefDataReaderQos();
 
 Subscriber::Subscriber(DomainParticipant* participant, int32_t id,
-                       vexa::dds::SubscriberQos const& qos)
+                       vexa::dds::SubscriberQos const& qos, bool builtin)
     : Entity(id, participant),
       participant_(participant),
       clock_(participant->getTimeService()),
@@ -55,7 +55,7 @@ Subscriber::Subscriber(DomainParticipant* participant, int32_t id,
       nextReaderId_(entity_id::READER | (static_cast<uint32_t>(id) << 16) | 1u),
       nextObjectId_(OBJECT_KIND | (static_cast<uint32_t>(id) << 20) | 1u),
       pool_(std::make_unique<SampleList>()),
-      mutex_(LockLevel::Entity, "Subscriber"),
+      mutex_(LockLevel::Entity, builtin ? "SubscriberBuiltin" : "Subscriber", builtin),
       queueMutex_(LockLevel::InputQueue, "Subscriber input queue") {
     readers_.reserve(10);
     readers_.push_back(nullptr);

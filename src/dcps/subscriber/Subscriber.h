@@ -62,7 +62,9 @@ public:
 
     static vexa::dds::DataReaderQos const default_dr_qos_predef_;
 
-    Subscriber(DomainParticipant* participant, int32_t id, vexa::dds::SubscriberQos const& qos);
+    // `builtin`: the built-in subscriber, whose mutex forbids engine calls while held.
+    Subscriber(DomainParticipant* participant, int32_t id, vexa::dds::SubscriberQos const& qos,
+               bool builtin = false);
     // Destroys its readers (not announced) and the pool; queued entries leave counted.
     ~Subscriber() override;
 

@@ -1,10 +1,586 @@
+// The built-in subscriber: its readers, the path of a discovery sample, remote participants,
+// topics, writers and readers, and the collection of remote records.
 #include "dcps/subscriber/SubscriberBuiltin.h"
 
+#include <algorithm>
+#include <cassert>
+#include <exception>
+#include <mutex>
+
+#include "common/log/Logger.h"
+#include "common/res/DcpsMessages.h"
 #include "dcps/domain/DomainParticipant.h"
+#include "dcps/domain/RTPSCommunicationObject.h"
+#include "dcps/entity/EndpointGate.h"
+#include "dcps/entity/EntityId.h"
+#include "dcps/service/DPFactory.h"
+#include "dcps/service/TypeSupportCB.h"
+#include "dcps/subscriber/Reader.h"
+#include "dcps/topic/Topic.h"
+#include "rtps/history/SampleInfo.h"
+#include "rtps/participant/Participant.h"
+#include "rtps/reader/Reader.h"
 
 namespace vexa::dcps {
 
-SubscriberBuiltin::SubscriberBuiltin(DomainParticipant* participant)
-    : Entity(static_cast<int32_t>(entity_id::BUILTIN_SUBSCRIBER), participant) {}
+using vexa::dds::ReturnCode_t;
+using Joint = JointLock<CoreRecursiveMutex, CoreRecursiveMutex>;
+
+namespace {
+
+char const MODULE_PARTICIPANT[] = "DCPS::SubscriberBuiltin::handleDCPSParticipantReader";
+char const MODULE_TOPIC[] = "DCPS::SubscriberBuiltin::handleDCPSTopicReader";
+char const MODULE_PUBLICATION[] = "DCPS::SubscriberBuiltin::handleDCPSPublicationReader";
+char const MODULE_SUBSCRIPTION[] = "DCPS::SubscriberBuiltin::handleDCPSSubscriptionReader";
+
+constexpr uint32_t FIRST_BUILTIN_TOPIC = 0x300000FCu;
+constexpr uint32_t FIRST_BUILTIN_READER = 0x080000FCu;
+constexpr uint32_t REMOTE_ID_MASK = 0xFFFFFFu;
+constexpr int32_t LOST_KEPT_SEC = 300;
+
+char const* const NAMES[SubscriberBuiltin::ENTRIES] = {
+    vexa::dds::DCPS_PARTICIPANT_TOPIC_NAME, vexa::dds::DCPS_TOPIC_TOPIC_NAME,
+    vexa::dds::DCPS_PUBLICATION_TOPIC_NAME, vexa::dds::DCPS_SUBSCRIPTION_TOPIC_NAME};
+
+bool removal(RTPS::SampleInfo const& s) {
+    return (s.statusFlags & 6u) != 0;
+}
+
+bool unset(vexa::dds::Time_t const& t) {
+    return t.sec == 0 && t.nanosec == 0;
+}
+
+}  // namespace
+
+SubscriberBuiltin::SubscriberBuiltin(DomainParticipant* participant, DPFactory* factory)
+    : Subscriber(participant, static_cast<int32_t>(entity_id::BUILTIN_SUBSCRIBER),
+                 vexa::dds::predefBuiltinSubscriberQos(), true),
+      dp_(participant) {
+    remotes_.max_load_factor(1.0f);
+    vexa::dds::TopicQos topicQos;
+    participant->getDefaultTopicQos(topicQos);
+    Handler const handlers[ENTRIES] = {&SubscriberBuiltin::handleDCPSParticipantReader,
+                                       &SubscriberBuiltin::handleDCPSTopicReader,
+                                       &SubscriberBuiltin::handleDCPSPublicationReader,
+                                       &SubscriberBuiltin::handleDCPSSubscriptionReader};
+    RTPS::Participant* rtps = participant->getRTPS();
+    for (unsigned i = 0; i < ENTRIES; ++i) {
+        BuiltinTopicCB& e = entries_[i];
+        e.type = factory != nullptr ? factory->getBuiltinTypeSupport(NAMES[i]) : nullptr;
+        e.handler = handlers[i];
+        if (rtps != nullptr) {
+            RTPS::Reader* const engines[ENTRIES] = {
+                rtps->getDCPSParticipantReader(), rtps->getDCPSTopicReader(),
+                rtps->getDCPSPublicationReader(), rtps->getDCPSSubscriptionReader()};
+            e.engine = e.source = engines[i];
+        }
+        if (e.type == nullptr || e.type->factory_ == nullptr) {
+            continue;  // no API bound: discovery still works, the application sees nothing
+        }
+        e.topic = new Topic(participant, e.type, NAMES[i],
+                            static_cast<int32_t>(FIRST_BUILTIN_TOPIC + i), &topicQos);
+        e.reader = new Reader(this, e.topic, static_cast<int32_t>(FIRST_BUILTIN_READER + i),
+                              vexa::dds::predefBuiltinReaderQos());
+        e.reader->InitResources(e.type->factory_);
+        if (e.engine != nullptr) {
+            e.reader->setEngine(e.engine);
+        }
+    }
+}
+
+SubscriberBuiltin::~SubscriberBuiltin() {
+    // Queued entries name the built-in readers: they leave before the readers go.
+    dropQueued();
+    for (BuiltinTopicCB& e : entries_) {
+        delete e.reader;
+        delete e.topic;
+        e.reader = nullptr;
+        e.topic = nullptr;
+    }
+}
+
+void SubscriberBuiltin::closedByApi() {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    setListener(nullptr, 0);
+}
+
+ReturnCode_t SubscriberBuiltin::setQoS(vexa::dds::SubscriberQos const&) {
+    return vexa::dds::RETCODE_UNSUPPORTED;
+}
+
+ReturnCode_t SubscriberBuiltin::setDefaultDRQoS(vexa::dds::DataReaderQos const&) {
+    return vexa::dds::RETCODE_UNSUPPORTED;
+}
+
+Reader* SubscriberBuiltin::createDR(Topic*, vexa::dds::DataReaderQos const*, api::DREventForwarder*,
+                                    uint32_t) {
+    return nullptr;
+}
+
+ReturnCode_t SubscriberBuiltin::deleteDR(api::DataReaderImpl*) {
+    return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+}
+
+bool SubscriberBuiltin::closeDRByApi(Reader*) {
+    return false;
+}
+
+ReturnCode_t SubscriberBuiltin::setReaderQoS(vexa::dds::DataReaderQos const&, Reader*) {
+    return vexa::dds::RETCODE_UNSUPPORTED;
+}
+
+api::DataReaderImpl* SubscriberBuiltin::lookupDR(std::string const& topicName) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    for (BuiltinTopicCB& e : entries_) {
+        if (e.reader != nullptr && topicName == NAMES[&e - entries_]) {
+            e.reader->enable();
+            return e.reader->getBridge();
+        }
+    }
+    return nullptr;
+}
+
+ReturnCode_t SubscriberBuiltin::getDataReaders(std::vector<api::DataReaderImpl*>& out,
+                                               uint32_t sampleMask, uint32_t viewMask,
+                                               uint32_t instanceMask) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    if (!isEnabled()) {
+        return vexa::dds::RETCODE_NOT_ENABLED;
+    }
+    out.clear();
+    out.reserve(ENTRIES);
+    for (BuiltinTopicCB const& e : entries_) {
+        if (e.reader != nullptr && e.reader->hasSamples(sampleMask, viewMask, instanceMask)) {
+            out.push_back(e.reader->getBridge());
+        }
+    }
+    return vexa::dds::RETCODE_OK;
+}
+
+void SubscriberBuiltin::notifyUser(api::DPEventForwarder* listener, uint32_t mask) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    if ((get_status_changes() & vexa::dds::DATA_ON_READERS_STATUS) != 0) {
+        bool called = false;
+        for (BuiltinTopicCB const& e : entries_) {
+            if (e.reader != nullptr && e.reader->isEnabled() &&
+                e.reader->callDataAvailableListener()) {
+                called = true;
+            }
+        }
+        if (called) {
+            reset_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
+        }
+    }
+    getStatusCondition().signal();
+    for (BuiltinTopicCB const& e : entries_) {
+        if (e.reader != nullptr && e.reader->isEnabled()) {
+            e.reader->callPlainStatusListeners(listener, mask);
+            e.reader->signalConditions();
+        }
+    }
+}
+
+bool SubscriberBuiltin::ddsisampleHandler(RTPS::Reader* engine, RTPS::SampleInfo* sample) {
+    assert(engine != nullptr && sample != nullptr && "pReader && si");
+    if (engine == nullptr || sample == nullptr) {
+        return false;
+    }
+    for (BuiltinTopicCB& e : entries_) {
+        if (e.source != engine) {
+            continue;
+        }
+        (this->*e.handler)(sample);
+        if (e.reader != nullptr && e.reader->isEnabled() && e.reader->getRTPS() != nullptr) {
+            return Subscriber::ddsisampleHandler(e.reader, sample);
+        }
+        return false;
+    }
+    return false;
+}
+
+RemoteDP& SubscriberBuiltin::findOrCreate(unsigned const* guidPrefix) {
+    BuiltinTopicKey key{{guidPrefix[0], guidPrefix[1], guidPrefix[2]}};
+    RemoteDP& r = remotes_[key];
+    std::copy(guidPrefix, guidPrefix + 3, r.prefix);
+    return r;
+}
+
+RemoteDP* SubscriberBuiltin::beginSample(unsigned entry, RTPS::SampleInfo* handle,
+                                         RTPS::SampleInfo& out, unsigned& entityId, size_t size,
+                                         char const* module, unsigned removedMsg) {
+    RTPS::Reader* engine = entries_[entry].engine;
+    if (engine == nullptr) {
+        return nullptr;
+    }
+    unsigned prefix[3] = {0, 0, 0};
+    if (!dp_->getCommunicationObject()->readMsg(engine, handle, prefix, entityId, out,
+                                                handle->sequenceNumber)) {
+        return nullptr;
+    }
+    auto& log = vexalog::Logger::getLogger();
+    // Network input: a record that cannot be one is dropped, never trusted.
+    if (out.data == nullptr || out.length != size) {
+        log.logMessage(module, 3, vexares::DCPS_MSG_BUILTIN_SAMPLE_MALFORMED, NAMES[entry]);
+        return nullptr;
+    }
+    RemoteDP& r = findOrCreate(prefix);
+    if ((r.flags & RemoteDP::REMOVED) != 0) {
+        if (removedMsg != 0) {
+            log.logMessage(module, 3, removedMsg, prefix[0], prefix[1], prefix[2]);
+        }
+        return nullptr;
+    }
+    r.flags &= ~RemoteDP::LOST;
+    if (unset(r.activity)) {
+        r.activity = getTimeService().now();
+    }
+    return &r;
+}
+
+void SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
+    Joint lock(dp_->getMutex(), getMutex());
+    RTPS::SampleInfo s{};
+    unsigned entityId = 0;
+    RemoteDP* r =
+        beginSample(PARTICIPANT, handle, s, entityId,
+                    sizeof(vexa::dds::ParticipantBuiltinTopicData), MODULE_PARTICIPANT, 0);
+    if (r == nullptr || !removal(s)) {
+        return;
+    }
+    r->flags |= RemoteDP::REMOVED;
+    for (auto& w : r->writers) {
+        w.second->handled = true;
+    }
+    for (auto& rd : r->readers) {
+        rd.second->handled = true;
+    }
+}
+
+void SubscriberBuiltin::handleDCPSTopicReader(RTPS::SampleInfo* handle) {
+    auto& log = vexalog::Logger::getLogger();
+    Joint lock(dp_->getMutex(), getMutex());
+    RTPS::SampleInfo s{};
+    unsigned entityId = 0;
+    RemoteDP* r = beginSample(TOPIC, handle, s, entityId, sizeof(vexa::dds::TopicBuiltinTopicData),
+                              MODULE_TOPIC, vexares::DCPS_MSG_REMOTE_PUBLISHER_OF_REMOVED);
+    if (r == nullptr) {
+        return;
+    }
+    auto const& data = *static_cast<vexa::dds::TopicBuiltinTopicData const*>(s.data);
+    if (data.name.empty()) {
+        log.logMessage(MODULE_TOPIC, 3, vexares::DCPS_MSG_BUILTIN_SAMPLE_MALFORMED, NAMES[TOPIC]);
+        return;
+    }
+    RemoteTopic& t = r->topics[data.name];
+    char const* name = data.name.c_str();
+    if ((t.flags & RemoteTopic::REMOVED) != 0) {
+        log.logMessage(MODULE_TOPIC, 3, vexares::DCPS_MSG_REMOTE_WRITER_HANDLED, name);
+        return;
+    }
+    if (removal(s)) {
+        log.logMessage(MODULE_TOPIC, 4, vexares::DCPS_MSG_REMOTE_WRITER_REMOVED, name);
+        t.flags |= RemoteTopic::REMOVED;
+        dp_->looseRemoteTopic(t.data);
+        return;
+    }
+    bool const known = t.stored;
+    t.data = data;
+    t.stored = true;
+    log.logMessage(
+        MODULE_TOPIC, 4,
+        known ? vexares::DCPS_MSG_REMOTE_WRITER_CHANGED : vexares::DCPS_MSG_REMOTE_WRITER_NEW,
+        name);
+    vexa::dds::TopicBuiltinTopicData const copy = t.data;
+    if (known) {
+        dp_->changeRemoteTopicQoS(copy);
+    } else {
+        dp_->discoverRemoteTopic(copy);
+    }
+}
+
+void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
+    auto& log = vexalog::Logger::getLogger();
+    Joint lock(dp_->getMutex(), getMutex());
+    RTPS::SampleInfo s{};
+    unsigned entityId = 0;
+    RemoteDP* r = beginSample(PUBLICATION, handle, s, entityId,
+                              sizeof(vexa::dds::PublicationBuiltinTopicData), MODULE_PUBLICATION,
+                              vexares::DCPS_MSG_REMOTE_PUBLISHER_OF_REMOVED);
+    if (r == nullptr) {
+        return;
+    }
+    auto const& data = *static_cast<vexa::dds::PublicationBuiltinTopicData const*>(s.data);
+    char const* name = data.topic_name.c_str();
+    std::unique_ptr<RemoteDW>& slot = r->writers[entityId];
+    bool const fresh = !slot;
+    if (fresh) {
+        slot = std::make_unique<RemoteDW>();
+    }
+    RemoteDW& w = *slot;
+    if (w.handled) {
+        log.logMessage(MODULE_PUBLICATION, 3, vexares::DCPS_MSG_REMOTE_WRITER_HANDLED, name);
+        return;
+    }
+    w.lastSample = getTimeService().now();
+    if (removal(s)) {
+        log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_REMOVED,
+                       w.data.topic_name.c_str());
+        w.handled = true;
+        w.readers.clear();
+        return;
+    }
+    if (w.id == 0) {
+        uint32_t const id = getNewRemotePubID();
+        if (id == 0) {
+            log.logMessage(MODULE_PUBLICATION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
+            r->writers.erase(entityId);
+            return;
+        }
+        w.id = id;
+        w.data = data;
+        w.participant = r;
+        log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_NEW, name);
+        return;
+    }
+    log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_CHANGED, name);
+    w.data.user_data = data.user_data;
+    w.data.partition = data.partition;
+    w.data.lifespan = data.lifespan;
+    w.data.ownership_strength = data.ownership_strength;
+    w.data.deadline = data.deadline;
+    w.data.latency_budget = data.latency_budget;
+}
+
+void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
+    auto& log = vexalog::Logger::getLogger();
+    Joint lock(dp_->getMutex(), getMutex());
+    RTPS::SampleInfo s{};
+    unsigned entityId = 0;
+    RemoteDP* r = beginSample(SUBSCRIPTION, handle, s, entityId,
+                              sizeof(vexa::dds::SubscriptionBuiltinTopicData), MODULE_SUBSCRIPTION,
+                              vexares::DCPS_MSG_REMOTE_SUBSCRIBER_OF_REMOVED);
+    if (r == nullptr) {
+        return;
+    }
+    auto const& data = *static_cast<vexa::dds::SubscriptionBuiltinTopicData const*>(s.data);
+    char const* name = data.topic_name.c_str();
+    std::unique_ptr<RemoteDR>& slot = r->readers[entityId];
+    if (!slot) {
+        slot = std::make_unique<RemoteDR>();
+    }
+    RemoteDR& d = *slot;
+    if (d.handled) {
+        log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_READER_HANDLED, name);
+        return;
+    }
+    d.lastSample = getTimeService().now();
+    if (removal(s)) {
+        log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_REMOVED,
+                       d.data.topic_name.c_str());
+        d.handled = true;
+        d.writers.clear();
+        return;
+    }
+    if (d.id == 0) {
+        uint32_t const id = getNewRemoteSubID();
+        if (id == 0) {
+            log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
+            r->readers.erase(entityId);
+            return;
+        }
+        d.id = id;
+        d.data = data;
+        d.participant = r;
+        log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_NEW, name);
+        return;
+    }
+    log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_CHANGED, name);
+    d.data.user_data = data.user_data;
+    d.data.partition = data.partition;
+    d.data.deadline = data.deadline;
+    d.data.latency_budget = data.latency_budget;
+}
+
+void SubscriberBuiltin::assertLiveliness(unsigned const* guidPrefix, bool manual) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    RemoteDP& r = findOrCreate(guidPrefix);
+    vexa::dds::Time_t const t = getTimeService().now();
+    if (manual) {
+        r.writerLiveliness = t;
+    } else {
+        r.activity = t;
+    }
+}
+
+void SubscriberBuiltin::participantLostByRTPS(unsigned const* guidPrefix) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    auto it = remotes_.find(BuiltinTopicKey{{guidPrefix[0], guidPrefix[1], guidPrefix[2]}});
+    if (it == remotes_.end() || (it->second.flags & RemoteDP::REMOVED) != 0) {
+        return;
+    }
+    it->second.flags |= RemoteDP::LOST;
+    it->second.activity = getTimeService().now();
+}
+
+void SubscriberBuiltin::collectGarbage() {
+    Joint lock(dp_->getMutex(), getMutex());
+    for (BuiltinTopicCB& e : entries_) {
+        if (e.reader != nullptr) {
+            e.reader->collectGarbage();
+        }
+    }
+    for (auto it = remotes_.begin(); it != remotes_.end();) {
+        RemoteDP& r = it->second;
+        if ((r.flags & RemoteDP::REMOVED) != 0) {
+            it = remotes_.erase(it);
+            continue;
+        }
+        for (auto w = r.writers.begin(); w != r.writers.end();) {
+            w = w->second->handled ? r.writers.erase(w) : std::next(w);
+        }
+        for (auto d = r.readers.begin(); d != r.readers.end();) {
+            d = d->second->handled ? r.readers.erase(d) : std::next(d);
+        }
+        ++it;
+    }
+    int64_t const now = getTimeService().now().sec;
+    for (auto& entry : remotes_) {
+        RemoteDP& r = entry.second;
+        if ((r.flags & RemoteDP::LOST) != 0 &&
+            static_cast<int64_t>(r.activity.sec) + LOST_KEPT_SEC < now) {
+            r.flags |= RemoteDP::REMOVED;
+            for (auto& w : r.writers) {
+                w.second->handled = true;
+            }
+            for (auto& d : r.readers) {
+                d.second->handled = true;
+            }
+        }
+    }
+}
+
+void SubscriberBuiltin::closeRTPS() {
+    std::vector<RTPS::Reader*> engines;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+        for (BuiltinTopicCB& e : entries_) {
+            if (e.reader != nullptr) {
+                e.reader->closedByApi();
+                if (e.reader->gate()) {
+                    e.reader->gate()->release(false);
+                }
+            }
+            if (e.engine != nullptr) {
+                engines.push_back(e.engine);
+            }
+            e.engine = nullptr;
+        }
+    }
+    // No engine call under this mutex; the handlers see no engine reader any more.
+    for (RTPS::Reader* engine : engines) {
+        try {
+            engine->close();
+        } catch (std::exception const&) {
+            // The engine participant goes next and takes its readers with it.
+        }
+    }
+}
+
+int32_t SubscriberBuiltin::countInconsistentRemoteTopics(Topic const& topic) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    int32_t n = 0;
+    for (auto const& entry : remotes_) {
+        if ((entry.second.flags & RemoteDP::REMOVED) != 0) {
+            continue;
+        }
+        auto t = entry.second.topics.find(topic.getName());
+        if (t != entry.second.topics.end() && t->second.stored &&
+            (t->second.flags & RemoteTopic::REMOVED) == 0 && !topic.isConsistent(t->second.data)) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+bool SubscriberBuiltin::getRemotePublisherTopicData(RemoteDW const* rdw,
+                                                    vexa::dds::PublicationBuiltinTopicData& out) {
+    assert(rdw != nullptr && "rdw");
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    out = rdw->data;
+    return true;
+}
+
+bool SubscriberBuiltin::getRemoteSubscriberTopicData(RemoteDR const* rdr,
+                                                     vexa::dds::SubscriptionBuiltinTopicData& out) {
+    assert(rdr != nullptr && "rdr");
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    out = rdr->data;
+    return true;
+}
+
+void SubscriberBuiltin::freeRemotePublisherByReader(RemoteDW* rdw, Reader* reader) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    rdw->readers.erase(std::remove(rdw->readers.begin(), rdw->readers.end(), reader),
+                       rdw->readers.end());
+}
+
+void SubscriberBuiltin::freeRemoteSubscriberByWriter(RemoteDR* rdr, Writer* writer) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    rdr->writers.erase(std::remove(rdr->writers.begin(), rdr->writers.end(), writer),
+                       rdr->writers.end());
+}
+
+bool SubscriberBuiltin::getRemotePublisher(unsigned const* guidPrefix, unsigned entityId,
+                                           Reader* reader, int32_t& id,
+                                           vexa::dds::PublicationBuiltinTopicData& out) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    auto it = remotes_.find(BuiltinTopicKey{{guidPrefix[0], guidPrefix[1], guidPrefix[2]}});
+    if (it == remotes_.end() || (it->second.flags & RemoteDP::REMOVED) != 0) {
+        return false;
+    }
+    auto w = it->second.writers.find(entityId);
+    if (w == it->second.writers.end() || w->second->handled || w->second->id == 0) {
+        return false;
+    }
+    RemoteDW& rdw = *w->second;
+    if (reader != nullptr &&
+        std::find(rdw.readers.begin(), rdw.readers.end(), reader) == rdw.readers.end()) {
+        rdw.readers.push_back(reader);
+    }
+    id = static_cast<int32_t>(rdw.id);
+    out = rdw.data;
+    return true;
+}
+
+uint32_t SubscriberBuiltin::getNewRemotePubID() {
+    if ((nextPubId_ & REMOTE_ID_MASK) == REMOTE_ID_MASK) {
+        return 0;
+    }
+    return nextPubId_++;
+}
+
+uint32_t SubscriberBuiltin::getNewRemoteSubID() {
+    if ((nextSubId_ & REMOTE_ID_MASK) == REMOTE_ID_MASK) {
+        return 0;
+    }
+    return nextSubId_++;
+}
+
+RemoteDP const* SubscriberBuiltin::findRemote(unsigned const* guidPrefix) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    auto it = remotes_.find(BuiltinTopicKey{{guidPrefix[0], guidPrefix[1], guidPrefix[2]}});
+    return it == remotes_.end() ? nullptr : &it->second;
+}
+
+size_t SubscriberBuiltin::remoteParticipants() {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    return remotes_.size();
+}
+
+void SubscriberBuiltin::setNextRemoteIds(uint32_t pub, uint32_t sub) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    nextPubId_ = pub;
+    nextSubId_ = sub;
+}
 
 }  // namespace vexa::dcps

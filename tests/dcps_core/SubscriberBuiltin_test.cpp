@@ -1,0 +1,246 @@
+// The built-in subscriber's intake of remote participants, topics, writers and readers, as the
+// engine reports them on its own thread.
+#include <gtest/gtest.h>
+
+#include "CoreFixture.h"
+#include "dcps/domain/DomainParticipant.h"
+#include "dcps/subscriber/Reader.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
+#include "dcps/topic/Topic.h"
+#include "fake/FakeEngine.h"
+#include "fake/FakeParticipant.h"
+#include "rtps/history/SampleInfo.h"
+
+namespace {
+
+using vexa::dcps::RemoteDP;
+using vexa::dcps::SubscriberBuiltin;
+using vexatest::FakeEngine;
+using vexatest::FakeParticipant;
+
+constexpr unsigned PEER[3] = {0xAAAA0001u, 2u, 3u};
+constexpr uint32_t ALIVE = 1;
+constexpr uint32_t GONE = 6;
+
+class BuiltinSub : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dp = vexatest::factory().createParticipant(vexatest::testDomain(), nullptr);
+        ASSERT_NE(dp, nullptr);
+        engine = FakeEngine::instance().newest();
+        builtin = dp->getBuiltinSubscriber();
+    }
+    void TearDown() override {
+        engine->drain();
+        vexatest::factory().delete_participant(dp);
+        vexatest::factory().collectGarbage();
+        vexatest::factory().collectGarbage();
+    }
+
+    // The engine reports one change of a built-in reader, as its thread does.
+    template <class Record>
+    bool report(FakeParticipant::BuiltinIndex which, Record const& record, uint32_t flags,
+                unsigned entityId = 0, unsigned const (&prefix)[3] = PEER,
+                uint64_t length = sizeof(Record), void const* data = nullptr) {
+        RTPS::SampleInfo info{};
+        info.statusFlags = flags;
+        info.length = length;
+        RTPS::SampleInfo* h = engine->builtinReader(which)->addHeldChange(
+            info, data != nullptr ? data : &record, length, prefix, entityId);
+        size_t const before = engine->changeAvailableResults().size();
+        engine->queueChangeAvailable(engine->builtinReader(which), nullptr, h);
+        engine->drain();
+        return engine->changeAvailableResults().at(before);
+    }
+    void announceParticipant(uint32_t flags, unsigned const (&prefix)[3] = PEER) {
+        vexa::dds::ParticipantBuiltinTopicData p;
+        for (unsigned i = 0; i < 3; ++i) {
+            p.key.value[i] = prefix[i];
+        }
+        report(FakeParticipant::PARTICIPANT_READER, p, flags, 0x1C1, prefix);
+    }
+    vexa::dds::PublicationBuiltinTopicData publication(char const* topic) {
+        vexa::dds::PublicationBuiltinTopicData w;
+        w.topic_name = topic;
+        w.type_name = "Keyed";
+        return w;
+    }
+    RemoteDP const* peer() { return builtin->findRemote(PEER); }
+    void advance(int64_t seconds) {
+        dp->getTimeService().advance(static_cast<uint64_t>(seconds) * 1000000u);
+    }
+
+    vexa::dcps::DomainParticipant* dp = nullptr;
+    FakeParticipant* engine = nullptr;
+    SubscriberBuiltin* builtin = nullptr;
+};
+
+TEST_F(BuiltinSub, DepartureMarksRemovedAndLaterAnnouncementsWaitForTheCollector) {
+    announceParticipant(ALIVE);
+    ASSERT_NE(peer(), nullptr);
+    EXPECT_EQ(peer()->flags, 0u);
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102);
+    announceParticipant(GONE);
+    EXPECT_EQ(peer()->flags & RemoteDP::REMOVED, RemoteDP::REMOVED);
+    EXPECT_TRUE(peer()->writers.at(0x102)->handled);
+    announceParticipant(ALIVE);
+    EXPECT_EQ(peer()->flags & RemoteDP::REMOVED, RemoteDP::REMOVED);
+    dp->collectGarbage();
+    EXPECT_EQ(peer(), nullptr);
+    announceParticipant(ALIVE);
+    ASSERT_NE(peer(), nullptr);
+    EXPECT_EQ(peer()->flags, 0u);
+}
+
+TEST_F(BuiltinSub, LostThenHeardAgainKeepsTheTimeOfTheLoss) {
+    announceParticipant(ALIVE);
+    advance(5);
+    engine->queueParticipantLost(PEER);
+    engine->drain();
+    ASSERT_EQ(peer()->flags, RemoteDP::LOST);
+    vexa::dds::Time_t const lostAt = peer()->activity;
+    advance(5);
+    announceParticipant(ALIVE);
+    EXPECT_EQ(peer()->flags, 0u);
+    EXPECT_EQ(peer()->activity, lostAt);
+}
+
+TEST_F(BuiltinSub, LivelinessFromAnUnknownPrefixCreatesAnEmptyRecord) {
+    unsigned const other[3] = {9, 9, 9};
+    engine->queueAssertLiveliness(engine->builtinReader(FakeParticipant::PARTICIPANT_READER),
+                                  nullptr, other, 0);
+    engine->drain();
+    RemoteDP const* r = builtin->findRemote(other);
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->writers.empty());
+    EXPECT_NE(r->activity.sec, 0);
+    EXPECT_EQ(r->writerLiveliness.sec, 0);
+}
+
+// A lost participant goes when its loss time plus 300 s is below the clock's seconds.
+TEST_F(BuiltinSub, LostParticipantIsRemovedAfter300Seconds) {
+    struct Row {
+        int64_t after;
+        bool removed;
+    } const rows[] = {{299, false}, {300, false}, {301, true}};
+    for (Row const& row : rows) {
+        unsigned const prefix[3] = {0xB0u, static_cast<unsigned>(row.after), 1};
+        announceParticipant(ALIVE, prefix);
+        engine->queueParticipantLost(prefix);
+        engine->drain();
+        vexa::dds::Time_t const lostAt = builtin->findRemote(prefix)->activity;
+        // Whole seconds from the loss: the clock lands at lostAt.sec + after, same fraction.
+        advance(row.after);
+        ASSERT_EQ(dp->getTimeService().now().sec, lostAt.sec + row.after);
+        dp->collectGarbage();
+        RemoteDP const* r = builtin->findRemote(prefix);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ((r->flags & RemoteDP::REMOVED) != 0, row.removed) << row.after;
+        dp->collectGarbage();
+        EXPECT_EQ(builtin->findRemote(prefix) == nullptr, row.removed) << row.after;
+        announceParticipant(ALIVE, prefix);  // heard again: not lost any more
+    }
+}
+
+TEST_F(BuiltinSub, ReappearingWithin300SecondsKeepsItsWriters) {
+    announceParticipant(ALIVE);
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102);
+    engine->queueParticipantLost(PEER);
+    engine->drain();
+    advance(200);
+    announceParticipant(ALIVE);
+    advance(200);
+    dp->collectGarbage();
+    dp->collectGarbage();
+    ASSERT_NE(peer(), nullptr);
+    EXPECT_FALSE(peer()->writers.at(0x102)->handled);
+}
+
+TEST_F(BuiltinSub, DisabledBuiltinReaderGetsNothingEnabledOneGetsSamples) {
+    EXPECT_FALSE(report(FakeParticipant::TOPIC_READER, vexa::dds::TopicBuiltinTopicData{[] {
+                            vexa::dds::TopicBuiltinTopicData t;
+                            t.name = "T";
+                            return t;
+                        }()},
+                        ALIVE, 0x2C2));
+    ASSERT_NE(peer(), nullptr);  // handled all the same
+    ASSERT_NE(builtin->lookupDR("DCPSPublication"), nullptr);
+    EXPECT_TRUE(builtin->entry(SubscriberBuiltin::PUBLICATION).reader->isEnabled());
+    EXPECT_TRUE(report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102));
+}
+
+TEST_F(BuiltinSub, PublicationTwiceKeepsItsIdAndPartitionChangeIsStored) {
+    announceParticipant(ALIVE);
+    auto w = publication("T");
+    report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);
+    uint32_t const id = peer()->writers.at(0x102)->id;
+    EXPECT_EQ(id, 0x10000001u);
+    report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);
+    w.partition.name = {"P"};
+    report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);
+    EXPECT_EQ(peer()->writers.at(0x102)->id, id);
+    EXPECT_EQ(peer()->writers.at(0x102)->data.partition.name, w.partition.name);
+}
+
+TEST_F(BuiltinSub, RemovedWriterAnnouncedAgainBeforeAndAfterTheCollector) {
+    auto w = publication("T");
+    report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);
+    report(FakeParticipant::PUBLICATION_READER, w, GONE, 0x102);
+    report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);  // ignored
+    EXPECT_TRUE(peer()->writers.at(0x102)->handled);
+    EXPECT_EQ(peer()->writers.at(0x102)->id, 0x10000001u);
+    dp->collectGarbage();
+    EXPECT_EQ(peer()->writers.count(0x102), 0u);
+    report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);
+    EXPECT_EQ(peer()->writers.at(0x102)->id, 0x10000002u);
+}
+
+TEST_F(BuiltinSub, InconsistentRemoteTopicCountsAtEveryAnnouncement) {
+    vexatest::registerFakeTypes(dp);
+    vexa::dcps::Topic* local = dp->createTopic("T", "Keyed", nullptr, nullptr, 0);
+    ASSERT_NE(local, nullptr);
+    vexa::dds::TopicBuiltinTopicData t = local->getAnnouncedData();
+    t.reliability.kind = t.reliability.kind == vexa::dds::RELIABLE_RELIABILITY_QOS
+                             ? vexa::dds::BEST_EFFORT_RELIABILITY_QOS
+                             : vexa::dds::RELIABLE_RELIABILITY_QOS;
+    for (int i = 1; i <= 3; ++i) {
+        report(FakeParticipant::TOPIC_READER, t, ALIVE, 0x2C2);
+        vexa::dds::InconsistentTopicStatus st;
+        local->getInconsistentTopicStatus(st);
+        EXPECT_EQ(st.total_count, i);
+    }
+    EXPECT_EQ(builtin->countInconsistentRemoteTopics(*local), 1);
+}
+
+// Network input that cannot be a record is logged and dropped, never queued.
+TEST_F(BuiltinSub, MalformedSamplesAreDropped) {
+    ASSERT_NE(builtin->lookupDR("DCPSTopic"), nullptr);
+    ASSERT_NE(builtin->lookupDR("DCPSPublication"), nullptr);
+    vexa::dds::TopicBuiltinTopicData unnamed;
+    report(FakeParticipant::TOPIC_READER, unnamed, ALIVE, 0x2C2);
+    EXPECT_TRUE(peer() == nullptr || peer()->topics.empty());
+    // The fake keeps a whole record; the engine's length says 8 bytes.
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102, PEER, 8);
+    EXPECT_TRUE(peer() == nullptr || peer()->writers.empty());
+}
+
+TEST_F(BuiltinSub, RemoteIdsRunOutAndNewEndpointsAreIgnored) {
+    builtin->setNextRemoteIds(0x10FFFFFEu, 0x20FFFFFFu);
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102);
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x202);
+    EXPECT_EQ(peer()->writers.at(0x102)->id, 0x10FFFFFEu);
+    EXPECT_EQ(peer()->writers.count(0x202), 0u);
+    vexa::dds::SubscriptionBuiltinTopicData r;
+    r.topic_name = "T";
+    report(FakeParticipant::SUBSCRIPTION_READER, r, ALIVE, 0x107);
+    EXPECT_EQ(peer()->readers.count(0x107), 0u);
+}
+
+TEST_F(BuiltinSub, RefusesReaderOperations) {
+    EXPECT_EQ(builtin->createDR(nullptr, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(builtin->setReaderQoS(vexa::dds::predefDataReaderQos(), nullptr),
+              vexa::dds::RETCODE_UNSUPPORTED);
+    EXPECT_EQ(builtin->deleteDR(nullptr), vexa::dds::RETCODE_PRECONDITION_NOT_MET);
+}
+
+}  // namespace
