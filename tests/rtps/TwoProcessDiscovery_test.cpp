@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +78,8 @@ public:
         std::fflush(nullptr);
         m_pid = fork();
         if (m_pid == 0) {
+            // A test process that dies before its destructor runs takes the child with it.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             _exit(body());
         }
     }
