@@ -340,7 +340,8 @@ bool Subscriber::closeDRByApi(Reader* reader) {
 }
 
 void Subscriber::closedByApi() {
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    // Each reader's close takes the participant's mutex: take it first, as the order says.
+    Joint lock(participant_->getMutex(), mutex_);
     listenerMask_ = 0;
     for (Reader* r : readers_) {
         if (live(r)) {
