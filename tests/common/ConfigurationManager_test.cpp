@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/PausedCalls.h"
-#include "common/SpecialFiles.h"
+#include "common/NonRegularFiles.h"
 
 using vexaconf::ConfigurationManager;
 using vexaconf::ConfigurationParameter;
@@ -279,7 +279,7 @@ TEST(ConfigurationManager, ReadErrorAndMissingFile) {
 // A name that is no regular file is read as a file that fails at once: nothing blocks, spins or
 // grows, and every value keeps its default.
 TEST(ConfigurationManager, NoRegularFileFailsAtOnce) {
-    const auto files = vexatest::makeSpecialFiles("special", ".cfg");
+    const auto files = vexatest::makeNonRegularFiles("nonregular", ".cfg");
     ASSERT_EQ(files.size(), 3u);
     for (const auto& f : files) {
         SCOPED_TRACE(f.what);

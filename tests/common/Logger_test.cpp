@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/SpecialFiles.h"
+#include "common/NonRegularFiles.h"
 #include "common/res/ResourceManager.h"
 
 using vexalog::Logger;
@@ -167,7 +167,7 @@ TEST_F(LoggerTest, BothLevelsOffWriteNothingNotEvenTheStartRecord) {
 // The logger reads dcps.cfg and rtps.cfg from the working directory when it is made: names
 // there that are no regular file leave it its defaults instead of hanging the first log call.
 TEST_F(LoggerTest, ConfigurationNamesThatAreNoFileLeaveTheDefaults) {
-    const auto files = vexatest::makeSpecialFiles("special", ".cfg");
+    const auto files = vexatest::makeNonRegularFiles("nonregular", ".cfg");
     ASSERT_EQ(files.size(), 3u);
     for (const auto& f : files) {
         SCOPED_TRACE(f.what);

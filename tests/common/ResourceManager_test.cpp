@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/SpecialFiles.h"
+#include "common/NonRegularFiles.h"
 #include "common/res/DcpsMessages.h"
 
 using vexares::ResourceManager;
@@ -66,7 +66,7 @@ TEST(ResourceManager, RefusalKeepsChainAndNewestWins) {
 // A name that is no regular file is refused at once with the loader's message: nothing blocks,
 // spins or grows, and the chain stays as it was.
 TEST(ResourceManager, NoRegularFileIsRefusedAtOnce) {
-    const auto files = vexatest::makeSpecialFiles("special", ".res");
+    const auto files = vexatest::makeNonRegularFiles("nonregular", ".res");
     ASSERT_EQ(files.size(), 3u);
     for (const auto& f : files) {
         SCOPED_TRACE(f.what);

@@ -14,15 +14,16 @@ namespace vexatest {
 // Names in the working directory that are no regular file: a FIFO (opening it for reading
 // waits for a writer), /dev/zero (never ends) and /dev/urandom (never ends, never repeats a
 // line). A reader that opens them as files blocks, spins or grows for ever.
-struct SpecialFile {
+struct NonRegularFile {
     const char* what;
     std::string name;
 };
 
-inline std::vector<SpecialFile> makeSpecialFiles(const std::string& stem, const char* extension) {
-    std::vector<SpecialFile> files = {{"FIFO", stem + "-fifo" + extension},
-                                      {"/dev/zero", stem + "-zero" + extension},
-                                      {"/dev/urandom", stem + "-urandom" + extension}};
+inline std::vector<NonRegularFile> makeNonRegularFiles(const std::string& stem,
+                                                       const char* extension) {
+    std::vector<NonRegularFile> files = {{"FIFO", stem + "-fifo" + extension},
+                                         {"/dev/zero", stem + "-zero" + extension},
+                                         {"/dev/urandom", stem + "-urandom" + extension}};
     ::unlink(files[0].name.c_str());
     ::unlink(files[1].name.c_str());
     ::unlink(files[2].name.c_str());
