@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/log/Logger.h"
@@ -176,6 +178,20 @@ TEST_F(ServiceTest, StopRightAfterStartJoinsBothThreads) {
         ASSERT_TRUE(service->closeDomain(9));
         EXPECT_FALSE(service->isGarbageCollectorRunning());
     }
+}
+
+TEST_F(ServiceTest, ClosingTheLastDomainWakesTheWaitingCollector) {
+    if (service->getCollectGarbagePeriod() == 0)
+        GTEST_SKIP() << "collector disabled in ds.cfg";
+    ASSERT_TRUE(service->addDomain(3));
+    // Long enough for the collector to be inside its wait between passes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(service->closeDomain(3));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(service->isGarbageCollectorRunning());
+    // A collector that sleeps in whole seconds would hold the close for most of one.
+    EXPECT_LT(took, std::chrono::milliseconds(500));
 }
 
 // A ds.cfg in the working directory is read before the one under VEXA_HOME.

@@ -1,6 +1,7 @@
 #include "ds/service/DurabilityService.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <thread>
@@ -199,7 +200,11 @@ bool DurabilityService::startGarbageCollector() {
 }
 
 void DurabilityService::stopGarbageCollector() {
-    m_gcRunning.store(false);
+    {
+        std::lock_guard<std::mutex> lock(m_gcMutex);
+        m_gcRunning.store(false);
+    }
+    m_gcWake.notify_all();
     if (m_gcThread == 0)
         return;
     OsWaitThreadTermination(m_gcThread);
@@ -213,11 +218,14 @@ void DurabilityService::GarbageCollectorThread(void* self) {
 void DurabilityService::collectorLoop() {
     // At least one sleep between passes, so a period of 1 does not run them back to back.
     const int sleeps = std::max(m_collectGarbagePeriod - 1, 1);
+    std::unique_lock<std::mutex> lock(m_gcMutex);
     while (m_gcRunning.load()) {
-        for (int i = 0; i < sleeps && m_gcRunning.load(); ++i)
-            OsSleep(1000);
-        if (m_gcRunning.load())
-            collectGarbage();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(sleeps);
+        if (m_gcWake.wait_until(lock, deadline, [this] { return !m_gcRunning.load(); }))
+            break;
+        lock.unlock();
+        collectGarbage();
+        lock.lock();
     }
 }
 

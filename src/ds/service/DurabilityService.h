@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -67,6 +68,9 @@ private:
     int m_collectGarbagePeriod = DEFAULT_COLLECT_GARBAGE_PERIOD;
     std::unique_ptr<vexaconf::ConfigurationManager> m_config;
     std::atomic<bool> m_gcRunning{false};
+    // The collector waits on m_gcWake under m_gcMutex (a leaf), so a stop ends its wait at once.
+    std::mutex m_gcMutex;
+    std::condition_variable m_gcWake;
     pthread_t m_gcThread = 0;
     mutable std::recursive_mutex m_lock;
 };
