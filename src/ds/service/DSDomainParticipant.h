@@ -41,6 +41,7 @@ public:
     DSDomainParticipant& operator=(const DSDomainParticipant&) = delete;
 
     unsigned getDomainId() const { return m_domainId; }
+    const DurabilityService& service() const { return m_service; }
     std::recursive_mutex& lock() { return m_lock; }
     vexa::dds::ParticipantBuiltinTopicData& participantData() { return m_participantData; }
     DSRTPSCommunicationObject& comm() { return *m_comm; }

@@ -2,7 +2,12 @@
 
 #include <chrono>
 
+#include "common/log/Logger.h"
+#include "common/res/DsMessages.h"
 #include "ds/service/DSDomainParticipant.h"
+#include "rtps/history/SampleInfo.h"
+#include "rtps/participant/DDSIException.h"
+#include "rtps/reader/Reader.h"
 
 namespace vexa::ds {
 
@@ -28,6 +33,33 @@ void DSRTPSCommunicationObject::getHistoricalData(unsigned int const*, unsigned 
 }
 
 void DSRTPSCommunicationObject::stopHistoricalData(unsigned int const*, unsigned int) {}
+
+bool DSRTPSCommunicationObject::readMsg(RTPS::Reader* reader, RTPS::SampleInfo* in,
+                                        unsigned (*prefix)[3], unsigned* entityId,
+                                        RTPS::SampleInfo& out) {
+    if (reader == nullptr)
+        return false;
+    try {
+        reader->getChange(in, prefix, entityId, out);
+        return true;
+    } catch (const RTPS::DDSIException& e) {
+        const long long sequence =
+            in ? (int64_t(in->sequenceNumber.high) << 32) | in->sequenceNumber.low : 0;
+        vexalog::Logger::getLogger().logMessage("DS::DSRTPSCommunicationObject::readMsg", 3,
+                                                vexares::DS_MSG_READ_FAILED, sequence, e.what());
+        return false;
+    }
+}
+
+void DSRTPSCommunicationObject::deleteMsg(RTPS::Reader* reader, RTPS::SampleInfo* in) {
+    if (reader == nullptr)
+        return;
+    try {
+        reader->deleteChange(in);
+    } catch (const RTPS::DDSIException&) {
+        // Gone already or the reader is closing: nothing is left to free.
+    }
+}
 
 void DSRTPSCommunicationObject::waitForWork(int64_t ms) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
