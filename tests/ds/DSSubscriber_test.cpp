@@ -599,4 +599,161 @@ TEST_F(SubscriberTest, PerReaderOperationsIgnoreAForeignReader) {
     EXPECT_EQ(mine->acceptorCount(), 0u);
 }
 
+// Runs one callback on its own thread, the way an engine thread calls in while the engine is
+// inside a call the service made; reports whether it finished within the bound.
+class CallbackThread {
+public:
+    CallbackThread() : m_thread([this] { loop(); }) {}
+    ~CallbackThread() {
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    bool runAndWait(std::function<void()> job) {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        m_job = std::move(job);
+        m_done = false;
+        m_wake.notify_all();
+        return m_wake.wait_for(guard, std::chrono::seconds(10), [this] { return m_done; });
+    }
+
+private:
+    void loop() {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        for (;;) {
+            m_wake.wait(guard, [this] { return m_stop || m_job; });
+            if (m_stop)
+                return;
+            auto job = std::move(m_job);
+            m_job = nullptr;
+            guard.unlock();
+            job();
+            guard.lock();
+            m_done = true;
+            m_wake.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::function<void()> m_job;
+    bool m_done = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+// Engine threads queue samples, report liveliness, writers and late readers, while the data
+// thread creates readers, stores and replays; inside addReader and historicalData the engine
+// has a sample queued from another thread and waits for that call. Nothing may hang, and every
+// store stays consistent.
+TEST_F(SubscriberTest, StressEngineCallbacksAgainstTheDataThread) {
+    constexpr int TOPICS = 12;
+    constexpr int ENGINE_THREADS = 3;
+    constexpr int ROUNDS = 3000;
+    std::vector<vexa::dds::TopicBuiltinTopicData> topics;
+    for (int t = 0; t < TOPICS; ++t) {
+        topics.push_back(keptTopic("Stress" + std::to_string(t), 200));
+        addKnownWriter(0x1000 + t, PREFIX_A, topics.back());
+    }
+    std::atomic<DSReader*> published[TOPICS] = {};
+    std::atomic<int> created{0};
+
+    CallbackThread inCall;
+    std::atomic<bool> blocked{false};
+    std::deque<Change> inCallChanges;  // touched by the callback thread only
+    auto queueFromAnotherThread = [&] {
+        const int n = created.load();
+        if (n == 0 || blocked.load())
+            return;
+        DSReader* r = published[n - 1].load();
+        inCallChanges.push_back(makeChange(PREFIX_B, 0x2002, 7, uint32_t(inCallChanges.size())));
+        Change* c = &inCallChanges.back();
+        if (!inCall.runAndWait([&, r, c] { deliver(r, *c); }))
+            blocked.store(true);
+    };
+    fake->onAddReader = queueFromAnotherThread;
+    fake->onHistory = queueFromAnotherThread;
+
+    std::atomic<bool> engineRunning{true};
+    std::vector<std::thread> engine;
+    for (int e = 0; e < ENGINE_THREADS; ++e) {
+        engine.emplace_back([&, e] {
+            std::deque<Change> changes;
+            const uint32_t prefix[3] = {0x300u + e, 1, 2};
+            for (uint32_t i = 0; engineRunning.load(); ++i) {
+                const int n = created.load();
+                if (n == 0) {
+                    std::this_thread::yield();
+                    continue;
+                }
+                const int t = int(i % uint32_t(n));
+                DSReader* r = published[t].load();
+                changes.push_back(makeChange(prefix, 0x102, uint8_t(i % 5), i));
+                deliver(r, changes.back());
+                sub->assertLiveliness(r, PREFIX_A, 0x1000 + t);
+                sub->assertLiveliness(r, prefix, 0x102, sub->now(), e % 2 == 0);
+                const KeyHash_t late = readerKey(prefix, 0x4000 + i % 7);
+                switch (i % 6) {
+                    case 0:
+                        if (sub->hasHistoryWriters(r))
+                            sub->addHistoryAcceptor(r, late);
+                        break;
+                    case 1:
+                        sub->removeHistoryAcceptor(r, late);
+                        break;
+                    case 2:
+                        sub->discoverDW(nullptr, prefix, 0x5000 + i % 3, publicationOf(topics[t]));
+                        break;
+                    case 3:
+                        sub->looseDW(r, prefix, 0x5000 + i % 3);
+                        break;
+                    default:
+                        break;
+                }
+            }
+        });
+    }
+
+    std::vector<KeyHash_t> finished;
+    for (int round = 0; round < ROUNDS; ++round) {
+        const int n = created.load();
+        if (n < TOPICS && round % 50 == 0) {
+            DSReader* r = sub->createDR(topics[n], true);
+            if (r == nullptr) {
+                ADD_FAILURE() << topics[n].name;
+                break;
+            }
+            published[n].store(r);
+            created.store(n + 1);
+        }
+        sub->ddsicashHandler();
+        sub->sendHistory(finished);
+        finished.clear();
+        if (round % 10 == 0) {
+            domain->clock().advance(100000);
+            sub->periodicStatusCheck();
+        }
+        if (round % 500 == 0)
+            sub->collectGarbage();
+    }
+    engineRunning.store(false);
+    for (auto& t : engine)
+        t.join();
+    while (domain->comm().pending() > 0)
+        sub->ddsicashHandler();
+
+    EXPECT_FALSE(blocked.load()) << "a sample queued during an engine call waited for the call";
+    for (int t = 0; t < TOPICS; ++t) {
+        DSReader* r = published[t].load();
+        ASSERT_NE(r, nullptr);
+        std::lock_guard<std::recursive_mutex> guard(sub->lock());
+        EXPECT_EQ(r->checkInvariants(), "") << r->topicName();
+        EXPECT_EQ(engineReaderOf(r).liveCount(), 0u) << r->topicName();
+    }
+    domain->comm().stopHandlingInput();
+}
+
 }  // namespace
