@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/log/Logger.h"
 #include "common/os/OsTime.h"
@@ -365,6 +369,166 @@ TEST_F(DomainTest, DataThreadMakesReadersAndStops) {
         std::this_thread::yield();
     }
     domain.stopHandlingData();
+}
+
+// An engine whose threads call back all the time: discovery records, losses and liveliness,
+// stored readers' samples, late readers coming and going. Its destructor joins them, as the
+// engine's does.
+class BusyParticipant : public vexatest::FakeDiscoveryParticipant {
+public:
+    static constexpr int ROUNDS = 400;
+
+    BusyParticipant(vexatest::EngineLog& log, vexa::ds::DSRTPSCommunicationObject& comm,
+                    vexatest::FakeSubscriber& stored)
+        : FakeDiscoveryParticipant(log, 3), m_comm(comm), m_stored(stored) {}
+    ~BusyParticipant() override {
+        for (std::thread& t : m_threads)
+            t.join();
+    }
+
+    void start() override {
+        m_threads.emplace_back([this] { discovery(); });
+        m_threads.emplace_back([this] { liveliness(); });
+        m_threads.emplace_back([this] { samples(); });
+        m_threads.emplace_back([this] { lateReaders(); });
+    }
+    // Returns once the discovery thread is half way through.
+    void waitHalfWay() {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        m_changed.wait(guard, [this] { return m_halfWay; });
+    }
+
+private:
+    static const uint32_t* peer(int i) {
+        static const uint32_t peers[3][3] = {{0xA1, 1, 1}, {0xA2, 2, 2}, {0xA3, 3, 3}};
+        return peers[i % 3];
+    }
+    static std::string name(int i) { return "T" + std::to_string(i % 4); }
+    void waitForGo() {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        m_changed.wait(guard, [this] { return m_go; });
+    }
+
+    void discovery() {
+        std::vector<dds::TopicBuiltinTopicData> topicRecords;
+        std::vector<dds::PublicationBuiltinTopicData> publicationRecords;
+        for (int i = 0; i < 4; ++i) {
+            topicRecords.push_back(topicRecord(name(i)));
+            publicationRecords.push_back(publicationRecord(name(i)));
+        }
+        dds::ParticipantBuiltinTopicData participantRecord;
+        // The topics first; the others start once the data thread has made their readers.
+        for (int i = 0; i < 4; ++i)
+            m_comm.changeAvailable(&topics, nullptr,
+                                   topics.add(peer(i), 2, RTPS::SAMPLE_ALIVE, &topicRecords[i],
+                                              sizeof(topicRecords[0])));
+        m_stored.waitForReaders(4);
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_go = true;
+            m_changed.notify_all();
+        }
+        for (int i = 0; i < ROUNDS; ++i) {
+            const uint32_t* p = peer(i);
+            m_comm.changeAvailable(&topics, nullptr,
+                                   topics.add(p, 2, RTPS::SAMPLE_ALIVE, &topicRecords[i % 4],
+                                              sizeof(topicRecords[0])));
+            const uint32_t flags = i % 7 == 6 ? RTPS::SAMPLE_DISPOSED : RTPS::SAMPLE_ALIVE;
+            m_comm.changeAvailable(
+                &publications, nullptr,
+                publications.add(p, 0x100 + i % 5, flags, &publicationRecords[i % 4],
+                                 sizeof(publicationRecords[0])));
+            if (i % 50 == 49)
+                m_comm.changeAvailable(
+                    &participants, nullptr,
+                    participants.add(p, 0x1C1, RTPS::SAMPLE_DISPOSED, &participantRecord,
+                                     sizeof(participantRecord)));
+            if (i == ROUNDS / 2) {
+                std::lock_guard<std::mutex> guard(m_mutex);
+                m_halfWay = true;
+                m_changed.notify_all();
+            }
+        }
+    }
+    void liveliness() {
+        waitForGo();
+        for (int i = 0; i < ROUNDS; ++i) {
+            unsigned p[3] = {peer(i)[0], peer(i)[1], peer(i)[2]};
+            if (i % 3 == 0)
+                m_comm.participantLost(p);
+            m_comm.assertLiveliness(&participants, nullptr, p, i % 2 ? 0x100 : 0);
+            if (vexa::ds::DSReader* reader = m_stored.reader(name(i)))
+                m_comm.assertLiveliness(nullptr, reader, p, 0x100 + i % 5);
+        }
+    }
+    void samples() {
+        RTPS::SampleInfo handle{};
+        waitForGo();
+        for (int i = 0; i < ROUNDS; ++i)
+            if (vexa::ds::DSReader* reader = m_stored.reader(name(i)))
+                m_comm.changeAvailable(nullptr, reader, &handle);
+    }
+    void lateReaders() {
+        waitForGo();
+        for (int i = 0; i < ROUNDS; ++i) {
+            const uint32_t late[3] = {0xB0, uint32_t(i % 6), 0};
+            const auto sub = subscriptionOf(topicRecord(name(i)));
+            m_comm.getHistoricalData(late, 0x107, &sub);
+            if (i % 2)
+                m_comm.stopHistoricalData(late, 0x107);
+        }
+    }
+
+    vexa::ds::DSRTPSCommunicationObject& m_comm;
+    vexatest::FakeSubscriber& m_stored;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_go = false;
+    bool m_halfWay = false;
+};
+
+// The data thread makes readers, stores and replays while the engine calls back from several
+// threads and the collector runs; the domain is closed in the middle of it. Nothing may hang,
+// and the sanitizer builds must stay quiet.
+TEST(DomainStressTest, CallbacksFromSeveralThreadsWhileTheDomainWorksAndCloses) {
+    vexares::ResourceManager::getInstance().initialise("ds_strings_ru.res");
+    for (int round = 0; round < 3; ++round) {
+        vexatest::EngineLog log;
+        vexa::ds::DurabilityService service(vexatest::fakeEngine(log, [] { return uint64_t(0); }));
+        vexa::ds::DSDomainParticipant domain(
+            service, 3, vexatest::fakeEngine(log, [] { return vexa::OsGetMonotonicMks(); }));
+        BusyParticipant* engine = nullptr;
+        vexatest::FakeSubscriber* stored = nullptr;
+        {
+            std::lock_guard<std::recursive_mutex> guard(domain.lock());
+            auto fake = std::make_unique<vexatest::FakeSubscriber>(domain);
+            fake->replay = true;
+            stored = fake.get();
+            engine = new BusyParticipant(log, domain.comm(), *stored);
+            domain.setRTPS(engine);
+            domain.setSubscriber(std::move(fake));
+            domain.setBuilt();
+        }
+        ASSERT_TRUE(domain.startHandlingData());
+        std::atomic<bool> collecting{true};
+        std::thread collector([&] {
+            while (collecting.load())
+                domain.collectGarbage();
+        });
+        engine->start();
+        engine->waitHalfWay();
+        collecting.store(false);
+        collector.join();
+        domain.close();
+        EXPECT_EQ(log.announced.size(), 1u);
+        EXPECT_FALSE(domain.isHandlingData());
+        EXPECT_GT(stored->queued.load(), 0);
+        std::lock_guard<std::recursive_mutex> guard(domain.lock());
+        EXPECT_EQ(domain.builtinSubscriber()->checkInvariants(), "");
+        for (const auto& r : stored->readers)
+            EXPECT_EQ(r->checkInvariants(), "") << r->topicName();
+    }
 }
 
 }  // namespace

@@ -3,11 +3,15 @@
 // A served domain on a fake engine that has built-in readers: tests and the intake fuzz target
 // hand it discovery records and samples as a peer would, and see what the domain did.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ds/FakeDomainEngine.h"
@@ -48,6 +52,7 @@ public:
     }
     unsigned int getChange(RTPS::SampleInfo* handle, unsigned int (*prefix)[3],
                            unsigned int* entityId, RTPS::SampleInfo& sample) override {
+        std::lock_guard<std::mutex> guard(m_mutex);
         const Change& c = find(handle);
         sample = c.info;
         for (int i = 0; i < 3; ++i)
@@ -59,6 +64,7 @@ public:
         return 0;
     }
     unsigned int deleteChange(RTPS::SampleInfo* handle) override {
+        std::lock_guard<std::mutex> guard(m_mutex);
         for (auto it = m_changes.begin(); it != m_changes.end(); ++it) {
             if (&it->info == handle) {
                 m_changes.erase(it);
@@ -73,7 +79,10 @@ public:
     void dsvcDataRecipient(int, unsigned long, void*, unsigned int) override {}
     void close() override {}
 
-    size_t held() const { return m_changes.size(); }
+    size_t held() const {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_changes.size();
+    }
 
 private:
     const Change& find(RTPS::SampleInfo* handle) const {
@@ -83,6 +92,7 @@ private:
         throw RTPS::GENERAL_DDSI_ERROR("unknown change");
     }
 
+    mutable std::mutex m_mutex;
     std::list<Change> m_changes;
     uint32_t m_sequence = 0;
 };
@@ -105,20 +115,26 @@ public:
     RTPS::Reader* getDCPSSubscriptionReader() override { return &subscriptions; }
     void historicalData(unsigned int const* prefix, unsigned int entityId,
                         std::vector<std::shared_ptr<RTPS::HistoricalSampleInfo>>& s) override {
+        std::lock_guard<std::mutex> guard(historyMutex);
         history.push_back({{prefix[0], prefix[1], prefix[2]}, entityId, s.size()});
     }
 
     FakeBuiltinReader participants, topics, publications, subscriptions;
+    std::mutex historyMutex;
     std::vector<History> history;
 };
 
-// The stored-reader set with real stored readers, recording what the domain asked of it.
+// The stored-reader set with real stored readers, recording what the domain asked of it. Like
+// the real one it takes its own lock in every call and keeps a sample input of its own.
 class FakeSubscriber : public vexa::ds::DomainSubscriber, public vexa::ds::DSReaderHost {
 public:
+    using Guard = std::lock_guard<std::recursive_mutex>;
+
     explicit FakeSubscriber(vexa::ds::DSDomainParticipant& domain) : m_domain(domain) {}
 
     // DomainSubscriber
     void periodicStatusCheck() override {
+        Guard guard(lock);
         ++statusChecks;
         for (auto& r : readers) {
             r->checkLiveliness();
@@ -127,17 +143,40 @@ public:
         }
     }
     vexa::ds::DSReader* createDR(const vexa::ds::DSTopic& topic) override {
+        Guard guard(lock);
         if (refuseReaders)
             return nullptr;
         readers.push_back(
             std::make_unique<vexa::ds::DSReader>(*this, topic.data(), nextReaderId++));
         vexa::ds::DSReader* reader = readers.back().get();
         m_domain.builtinSubscriber()->discoverDWforNewReader(reader, topic.name());
+        readerMade.notify_all();
         return reader;
     }
-    void ddsicashHandler() override { ++cashRounds; }
+    // Takes the queued entries off; the fake's readers have no engine reader, so every read
+    // fails and the change stays with the engine.
+    void ddsicashHandler() override {
+        Guard guard(lock);
+        ++cashRounds;
+        {
+            std::lock_guard<std::mutex> input(m_inputLock);
+            m_work.swap(m_input);
+        }
+        for (const auto& [handle, reader] : m_work) {
+            RTPS::SampleInfo si{};
+            unsigned prefix[3];
+            unsigned entityId = 0;
+            if (m_domain.comm().readMsg(reader->rtpsReader(), handle, &prefix, &entityId, si)) {
+                reader->ddsisampleHandler(si, prefix, entityId);
+                m_domain.comm().deleteMsg(reader->rtpsReader(), handle);
+            }
+            m_domain.comm().entryDone();
+        }
+        m_work.clear();
+    }
     // With `replay`, walks the acceptors as the real set does, without handing anything over.
     void sendHistory(std::vector<KeyHash>& finished) override {
+        Guard guard(lock);
         for (const KeyHash& k : finishNext)
             finished.push_back(k);
         finishNext.clear();
@@ -157,35 +196,44 @@ public:
         }
     }
     void collectGarbage() override {
+        Guard guard(lock);
         for (auto& r : readers)
             r->collectGarbage();
     }
     void addHistoryAcceptor(vexa::ds::DSReader* reader, const KeyHash& key) override {
+        Guard guard(lock);
         reader->addHistoryAcceptor(key);
     }
     void removeHistoryAcceptor(vexa::ds::DSReader* reader, const KeyHash& key) override {
+        Guard guard(lock);
         reader->removeHistoryAcceptor(key);
     }
     bool hasHistoryWriters(vexa::ds::DSReader* reader) override {
+        Guard guard(lock);
         return reader->hasHistoryWriters();
     }
-    bool ddsisampleHandler(vexa::ds::DSReader*, RTPS::SampleInfo*) override {
+    bool ddsisampleHandler(vexa::ds::DSReader* reader, RTPS::SampleInfo* sample) override {
+        std::lock_guard<std::mutex> input(m_inputLock);
+        m_input.emplace_back(sample, reader);
         ++queued;
         return true;
     }
     void assertLiveliness(vexa::ds::DSReader* reader, const uint32_t prefix[3],
                           uint32_t entityId) override {
+        Guard guard(lock);
         reader->assertLiveliness(prefix, entityId);
     }
     vexa::ds::DSReader* discoverDW(const vexa::ds::RemoteDW* rdw, const uint32_t prefix[3],
                                    uint32_t entityId,
                                    const vexa::dds::PublicationBuiltinTopicData& data) override {
+        Guard guard(lock);
         for (auto& r : readers)
             if (r->discoverDW(rdw, prefix, entityId, data))
                 return r.get();
         return nullptr;
     }
     void looseDW(vexa::ds::DSReader* reader, const uint32_t prefix[3], uint32_t entityId) override {
+        Guard guard(lock);
         ++lostWriters;
         reader->looseDW(prefix, entityId);
     }
@@ -194,16 +242,18 @@ public:
                      const vexa::dds::LatencyBudgetQosPolicy& l,
                      const vexa::dds::LifespanQosPolicy& s,
                      const vexa::dds::OwnershipStrengthQosPolicy& o) override {
+        Guard guard(lock);
         ++qosChanges;
         reader->changeDWQoS(prefix, entityId, d, l, s, o);
     }
     void assertLiveliness(vexa::ds::DSReader* reader, const uint32_t prefix[3], uint32_t entityId,
                           vexa::dds::Time_t t, bool writerLevel) override {
+        Guard guard(lock);
         ++livelinessForwarded;
         reader->assertLiveliness(prefix, entityId, t, writerLevel);
     }
 
-    // DSReaderHost
+    // DSReaderHost (subscriber lock held by the caller)
     vexa::dds::Time_t now() const override { return m_domain.clock().now(); }
     int32_t maxSamplesPerReader() const override { return limit; }
     const vexa::dds::SubscriberQos& subscriberQos() const override { return m_qos; }
@@ -212,18 +262,37 @@ public:
         return m_domain.builtinSubscriber()->getRemotePublisher(prefix, entityId, reader, out);
     }
 
+    // A stored reader, by topic name; null when there is none.
+    vexa::ds::DSReader* reader(const std::string& topic) {
+        Guard guard(lock);
+        for (auto& r : readers)
+            if (r->topicName() == topic)
+                return r.get();
+        return nullptr;
+    }
+
+    // Returns once `n` readers exist.
+    void waitForReaders(size_t n) {
+        std::unique_lock<std::recursive_mutex> guard(lock);
+        readerMade.wait(guard, [&] { return readers.size() >= n; });
+    }
+
+    std::recursive_mutex lock;
+    std::condition_variable_any readerMade;
     std::vector<std::unique_ptr<vexa::ds::DSReader>> readers;
     std::vector<KeyHash> finishNext;
     uint32_t nextReaderId = 0x08010001;
     int32_t limit = 1024;
     bool refuseReaders = false;
     bool replay = false;
-    int statusChecks = 0, cashRounds = 0, queued = 0, lostWriters = 0, qosChanges = 0,
-        livelinessForwarded = 0;
+    int statusChecks = 0, cashRounds = 0, lostWriters = 0, qosChanges = 0, livelinessForwarded = 0;
+    std::atomic<int> queued{0};
 
 private:
     vexa::ds::DSDomainParticipant& m_domain;
     vexa::dds::SubscriberQos m_qos;
+    std::mutex m_inputLock;
+    std::vector<std::pair<RTPS::SampleInfo*, vexa::ds::DSReader*>> m_input, m_work;
 };
 
 // One served domain, built as addDomain builds it but without its data thread: the test drives
