@@ -26,26 +26,20 @@ public:
                            vexa::dds::SubscriptionBuiltinTopicData const* subscription) override;
     void stopHistoricalData(unsigned int const* guidPrefix, unsigned int entityId) override;
 
+    // Reads an announced change of `reader`; false (logged) when the engine refuses, and the
+    // change is then left to the engine.
+    bool readMsg(RTPS::Reader* reader, RTPS::SampleInfo* in, unsigned (*prefix)[3],
+                 unsigned* entityId, RTPS::SampleInfo& out);
+    // Removes a change the service has stored; an engine refusal is ignored.
+    void deleteMsg(RTPS::Reader* reader, RTPS::SampleInfo* in);
+    // A queued entry has left the work list, whatever readMsg and deleteMsg answered for it.
+    void entryDone() { m_pending.fetch_sub(1); }
+
     void stopHandlingInput() { m_stopped.store(true); }
     bool isStopped() const { return m_stopped.load(); }
 
-    // Queue entries not yet taken off the work list.
+    // Queue entries not yet taken off the work list. The data thread sleeps only while it is 0.
     int32_t pending() const { return m_pending.load(); }
-    // A change entered the sample input: counted, and the data thread woken.
-    void entryQueued() {
-        m_pending.fetch_add(1);
-        wake();
-    }
-    // Entries left the work list, each exactly once whatever the engine answered for it, so a
-    // change the engine would not give or delete never keeps the data thread awake.
-    void entriesTaken(int32_t n) { m_pending.fetch_sub(n); }
-
-    // A stored reader's announced change: its record and its writer. False, logged, when the
-    // engine refuses; the change then stays the engine's.
-    bool readMsg(RTPS::Reader* reader, RTPS::SampleInfo* in, unsigned (*prefix)[3],
-                 unsigned* entityId, RTPS::SampleInfo& out);
-    // The change is stored: the engine may drop it. A refusal changes nothing.
-    void deleteMsg(RTPS::Reader* reader, RTPS::SampleInfo* in);
 
     // Data thread: sleeps up to `ms` unless a producer or a stop wakes it first.
     void waitForWork(int64_t ms);
