@@ -21,7 +21,8 @@
 #include "ds/FakeDomainEngine.h"
 #include "ds/service/DSDomainParticipant.h"
 #include "ds/service/DurabilityService.h"
-#include "ds/service/RemoteWriterRegistry.h"
+#include "ds/FakeDiscovery.h"
+#include "ds/service/DSTopic.h"
 #include "rtps/history/EndpointConfig.h"
 #include "rtps/reader/Reader.h"
 
@@ -107,7 +108,7 @@ private:
 
 // The served domain's engine participant: the readers the service added and the history it
 // handed over.
-class FakeEngine : public vexatest::FakeDomainParticipant {
+class FakeEngine : public vexatest::FakeDiscoveryParticipant {
 public:
     struct Added {
         std::string topic;
@@ -122,7 +123,7 @@ public:
         std::vector<uint32_t> payloads;
     };
 
-    explicit FakeEngine(vexatest::EngineLog& log) : FakeDomainParticipant(log, 7) {}
+    explicit FakeEngine(vexatest::EngineLog& log) : FakeDiscoveryParticipant(log, 7) {}
 
     RTPS::Reader* addReader(vexa::dds::SubscriptionBuiltinTopicData const* data,
                             RTPS::RTPS_AdditionalTopicData const&, RTPS::TOPIC_KIND kind,
@@ -165,73 +166,18 @@ public:
     std::function<void()> onHistory;
 };
 
-// The domain's discovery bookkeeping: writers by entity id, each with the reader that stores it.
-class FakeRegistry : public vexa::ds::RemoteWriterRegistry {
-public:
-    struct Writer {
-        uint32_t prefix[3];
-        DSReaderHost::Lookup state;
-        vexa::dds::PublicationBuiltinTopicData data;
-        const DSReader* storing = nullptr;
-    };
-
-    void discoverDWforNewReader(DSReader* reader, const std::string& topicName) override {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        for (auto& [entityId, w] : writers) {
-            if (w.state == DSReaderHost::Lookup::Found && w.data.topic_name == topicName &&
-                reader->discoverDW(nullptr, w.prefix, entityId, w.data))
-                w.storing = reader;
-        }
-    }
-    DSReaderHost::Lookup getRemotePublisher(const uint32_t*, uint32_t entityId, DSReader* reader,
-                                            DSReaderHost::Publication& out) override {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        auto it = writers.find(entityId);
-        if (it == writers.end())
-            return DSReaderHost::Lookup::Unknown;
-        if (it->second.state == DSReaderHost::Lookup::Found) {
-            it->second.storing = reader;
-            out.remotePubId = 0x10000000 + entityId;
-            out.data = &it->second.data;
-        }
-        return it->second.state;
-    }
-    void forgetReader(const DSReader* reader) override {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        for (auto& [entityId, w] : writers) {
-            if (w.storing == reader)
-                w.storing = nullptr;
-        }
-    }
-
-    std::map<uint32_t, Writer> writers;
-
-private:
-    std::mutex m_mutex;
-};
-
 const uint32_t PREFIX_A[3] = {0xA1, 0xA2, 0xA3};
 const uint32_t PREFIX_B[3] = {0xB1, 0xB2, 0xB3};
 const uint32_t PREFIX_C[3] = {0xC1, 0xC2, 0xC3};
 
-vexa::dds::TopicBuiltinTopicData keptTopic(const std::string& name, int maxSamples = -1) {
-    vexa::dds::TopicBuiltinTopicData t;
-    t.name = name;
-    t.type_name = name + "::Type";
-    t.durability.kind = vexa::dds::TRANSIENT_DURABILITY_QOS;
-    t.durability_service.history_kind = vexa::dds::KEEP_ALL_HISTORY_QOS;
-    t.durability_service.max_samples = maxSamples;
-    t.durability_service.max_instances = -1;
-    t.durability_service.max_samples_per_instance = -1;
-    return t;
-}
-
-vexa::dds::PublicationBuiltinTopicData publicationOf(const vexa::dds::TopicBuiltinTopicData& t) {
-    vexa::dds::PublicationBuiltinTopicData p;
-    p.topic_name = t.name;
-    p.type_name = t.type_name;
-    p.durability = t.durability;
-    return p;
+vexa::dds::TopicQos keptQos(int maxSamples) {
+    vexa::dds::TopicQos q;
+    q.durability.kind = vexa::dds::TRANSIENT_DURABILITY_QOS;
+    q.durability_service.history_kind = vexa::dds::KEEP_ALL_HISTORY_QOS;
+    q.durability_service.max_samples = maxSamples;
+    q.durability_service.max_instances = -1;
+    q.durability_service.max_samples_per_instance = -1;
+    return q;
 }
 
 KeyHash_t readerKey(const uint32_t prefix[3], uint32_t entityId) {
@@ -252,8 +198,8 @@ std::vector<uint32_t> stored(const DSReader& r) {
     return v;
 }
 
-// One served domain built by hand: its engine participant is a FakeEngine, and the test plays
-// the engine's threads and the data thread.
+// One served domain built as addDomain builds it, on a fake engine with built-in readers; the
+// test plays the engine's threads and the data thread.
 class SubscriberTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -261,54 +207,72 @@ protected:
         const auto engine = vexatest::fakeEngine(log, [] { return vexa::OsGetMonotonicMks(); });
         service = std::make_unique<vexa::ds::DurabilityService>(engine);
         domain = std::make_unique<vexa::ds::DSDomainParticipant>(*service, 7, engine);
+        std::lock_guard<std::recursive_mutex> guard(domain->lock());
         domain->participantData().key = {{0xAAAA0001, 2, 3}};
         fake = new FakeEngine(log);
-        domain->setRTPS(fake);  // the domain owns it
-        sub = std::make_unique<DSSubscriber>(*domain, registry);
+        domain->setRTPS(fake);  // the domain owns both
+        auto owned = std::make_unique<DSSubscriber>(*domain);
+        sub = owned.get();
+        domain->setSubscriber(std::move(owned));
+        domain->setBuilt();
     }
     void TearDown() override {
-        sub.reset();
         domain.reset();
         service.reset();
     }
 
+    const vexa::ds::DSTopic& keptTopic(const std::string& name, int maxSamples = -1,
+                                       bool hasKey = true) {
+        topics.push_back(std::make_unique<vexa::ds::DSTopic>(domain.get(), name + "::Type", name, 0,
+                                                             keptQos(maxSamples), hasKey));
+        return *topics.back();
+    }
     FakeUserReader& engineReaderOf(const DSReader* r) {
         return *static_cast<FakeUserReader*>(r->rtpsReader());
     }
-    // What the engine's changeAvailable does for a stored reader's change.
+    // The engine announces a stored reader's change.
     bool deliver(DSReader* r, Change& c) {
         engineReaderOf(r).announce(c);
-        if (!sub->ddsisampleHandler(r, &c.si))
-            return false;
-        domain->comm().entryQueued();
-        return true;
+        return domain->comm().changeAvailable(r->rtpsReader(), r, &c.si);
     }
-    void addKnownWriter(uint32_t entityId, const uint32_t prefix[3],
-                        const vexa::dds::TopicBuiltinTopicData& t) {
-        auto& w = registry.writers[entityId];
-        std::memcpy(w.prefix, prefix, sizeof w.prefix);
-        w.state = DSReaderHost::Lookup::Found;
-        w.data = publicationOf(t);
+    // A peer's publication record on the built-in reader.
+    void addKnownWriter(uint32_t entityId, const uint32_t prefix[3], const std::string& topic) {
+        std::lock_guard<std::mutex> guard(recordsMutex);
+        publications.push_back(vexatest::publicationRecord(topic));
+        auto& p = publications.back();
+        RTPS::SampleInfo* h =
+            fake->publications.add(prefix, entityId, RTPS::SAMPLE_ALIVE, &p, sizeof p);
+        domain->comm().changeAvailable(&fake->publications, nullptr, h);
+    }
+    // The reader that the bookkeeping says stores the writer's samples.
+    const DSReader* storingReader(const uint32_t prefix[3], uint32_t entityId) {
+        std::lock_guard<std::recursive_mutex> guard(domain->lock());
+        const auto* dp = domain->builtinSubscriber()->findParticipant(prefix);
+        if (dp == nullptr || dp->writers.count(entityId) == 0)
+            return nullptr;
+        return dp->writers.at(entityId).reader;
     }
 
     vexatest::EngineLog log;
-    FakeRegistry registry;
     std::unique_ptr<vexa::ds::DurabilityService> service;
     std::unique_ptr<vexa::ds::DSDomainParticipant> domain;
     FakeEngine* fake = nullptr;
-    std::unique_ptr<DSSubscriber> sub;
+    DSSubscriber* sub = nullptr;
+    std::deque<std::unique_ptr<vexa::ds::DSTopic>> topics;
+    std::mutex recordsMutex;
+    std::deque<vexa::dds::PublicationBuiltinTopicData> publications;
 };
 
 TEST_F(SubscriberTest, CreateDRRegistersOneReaderPerTopic) {
-    DSReader* keyed = sub->createDR(keptTopic("Track"), true);
-    DSReader* keyless = sub->createDR(keptTopic("Status"), false);
+    DSReader* keyed = sub->createDR(keptTopic("Track"));
+    DSReader* keyless = sub->createDR(keptTopic("Status", -1, false));
     ASSERT_NE(keyed, nullptr);
     ASSERT_NE(keyless, nullptr);
     EXPECT_EQ(keyed->getId(), DSSubscriber::FIRST_READER_ID);
     EXPECT_EQ(keyless->getId(), DSSubscriber::FIRST_READER_ID + 1);
 
     // The same topic again is the same reader, not a second registration.
-    EXPECT_EQ(sub->createDR(keptTopic("Track"), true), keyed);
+    EXPECT_EQ(sub->createDR(keptTopic("Track")), keyed);
     ASSERT_EQ(fake->added.size(), 2u);
     EXPECT_EQ(fake->added[0].topic, "Track");
     EXPECT_EQ(fake->added[0].kind, RTPS::TOPIC_KIND_WITH_KEY);
@@ -322,8 +286,8 @@ TEST_F(SubscriberTest, CreateDRRegistersOneReaderPerTopic) {
 
 TEST_F(SubscriberTest, ReaderIdsEndAtTheDomainLimit) {
     for (uint32_t i = 0; i < DSSubscriber::MAX_READERS; ++i)
-        ASSERT_NE(sub->createDR(keptTopic("T" + std::to_string(i)), true), nullptr) << i;
-    EXPECT_EQ(sub->createDR(keptTopic("OneTooMany"), true), nullptr);
+        ASSERT_NE(sub->createDR(keptTopic("T" + std::to_string(i))), nullptr) << i;
+    EXPECT_EQ(sub->createDR(keptTopic("OneTooMany")), nullptr);
     EXPECT_EQ(fake->added.size(), size_t(DSSubscriber::MAX_READERS));
     EXPECT_NE(sub->getReader(DSSubscriber::FIRST_READER_ID + DSSubscriber::MAX_READERS - 1),
               nullptr);
@@ -339,24 +303,24 @@ TEST_F(SubscriberTest, RefusedReaderLeavesNoStoringPointer) {
     const Case cases[] = {{"engine throws", true, false}, {"engine gives no reader", false, true}};
     uint32_t nextId = DSSubscriber::FIRST_READER_ID;
     for (const Case& c : cases) {
-        const auto topic = keptTopic(std::string("Track ") + c.name);
-        addKnownWriter(0x102, PREFIX_A, topic);
+        const auto& topic = keptTopic(std::string("Track ") + c.name);
+        const uint32_t writer = 0x102 + 0x100 * uint32_t(nextId - DSSubscriber::FIRST_READER_ID);
+        addKnownWriter(writer, PREFIX_A, topic.name());
         fake->refuseReader = c.refuse;
         fake->noReader = c.noReader;
         const size_t calls = fake->added.size();
-        EXPECT_EQ(sub->createDR(topic, true), nullptr) << c.name;
+        EXPECT_EQ(sub->createDR(topic), nullptr) << c.name;
         EXPECT_EQ(fake->added.size(), calls + 1) << c.name;
-        EXPECT_EQ(registry.writers[0x102].storing, nullptr) << c.name;
+        EXPECT_EQ(storingReader(PREFIX_A, writer), nullptr) << c.name;
         EXPECT_EQ(sub->getReader(nextId), nullptr) << c.name;
 
         // The topic is not served; a later attempt that the engine accepts makes a new reader.
         fake->refuseReader = false;
         fake->noReader = false;
-        DSReader* r = sub->createDR(topic, true);
+        DSReader* r = sub->createDR(topic);
         ASSERT_NE(r, nullptr) << c.name;
         EXPECT_EQ(r->getId(), nextId + 1) << c.name;
-        EXPECT_EQ(registry.writers[0x102].storing, r) << c.name;
-        registry.writers.clear();
+        EXPECT_EQ(storingReader(PREFIX_A, writer), r) << c.name;
         nextId += 2;
     }
 }
@@ -377,7 +341,7 @@ TEST_F(SubscriberTest, EngineRefusalsStillEmptyTheQueue) {
     };
     uint32_t n = 0;
     for (const Case& c : cases) {
-        DSReader* r = sub->createDR(keptTopic(std::string("T ") + c.name), true);
+        DSReader* r = sub->createDR(keptTopic(std::string("T ") + c.name));
         ASSERT_NE(r, nullptr);
         FakeUserReader& er = engineReaderOf(r);
         er.refuseGet = c.refuseGet;
@@ -401,7 +365,7 @@ TEST_F(SubscriberTest, EngineRefusalsStillEmptyTheQueue) {
 TEST_F(SubscriberTest, SwapBufferLosesNothingUnderConcurrentProducers) {
     constexpr int WRITERS = 4;
     constexpr int PER_WRITER = 20000;
-    DSReader* r = sub->createDR(keptTopic("Track"), true);
+    DSReader* r = sub->createDR(keptTopic("Track"));
     ASSERT_NE(r, nullptr);
 
     std::vector<std::deque<Change>> changes(WRITERS);
@@ -444,7 +408,7 @@ TEST_F(SubscriberTest, SwapBufferLosesNothingUnderConcurrentProducers) {
 // Once the domain's input stops, nothing is queued and nothing queued is stored any more; the
 // queued changes stay the engine's and the subscriber goes without touching them.
 TEST_F(SubscriberTest, StopWhileSamplesArrive) {
-    DSReader* r = sub->createDR(keptTopic("Track"), true);
+    DSReader* r = sub->createDR(keptTopic("Track"));
     ASSERT_NE(r, nullptr);
     constexpr int PRODUCERS = 3;
     std::vector<std::deque<Change>> changes(PRODUCERS);
@@ -489,13 +453,13 @@ TEST_F(SubscriberTest, StopWhileSamplesArrive) {
     EXPECT_EQ(r->totalSamples(), before);
     EXPECT_TRUE(engineReaderOf(r).isLive(last));
     EXPECT_FALSE(sub->ddsisampleHandler(r, &last.si));
-    sub.reset();  // with changes still queued
+    domain.reset();  // with changes still queued
 }
 
 // Replay: oldest first, within what the store kept, without the late reader's own
 // participant's samples, and one final empty batch before the acceptor is reported finished.
 TEST_F(SubscriberTest, SendHistoryReplaysOldestFirstAndEndsWithAnEmptyBatch) {
-    DSReader* r = sub->createDR(keptTopic("Track", 4), true);
+    DSReader* r = sub->createDR(keptTopic("Track", 4));
     ASSERT_NE(r, nullptr);
     std::deque<Change> changes;
     for (uint32_t i = 1; i <= 5; ++i)
@@ -544,9 +508,8 @@ TEST_F(SubscriberTest, SendHistoryReplaysOldestFirstAndEndsWithAnEmptyBatch) {
 // An acceptor that has everything while a foreign writer lives waits without calls; once the
 // writer is lost it gets the last, empty, batch.
 TEST_F(SubscriberTest, AcceptorWaitsUncalledWhileAForeignWriterLives) {
-    const auto topic = keptTopic("Track");
-    addKnownWriter(0x102, PREFIX_A, topic);
-    DSReader* r = sub->createDR(topic, true);
+    addKnownWriter(0x102, PREFIX_A, "Track");
+    DSReader* r = sub->createDR(keptTopic("Track"));
     ASSERT_NE(r, nullptr);
     ASSERT_TRUE(sub->hasHistoryWriters(r));
     Change first = makeChange(PREFIX_A, 0x102, 1, 1);
@@ -581,10 +544,9 @@ TEST_F(SubscriberTest, AcceptorWaitsUncalledWhileAForeignWriterLives) {
 
 // A reader of another domain is not this subscriber's: per-reader operations leave it alone.
 TEST_F(SubscriberTest, PerReaderOperationsIgnoreAForeignReader) {
-    FakeRegistry otherRegistry;
-    DSSubscriber other(*domain, otherRegistry);
-    DSReader* mine = sub->createDR(keptTopic("Track"), true);
-    DSReader* foreign = other.createDR(keptTopic("Track"), true);
+    DSSubscriber other(*domain);
+    DSReader* mine = sub->createDR(keptTopic("Track"));
+    DSReader* foreign = other.createDR(keptTopic("Track"));
     ASSERT_NE(mine, nullptr);
     ASSERT_NE(foreign, nullptr);
     ASSERT_EQ(mine->getId(), foreign->getId());
@@ -653,10 +615,12 @@ TEST_F(SubscriberTest, StressEngineCallbacksAgainstTheDataThread) {
     constexpr int TOPICS = 12;
     constexpr int ENGINE_THREADS = 3;
     constexpr int ROUNDS = 3000;
-    std::vector<vexa::dds::TopicBuiltinTopicData> topics;
+    std::vector<const vexa::ds::DSTopic*> kept;
+    std::vector<vexa::dds::PublicationBuiltinTopicData> offered;
     for (int t = 0; t < TOPICS; ++t) {
-        topics.push_back(keptTopic("Stress" + std::to_string(t), 200));
-        addKnownWriter(0x1000 + t, PREFIX_A, topics.back());
+        kept.push_back(&keptTopic("Stress" + std::to_string(t), 200));
+        addKnownWriter(0x1000 + t, PREFIX_A, kept.back()->name());
+        offered.push_back(vexatest::publicationRecord(kept.back()->name()));
     }
     std::atomic<DSReader*> published[TOPICS] = {};
     std::atomic<int> created{0};
@@ -705,7 +669,7 @@ TEST_F(SubscriberTest, StressEngineCallbacksAgainstTheDataThread) {
                         sub->removeHistoryAcceptor(r, late);
                         break;
                     case 2:
-                        sub->discoverDW(nullptr, prefix, 0x5000 + i % 3, publicationOf(topics[t]));
+                        sub->discoverDW(nullptr, prefix, 0x5000 + i % 3, offered[t]);
                         break;
                     case 3:
                         sub->looseDW(r, prefix, 0x5000 + i % 3);
@@ -721,9 +685,9 @@ TEST_F(SubscriberTest, StressEngineCallbacksAgainstTheDataThread) {
     for (int round = 0; round < ROUNDS; ++round) {
         const int n = created.load();
         if (n < TOPICS && round % 50 == 0) {
-            DSReader* r = sub->createDR(topics[n], true);
+            DSReader* r = sub->createDR(*kept[n]);
             if (r == nullptr) {
-                ADD_FAILURE() << topics[n].name;
+                ADD_FAILURE() << kept[n]->name();
                 break;
             }
             published[n].store(r);

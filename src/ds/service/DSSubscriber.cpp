@@ -9,8 +9,8 @@
 #include "common/res/DsMessages.h"
 #include "ds/service/DSDomainParticipant.h"
 #include "ds/service/DSRTPSCommunicationObject.h"
-#include "ds/service/DurabilityService.h"
-#include "ds/service/RemoteWriterRegistry.h"
+#include "ds/service/DSSubscriberBuiltin.h"
+#include "ds/service/DSTopic.h"
 #include "rtps/history/EndpointConfig.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/participant/Participant.h"
@@ -41,8 +41,7 @@ void keyHalves(const vexa::dds::KeyHash_t& key, unsigned long long& lo, unsigned
 
 }  // namespace
 
-DSSubscriber::DSSubscriber(DSDomainParticipant& participant, RemoteWriterRegistry& builtin)
-    : m_participant(participant), m_builtin(builtin), m_qos() {
+DSSubscriber::DSSubscriber(DSDomainParticipant& participant) : m_participant(participant), m_qos() {
     m_readers.reserve(READERS_GROWTH);
     m_readers.emplace_back();  // slot 0: no reader has id 0
     m_input.reserve(INPUT_GROWTH);
@@ -61,7 +60,9 @@ uint32_t DSSubscriber::getNewReaderID() {
     return m_nextReaderId++;
 }
 
-DSReader* DSSubscriber::createDR(const vexa::dds::TopicBuiltinTopicData& topic, bool hasKey) {
+DSReader* DSSubscriber::createDR(const DSTopic& t) {
+    const vexa::dds::TopicBuiltinTopicData& topic = t.data();
+    DSSubscriberBuiltin* builtin = m_participant.builtinSubscriber();
     std::lock_guard<std::recursive_mutex> domainGuard(m_participant.lock());
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     // One reader per topic: a second one would store every sample twice.
@@ -81,15 +82,17 @@ DSReader* DSSubscriber::createDR(const vexa::dds::TopicBuiltinTopicData& topic, 
 
     std::string failure;
     try {
-        m_builtin.discoverDWforNewReader(reader, topic.name);
+        if (builtin)
+            builtin->discoverDWforNewReader(reader, topic.name);
         RTPS::RTPS_AdditionalTopicData extra{};
         extra.timestamp = now();
         RTPS::Participant* engine = m_participant.rtps();
-        RTPS::Reader* engineReader =
-            engine ? engine->addReader(&reader->subscriptionData(), extra,
-                                       hasKey ? RTPS::TOPIC_KIND_WITH_KEY : RTPS::TOPIC_KIND_NO_KEY,
-                                       reader->maxSamples(), reader)
-                   : nullptr;
+        RTPS::Reader* engineReader = engine
+                                         ? engine->addReader(&reader->subscriptionData(), extra,
+                                                             t.hasKey() ? RTPS::TOPIC_KIND_WITH_KEY
+                                                                        : RTPS::TOPIC_KIND_NO_KEY,
+                                                             reader->maxSamples(), reader)
+                                         : nullptr;
         if (engineReader != nullptr) {
             reader->setRtpsReader(engineReader);
             const auto& q = reader->qos();
@@ -107,7 +110,8 @@ DSReader* DSSubscriber::createDR(const vexa::dds::TopicBuiltinTopicData& topic, 
     log("DS::Subscriber::createDR", 2, vexares::DS_MSG_READER_REFUSED, topic.name.c_str(),
         failure.c_str());
     // The bookkeeping may already name the reader as a writer's storing reader.
-    m_builtin.forgetReader(reader);
+    if (builtin)
+        builtin->forgetReader(reader);
     slot.reset();
     return nullptr;
 }
@@ -144,21 +148,21 @@ void DSSubscriber::processWork() {
     if (m_work.empty())
         return;
     DSRTPSCommunicationObject& comm = m_participant.comm();
-    // Every entry taken off the list is counted once, also when storing it throws.
+    // Entries leave the list as they are taken, so a round cut short by a throw goes on with
+    // the rest; each is counted off once, whatever the engine answers for it.
     struct Taken {
         std::vector<DDSISample>& work;
-        DSRTPSCommunicationObject& comm;
         size_t n = 0;
         ~Taken() {
             if (n == work.size())
                 work.clear();
             else
                 work.erase(work.begin(), work.begin() + std::ptrdiff_t(n));
-            comm.entriesTaken(int32_t(n));
         }
-    } taken{m_work, comm};
+    } taken{m_work};
     while (taken.n < m_work.size()) {
         const DDSISample e = m_work[taken.n++];
+        comm.entryDone();
         RTPS::Reader* engineReader = e.reader->rtpsReader();
         RTPS::SampleInfo sample{};
         unsigned prefix[3] = {};
@@ -208,6 +212,7 @@ bool DSSubscriber::owns(const DSReader* reader) const {
 }
 
 DSReader* DSSubscriber::getReader(uint32_t id) const {
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
     const size_t slot = id & READER_SLOT_MASK;
     if (slot >= m_readers.size() || !m_readers[slot] || m_readers[slot]->getId() != id)
         return nullptr;
@@ -237,7 +242,7 @@ void DSSubscriber::assertLiveliness(DSReader* reader, const uint32_t prefix[3], 
 }
 
 void DSSubscriber::assertLiveliness(DSReader* reader, const uint32_t prefix[3], uint32_t entityId,
-                                    const vexa::dds::Time_t& t, bool writerLevel) {
+                                    vexa::dds::Time_t t, bool writerLevel) {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (owns(reader))
         reader->assertLiveliness(prefix, entityId, t, writerLevel);
@@ -306,12 +311,13 @@ vexa::dds::Time_t DSSubscriber::now() const {
 }
 
 int32_t DSSubscriber::maxSamplesPerReader() const {
-    return m_participant.service().getMaxSamplesPerReader();
+    return m_participant.maxSamplesPerReader();
 }
 
 DSReaderHost::Lookup DSSubscriber::getRemotePublisher(const uint32_t prefix[3], uint32_t entityId,
                                                       DSReader* reader, Publication& out) {
-    return m_builtin.getRemotePublisher(prefix, entityId, reader, out);
+    DSSubscriberBuiltin* builtin = m_participant.builtinSubscriber();
+    return builtin ? builtin->getRemotePublisher(prefix, entityId, reader, out) : Lookup::Unknown;
 }
 
 }  // namespace vexa::ds
