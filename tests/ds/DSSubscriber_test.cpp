@@ -426,18 +426,17 @@ TEST_F(SubscriberTest, StopWhileSamplesArrive) {
             }
         });
     }
+    std::atomic<bool> storing{false};
     std::thread dataThread([&] {
-        while (dataRunning.load())
+        while (dataRunning.load()) {
             sub->ddsicashHandler();
-    });
-    for (;;) {
-        {
-            std::lock_guard<std::recursive_mutex> guard(sub->lock());
+            // The data thread alone changes the store here.
             if (r->totalSamples() > 0)
-                break;
+                storing.store(true);
         }
+    });
+    while (!storing.load())
         std::this_thread::yield();
-    }
     dataRunning.store(false);
     dataThread.join();
     // One change known to wait in the queue when input stops.
