@@ -394,6 +394,7 @@ TEST_F(SubscriberTest, SwapBufferLosesNothingUnderConcurrentProducers) {
     EXPECT_EQ(engineReaderOf(r).liveCount(), 0u);
     EXPECT_EQ(engineReaderOf(r).reads.load(), size_t(WRITERS * PER_WRITER));
     EXPECT_EQ(domain->comm().pending(), 0);
+    EXPECT_EQ(r->checkInvariants(), "");
     const auto kept = stored(*r);
     EXPECT_EQ(kept.size(), size_t(r->maxSamples()));
     std::vector<int64_t> last(WRITERS, -1);

@@ -51,6 +51,10 @@ DSSubscriber::DSSubscriber(DSDomainParticipant& participant) : m_participant(par
 // Queued handles belong to the engine, which is gone or going; they are only forgotten.
 DSSubscriber::~DSSubscriber() = default;
 
+DSSubscriberBuiltin* DSSubscriber::getBuiltinSubscriber() const {
+    return m_participant.builtinSubscriber();
+}
+
 uint32_t DSSubscriber::getNewReaderID() {
     if ((m_nextReaderId & READER_SLOT_MASK) > MAX_READERS)
         return 0;
@@ -62,7 +66,7 @@ uint32_t DSSubscriber::getNewReaderID() {
 
 DSReader* DSSubscriber::createDR(const DSTopic& t) {
     const vexa::dds::TopicBuiltinTopicData& topic = t.data();
-    DSSubscriberBuiltin* builtin = m_participant.builtinSubscriber();
+    DSSubscriberBuiltin* builtin = getBuiltinSubscriber();
     std::lock_guard<std::recursive_mutex> domainGuard(m_participant.lock());
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     // One reader per topic: a second one would store every sample twice.
@@ -316,7 +320,7 @@ int32_t DSSubscriber::maxSamplesPerReader() const {
 
 DSReaderHost::Lookup DSSubscriber::getRemotePublisher(const uint32_t prefix[3], uint32_t entityId,
                                                       DSReader* reader, Publication& out) {
-    DSSubscriberBuiltin* builtin = m_participant.builtinSubscriber();
+    DSSubscriberBuiltin* builtin = getBuiltinSubscriber();
     return builtin ? builtin->getRemotePublisher(prefix, entityId, reader, out) : Lookup::Unknown;
 }
 

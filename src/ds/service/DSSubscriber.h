@@ -17,6 +17,7 @@
 namespace vexa::ds {
 
 class DSDomainParticipant;
+class DSSubscriberBuiltin;
 class DSTopic;
 struct RemoteDW;
 
@@ -47,6 +48,8 @@ public:
     DSSubscriber& operator=(const DSSubscriber&) = delete;
 
     std::recursive_mutex& lock() { return m_lock; }
+    // The domain's discovery bookkeeping; null before the domain has its engine.
+    DSSubscriberBuiltin* getBuiltinSubscriber() const;
 
     // The reader of a kept topic, made and registered with the engine; the existing one when the
     // topic has one; null when the engine refuses it or the domain has no reader id left.
