@@ -24,6 +24,7 @@
 #include "dcps/subscriber/RemoteRecords.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
+#include "dcps_core/WriterBooks.h"
 #include "fake/FakeTypes.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/CreateParticipant.h"
@@ -133,89 +134,17 @@ vexatest::KeyedTypeSupport* keyed() {
     return type;
 }
 
-#define check(ok) checkAt((ok), #ok, __LINE__)
-
-void checkAt(bool ok, char const* what, int line) {
-    if (!ok) {
-        std::fprintf(stderr, "books do not balance: %s (line %d)\n", what, line);
-        std::abort();
-    }
-}
-
-// The live remote reader records of the built-in subscriber.
-std::vector<vexa::dcps::RemoteDR const*> liveReaders(vexa::dcps::SubscriberBuiltin& builtin) {
-    std::vector<vexa::dcps::RemoteDR const*> out;
-    for (auto const& prefix : PREFIX) {
-        if (vexa::dcps::RemoteDP const* r = builtin.findRemote(prefix)) {
-            for (auto const& d : r->readers) {
-                out.push_back(d.second.get());
-            }
-        }
-    }
-    return out;
-}
-
 void audit(vexa::dcps::Publisher& pub, vexa::dcps::SubscriberBuiltin& builtin) {
-    std::vector<vexa::dcps::RemoteDR const*> const records = liveReaders(builtin);
-    auto isRecord = [&](vexa::dcps::RemoteDR const* d) {
-        for (auto const* r : records) {
-            if (r == d) {
-                return true;
-            }
+    static std::vector<std::vector<unsigned>> const prefixes = [] {
+        std::vector<std::vector<unsigned>> out;
+        for (auto const& p : PREFIX) {
+            out.push_back({p[0], p[1], p[2]});
         }
-        return false;
-    };
-    auto lists = [](vexa::dcps::RemoteDR const* d, Writer const* w) {
-        for (Writer const* x : d->writers) {
-            if (x == w) {
-                return true;
-            }
-        }
-        return false;
-    };
-    std::vector<Writer*> writers;
-    for (uint32_t i = 1; i <= 2048; ++i) {
-        if (Writer* w = pub.writerAt(i)) {
-            writers.push_back(w);
-        }
-    }
-    for (Writer* w : writers) {
-        int32_t compatible = 0;
-        size_t live = 0;
-        for (Writer::RemoteReader const& e : w->remoteReaders()) {
-            if ((e.flags & Writer::RemoteReader::IN_USE) == 0) {
-                check(e.record == nullptr);
-                continue;
-            }
-            ++live;
-            check(e.record != nullptr && isRecord(e.record));
-            check(!e.record->handled && lists(e.record, w));
-            if ((e.flags & (Writer::RemoteReader::INCOMPATIBLE_CHANGEABLE |
-                            Writer::RemoteReader::INCOMPATIBLE)) == 0) {
-                ++compatible;
-            }
-        }
-        check(live == w->knownRemoteReaders());
-        dds::PublicationMatchedStatus m;
-        w->getPublicationMatchedStatus(m);
-        check(m.current_count == compatible);
-        check(m.current_count >= 0 && m.total_count >= m.current_count);
-    }
-    // Every writer a record lists knows that record.
-    for (vexa::dcps::RemoteDR const* d : records) {
-        for (Writer const* listed : d->writers) {
-            bool known = false;
-            for (Writer* w : writers) {
-                if (w != listed) {
-                    continue;
-                }
-                for (Writer::RemoteReader const& e : w->remoteReaders()) {
-                    known =
-                        known || ((e.flags & Writer::RemoteReader::IN_USE) != 0 && e.record == d);
-                }
-            }
-            check(known);
-        }
+        return out;
+    }();
+    if (char const* broken = vexatest::brokenWriterBooks(pub, builtin, prefixes)) {
+        std::fprintf(stderr, "books do not balance: %s\n", broken);
+        std::abort();
     }
 }
 
