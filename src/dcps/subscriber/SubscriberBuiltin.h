@@ -34,7 +34,9 @@ class DataReaderImpl;
 // getChange and deleteChange of a built-in reader) is taken only with the participant mutex
 // held or together with it (lockJoint). Calls into local writers and readers are made with
 // the participant mutex held and this mutex released, on copies of the matched lists, so those
-// sides may call back in (freeRemotePublisherByReader).
+// sides may call back in (freeRemotePublisherByReader). A publisher may take this mutex under
+// its own (createDW's match with the known readers, a writer's QoS re-check and destruction),
+// so no publisher is entered while it is held.
 class SubscriberBuiltin : public Subscriber {
 public:
     // The three words of a remote GUID prefix.
