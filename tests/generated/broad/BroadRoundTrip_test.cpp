@@ -10,10 +10,14 @@
 #include <vector>
 
 #include "BroadModelWriters.h"
+#include "RoundTrip.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using roundtrip::Bytes;
+using roundtrip::expectRoundTrip;
+using roundtrip::packed;
+using roundtrip::reference;
 using namespace Classes;
 
 Shapes::Point point(double x, double y) {
@@ -259,48 +263,6 @@ ModelTOPICS::Containers containers(bool empty) {
     q.m_textRow = t.m_textRow;
     q.m_bitGrid = t.m_bitGrid;
     return t;
-}
-
-template <class Topic>
-Bytes reference(const Topic& value, bool bigEndian) {
-    ReferenceWriter w(bigEndian);
-    w.put(value);
-    return w.sample();
-}
-
-template <class Topic>
-Bytes packed(const Topic& value, std::size_t room = 1 << 16) {
-    Bytes buffer(room);
-    const unsigned length = value.pack(buffer.data(), static_cast<unsigned>(buffer.size()));
-    buffer.resize(length);
-    return buffer;
-}
-
-// Every byte count short of the whole: unpack fails, pack writes nothing past the buffer.
-template <class Topic>
-void expectShortBuffersFail(const Topic& value, const Bytes& whole) {
-    for (std::size_t n = 0; n < whole.size(); ++n) {
-        Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
-        Topic read;
-        EXPECT_FALSE(read.unpack(prefix.data(), static_cast<unsigned>(n))) << n;
-        Bytes room(n);
-        EXPECT_EQ(0u, value.pack(room.data(), static_cast<unsigned>(n))) << n;
-    }
-}
-
-template <class Topic>
-void expectRoundTrip(const Topic& value) {
-    const Bytes little = reference(value, false);
-    const Bytes mine = packed(value);
-    ASSERT_EQ(little, mine);
-    for (bool bigEndian : {false, true}) {
-        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
-        const Bytes bytes = reference(value, bigEndian);
-        Topic read;
-        ASSERT_TRUE(read.unpack(bytes.data(), static_cast<unsigned>(bytes.size())));
-        EXPECT_TRUE(read == value);
-        expectShortBuffersFail(value, bytes);
-    }
 }
 
 TEST(BroadRoundTrip, FixedTopicsPackAsTheReferenceAndReadBackInBothOrders) {
