@@ -88,6 +88,16 @@ bool booleanKey(const KeySlot& key) {
     return key.type->m_Kind == BOOLEAN_TYPE;
 }
 
+// The runtime serves every admissible key: its array forms take arrays of enumerations behind
+// any chain of aliases, for which the model asks a helper of its own.
+std::string packCallee(const KeySlot& key) {
+    return scalar(key.type) ? "VEXA_PACK::packPrimitive" : "VEXA_PACK::pack";
+}
+
+std::string unpackCallee(const KeySlot& key) {
+    return scalar(key.type) ? "VEXA_PACK::unpackPrimitive" : "VEXA_PACK::unpack";
+}
+
 std::string plus(std::uint64_t offset) {
     return offset == 0 ? std::string() : "+" + dec(offset);
 }
@@ -175,16 +185,11 @@ void BuildePack::KeyHash_t(Structure* topic) {
         plain = plain && key.type->m_Kind != CHAR_32_TYPE && key.type->m_Kind != ARRAY_TYPE;
     }
     // Big-endian pack lines of every key into to_buf, from position 0.
-    auto packLines = [this, &keys](const std::string& failed) {
+    auto packLines = [&keys](const std::string& failed) {
         std::string text;
         for (const KeySlot& key : keys) {
-            const std::string callee = PACK_F_NAME(key.type);
-            if (callee.compare(0, 11, "VEXA_PACK::") != 0) {
-                refuse(__func__, __LINE__,
-                       "Ключ " + key.member + ": " + key.type->m_qualifiedName +
-                           " не может быть ключом");
-            }
-            text += line(2, "pos = " + callee + "CH(" + key.member + ",to_buf,pos,lenbuf);");
+            text +=
+                line(2, "pos = " + packCallee(key) + "CH(" + key.member + ",to_buf,pos,lenbuf);");
             text += line(2, "if (pos == 0) " + failed);
         }
         return text;
@@ -259,9 +264,6 @@ void BuildePack::keyEqual(Structure* topic) {
 std::string BuildePack::keyEqualBufKey(Structure* topic) {
     std::uint64_t prefixEnd = 0;
     const std::vector<KeySlot> keys = keySlots(*this, topic, prefixEnd);
-    for (AnyType* type : topic->m_keyTypes) {
-        buildUnPackF(type);
-    }
     std::string text = line(3, "if (lenbuf < " + dec(prefixEnd + 4) + ") return false;");
     text += line(3, "VEXA_PACK::CDR_HEADER cdrHEADER;");
     text += line(3, "VEXA_PACK::unpack(cdrHEADER,from_buf,lenbuf);");
@@ -344,7 +346,7 @@ void BuildePack::packKey(Structure* topic) {
     } else {
         text += line(2, "unsigned pos = " + dec(end) + ";");
         for (; i < keys.size(); ++i) {
-            text += line(2, "pos = " + PACK_F_NAME(keys[i].type) + "(" + keys[i].member +
+            text += line(2, "pos = " + packCallee(keys[i]) + "(" + keys[i].member +
                                 ",ptrDist,pos,lenbuf-4);");
             text += line(2, "if (pos == 0) return 0;");
         }
@@ -378,9 +380,6 @@ void BuildePack::keylenPacked(Structure* topic) {
 void BuildePack::unpackKey(Structure* topic) {
     std::uint64_t prefixEnd = 0;
     const std::vector<KeySlot> keys = keySlots(*this, topic, prefixEnd);
-    for (AnyType* type : topic->m_keyTypes) {
-        buildUnPackF(type);
-    }
     std::string text = line(
         1, "bool " + className(topic) + "::unpackKey(const void* from_buf, unsigned lenbuf) {");
     text += line(2, "if (lenbuf < " + dec(prefixEnd + 4) + ") return false;");
@@ -388,8 +387,8 @@ void BuildePack::unpackKey(Structure* topic) {
     text += line(2, "VEXA_PACK::unpack(cdrHEADER,from_buf,lenbuf);");
     text += line(2, "const uint8_t* ptrSrc = (const uint8_t*)from_buf+4;");
     text += line(2, "unsigned pos=0;");
-    auto call = [this](const KeySlot& key, const std::string& suffix) {
-        return line(3, "pos = " + UNPACK_F_NAME(key.type) + suffix + "(" + key.member +
+    auto call = [](const KeySlot& key, const std::string& suffix) {
+        return line(3, "pos = " + unpackCallee(key) + suffix + "(" + key.member +
                            ",ptrSrc,pos,lenbuf-4);") +
                line(3, "if (pos == 0) return false;");
     };
