@@ -180,11 +180,6 @@ void BuildePack::build_lenPackedF(Map* map) {
 }
 
 void BuildePack::build_lenPackedF(Sequence* sequence) {
-    if (inlineSequence(sequence)) {
-        // Measured by the call text itself or by the runtime.
-        setFlag(LENPACKED_FAMILY, sequence, BUILD_NOT_NEEDED);
-        return;
-    }
     if (!claim(LENPACKED_FAMILY, sequence)) {
         return;
     }
@@ -192,7 +187,19 @@ void BuildePack::build_lenPackedF(Sequence* sequence) {
     build_lenPackedF(elementType);
     AnyType* element = resolved(elementType);
     std::string body = line(2, "pos = VEXA_PACK::lenPackedPrim(pos,4);");
-    if (simpleArray(element)) {
+    if (simple(element)) {
+        // Written for applications; generated code measures these sequences inline.
+        const std::uint64_t size = element->m_size;
+        body += line(2, "uint32_t size = (uint32_t)VectorObj.size();");
+        if (size <= 4) {
+            body += line(2, "pos += " + dec(size) + "*size;");  // after the count, 4-aligned
+        } else {
+            body += line(2, "if (size != 0) {");
+            body += line(3, "pos = VEXA_PACK::lenPackedPrim(pos," + dec(size) + ");");
+            body += line(3, "pos += " + dec(size) + "*(size - 1);");
+            body += line(2, "}");
+        }
+    } else if (simpleArray(element)) {
         AnyType* scalar = resolved(static_cast<Array*>(element)->m_elementType);
         body += line(2, "if (VectorObj.size() != 0) {");
         body += line(3, "pos = VEXA_PACK::lenPacked(pos," + dec(scalar->m_alignment) +

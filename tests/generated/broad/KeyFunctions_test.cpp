@@ -491,6 +491,21 @@ TEST(KeyFunctions, VariableLengthsAreWhatPackWrites) {
             t.m_s = text;
             EXPECT_EQ(packed(t).size(), t.lenPacked()) << text;
         }
+        // The length helpers of sequences of simple elements, which generated code measures
+        // inline, written for applications: they end where the sequence ends, from any start.
+        for (unsigned start : {0u, 1u, 3u, 5u}) {
+            auto end = [start](const auto& sequence) {
+                ReferenceWriter w(false);
+                for (unsigned i = 0; i < start; ++i) {
+                    w.put(static_cast<uint8_t>(0));
+                }
+                w.put(sequence);
+                return static_cast<unsigned>(w.data().size());
+            };
+            EXPECT_EQ(end(t.m_shorts), ModelTOPICS::lenPacked(t.m_shorts, start)) << start;
+            EXPECT_EQ(end(t.m_longs), ModelTOPICS::lenPacked(t.m_longs, start)) << start;
+            EXPECT_EQ(end(t.m_huges), ModelTOPICS::lenPacked(t.m_huges, start)) << start;
+        }
     }
     EXPECT_EQ(0u, KeyedVariable::maxlenPacked());
     EXPECT_EQ(0u, KeyBehind::maxlenPacked());
