@@ -282,6 +282,45 @@ TEST(BroadRoundTrip, VariableTopicWithEveryKindAndUnionAlternativeReadsBack) {
     }
 }
 
+// The keyed twin of the variable topic: its key first, then the same members.
+TEST(BroadRoundTrip, KeyedVariableTopicReadsBack) {
+    for (int variant : {0, 1}) {
+        SCOPED_TRACE(variant);
+        const ModelTOPICS::KeylessVariable from = keylessVariable(variant);
+        ModelTOPICS::KeyedVariable t;
+        t.m_id = -1 - variant;
+        t.m_every = from.m_every;
+        t.m_unions = from.m_unions;
+        t.m_byBool = from.m_byBool;
+        t.m_byByte = from.m_byByte;
+        t.m_byI16 = from.m_byI16;
+        t.m_byU16 = from.m_byU16;
+        t.m_byI32 = from.m_byI32;
+        t.m_byU32 = from.m_byU32;
+        t.m_byI64 = from.m_byI64;
+        t.m_byU64 = from.m_byU64;
+        t.m_byChar = from.m_byChar;
+        t.m_byWide = from.m_byWide;
+        t.m_byPhase = from.m_byPhase;
+        t.m_byLevel = from.m_byLevel;
+        t.m_byAlias = from.m_byAlias;
+        t.m_onlyOne = from.m_onlyOne;
+        t.m_defaultFirst = from.m_defaultFirst;
+        t.m_repeat = from.m_repeat;
+        t.m_quotes = from.m_quotes;
+        t.m_wideQuotes = from.m_wideQuotes;
+        t.m_choice = from.m_choice;
+        expectRoundTrip(t);
+        EXPECT_EQ(0u, ModelTOPICS::KeyedVariable::maxlenPacked());
+        const roundtrip::Bytes sample = packed(t);
+        EXPECT_TRUE(t.keyEqual(sample.data(), static_cast<unsigned>(sample.size())));
+        const auto positions = getKeyPos(t);
+        ASSERT_EQ(1u, positions.size());
+        EXPECT_EQ(0u, positions[0].first);
+        EXPECT_EQ(4u, positions[0].second);
+    }
+}
+
 TEST(BroadRoundTrip, ContainersFullAndEmptyReadBack) {
     for (bool empty : {false, true}) {
         SCOPED_TRACE(empty ? "empty" : "full");
