@@ -325,17 +325,14 @@ void BuildePack::packKey(Structure* topic) {
     text += line(2, "if (lenbuf<" + dec(prefixEnd + 4) + ") return 0;");
     text += line(2, "memcpy(to_buf,(void*)&VEXA_PACK::ex_CDR_HEADER_LE,4);");
     text += line(2, "uint8_t* ptrDist = (uint8_t*)to_buf+4;");
-    // Leading keys whose memory bytes are their packed bytes are copied; the padding between
-    // them is zeroed, so equal keys pack to equal bytes.
+    // Leading keys whose memory bytes are their packed bytes are copied, at their packed
+    // offsets; the rest is packed by the runtime, which aligns each key itself.
     std::size_t i = 0;
     std::uint64_t end = 0;
     for (; i < keys.size(); ++i) {
         const KeySlot& key = keys[i];
         if (key.size == 0 || (!directCopy(key) && !booleanKey(key))) {
             break;
-        }
-        if (key.start > end) {
-            text += line(2, "memset(ptrDist" + plus(end) + ",0," + dec(key.start - end) + ");");
         }
         text += line(
             2, "memcpy(ptrDist" + plus(key.start) + ",&" + key.member + "," + dec(key.size) + ");");
