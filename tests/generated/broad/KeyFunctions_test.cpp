@@ -290,18 +290,21 @@ TEST(KeyFunctions, DirectHashesAreTheBigEndianKey) {
 }
 
 TEST(KeyFunctions, VariableKeysEnumerationsArraysAndPaths) {
+    const KeyShape<KeyStringFirst> stringFirst = {
+        [](ReferenceWriter& w, const KeyStringFirst& x) { w.put(x.m_name), w.put(x.m_id); },
+        {[](KeyStringFirst& x) { x.m_name = "второй"; }, [](KeyStringFirst& x) { x.m_id = 43; }},
+        [](KeyStringFirst& to, const KeyStringFirst& from) {
+            to.m_name = from.m_name, to.m_id = from.m_id;
+        },
+        false};
     KeyStringFirst first;
     first.m_name = "первый";
     first.m_id = 42;
     first.m_v = -1;
-    expectKeyFunctions<KeyStringFirst>(
-        {[](ReferenceWriter& w, const KeyStringFirst& x) { w.put(x.m_name), w.put(x.m_id); },
-         {[](KeyStringFirst& x) { x.m_name = "второй"; }, [](KeyStringFirst& x) { x.m_id = 43; }},
-         [](KeyStringFirst& to, const KeyStringFirst& from) {
-             to.m_name = from.m_name, to.m_id = from.m_id;
-         },
-         false},
-        first);
+    expectKeyFunctions(stringFirst, first);
+    // A key of more than 256 packed bytes is hashed from the heap.
+    first.m_name.assign(300, 'k');
+    expectKeyFunctions(stringFirst, first);
 
     KeyForeign foreign;
     foreign.m_pad = 1;
