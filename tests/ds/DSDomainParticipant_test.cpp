@@ -392,10 +392,10 @@ public:
         m_threads.emplace_back([this] { samples(); });
         m_threads.emplace_back([this] { lateReaders(); });
     }
-    // Returns once the discovery thread is half way through.
+    // Returns once every thread is half way through.
     void waitHalfWay() {
         std::unique_lock<std::mutex> guard(m_mutex);
-        m_changed.wait(guard, [this] { return m_halfWay; });
+        m_changed.wait(guard, [this] { return m_halfWay == m_threads.size(); });
     }
 
 private:
@@ -404,6 +404,11 @@ private:
         return peers[i % 3];
     }
     static std::string name(int i) { return "T" + std::to_string(i % 4); }
+    void arriveHalfWay() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        ++m_halfWay;
+        m_changed.notify_all();
+    }
     void waitForGo() {
         std::unique_lock<std::mutex> guard(m_mutex);
         m_changed.wait(guard, [this] { return m_go; });
@@ -443,11 +448,8 @@ private:
                     &participants, nullptr,
                     participants.add(p, 0x1C1, RTPS::SAMPLE_DISPOSED, &participantRecord,
                                      sizeof(participantRecord)));
-            if (i == ROUNDS / 2) {
-                std::lock_guard<std::mutex> guard(m_mutex);
-                m_halfWay = true;
-                m_changed.notify_all();
-            }
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
         }
     }
     void liveliness() {
@@ -459,14 +461,19 @@ private:
             m_comm.assertLiveliness(&participants, nullptr, p, i % 2 ? 0x100 : 0);
             if (vexa::ds::DSReader* reader = m_stored.reader(name(i)))
                 m_comm.assertLiveliness(nullptr, reader, p, 0x100 + i % 5);
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
         }
     }
     void samples() {
         RTPS::SampleInfo handle{};
         waitForGo();
-        for (int i = 0; i < ROUNDS; ++i)
+        for (int i = 0; i < ROUNDS; ++i) {
             if (vexa::ds::DSReader* reader = m_stored.reader(name(i)))
                 m_comm.changeAvailable(nullptr, reader, &handle);
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
+        }
     }
     void lateReaders() {
         waitForGo();
@@ -476,6 +483,8 @@ private:
             m_comm.getHistoricalData(late, 0x107, &sub);
             if (i % 2)
                 m_comm.stopHistoricalData(late, 0x107);
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
         }
     }
 
@@ -485,7 +494,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_go = false;
-    bool m_halfWay = false;
+    size_t m_halfWay = 0;
 };
 
 // The data thread makes readers, stores and replays while the engine calls back from several
