@@ -371,6 +371,43 @@ TEST_F(DomainTest, DataThreadMakesReadersAndStops) {
     domain.stopHandlingData();
 }
 
+// The engine may call back as soon as it exists, while addDomain still holds the domain lock
+// to finish the domain: the record waits and is handled once the domain is complete.
+TEST(DomainBuildTest, RecordArrivingWhileTheDomainIsBuiltIsHandledAfterwards) {
+    vexares::ResourceManager::getInstance().initialise("ds_strings_ru.res");
+    vexatest::EngineLog log;
+    vexa::ds::DurabilityService service(vexatest::fakeEngine(log, [] { return uint64_t(0); }));
+    vexa::ds::DSDomainParticipant domain(service, 4,
+                                         vexatest::fakeEngine(log, [] { return uint64_t(0); }));
+    auto* engine = new vexatest::FakeDiscoveryParticipant(log, 4);
+    auto t = topicRecord("T");
+    std::mutex mutex;
+    std::condition_variable calling;
+    bool called = false;
+    std::thread receive;
+    {
+        std::lock_guard<std::recursive_mutex> building(domain.lock());
+        receive = std::thread([&] {
+            RTPS::SampleInfo* h = engine->topics.add(PEER, 2, RTPS::SAMPLE_ALIVE, &t, sizeof(t));
+            {
+                std::lock_guard<std::mutex> guard(mutex);
+                called = true;
+                calling.notify_all();
+            }
+            domain.comm().changeAvailable(&engine->topics, nullptr, h);
+        });
+        std::unique_lock<std::mutex> guard(mutex);
+        calling.wait(guard, [&] { return called; });
+        guard.unlock();
+        domain.setRTPS(engine);
+        domain.setSubscriber(std::make_unique<vexatest::FakeSubscriber>(domain));
+        domain.setBuilt();
+    }
+    receive.join();
+    std::lock_guard<std::recursive_mutex> guard(domain.lock());
+    EXPECT_NE(domain.findTopic("T"), nullptr);
+}
+
 // An engine whose threads call back all the time: discovery records, losses and liveliness,
 // stored readers' samples, late readers coming and going. Its destructor joins them, as the
 // engine's does.
