@@ -61,6 +61,9 @@ constexpr unsigned DS_MSG_NO_ARGUMENT = 2018;
 // Module "DurabilityService", severity 5.
 // Arguments: (int major, int minor, int build, const char* configuration)
 constexpr unsigned DS_MSG_SERVICE_STARTED = 2019;
+// A peer's topic record without a name, ignored: the peer's GUID prefix.
+// Arguments: (unsigned p0, unsigned p1, unsigned p2)
+constexpr unsigned DS_MSG_TOPIC_WITHOUT_NAME = 2020;
 // Module "DurabilityService", severity 2.
 // Arguments: none
 constexpr unsigned DS_MSG_CONFIG_UNREADABLE = 2022;
@@ -70,6 +73,16 @@ constexpr unsigned DS_MSG_THREAD_NOT_STARTED = 2025;
 // The engine refused a served domain's participant: its text.
 // Arguments: (const char* reason)
 constexpr unsigned DS_MSG_PARTICIPANT_REFUSED = 2026;
+// A stored reader's sample came in: its sequence number.
+// Arguments: (long long sequenceNumber)
+constexpr unsigned DS_MSG_SAMPLE_QUEUED = 2028;
+// The engine would not give a sample: its sequence number and the engine's text.
+// Arguments: (long long sequenceNumber, const char* reason)
+constexpr unsigned DS_MSG_READ_FAILED = 2029;
+// A durable topic is kept: its name and durability-service history depth, max instances, max
+// samples and max samples per instance.
+// Arguments: (const char* topic, int depth, int maxInstances, int maxSamples, int maxPerInstance)
+constexpr unsigned DS_MSG_TOPIC_CREATED = 2030;
 // Stored history (module "DS::DSReader::ddsisampleHandler").
 // An acceptor added or removed: the two halves of its key.
 // Arguments: (unsigned long long lo, unsigned long long hi)
@@ -100,8 +113,24 @@ constexpr unsigned DS_MSG_WRITER_FORGOTTEN = 2045;
 // Module "DurabilityService::collectGarbage", severity 6.
 // Arguments: none
 constexpr unsigned DS_MSG_GARBAGE_COLLECTED = 2046;
+// A peer's discovery record of the wrong length, ignored: the built-in topic, the length and the
+// peer's GUID prefix.
+// Arguments: (const char* topic, unsigned long long n, unsigned p0, unsigned p1, unsigned p2)
+constexpr unsigned DS_MSG_DISCOVERY_RECORD_SIZE = 2047;
 // Arguments: (const char* topic)
 constexpr unsigned DS_MSG_WRITERS_COMPACTED = 2048;
+// Discovery bookkeeping: a record from a participant already removed (its GUID prefix).
+// Arguments: (unsigned p0, unsigned p1, unsigned p2)
+constexpr unsigned DS_MSG_PARTICIPANT_REMOVED = 2049;
+// A record of a removed topic or a lost writer, ignored: the topic name.
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_RECORD_RETIRED = 2050;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_RECORD_DISCOVERED = 2051;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_RECORD_CHANGED = 2052;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_RECORD_DISPOSED = 2053;
 // Arguments: (const char* topic)
 constexpr unsigned DS_MSG_WRITER_MATCHED = 2054;
 // Arguments: (const char* topic)

@@ -26,10 +26,19 @@ public:
                            vexa::dds::SubscriptionBuiltinTopicData const* subscription) override;
     void stopHistoricalData(unsigned int const* guidPrefix, unsigned int entityId) override;
 
+    // Reads an announced change of `reader`; false (logged) when the engine refuses, and the
+    // change is then left to the engine.
+    bool readMsg(RTPS::Reader* reader, RTPS::SampleInfo* in, unsigned (*prefix)[3],
+                 unsigned* entityId, RTPS::SampleInfo& out);
+    // Removes a change the service has stored; an engine refusal is ignored.
+    void deleteMsg(RTPS::Reader* reader, RTPS::SampleInfo* in);
+    // A queued entry has left the work list, whatever readMsg and deleteMsg answered for it.
+    void entryDone() { m_pending.fetch_sub(1); }
+
     void stopHandlingInput() { m_stopped.store(true); }
     bool isStopped() const { return m_stopped.load(); }
 
-    // Queue entries not yet taken off the work list.
+    // Queue entries not yet taken off the work list. The data thread sleeps only while it is 0.
     int32_t pending() const { return m_pending.load(); }
 
     // Data thread: sleeps up to `ms` unless a producer or a stop wakes it first.
