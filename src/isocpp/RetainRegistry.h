@@ -33,6 +33,13 @@ public:
         }
     }
 
+    // How many copies equal to the handle are listed.
+    std::size_t count(H const& handle) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return static_cast<std::size_t>(std::count_if(handles_.begin(), handles_.end(),
+                                                      [&](H const& h) { return h == handle; }));
+    }
+
     // At exit: released in list order, outside the lock.
     ~RetainRegistry() {
         std::vector<H> all;
