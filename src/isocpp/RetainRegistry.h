@@ -5,13 +5,18 @@
 #include <vector>
 
 #include "dds/domain/DomainParticipant.hpp"
+#include "dds/pub/AnyDataWriter.hpp"
 #include "dds/pub/Publisher.hpp"
+#include "dds/sub/AnyDataReader.hpp"
 #include "dds/sub/Subscriber.hpp"
+#include "dds/topic/AnyTopic.hpp"
 
 namespace vexa {
 namespace core {
 
-// One retain registry: full handle copies under a mutex of its own.
+// One retain registry: full handle copies under a mutex of its own. Handles compare equal when
+// they share a delegate (participant, publisher, subscriber) or stand for one core entity
+// (writer, reader, topic).
 template <typename H>
 class RetainRegistry {
 public:
@@ -57,7 +62,10 @@ private:
 // Defined with every other load-time static in ApiStartup.cpp, in this order.
 extern RetainRegistry<::dds::domain::DomainParticipant> domainParticipantRetain;
 extern RetainRegistry<::dds::pub::Publisher> publisherRetain;
+extern RetainRegistry<::dds::pub::AnyDataWriter> dataWriterRetain;
 extern RetainRegistry<::dds::sub::Subscriber> subscriberRetain;
+extern RetainRegistry<::dds::sub::AnyDataReader> dataReaderRetain;
+extern RetainRegistry<::dds::topic::AnyTopic> topicRetain;
 
 }  // namespace core
 }  // namespace vexa
