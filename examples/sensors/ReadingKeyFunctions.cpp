@@ -85,7 +85,10 @@ unsigned Reading::lenPacked() const {
     pos = VEXA_PACK::lenPacked(m_source, pos);
     pos = VEXA_PACK::lenPackedPrim(pos, sizeof(Common::Status));
     pos = valueLen(m_value, pos);
-    pos = VEXA_PACK::lenPackedVct(pos, 8, static_cast<unsigned>(m_history.size()));
+    // An empty sequence is its count alone: no padding for elements that are not there.
+    pos = m_history.empty()
+              ? VEXA_PACK::lenPackedPrim(pos, 4)
+              : VEXA_PACK::lenPackedVct(pos, 8, static_cast<unsigned>(m_history.size()));
     pos = VEXA_PACK::lenPackedPrim(pos, 1);
     pos = VEXA_PACK::lenPacked(m_label, pos);
     return HEADER + pos;
