@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "TypedFixture.h"
+#include "dcps/domain/DomainParticipant.h"
 #include "isocpp/RetainRegistry.h"
 
 namespace {
@@ -349,6 +350,18 @@ TEST(TypedLifetimes, closedOrDroppedEveryKindGoes) {
             EXPECT_TRUE(w.expired()) << (close ? "closed" : "dropped");
         }
     }
+}
+
+// The topic's delegate deletes the core topic once its writers and readers have gone: the
+// name is free in the core again.
+TEST_F(TypedTest, droppedTopicLeavesTheCore) {
+    {
+        dds::pub::Publisher pub(*dp_);
+        dds::topic::Topic<Keyed> topic(*dp_, "TypedDropped");
+        dds::pub::DataWriter<Keyed> writer(pub, topic);
+        ASSERT_NE((*dp_)->participant()->lookupTopicDescription("TypedDropped"), nullptr);
+    }
+    EXPECT_EQ((*dp_)->participant()->lookupTopicDescription("TypedDropped"), nullptr);
 }
 
 // Retained entities outlive their handles; at exit the registries let them go, children
