@@ -27,8 +27,13 @@ int main(int argc, char** argv) {
         matched.enabled_statuses(dds::core::status::StatusMask::publication_matched());
         dds::core::cond::WaitSet waitset;
         waitset += matched;
-        while (writer.publication_matched_status().current_count() == 0) {
-            waitset.wait(dds::core::Duration(30, 0));
+        try {
+            while (writer.publication_matched_status().current_count() == 0) {
+                waitset.wait(dds::core::Duration(30, 0));
+            }
+        } catch (dds::core::TimeoutError const&) {
+            std::fprintf(stderr, "publisher: no reader matched within 30 s\n");
+            return 1;
         }
         std::printf("publisher: a reader matched, writing %d readings\n", count);
 

@@ -27,7 +27,13 @@ int main(int argc, char** argv) {
         waitset += arrived;
         int received = 0;
         while (received < count) {
-            waitset.wait(dds::core::Duration(30, 0));
+            try {
+                waitset.wait(dds::core::Duration(30, 0));
+            } catch (dds::core::TimeoutError const&) {
+                std::fprintf(stderr, "subscriber: no reading within 30 s (%d of %d received)\n",
+                             received, count);
+                return 1;
+            }
             for (auto const& sample : reader.take()) {
                 if (!sample.info().valid()) {
                     continue;
