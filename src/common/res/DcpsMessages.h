@@ -237,6 +237,18 @@ constexpr unsigned DCPS_MSG_WRITER_NO_TYPE = 58;
 // Arguments: (const char* topic)
 constexpr unsigned DCPS_MSG_WRITER_INSTANCES_COMPACTED = 63;
 
+// A writer's remote-reader list was compacted.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_WRITER_READERS_COMPACTED = 64;
+
+// A writer matched a remote reader, found it incompatible, or lost a matched one.
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_READER_MATCHED = 79;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_READER_INCOMPATIBLE = 81;
+// Arguments: (const char* topic)
+constexpr unsigned DCPS_MSG_REMOTE_READER_LOST = 83;
+
 // A discovery sample of a participant that departed; ignored until its record is collected.
 // Arguments: (uint32_t prefix0, uint32_t prefix1, uint32_t prefix2)
 constexpr unsigned DCPS_MSG_REMOTE_SUBSCRIBER_OF_REMOVED = 69;

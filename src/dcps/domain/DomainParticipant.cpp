@@ -11,6 +11,7 @@
 #include "dcps/entity/EntityId.h"
 #include "dcps/entity/TwoPassCollection.h"
 #include "dcps/publisher/Publisher.h"
+#include "dcps/publisher/Writer.h"
 #include "dcps/service/TypeSupportCB.h"
 #include "dcps/subscriber/Subscriber.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
@@ -499,6 +500,24 @@ bool DomainParticipant::discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData con
 
 bool DomainParticipant::changeRemoteTopicQoS(vexa::dds::TopicBuiltinTopicData const& remote) {
     return discoverRemoteTopic(remote);
+}
+
+void DomainParticipant::discoverRemoteDR(RemoteDR const* record, unsigned const* guidPrefix,
+                                         unsigned entityId,
+                                         vexa::dds::SubscriptionBuiltinTopicData const& data,
+                                         std::vector<Writer*>& accepted) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    Topic* topic = findTopic(data.topic_name);
+    if (topic == nullptr || topic->isMarked()) {
+        return;
+    }
+    accepted.reserve(topic->getWriters().size());
+    for (Writer* w : topic->getWriters()) {
+        if (w != nullptr && !w->isMarked() &&
+            w->getPublisher()->discoverDR(w, record, guidPrefix, entityId, data) != 0) {
+            accepted.push_back(w);
+        }
+    }
 }
 
 void DomainParticipant::departure() {

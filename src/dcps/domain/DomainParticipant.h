@@ -27,6 +27,7 @@ namespace vexa::dcps {
 class DPFactory;
 class Publisher;
 class Reader;
+struct RemoteDR;
 class RTPSCommunicationObject;
 class Subscriber;
 class SubscriberBuiltin;
@@ -117,6 +118,11 @@ public:
     bool discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote);
     bool changeRemoteTopicQoS(vexa::dds::TopicBuiltinTopicData const& remote);
     void looseRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote) { (void)remote; }
+    // A new remote reader is offered to every live local writer of its topic (participant
+    // mutex held, the built-in subscriber's not); `accepted` gets those that took it.
+    void discoverRemoteDR(RemoteDR const* record, unsigned const* guidPrefix, unsigned entityId,
+                          vexa::dds::SubscriptionBuiltinTopicData const& data,
+                          std::vector<Writer*>& accepted);
 
     // Departure: data-handling thread stopped, marked, departure announced, engine participant
     // destroyed. Tables stay until destruction.

@@ -13,6 +13,8 @@
 #include "dcps/domain/RTPSCommunicationObject.h"
 #include "dcps/entity/EndpointGate.h"
 #include "dcps/entity/EntityId.h"
+#include "dcps/publisher/Publisher.h"
+#include "dcps/publisher/Writer.h"
 #include "dcps/service/DPFactory.h"
 #include "dcps/service/TypeSupportCB.h"
 #include "dcps/subscriber/Reader.h"
@@ -238,22 +240,26 @@ RemoteDP* SubscriberBuiltin::beginSample(unsigned entry, RTPS::SampleInfo* handl
 }
 
 void SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
-    Joint lock(dp_->getMutex(), getMutex());
-    RTPS::SampleInfo s{};
-    unsigned entityId = 0;
-    RemoteDP* r =
-        beginSample(PARTICIPANT, handle, s, entityId,
-                    sizeof(vexa::dds::ParticipantBuiltinTopicData), MODULE_PARTICIPANT, 0);
-    if (r == nullptr || !removal(s)) {
-        return;
+    // Held across the calls into the local side, which run without this subscriber's mutex.
+    std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
+    std::vector<LostDR> lostReaders;
+    {
+        Joint lock(dp_->getMutex(), getMutex());
+        RTPS::SampleInfo s{};
+        unsigned entityId = 0;
+        RemoteDP* r =
+            beginSample(PARTICIPANT, handle, s, entityId,
+                        sizeof(vexa::dds::ParticipantBuiltinTopicData), MODULE_PARTICIPANT, 0);
+        if (r == nullptr || !removal(s)) {
+            return;
+        }
+        r->flags |= RemoteDP::REMOVED;
+        for (auto& w : r->writers) {
+            w.second->handled = true;
+        }
+        takeReaders(*r, lostReaders);
     }
-    r->flags |= RemoteDP::REMOVED;
-    for (auto& w : r->writers) {
-        w.second->handled = true;
-    }
-    for (auto& rd : r->readers) {
-        rd.second->handled = true;
-    }
+    looseReaders(lostReaders);
 }
 
 void SubscriberBuiltin::handleDCPSTopicReader(RTPS::SampleInfo* handle) {
@@ -353,52 +359,124 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
 
 void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
     auto& log = vexalog::Logger::getLogger();
-    Joint lock(dp_->getMutex(), getMutex());
-    RTPS::SampleInfo s{};
+    // Held across the calls into the writers, which run without this subscriber's mutex.
+    std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
+    RemoteDR* fresh = nullptr;
+    std::vector<LostDR> lost;
+    std::vector<Writer*> changed;
+    unsigned prefix[3] = {0, 0, 0};
     unsigned entityId = 0;
-    RemoteDP* r = beginSample(SUBSCRIPTION, handle, s, entityId,
-                              sizeof(vexa::dds::SubscriptionBuiltinTopicData), MODULE_SUBSCRIPTION,
-                              vexares::DCPS_MSG_REMOTE_SUBSCRIBER_OF_REMOVED);
-    if (r == nullptr) {
-        return;
-    }
-    auto const& data = *static_cast<vexa::dds::SubscriptionBuiltinTopicData const*>(s.data);
-    char const* name = data.topic_name.c_str();
-    std::unique_ptr<RemoteDR>& slot = r->readers[entityId];
-    if (!slot) {
-        slot = std::make_unique<RemoteDR>();
-    }
-    RemoteDR& d = *slot;
-    if (d.handled) {
-        log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_READER_HANDLED, name);
-        return;
-    }
-    d.lastSample = getTimeService().now();
-    if (removal(s)) {
-        log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_REMOVED,
-                       d.data.topic_name.c_str());
-        d.handled = true;
-        d.writers.clear();
-        return;
-    }
-    if (d.id == 0) {
-        uint32_t const id = getNewRemoteSubID();
-        if (id == 0) {
-            log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
-            r->readers.erase(entityId);
+    vexa::dds::SubscriptionBuiltinTopicData data;
+    {
+        Joint lock(dp_->getMutex(), getMutex());
+        RTPS::SampleInfo s{};
+        RemoteDP* r = beginSample(
+            SUBSCRIPTION, handle, s, entityId, sizeof(vexa::dds::SubscriptionBuiltinTopicData),
+            MODULE_SUBSCRIPTION, vexares::DCPS_MSG_REMOTE_SUBSCRIBER_OF_REMOVED);
+        if (r == nullptr) {
             return;
         }
-        d.id = id;
-        d.data = data;
-        d.participant = r;
-        log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_NEW, name);
-        return;
+        std::copy(r->prefix, r->prefix + 3, prefix);
+        data = *static_cast<vexa::dds::SubscriptionBuiltinTopicData const*>(s.data);
+        char const* name = data.topic_name.c_str();
+        std::unique_ptr<RemoteDR>& slot = r->readers[entityId];
+        if (!slot) {
+            slot = std::make_unique<RemoteDR>();
+        }
+        RemoteDR& d = *slot;
+        if (d.handled) {
+            log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_READER_HANDLED, name);
+            return;
+        }
+        d.lastSample = getTimeService().now();
+        if (removal(s)) {
+            log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_REMOVED,
+                           d.data.topic_name.c_str());
+            d.handled = true;
+            lost.push_back({{prefix[0], prefix[1], prefix[2]}, entityId, std::move(d.writers)});
+            d.writers.clear();
+        } else if (d.id == 0) {
+            uint32_t const id = getNewRemoteSubID();
+            if (id == 0) {
+                log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
+                r->readers.erase(entityId);
+                return;
+            }
+            d.id = id;
+            d.data = data;
+            d.participant = r;
+            log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_NEW, name);
+            fresh = &d;
+        } else {
+            log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_CHANGED, name);
+            // Only the requested deadline and latency budget can change a match; a partition
+            // or user data change is only stored.
+            if (d.data.deadline != data.deadline || d.data.latency_budget != data.latency_budget) {
+                changed = d.writers;
+            }
+            d.data.user_data = data.user_data;
+            d.data.partition = data.partition;
+            d.data.deadline = data.deadline;
+            d.data.latency_budget = data.latency_budget;
+        }
     }
-    log.logMessage(MODULE_SUBSCRIPTION, 4, vexares::DCPS_MSG_REMOTE_READER_CHANGED, name);
-    d.data.user_data = data.user_data;
-    d.data.partition = data.partition;
-    d.data.deadline = data.deadline;
-    d.data.latency_budget = data.latency_budget;
+    looseReaders(lost);
+    for (Writer* w : changed) {
+        w->getPublisher()->changeDRQoS(w, prefix, entityId, data.deadline, data.latency_budget);
+    }
+    if (fresh != nullptr) {
+        // The record stays: only the collector erases records, and it needs the participant
+        // mutex held here.
+        std::vector<Writer*> accepted;
+        dp_->discoverRemoteDR(fresh, prefix, entityId, data, accepted);
+        std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+        for (Writer* w : accepted) {
+            if (std::find(fresh->writers.begin(), fresh->writers.end(), w) ==
+                fresh->writers.end()) {
+                fresh->writers.push_back(w);
+            }
+        }
+    }
+}
+
+void SubscriberBuiltin::takeReaders(RemoteDP& r, std::vector<LostDR>& out) {
+    for (auto& entry : r.readers) {
+        RemoteDR& d = *entry.second;
+        if (d.handled) {
+            continue;
+        }
+        d.handled = true;
+        out.push_back({{r.prefix[0], r.prefix[1], r.prefix[2]}, entry.first, std::move(d.writers)});
+        d.writers.clear();
+    }
+}
+
+void SubscriberBuiltin::looseReaders(std::vector<LostDR> const& lost) {
+    for (LostDR const& d : lost) {
+        for (Writer* w : d.writers) {
+            w->getPublisher()->looseDR(w, d.prefix, d.entityId);
+        }
+    }
+}
+
+void SubscriberBuiltin::discoverDRforNewWriter(Writer* writer, std::string const& topicName) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    for (auto& entry : remotes_) {
+        RemoteDP& r = entry.second;
+        if ((r.flags & RemoteDP::REMOVED) != 0) {
+            continue;
+        }
+        for (auto& rd : r.readers) {
+            RemoteDR& d = *rd.second;
+            // A handled reader is lost already: a match would outlive its record.
+            if (d.handled || d.id == 0 || d.data.topic_name != topicName) {
+                continue;
+            }
+            if (writer->discoverDR(&d, r.prefix, rd.first, d.data) != 0) {
+                d.writers.push_back(writer);
+            }
+        }
+    }
 }
 
 void SubscriberBuiltin::assertLiveliness(unsigned const* guidPrefix, bool manual) {
@@ -423,6 +501,14 @@ void SubscriberBuiltin::participantLostByRTPS(unsigned const* guidPrefix) {
 }
 
 void SubscriberBuiltin::collectGarbage() {
+    // Held across the calls into the local side, which run without this subscriber's mutex.
+    std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
+    std::vector<LostDR> lostReaders;
+    collectRemotes(lostReaders);
+    looseReaders(lostReaders);
+}
+
+void SubscriberBuiltin::collectRemotes(std::vector<LostDR>& lostReaders) {
     Joint lock(dp_->getMutex(), getMutex());
     for (BuiltinTopicCB& e : entries_) {
         if (e.reader != nullptr) {
@@ -452,9 +538,7 @@ void SubscriberBuiltin::collectGarbage() {
             for (auto& w : r.writers) {
                 w.second->handled = true;
             }
-            for (auto& d : r.readers) {
-                d.second->handled = true;
-            }
+            takeReaders(r, lostReaders);
         }
     }
 }

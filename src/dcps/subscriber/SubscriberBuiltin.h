@@ -34,7 +34,9 @@ class DataReaderImpl;
 // getChange and deleteChange of a built-in reader) is taken only with the participant mutex
 // held or together with it (lockJoint). Calls into local writers and readers are made with
 // the participant mutex held and this mutex released, on copies of the matched lists, so those
-// sides may call back in (freeRemotePublisherByReader).
+// sides may call back in (freeRemotePublisherByReader). A publisher may take this mutex under
+// its own (createDW's match with the known readers, a writer's QoS re-check and destruction),
+// so no publisher is entered while it is held.
 class SubscriberBuiltin : public Subscriber {
 public:
     // The three words of a remote GUID prefix.
@@ -108,6 +110,9 @@ public:
                                       vexa::dds::SubscriptionBuiltinTopicData& out);
     void freeRemotePublisherByReader(RemoteDW* rdw, Reader* reader);
     void freeRemoteSubscriberByWriter(RemoteDR* rdr, Writer* writer);
+    // A new local writer (createDW, participant and publisher mutexes held) is matched with
+    // the known remote readers of its topic.
+    void discoverDRforNewWriter(Writer* writer, std::string const& topicName);
     // A reader got a sample from a writer it does not know: links it when the writer is known
     // and not gone.
     bool getRemotePublisher(unsigned const* guidPrefix, unsigned entityId, Reader* reader,
@@ -132,6 +137,20 @@ private:
     RemoteDP* beginSample(unsigned entry, RTPS::SampleInfo* handle, RTPS::SampleInfo& out,
                           unsigned& entityId, size_t size, char const* module, unsigned removedMsg);
     RemoteDP& findOrCreate(unsigned const* guidPrefix);
+
+    // A remote reader's matched writers, taken out for calls made without this mutex.
+    struct LostDR {
+        unsigned prefix[3];
+        unsigned entityId;
+        std::vector<Writer*> writers;
+    };
+    // Marks every remote reader of `r` not handled yet as handled and takes its writers out.
+    static void takeReaders(RemoteDP& r, std::vector<LostDR>& out);
+    // Participant mutex held, this one not: each writer loses the reader.
+    static void looseReaders(std::vector<LostDR> const& lost);
+    // The collector's sweeps under both mutexes; the readers of participants lost too long
+    // go to `lostReaders`.
+    void collectRemotes(std::vector<LostDR>& lostReaders);
 
     DomainParticipant* const dp_;
     std::unordered_map<BuiltinTopicKey, RemoteDP, KeyHash> remotes_;
