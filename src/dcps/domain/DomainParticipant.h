@@ -28,6 +28,7 @@ class DPFactory;
 class Publisher;
 class Reader;
 class RTPSCommunicationObject;
+struct RemoteDW;
 class Subscriber;
 class SubscriberBuiltin;
 class Topic;
@@ -117,6 +118,11 @@ public:
     bool discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote);
     bool changeRemoteTopicQoS(vexa::dds::TopicBuiltinTopicData const& remote);
     void looseRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote) { (void)remote; }
+    // A new remote writer (the built-in subscriber, both mutexes held): offered to every live
+    // reader of its topic; those that took it are appended to `accepted`.
+    void discoverRemoteDW(RemoteDW* record, unsigned const* guidPrefix, unsigned entityId,
+                          vexa::dds::PublicationBuiltinTopicData const& data,
+                          std::vector<Reader*>& accepted);
 
     // Departure: data-handling thread stopped, marked, departure announced, engine participant
     // destroyed. Tables stay until destruction.

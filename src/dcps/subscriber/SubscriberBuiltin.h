@@ -106,12 +106,18 @@ public:
                                      vexa::dds::PublicationBuiltinTopicData& out);
     bool getRemoteSubscriberTopicData(RemoteDR const* rdr,
                                       vexa::dds::SubscriptionBuiltinTopicData& out);
+    // Forgets `reader` in the writer's matched list; nothing when the record was collected
+    // meanwhile (a reader marked for deletion is not told of losses).
     void freeRemotePublisherByReader(RemoteDW* rdw, Reader* reader);
     void freeRemoteSubscriberByWriter(RemoteDR* rdr, Writer* writer);
     // A reader got a sample from a writer it does not know: links it when the writer is known
-    // and not gone.
+    // and not gone, and gives the writer's id, data and record.
     bool getRemotePublisher(unsigned const* guidPrefix, unsigned entityId, Reader* reader,
-                            int32_t& id, vexa::dds::PublicationBuiltinTopicData& out);
+                            int32_t& id, vexa::dds::PublicationBuiltinTopicData& out,
+                            RemoteDW*& record);
+    // A new local reader (its subscriber's mutex held, under the participant mutex): matched
+    // with the remote writers of its topic already known.
+    void discoverDWforNewReader(Reader* reader, std::string const& topicName);
     // The next remote id, or 0 when they are used up.
     uint32_t getNewRemotePubID();
     uint32_t getNewRemoteSubID();
@@ -123,6 +129,20 @@ public:
     void setNextRemoteIds(uint32_t pub, uint32_t sub);
 
 private:
+    // A remote writer whose loss or liveliness is passed to local readers once this mutex is
+    // released, with a copy of its matched readers.
+    struct WriterReaders {
+        unsigned entityId;
+        std::vector<Reader*> readers;
+    };
+    // Marks the participant's writers not yet handled as handled and collects them.
+    static void takeWriters(RemoteDP& r, std::vector<WriterReaders>& out);
+    // Without this mutex, with the participant mutex held.
+    static void looseWriters(uint32_t const (&prefix)[3], std::vector<WriterReaders> const& lost);
+    // A new remote writer offered to the local readers of its topic; those that took it join
+    // its matched list.
+    void matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId);
+
     void handleDCPSParticipantReader(RTPS::SampleInfo* sample);
     void handleDCPSTopicReader(RTPS::SampleInfo* sample);
     void handleDCPSPublicationReader(RTPS::SampleInfo* sample);
