@@ -480,6 +480,86 @@ TEST_F(RemoteWriters, MarkedReaderOutlivesTheRecordOfItsWriter) {
     EXPECT_EQ(dp_->getBuiltinSubscriber()->findRemote(PEER)->writers.count(A), 0u);
 }
 
+// Compaction of the remote-writer table renumbers the writers everywhere they are named: the
+// GUID index, the instances' owners and the stored samples.
+TEST_F(RemoteWriters, CompactedWriterTableKeepsOwnersAndSampleWriters) {
+    dds::DataReaderQos q = qosOf(5);
+    q.ownership.kind = dds::EXCLUSIVE_OWNERSHIP_QOS;
+    Reader* reader = makeReader(q);
+    dds::PublicationBuiltinTopicData w = publication();
+    w.ownership.kind = dds::EXCLUSIVE_OWNERSHIP_QOS;
+    unsigned const last = 0x10000 + (100u << 8);
+    for (unsigned i = 0; i <= 100; ++i) {
+        w.ownership_strength.value = i == 100 ? 9 : 1;
+        announce(w, 0x10000 + (i << 8));
+    }
+    offerFrom(reader, PEER, last, 1, 10, RTPS::SAMPLE_ALIVE, 0x7001);
+    settle();
+    for (unsigned i = 0; i < 60; ++i) {
+        announce(w, 0x10000 + (i << 8), GONE);
+    }
+    dp_->collectGarbage();
+    {
+        std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(sub_->getMutex());
+        ASSERT_EQ(reader->remoteWriters().size(), 41u);
+        int32_t const i = reader->findRDW(PEER, last);
+        ASSERT_EQ(i, 40);
+        EXPECT_EQ(reader->remoteWriters()[i].entityId, last);
+        EXPECT_EQ(reader->instances()[0].owner, i);
+        EXPECT_EQ(reader->instances()[0].writers, 1u);
+    }
+    offerFrom(reader, PEER, 0x10000 + (70u << 8), 1, 11);  // weaker than the owner: dropped
+    offerFrom(reader, PEER, last, 1, 12, RTPS::SAMPLE_ALIVE, 0x7001);
+    settle();
+    vexa::dcps::api::SampleSeq seq;
+    ASSERT_EQ(take(seq, reader), dds::RETCODE_OK);
+    ASSERT_EQ(seq.size(), 2u);
+    EXPECT_EQ(valueOf(seq, 0), 10);
+    EXPECT_EQ(valueOf(seq, 1), 12);
+    auto const handle = static_cast<dds::InstanceHandle_t>(builtinRecord(last)->id);
+    EXPECT_EQ(seq.info[0]->publication_handle, handle);
+    EXPECT_EQ(seq.info[1]->publication_handle, handle);
+    giveBack(seq, reader);
+}
+
+// Compaction of the instance table rewrites the writers' maps of their instance handles: a
+// later sample that names its instance by the writer's handle reaches that instance, even
+// when the old index now belongs to another instance.
+TEST_F(RemoteWriters, CompactedInstanceTableKeepsTheWritersInstanceMaps) {
+    Reader* reader = makeReader(qosOf(1));
+    announce(publication(), A);
+    for (int32_t key = 0; key < 110; ++key) {
+        offerFrom(reader, PEER, A, key, 1, RTPS::SAMPLE_ALIVE, 0x1000 + key);
+    }
+    settle();
+    for (int32_t key = 1; key <= 100; ++key) {
+        offerFrom(reader, PEER, A, key, 2, RTPS::SAMPLE_DISPOSED, 0x1000 + key);
+    }
+    settle();
+    drainReader(reader);
+    dp_->collectGarbage();  // the disposed ones are removed
+    dp_->collectGarbage();  // and the table compacted
+    {
+        std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(sub_->getMutex());
+        ASSERT_EQ(reader->instances().size(), 10u);
+    }
+    for (int32_t key = 200; key < 300; ++key) {  // new instances take the old indices
+        offerFrom(reader, PEER, A, key, 3, RTPS::SAMPLE_ALIVE, 0x2000 + key);
+    }
+    settle();
+    drainReader(reader);
+    offerFrom(reader, PEER, A, 105, 777, RTPS::SAMPLE_ALIVE, 0x1000 + 105);
+    settle();
+    vexa::dcps::api::SampleSeq seq;
+    ASSERT_EQ(take(seq, reader), dds::RETCODE_OK);
+    ASSERT_EQ(seq.size(), 1u);
+    EXPECT_EQ(valueOf(seq, 0), 777);
+    vexatest::KeyedSample k;
+    k.key = 105;
+    EXPECT_EQ(seq.info[0]->instance_handle, sub_->lookupInstance(&k, reader));
+    giveBack(seq, reader);
+}
+
 // Samples, assertions, leases, losses, rediscoveries and QoS changes in any order: the counts
 // always equal the records in each state and never go negative.
 TEST_F(RemoteWriters, RandomSequencesKeepTheCountsInStep) {

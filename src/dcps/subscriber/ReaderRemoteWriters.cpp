@@ -275,6 +275,9 @@ void Reader::assertLiveliness(unsigned const* guidPrefix, unsigned entityId,
 }
 
 int32_t Reader::locateRDWforReceivedSample(unsigned const* guidPrefix, unsigned entityId) {
+    if (getSubscriber()->isBuiltin()) {
+        return -1;  // discovery's own readers match no remote writers
+    }
     int32_t index = findRDW(guidPrefix, entityId);
     if (index < 0 || rdws_[index].record == nullptr) {
         // Not known here, or lost for discovery: only the built-in subscriber's knowledge
