@@ -1,8 +1,10 @@
 // A reader's remote writers: matching, the liveliness state machine, leases, ownership, and
 // discovery reaching the reader through the built-in subscriber.
+#include <chrono>
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "ReaderFixture.h"
 #include "dcps/domain/DomainParticipant.h"
@@ -28,6 +30,17 @@ constexpr uint32_t GONE = 6;
 
 class RemoteWriters : public vexatest::ReaderFixture {
 protected:
+    void SetUp() override {
+        ReaderFixture::SetUp();
+        // The data-handling thread sets the clock to the system time again when it starts; an
+        // advance made before that would be lost. Its first setting or tick shows it runs.
+        dds::Time_t const created = dp_->getTimeService().now();
+        auto const until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (dp_->getTimeService().now() == created && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_NE(dp_->getTimeService().now(), created);
+    }
     // The engine reports a publication of PEER to the built-in subscriber.
     void announce(dds::PublicationBuiltinTopicData const& w, unsigned entityId,
                   uint32_t flags = ALIVE) {
@@ -339,6 +352,7 @@ TEST_F(RemoteWriters, ParticipantAssertionRenewsByLivelinessKind) {
     Reader* reader = makeReader(q);
     for (Row const& row : rows) {
         dds::PublicationBuiltinTopicData w = publication();
+        SCOPED_TRACE(std::to_string(row.kind) + " manual " + std::to_string(row.manual));
         w.liveliness.kind = row.kind;
         w.liveliness.lease_duration = {1, 0};
         announce(w, A);
@@ -586,6 +600,9 @@ TEST_F(RemoteWriters, RandomSequencesKeepTheCountsInStep) {
             advance(1.5);
             statusPass();
         } else {
+            // As discovery calls in: the participant mutex first (discoverDW's record comes
+            // from the built-in subscriber).
+            std::lock_guard<vexa::dcps::CoreRecursiveMutex> participant(dp_->getMutex());
             std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(sub_->getMutex());
             dds::Time_t const now = dp_->getTimeService().now();
             switch (op) {
