@@ -389,6 +389,24 @@ TEST_F(RemoteWriters, EngineReportForTheReaderRenewsItsWriter) {
     EXPECT_EQ(liveliness(reader).alive_count, 1);
 }
 
+// A known writer's lifespan bounds its samples: one older than that on arrival is lost.
+TEST_F(RemoteWriters, SampleOlderThanItsWritersLifespanIsLost) {
+    Reader* reader = makeReader(qosOf(5));
+    dds::PublicationBuiltinTopicData w = publication();
+    w.lifespan.duration = {1, 0};
+    announce(w, A);
+    dds::Time_t const now = dp_->getTimeService().now();
+    offerFrom(reader, PEER, A, 1, 10, RTPS::SAMPLE_ALIVE, 0, {now.sec - 5, now.nanosec});
+    offerFrom(reader, PEER, A, 1, 11, RTPS::SAMPLE_ALIVE, 0, now);
+    settle();
+    EXPECT_EQ(lost(reader).total_count, 1);
+    vexa::dcps::api::SampleSeq seq;
+    ASSERT_EQ(take(seq, reader), dds::RETCODE_OK);
+    ASSERT_EQ(seq.size(), 1u);
+    EXPECT_EQ(valueOf(seq, 0), 11);
+    giveBack(seq, reader);
+}
+
 // EXCLUSIVE ownership: the stronger writer owns, a tie goes to the higher GUID, and a missed
 // deadline frees the instance for anyone.
 TEST_F(RemoteWriters, ExclusiveOwnership) {
