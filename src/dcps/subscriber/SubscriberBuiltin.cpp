@@ -369,7 +369,7 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
         w.data = data;
         w.participant = r;
         log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_NEW, name);
-        matchNewWriter(w, prefix, entityId);
+        matchNewWriter(w, prefix, entityId, lock);
         return;
     }
     log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_CHANGED, name);
@@ -395,10 +395,16 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
     }
 }
 
-void SubscriberBuiltin::matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3],
-                                       unsigned entityId) {
+void SubscriberBuiltin::matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId,
+                                       std::unique_lock<CoreRecursiveMutex>& lock) {
+    // The readers' subscribers are locked without this mutex: their own paths to it (a new
+    // reader, a QoS re-check, a sample of an unknown writer) come from under theirs. The record
+    // stays where it is meanwhile: only holders of the participant mutex change the tables.
+    vexa::dds::PublicationBuiltinTopicData const data = w.data;
     std::vector<Reader*> accepted;
-    dp_->discoverRemoteDW(&w, prefix, entityId, w.data, accepted);
+    lock.unlock();
+    dp_->discoverRemoteDW(&w, prefix, entityId, data, accepted);
+    lock.lock();
     for (Reader* reader : accepted) {
         if (std::find(w.readers.begin(), w.readers.end(), reader) == w.readers.end()) {
             w.readers.push_back(reader);

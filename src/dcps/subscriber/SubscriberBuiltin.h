@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -34,7 +35,9 @@ class DataReaderImpl;
 // getChange and deleteChange of a built-in reader) is taken only with the participant mutex
 // held or together with it (lockJoint). Calls into local writers and readers are made with
 // the participant mutex held and this mutex released, on copies of the matched lists, so those
-// sides may call back in (freeRemotePublisherByReader).
+// sides may call back in (freeRemotePublisherByReader). Among the entity mutexes a user
+// subscriber's comes before this one (createDR, setReaderQoS and a reader's intake reach this
+// one from under theirs); never the other way round.
 class SubscriberBuiltin : public Subscriber {
 public:
     // The three words of a remote GUID prefix.
@@ -139,9 +142,10 @@ private:
     static void takeWriters(RemoteDP& r, std::vector<WriterReaders>& out);
     // Without this mutex, with the participant mutex held.
     static void looseWriters(uint32_t const (&prefix)[3], std::vector<WriterReaders> const& lost);
-    // A new remote writer offered to the local readers of its topic; those that took it join
-    // its matched list.
-    void matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId);
+    // A new remote writer offered to the local readers of its topic (this mutex, held by
+    // `lock`, released meanwhile); those that took it join its matched list.
+    void matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId,
+                        std::unique_lock<CoreRecursiveMutex>& lock);
 
     void handleDCPSParticipantReader(RTPS::SampleInfo* sample);
     void handleDCPSTopicReader(RTPS::SampleInfo* sample);
