@@ -308,7 +308,7 @@ int32_t Reader::locateRDWforReceivedSample(unsigned const* guidPrefix, unsigned 
 
 void Reader::releaseInstances(int32_t index) {
     auto& log = vexalog::Logger::getLogger();
-    // Copied: sampleNoDW files samples, which leaves the map alone, but be safe against it.
+    // Walks a copy: filing a no-writers sample must not disturb the walk.
     std::map<int32_t, uint32_t> const entries = rdws_[index].instances;
     for (auto const& e : entries) {
         if (e.second >= instances_.size()) {
