@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         switch (s.byte() % 13) {
             case 0: {
                 const uint32_t* p = peer(s);
-                topic = vexatest::topicRecord(NAMES[s.byte() % 4],
-                                              dds::DurabilityQosPolicyKind(s.byte() % 4));
+                const char* name = NAMES[s.byte() % 4];
+                topic = vexatest::topicRecord(name, dds::DurabilityQosPolicyKind(s.byte() % 4));
                 topic.deadline.period = duration(s);
                 topic.ownership.kind = dds::OwnershipQosPolicyKind(s.byte() % 2);
                 topic.lifespan.duration = duration(s);
@@ -98,8 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 1: {
                 const uint32_t* p = peer(s);
                 const uint32_t entityId = 0x100 + s.byte() % 4;
-                pub = vexatest::publicationRecord(NAMES[s.byte() % 4],
-                                                  dds::DurabilityQosPolicyKind(s.byte() % 4));
+                const char* name = NAMES[s.byte() % 4];
+                pub = vexatest::publicationRecord(name, dds::DurabilityQosPolicyKind(s.byte() % 4));
                 pub.ownership.kind = dds::OwnershipQosPolicyKind(s.byte() % 2);
                 pub.ownership_strength.value = s.byte() % 3;
                 pub.lifespan.duration = duration(s);
@@ -165,9 +165,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 d.domain.comm().getHistoricalData(p, entityId, &sub);
                 break;
             }
-            case 10:
-                d.domain.comm().stopHistoricalData(peer(s), 0x200 + s.byte() % 2);
+            case 10: {
+                const uint32_t* p = peer(s);
+                d.domain.comm().stopHistoricalData(p, 0x200 + s.byte() % 2);
                 break;
+            }
             case 11:
                 d.domain.handleSubscriptions();
                 break;

@@ -46,7 +46,10 @@ ServiceStart const serviceStart;
 
 RetainRegistry<::dds::domain::DomainParticipant> domainParticipantRetain;
 RetainRegistry<::dds::pub::Publisher> publisherRetain;
+RetainRegistry<::dds::pub::AnyDataWriter> dataWriterRetain;
 RetainRegistry<::dds::sub::Subscriber> subscriberRetain;
+RetainRegistry<::dds::sub::AnyDataReader> dataReaderRetain;
+RetainRegistry<::dds::topic::AnyTopic> topicRetain;
 
 }  // namespace core
 }  // namespace vexa

@@ -11,6 +11,7 @@
 #include "dcps/subscriber/Subscriber.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
+#include "dds/sub/Subscriber.hpp"
 #include "vexa/core/ConvertQos.hpp"
 #include "vexa/core/Exception.hpp"
 
@@ -213,9 +214,13 @@ void DomainParticipantDelegate::default_topic_qos(::dds::topic::qos::TopicQos co
 void DomainParticipantDelegate::close() {
     checkOpen(314);
     vexa::core::EntityDelegate::close();
-    // The built-in subscriber handle would keep this delegate alive until exit.
-    if (auto builtin = builtinSubscriber_.lock()) {
-        builtin->close();
+    // The retained built-in subscriber handle would keep this delegate alive until exit:
+    // closing it through a handle also drops it from the registry.
+    if (auto builtin =
+            std::dynamic_pointer_cast<vexa::sub::SubscriberDelegate>(builtinSubscriber_.lock())) {
+        if (!builtin->closed()) {
+            ::dds::sub::Subscriber(builtin).close();
+        }
     }
     participant_->closedByApi();
 }

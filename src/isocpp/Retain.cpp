@@ -17,6 +17,15 @@ RetainRegistry<::dds::pub::Publisher>& registryOf(::dds::pub::Publisher const&) 
 RetainRegistry<::dds::sub::Subscriber>& registryOf(::dds::sub::Subscriber const&) {
     return subscriberRetain;
 }
+RetainRegistry<::dds::pub::AnyDataWriter>& registryOf(::dds::pub::AnyDataWriter const&) {
+    return dataWriterRetain;
+}
+RetainRegistry<::dds::sub::AnyDataReader>& registryOf(::dds::sub::AnyDataReader const&) {
+    return dataReaderRetain;
+}
+RetainRegistry<::dds::topic::AnyTopic>& registryOf(::dds::topic::AnyTopic const&) {
+    return topicRetain;
+}
 
 }  // namespace
 
@@ -36,6 +45,12 @@ template void retain_add<::dds::pub::Publisher>(::dds::pub::Publisher&);
 template void retain_remove<::dds::pub::Publisher>(::dds::pub::Publisher&);
 template void retain_add<::dds::sub::Subscriber>(::dds::sub::Subscriber&);
 template void retain_remove<::dds::sub::Subscriber>(::dds::sub::Subscriber&);
+template void retain_add<::dds::pub::AnyDataWriter>(::dds::pub::AnyDataWriter&);
+template void retain_remove<::dds::pub::AnyDataWriter>(::dds::pub::AnyDataWriter&);
+template void retain_add<::dds::sub::AnyDataReader>(::dds::sub::AnyDataReader&);
+template void retain_remove<::dds::sub::AnyDataReader>(::dds::sub::AnyDataReader&);
+template void retain_add<::dds::topic::AnyTopic>(::dds::topic::AnyTopic&);
+template void retain_remove<::dds::topic::AnyTopic>(::dds::topic::AnyTopic&);
 
 }  // namespace core
 }  // namespace vexa

@@ -5,13 +5,18 @@
 #include <vector>
 
 #include "dds/domain/DomainParticipant.hpp"
+#include "dds/pub/AnyDataWriter.hpp"
 #include "dds/pub/Publisher.hpp"
+#include "dds/sub/AnyDataReader.hpp"
 #include "dds/sub/Subscriber.hpp"
+#include "dds/topic/AnyTopic.hpp"
 
 namespace vexa {
 namespace core {
 
-// One retain registry: full handle copies under a mutex of its own.
+// One retain registry: full handle copies under a mutex of its own. Handles compare equal when
+// they share a delegate (participant, publisher, subscriber) or stand for one core entity
+// (writer, reader, topic).
 template <typename H>
 class RetainRegistry {
 public:
@@ -33,6 +38,13 @@ public:
         }
     }
 
+    // How many copies equal to the handle are listed.
+    std::size_t count(H const& handle) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return static_cast<std::size_t>(std::count_if(handles_.begin(), handles_.end(),
+                                                      [&](H const& h) { return h == handle; }));
+    }
+
     // At exit: released in list order, outside the lock.
     ~RetainRegistry() {
         std::vector<H> all;
@@ -50,7 +62,10 @@ private:
 // Defined with every other load-time static in ApiStartup.cpp, in this order.
 extern RetainRegistry<::dds::domain::DomainParticipant> domainParticipantRetain;
 extern RetainRegistry<::dds::pub::Publisher> publisherRetain;
+extern RetainRegistry<::dds::pub::AnyDataWriter> dataWriterRetain;
 extern RetainRegistry<::dds::sub::Subscriber> subscriberRetain;
+extern RetainRegistry<::dds::sub::AnyDataReader> dataReaderRetain;
+extern RetainRegistry<::dds::topic::AnyTopic> topicRetain;
 
 }  // namespace core
 }  // namespace vexa

@@ -1,5 +1,9 @@
+#include <mutex>
+
 #include "SubscriberEventForwarder.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dds/sub/Subscriber.hpp"
+#include "vexa/core/Exception.hpp"
 #include "vexa/core/Retain.hpp"
 
 namespace dds {
@@ -36,6 +40,29 @@ void TSubscriber<D>::retain() {
 }
 
 template class TSubscriber<vexa::sub::SubscriberDelegate>;
+
+Subscriber builtin_subscriber(::dds::domain::DomainParticipant const& dp) {
+    // Two threads asking at once would otherwise make two delegates of one subscriber.
+    static std::mutex once;
+    std::lock_guard<std::mutex> lock(once);
+    vexa::dcps::SubscriberBuiltin* builtin = dp->get_builtin_subscriber();
+    if (builtin == nullptr) {
+        throw ::dds::core::NullReferenceError(
+            "NullReferenceError : Unable to get the built-in Subscriber");
+    }
+    auto known = std::dynamic_pointer_cast<vexa::sub::SubscriberDelegate>(
+        vexa::core::EntityDelegate::api_obj(builtin).lock());
+    if (known) {
+        return Subscriber(known);
+    }
+    // An ordinary subscriber first (nothing announces subscribers), then switched over.
+    Subscriber s(dp);
+    s->init_builtin(builtin);
+    s->register_api_obj(s.delegate());
+    dp->builtin_subscriber_delegate(s.delegate());
+    s.retain();
+    return s;
+}
 
 }  // namespace sub
 }  // namespace dds

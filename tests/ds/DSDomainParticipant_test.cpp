@@ -371,6 +371,43 @@ TEST_F(DomainTest, DataThreadMakesReadersAndStops) {
     domain.stopHandlingData();
 }
 
+// The engine may call back as soon as it exists, while addDomain still holds the domain lock
+// to finish the domain: the record waits and is handled once the domain is complete.
+TEST(DomainBuildTest, RecordArrivingWhileTheDomainIsBuiltIsHandledAfterwards) {
+    vexares::ResourceManager::getInstance().initialise("ds_strings_ru.res");
+    vexatest::EngineLog log;
+    vexa::ds::DurabilityService service(vexatest::fakeEngine(log, [] { return uint64_t(0); }));
+    vexa::ds::DSDomainParticipant domain(service, 4,
+                                         vexatest::fakeEngine(log, [] { return uint64_t(0); }));
+    auto* engine = new vexatest::FakeDiscoveryParticipant(log, 4);
+    auto t = topicRecord("T");
+    std::mutex mutex;
+    std::condition_variable calling;
+    bool called = false;
+    std::thread receive;
+    {
+        std::lock_guard<std::recursive_mutex> building(domain.lock());
+        receive = std::thread([&] {
+            RTPS::SampleInfo* h = engine->topics.add(PEER, 2, RTPS::SAMPLE_ALIVE, &t, sizeof(t));
+            {
+                std::lock_guard<std::mutex> guard(mutex);
+                called = true;
+                calling.notify_all();
+            }
+            domain.comm().changeAvailable(&engine->topics, nullptr, h);
+        });
+        std::unique_lock<std::mutex> guard(mutex);
+        calling.wait(guard, [&] { return called; });
+        guard.unlock();
+        domain.setRTPS(engine);
+        domain.setSubscriber(std::make_unique<vexatest::FakeSubscriber>(domain));
+        domain.setBuilt();
+    }
+    receive.join();
+    std::lock_guard<std::recursive_mutex> guard(domain.lock());
+    EXPECT_NE(domain.findTopic("T"), nullptr);
+}
+
 // An engine whose threads call back all the time: discovery records, losses and liveliness,
 // stored readers' samples, late readers coming and going. Its destructor joins them, as the
 // engine's does.
@@ -392,10 +429,10 @@ public:
         m_threads.emplace_back([this] { samples(); });
         m_threads.emplace_back([this] { lateReaders(); });
     }
-    // Returns once the discovery thread is half way through.
+    // Returns once every thread is half way through.
     void waitHalfWay() {
         std::unique_lock<std::mutex> guard(m_mutex);
-        m_changed.wait(guard, [this] { return m_halfWay; });
+        m_changed.wait(guard, [this] { return m_halfWay == m_threads.size(); });
     }
 
 private:
@@ -404,6 +441,11 @@ private:
         return peers[i % 3];
     }
     static std::string name(int i) { return "T" + std::to_string(i % 4); }
+    void arriveHalfWay() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        ++m_halfWay;
+        m_changed.notify_all();
+    }
     void waitForGo() {
         std::unique_lock<std::mutex> guard(m_mutex);
         m_changed.wait(guard, [this] { return m_go; });
@@ -443,11 +485,8 @@ private:
                     &participants, nullptr,
                     participants.add(p, 0x1C1, RTPS::SAMPLE_DISPOSED, &participantRecord,
                                      sizeof(participantRecord)));
-            if (i == ROUNDS / 2) {
-                std::lock_guard<std::mutex> guard(m_mutex);
-                m_halfWay = true;
-                m_changed.notify_all();
-            }
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
         }
     }
     void liveliness() {
@@ -459,14 +498,19 @@ private:
             m_comm.assertLiveliness(&participants, nullptr, p, i % 2 ? 0x100 : 0);
             if (vexa::ds::DSReader* reader = m_stored.reader(name(i)))
                 m_comm.assertLiveliness(nullptr, reader, p, 0x100 + i % 5);
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
         }
     }
     void samples() {
         RTPS::SampleInfo handle{};
         waitForGo();
-        for (int i = 0; i < ROUNDS; ++i)
+        for (int i = 0; i < ROUNDS; ++i) {
             if (vexa::ds::DSReader* reader = m_stored.reader(name(i)))
                 m_comm.changeAvailable(nullptr, reader, &handle);
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
+        }
     }
     void lateReaders() {
         waitForGo();
@@ -476,6 +520,8 @@ private:
             m_comm.getHistoricalData(late, 0x107, &sub);
             if (i % 2)
                 m_comm.stopHistoricalData(late, 0x107);
+            if (i == ROUNDS / 2)
+                arriveHalfWay();
         }
     }
 
@@ -485,7 +531,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_go = false;
-    bool m_halfWay = false;
+    size_t m_halfWay = 0;
 };
 
 // The data thread makes readers, stores and replays while the engine calls back from several

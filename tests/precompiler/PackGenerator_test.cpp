@@ -6,6 +6,8 @@
 
 #include "precompiler/packgen/BuildePack.h"
 
+#include "ZetException.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -212,8 +214,73 @@ TEST_F(PackGeneratorTest, HelpersAreWrittenOncePerCppTypeAndNothingForNonTopics)
     NLX::BuildePack later = generator("N");
     later.createTopic(&t3);
     EXPECT_EQ("", m_header.str());
-    EXPECT_NE(std::string::npos, m_source.str().find("M::pack(m_s, ptrDist, pos, lenbuf)")) << m_source.str();
+    EXPECT_NE(std::string::npos, m_source.str().find("M::pack(m_s, ptrDist, pos, lenbuf)"))
+        << m_source.str();
     EXPECT_NE(std::string::npos, m_source.str().find("M::unpackCH(m_s,")) << m_source.str();
+}
+
+// A key the key functions cannot serve is refused with the topic, the key path and the reason,
+// before any text of the topic, whatever module the topic is in (the model checker sees only
+// the main model's). Admissible keys, aliases of aliases included, pass.
+TEST_F(PackGeneratorTest, KeysOfShapesTheKeyFunctionsCannotServeAreRefused) {
+    m_b.structure("Other", "P", {{"x", "Int32"}}).set();
+    m_b.alias("Other", "PA", "Other::P").set();
+    m_b.bitSet("Other", "B9", 9);
+    m_b.unionType("Other", "U", "Int32", {{"1", "Int32"}}).set();
+    m_b.map("Other", "Map", "Int32", "Int32").set();
+    m_b.sequence("Other", "Ints", "Int32").set();
+    m_b.array("Other", "Points", "Other::P", {2}).set();
+    m_b.array("Other", "Texts", "String8", {2}).set();
+    m_b.enumeration("Other", "E", INT_16_TYPE).set();
+    m_b.alias("Other", "EA", "Other::E").set();
+    m_b.alias("Other", "EAA", "Other::EA").set();
+    m_b.array("Other", "Grid", "Other::EAA", {2, 3}).set();
+    const std::vector<std::pair<const char*, const char*>> refused = {
+        {"Other::P", "структура не поддерживается"},
+        {"Other::PA", "структура не поддерживается"},
+        {"Other::B9", "набор битов не поддерживается"},
+        {"Other::U", "объединение не поддерживается"},
+        {"Other::Map", "отображение не поддерживается"},
+        {"Other::Ints", "последовательность не поддерживается"},
+        {"Other::Points", "массив с элементами непримитивного типа не поддерживается"},
+        {"Other::Texts", "массив с элементами непримитивного типа не поддерживается"},
+    };
+    int n = 0;
+    for (const auto& shape : refused) {
+        SCOPED_TRACE(shape.first);
+        const std::string name = "T" + std::to_string(n++);
+        m_b.structure("Other", "H" + name, {{"k", shape.first}, {"s", "String8"}}).set();
+        Structure& topic =
+            m_b.structure("Other", name, {{"id", "Int32"}, {"h", "Other::H" + name}});
+        topic.m_isTopic = true;
+        topic.m_keyPaths = {"id", "h.k"};
+        topic.set();
+        m_header.str("");
+        m_source.str("");
+        NLX::BuildePack pack = generator("M");
+        try {
+            pack.createTopic(&topic);
+            ADD_FAILURE() << "not refused";
+        } catch (const NLX::ZetException& error) {
+            EXPECT_EQ("Ключ h.k топика Other::" + name + ": " + shape.second,
+                      std::string(error.what()));
+        }
+        EXPECT_EQ("", m_source.str());
+        EXPECT_EQ("", m_header.str());
+    }
+    for (const char* admitted : {"Other::EAA", "Other::Grid", "String32", "Float128", "Boolean"}) {
+        SCOPED_TRACE(admitted);
+        Structure& topic = m_b.structure("Other", "T" + std::to_string(n++), {{"k", admitted}});
+        topic.m_isTopic = true;
+        topic.m_keyPaths = {"k"};
+        topic.set();
+        NLX::BuildePack pack = generator("M");
+        try {
+            pack.createTopic(&topic);
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << error.what();
+        }
+    }
 }
 
 }  // namespace

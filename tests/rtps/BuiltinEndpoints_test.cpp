@@ -216,7 +216,7 @@ TEST_F(BuiltinEndpointsTest, PublicationsComeFromMatchedAnnouncersAndStay) {
     unsigned int entity = 0;
     RTPS::SampleInfo sample{};
     dcps->getChange(comm.announced[before], &prefix, &entity, sample);
-    ASSERT_EQ(sample.length, sizeof(RTPS::DiscoveredWriterData));
+    ASSERT_EQ(sample.length, sizeof(vexa::dds::PublicationBuiltinTopicData));
     EXPECT_EQ(static_cast<RTPS::DiscoveredWriterData*>(sample.data)->publicationData.topic_name,
               "Remote");
     EXPECT_EQ(std::memcmp(prefix, REMOTE_PREFIX, 12), 0);

@@ -33,12 +33,15 @@ public:
         RTPS::SampleInfo copy{};
         reader->getChange(sample, &prefix, &entity, copy);
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (reader == publications) {
+        // The core reads the public descriptions only, and refuses any other length.
+        if (reader == publications &&
+            copy.length == sizeof(vexa::dds::PublicationBuiltinTopicData)) {
             topics.push_back(
-                static_cast<RTPS::DiscoveredWriterData*>(copy.data)->publicationData.topic_name);
-        } else if (reader == subscriptions) {
+                static_cast<vexa::dds::PublicationBuiltinTopicData*>(copy.data)->topic_name);
+        } else if (reader == subscriptions &&
+                   copy.length == sizeof(vexa::dds::SubscriptionBuiltinTopicData)) {
             topics.push_back(
-                static_cast<RTPS::DiscoveredReaderData*>(copy.data)->subscriptionData.topic_name);
+                static_cast<vexa::dds::SubscriptionBuiltinTopicData*>(copy.data)->topic_name);
         } else if (copy.length == sizeof(uint32_t)) {
             uint32_t value;
             std::memcpy(&value, copy.data, sizeof value);

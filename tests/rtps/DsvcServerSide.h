@@ -24,11 +24,13 @@ public:
     void participantLost(unsigned int*) override {}
     void getHistoricalData(unsigned int const* prefix, unsigned int entityId,
                            vexa::dds::SubscriptionBuiltinTopicData const* data) override {
-        // The body records whether a subscription came with the question.
-        asked.add(-1, entityId, data != nullptr ? "s" : nullptr, data != nullptr ? 1 : 0);
+        // Answer before recording: a test that waits for the question then finds the answer
+        // already handed over.
         if (answer) {
             answer(prefix, entityId);
         }
+        // The body records whether a subscription came with the question.
+        asked.add(-1, entityId, data != nullptr ? "s" : nullptr, data != nullptr ? 1 : 0);
     }
     void stopHistoricalData(unsigned int const*, unsigned int entityId) override {
         stopped.add(-1, entityId, nullptr, 0);

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <mutex>
+#include <set>
 
 #include "common/log/Logger.h"
 #include "common/os/OsThread.h"
@@ -11,7 +12,9 @@
 #include "dcps/entity/EntityId.h"
 #include "dcps/entity/TwoPassCollection.h"
 #include "dcps/publisher/Publisher.h"
+#include "dcps/publisher/Writer.h"
 #include "dcps/service/TypeSupportCB.h"
+#include "dcps/subscriber/Reader.h"
 #include "dcps/subscriber/Subscriber.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
@@ -499,6 +502,44 @@ bool DomainParticipant::discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData con
 
 bool DomainParticipant::changeRemoteTopicQoS(vexa::dds::TopicBuiltinTopicData const& remote) {
     return discoverRemoteTopic(remote);
+}
+
+void DomainParticipant::discoverRemoteDR(RemoteDR const* record, unsigned const* guidPrefix,
+                                         unsigned entityId,
+                                         vexa::dds::SubscriptionBuiltinTopicData const& data,
+                                         std::vector<Writer*>& accepted) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    Topic* topic = findTopic(data.topic_name);
+    if (topic == nullptr || topic->isMarked()) {
+        return;
+    }
+    accepted.reserve(topic->getWriters().size());
+    for (Writer* w : topic->getWriters()) {
+        if (w != nullptr && !w->isMarked() &&
+            w->getPublisher()->discoverDR(w, record, guidPrefix, entityId, data) != 0) {
+            accepted.push_back(w);
+        }
+    }
+}
+
+void DomainParticipant::discoverRemoteDW(RemoteDW* record, unsigned const* guidPrefix,
+                                         unsigned entityId,
+                                         vexa::dds::PublicationBuiltinTopicData const& data,
+                                         std::vector<Reader*>& accepted) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    Topic* topic = findTopic(data.topic_name);
+    if (topic == nullptr || topic->isMarked()) {
+        return;
+    }
+    // A copy: a reader's match files nothing that changes the topic's set, but stay safe.
+    std::set<Reader*> const readers = topic->getReaders();
+    accepted.reserve(accepted.size() + readers.size());
+    for (Reader* reader : readers) {
+        if (reader != nullptr && !reader->isMarked() &&
+            reader->getSubscriber()->discoverDW(reader, record, guidPrefix, entityId, data)) {
+            accepted.push_back(reader);
+        }
+    }
 }
 
 void DomainParticipant::departure() {

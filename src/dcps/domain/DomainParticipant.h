@@ -27,7 +27,9 @@ namespace vexa::dcps {
 class DPFactory;
 class Publisher;
 class Reader;
+struct RemoteDR;
 class RTPSCommunicationObject;
+struct RemoteDW;
 class Subscriber;
 class SubscriberBuiltin;
 class Topic;
@@ -117,6 +119,16 @@ public:
     bool discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote);
     bool changeRemoteTopicQoS(vexa::dds::TopicBuiltinTopicData const& remote);
     void looseRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote) { (void)remote; }
+    // A new remote reader is offered to every live local writer of its topic (participant
+    // mutex held, the built-in subscriber's not); `accepted` gets those that took it.
+    void discoverRemoteDR(RemoteDR const* record, unsigned const* guidPrefix, unsigned entityId,
+                          vexa::dds::SubscriptionBuiltinTopicData const& data,
+                          std::vector<Writer*>& accepted);
+    // A new remote writer (the built-in subscriber, both mutexes held): offered to every live
+    // reader of its topic; those that took it are appended to `accepted`.
+    void discoverRemoteDW(RemoteDW* record, unsigned const* guidPrefix, unsigned entityId,
+                          vexa::dds::PublicationBuiltinTopicData const& data,
+                          std::vector<Reader*>& accepted);
 
     // Departure: data-handling thread stopped, marked, departure announced, engine participant
     // destroyed. Tables stay until destruction.

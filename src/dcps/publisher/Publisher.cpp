@@ -13,6 +13,7 @@
 #include "dcps/entity/FatalAssertion.h"
 #include "dcps/publisher/Writer.h"
 #include "dcps/service/TypeSupportCB.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/DDSIException.h"
@@ -241,6 +242,9 @@ api::DataWriterImpl* Publisher::createDW(Topic const* constTopic,
     participant_->getParticipantKey(key);
     for (unsigned i = 0; i < 3; ++i) {
         writer->publicationData().participant_key.value[i] = key[i];
+    }
+    if (SubscriberBuiltin* builtin = participant_->getBuiltinSubscriber()) {
+        builtin->discoverDRforNewWriter(writer, topic->getName());
     }
     if (listener != nullptr) {
         writer->setListener(listener, mask);
@@ -475,6 +479,36 @@ ReturnCode_t Publisher::getPublicationMatchedStatus(vexa::dds::PublicationMatche
     requireOwn(writer, MODULE_WRITER_OP);
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     return writer->getPublicationMatchedStatus(out);
+}
+
+// ---- remote readers ----
+
+int Publisher::discoverDR(Writer* writer, RemoteDR const* record, uint32_t const* guidPrefix,
+                          uint32_t entityId, vexa::dds::SubscriptionBuiltinTopicData const& data) {
+    if (writer == nullptr || writer->getPublisher() != this) {
+        return 0;
+    }
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (isMarked() || writer->isMarked()) {
+        return 0;
+    }
+    return writer->discoverDR(record, guidPrefix, entityId, data);
+}
+
+void Publisher::changeDRQoS(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId,
+                            vexa::dds::DeadlineQosPolicy const& deadline,
+                            vexa::dds::LatencyBudgetQosPolicy const& latency) {
+    requireOwn(writer, "DCPS::Publisher::changeDRQoS");
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (!isMarked() && !writer->isMarked()) {
+        writer->changeDRQoS(guidPrefix, entityId, deadline, latency);
+    }
+}
+
+void Publisher::looseDR(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId) {
+    requireOwn(writer, "DCPS::Publisher::looseDR");
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    writer->looseDR(guidPrefix, entityId);
 }
 
 ReturnCode_t Publisher::assertLiveliness(Writer* writer) {

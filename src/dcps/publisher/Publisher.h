@@ -8,6 +8,7 @@
 
 #include "dcps/entity/Entity.h"
 #include "dcps/lock/OrderedMutex.h"
+#include "vexa/dds/BuiltinTopicData.h"
 #include "vexa/dds/EntityQos.h"
 #include "vexa/dds/Status.h"
 
@@ -20,6 +21,7 @@ struct SampleInfo;
 namespace vexa::dcps {
 
 class DomainParticipant;
+struct RemoteDR;
 class TimeService;
 class Topic;
 class Writer;
@@ -134,6 +136,17 @@ public:
     vexa::dds::ReturnCode_t waitForWriterAcknowledgements(vexa::dds::Duration_t const& maxWait,
                                                           Writer* writer);
     vexa::dds::ReturnCode_t waitForAcknowledgements(vexa::dds::Duration_t const& maxWait);
+
+    // Remote readers, from the built-in subscriber (participant mutex held, its own released).
+    // discoverDR: 0 when nothing was done (null writer, publisher or writer marked), else the
+    // writer's result. looseDR reaches a writer marked for deletion too: it must forget the
+    // reader's record before the collector frees it.
+    int discoverDR(Writer* writer, RemoteDR const* record, uint32_t const* guidPrefix,
+                   uint32_t entityId, vexa::dds::SubscriptionBuiltinTopicData const& data);
+    void changeDRQoS(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId,
+                     vexa::dds::DeadlineQosPolicy const& deadline,
+                     vexa::dds::LatencyBudgetQosPolicy const& latency);
+    void looseDR(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId);
 
     // The data-handling thread's tick for every live enabled writer.
     void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);

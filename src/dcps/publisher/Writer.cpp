@@ -76,6 +76,7 @@ Writer::Writer(Publisher* publisher, Topic* topic, uint32_t id, vexa::dds::DataW
 }
 
 Writer::~Writer() {
+    releaseRemoteReaders();
     delete bridge_;
 }
 

@@ -19,6 +19,7 @@ class Writer;
 namespace vexa::dcps {
 
 class Publisher;
+struct RemoteDR;
 class TimeService;
 class Topic;
 namespace api {
@@ -38,6 +39,9 @@ class TypeSupportFactoryImpl;
 // room in a full RELIABLE history, is on the publisher's writer-resources gate, with those
 // mutexes still held, so it is bounded: with an infinite max_blocking_time the writer does not
 // wait at all (nothing could make room while the caller holds the mutexes).
+// Remote readers: the built-in subscriber's mutex comes after the publisher's (the setQoS
+// re-check, destruction, createDW's match with the known readers), always with the
+// participant's held; the discovery handlers call in through the publisher without it.
 //
 // Engine writer: set by createDW, taken away (under the publisher mutex) by deleteDW,
 // closeDWByApi and the participant's close. Calls made on it after the publisher mutex is
@@ -106,6 +110,17 @@ public:
         uint32_t lastChange() const { return state & LAST_CHANGE; }
     };
 
+    // One remote reader as the writer knows it. The record is the built-in subscriber's; the
+    // entry forgets it when the reader is lost, before the collector can free it.
+    struct RemoteReader {
+        static constexpr uint32_t IN_USE = 1;
+        static constexpr uint32_t INCOMPATIBLE_CHANGEABLE = 4;  // only deadline or latency budget
+        static constexpr uint32_t INCOMPATIBLE = 8;             // never re-checked
+        RemoteDR const* record = nullptr;
+        uint32_t firstWord = 0;  // the record's id at discovery
+        uint32_t flags = 0;
+    };
+
     // Status-change bits this writer raises.
     static constexpr uint32_t DEADLINE_MISSED = 0x0002;
     static constexpr uint32_t INCOMPATIBLE_QOS = 0x0020;
@@ -114,7 +129,8 @@ public:
 
     // `qos` must not be null (the publisher passes its default).
     Writer(Publisher* publisher, Topic* topic, uint32_t id, vexa::dds::DataWriterQos const* qos);
-    // Destroys the API bridge, then the tables; the engine writer is already gone.
+    // Leaves the remote readers' records, destroys the API bridge, then the tables; the engine
+    // writer is already gone.
     ~Writer() override;
 
     // Clears the listener mask: no later callback reaches the listener.
@@ -169,9 +185,25 @@ public:
     api::DWEventForwarder* getListener() const { return listener_; }
     uint32_t getListenerMask() const { return listenerMask_; }
 
+    // Remote readers (discovery, through the publisher). discoverDR: 1 when a new entry was
+    // made (matched or incompatible), 0 for another topic or a reader already known.
+    int discoverDR(RemoteDR const* record, uint32_t const* guidPrefix, uint32_t entityId,
+                   vexa::dds::SubscriptionBuiltinTopicData const& data);
+    void changeDRQoS(uint32_t const* guidPrefix, uint32_t entityId,
+                     vexa::dds::DeadlineQosPolicy const& deadline,
+                     vexa::dds::LatencyBudgetQosPolicy const& latency);
+    // Every known reader is forgotten, matched or not; only a matched one lowers the count.
+    void looseDR(uint32_t const* guidPrefix, uint32_t entityId);
+    std::vector<RemoteReader> const& remoteReaders() const { return remoteReaders_; }
+    // Live entries (the index holds exactly those).
+    size_t knownRemoteReaders() const { return remoteReaderIndex_.size(); }
+    void reindexRDRs();
+
     // QoS, liveliness, deadline and statuses.
     // Stores the QoS and refreshes deadline, latency budget, lifespan and user data in the
-    // publication data; the limits keep their construction values.
+    // publication data; the limits keep their construction values. A changed deadline or
+    // latency budget re-checks the remote readers, which reads their records under the
+    // built-in subscriber's mutex: the caller holds the participant mutex.
     vexa::dds::ReturnCode_t setQoS(vexa::dds::DataWriterQos const& qos);
     vexa::dds::ReturnCode_t assertLiveliness();
     void checkLiveliness(vexa::dds::Time_t const& participantAssertionTime);
@@ -186,7 +218,7 @@ public:
     vexa::dds::ReturnCode_t getOfferedDeadlineMissedStatus(vexa::dds::DeadlineMissedStatus& out);
     vexa::dds::ReturnCode_t getOfferedIncompatibleQosStatus(vexa::dds::IncompatibleQosStatus& out);
     vexa::dds::ReturnCode_t getPublicationMatchedStatus(vexa::dds::PublicationMatchedStatus& out);
-    // One collector pass: compacts a sparse instance table.
+    // One collector pass: compacts a sparse instance table and a sparse remote-reader list.
     void collectGarbage();
     void reindexInstances();
 
@@ -222,6 +254,24 @@ private:
     struct KeyHashHasher {
         size_t operator()(vexa::dds::KeyHash_t const& h) const;
     };
+    struct KeyHashLess {
+        bool operator()(vexa::dds::KeyHash_t const& a, vexa::dds::KeyHash_t const& b) const;
+    };
+
+    // The deadline and latency rules against an offer; counts each failure by policy. True
+    // when both hold.
+    bool checkChangeable(vexa::dds::DeadlineQosPolicy const& deadline,
+                         vexa::dds::LatencyBudgetQosPolicy const& latency,
+                         vexa::dds::DataWriterQos const& offered);
+    // Moves a re-checked entry between matched and changeable-incompatible.
+    void applyChangeable(RemoteReader& entry, bool compatible);
+    void countIncompatible(vexa::dds::QosPolicyId_t policy);
+    void addMatched();
+    void recheckRemoteReaders(vexa::dds::DataWriterQos const& offered);
+    // The built-in subscriber's records go on without this writer.
+    void releaseRemoteReaders();
+    // At least 101 entries, fewer than half of them live.
+    bool remoteReadersSparse() const;
 
     bool isVolatile() const { return qos_.durability.kind == vexa::dds::VOLATILE_DURABILITY_QOS; }
     TimeService& clock() const;
@@ -261,6 +311,8 @@ private:
     std::unordered_multimap<vexa::dds::KeyHash_t, uint32_t, KeyHashHasher> keyIndex_;
     std::map<vexa::dds::InstanceHandle_t, uint32_t> handleIndex_;
     std::vector<uint8_t> packBuffer_;
+    std::vector<RemoteReader> remoteReaders_;
+    std::map<vexa::dds::KeyHash_t, uint32_t, KeyHashLess> remoteReaderIndex_;
 
     Publisher* const publisher_;
     Topic* const topic_;

@@ -1,5 +1,5 @@
 // The writer's QoS changes, liveliness, offered deadline, statuses with their listener calls,
-// and the compaction of its instance table.
+// and the compaction of its tables.
 #include "common/log/Logger.h"
 #include "common/res/DcpsMessages.h"
 #include "dcps/api/DPEventForwarder.h"
@@ -45,6 +45,9 @@ ReturnCode_t takeStatus(Entity& entity, Status& status, uint32_t bit, Status& ou
 }  // namespace
 
 ReturnCode_t Writer::setQoS(vexa::dds::DataWriterQos const& qos) {
+    if (qos.deadline != qos_.deadline || qos.latency_budget != qos_.latency_budget) {
+        recheckRemoteReaders(qos);
+    }
     qos_ = qos;
     refreshPublicationData();
     return vexa::dds::RETCODE_OK;
@@ -152,6 +155,9 @@ ReturnCode_t Writer::getPublicationMatchedStatus(vexa::dds::PublicationMatchedSt
 void Writer::collectGarbage() {
     if (instances_.size() > COMPACT_ABOVE && liveInstances_ * 2 < instances_.size()) {
         reindexInstances();
+    }
+    if (remoteReadersSparse()) {
+        reindexRDRs();
     }
 }
 

@@ -22,7 +22,6 @@ constexpr const char* TOPIC_MODULE = "DS::DSSubscriberBuiltin::handleDCPSTopicRe
 // The topic disposal logs under the class's other name.
 constexpr const char* TOPIC_DISPOSED_MODULE = "DS::SubscriberBuiltin::handleDCPSTopicReader";
 constexpr const char* PUBLICATION_MODULE = "DS::DSSubscriberBuiltin::handleDCPSPublicationReader";
-constexpr const char* PARTICIPANT_MODULE = "DS::DSSubscriberBuiltin::handleDCPSParticipantReader";
 constexpr uint32_t GONE = RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED;
 
 vexalog::Logger& logger() {

@@ -50,6 +50,8 @@ void BuildePack::createTopic(Structure* structure) {
         return;
     }
     const std::string& name = structure->m_qualifiedName;
+    // Before any text of the topic: a refused key leaves no half-written topic behind.
+    checkKeys(structure);
     log("Генерируем описания и методы Топика типа ", name);
     log("Генерируем описание и метод упаковки Топика типа ", name + " в CDR буфер");
     packTopic(structure);

@@ -45,7 +45,8 @@ class Logger;
 //
 // Refusals log one line and throw NLX::ZetException naming module, type and fault, before
 // the refused helper is written: a map whose key std::map cannot order or the skip functions
-// cannot step over, and a fixed layout whose packed size does not fit in 32 bits.
+// cannot step over, a fixed layout whose packed size does not fit in 32 bits, and a topic key
+// that is no primitive, enumeration, string or array of primitives or enumerations.
 struct BuildePack {
     std::ostream* m_header;    // model_DCPS_Pack.h, not owned
     std::ostream* m_source;    // model_DCPS_Pack.cpp, not owned
@@ -145,8 +146,43 @@ struct BuildePack {
     void buildNextF(Array* array);
     void buildNextF(Union* unionType);
 
-    // ---- length and key functions of topics (TopicKeyWriters.cpp) ----
+    // ---- lengths of variable-size data (LengthWriters.cpp) ----
+    // lenPacked() and maxlenPacked() of a variable-size topic, and getKeyPos when it has keys.
     void lenPacked(Structure* topic);
+    // Appends to out, at the level, the statements that move the generated local pos past a
+    // value of the type named by the object text.
+    void lenPackedChanged(AnyType* type, const std::string& object, std::string& out,
+                          unsigned level);
+    // The call that measures a value of the type: "...(" ... ");". Sequences of simple
+    // elements and runtime forms are measured inline; simple is true for a text that does not
+    // name the object.
+    std::string lenPacked_F_NAME2(AnyType* type, const std::string& object,
+                                  const std::string& position);
+    std::string lenPacked_F_NAME2(AnyType* type, const std::string& object,
+                                  const std::string& position, bool& simple);
+    void build_lenPackedF(AnyType* type);
+    void build_lenPackedF(Structure* structure);
+    void build_lenPackedF(Map* map);
+    void build_lenPackedF(Sequence* sequence);
+    void build_lenPackedF(Array* array);
+    void build_lenPackedF(Union* unionType);
+    // getKeyPos statements of a value at member path path (m_a.m_b): they move pos past it and
+    // fill the pairs of the keys it holds; located counts the keys placed so far, shiftUsed
+    // becomes true when the statements use pos_old and shift.
+    void genBody_getKeyPos(AnyType* type, const std::string& path,
+                           const std::vector<std::string>& keyPaths, unsigned& located,
+                           std::string& out, unsigned level, bool& shiftUsed);
+
+    // ---- key functions of topics (TopicKeyWriters.cpp) ----
+    // Refuses a key whose type the key functions cannot serve: anything but a primitive, an
+    // enumeration, a string or an array of primitives or enumerations, aliases resolved.
+    void checkKeys(Structure* topic);
+    // The key-only branch of keyEqual(buffer).
+    std::string keyEqualBufKey(Structure* topic);
+    // One line comparing the key member with its packed form at pos.
+    std::string COMPARE_F_NAME(AnyType* type, const std::string& member, const std::string& buffer,
+                               const std::string& position, const std::string& length,
+                               VEXA_PACK::EnEncapsulation encapsulation);
     void KeyHash_t(Structure* topic);
     void keyEqual(Structure* topic);
     void keyEqualBuf(Structure* topic);

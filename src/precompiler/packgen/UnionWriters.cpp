@@ -6,6 +6,7 @@
 #include "precompiler/frontend/Union.h"
 #include "precompiler/packgen/GeneratedLines.h"
 #include "precompiler/typegen/CaseLabels.h"
+#include "precompiler/typegen/FinalType.h"
 
 #include <functional>
 
@@ -74,6 +75,36 @@ void BuildePack::buildPackF(Union* unionType) {
                  {"unsigned", "lenbuf"}},
                 body);
     markWritten(PACK_FAMILY, unionType, BUILD_DONE);
+}
+
+void BuildePack::build_lenPackedF(Union* unionType) {
+    if (!claim(LENPACKED_FAMILY, unionType)) {
+        return;
+    }
+    for (AnyType* type : unionType->m_caseTypes) {
+        build_lenPackedF(type);
+    }
+    const std::vector<std::string> labels = caseLabels(*unionType, m_moduleName, m_logger);
+    AnyType* discriminator =
+        unionType->m_discriminatorType != nullptr
+            ? unionType->m_discriminatorType
+            : unionType->getAnyTypeByString(unionType->m_discriminatorTypeName);
+    AnyType* discriminatorBase = finalType(discriminator);
+    const std::uint64_t discriminatorSize =
+        (discriminatorBase != nullptr ? discriminatorBase : discriminator)->m_size;
+    std::string body;
+    body +=
+        line(2, "pos = VEXA_PACK::lenPackedPrim(pos," + std::to_string(discriminatorSize) + ");");
+    body += line(2, "switch (" + switchSubject(*unionType, "UnionObj.m_d") + ") {");
+    body += caseLines(*unionType, labels, [this, unionType](std::size_t i, const std::string& a) {
+        return "pos = " + lenPacked_F_NAME2(unionType->m_caseTypes[i], a, "pos");
+    });
+    body += line(2, "}");
+    body += line(2, "return pos;");
+    writeHelper("lenPacked",
+                {{"const " + unionType->m_qualifiedName + "&", "UnionObj"}, {"unsigned", "pos"}},
+                body);
+    markWritten(LENPACKED_FAMILY, unionType, BUILD_DONE);
 }
 
 void BuildePack::buildUnPackF(Union* unionType) {

@@ -96,6 +96,11 @@ static_assert(offsetof(SPDPdiscoveredParticipantData, participant) +
                   sizeof(SPDPdiscoveredParticipantData),
               "the participant record lies inside the SPDP record");
 
+static_assert(offsetof(DiscoveredWriterData, publicationData) == 0,
+              "the publication description leads the writer record");
+static_assert(offsetof(DiscoveredReaderData, subscriptionData) == 0,
+              "the subscription description leads the reader record");
+
 BuiltinView builtinView(EntityId_t const& reader, CacheChange const& c) {
     BuiltinView v{c.sampleInfo.data, c.sampleInfo.length, c.writerGUID};
     if (c.sampleInfo.data == nullptr) {
@@ -103,11 +108,12 @@ BuiltinView builtinView(EntityId_t const& reader, CacheChange const& c) {
     }
     if (reader == _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_READER) {
         auto const* record = static_cast<DiscoveredWriterData const*>(c.sampleInfo.data);
-        v.length = sizeof(DiscoveredWriterData);
+        // The core reads the public description only; the proxy behind it stays the engine's.
+        v.length = sizeof(vexa::dds::PublicationBuiltinTopicData);
         v.guid = record->writerProxy.remoteWriterGuid;
     } else if (reader == _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_READER) {
         auto const* record = static_cast<DiscoveredReaderData const*>(c.sampleInfo.data);
-        v.length = sizeof(DiscoveredReaderData);
+        v.length = sizeof(vexa::dds::SubscriptionBuiltinTopicData);
         v.guid = record->readerProxy.remoteReaderGuid;
     } else if (reader == _ENTITYID_SEDP_BUILTIN_TOPIC_READER) {
         v.length = sizeof(vexa::dds::TopicBuiltinTopicData);

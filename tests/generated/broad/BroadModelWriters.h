@@ -285,6 +285,155 @@ inline void writeModel(ReferenceWriter& w, const AllUnions& x) {
 
 namespace ModelTOPICS {
 
+inline void writeModel(ReferenceWriter& w, const Sample& x) {
+    PUT(id);
+    PUT(mode);
+    PUT(points);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyedFixed& x) {
+    PUT(id);
+    PUT(pair);
+    PUT(single);
+    PUT(inner);
+    PUT(marks);
+    PUT(grid);
+    PUT(truth);
+    PUT(point);
+    PUT(rows);
+    PUT(phase);
+    PUT(cube);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyedVariable& x) {
+    PUT(id);
+    PUT(every);
+    PUT(unions);
+    PUT(byBool);
+    PUT(byByte);
+    PUT(byI16);
+    PUT(byU16);
+    PUT(byI32);
+    PUT(byU32);
+    PUT(byI64);
+    PUT(byU64);
+    PUT(byChar);
+    PUT(byWide);
+    PUT(byPhase);
+    PUT(byLevel);
+    PUT(byAlias);
+    PUT(onlyOne);
+    PUT(defaultFirst);
+    PUT(repeat);
+    PUT(quotes);
+    PUT(wideQuotes);
+    PUT(choice);
+}
+
+inline void writeModel(ReferenceWriter& w, const Header& x) {
+    PUT(id);
+    PUT(seq);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyDirect& x) {
+    PUT(a);
+    PUT(b);
+    PUT(v);
+}
+
+inline void writeModel(ReferenceWriter& w, const Key16& x) {
+    PUT(x);
+    PUT(y);
+    PUT(z);
+    PUT(note);
+}
+
+inline void writeModel(ReferenceWriter& w, const Key17& x) {
+    PUT(x);
+    PUT(y);
+    PUT(c);
+    PUT(f);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyWide& x) {
+    PUT(id);
+    PUT(w);
+    PUT(w2);
+    PUT(v);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyStringFirst& x) {
+    PUT(name);
+    PUT(id);
+    PUT(v);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyForeign& x) {
+    PUT(pad);
+    PUT(name);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyBool& x) {
+    PUT(flag);
+    PUT(rest);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyHuge& x) {
+    PUT(h);
+    PUT(rest);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyOdd& x) {
+    PUT(flag);
+    PUT(huge);
+    PUT(pad);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyEnum& x) {
+    PUT(color);
+    PUT(alias);
+    PUT(text);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyArray& x) {
+    PUT(grid);
+    PUT(name);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyPath& x) {
+    PUT(hdr);
+    PUT(body);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyBehind& x) {
+    PUT(name);
+    PUT(longs);
+    PUT(hdr);
+    PUT(code);
+    PUT(label);
+}
+
+inline void writeModel(ReferenceWriter& w, const KeyWorked& x) {
+    PUT(id);
+    PUT(name);
+    PUT(code);
+    PUT(extra);
+}
+
+inline void writeModel(ReferenceWriter& w, const Lengths& x) {
+    PUT(i);
+    PUT(d);
+    PUT(s);
+    PUT(shorts);
+    PUT(longs);
+    PUT(huges);
+    PUT(pairs);
+    PUT(byText);
+    PUT(choice);
+    PUT(grid);
+    PUT(intsRow);
+}
+
 inline void writeModel(ReferenceWriter& w, const Plain& x) {
     PUT(v);
 }

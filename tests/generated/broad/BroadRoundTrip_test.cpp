@@ -10,10 +10,14 @@
 #include <vector>
 
 #include "BroadModelWriters.h"
+#include "RoundTrip.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using roundtrip::Bytes;
+using roundtrip::expectRoundTrip;
+using roundtrip::packed;
+using roundtrip::reference;
 using namespace Classes;
 
 Shapes::Point point(double x, double y) {
@@ -261,48 +265,6 @@ ModelTOPICS::Containers containers(bool empty) {
     return t;
 }
 
-template <class Topic>
-Bytes reference(const Topic& value, bool bigEndian) {
-    ReferenceWriter w(bigEndian);
-    w.put(value);
-    return w.sample();
-}
-
-template <class Topic>
-Bytes packed(const Topic& value, std::size_t room = 1 << 16) {
-    Bytes buffer(room);
-    const unsigned length = value.pack(buffer.data(), static_cast<unsigned>(buffer.size()));
-    buffer.resize(length);
-    return buffer;
-}
-
-// Every byte count short of the whole: unpack fails, pack writes nothing past the buffer.
-template <class Topic>
-void expectShortBuffersFail(const Topic& value, const Bytes& whole) {
-    for (std::size_t n = 0; n < whole.size(); ++n) {
-        Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
-        Topic read;
-        EXPECT_FALSE(read.unpack(prefix.data(), static_cast<unsigned>(n))) << n;
-        Bytes room(n);
-        EXPECT_EQ(0u, value.pack(room.data(), static_cast<unsigned>(n))) << n;
-    }
-}
-
-template <class Topic>
-void expectRoundTrip(const Topic& value) {
-    const Bytes little = reference(value, false);
-    const Bytes mine = packed(value);
-    ASSERT_EQ(little, mine);
-    for (bool bigEndian : {false, true}) {
-        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
-        const Bytes bytes = reference(value, bigEndian);
-        Topic read;
-        ASSERT_TRUE(read.unpack(bytes.data(), static_cast<unsigned>(bytes.size())));
-        EXPECT_TRUE(read == value);
-        expectShortBuffersFail(value, bytes);
-    }
-}
-
 TEST(BroadRoundTrip, FixedTopicsPackAsTheReferenceAndReadBackInBothOrders) {
     ModelTOPICS::Plain plain;
     plain.m_v = -0.75f;
@@ -317,6 +279,45 @@ TEST(BroadRoundTrip, VariableTopicWithEveryKindAndUnionAlternativeReadsBack) {
     for (int variant : {0, 1}) {
         SCOPED_TRACE(variant);
         expectRoundTrip(keylessVariable(variant));
+    }
+}
+
+// The keyed twin of the variable topic: its key first, then the same members.
+TEST(BroadRoundTrip, KeyedVariableTopicReadsBack) {
+    for (int variant : {0, 1}) {
+        SCOPED_TRACE(variant);
+        const ModelTOPICS::KeylessVariable from = keylessVariable(variant);
+        ModelTOPICS::KeyedVariable t;
+        t.m_id = -1 - variant;
+        t.m_every = from.m_every;
+        t.m_unions = from.m_unions;
+        t.m_byBool = from.m_byBool;
+        t.m_byByte = from.m_byByte;
+        t.m_byI16 = from.m_byI16;
+        t.m_byU16 = from.m_byU16;
+        t.m_byI32 = from.m_byI32;
+        t.m_byU32 = from.m_byU32;
+        t.m_byI64 = from.m_byI64;
+        t.m_byU64 = from.m_byU64;
+        t.m_byChar = from.m_byChar;
+        t.m_byWide = from.m_byWide;
+        t.m_byPhase = from.m_byPhase;
+        t.m_byLevel = from.m_byLevel;
+        t.m_byAlias = from.m_byAlias;
+        t.m_onlyOne = from.m_onlyOne;
+        t.m_defaultFirst = from.m_defaultFirst;
+        t.m_repeat = from.m_repeat;
+        t.m_quotes = from.m_quotes;
+        t.m_wideQuotes = from.m_wideQuotes;
+        t.m_choice = from.m_choice;
+        expectRoundTrip(t);
+        EXPECT_EQ(0u, ModelTOPICS::KeyedVariable::maxlenPacked());
+        const roundtrip::Bytes sample = packed(t);
+        EXPECT_TRUE(t.keyEqual(sample.data(), static_cast<unsigned>(sample.size())));
+        const auto positions = getKeyPos(t);
+        ASSERT_EQ(1u, positions.size());
+        EXPECT_EQ(0u, positions[0].first);
+        EXPECT_EQ(4u, positions[0].second);
     }
 }
 

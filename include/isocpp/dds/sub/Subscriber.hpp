@@ -58,6 +58,12 @@ using Subscriber = TSubscriber<vexa::sub::SubscriberDelegate>;
 
 extern template class TSubscriber<vexa::sub::SubscriberDelegate>;
 
+// The participant's built-in subscriber, whose readers deliver what discovery learns of the
+// other participants, topics, writers and readers. Every call gives a handle of the same
+// delegate. The handle is retained: it keeps the participant alive until it is closed or the
+// participant is closed, or else until process exit.
+Subscriber builtin_subscriber(::dds::domain::DomainParticipant const& dp);
+
 }  // namespace sub
 }  // namespace dds
 

@@ -1,0 +1,90 @@
+#ifndef VEXA_SUB_DATAREADERDELEGATE_HPP
+#define VEXA_SUB_DATAREADERDELEGATE_HPP
+
+// The delegate behind a typed reader handle. It holds its subscriber's handle and its topic's
+// delegate, so both outlive it; it creates the core reader through the subscriber's delegate
+// and deletes it from its destructor, the only place that deletes it (the core owns the bridge
+// and destroys it with the reader). It owns the reader's forwarder. Every operation but
+// return_loan throws AlreadyClosedError after close().
+//
+// read and take lend the core's sample objects: they stay the reader's until return_loan.
+// The listener runs on the participant's data-handling thread while the core holds the
+// participant's mutex.
+
+#include <memory>
+
+#include "dds/core/status/Status.hpp"
+#include "dds/core/status/StatusMask.hpp"
+#include "dds/sub/Subscriber.hpp"
+#include "dds/sub/qos/DataReaderQos.hpp"
+#include "dds/sub/status/DataState.hpp"
+#include "vexa/SampleSeq.h"
+#include "vexa/core/EntityDelegate.hpp"
+#include "vexa/sub/DataReaderListenerAdapter.hpp"
+#include "vexa/topic/TopicDelegate.hpp"
+
+namespace vexa {
+namespace dcps {
+class Reader;
+namespace api {
+class DataReaderImpl;
+}
+}  // namespace dcps
+
+namespace sub {
+
+class DataReaderEventForwarder;
+
+class DataReaderDelegate : public vexa::core::EntityDelegate {
+public:
+    // `q` null: the subscriber's default reader QoS. NullReferenceError when the core refuses.
+    DataReaderDelegate(::dds::sub::Subscriber const& subscriber,
+                       std::shared_ptr<vexa::topic::TopicDelegate> const& topic,
+                       ::dds::sub::qos::DataReaderQos const* q);
+    ~DataReaderDelegate() override;
+
+    void close() override;
+    void retain() override {}
+
+    ::dds::sub::qos::DataReaderQos qos();
+    void qos(::dds::sub::qos::DataReaderQos const& q);
+    ::dds::sub::Subscriber const& subscriber() const;
+    std::shared_ptr<vexa::topic::TopicDelegate> const& topic() const;
+    // Installs `adapter` (null: none) for the statuses of `mask`; the previous one goes once
+    // no callback uses it, also when a callback replaces its own listener.
+    void listener(std::unique_ptr<DataReaderListenerAdapter> adapter,
+                  ::dds::core::status::StatusMask const& mask);
+    bool has_listener() const;
+
+    ::dds::core::status::SubscriptionMatchedStatus subscription_matched_status();
+    ::dds::core::status::LivelinessChangedStatus liveliness_changed_status();
+    ::dds::core::status::SampleLostStatus sample_lost_status();
+    ::dds::core::status::SampleRejectedStatus sample_rejected_status();
+    ::dds::core::status::RequestedDeadlineMissedStatus requested_deadline_missed_status();
+    ::dds::core::status::RequestedIncompatibleQosStatus requested_incompatible_qos_status();
+
+    // Lends up to `max` samples (-1: all) in the given states into `seq`, which must be empty;
+    // read leaves them in the reader, take removes them. Nothing lent: `seq` stays empty.
+    void read(vexa::dcps::api::SampleSeq& seq, int32_t max,
+              ::dds::sub::status::DataState const& state);
+    void take(vexa::dcps::api::SampleSeq& seq, int32_t max,
+              ::dds::sub::status::DataState const& state);
+    // Gives lent samples back and empties `seq`; works after close() too, never throws.
+    void return_loan(vexa::dcps::api::SampleSeq& seq) noexcept;
+
+    vexa::dcps::api::DataReaderImpl* bridge() const { return bridge_; }
+    vexa::dcps::Reader* reader() const;
+
+private:
+    void checkOpen(int line) const;
+
+    ::dds::sub::Subscriber subscriber_;
+    std::shared_ptr<vexa::topic::TopicDelegate> topic_;
+    DataReaderEventForwarder* forwarder_ = nullptr;
+    vexa::dcps::api::DataReaderImpl* bridge_ = nullptr;
+};
+
+}  // namespace sub
+}  // namespace vexa
+
+#endif
