@@ -14,6 +14,7 @@
 #include "common/os/OsTime.h"
 #include "common/res/ResourceManager.h"
 #include "ds/FakeDiscovery.h"
+#include "ds/service/Console.h"
 #include "ds/service/DurabilityService.h"
 
 namespace {
@@ -40,6 +41,11 @@ struct Progress {
     void reset() {
         std::lock_guard<std::mutex> guard(mutex);
         readers = history = replayed = samples = 0;
+    }
+    std::string text() {
+        std::lock_guard<std::mutex> guard(mutex);
+        return "readers " + std::to_string(readers) + ", replayed " + std::to_string(replayed) +
+               ", samples " + std::to_string(samples);
     }
     // Until the domain has stored readers, took samples and replayed some to late readers.
     bool waitForWork() {
@@ -199,7 +205,7 @@ private:
 };
 
 // The whole service on a busy engine: while the engine's threads call back, the data thread
-// creates stored readers, stores and replays, and the console adds and closes the domain. Every
+// creates stored readers, stores and replays, and console commands add and close the domain. Every
 // life of the domain must make progress and end with every engine thread joined.
 TEST(ServiceStress, ConsoleAddsAndClosesABusyDomain) {
     ASSERT_EQ(vexares::ResourceManager::getInstance().initialise("ds_strings_ru.res") % 6, 0u);
@@ -214,15 +220,23 @@ TEST(ServiceStress, ConsoleAddsAndClosesABusyDomain) {
     engine.tickClock = [] { return vexa::OsGetMonotonicMks(); };
     vexa::ds::DurabilityService service(engine);
     ASSERT_TRUE(service.isStarted());
+    vexa::ds::pds = &service;
+    struct Unset {
+        ~Unset() { vexa::ds::pds = nullptr; }
+    } unset;
 
     constexpr int LIVES = 3;
     for (int life = 0; life < LIVES; ++life) {
         progress.reset();
-        ASSERT_TRUE(service.addDomain(3)) << life;
-        EXPECT_TRUE(progress.waitForWork())
-            << "life " << life << ": readers " << progress.readers << ", replayed "
-            << progress.replayed << ", samples " << progress.samples;
-        ASSERT_TRUE(service.closeDomain(3)) << life;
+        testing::internal::CaptureStdout();
+        vexa::ds::handleUserCommand("add 3");
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(service.countDomains(), 1u) << life;
+        EXPECT_TRUE(progress.waitForWork()) << "life " << life << ": " << progress.text();
+        testing::internal::CaptureStdout();
+        vexa::ds::handleUserCommand("close 3");
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(service.countDomains(), 0u) << life;
     }
     std::lock_guard<std::mutex> guard(log.mutex);
     EXPECT_EQ(log.started.size(), size_t(LIVES));
