@@ -55,6 +55,7 @@ unsigned packString(const std::string& v, void* buf, unsigned pos, unsigned len)
     if (a + 4 + n > len) {
         return 0;
     }
+    detail::zeroGap(buf, pos, a);
     unsigned char* p = bytes(buf) + a + 4;
     std::memcpy(p, v.data(), v.size());
     p[v.size()] = 0;
@@ -72,6 +73,7 @@ unsigned packWide(const std::wstring& v, void* buf, unsigned pos, unsigned len) 
     if (a + 4 + n > len) {
         return 0;
     }
+    detail::zeroGap(buf, pos, a);
     unsigned char* p = bytes(buf) + a + 4;
     if (!SW) {
         std::memcpy(p, v.data(), n);
