@@ -195,7 +195,7 @@ TEST(VexaPackLayout, PositionArithmetic) {
         {"lenPackedPrim", lenPackedPrim(3, 8), 16},
         {"lenPackedPrim size 1", lenPackedPrim(3, 1), 4},
         {"lenPackedVct", lenPackedVct(1, 8, 2), 24},
-        {"lenPackedVct empty wraps to aligned end of count", lenPackedVct(0, 8, 0), 8},
+        {"lenPackedVct empty ends after the count", lenPackedVct(0, 8, 0), 4},
         {"lenPackedVct empty bytes", lenPackedVct(0, 1, 0), 4},
         {"lenPacked string", lenPacked(std::string("abc"), 1), 12},
         {"lenPacked wide string", lenPacked(std::wstring(L"ab"), 1), 16},
@@ -217,6 +217,31 @@ TEST(VexaPackLayout, PositionArithmetic) {
     };
     for (const PositionCase& c : cases) {
         EXPECT_EQ(c.got, c.want) << c.name;
+    }
+}
+
+// The length of a sequence of primitives is exactly what pack writes, for every element size
+// and start offset; an empty one ends after its count word, with no gap for an element.
+template <class T>
+void expectSequenceLengths(unsigned start) {
+    for (unsigned count : {0u, 1u, 3u}) {
+        SCOPED_TRACE(testing::Message()
+                     << sizeof(T) << "-byte elements, " << count << " at " << start);
+        const std::vector<T> v(count);
+        Bytes buf(128, kUntouched);
+        const unsigned end = VEXA_PACK::pack(v, buf.data(), start, 128);
+        ASSERT_NE(0u, end);
+        EXPECT_EQ(end, VEXA_PACK::lenPackedVct(start, sizeof(T), count));
+    }
+}
+
+TEST(VexaPackLayout, SequenceLengthIsWhatPackWrites) {
+    for (unsigned start = 0; start < 16; ++start) {
+        expectSequenceLengths<uint8_t>(start);
+        expectSequenceLengths<int16_t>(start);
+        expectSequenceLengths<float>(start);
+        expectSequenceLengths<double>(start);
+        expectSequenceLengths<long double>(start);
     }
 }
 
@@ -344,8 +369,7 @@ unsigned lengthOf(const T& v, unsigned p) {
     } else if constexpr (isText<T>() || isTextVector<T>()) {
         return lenPacked(v, p);
     } else if constexpr (isScalarVector<T>()) {
-        // An empty sequence is measured up to its first element's alignment.
-        return v.empty() ? 0 : lenPackedVct(p, sizeof(v[0]), static_cast<unsigned>(v.size()));
+        return lenPackedVct(p, sizeof(v[0]), static_cast<unsigned>(v.size()));
     } else {
         using S = typename ArrayScalar<T>::type;
         return lenPacked(p, sizeof(S), sizeof(T));

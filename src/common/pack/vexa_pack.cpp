@@ -357,7 +357,10 @@ unsigned lenPackedPrim(unsigned pos, unsigned size) {
 
 unsigned lenPackedVct(unsigned pos, unsigned size, unsigned count) {
     const unsigned c = lenPackedPrim(pos, 4);
-    // An empty sequence wraps (count - 1) back to the position after the count word.
+    if (count == 0) {
+        // No element, so no alignment for one: pack ends after the count word.
+        return c;
+    }
     return lenPackedPrim(c, size) + (count - 1) * size;
 }
 
