@@ -246,11 +246,14 @@ inline const unsigned char* bytes(const void* buf) {
     return static_cast<const unsigned char*>(buf);
 }
 
-// Zeros the alignment gap from pos up to the aligned position a, once the item is known to fit:
-// a reused buffer must not carry its earlier contents onto the wire, nor into a key's hash.
-inline void zeroGap(void* buf, unsigned pos, uint64_t a) {
-    if (a > pos) {
-        std::memset(bytes(buf) + pos, 0, static_cast<std::size_t>(a - pos));
+// Zeros the alignment gap before an item aligned to N: a reused buffer must not carry its
+// earlier contents onto the wire, nor into a key's hash. The gap is shorter than N, so N zero
+// bytes from pos cover it in one fixed-size store, without a branch; the item, written next,
+// overwrites the rest. Called once the item (at least N bytes from its aligned position) fits.
+template <std::size_t N>
+inline void zeroGap(void* buf, unsigned pos) {
+    if constexpr (N > 1) {
+        std::memset(bytes(buf) + pos, 0, N);
     }
 }
 
@@ -268,7 +271,7 @@ struct Codec<T, SW, typename std::enable_if<IsScalar<T>::value>::type> {
         if (a + sizeof(T) > len) {
             return 0;
         }
-        zeroGap(buf, pos, a);
+        zeroGap<sizeof(T)>(buf, pos);
         store<SW>(bytes(buf) + a, value);
         return static_cast<unsigned>(a + sizeof(T));
     }
@@ -330,7 +333,7 @@ struct Codec<std::array<T, N>, SW> {
             if (a + sizeof(v) > len) {
                 return 0;
             }
-            zeroGap(buf, pos, a);
+            zeroGap<sizeof(typename ScalarOf<T>::type)>(buf, pos);
             std::memcpy(bytes(buf) + a, v.data(), sizeof(v));
             return static_cast<unsigned>(a + sizeof(v));
         }
@@ -372,7 +375,7 @@ struct Codec<std::vector<T>, SW> {
         if (a + 4 > len || v.size() > UINT32_MAX) {
             return 0;
         }
-        zeroGap(buf, pos, a);
+        zeroGap<4>(buf, pos);
         store<SW>(bytes(buf) + a, static_cast<uint32_t>(v.size()));
         pos = static_cast<unsigned>(a + 4);
         if (v.empty()) {
@@ -385,7 +388,7 @@ struct Codec<std::vector<T>, SW> {
             if (first + size > len) {
                 return 0;
             }
-            zeroGap(buf, pos, first);
+            zeroGap<sizeof(typename ScalarOf<T>::type)>(buf, pos);
             std::memcpy(bytes(buf) + first, v.data(), size);
             return static_cast<unsigned>(first + size);
         } else if constexpr (IsScalar<T>::value) {
@@ -394,7 +397,7 @@ struct Codec<std::vector<T>, SW> {
             if (first + uint64_t(sizeof(T)) * v.size() > len) {
                 return 0;
             }
-            zeroGap(buf, pos, first);
+            zeroGap<sizeof(T)>(buf, pos);
             unsigned char* p = bytes(buf) + first;
             for (const T& e : v) {
                 store<SW>(p, e);
@@ -472,7 +475,7 @@ struct Codec<std::vector<bool>, SW> {
         if (a + 4 > len || v.size() > UINT32_MAX || a + 4 + v.size() > len) {
             return 0;
         }
-        zeroGap(buf, pos, a);
+        zeroGap<4>(buf, pos);
         unsigned char* p = bytes(buf) + a;
         store<SW>(p, static_cast<uint32_t>(v.size()));
         p += 4;

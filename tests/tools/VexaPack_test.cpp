@@ -49,7 +49,7 @@ TEST(VexaPackLayout, PackedBytesAreExact) {
         {"string CH at 0", [&](void* b, unsigned l) { return packCH(abc, b, 0, l); }, 8,
          "00 00 00 04 61 62 63 00", 8},
         {"string at 1 does not fit", [&](void* b, unsigned l) { return pack(abc, b, 1, l); }, 8,
-         ".. .. .. .. 04 00 00 00", 0},
+         ".. .. .. .. .. .. .. ..", 0},
         {"empty string", [](void* b, unsigned l) { return pack(std::string(), b, 0, l); }, 6,
          "01 00 00 00 00 ..", 5},
         {"empty wide string", [](void* b, unsigned l) { return pack(std::wstring(), b, 0, l); }, 5,
