@@ -4,8 +4,9 @@
 // the buffer, a position and the buffer length, and returns the position after the value, or 0
 // when the value does not fit or the packed data ends early. Positions count from the first
 // data byte after the 4-byte encapsulation header; an item of n bytes (n > 1) sits at the
-// position rounded up to a multiple of n. The plain functions read and write the host's byte
-// order (little-endian), the "CH" twins the opposite one.
+// position rounded up to a multiple of n, and pack writes the bytes it skips as zeros. The
+// plain functions read and write the host's byte order (little-endian), the "CH" twins the
+// opposite one.
 //
 // Packed data may come from the network, so every bound check is done in 64 bits and no
 // container grows before its count has been checked against the bytes that remain.
