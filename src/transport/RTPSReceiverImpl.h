@@ -16,6 +16,9 @@ class TransportBufferPool;
 // thread that fills receive-pool buffers and reports them.
 class RTPSReceiverImpl : public RTPSReceiver {
 public:
+    // Datagrams one receive call takes at most.
+    static constexpr unsigned RECEIVE_BATCH = 8;
+
     RTPSReceiverImpl(const Locator_t* locator, TransportBufferPool* pool,
                      RTPSDataTransportImpl* transport);
     // Stops and joins the read thread if that has not been done, then closes the socket.
@@ -41,7 +44,7 @@ public:
 private:
     static void readThread(void* self);
     void readLoop();
-    // Reads until the socket has nothing more; false when the pool has stopped.
+    // Reads until a receive call leaves the socket empty; false when the pool has stopped.
     bool drainSocket();
     bool fail(const char* step, int error);
 
