@@ -140,8 +140,12 @@ bool RTPSReceiverImpl::drainSocket() {
     TransportBuffer* unused[RECEIVE_BATCH];
     iovec vectors[RECEIVE_BATCH];
     mmsghdr messages[RECEIVE_BATCH];
+    // The first call after the wait takes one datagram, so a lone datagram is handed over
+    // before anything looks for a second; a full call means more may wait, and the next ones
+    // take whole batches.
+    unsigned wanted = 1;
     while (m_running) {
-        const unsigned taken = m_pool->getBuffers(buffers, RECEIVE_BATCH);
+        const unsigned taken = m_pool->getBuffers(buffers, wanted);
         if (taken == 0) {
             return false;
         }
@@ -184,11 +188,12 @@ bool RTPSReceiverImpl::drainSocket() {
         }
         m_pool->returnBuffers(unused, dropped);
         m_pool->reportBuffers(buffers, kept);
-        // A batch that was not filled emptied the socket: the next look is the wait, which
+        // A call that was not filled emptied the socket: the next look is the wait, which
         // comes back at once if more arrived while these were delivered.
         if (static_cast<unsigned>(received) < taken) {
             return true;
         }
+        wanted = RECEIVE_BATCH;
     }
     return true;
 }

@@ -69,6 +69,9 @@ unsigned TransportBufferPool::getBuffers(TransportBuffer** buffers, unsigned max
 }
 
 void TransportBufferPool::returnBuffers(TransportBuffer* const* buffers, unsigned count) {
+    if (count == 0) {
+        return;
+    }
     unsigned returned = 0;
     {
         std::lock_guard<std::mutex> lock(m_freeMutex);
@@ -87,6 +90,9 @@ void TransportBufferPool::returnBuffers(TransportBuffer* const* buffers, unsigne
 }
 
 void TransportBufferPool::reportBuffers(TransportBuffer* const* buffers, unsigned count) {
+    if (count == 0) {
+        return;
+    }
     bool deliverHere = false;
     {
         std::lock_guard<std::mutex> lock(m_reportMutex);
