@@ -134,6 +134,21 @@ void RTPSReceiverImpl::readLoop() {
                  unsigned{m_port});
 }
 
+int RTPSReceiverImpl::receive(mmsghdr* messages, unsigned count) {
+    // MSG_TRUNC gives a datagram's real length, so a cut datagram is recognised.
+    if (count != 1) {
+        return ::recvmmsg(m_socket, messages, count, MSG_TRUNC, nullptr);
+    }
+    // One datagram: the plain call costs less than the vector one.
+    const iovec& vector = messages[0].msg_hdr.msg_iov[0];
+    const ssize_t length = ::recv(m_socket, vector.iov_base, vector.iov_len, MSG_TRUNC);
+    if (length < 0) {
+        return -1;
+    }
+    messages[0].msg_len = static_cast<unsigned>(length);
+    return 1;
+}
+
 bool RTPSReceiverImpl::drainSocket() {
     const unsigned size = m_pool->getBufferSize();
     TransportBuffer* buffers[RECEIVE_BATCH];
@@ -156,9 +171,7 @@ bool RTPSReceiverImpl::drainSocket() {
             messages[i].msg_hdr.msg_iov = &vectors[i];
             messages[i].msg_hdr.msg_iovlen = 1;
         }
-        // Takes what is queued, up to one datagram per buffer, in one call. MSG_TRUNC gives a
-        // datagram's real length, so a cut datagram is recognised.
-        const int received = ::recvmmsg(m_socket, messages, taken, MSG_TRUNC, nullptr);
+        const int received = receive(messages, taken);
         if (received <= 0) {
             m_pool->returnBuffers(buffers, taken);
             if (received < 0 && errno == EINTR) {

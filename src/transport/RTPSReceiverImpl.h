@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/socket.h>
+
 #include <atomic>
 #include <cstdint>
 
@@ -46,6 +48,9 @@ private:
     void readLoop();
     // Reads until a receive call leaves the socket empty; false when the pool has stopped.
     bool drainSocket();
+    // Receives up to count queued datagrams into the messages' buffers without waiting: the
+    // number received with their lengths in msg_len, or -1 with errno.
+    int receive(mmsghdr* messages, unsigned count);
     bool fail(const char* step, int error);
 
     int32_t m_kind;

@@ -75,7 +75,10 @@ void TransportBufferPool::returnBuffers(TransportBuffer* const* buffers, unsigne
     unsigned returned = 0;
     {
         std::lock_guard<std::mutex> lock(m_freeMutex);
-        for (unsigned i = 0; i < count; ++i) {
+        // Last first: the first of them was taken first and is handed out first again, so a
+        // read thread that takes several but fills one keeps receiving into the same memory,
+        // which is still in the cache.
+        for (unsigned i = count; i-- > 0;) {
             if (buffers[i] != nullptr) {
                 m_free.push_back(buffers[i]);
                 ++returned;

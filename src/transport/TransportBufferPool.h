@@ -17,7 +17,8 @@ class RTPSDataTransportImpl;
 // The receive pool: read threads fill its buffers and report them; they reach the transport's
 // participant oldest first and one at a time, and come back to the pool after the call. A read
 // thread that reports while nothing waits and nobody delivers makes the call itself; otherwise
-// the buffer is queued for the report thread, which then delivers the queue.
+// the buffer is queued for the report thread, which then delivers the queue. The buffer
+// returned last is handed out first, so its memory is still in the cache.
 //
 // Locks: the free mutex and the report mutex are never held together, and neither is held
 // while the participant is called.
