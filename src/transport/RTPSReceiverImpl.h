@@ -15,7 +15,9 @@ class RTPSDataTransportImpl;
 class TransportBufferPool;
 
 // One bound, non-blocking UDP socket (joined to its group for a multicast locator) with a read
-// thread that fills receive-pool buffers and reports them.
+// thread that fills receive-pool buffers and reports them. After each wait it reads one
+// datagram, so a lone one is handed over at once; when more are queued it takes up to
+// RECEIVE_BATCH per system call and reports them together, in arrival order.
 class RTPSReceiverImpl : public RTPSReceiver {
 public:
     // Datagrams one receive call takes at most.
