@@ -13,6 +13,7 @@
 
 namespace {
 
+namespace api = vexa::dcps::api;
 using vexa::dcps::RemoteDP;
 using vexa::dcps::SubscriberBuiltin;
 using vexatest::FakeEngine;
@@ -212,6 +213,27 @@ TEST_F(BuiltinSub, InconsistentRemoteTopicCountsAtEveryAnnouncement) {
     EXPECT_EQ(builtin->countInconsistentRemoteTopics(*local), 1);
 }
 
+// Remote topics known before the local one is created count at its creation, once per remote
+// record that disagrees with it.
+TEST_F(BuiltinSub, TopicCreatedAfterInconsistentRemoteOnesStartsWithTheirCount) {
+    vexatest::registerFakeTypes(dp);
+    unsigned const other[3] = {0xAAAA0002u, 2u, 3u};
+    vexa::dds::TopicBuiltinTopicData t;
+    t.name = "U";
+    t.type_name = "Other";
+    report(FakeParticipant::TOPIC_READER, t, ALIVE, 0x2C2);
+    report(FakeParticipant::TOPIC_READER, t, ALIVE, 0x2C2);  // the same record again
+    report(FakeParticipant::TOPIC_READER, t, ALIVE, 0x2C2, other);
+    t.name = "V";
+    report(FakeParticipant::TOPIC_READER, t, ALIVE, 0x3C2);
+    vexa::dcps::Topic* local = dp->createTopic("U", "Keyed", nullptr, nullptr, 0);
+    ASSERT_NE(local, nullptr);
+    vexa::dds::InconsistentTopicStatus st;
+    ASSERT_EQ(local->getInconsistentTopicStatus(st), vexa::dds::RETCODE_OK);
+    EXPECT_EQ(st.total_count, 2);
+    EXPECT_EQ(st.total_count_change, 2);
+}
+
 // Network input that cannot be a record is logged and dropped, never queued.
 TEST_F(BuiltinSub, MalformedSamplesAreDropped) {
     ASSERT_NE(builtin->lookupDR("DCPSTopic"), nullptr);
@@ -241,6 +263,14 @@ TEST_F(BuiltinSub, RefusesReaderOperations) {
     EXPECT_EQ(builtin->setReaderQoS(vexa::dds::predefDataReaderQos(), nullptr),
               vexa::dds::RETCODE_UNSUPPORTED);
     EXPECT_EQ(builtin->deleteDR(nullptr), vexa::dds::RETCODE_PRECONDITION_NOT_MET);
+    api::DataReaderImpl* reader = builtin->lookupDR("DCPSPublication");
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(builtin->deleteDR(reader), vexa::dds::RETCODE_PRECONDITION_NOT_MET);
+    // The participant keeps its built-in subscriber.
+    EXPECT_EQ(dp->deleteSubscriber(builtin), vexa::dds::RETCODE_PRECONDITION_NOT_MET);
+    EXPECT_EQ(dp->getBuiltinSubscriber(), builtin);
+    EXPECT_FALSE(builtin->isMarked());
+    EXPECT_EQ(builtin->lookupDR("DCPSPublication"), reader);
 }
 
 }  // namespace
