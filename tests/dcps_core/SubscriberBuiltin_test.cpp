@@ -2,7 +2,10 @@
 // engine reports them on its own thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "CoreFixture.h"
+#include "dcps/api/DREventForwarder.h"
 #include "dcps/domain/DomainParticipant.h"
 #include "dcps/subscriber/Reader.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
@@ -10,6 +13,8 @@
 #include "fake/FakeEngine.h"
 #include "fake/FakeParticipant.h"
 #include "rtps/history/SampleInfo.h"
+#include "vexa/DataReaderImpl.h"
+#include "vexa/SampleSeq.h"
 
 namespace {
 
@@ -22,6 +27,20 @@ using vexatest::FakeParticipant;
 constexpr unsigned PEER[3] = {0xAAAA0001u, 2u, 3u};
 constexpr uint32_t ALIVE = 1;
 constexpr uint32_t GONE = 6;
+
+// Counts data-available calls on the built-in reader.
+class DataAvailable : public api::DREventForwarder {
+public:
+    void on_requested_deadline_missed(void*, vexa::dds::DeadlineMissedStatus const&) override {}
+    void on_requested_incompatible_qos(void*, vexa::dds::IncompatibleQosStatus const&) override {}
+    void on_sample_rejected(void*, vexa::dds::SampleRejectedStatus const&) override {}
+    void on_liveliness_changed(void*, vexa::dds::LivelinessChangedStatus const&) override {}
+    void on_data_available(void*) override { calls.fetch_add(1); }
+    void on_subscription_matched(void*, vexa::dds::SubscriptionMatchedStatus const&) override {}
+    void on_sample_lost(void*, vexa::dds::SampleLostStatus const&) override {}
+
+    std::atomic<int> calls{0};
+};
 
 class BuiltinSub : public ::testing::Test {
 protected:
@@ -168,6 +187,36 @@ TEST_F(BuiltinSub, DisabledBuiltinReaderGetsNothingEnabledOneGetsSamples) {
     ASSERT_NE(builtin->lookupDR("DCPSPublication"), nullptr);
     EXPECT_TRUE(builtin->entry(SubscriberBuiltin::PUBLICATION).reader->isEnabled());
     EXPECT_TRUE(report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102));
+}
+
+// Discovery goes on while the application's built-in reader is disabled, and nothing reaches
+// that reader; once the application looks the reader up, each record reaches it and its
+// listener.
+TEST_F(BuiltinSub, EnabledBuiltinReaderCanReadTheRecordsAndHearsOfThem) {
+    EXPECT_FALSE(report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102));
+    ASSERT_NE(peer(), nullptr);
+    EXPECT_EQ(peer()->writers.count(0x102), 1u);
+
+    DataAvailable listener;
+    api::DataReaderImpl* bridge = builtin->lookupDR("DCPSPublication");
+    ASSERT_NE(bridge, nullptr);
+    vexa::dcps::Reader* reader = bridge->getEntity();
+    ASSERT_EQ(builtin->setReaderListener(&listener, vexa::dds::DATA_AVAILABLE_STATUS, reader),
+              vexa::dds::RETCODE_OK);
+    EXPECT_TRUE(report(FakeParticipant::PUBLICATION_READER, publication("U"), ALIVE, 0x202));
+    dp->handleSubscriptions();  // files it now, if the data-handling thread has not yet
+    EXPECT_EQ(listener.calls.load(), 1);
+    EXPECT_EQ(peer()->writers.count(0x202), 1u);
+
+    api::SampleSeq seq;
+    ASSERT_EQ(builtin->loanSamples(seq, reader, true, -1, vexa::dds::ANY_SAMPLE_STATE,
+                                   vexa::dds::ANY_VIEW_STATE, vexa::dds::ANY_INSTANCE_STATE),
+              vexa::dds::RETCODE_OK);
+    ASSERT_EQ(seq.data.size(), 1u);  // the record from before the lookup never came
+    EXPECT_EQ(static_cast<vexa::dds::PublicationBuiltinTopicData const*>(seq.data[0])->topic_name,
+              "U");
+    EXPECT_EQ(builtin->returnLoan(seq, reader), vexa::dds::RETCODE_OK);
+    builtin->setReaderListener(nullptr, 0, reader);
 }
 
 TEST_F(BuiltinSub, PublicationTwiceKeepsItsIdAndPartitionChangeIsStored) {

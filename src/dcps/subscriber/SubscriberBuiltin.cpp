@@ -124,6 +124,15 @@ ReturnCode_t SubscriberBuiltin::deleteDR(api::DataReaderImpl*) {
     return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
 }
 
+bool SubscriberBuiltin::isOurs(Reader const* reader) const {
+    for (BuiltinTopicCB const& e : entries_) {
+        if (reader != nullptr && e.reader == reader) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool SubscriberBuiltin::closeDRByApi(Reader*) {
     return false;
 }

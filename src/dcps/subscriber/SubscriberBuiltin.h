@@ -136,6 +136,8 @@ public:
     void setNextRemoteIds(uint32_t pub, uint32_t sub);
 
 private:
+    // Its readers are the four built-in ones, outside the user reader table.
+    bool isOurs(Reader const* reader) const override;
     // A remote writer whose loss or liveliness is passed to local readers once this mutex is
     // released, with a copy of its matched readers.
     struct WriterReaders {
