@@ -471,6 +471,24 @@ TEST_F(RemoteWriters, DiscoveryReachesTheReader) {
     dp_->collectGarbage();
 }
 
+// The same publication again, or with another partition, leaves the match as it is.
+TEST_F(RemoteWriters, RepeatedOrRepartitionedPublicationKeepsTheMatch) {
+    Reader* reader = makeReader(qosOf(1));
+    dds::PublicationBuiltinTopicData w = publication();
+    announce(w, A);
+    RDW const before = record(reader, A);
+    announce(w, A);
+    w.partition.name = {"P"};
+    announce(w, A);
+    dds::SubscriptionMatchedStatus const m = matched(reader);
+    EXPECT_EQ(m.current_count, 1);
+    EXPECT_EQ(m.total_count, 1);
+    RDW const after = record(reader, A);
+    EXPECT_EQ(after.record, before.record);
+    EXPECT_EQ(after.flags, before.flags);
+    EXPECT_EQ(after.handle, before.handle);
+}
+
 TEST_F(RemoteWriters, ParticipantLostFor300SecondsLosesItsWriters) {
     Reader* reader = makeReader(qosOf(1));
     announceParticipant(ALIVE);
