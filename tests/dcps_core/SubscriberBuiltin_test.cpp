@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 
 #include "CoreFixture.h"
 #include "dcps/api/DREventForwarder.h"
@@ -12,6 +13,7 @@
 #include "dcps/topic/Topic.h"
 #include "fake/FakeEngine.h"
 #include "fake/FakeParticipant.h"
+#include "rtps/LogCapture.h"
 #include "rtps/history/SampleInfo.h"
 #include "vexa/DataReaderImpl.h"
 #include "vexa/SampleSeq.h"
@@ -61,12 +63,16 @@ protected:
     template <class Record>
     bool report(FakeParticipant::BuiltinIndex which, Record const& record, uint32_t flags,
                 unsigned entityId = 0, unsigned const (&prefix)[3] = PEER,
-                uint64_t length = sizeof(Record), void const* data = nullptr) {
+                uint64_t length = sizeof(Record), void const* data = nullptr,
+                bool withData = true) {
         RTPS::SampleInfo info{};
         info.statusFlags = flags;
         info.length = length;
         RTPS::SampleInfo* h = engine->builtinReader(which)->addHeldChange(
             info, data != nullptr ? data : &record, length, prefix, entityId);
+        if (!withData) {
+            h->data = nullptr;  // the engine's record without its data
+        }
         size_t const before = engine->changeAvailableResults().size();
         engine->queueChangeAvailable(engine->builtinReader(which), nullptr, h);
         engine->drain();
@@ -283,16 +289,36 @@ TEST_F(BuiltinSub, TopicCreatedAfterInconsistentRemoteOnesStartsWithTheirCount) 
     EXPECT_EQ(st.total_count_change, 2);
 }
 
-// Network input that cannot be a record is logged and dropped, never queued.
+// Network input that cannot be a record is logged and dropped: not handled, and not queued
+// even for an enabled built-in reader.
 TEST_F(BuiltinSub, MalformedSamplesAreDropped) {
+    LogCapture log;
     ASSERT_NE(builtin->lookupDR("DCPSTopic"), nullptr);
     ASSERT_NE(builtin->lookupDR("DCPSPublication"), nullptr);
     vexa::dds::TopicBuiltinTopicData unnamed;
-    report(FakeParticipant::TOPIC_READER, unnamed, ALIVE, 0x2C2);
-    EXPECT_TRUE(peer() == nullptr || peer()->topics.empty());
-    // The fake keeps a whole record; the engine's length says 8 bytes.
-    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102, PEER, 8);
-    EXPECT_TRUE(peer() == nullptr || peer()->writers.empty());
+    vexa::dds::PublicationBuiltinTopicData const w = publication("T");
+    struct Case {
+        char const* name;
+        std::function<bool()> report;
+    } const cases[] = {
+        {"topic without a name",
+         [&] { return report(FakeParticipant::TOPIC_READER, unnamed, ALIVE, 0x2C2); }},
+        // The fake keeps a whole record; the engine's length says 8 bytes.
+        {"publication of the wrong size",
+         [&] { return report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102, PEER, 8); }},
+        {"publication without data",
+         [&] {
+             return report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x202, PEER, sizeof w,
+                           nullptr, false);
+         }},
+    };
+    for (Case const& c : cases) {
+        size_t const lines = LogCapture::count("отброшен: запись повреждена");
+        EXPECT_FALSE(c.report()) << c.name;
+        EXPECT_EQ(LogCapture::count("отброшен: запись повреждена"), lines + 1) << c.name;
+        EXPECT_TRUE(peer() == nullptr || (peer()->topics.empty() && peer()->writers.empty()))
+            << c.name;
+    }
 }
 
 TEST_F(BuiltinSub, RemoteIdsRunOutAndNewEndpointsAreIgnored) {
