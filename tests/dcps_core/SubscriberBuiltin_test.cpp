@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "CoreFixture.h"
 #include "dcps/api/DREventForwarder.h"
@@ -242,7 +243,11 @@ TEST_F(BuiltinSub, RemovedWriterAnnouncedAgainBeforeAndAfterTheCollector) {
     auto w = publication("T");
     report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);
     report(FakeParticipant::PUBLICATION_READER, w, GONE, 0x102);
+    LogCapture log;
+    std::string const handled = "Удалённый писатель или тема \"T\" уже удалены";
+    size_t const lines = LogCapture::count(handled);
     report(FakeParticipant::PUBLICATION_READER, w, ALIVE, 0x102);  // ignored
+    EXPECT_EQ(LogCapture::count(handled), lines + 1);
     EXPECT_TRUE(peer()->writers.at(0x102)->handled);
     EXPECT_EQ(peer()->writers.at(0x102)->id, 0x10000001u);
     dp->collectGarbage();
@@ -322,15 +327,20 @@ TEST_F(BuiltinSub, MalformedSamplesAreDropped) {
 }
 
 TEST_F(BuiltinSub, RemoteIdsRunOutAndNewEndpointsAreIgnored) {
+    LogCapture log;
+    std::string const refused = "Удалённая конечная точка темы \"T\" не принята";
+    size_t const lines = LogCapture::count(refused);
     builtin->setNextRemoteIds(0x10FFFFFEu, 0x20FFFFFFu);
     report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102);
     report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x202);
+    EXPECT_EQ(LogCapture::count(refused), lines + 1);
     EXPECT_EQ(peer()->writers.at(0x102)->id, 0x10FFFFFEu);
     EXPECT_EQ(peer()->writers.count(0x202), 0u);
     vexa::dds::SubscriptionBuiltinTopicData r;
     r.topic_name = "T";
     report(FakeParticipant::SUBSCRIPTION_READER, r, ALIVE, 0x107);
     EXPECT_EQ(peer()->readers.count(0x107), 0u);
+    EXPECT_EQ(LogCapture::count(refused), lines + 2);
 }
 
 TEST_F(BuiltinSub, RefusesReaderOperations) {
