@@ -2,9 +2,10 @@
 // participant, topic, publication and subscription records of a few remote GUIDs (any status
 // flags, arbitrary QoS, wrong sizes, no data, empty names), liveliness reports of participants
 // and of writers, losses, samples of remote writers, clock advances, status and collector
-// passes, mixed with local writers being created, deleted and re-configured and local readers
-// being re-configured or replaced. Everything runs through the communication object, the
-// built-in subscriber and the participant's passes on this one thread. After every step:
+// passes, mixed with local writers being created, deleted and re-configured, local readers
+// being re-configured or replaced, and the application taking what its built-in readers got.
+// Everything runs through the communication object, the built-in subscriber and the participant's
+// passes on this one thread. After every step:
 // - each writer's books agree with the built-in subscriber's (a live entry names a live record
 //   that lists the writer; the matched count is the number of live compatible entries);
 // - each reader's alive, not-alive and matched counts equal its records in each state, none is
@@ -35,6 +36,7 @@
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
 #include "dcps_core/WriterBooks.h"
+#include "fake/BuiltinRecordTypeSupport.h"
 #include "fake/FakeTypes.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/CreateParticipant.h"
@@ -44,6 +46,7 @@
 #include "rtps/writer/Writer.h"
 #include "vexa/DataReaderImpl.h"
 #include "vexa/DataWriterImpl.h"
+#include "vexa/SampleSeq.h"
 
 namespace {
 
@@ -190,10 +193,23 @@ dds::Duration_t coarse(uint8_t b) {
     return values[b & 3];
 }
 
+// The test type, and the built-in topics' types bound to record copies (once per process).
 vexatest::KeyedTypeSupport* keyed() {
     static vexatest::KeyedTypeSupport* type = [] {
+        vexa::dcps::DPFactory* factory = vexa::dcps::DCPSservice::getInstance().getFactory();
         auto* t = new vexatest::KeyedTypeSupport;
-        vexa::dcps::DCPSservice::getInstance().getFactory()->addTypeSupport("Keyed", t);
+        factory->addTypeSupport("Keyed", t);
+        using vexatest::BuiltinRecordTypeSupport;
+        factory->initAPI({
+            {"DCPSParticipant", "dds::topic::ParticipantBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::ParticipantBuiltinTopicData>},
+            {"DCPSTopic", "dds::topic::TopicBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::TopicBuiltinTopicData>},
+            {"DCPSPublication", "dds::topic::PublicationBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::PublicationBuiltinTopicData>},
+            {"DCPSSubscription", "dds::topic::SubscriptionBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::SubscriptionBuiltinTopicData>},
+        });
         return t;
     }();
     return type;
@@ -382,6 +398,26 @@ void announceWriter(Input& in, EngineParticipant& engine, vexa::dcps::RTPSCommun
     comm.changeAvailable(&reader, nullptr, &h.info);
 }
 
+// The application looks up one of its built-in readers (enabling it: later records are queued
+// for it), lets the data-handling pass file what is queued, and takes it all.
+void readBuiltin(vexa::dcps::DomainParticipant& dp, vexa::dcps::SubscriberBuiltin& builtin,
+                 unsigned which) {
+    static char const* const NAMES[4] = {"DCPSParticipant", "DCPSTopic", "DCPSPublication",
+                                         "DCPSSubscription"};
+    vexa::dcps::api::DataReaderImpl* bridge = builtin.lookupDR(NAMES[which]);
+    if (bridge == nullptr) {
+        std::abort();
+    }
+    Reader* reader = bridge->getEntity();
+    dp.handleSubscriptions();
+    vexa::dcps::api::SampleSeq seq;
+    if (builtin.loanSamples(seq, reader, false, -1, dds::ANY_SAMPLE_STATE, dds::ANY_VIEW_STATE,
+                            dds::ANY_INSTANCE_STATE) == dds::RETCODE_OK &&
+        builtin.returnLoan(seq, reader) != dds::RETCODE_OK) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 // The core's factory is never asked for an engine participant here.
@@ -408,7 +444,8 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     auto dp = std::make_unique<vexa::dcps::DomainParticipant>(0, 1, dpQos);
     auto* engine = new EngineParticipant;
     dp->setRTPS(engine);
-    dp->initBuiltinSubscriber(nullptr);  // no built-in readers for the application
+    // The application's built-in readers stay disabled until it looks one up.
+    dp->initBuiltinSubscriber(vexa::dcps::DCPSservice::getInstance().getFactory());
     dp->setCreated();
     dp->enable();
     dp->registerTypeSupport("Keyed", type->typeSupportCB());
@@ -549,10 +586,15 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
                 dp->handleSubscriptions();
                 break;
             }
-            case 14:  // a status pass, some time later
-                dp->getTimeService().advance(static_cast<uint64_t>(in.byte()) * 100000u);
+            case 14: {  // a status pass, some time later; or the application reads discovery
+                uint8_t const b = in.byte();
+                dp->getTimeService().advance(static_cast<uint64_t>(b) * 100000u);
                 dp->periodicStatusCheck();
+                if ((b & 0x80) != 0) {
+                    readBuiltin(*dp, *builtin, b & 3);
+                }
                 break;
+            }
             default: {  // a reader's deadline or latency budget changes, or a new reader
                 uint8_t const b = in.byte();
                 int const i = b & 1;
