@@ -9,7 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <map>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +79,14 @@ protected:
                               {std::to_string(domain), "0", std::to_string(quiet)});
         int const status = reader.wait(120s);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << reader.text();
+        auto const got = samplesOf(reader);
+        if (out != nullptr) {
+            *out = reader.text();
+        }
+        return got;
+    }
+
+    static std::vector<std::pair<unsigned, unsigned>> samplesOf(SpawnedProgram const& reader) {
         std::vector<std::pair<unsigned, unsigned>> got;
         for (std::string const& line : reader.lines()) {
             unsigned w = 0, n = 0;
@@ -85,10 +94,12 @@ protected:
                 got.emplace_back(w, n);
             }
         }
-        if (out != nullptr) {
-            *out = reader.text();
-        }
         return got;
+    }
+
+    static std::string currentDir() {
+        char cwd[4096];
+        return getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
     }
 
     static std::vector<std::pair<unsigned, unsigned>> series(unsigned writer, unsigned first,
@@ -128,6 +139,104 @@ TEST_F(DurableReplay, LateReadersGetTheWholeHistoryOnceInOrder) {
         EXPECT_EQ(got, series(7, 1, N)) << show(got) << "\n" << out;
     }
     EXPECT_TRUE(stopService(*ds)) << ds->text();
+}
+
+// A writer killed mid-stream: what the service had stored is replayed, from the first sample on,
+// without a gap and without a repeat; at least what the writer saw acknowledged is there.
+TEST_F(DurableReplay, AKilledWritersStoredSamplesAreReplayedWithoutAGap) {
+    constexpr unsigned DOMAIN = 12;
+    auto ds = startService(DOMAIN);
+    {
+        auto writer = startWriter(DOMAIN, 3, 1000, 10, 20);
+        ASSERT_TRUE(writer->waitForLine("acked 20", 60s)) << writer->text();
+        ASSERT_TRUE(writer->waitForLine("wrote 3 40", 30s)) << writer->text();
+        writer->signal(SIGKILL);
+        int const status = writer->wait(30s);
+        ASSERT_TRUE(WIFSIGNALED(status)) << writer->text();
+    }
+    for (int reader = 1; reader <= 2; ++reader) {
+        SCOPED_TRACE("late reader " + std::to_string(reader));
+        std::string out;
+        auto const got = readHistory(DOMAIN, 3, &out);
+        ASSERT_GE(got.size(), 20u) << show(got) << "\n" << out;
+        EXPECT_EQ(got, series(3, 1, static_cast<unsigned>(got.size()))) << show(got);
+    }
+    EXPECT_TRUE(ds->running());
+    EXPECT_TRUE(stopService(*ds)) << ds->text();
+}
+
+// A reader that joins while the writer still writes gets the stored part and the live part
+// as one series: nothing lost at the seam, nothing twice.
+TEST_F(DurableReplay, AReaderJoiningWhileTheWriterWritesGetsOneSeries) {
+    constexpr unsigned DOMAIN = 13;
+    constexpr int N = 150;
+    auto ds = startService(DOMAIN);
+    auto writer = startWriter(DOMAIN, 5, N, 20);
+    ASSERT_TRUE(writer->waitForLine("wrote 5 50", 60s)) << writer->text();
+    SpawnedProgram reader(DURABLE_READER_PATH, {std::to_string(DOMAIN), "0", "4"});
+    int const written = writer->wait(60s);
+    EXPECT_TRUE(WIFEXITED(written) && WEXITSTATUS(written) == 0) << writer->text();
+    EXPECT_NE(writer->text().find("acked all"), std::string::npos) << writer->text();
+    int const status = reader.wait(60s);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << reader.text();
+    auto const got = samplesOf(reader);
+    EXPECT_EQ(got, series(5, 1, N)) << show(got);
+    EXPECT_TRUE(stopService(*ds)) << ds->text();
+}
+
+// Every way of stopping ends the service cleanly with history stored; the history lives in
+// memory only, so a restarted service has none, and stores anew.
+TEST_F(DurableReplay, EveryStopEndsCleanlyAndARestartStartsEmpty) {
+    constexpr unsigned DOMAIN = 14;
+    struct Case {
+        char const* name;
+        char const* input;  // sent before the input closes, when not null
+        int signal;
+    } const cases[] = {
+        {"exit", "exit\n", 0},
+        {"end of input", nullptr, 0},
+        {"SIGTERM", nullptr, SIGTERM},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto ds = startService(DOMAIN);
+        {
+            auto writer = startWriter(DOMAIN, 9, 5);
+            int const status = writer->wait(60s);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << writer->text();
+        }
+        if (c.signal != 0) {
+            ds->signal(c.signal);
+        } else if (c.input != nullptr) {
+            ds->send(c.input);
+        } else {
+            ds->closeInput();
+        }
+        int const status = ds->wait(30s);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ds->text();
+        EXPECT_TRUE(ds->waitForLine("Служба остановлена.", 0s) ||
+                    ds->text().find("Служба остановлена.") != std::string::npos)
+            << ds->text();
+    }
+    auto ds = startService(DOMAIN);
+    EXPECT_TRUE(readHistory(DOMAIN, 2).empty());
+    {
+        auto writer = startWriter(DOMAIN, 4, 3);
+        int const status = writer->wait(60s);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << writer->text();
+    }
+    auto const got = readHistory(DOMAIN, 3);
+    EXPECT_EQ(got, series(4, 1, 3)) << show(got);
+    EXPECT_TRUE(stopService(*ds)) << ds->text();
+}
+
+// Without its texts the service says so in fixed English and ends with 255.
+TEST_F(DurableReplay, NoTextsNoService) {
+    ASSERT_EQ(system("mkdir -p empty_home"), 0);
+    SpawnedProgram ds(VEXADS_PATH, {"15"}, true, {"VEXA_HOME=" + currentDir() + "/empty_home"});
+    int const status = ds.wait(30s);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;
+    EXPECT_EQ(ds.text(), "Error: Resource file \"ds_strings.res\" not found\n");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,9 @@ class SpawnedProgram {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // `env`: NAME=value pairs set in the program's environment only.
     SpawnedProgram(std::string const& path, std::vector<std::string> const& args,
-                   bool inputPipe = false) {
+                   bool inputPipe = false, std::vector<std::string> const& env = {}) {
         int in[2] = {-1, -1};
         int out[2];
         if (pipe(out) != 0 || (inputPipe && pipe(in) != 0)) {
@@ -42,6 +44,10 @@ public:
             dup2(input, STDIN_FILENO);
             dup2(out[1], STDOUT_FILENO);
             closeFrom(3);
+            for (std::string const& e : env) {
+                size_t const eq = e.find('=');
+                setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+            }
             execv(path.c_str(), argv.data());
             _exit(127);
         }
