@@ -1,7 +1,11 @@
 // The real vexads beside two applications of one keyed TRANSIENT topic: a writer that
 // publishes numbered samples and late readers that must get the stored history from the
 // service over DSVC. Everything runs on loopback inside the launcher.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -228,6 +232,72 @@ TEST_F(DurableReplay, EveryStopEndsCleanlyAndARestartStartsEmpty) {
     auto const got = readHistory(DOMAIN, 3);
     EXPECT_EQ(got, series(4, 1, 3)) << show(got);
     EXPECT_TRUE(stopService(*ds)) << ds->text();
+}
+
+// Raw TCP peers on the service's DSVC port that lie about lengths or stall. Those whose length
+// field no peer builds are cut off; the others may wait. None harms the service: the history
+// still reaches a real late reader, and the service stops at once with them still connected.
+TEST_F(DurableReplay, LyingDsvcPeersNeitherHarmNorHoldTheService) {
+    constexpr unsigned DOMAIN = 16;
+    constexpr uint64_t INIT = 0x44535643494E4954ULL;
+    auto head = [](uint32_t length, uint64_t tag) {
+        std::string h;
+        for (int i = 0; i < 4; ++i) {
+            h += static_cast<char>(length >> (8 * i));
+        }
+        for (int i = 0; i < 8; ++i) {
+            h += static_cast<char>(tag >> (8 * i));
+        }
+        return h;
+    };
+    struct Case {
+        char const* name;
+        std::string bytes;
+        bool cutOff;
+    } const cases[] = {
+        {"a length below the head", head(4, INIT), true},
+        {"a length beyond any message", head(0xFFFFFFFFu, INIT), true},
+        {"an INIT claiming 1 MiB that sends 20 bytes", head(1u << 20, INIT) + std::string(20, 'x'),
+         false},
+        {"an INIT of a reader nobody discovered", head(32, INIT) + std::string(20, '\x11'), false},
+        {"half a head", head(32, INIT).substr(0, 6), false},
+    };
+    auto ds = startService(DOMAIN);
+    {
+        auto writer = startWriter(DOMAIN, 2, 10);
+        int const status = writer->wait(60s);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << writer->text();
+    }
+    std::vector<int> open;
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        int const fd = socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_GE(fd, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(7399 + DOMAIN));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        ASSERT_EQ(send(fd, c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(c.bytes.size()));
+        if (c.cutOff) {
+            pollfd p{fd, POLLIN, 0};
+            ASSERT_EQ(poll(&p, 1, 10000), 1) << "not cut off";
+            char b;
+            EXPECT_LE(recv(fd, &b, 1, 0), 0);
+            close(fd);
+        } else {
+            open.push_back(fd);
+        }
+    }
+    auto const got = readHistory(DOMAIN, 3);
+    EXPECT_EQ(got, series(2, 1, 10)) << show(got);
+    auto const stopping = std::chrono::steady_clock::now();
+    EXPECT_TRUE(stopService(*ds)) << ds->text();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 20s);
+    for (int fd : open) {
+        close(fd);
+    }
 }
 
 // Without its texts the service says so in fixed English and ends with 255.
