@@ -2,10 +2,11 @@
 // output per sample written, so a test can kill it at a known point.
 //
 //   durable_writer <domain> <writer> <count> [pause ms] [acknowledged at] [payload bytes]
+//                  [readers] [lines]
 //
-// It waits until a reader (the durability service's) has matched. With "acknowledged at" K,
-// it waits for the acknowledgement of the first K samples and prints "acked K" before going on.
-// At the end it waits for every acknowledgement and exits.
+// It waits until `readers` readers (default 1: the durability service's) have matched. With
+// "acknowledged at" K, it waits for the acknowledgement of the first K samples and prints "acked K"
+// before going on. At the end it waits for every acknowledgement and exits.
 
 #include <chrono>
 #include <cstdio>
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
     int const pauseMs = argc > 4 ? std::atoi(argv[4]) : 0;
     int const ackedAt = argc > 5 ? std::atoi(argv[5]) : 0;
     size_t const bytes = argc > 6 ? static_cast<size_t>(std::atoi(argv[6])) : 0;
+    int const readers = argc > 7 ? std::atoi(argv[7]) : 1;
+    bool const lines = argc > 8 ? std::atoi(argv[8]) != 0 : true;
     try {
         dds::domain::DomainParticipant participant(domain);
         auto topic = durabletest::durableTopic(participant);
@@ -38,7 +41,7 @@ int main(int argc, char** argv) {
         dds::core::cond::WaitSet waitset;
         waitset += matched;
         try {
-            while (writer.publication_matched_status().current_count() == 0) {
+            while (writer.publication_matched_status().current_count() < readers) {
                 waitset.wait(dds::core::Duration(30, 0));
             }
         } catch (dds::core::TimeoutError const&) {
@@ -46,6 +49,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::printf("matched\n");
+        // The steady clock is the host's monotonic clock: readers' times compare with it.
+        std::printf("start %lld\n",
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now().time_since_epoch())
+                                               .count()));
         std::fflush(stdout);
 
         Durable::Stamp stamp;
@@ -54,8 +62,10 @@ int main(int argc, char** argv) {
         for (int i = 1; i <= count; ++i) {
             stamp.number(static_cast<uint32_t>(i));
             writer.write(stamp);
-            std::printf("wrote %u %d\n", writerNo, i);
-            std::fflush(stdout);
+            if (lines) {
+                std::printf("wrote %u %d\n", writerNo, i);
+                std::fflush(stdout);
+            }
             if (i == ackedAt) {
                 writer.wait_for_acknowledgments(dds::core::Duration(20, 0));
                 std::printf("acked %d\n", i);
