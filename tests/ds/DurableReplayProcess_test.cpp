@@ -132,9 +132,7 @@ TEST_F(DurableReplay, LateReadersGetTheWholeHistoryOnceInOrder) {
         auto writer = startWriter(DOMAIN, 7, N);
         int const status = writer->wait(60s);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << writer->text();
-        EXPECT_TRUE(writer->waitForLine("acked all", 0s) ||
-                    writer->text().find("acked all") != std::string::npos)
-            << writer->text();
+        EXPECT_NE(writer->text().find("acked all"), std::string::npos) << writer->text();
     }
     for (int reader = 1; reader <= 2; ++reader) {
         SCOPED_TRACE("late reader " + std::to_string(reader));
@@ -218,9 +216,7 @@ TEST_F(DurableReplay, EveryStopEndsCleanlyAndARestartStartsEmpty) {
         }
         int const status = ds->wait(30s);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ds->text();
-        EXPECT_TRUE(ds->waitForLine("Служба остановлена.", 0s) ||
-                    ds->text().find("Служба остановлена.") != std::string::npos)
-            << ds->text();
+        EXPECT_NE(ds->text().find("Служба остановлена."), std::string::npos) << ds->text();
     }
     auto ds = startService(DOMAIN);
     EXPECT_TRUE(readHistory(DOMAIN, 2).empty());
