@@ -252,6 +252,30 @@ TEST_F(ReaderIntake, UnregistrationAndDisposalWithUnknownWriters) {
     }
 }
 
+// Samples replayed by the durability service leave a new instance without writers, yet an
+// ALIVE one carries data; a replayed disposal does not.
+TEST_F(ReaderIntake, ReplayedSamplesCarryDataOnAnInstanceWithoutWriters) {
+    constexpr uint32_t REPLAYED = 0x40000000u;
+    Reader* r = makeReader(qosOf(5));
+    offer(r, 1, 10, REPLAYED | RTPS::SAMPLE_ALIVE);
+    offer(r, 1, 11, REPLAYED | RTPS::SAMPLE_ALIVE);
+    offer(r, 2, 20, REPLAYED | RTPS::SAMPLE_ALIVE);
+    offer(r, 2, 0, REPLAYED | 2u);
+    settle();
+    SampleSeq seq;
+    ASSERT_EQ(take(seq, r), dds::RETCODE_OK);
+    ASSERT_EQ(seq.size(), 4u);
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(seq.info[i]->valid_data);
+    }
+    EXPECT_EQ(seq.info[0]->instance_state, dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE);
+    EXPECT_EQ(valueOf(seq, 1), 11);
+    EXPECT_FALSE(seq.info[3]->valid_data);
+    EXPECT_EQ(seq.info[3]->instance_state, dds::NOT_ALIVE_DISPOSED_INSTANCE_STATE);
+    giveBack(seq, r);
+}
+
 // Payloads that do not unpack are lost; none is read beyond its length (exact-size copies).
 TEST_F(ReaderIntake, APayloadThatDoesNotUnpackIsLost) {
     Reader* r = makeReader(qosOf(1));

@@ -126,6 +126,27 @@ TEST_F(Loading, CaughtUpServerIsToldStopAndTheRestIsFlushed) {
     EXPECT_EQ(settle(5).back(), w(8));
 }
 
+// A writer matched while the reader loaded repairs from where the reader's proxy of it began:
+// its repeats of what the history handed over come after newer live changes, and stay dropped.
+TEST_F(Loading, RepeatsBelowTheFinalMarkStayDroppedAfterLoading) {
+    open();
+    for (uint32_t sn = 1; sn <= 5; ++sn) {
+        smpl(S1, W, sn);
+    }
+    EXPECT_TRUE(live(W, 6));  // the server's history is behind it: the server is let go
+    stop(S1);
+    ASSERT_TRUE(reader->waitState(State::LOADED));
+    EXPECT_EQ(settle(6), (A{w(1), w(2), w(3), w(4), w(5), w(6)}));
+    EXPECT_TRUE(live(W, 7));
+    EXPECT_EQ(reader->loader->state(), State::NORMAL);
+    for (uint32_t sn = 3; sn <= 6; ++sn) {
+        EXPECT_FALSE(live(W, sn)) << sn;
+    }
+    EXPECT_TRUE(live(X, 1));  // a writer the history never had
+    EXPECT_TRUE(live(W, 8));
+    EXPECT_EQ(settle(9), (A{w(1), w(2), w(3), w(4), w(5), w(6), w(7), x(1), w(8)}));
+}
+
 TEST_F(Loading, StoredSamplesThatCameBeforeAnyLiveDataStillCatchUp) {
     open();
     smpl(S1, W, 1);

@@ -68,7 +68,7 @@ public:
         if (m_limit != 0 && history.size() >= m_limit) {
             return false;
         }
-        if (loader && loader->state() != RTPS::DSVCHistoryLoader::NORMAL) {
+        if (loader) {
             switch (loader->addLiveChange(change)) {
                 case RTPS::DSVCHistoryLoader::LiveVerdict::Taken:
                     return true;

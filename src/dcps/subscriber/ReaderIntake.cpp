@@ -351,8 +351,9 @@ int Reader::addSample(InstanceCB& instance, bool preallocated, void* data,
     info->sample_rank = 0;
     info->generation_rank = 0;
     info->absolute_generation_rank = 0;
-    info->valid_data = instance.instance_state == vexa::dds::ALIVE_INSTANCE_STATE &&
-                       (sample.statusFlags & 1u) != 0;
+    // The sample's own state, not the instance's: a replayed sample of a writer that is gone
+    // carries data on an instance that stays NOT_ALIVE_NO_WRITERS.
+    info->valid_data = (sample.statusFlags & 1u) != 0;
 
     // 5. Into the arrival list.
     pool.addSample(slot);

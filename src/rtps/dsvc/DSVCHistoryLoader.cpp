@@ -304,12 +304,10 @@ DSVCHistoryLoader::LiveVerdict DSVCHistoryLoader::addLiveChange(CacheChange* cha
             return LiveVerdict::Dropped;
         }
         uint32_t const state = m_state.load();
-        if (state == NORMAL) {
-            return LiveVerdict::Store;
-        }
-        if (state == LOADED) {
-            // The first live change after loading is checked against what the flush handed
-            // over; from then on live changes go straight to the history.
+        if (state == NORMAL || state == LOADED) {
+            // Live changes after loading are checked against what the flush handed over, not
+            // only the first: a writer matched while the reader loaded repairs from where the
+            // reader's proxy of it began, so its repeats of history come after newer changes.
             m_state = NORMAL;
             SequenceNumber_t const* mark = findMark(m_finalMarks, change->writerGUID);
             return mark != nullptr && sn <= *mark ? LiveVerdict::Dropped : LiveVerdict::Store;

@@ -32,7 +32,8 @@ class DSVCServerChannel;
 // lost connection, or caught up), the rest of the assembly is flushed and the reader is back in
 // normal operation. A change is never put before what was handed over already: one the
 // history has seen (same writer, number not above what went over) is dropped as old or
-// duplicate, any other goes after the handed-over part.
+// duplicate, any other goes after the handed-over part; in normal operation too, since a
+// writer matched while loading repairs what it sent before the reader knew it.
 //
 // Threads: the channels' threads deliver server messages (dsvcDataRecipient), the parser
 // thread offers live changes (addLiveChange), and the loader's own upload thread hands runs of
@@ -70,7 +71,7 @@ public:
 
     // A message of a server's channel: SMPL (body after the tag), PAUS, STOP, CONNECTED.
     void dsvcDataRecipient(int socket, uint64_t tag, void const* body, unsigned length);
-    // A complete live change while state() is not NORMAL; never waits.
+    // A complete live change, in any state; never waits.
     LiveVerdict addLiveChange(CacheChange* change);
     // The reader's history has lost a change: an upload waiting for room looks again.
     void roomMade();

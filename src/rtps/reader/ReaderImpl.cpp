@@ -267,7 +267,9 @@ CacheChange* ReaderImpl::addChange(CacheChange* change) {
     if (consumesOwnChanges()) {
         return change;
     }
-    if (m_historicalState.load() != HISTORICAL_NONE) {
+    // A durable reader's live changes pass its loader even after loading: repeats of what the
+    // history handed over are dropped there.
+    if (m_loader) {
         return addHistoricalChange(change, -1) ? change : nullptr;
     }
     return storeChange(change) ? change : nullptr;
@@ -420,9 +422,7 @@ CacheChange* ReaderImpl::addPending(CacheChange* change) {
     if (consumesOwnChanges()) {
         return done.release();
     }
-    bool const kept = m_historicalState.load() != HISTORICAL_NONE
-                          ? addHistoricalChange(complete, -1)
-                          : storeChange(complete);
+    bool const kept = m_loader ? addHistoricalChange(complete, -1) : storeChange(complete);
     if (!kept) {
         return nullptr;  // `done` frees it
     }

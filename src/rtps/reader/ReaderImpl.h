@@ -39,8 +39,9 @@ struct NAckFragData;
 //
 // A durable (transient or persistent) user reader of a participant in the DSVC client role
 // loads the stored history of its topic through a DSVCHistoryLoader: while it loads, complete
-// changes go to the loader, which merges them with the stored ones; the historical state
-// follows the loader's (it only ever goes down: loading, loaded, none). The loader's clients
+// changes go to the loader, which merges them with the stored ones, and afterwards they still
+// pass it, which drops repeats of what the history handed over; the historical state follows
+// the loader's (it only ever goes down: loading, loaded, none). The loader's clients
 // call back into the reader, so they start with start(), once the reader is listed, and end in
 // the subclasses' stop(), before anything is destroyed.
 //
