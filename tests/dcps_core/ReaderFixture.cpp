@@ -74,6 +74,14 @@ RTPS::SampleInfo* ReaderFixture::offerBytes(Reader* reader, std::vector<uint8_t>
 
 RTPS::SampleInfo* ReaderFixture::offer(Reader* reader, int32_t key, int32_t value, uint32_t flags,
                                        dds::Time_t source, bool withHash) {
+    unsigned const prefix[3] = {1, 2, 3};
+    return offerFrom(reader, prefix, 0x102, key, value, flags, 0, source, withHash);
+}
+
+RTPS::SampleInfo* ReaderFixture::offerFrom(Reader* reader, unsigned const (&prefix)[3],
+                                           unsigned entityId, int32_t key, int32_t value,
+                                           uint32_t flags, int32_t instanceHandle,
+                                           dds::Time_t source, bool withHash) {
     KeyedSample s;
     s.key = key;
     s.value = value;
@@ -85,15 +93,15 @@ RTPS::SampleInfo* ReaderFixture::offer(Reader* reader, int32_t key, int32_t valu
         dds::KeyHash_t const h = keyedType().keyHash(&s);
         std::memcpy(info.keyHash, h.hash, sizeof info.keyHash);
     }
+    info.instanceHandle = instanceHandle;
     info.statusFlags = flags;
     info.sourceTimestamp = source;
     info.length = bytes.size();
     static uint32_t seq = 1000000;
     info.sequenceNumber.low = ++seq;
-    unsigned const prefix[3] = {1, 2, 3};
     FakeReader* engine = engineOf(reader);
     RTPS::SampleInfo* handle =
-        engine->addHeldChange(info, bytes.data(), bytes.size(), prefix, 0x102);
+        engine->addHeldChange(info, bytes.data(), bytes.size(), prefix, entityId);
     engine_->queueChangeAvailable(engine, reader, handle);
     return handle;
 }

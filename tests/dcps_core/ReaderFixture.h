@@ -38,6 +38,11 @@ protected:
     RTPS::SampleInfo* offer(vexa::dcps::Reader* reader, int32_t key, int32_t value,
                             uint32_t flags = RTPS::SAMPLE_ALIVE,
                             vexa::dds::Time_t source = {100, 0}, bool withHash = false);
+    // The same from the writer {prefix, entityId}, with the writer's own instance handle.
+    RTPS::SampleInfo* offerFrom(vexa::dcps::Reader* reader, unsigned const (&prefix)[3],
+                                unsigned entityId, int32_t key, int32_t value,
+                                uint32_t flags = RTPS::SAMPLE_ALIVE, int32_t instanceHandle = 0,
+                                vexa::dds::Time_t source = {100, 0}, bool withHash = false);
     // The same with any payload.
     RTPS::SampleInfo* offerBytes(vexa::dcps::Reader* reader, std::vector<uint8_t> const& bytes,
                                  uint32_t flags = RTPS::SAMPLE_ALIVE,

@@ -39,6 +39,7 @@ public:
     // A new change; the returned handle names it until it is deleted.
     RTPS::SampleInfo* add(const uint32_t prefix[3], uint32_t entityId, uint32_t flags, void* data,
                           uint64_t length) {
+        std::lock_guard<std::mutex> guard(m_mutex);
         m_changes.emplace_back();
         Change& c = m_changes.back();
         c.info.statusFlags = flags;

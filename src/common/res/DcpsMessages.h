@@ -148,9 +148,18 @@ constexpr unsigned DCPS_MSG_READER_NO_TYPE = 55;
 // Arguments: none
 constexpr unsigned DCPS_MSG_COLLECTOR_PASS = 60;
 
+// A remote writer of a reader changed its liveliness state (one of "NOT EXIST", "NOT
+// MATCHED", "ALIVE", "NOT ALIVE", "MATCHED & ALIVE", "MATCHED").
+// Arguments: (uint32_t writer, const char* topic, const char* state)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_LIVELINESS = 59;
+
 // A reader compacted its instance table.
 // Arguments: (const char* topic, unsigned before, unsigned after)
 constexpr unsigned DCPS_MSG_INSTANCES_REINDEXED = 61;
+
+// A reader compacted its remote-writer table.
+// Arguments: (const char* topic, unsigned before, unsigned after)
+constexpr unsigned DCPS_MSG_REMOTE_WRITERS_REINDEXED = 62;
 
 // A wait set waits without a limit.
 // Arguments: none
@@ -275,6 +284,18 @@ constexpr unsigned DCPS_MSG_REMOTE_WRITER_CHANGED = 76;
 constexpr unsigned DCPS_MSG_REMOTE_READER_REMOVED = 77;
 // Arguments: (const char* topic)
 constexpr unsigned DCPS_MSG_REMOTE_WRITER_REMOVED = 78;
+
+// A reader matched a remote writer.
+// Arguments: (const char* topic, uint32_t writer)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_MATCHED = 80;
+
+// A reader found a remote writer incompatible (the last policy that failed).
+// Arguments: (const char* topic, uint32_t writer, int32_t policy)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_INCOMPATIBLE = 82;
+
+// A matched remote writer of a reader went.
+// Arguments: (const char* topic, uint32_t writer)
+constexpr unsigned DCPS_MSG_REMOTE_WRITER_UNMATCHED = 84;
 
 // A remote participant's discovery sample that cannot be a record of its topic.
 // Arguments: (const char* topic)

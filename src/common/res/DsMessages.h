@@ -70,7 +70,8 @@ constexpr unsigned DS_MSG_CONFIG_UNREADABLE = 2022;
 // A thread could not be started: the OS layer's error text.
 // Arguments: (const char* reason)
 constexpr unsigned DS_MSG_THREAD_NOT_STARTED = 2025;
-// The engine refused a served domain's participant: its text.
+// An engine call failed (a served domain's participant refused, history not handed over):
+// the exception's text.
 // Arguments: (const char* reason)
 constexpr unsigned DS_MSG_PARTICIPANT_REFUSED = 2026;
 // A stored reader's sample came in: its sequence number.
@@ -83,6 +84,16 @@ constexpr unsigned DS_MSG_READ_FAILED = 2029;
 // samples and max samples per instance.
 // Arguments: (const char* topic, int depth, int maxInstances, int maxSamples, int maxPerInstance)
 constexpr unsigned DS_MSG_TOPIC_CREATED = 2030;
+// Stored-reader set (modules "DS::Subscriber::createDR", "DS::DSSubscriber::createDR",
+// "DS::DSSubscriber::sendHistory").
+// Arguments: (const char* topic, const char* reason)
+constexpr unsigned DS_MSG_READER_REFUSED = 2027;
+// Arguments: (const char* topic, int depth, int maxInstances, int maxSamples, int maxPerInstance)
+constexpr unsigned DS_MSG_READER_CREATED = 2031;
+// Arguments: (const char* topic)
+constexpr unsigned DS_MSG_READERS_EXHAUSTED = 2032;
+// Arguments: (unsigned long long lo, unsigned long long hi, const char* topic, unsigned count)
+constexpr unsigned DS_MSG_HISTORY_SENT = 2035;
 // Stored history (module "DS::DSReader::ddsisampleHandler").
 // An acceptor added or removed: the two halves of its key.
 // Arguments: (unsigned long long lo, unsigned long long hi)

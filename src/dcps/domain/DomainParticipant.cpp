@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <mutex>
+#include <set>
 
 #include "common/log/Logger.h"
 #include "common/os/OsThread.h"
@@ -13,6 +14,7 @@
 #include "dcps/publisher/Publisher.h"
 #include "dcps/publisher/Writer.h"
 #include "dcps/service/TypeSupportCB.h"
+#include "dcps/subscriber/Reader.h"
 #include "dcps/subscriber/Subscriber.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
@@ -516,6 +518,26 @@ void DomainParticipant::discoverRemoteDR(RemoteDR const* record, unsigned const*
         if (w != nullptr && !w->isMarked() &&
             w->getPublisher()->discoverDR(w, record, guidPrefix, entityId, data) != 0) {
             accepted.push_back(w);
+        }
+    }
+}
+
+void DomainParticipant::discoverRemoteDW(RemoteDW* record, unsigned const* guidPrefix,
+                                         unsigned entityId,
+                                         vexa::dds::PublicationBuiltinTopicData const& data,
+                                         std::vector<Reader*>& accepted) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    Topic* topic = findTopic(data.topic_name);
+    if (topic == nullptr || topic->isMarked()) {
+        return;
+    }
+    // A copy: a reader's match files nothing that changes the topic's set, but stay safe.
+    std::set<Reader*> const readers = topic->getReaders();
+    accepted.reserve(accepted.size() + readers.size());
+    for (Reader* reader : readers) {
+        if (reader != nullptr && !reader->isMarked() &&
+            reader->getSubscriber()->discoverDW(reader, record, guidPrefix, entityId, data)) {
+            accepted.push_back(reader);
         }
     }
 }

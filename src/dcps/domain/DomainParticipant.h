@@ -29,6 +29,7 @@ class Publisher;
 class Reader;
 struct RemoteDR;
 class RTPSCommunicationObject;
+struct RemoteDW;
 class Subscriber;
 class SubscriberBuiltin;
 class Topic;
@@ -123,6 +124,11 @@ public:
     void discoverRemoteDR(RemoteDR const* record, unsigned const* guidPrefix, unsigned entityId,
                           vexa::dds::SubscriptionBuiltinTopicData const& data,
                           std::vector<Writer*>& accepted);
+    // A new remote writer (the built-in subscriber, both mutexes held): offered to every live
+    // reader of its topic; those that took it are appended to `accepted`.
+    void discoverRemoteDW(RemoteDW* record, unsigned const* guidPrefix, unsigned entityId,
+                          vexa::dds::PublicationBuiltinTopicData const& data,
+                          std::vector<Reader*>& accepted);
 
     // Departure: data-handling thread stopped, marked, departure announced, engine participant
     // destroyed. Tables stay until destruction.

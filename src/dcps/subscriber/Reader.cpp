@@ -13,8 +13,10 @@
 #include "dcps/entity/EndpointGate.h"
 #include "dcps/service/DCPSservice.h"
 #include "dcps/subscriber/InstanceCB.h"
+#include "dcps/subscriber/ReaderRemoteDW.h"
 #include "dcps/subscriber/SampleList.h"
 #include "dcps/subscriber/Subscriber.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/TimeService.h"
 #include "dcps/topic/Topic.h"
 #include "rtps/history/SampleInfo.h"
@@ -98,6 +100,13 @@ Reader::Reader(Subscriber* subscriber, Topic* topic, int32_t id,
 }
 
 Reader::~Reader() {
+    // The built-in subscriber forgets this reader in the lists of the writers it still knows.
+    SubscriberBuiltin* builtin = getSubscriber()->getBuiltinSubscriber();
+    for (RemoteDW const& w : rdws_) {
+        if (w.record != nullptr && builtin != nullptr && builtin != getSubscriber()) {
+            builtin->freeRemotePublisherByReader(w.record, this);
+        }
+    }
     // ~Condition leaves the wait sets a condition is still attached to.
     for (ReadCondition* c : conditions_) {
         delete c;
@@ -183,7 +192,25 @@ ReturnCode_t Reader::setListener(api::DREventForwarder* listener, uint32_t mask)
 }
 
 ReturnCode_t Reader::setQoS(vexa::dds::DataReaderQos const& qos) {
+    bool const recheck = qos.deadline.period != qos_.deadline.period ||
+                         qos.latency_budget.duration != qos_.latency_budget.duration;
     qos_ = qos;
+    SubscriberBuiltin* builtin = getSubscriber()->getBuiltinSubscriber();
+    if (!recheck || builtin == nullptr) {
+        return vexa::dds::RETCODE_OK;
+    }
+    // The caller holds the participant mutex: the built-in subscriber's comes after ours.
+    for (size_t i = 0; i < rdws_.size(); ++i) {
+        RemoteDW const& w = rdws_[i];
+        if (w.record == nullptr || (w.flags & RemoteDW::RDW_MATCHED) == 0) {
+            continue;
+        }
+        vexa::dds::PublicationBuiltinTopicData data;
+        if (builtin->getRemotePublisherTopicData(w.record, data)) {
+            recheckChangeable(static_cast<int32_t>(i), data.deadline.period,
+                              data.latency_budget.duration);
+        }
+    }
     return vexa::dds::RETCODE_OK;
 }
 
@@ -366,6 +393,9 @@ void Reader::collectGarbage() {
         reindexInstances();
     }
     removeOutdatedInstances();
+    if (rdws_.size() >= 101 && rdwInUse_ < rdws_.size() / 2) {
+        reindexRDWs();
+    }
 }
 
 void Reader::reindexInstances() {
@@ -373,15 +403,30 @@ void Reader::reindexInstances() {
     auto const before = static_cast<uint32_t>(instances_.size());
     std::vector<InstanceCB> kept;
     kept.reserve(instances_.size());
-    for (InstanceCB& instance : instances_) {
+    std::vector<int64_t> moved(instances_.size(), -1);
+    for (size_t i = 0; i < instances_.size(); ++i) {
+        InstanceCB& instance = instances_[i];
         if (instance.removed()) {
             s->setLocalObjectIndex(instance.handle, -1);
             continue;
         }
+        moved[i] = static_cast<int64_t>(kept.size());
         s->setLocalObjectIndex(instance.handle, static_cast<int32_t>(kept.size()));
         kept.push_back(std::move(instance));
     }
     instances_ = std::move(kept);
+    // The writers' maps follow; entries of dropped instances go.
+    for (RemoteDW& w : rdws_) {
+        for (auto it = w.instances.begin(); it != w.instances.end();) {
+            int64_t const to = it->second < moved.size() ? moved[it->second] : -1;
+            if (to < 0) {
+                it = w.instances.erase(it);
+            } else {
+                it->second = static_cast<uint32_t>(to);
+                ++it;
+            }
+        }
+    }
     index_.clear();
     for (size_t i = 0; i < instances_.size(); ++i) {
         index_.emplace(instances_[i].hash, static_cast<int32_t>(i));

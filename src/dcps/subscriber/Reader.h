@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <set>
 #include <unordered_map>
@@ -23,6 +25,7 @@ namespace vexa::dcps {
 
 class ReadCondition;
 class Subscriber;
+struct RemoteDW;
 class Topic;
 template <class Endpoint>
 class EndpointGate;
@@ -41,12 +44,18 @@ struct SampleSeq;
 // the reader has no lock of its own. Samples arrive only through ddsisampleHandler on the
 // data-handling thread. Resource limits are fixed at construction.
 //
-// Remote writers are unknown until discovery reports them (their records come with the
-// built-in subscriber): until then every sample has the writer index -1.
+// Remote writers: one record per writer that discovery reported or that sent a sample, with
+// its match and liveliness state. Records stay in their table slot when the writer goes (the
+// samples and instances name writers by slot) until the collector compacts the table. Alive
+// and matched states change only through changeRDWliveliness, which keeps the liveliness
+// counts and the instances' writer counts in step. Calls to the built-in subscriber from here
+// (getRemotePublisher, getRemotePublisherTopicData, freeRemotePublisherByReader) take its
+// mutex after the subscriber mutex: every caller holds the participant mutex first.
 class Reader : public Entity {
 public:
     class SampleRefList;
     struct InstanceCB;
+    struct RemoteDW;
     using Gate = EndpointGate<RTPS::Reader>;
 
     // Results of ddsisampleHandler.
@@ -119,11 +128,41 @@ public:
     void callPlainStatusListeners(api::DPEventForwarder* participantListener,
                                   uint32_t participantMask);
     void checkDeadline();
-    // The collector's pass: compaction of the instance table and removal of outdated instances.
+    // The collector's pass: compaction of the instance table, removal of outdated instances,
+    // compaction of the remote-writer table.
     void collectGarbage();
     bool removeOutdatedInstances();
     bool removeInstance(int32_t index);
     void reindexInstances();
+
+    // Remote writers (the subscriber's locked forwarders and the built-in subscriber call these).
+    // True when the writer got a record here (matched or not); false for another topic or a
+    // writer already known with its discovery record.
+    bool discoverDW(vexa::dcps::RemoteDW* record, unsigned const* guidPrefix, unsigned entityId,
+                    vexa::dds::PublicationBuiltinTopicData const& data);
+    void changeDWQoS(unsigned const* guidPrefix, unsigned entityId,
+                     vexa::dds::DeadlineQosPolicy const& deadline,
+                     vexa::dds::LatencyBudgetQosPolicy const& latency,
+                     vexa::dds::LifespanQosPolicy const& lifespan,
+                     vexa::dds::OwnershipStrengthQosPolicy const& strength);
+    void looseDW(unsigned const* guidPrefix, unsigned entityId);
+    // The engine's report for this reader: the writer is alive now.
+    void assertLiveliness(unsigned const* guidPrefix, unsigned entityId);
+    // The built-in subscriber's report for the writers of a participant (`manual`: the engine's
+    // manual flag, which renews MANUAL_BY_PARTICIPANT writers as well as AUTOMATIC ones).
+    void assertLiveliness(unsigned const* guidPrefix, unsigned entityId,
+                          vexa::dds::Time_t const& time, bool manual);
+    // The liveliness state machine: moves record `index` to `flags`.
+    void changeRDWliveliness(int32_t index, uint32_t flags);
+    void checkLiveliness();
+    // The record's map of writer-side instance handles (non-zero) to instance indices.
+    bool addInstanceForDW(RemoteDW& writer, int32_t writerHandle, uint32_t index);
+    bool removeInstanceForDW(RemoteDW& writer, int32_t writerHandle);
+    void reindexRDWs();
+    // The record's index, -1 when the writer has none here.
+    int32_t findRDW(unsigned const* guidPrefix, unsigned entityId) const;
+    std::vector<RemoteDW> const& remoteWriters() const { return rdws_; }
+    uint32_t remoteWritersInUse() const { return rdwInUse_; }
 
     Subscriber* getSubscriber() const;
     Topic* getTopic() const { return topic_; }
@@ -177,6 +216,16 @@ private:
     void looseSample();
     bool postponeSample(vexa::dds::Duration_t const& queued) const;
     bool isSampleOutdatedDueLifespan(vexa::dds::Time_t source, int32_t writer) const;
+    int32_t locateRDWforReceivedSample(unsigned const* guidPrefix, unsigned entityId);
+    // Enters (or re-enters in its old slot) a writer and matches it: its index, -1 when not.
+    int32_t enterDW(vexa::dcps::RemoteDW* record, int32_t handle, unsigned const* guidPrefix,
+                    unsigned entityId, vexa::dds::PublicationBuiltinTopicData const& data);
+    // Deadline and latency budget of a compatible-so-far writer against ours.
+    void recheckChangeable(int32_t index, vexa::dds::Duration_t deadline,
+                           vexa::dds::Duration_t latency);
+    void countIncompatible(vexa::dds::QosPolicyId_t policy);
+    void releaseInstances(int32_t index);
+    void acquireInstances(int32_t index);
     bool tryDeleteHistorySample();
     // Lifespan clean-up of one instance, and of all.
     bool removeExpiredSamples(InstanceCB& instance);
@@ -229,6 +278,10 @@ private:
     size_t stride_ = 0;
     uint32_t allocCount_ = 0;
     std::vector<uint32_t> freeObjects_;
+
+    std::vector<RemoteDW> rdws_;
+    std::map<std::array<uint32_t, 4>, int32_t> rdwIndex_;  // GUID -> slot
+    uint32_t rdwInUse_ = 0;
 
     vexa::dds::SubscriptionBuiltinTopicData data_;
     std::shared_ptr<Gate> gate_;

@@ -7,6 +7,7 @@
 #include "dcps/condition/ReadCondition.h"
 #include "dcps/subscriber/InstanceCB.h"
 #include "dcps/subscriber/Reader.h"
+#include "dcps/subscriber/ReaderRemoteDW.h"
 #include "dcps/subscriber/SampleList.h"
 #include "dcps/subscriber/Subscriber.h"
 #include "dcps/topic/TimeService.h"
@@ -46,8 +47,6 @@ uint64_t Reader::historyCapacity() const {
 
 int Reader::ddsisampleHandler(RTPS::SampleInfo const& sample, vexa::dds::Duration_t& queued,
                               uint32_t const (&guidPrefix)[3], uint32_t entityId) {
-    (void)guidPrefix;
-    (void)entityId;
     auto& log = vexalog::Logger::getLogger();
     char const* const topic = topic_->getName().c_str();
 
@@ -72,9 +71,21 @@ int Reader::ddsisampleHandler(RTPS::SampleInfo const& sample, vexa::dds::Duratio
         return LOST;
     }
 
-    // 3. The remote writer: unknown until discovery reports it (index -1 is allowed).
+    // 3. The remote writer (this also renews its liveliness); an unknown one is allowed.
     bool const historical = (sample.statusFlags & FLAG_HISTORICAL) != 0;
-    int32_t const writer = -1;
+    int32_t writer = -1;
+    if (!historical) {
+        writer = locateRDWforReceivedSample(guidPrefix, entityId);
+        if (writer >= 0 && !rdws_[writer].compatible()) {
+            deallocateSample(data, object);
+            return REJECTED;
+        }
+        if (writer >= 0 && isSampleOutdatedDueLifespan(sample.sourceTimestamp, writer)) {
+            looseSample();
+            deallocateSample(data, object);
+            return LOST;
+        }
+    }
 
     // 4. The instance.
     int32_t const index = locateInstanceforReceivedSample(sample, data, writer);
@@ -86,23 +97,41 @@ int Reader::ddsisampleHandler(RTPS::SampleInfo const& sample, vexa::dds::Duratio
     }
     InstanceCB& instance = instances_[index];
 
-    // 5. Ownership: an owned EXCLUSIVE instance takes nothing from an unknown writer (the
-    // arbitration between known writers comes with their records).
-    if (exclusive_ && !historical && instance.owner >= 0 && instance.owner != writer &&
-        writer < 0) {
-        deallocateSample(data, object);
-        return REJECTED;
+    // 5. Ownership: under EXCLUSIVE ownership the strongest writer owns the instance.
+    bool const unregistration = (sample.statusFlags & FLAG_UNREGISTERED) != 0;
+    if (exclusive_ && !historical && instance.owner != writer) {
+        if (instance.owner >= 0 && writer < 0) {
+            deallocateSample(data, object);
+            return REJECTED;
+        }
+        if (instance.owner >= 0 && !rdws_[writer].isStrongerThan(rdws_[instance.owner])) {
+            log.logMessage(MODULE_INTAKE, 7, vexares::DCPS_MSG_SAMPLE_NOT_OWNER, topic,
+                           static_cast<uint32_t>(instance.handle), writer);
+            if (unregistration) {
+                removeInstanceForDW(rdws_[writer], sample.instanceHandle);
+            }
+            deallocateSample(data, object);
+            return REJECTED;
+        }
+        if (writer >= 0) {
+            instance.owner = writer;
+            log.logMessage(MODULE_INTAKE, 6, vexares::DCPS_MSG_INSTANCE_OWNER, topic,
+                           static_cast<uint32_t>(instance.handle), writer);
+        }
     }
 
     // 6. Unregistration.
     RTPS::SampleInfo filed = sample;
-    if ((sample.statusFlags & FLAG_UNREGISTERED) != 0 && !historical) {
+    if (unregistration && !historical) {
         log.logMessage(MODULE_INTAKE, 6, vexares::DCPS_MSG_READER_INSTANCE_UNREGISTERED, topic,
                        static_cast<uint32_t>(instance.handle));
         if (instance.owner >= 0) {
             instance.owner = -1;
             log.logMessage(MODULE_INTAKE, 7, vexares::DCPS_MSG_INSTANCE_OWNER_LOST, topic,
                            static_cast<uint32_t>(instance.handle));
+        }
+        if (writer >= 0) {
+            removeInstanceForDW(rdws_[writer], sample.instanceHandle);
         }
         bool keep = true;
         if ((instance.instance_state & ~InstanceCB::REMOVED) ==
@@ -197,7 +226,19 @@ int32_t Reader::addInstance(std::vector<uint8_t>&& key, vexa::dds::KeyHash_t con
 
 int32_t Reader::locateInstanceforReceivedSample(RTPS::SampleInfo const& sample, void const* data,
                                                 int32_t writer) {
-    (void)writer;
+    RemoteDW* const w = writer >= 0 ? &rdws_[writer] : nullptr;
+    int32_t const writerHandle = sample.instanceHandle;
+    // The writer's own handle finds the instance at once. Compaction rewrites the map and a
+    // removed instance is revived through its key, so the entry is checked before it is used.
+    if (w != nullptr && writerHandle != 0) {
+        auto it = w->instances.find(writerHandle);
+        if (it != w->instances.end()) {
+            if (it->second < instances_.size() && !instances_[it->second].removed()) {
+                return static_cast<int32_t>(it->second);
+            }
+            w->instances.erase(it);
+        }
+    }
     int32_t found = -1;
     unsigned const keyLength = factory_->keylenPacked(data);
     if (keyLength > 0) {
@@ -220,10 +261,18 @@ int32_t Reader::locateInstanceforReceivedSample(RTPS::SampleInfo const& sample, 
             if (factory_->packKey(key.data(), keyLength, data) != keyLength) {
                 return -1;  // the type support disagrees with itself about the key's length
             }
-            return addInstance(std::move(key), hash);
+            int32_t const added = addInstance(std::move(key), hash);
+            if (added >= 0 && w != nullptr) {
+                addInstanceForDW(*w, writerHandle, static_cast<uint32_t>(added));
+            }
+            return added;
         }
     } else if (instances_.empty()) {
-        return addInstance({}, vexa::dds::KeyHash_t{});
+        int32_t const added = addInstance({}, vexa::dds::KeyHash_t{});
+        if (added >= 0 && w != nullptr) {
+            addInstanceForDW(*w, writerHandle, static_cast<uint32_t>(added));
+        }
+        return added;
     } else {
         found = 0;
     }
@@ -231,6 +280,9 @@ int32_t Reader::locateInstanceforReceivedSample(RTPS::SampleInfo const& sample, 
     if (instance.removed()) {
         instance.instance_state = vexa::dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE;
         ++live_;
+    }
+    if (w != nullptr) {
+        addInstanceForDW(*w, writerHandle, static_cast<uint32_t>(found));
     }
     return found;
 }
@@ -382,14 +434,18 @@ bool Reader::postponeSample(vexa::dds::Duration_t const& queued) const {
 
 bool Reader::isSampleOutdatedDueLifespan(vexa::dds::Time_t source, int32_t writer) const {
     // Only a known writer's samples expire (its lifespan comes with its record).
-    (void)source;
-    (void)writer;
-    return false;
+    if (writer < 0 || static_cast<size_t>(writer) >= rdws_.size() ||
+        source == vexa::dds::TIME_INVALID) {
+        return false;
+    }
+    return getSubscriber()->getTimeService().isTimeIntervalElapsed(source, rdws_[writer].lifespan);
 }
 
 vexa::dds::InstanceHandle_t Reader::publicationHandle(int32_t writer) const {
-    (void)writer;
-    return vexa::dds::HANDLE_NIL;
+    if (writer < 0 || static_cast<size_t>(writer) >= rdws_.size()) {
+        return vexa::dds::HANDLE_NIL;
+    }
+    return rdws_[writer].handle;
 }
 
 bool Reader::removeExpiredSamples(InstanceCB& instance) {

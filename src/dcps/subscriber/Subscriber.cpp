@@ -18,6 +18,7 @@
 #include "dcps/subscriber/InstanceCB.h"
 #include "dcps/subscriber/Reader.h"
 #include "dcps/subscriber/SampleList.h"
+#include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/Participant.h"
@@ -250,6 +251,9 @@ Reader* Subscriber::createDR(Topic* topic, vexa::dds::DataReaderQos const* qos,
     for (unsigned i = 0; i < 3; ++i) {
         reader->subscriptionData().participant_key.value[i] = key[i];
     }
+    if (SubscriberBuiltin* builtin = getBuiltinSubscriber()) {
+        builtin->discoverDWforNewReader(reader, topic->getName());
+    }
     if (listener != nullptr) {
         reader->setListener(listener, mask);
     }
@@ -444,9 +448,45 @@ bool Subscriber::contains_entity(int32_t handle) {
 }
 
 void Subscriber::assertLiveliness(Reader* reader, unsigned const* guidPrefix, unsigned entityId) {
-    (void)reader;
-    (void)guidPrefix;
-    (void)entityId;
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (!isMarked() && isOurs(reader) && live(reader)) {
+        reader->assertLiveliness(guidPrefix, entityId);
+    }
+}
+
+void Subscriber::assertLiveliness(Reader* reader, unsigned const* guidPrefix, unsigned entityId,
+                                  vexa::dds::Time_t const& time, bool manual) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (!isMarked() && isOurs(reader) && live(reader)) {
+        reader->assertLiveliness(guidPrefix, entityId, time, manual);
+    }
+}
+
+bool Subscriber::discoverDW(Reader* reader, RemoteDW* record, unsigned const* guidPrefix,
+                            unsigned entityId, vexa::dds::PublicationBuiltinTopicData const& data) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (isMarked() || !isOurs(reader) || !live(reader)) {
+        return false;
+    }
+    return reader->discoverDW(record, guidPrefix, entityId, data);
+}
+
+void Subscriber::changeDWQoS(Reader* reader, unsigned const* guidPrefix, unsigned entityId,
+                             vexa::dds::DeadlineQosPolicy const& deadline,
+                             vexa::dds::LatencyBudgetQosPolicy const& latency,
+                             vexa::dds::LifespanQosPolicy const& lifespan,
+                             vexa::dds::OwnershipStrengthQosPolicy const& strength) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (!isMarked() && isOurs(reader) && live(reader)) {
+        reader->changeDWQoS(guidPrefix, entityId, deadline, latency, lifespan, strength);
+    }
+}
+
+void Subscriber::looseDW(Reader* reader, unsigned const* guidPrefix, unsigned entityId) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (!isMarked() && isOurs(reader) && live(reader)) {
+        reader->looseDW(guidPrefix, entityId);
+    }
 }
 
 void Subscriber::notifyUser(api::DPEventForwarder* listener, uint32_t mask) {
@@ -480,6 +520,7 @@ void Subscriber::periodicStatusCheckAndNotify(api::DPEventForwarder* listener, u
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     for (Reader* r : readers_) {
         if (live(r) && r->isEnabled()) {
+            r->checkLiveliness();
             r->checkDeadline();
             r->callPlainStatusListeners(listener, mask);
             r->signalConditions();

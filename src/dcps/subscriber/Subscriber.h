@@ -9,6 +9,7 @@
 #include "dcps/entity/Entity.h"
 #include "dcps/lock/OrderedMutex.h"
 #include "rtps/wire/SequenceNumber.h"
+#include "vexa/dds/BuiltinTopicData.h"
 #include "vexa/dds/EntityQos.h"
 #include "vexa/dds/SampleInfo.h"
 #include "vexa/dds/Status.h"
@@ -25,6 +26,7 @@ class DomainParticipant;
 class ReadCondition;
 class Reader;
 class SubscriberBuiltin;
+struct RemoteDW;
 class TimeService;
 class Topic;
 template <class Endpoint>
@@ -98,9 +100,22 @@ public:
     virtual bool inUse();
     virtual void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, uint32_t mask);
     virtual void notifyUser(api::DPEventForwarder* listener, uint32_t mask);
-    // On an engine thread: a remote writer of `reader` asserted its liveliness. The remote
-    // writer records come with the built-in subscriber.
+    // On an engine thread: a remote writer of `reader` asserted its liveliness (no participant
+    // lock; the reader's records are guarded by this subscriber's mutex).
     virtual void assertLiveliness(Reader* reader, unsigned const* guidPrefix, unsigned entityId);
+    // The built-in subscriber's report for the writers of one remote participant.
+    void assertLiveliness(Reader* reader, unsigned const* guidPrefix, unsigned entityId,
+                          vexa::dds::Time_t const& time, bool manual);
+    // Discovery's calls into one reader, with the participant mutex held; skipped for a
+    // subscriber or reader marked for deletion (discoverDW then gives false).
+    bool discoverDW(Reader* reader, RemoteDW* record, unsigned const* guidPrefix, unsigned entityId,
+                    vexa::dds::PublicationBuiltinTopicData const& data);
+    void changeDWQoS(Reader* reader, unsigned const* guidPrefix, unsigned entityId,
+                     vexa::dds::DeadlineQosPolicy const& deadline,
+                     vexa::dds::LatencyBudgetQosPolicy const& latency,
+                     vexa::dds::LifespanQosPolicy const& lifespan,
+                     vexa::dds::OwnershipStrengthQosPolicy const& strength);
+    void looseDW(Reader* reader, unsigned const* guidPrefix, unsigned entityId);
 
     vexa::dds::ReturnCode_t setListener(api::SubEventForwarder* listener, uint32_t mask);
     void getQoS(vexa::dds::SubscriberQos& out);

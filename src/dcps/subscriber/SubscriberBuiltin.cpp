@@ -18,6 +18,7 @@
 #include "dcps/service/DPFactory.h"
 #include "dcps/service/TypeSupportCB.h"
 #include "dcps/subscriber/Reader.h"
+#include "dcps/subscriber/Subscriber.h"
 #include "dcps/topic/Topic.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/Participant.h"
@@ -240,26 +241,44 @@ RemoteDP* SubscriberBuiltin::beginSample(unsigned entry, RTPS::SampleInfo* handl
 }
 
 void SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
-    // Held across the calls into the local side, which run without this subscriber's mutex.
+    // The participant mutex stays held after this one is released for the calls out.
     std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
-    std::vector<LostDR> lostReaders;
-    {
-        Joint lock(dp_->getMutex(), getMutex());
-        RTPS::SampleInfo s{};
-        unsigned entityId = 0;
-        RemoteDP* r =
-            beginSample(PARTICIPANT, handle, s, entityId,
-                        sizeof(vexa::dds::ParticipantBuiltinTopicData), MODULE_PARTICIPANT, 0);
-        if (r == nullptr || !removal(s)) {
-            return;
-        }
-        r->flags |= RemoteDP::REMOVED;
-        for (auto& w : r->writers) {
-            w.second->handled = true;
-        }
-        takeReaders(*r, lostReaders);
+    std::unique_lock<CoreRecursiveMutex> lock(getMutex());
+    RTPS::SampleInfo s{};
+    unsigned entityId = 0;
+    RemoteDP* r =
+        beginSample(PARTICIPANT, handle, s, entityId,
+                    sizeof(vexa::dds::ParticipantBuiltinTopicData), MODULE_PARTICIPANT, 0);
+    if (r == nullptr || !removal(s)) {
+        return;
     }
+    r->flags |= RemoteDP::REMOVED;
+    std::vector<WriterReaders> lostWriters;
+    std::vector<LostDR> lostReaders;
+    takeWriters(*r, lostWriters);
+    takeReaders(*r, lostReaders);
+    uint32_t const prefix[3] = {r->prefix[0], r->prefix[1], r->prefix[2]};
+    lock.unlock();
+    looseWriters(prefix, lostWriters);
     looseReaders(lostReaders);
+}
+
+void SubscriberBuiltin::takeWriters(RemoteDP& r, std::vector<WriterReaders>& out) {
+    for (auto& w : r.writers) {
+        if (!w.second->handled) {
+            w.second->handled = true;
+            out.push_back(WriterReaders{w.first, w.second->readers});
+        }
+    }
+}
+
+void SubscriberBuiltin::looseWriters(uint32_t const (&prefix)[3],
+                                     std::vector<WriterReaders> const& lost) {
+    for (WriterReaders const& w : lost) {
+        for (Reader* reader : w.readers) {
+            reader->getSubscriber()->looseDW(reader, prefix, w.entityId);
+        }
+    }
 }
 
 void SubscriberBuiltin::handleDCPSTopicReader(RTPS::SampleInfo* handle) {
@@ -306,7 +325,9 @@ void SubscriberBuiltin::handleDCPSTopicReader(RTPS::SampleInfo* handle) {
 
 void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
     auto& log = vexalog::Logger::getLogger();
-    Joint lock(dp_->getMutex(), getMutex());
+    // The participant mutex stays held after this one is released for the calls out.
+    std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
+    std::unique_lock<CoreRecursiveMutex> lock(getMutex());
     RTPS::SampleInfo s{};
     unsigned entityId = 0;
     RemoteDP* r = beginSample(PUBLICATION, handle, s, entityId,
@@ -317,6 +338,7 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
     }
     auto const& data = *static_cast<vexa::dds::PublicationBuiltinTopicData const*>(s.data);
     char const* name = data.topic_name.c_str();
+    uint32_t const prefix[3] = {r->prefix[0], r->prefix[1], r->prefix[2]};
     std::unique_ptr<RemoteDW>& slot = r->writers[entityId];
     bool const fresh = !slot;
     if (fresh) {
@@ -332,7 +354,10 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
         log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_REMOVED,
                        w.data.topic_name.c_str());
         w.handled = true;
-        w.readers.clear();
+        std::vector<WriterReaders> lost{WriterReaders{entityId, {}}};
+        lost.front().readers.swap(w.readers);
+        lock.unlock();
+        looseWriters(prefix, lost);
         return;
     }
     if (w.id == 0) {
@@ -346,15 +371,67 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
         w.data = data;
         w.participant = r;
         log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_NEW, name);
+        matchNewWriter(w, prefix, entityId, lock);
         return;
     }
     log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_CHANGED, name);
+    bool const passOn = w.data.deadline.period != data.deadline.period ||
+                        w.data.latency_budget.duration != data.latency_budget.duration ||
+                        w.data.lifespan.duration != data.lifespan.duration ||
+                        w.data.ownership_strength.value != data.ownership_strength.value;
     w.data.user_data = data.user_data;
     w.data.partition = data.partition;
     w.data.lifespan = data.lifespan;
     w.data.ownership_strength = data.ownership_strength;
     w.data.deadline = data.deadline;
     w.data.latency_budget = data.latency_budget;
+    if (passOn) {
+        std::vector<Reader*> const readers = w.readers;
+        vexa::dds::PublicationBuiltinTopicData const changed = w.data;
+        lock.unlock();
+        for (Reader* reader : readers) {
+            reader->getSubscriber()->changeDWQoS(reader, prefix, entityId, changed.deadline,
+                                                 changed.latency_budget, changed.lifespan,
+                                                 changed.ownership_strength);
+        }
+    }
+}
+
+void SubscriberBuiltin::matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId,
+                                       std::unique_lock<CoreRecursiveMutex>& lock) {
+    // The readers' subscribers are locked without this mutex: their own paths to it (a new
+    // reader, a QoS re-check, a sample of an unknown writer) come from under theirs. The record
+    // stays where it is meanwhile: only holders of the participant mutex change the tables.
+    vexa::dds::PublicationBuiltinTopicData const data = w.data;
+    std::vector<Reader*> accepted;
+    lock.unlock();
+    dp_->discoverRemoteDW(&w, prefix, entityId, data, accepted);
+    lock.lock();
+    for (Reader* reader : accepted) {
+        if (std::find(w.readers.begin(), w.readers.end(), reader) == w.readers.end()) {
+            w.readers.push_back(reader);
+        }
+    }
+}
+
+void SubscriberBuiltin::discoverDWforNewReader(Reader* reader, std::string const& topicName) {
+    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    for (auto& entry : remotes_) {
+        RemoteDP& r = entry.second;
+        if ((r.flags & RemoteDP::REMOVED) != 0) {
+            continue;
+        }
+        for (auto& w : r.writers) {
+            RemoteDW& rdw = *w.second;
+            if (rdw.handled || rdw.id == 0 || rdw.data.topic_name != topicName) {
+                continue;
+            }
+            if (reader->discoverDW(&rdw, r.prefix, w.first, rdw.data) &&
+                std::find(rdw.readers.begin(), rdw.readers.end(), reader) == rdw.readers.end()) {
+                rdw.readers.push_back(reader);
+            }
+        }
+    }
 }
 
 void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
@@ -480,13 +557,28 @@ void SubscriberBuiltin::discoverDRforNewWriter(Writer* writer, std::string const
 }
 
 void SubscriberBuiltin::assertLiveliness(unsigned const* guidPrefix, bool manual) {
-    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
-    RemoteDP& r = findOrCreate(guidPrefix);
-    vexa::dds::Time_t const t = getTimeService().now();
-    if (manual) {
-        r.writerLiveliness = t;
-    } else {
-        r.activity = t;
+    std::vector<WriterReaders> writers;
+    vexa::dds::Time_t t;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+        RemoteDP& r = findOrCreate(guidPrefix);
+        t = getTimeService().now();
+        if (manual) {
+            r.writerLiveliness = t;
+        } else {
+            r.activity = t;
+        }
+        for (auto& w : r.writers) {
+            if (!w.second->readers.empty()) {
+                writers.push_back(WriterReaders{w.first, w.second->readers});
+            }
+        }
+    }
+    // The caller holds the participant mutex; the readers' subscribers lock on their own.
+    for (WriterReaders const& w : writers) {
+        for (Reader* reader : w.readers) {
+            reader->getSubscriber()->assertLiveliness(reader, guidPrefix, w.entityId, t, manual);
+        }
     }
 }
 
@@ -501,15 +593,9 @@ void SubscriberBuiltin::participantLostByRTPS(unsigned const* guidPrefix) {
 }
 
 void SubscriberBuiltin::collectGarbage() {
-    // Held across the calls into the local side, which run without this subscriber's mutex.
+    // The participant mutex stays held after this one is released for the calls out.
     std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
-    std::vector<LostDR> lostReaders;
-    collectRemotes(lostReaders);
-    looseReaders(lostReaders);
-}
-
-void SubscriberBuiltin::collectRemotes(std::vector<LostDR>& lostReaders) {
-    Joint lock(dp_->getMutex(), getMutex());
+    std::unique_lock<CoreRecursiveMutex> lock(getMutex());
     for (BuiltinTopicCB& e : entries_) {
         if (e.reader != nullptr) {
             e.reader->collectGarbage();
@@ -530,17 +616,27 @@ void SubscriberBuiltin::collectRemotes(std::vector<LostDR>& lostReaders) {
         ++it;
     }
     int64_t const now = getTimeService().now().sec;
+    struct LostParticipant {
+        uint32_t prefix[3];
+        std::vector<WriterReaders> writers;
+    };
+    std::vector<LostParticipant> lost;
+    std::vector<LostDR> lostReaders;
     for (auto& entry : remotes_) {
         RemoteDP& r = entry.second;
         if ((r.flags & RemoteDP::LOST) != 0 &&
             static_cast<int64_t>(r.activity.sec) + LOST_KEPT_SEC < now) {
             r.flags |= RemoteDP::REMOVED;
-            for (auto& w : r.writers) {
-                w.second->handled = true;
-            }
+            lost.push_back(LostParticipant{{r.prefix[0], r.prefix[1], r.prefix[2]}, {}});
+            takeWriters(r, lost.back().writers);
             takeReaders(r, lostReaders);
         }
     }
+    lock.unlock();
+    for (LostParticipant const& p : lost) {
+        looseWriters(p.prefix, p.writers);
+    }
+    looseReaders(lostReaders);
 }
 
 void SubscriberBuiltin::closeRTPS() {
@@ -604,6 +700,17 @@ bool SubscriberBuiltin::getRemoteSubscriberTopicData(RemoteDR const* rdr,
 
 void SubscriberBuiltin::freeRemotePublisherByReader(RemoteDW* rdw, Reader* reader) {
     std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+    // A reader marked for deletion missed the loss of its writers, whose records may be
+    // collected by now: only a record still in the tables is touched.
+    bool known = false;
+    for (auto const& entry : remotes_) {
+        for (auto const& w : entry.second.writers) {
+            known = known || w.second.get() == rdw;
+        }
+    }
+    if (!known) {
+        return;
+    }
     rdw->readers.erase(std::remove(rdw->readers.begin(), rdw->readers.end(), reader),
                        rdw->readers.end());
 }
@@ -616,7 +723,8 @@ void SubscriberBuiltin::freeRemoteSubscriberByWriter(RemoteDR* rdr, Writer* writ
 
 bool SubscriberBuiltin::getRemotePublisher(unsigned const* guidPrefix, unsigned entityId,
                                            Reader* reader, int32_t& id,
-                                           vexa::dds::PublicationBuiltinTopicData& out) {
+                                           vexa::dds::PublicationBuiltinTopicData& out,
+                                           RemoteDW*& record) {
     std::lock_guard<CoreRecursiveMutex> lock(getMutex());
     auto it = remotes_.find(BuiltinTopicKey{{guidPrefix[0], guidPrefix[1], guidPrefix[2]}});
     if (it == remotes_.end() || (it->second.flags & RemoteDP::REMOVED) != 0) {
@@ -633,6 +741,7 @@ bool SubscriberBuiltin::getRemotePublisher(unsigned const* guidPrefix, unsigned 
     }
     id = static_cast<int32_t>(rdw.id);
     out = rdw.data;
+    record = &rdw;
     return true;
 }
 

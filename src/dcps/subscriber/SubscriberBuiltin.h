@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -34,9 +35,10 @@ class DataReaderImpl;
 // getChange and deleteChange of a built-in reader) is taken only with the participant mutex
 // held or together with it (lockJoint). Calls into local writers and readers are made with
 // the participant mutex held and this mutex released, on copies of the matched lists, so those
-// sides may call back in (freeRemotePublisherByReader). A publisher may take this mutex under
-// its own (createDW's match with the known readers, a writer's QoS re-check and destruction),
-// so no publisher is entered while it is held.
+// sides may call back in (freeRemotePublisherByReader). Among the entity mutexes a user
+// publisher's or subscriber's comes before this one (createDW and createDR, the QoS re-checks,
+// destruction and a reader's intake reach this one from under theirs); never the other way
+// round, so no publisher or subscriber is entered while it is held.
 class SubscriberBuiltin : public Subscriber {
 public:
     // The three words of a remote GUID prefix.
@@ -108,15 +110,21 @@ public:
                                      vexa::dds::PublicationBuiltinTopicData& out);
     bool getRemoteSubscriberTopicData(RemoteDR const* rdr,
                                       vexa::dds::SubscriptionBuiltinTopicData& out);
+    // Forgets `reader` in the writer's matched list; nothing when the record was collected
+    // meanwhile (a reader marked for deletion is not told of losses).
     void freeRemotePublisherByReader(RemoteDW* rdw, Reader* reader);
     void freeRemoteSubscriberByWriter(RemoteDR* rdr, Writer* writer);
     // A new local writer (createDW, participant and publisher mutexes held) is matched with
     // the known remote readers of its topic.
     void discoverDRforNewWriter(Writer* writer, std::string const& topicName);
     // A reader got a sample from a writer it does not know: links it when the writer is known
-    // and not gone.
+    // and not gone, and gives the writer's id, data and record.
     bool getRemotePublisher(unsigned const* guidPrefix, unsigned entityId, Reader* reader,
-                            int32_t& id, vexa::dds::PublicationBuiltinTopicData& out);
+                            int32_t& id, vexa::dds::PublicationBuiltinTopicData& out,
+                            RemoteDW*& record);
+    // A new local reader (its subscriber's mutex held, under the participant mutex): matched
+    // with the remote writers of its topic already known.
+    void discoverDWforNewReader(Reader* reader, std::string const& topicName);
     // The next remote id, or 0 when they are used up.
     uint32_t getNewRemotePubID();
     uint32_t getNewRemoteSubID();
@@ -128,6 +136,21 @@ public:
     void setNextRemoteIds(uint32_t pub, uint32_t sub);
 
 private:
+    // A remote writer whose loss or liveliness is passed to local readers once this mutex is
+    // released, with a copy of its matched readers.
+    struct WriterReaders {
+        unsigned entityId;
+        std::vector<Reader*> readers;
+    };
+    // Marks the participant's writers not yet handled as handled and collects them.
+    static void takeWriters(RemoteDP& r, std::vector<WriterReaders>& out);
+    // Without this mutex, with the participant mutex held.
+    static void looseWriters(uint32_t const (&prefix)[3], std::vector<WriterReaders> const& lost);
+    // A new remote writer offered to the local readers of its topic (this mutex, held by
+    // `lock`, released meanwhile); those that took it join its matched list.
+    void matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId,
+                        std::unique_lock<CoreRecursiveMutex>& lock);
+
     void handleDCPSParticipantReader(RTPS::SampleInfo* sample);
     void handleDCPSTopicReader(RTPS::SampleInfo* sample);
     void handleDCPSPublicationReader(RTPS::SampleInfo* sample);
@@ -150,7 +173,6 @@ private:
     static void looseReaders(std::vector<LostDR> const& lost);
     // The collector's sweeps under both mutexes; the readers of participants lost too long
     // go to `lostReaders`.
-    void collectRemotes(std::vector<LostDR>& lostReaders);
 
     DomainParticipant* const dp_;
     std::unordered_map<BuiltinTopicKey, RemoteDP, KeyHash> remotes_;

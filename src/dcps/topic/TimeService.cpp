@@ -25,14 +25,20 @@ void TimeService::setInitial() {
 }
 
 void TimeService::advance(uint64_t microseconds) {
-    Time_t const t = now();
-    int64_t sec = t.sec + static_cast<int64_t>(microseconds / 1000000);
-    uint64_t nanosec = t.nanosec + (microseconds % 1000000) * 1000;
-    if (nanosec > 999999999) {
-        nanosec -= NANOS;
-        sec += 1;
-    }
-    store(sec, static_cast<uint32_t>(nanosec));
+    // One read-modify-write: a test's advance and the data-handling thread's tick may meet,
+    // and neither step may be lost.
+    uint64_t v = packed_.load();
+    uint64_t next = 0;
+    do {
+        int64_t sec = static_cast<int32_t>(static_cast<uint32_t>(v >> 32)) +
+                      static_cast<int64_t>(microseconds / 1000000);
+        uint64_t nanosec = static_cast<uint32_t>(v) + (microseconds % 1000000) * 1000;
+        if (nanosec > 999999999) {
+            nanosec -= NANOS;
+            sec += 1;
+        }
+        next = (static_cast<uint64_t>(static_cast<uint32_t>(sec)) << 32) | nanosec;
+    } while (!packed_.compare_exchange_weak(v, next));
 }
 
 Time_t TimeService::now() const {

@@ -12,6 +12,7 @@
 #include "common/os/OsTime.h"
 #include "common/res/DsMessages.h"
 #include "ds/service/DSDomainParticipant.h"
+#include "ds/service/DSSubscriber.h"
 #include "rtps/participant/Participant.h"
 
 namespace vexa::ds {
@@ -97,6 +98,7 @@ bool DurabilityService::addDomain(unsigned domainId) {
             data.user_data.value.assign(DSDomainParticipant::DURABILITY_SERVICE_ID,
                                         DSDomainParticipant::DURABILITY_SERVICE_ID + 2);
             domain.setRTPS(m_engine.createParticipant(&domain.comm(), &data, domainId));
+            domain.setSubscriber(std::make_unique<DSSubscriber>(domain));
             domain.setBuilt();
             if (!domain.startHandlingData()) {
                 freeSlot(index);
