@@ -335,6 +335,19 @@ TEST_F(BuiltinDiscoveryTest, ADepartedRemoteReaderIsUnmatchedAndForgotten) {
     EXPECT_EQ(matched[0].remoteReaderGuid, staying.readerProxy.remoteReaderGuid);
 }
 
+// The core is told of a remote writer holding no local reader: it takes its participant mutex
+// for it, while an application thread that deletes a matched reader holds that mutex and waits
+// for the reader to be unused.
+TEST_F(BuiltinDiscoveryTest, TheCoreHearsOfARemoteWriterWithNoLocalReaderHeld) {
+    FakeReader* reader = addUserReader("Temp", 0x31);
+    RTPS::DiscoveredWriterData w = remoteWriter("Temp", 0x51);
+    w.writerProxy.multicastLocatorList.push_back(udp("239.1.2.3", 7401));
+    uint32_t usesWhileReported = 99;
+    m_comm.onReport = [&](RTPS::SampleInfo const&) { usesWhileReported = reader->getUseCount(); };
+    ASSERT_TRUE(hearWriter(w));
+    EXPECT_EQ(usesWhileReported, 0u);
+}
+
 TEST_F(BuiltinDiscoveryTest, RecordsWithoutUnicastLocatorAreSkipped) {
     FakeReader* reader = addUserReader("Temp", 0x31);
     RTPS::DiscoveredWriterData w = remoteWriter("Temp", 0x51);

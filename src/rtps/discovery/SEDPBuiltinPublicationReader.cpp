@@ -119,6 +119,10 @@ CacheChange* SEDPBuiltinPublicationReader::addChange(CacheChange* change) {
         }
     }
 
+    // Let go of the local readers first: the core takes its participant mutex to hear of the
+    // record, and a thread that deletes one of them holds that mutex while it waits for the
+    // reader to be unused.
+    readers.clear();
     if (CommunicationObject* co = m_host.communicationObject()) {
         co->changeAvailable(m_asReader, nullptr, &change->sampleInfo);
     }
