@@ -335,6 +335,41 @@ TEST_F(BuiltinDiscoveryTest, ADepartedRemoteReaderIsUnmatchedAndForgotten) {
     EXPECT_EQ(matched[0].remoteReaderGuid, staying.readerProxy.remoteReaderGuid);
 }
 
+// The same for a writer deleted at its participant: no local reader keeps it.
+TEST_F(BuiltinDiscoveryTest, ADepartedRemoteWriterIsUnmatchedAndForgotten) {
+    FakeReader* reader = addUserReader("Temp", 0x31);
+    RTPS::DiscoveredWriterData const leaving = remoteWriter("Temp", 0x51);
+    RTPS::DiscoveredWriterData const staying = remoteWriter("Temp", 0x52);
+    RTPS::GUID_t const gone = leaving.writerProxy.remoteWriterGuid;
+    ASSERT_TRUE(hearWriter(leaving));
+    ASSERT_TRUE(hearWriter(staying));
+    size_t const checked = reader->checked.size();
+
+    bool knownWhileReported = false;
+    m_comm.onReport = [&](RTPS::SampleInfo const&) {
+        vexa::dds::PublicationBuiltinTopicData config;
+        knownWhileReported = p->getDirectory()->getWriterDCPSConfig(gone, config);
+    };
+    RTPS::GUID_t from = gone;
+    from.entityId = RTPS::_ENTITYID_SEDP_BUILTIN_PUBLICATIONS_WRITER;
+    std::unique_ptr<CacheChange> c = received(leaving, from, 2);
+    c->sampleInfo.statusFlags = RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED;
+    if (directory->addBuiltinChange(BuiltinTopic::PUBLICATION, c.get()) == c.get()) {
+        c.release();
+    }
+
+    EXPECT_EQ(m_comm.statusFlags.back(), RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED);
+    EXPECT_TRUE(knownWhileReported);
+    EXPECT_EQ(reader->checked.size(), checked) << "a departure is not matched again";
+    ASSERT_FALSE(reader->removed.empty());
+    EXPECT_EQ(reader->removed.back(), gone);
+    vexa::dds::PublicationBuiltinTopicData config;
+    EXPECT_FALSE(p->getDirectory()->getWriterDCPSConfig(gone, config));
+    EXPECT_TRUE(
+        p->getDirectory()->getWriterDCPSConfig(staying.writerProxy.remoteWriterGuid, config));
+    EXPECT_EQ(directory->publications().size(), 1u);
+}
+
 // The core is told of a remote writer holding no local reader: it takes its participant mutex
 // for it, while an application thread that deletes a matched reader holds that mutex and waits
 // for the reader to be unused.
