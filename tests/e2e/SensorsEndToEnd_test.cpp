@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,21 +36,12 @@ enum Exit : int {
     API_ERROR = 30,
 };
 
-// Each child works in a directory of its own: the library writes its log files there.
-void enter(char const* name) {
-    ::mkdir(name, 0755);
-    if (::chdir(name) != 0) {
-        std::perror("chdir");
-    }
-}
-
 dds::core::policy::Reliability reliable(int32_t seconds) {
     return dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
                                           dds::core::Duration(seconds, 0));
 }
 
 int publisherProcess() {
-    enter("publisher");
     try {
         dds::domain::DomainParticipant participant(0);
         dds::topic::Topic<Sensors::Reading> topic(participant, "Reading");
@@ -106,7 +96,6 @@ int publisherProcess() {
 }
 
 int subscriberProcess() {
-    enter("subscriber");
     try {
         dds::domain::DomainParticipant participant(0);
         dds::topic::Topic<Sensors::Reading> topic(participant, "Reading");
