@@ -1,17 +1,24 @@
-// Discovery as the engine reports it: participant, topic, publication and subscription records
-// of a few remote GUIDs (any status flags, arbitrary QoS, wrong sizes, empty names), liveliness
-// reports, losses, clock advances and collector passes, mixed with local writers being created,
-// deleted and given new deadlines and latency budgets. Everything runs through the
-// communication object and the built-in subscriber's handlers on this one thread. After every
-// step each writer's books must agree with the built-in subscriber's: a live entry names a live
-// record that lists the writer, the matched count is the number of live compatible entries and
-// never negative; ASan finds any use of a record the collector freed.
+// Discovery as the engine reports it, against a participant with local writers and readers:
+// participant, topic, publication and subscription records of a few remote GUIDs (any status
+// flags, arbitrary QoS, wrong sizes, no data, empty names), liveliness reports of participants
+// and of writers, losses, samples of remote writers, clock advances, status and collector
+// passes, mixed with local writers being created, deleted and re-configured, local readers
+// being re-configured or replaced, and the application taking what its built-in readers got.
+// Everything runs through the communication object, the built-in subscriber and the participant's
+// passes on this one thread. After every step:
+// - each writer's books agree with the built-in subscriber's (a live entry names a live record
+//   that lists the writer; the matched count is the number of live compatible entries);
+// - each reader's alive, not-alive and matched counts equal its records in each state, none is
+//   negative, and each instance counts the alive writers that write it.
+// ASan finds any use of a record the collector freed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,10 +28,15 @@
 #include "dcps/publisher/Writer.h"
 #include "dcps/service/DCPSservice.h"
 #include "dcps/service/DPFactory.h"
+#include "dcps/subscriber/InstanceCB.h"
+#include "dcps/subscriber/Reader.h"
+#include "dcps/subscriber/ReaderRemoteDW.h"
 #include "dcps/subscriber/RemoteRecords.h"
+#include "dcps/subscriber/Subscriber.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
 #include "dcps_core/WriterBooks.h"
+#include "fake/BuiltinRecordTypeSupport.h"
 #include "fake/FakeTypes.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/CreateParticipant.h"
@@ -32,26 +44,36 @@
 #include "rtps/participant/Participant.h"
 #include "rtps/reader/Reader.h"
 #include "rtps/writer/Writer.h"
+#include "vexa/DataReaderImpl.h"
 #include "vexa/DataWriterImpl.h"
+#include "vexa/SampleSeq.h"
 
 namespace {
 
 namespace dds = vexa::dds;
+using vexa::dcps::Reader;
+using vexa::dcps::Subscriber;
 using vexa::dcps::Writer;
+using RDW = vexa::dcps::Reader::RemoteDW;
 
 constexpr unsigned PREFIXES = 3;
 constexpr unsigned PREFIX[PREFIXES][3] = {{0xAA01u, 1, 1}, {0xAA02u, 2, 2}, {0xAA03u, 3, 3}};
+constexpr unsigned WRITER_ENTITIES[3] = {0x102, 0x202, 0x302};
 constexpr uint32_t FLAGS[4] = {1, 2, 4, 6};
 char const* const TOPICS[4] = {"A", "B", "", "A"};
 constexpr unsigned MAX_WRITERS = 6;
+constexpr int READERS = 2;
 
-// One built-in reader of the engine: the changes the input announces.
-class BuiltinReader : public RTPS::Reader {
+// An engine reader: the changes the input made, each with its sender. The built-in ones keep
+// theirs (nothing queues them for the application here); a user reader's leave when the core
+// deletes them.
+class EngineReader : public RTPS::Reader {
 public:
     struct Held {
-        RTPS::SampleInfo info;
-        unsigned prefix[3];
-        unsigned entityId;
+        RTPS::SampleInfo info{};
+        unsigned prefix[3] = {0, 0, 0};
+        unsigned entityId = 0;
+        std::vector<uint8_t> bytes;
         dds::ParticipantBuiltinTopicData participant;
         dds::TopicBuiltinTopicData topic;
         dds::PublicationBuiltinTopicData publication;
@@ -60,28 +82,52 @@ public:
 
     unsigned int getChange(RTPS::SampleInfo* handle, unsigned int (*prefix)[3],
                            unsigned int* entityId, RTPS::SampleInfo& sample) override {
-        for (Held& h : held) {
-            if (&h.info == handle) {
-                sample = h.info;
-                for (int i = 0; i < 3; ++i) {
-                    (*prefix)[i] = h.prefix[i];
-                }
-                *entityId = h.entityId;
+        Held& h = find(handle);
+        sample = h.info;
+        for (int i = 0; i < 3; ++i) {
+            (*prefix)[i] = h.prefix[i];
+        }
+        *entityId = h.entityId;
+        return 1;
+    }
+    unsigned int getEarliestChange(unsigned int (*)[3], unsigned int*, RTPS::SampleInfo&) override {
+        return 0;
+    }
+    unsigned int deleteChange(RTPS::SampleInfo* handle) override {
+        if (builtin) {
+            return 1;
+        }
+        for (auto it = held.begin(); it != held.end(); ++it) {
+            if (&it->info == handle) {
+                held.erase(it);
                 return 1;
             }
         }
         throw RTPS::GENERAL_DDSI_ERROR("unknown change");
     }
-    unsigned int getEarliestChange(unsigned int (*)[3], unsigned int*, RTPS::SampleInfo&) override {
-        return 0;
-    }
-    unsigned int deleteChange(RTPS::SampleInfo*) override { return 1; }
     bool waitForHistoricalData(dds::Duration_t) override { return true; }
     void setQoS(dds::SubscriptionBuiltinTopicData const&, RTPS::RTPS_AdditionalTopicData const&,
                 unsigned int) override {}
     void dsvcDataRecipient(int, unsigned long, void*, unsigned int) override {}
     void close() override {}
 
+    Held& find(RTPS::SampleInfo* handle) {
+        for (Held& h : held) {
+            if (&h.info == handle) {
+                return h;
+            }
+        }
+        throw RTPS::GENERAL_DDSI_ERROR("unknown change");
+    }
+    Held& add(unsigned const* prefix, unsigned entityId) {
+        held.emplace_back();
+        Held& h = held.back();
+        std::memcpy(h.prefix, prefix, sizeof h.prefix);
+        h.entityId = entityId;
+        return h;
+    }
+
+    bool builtin = false;
     std::list<Held> held;
 };
 
@@ -97,19 +143,33 @@ public:
 
 class EngineParticipant : public RTPS::Participant {
 public:
+    enum { PARTICIPANT, TOPIC, PUBLICATION, SUBSCRIPTION };
+
+    EngineParticipant() {
+        for (EngineReader& r : builtin) {
+            r.builtin = true;
+        }
+    }
     RTPS::Writer* addWriter(dds::PublicationBuiltinTopicData const*,
                             RTPS::RTPS_AdditionalTopicData const&, RTPS::TOPIC_KIND, int) override {
         writers.push_back(std::make_unique<EngineWriter>());
         return writers.back().get();
     }
+    RTPS::Reader* addReader(dds::SubscriptionBuiltinTopicData const*,
+                            RTPS::RTPS_AdditionalTopicData const&, RTPS::TOPIC_KIND, int,
+                            void*) override {
+        readers.push_back(std::make_unique<EngineReader>());
+        return readers.back().get();
+    }
     void dataRecipient(void*, unsigned short) override {}
-    RTPS::Reader* getDCPSParticipantReader() override { return &builtin[0]; }
-    RTPS::Reader* getDCPSTopicReader() override { return &builtin[1]; }
-    RTPS::Reader* getDCPSPublicationReader() override { return &builtin[2]; }
-    RTPS::Reader* getDCPSSubscriptionReader() override { return &builtin[3]; }
+    RTPS::Reader* getDCPSParticipantReader() override { return &builtin[PARTICIPANT]; }
+    RTPS::Reader* getDCPSTopicReader() override { return &builtin[TOPIC]; }
+    RTPS::Reader* getDCPSPublicationReader() override { return &builtin[PUBLICATION]; }
+    RTPS::Reader* getDCPSSubscriptionReader() override { return &builtin[SUBSCRIPTION]; }
 
-    BuiltinReader builtin[4];
+    EngineReader builtin[4];
     std::vector<std::unique_ptr<EngineWriter>> writers;
+    std::vector<std::unique_ptr<EngineReader>> readers;
 };
 
 struct Input {
@@ -118,23 +178,44 @@ struct Input {
     size_t pos = 0;
     bool more() const { return pos < size; }
     uint8_t byte() { return pos < size ? data[pos++] : 0; }
+    // Any duration up to 7.9 s, or infinite.
+    dds::Duration_t duration() {
+        uint8_t const b = byte();
+        return b == 0xFF
+                   ? dds::DURATION_INFINITE
+                   : dds::Duration_t{static_cast<int32_t>(b & 7), ((b >> 3) % 10) * 100000000u};
+    }
 };
 
-dds::Duration_t duration(uint8_t b) {
+// One of four durations, from two bits.
+dds::Duration_t coarse(uint8_t b) {
     static dds::Duration_t const values[4] = {{1, 0}, {2, 0}, {0, 0}, dds::DURATION_INFINITE};
     return values[b & 3];
 }
 
+// The test type, and the built-in topics' types bound to record copies (once per process).
 vexatest::KeyedTypeSupport* keyed() {
     static vexatest::KeyedTypeSupport* type = [] {
+        vexa::dcps::DPFactory* factory = vexa::dcps::DCPSservice::getInstance().getFactory();
         auto* t = new vexatest::KeyedTypeSupport;
-        vexa::dcps::DCPSservice::getInstance().getFactory()->addTypeSupport("Keyed", t);
+        factory->addTypeSupport("Keyed", t);
+        using vexatest::BuiltinRecordTypeSupport;
+        factory->initAPI({
+            {"DCPSParticipant", "dds::topic::ParticipantBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::ParticipantBuiltinTopicData>},
+            {"DCPSTopic", "dds::topic::TopicBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::TopicBuiltinTopicData>},
+            {"DCPSPublication", "dds::topic::PublicationBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::PublicationBuiltinTopicData>},
+            {"DCPSSubscription", "dds::topic::SubscriptionBuiltinTopicData",
+             new BuiltinRecordTypeSupport<dds::SubscriptionBuiltinTopicData>},
+        });
         return t;
     }();
     return type;
 }
 
-void audit(vexa::dcps::Publisher& pub, vexa::dcps::SubscriberBuiltin& builtin) {
+void auditWriters(vexa::dcps::Publisher& pub, vexa::dcps::SubscriberBuiltin& builtin) {
     static std::vector<std::vector<unsigned>> const prefixes = [] {
         std::vector<std::vector<unsigned>> out;
         for (auto const& p : PREFIX) {
@@ -148,6 +229,51 @@ void audit(vexa::dcps::Publisher& pub, vexa::dcps::SubscriberBuiltin& builtin) {
     }
 }
 
+#define check(ok) checkAt((ok), #ok, __LINE__)
+
+void checkAt(bool ok, char const* what, int line) {
+    if (!ok) {
+        std::fprintf(stderr, "counts do not match the records: %s (line %d)\n", what, line);
+        std::abort();
+    }
+}
+
+void auditReader(Reader* reader, Subscriber* sub) {
+    std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(sub->getMutex());
+    int alive = 0;
+    int notAlive = 0;
+    uint32_t inUse = 0;
+    for (RDW const& w : reader->remoteWriters()) {
+        alive += w.counted() && (w.flags & RDW::RDW_ALIVE) != 0 ? 1 : 0;
+        notAlive += w.counted() && (w.flags & RDW::RDW_ALIVE) == 0 ? 1 : 0;
+        inUse += w.record != nullptr ? 1 : 0;
+        check(w.compatible() || (w.flags & RDW::RDW_ALIVE) == 0);
+    }
+    dds::LivelinessChangedStatus s;
+    reader->getLivelinessChangedStatus(s);
+    dds::SubscriptionMatchedStatus m;
+    reader->getSubscriptionMatchedStatus(m);
+    check(s.alive_count >= 0 && s.not_alive_count >= 0 && m.current_count >= 0);
+    check(s.alive_count == alive);
+    check(s.not_alive_count == notAlive);
+    check(m.current_count == alive + notAlive);
+    check(reader->remoteWritersInUse() == inUse);
+    for (size_t i = 0; i < reader->instances().size(); ++i) {
+        Reader::InstanceCB const& instance = reader->instances()[i];
+        if (instance.removed()) {
+            continue;
+        }
+        uint32_t writing = 0;
+        for (RDW const& w : reader->remoteWriters()) {
+            for (auto const& e : w.instances) {
+                writing += (w.flags & RDW::RDW_ALIVE) != 0 && e.second == i ? 1u : 0u;
+            }
+        }
+        check(instance.writers == writing);
+        check(instance.owner < static_cast<int32_t>(reader->remoteWriters().size()));
+    }
+}
+
 dds::DataWriterQos writerQos(Input& in) {
     dds::DataWriterQos q = dds::predefDataWriterQos();
     uint8_t const a = in.byte();
@@ -157,47 +283,69 @@ dds::DataWriterQos writerQos(Input& in) {
     q.ownership.kind = static_cast<dds::OwnershipQosPolicyKind>((a >> 3) & 1);
     q.destination_order.kind = static_cast<dds::DestinationOrderQosPolicyKind>((a >> 4) & 1);
     q.liveliness.kind = static_cast<dds::LivelinessQosPolicyKind>(((a >> 5) & 3) % 3);
-    q.deadline.period = duration(b);
-    q.latency_budget.duration = duration(b >> 2);
-    q.liveliness.lease_duration = duration(b >> 4);
+    q.deadline.period = coarse(b);
+    q.latency_budget.duration = coarse(b >> 2);
+    q.liveliness.lease_duration = coarse(b >> 4);
     return q;
 }
 
-// A record of the kind `which` (0 participant .. 3 subscription), arbitrary within its type.
+dds::DataReaderQos readerQos(Input& in) {
+    dds::DataReaderQos qos = dds::predefDataReaderQos();
+    uint8_t const shape = in.byte();
+    qos.ownership.kind =
+        (shape & 1) != 0 ? dds::EXCLUSIVE_OWNERSHIP_QOS : dds::SHARED_OWNERSHIP_QOS;
+    qos.deadline.period = in.duration();
+    qos.liveliness.lease_duration = in.duration();
+    qos.history.depth = 1 + ((shape >> 1) & 3);
+    return qos;
+}
+
+// Hands a held change to the core as the engine's thread does; a wrong length or no data now
+// and then.
+void report(vexa::dcps::RTPSCommunicationObject& comm, EngineReader& reader, EngineReader::Held& h,
+            void* data, uint64_t size, uint8_t how, uint8_t q) {
+    h.info.data = data;
+    h.info.length = (how & 0x80) == 0 ? size : (q & 1) != 0 ? size - 8 : 0;
+    if ((how & 0x80) != 0 && (q & 2) != 0) {
+        h.info.data = nullptr;
+    }
+    comm.changeAvailable(&reader, nullptr, &h.info);
+}
+
+// A terse record of the kind `which`, arbitrary within its type.
 void announce(Input& in, EngineParticipant& engine, vexa::dcps::RTPSCommunicationObject& comm,
               unsigned which) {
-    BuiltinReader& reader = engine.builtin[which];
-    reader.held.emplace_back();
-    BuiltinReader::Held& h = reader.held.back();
     uint8_t const who = in.byte();
     uint8_t const how = in.byte();
     uint8_t const q = in.byte();
     uint8_t const r = in.byte();
-    for (int i = 0; i < 3; ++i) {
-        h.prefix[i] = PREFIX[who % PREFIXES][i];
-    }
-    h.entityId = 0x107u + (static_cast<unsigned>((who >> 2) & 3) << 8);
+    unsigned const kind = which == EngineParticipant::PUBLICATION ? 0x02u : 0x07u;
+    EngineReader& reader = engine.builtin[which];
+    EngineReader::Held& h = reader.add(
+        PREFIX[who % PREFIXES], 0x100u + kind + (static_cast<unsigned>((who >> 2) & 3) << 8));
     h.info.statusFlags = FLAGS[how & 3];
     std::string const topic = TOPICS[(how >> 2) & 3];
-    size_t size = 0;
     switch (which) {
-        case 0:
-            h.info.data = &h.participant;
-            size = sizeof h.participant;
+        case EngineParticipant::PARTICIPANT:
+            std::memcpy(h.participant.key.value, h.prefix, sizeof h.prefix);
+            report(comm, reader, h, &h.participant, sizeof h.participant, how, q);
             break;
-        case 1:
+        case EngineParticipant::TOPIC:
             h.topic.name = topic;
             h.topic.type_name = "Keyed";
             h.topic.reliability.kind = static_cast<dds::ReliabilityQosPolicyKind>(q & 1);
-            h.info.data = &h.topic;
-            size = sizeof h.topic;
+            report(comm, reader, h, &h.topic, sizeof h.topic, how, q);
             break;
-        case 2:
+        case EngineParticipant::PUBLICATION:
             h.publication.topic_name = topic;
             h.publication.type_name = "Keyed";
-            h.publication.deadline.period = duration(q);
-            h.info.data = &h.publication;
-            size = sizeof h.publication;
+            h.publication.deadline.period = coarse(q);
+            h.publication.latency_budget.duration = coarse(q >> 2);
+            h.publication.ownership.kind = static_cast<dds::OwnershipQosPolicyKind>((q >> 4) & 1);
+            h.publication.ownership_strength.value = (r & 3);
+            h.publication.liveliness.kind = static_cast<dds::LivelinessQosPolicyKind>((r >> 2) % 3);
+            h.publication.liveliness.lease_duration = coarse(r >> 4);
+            report(comm, reader, h, &h.publication, sizeof h.publication, how, q);
             break;
         default: {
             dds::SubscriptionBuiltinTopicData& s = h.subscription;
@@ -209,9 +357,9 @@ void announce(Input& in, EngineParticipant& engine, vexa::dcps::RTPSCommunicatio
             s.destination_order.kind =
                 static_cast<dds::DestinationOrderQosPolicyKind>((q >> 5) & 1);
             s.liveliness.kind = static_cast<dds::LivelinessQosPolicyKind>((q >> 6) & 3);
-            s.deadline.period = duration(r);
-            s.latency_budget.duration = duration(r >> 2);
-            s.liveliness.lease_duration = duration(r >> 4);
+            s.deadline.period = coarse(r);
+            s.latency_budget.duration = coarse(r >> 2);
+            s.liveliness.lease_duration = coarse(r >> 4);
             s.presentation.access_scope =
                 static_cast<dds::PresentationQosPolicyAccessScopeKind>(((r >> 6) & 1) * 2);
             s.presentation.coherent_access = (how & 0x10) != 0;
@@ -219,17 +367,55 @@ void announce(Input& in, EngineParticipant& engine, vexa::dcps::RTPSCommunicatio
             if ((how & 0x40) != 0) {
                 s.partition.name = {"P"};
             }
-            h.info.data = &s;
-            size = sizeof s;
+            report(comm, reader, h, &s, sizeof s, how, q);
             break;
         }
     }
-    // Now and then the engine's length disagrees with the record, or there is no data.
-    h.info.length = (how & 0x80) == 0 ? size : (q & 1) != 0 ? size - 8 : 0;
-    if ((how & 0x80) != 0 && (q & 2) != 0) {
-        h.info.data = nullptr;
-    }
+}
+
+// A full publication record of the writer {prefix, entity}: every policy a reader compares.
+void announceWriter(Input& in, EngineParticipant& engine, vexa::dcps::RTPSCommunicationObject& comm,
+                    unsigned const* prefix, unsigned entity) {
+    EngineReader& reader = engine.builtin[EngineParticipant::PUBLICATION];
+    EngineReader::Held& h = reader.add(prefix, entity);
+    dds::PublicationBuiltinTopicData& w = h.publication;
+    uint8_t const b = in.byte();
+    w.topic_name = (b & 3) == 0 ? "B" : "A";
+    w.type_name = "Keyed";
+    w.durability.kind = static_cast<dds::DurabilityQosPolicyKind>((b >> 2) & 3);
+    w.reliability.kind = static_cast<dds::ReliabilityQosPolicyKind>((b >> 4) & 1);
+    w.ownership.kind = static_cast<dds::OwnershipQosPolicyKind>((b >> 5) & 1);
+    w.liveliness.kind = static_cast<dds::LivelinessQosPolicyKind>((b >> 6) % 3);
+    w.liveliness.lease_duration = in.duration();
+    w.deadline.period = in.duration();
+    w.latency_budget.duration = in.duration();
+    w.lifespan.duration = in.duration();
+    w.ownership_strength.value = in.byte() % 4;
+    uint8_t const f = in.byte();
+    h.info.statusFlags = (f & 1) != 0 ? 1u : static_cast<uint32_t>(f & 6u);
+    h.info.length = (f & 8) != 0 ? 8u : sizeof w;
+    h.info.data = &w;
     comm.changeAvailable(&reader, nullptr, &h.info);
+}
+
+// The application looks up one of its built-in readers (enabling it: later records are queued
+// for it), lets the data-handling pass file what is queued, and takes it all.
+void readBuiltin(vexa::dcps::DomainParticipant& dp, vexa::dcps::SubscriberBuiltin& builtin,
+                 unsigned which) {
+    static char const* const NAMES[4] = {"DCPSParticipant", "DCPSTopic", "DCPSPublication",
+                                         "DCPSSubscription"};
+    vexa::dcps::api::DataReaderImpl* bridge = builtin.lookupDR(NAMES[which]);
+    if (bridge == nullptr) {
+        std::abort();
+    }
+    Reader* reader = bridge->getEntity();
+    dp.handleSubscriptions();
+    vexa::dcps::api::SampleSeq seq;
+    if (builtin.loanSamples(seq, reader, false, -1, dds::ANY_SAMPLE_STATE, dds::ANY_VIEW_STATE,
+                            dds::ANY_INSTANCE_STATE) == dds::RETCODE_OK &&
+        builtin.returnLoan(seq, reader) != dds::RETCODE_OK) {
+        std::abort();
+    }
 }
 
 }  // namespace
@@ -258,90 +444,188 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     auto dp = std::make_unique<vexa::dcps::DomainParticipant>(0, 1, dpQos);
     auto* engine = new EngineParticipant;
     dp->setRTPS(engine);
-    dp->initBuiltinSubscriber(nullptr);
+    // The application's built-in readers stay disabled until it looks one up.
+    dp->initBuiltinSubscriber(vexa::dcps::DCPSservice::getInstance().getFactory());
     dp->setCreated();
     dp->enable();
     dp->registerTypeSupport("Keyed", type->typeSupportCB());
     vexa::dcps::Topic* topics[2] = {dp->createTopic("A", "Keyed", nullptr, nullptr, 0),
                                     dp->createTopic("B", "Keyed", nullptr, nullptr, 0)};
     vexa::dcps::Publisher* pub = dp->createPublisher(nullptr, nullptr, 0);
+    Subscriber* sub = dp->createSubscriber(nullptr, nullptr, 0);
     vexa::dcps::SubscriberBuiltin* builtin = dp->getBuiltinSubscriber();
     vexa::dcps::RTPSCommunicationObject& comm = *dp->getCommunicationObject();
-    if (topics[0] == nullptr || topics[1] == nullptr || pub == nullptr || builtin == nullptr) {
+    if (topics[0] == nullptr || topics[1] == nullptr || pub == nullptr || sub == nullptr ||
+        builtin == nullptr) {
         std::abort();
     }
     std::vector<Writer*> writers;
+    // Two readers of topic A; each keeps its engine reader, where its samples arrive.
+    Reader* readers[READERS] = {nullptr, nullptr};
+    EngineReader* engines[READERS] = {nullptr, nullptr};
+    for (int i = 0; i < READERS; ++i) {
+        dds::DataReaderQos const qos = readerQos(in);
+        readers[i] = sub->createDR(topics[0], &qos, nullptr, 0);
+        if (readers[i] == nullptr) {
+            return 0;  // QoS the reader refuses
+        }
+        engines[i] = engine->readers.back().get();
+    }
+    uint32_t seq = 0;
 
     while (in.more()) {
         uint8_t const op = in.byte();
-        switch (op % 13) {
+        // The high bits name the remote writer of the reader-side steps.
+        unsigned const* prefix = PREFIX[(op >> 4) & 1];
+        unsigned const entity = WRITER_ENTITIES[(op >> 5) % 3];
+        switch (op & 15) {
             case 0:
+                announce(in, *engine, comm, EngineParticipant::SUBSCRIPTION);
+                break;
             case 1:
+                announce(in, *engine, comm, EngineParticipant::PUBLICATION);
+                break;
             case 2:
-                announce(in, *engine, comm, 3);
+                announce(in, *engine, comm, EngineParticipant::TOPIC);
                 break;
             case 3:
-                announce(in, *engine, comm, 2);
+                announce(in, *engine, comm, EngineParticipant::PARTICIPANT);
                 break;
-            case 4:
-                announce(in, *engine, comm, 1);
-                break;
-            case 5:
-                announce(in, *engine, comm, 0);
-                break;
-            case 6: {
+            case 4: {  // a participant's liveliness, manual or not
                 uint8_t const b = in.byte();
-                unsigned prefix[3] = {PREFIX[b % PREFIXES][0], PREFIX[b % PREFIXES][1],
-                                      PREFIX[b % PREFIXES][2]};
-                comm.assertLiveliness(&engine->builtin[0], nullptr, prefix, (b & 0x80) != 0);
+                unsigned p[3] = {PREFIX[b % PREFIXES][0], PREFIX[b % PREFIXES][1],
+                                 PREFIX[b % PREFIXES][2]};
+                comm.assertLiveliness(&engine->builtin[EngineParticipant::PARTICIPANT], nullptr, p,
+                                      (b & 0x80) != 0);
                 break;
             }
-            case 7: {
+            case 5: {
                 uint8_t const b = in.byte();
-                unsigned prefix[3] = {PREFIX[b % PREFIXES][0], PREFIX[b % PREFIXES][1],
-                                      PREFIX[b % PREFIXES][2]};
-                comm.participantLost(prefix);
+                unsigned p[3] = {PREFIX[b % PREFIXES][0], PREFIX[b % PREFIXES][1],
+                                 PREFIX[b % PREFIXES][2]};
+                comm.participantLost(p);
                 break;
             }
-            case 8:  // the collector, some time later
+            case 6:  // the collector, some time later
                 dp->getTimeService().advance(static_cast<uint64_t>(in.byte()) * 2000000u);
                 dp->collectGarbage();
                 break;
-            case 9: {
-                if (writers.size() >= MAX_WRITERS) {
-                    break;
-                }
+            case 7: {
                 uint8_t const t = in.byte();
                 dds::DataWriterQos const q = writerQos(in);
-                if (auto* bridge = pub->createDW(topics[t & 1], &q, nullptr, 0)) {
-                    writers.push_back(bridge->getEntity());
+                if (writers.size() < MAX_WRITERS) {
+                    if (auto* bridge = pub->createDW(topics[t & 1], &q, nullptr, 0)) {
+                        writers.push_back(bridge->getEntity());
+                    }
                 }
                 break;
             }
-            case 10: {  // deleted by the application; the collector frees it later
-                if (writers.empty()) {
-                    break;
-                }
-                size_t const i = in.byte() % writers.size();
-                pub->deleteDW(writers[i]->getBridge());
-                writers.erase(writers.begin() + static_cast<std::ptrdiff_t>(i));
-                break;
-            }
-            case 11:
-            case 12: {
-                if (writers.empty()) {
-                    break;
-                }
-                Writer* w = writers[in.byte() % writers.size()];
-                dds::DataWriterQos q = w->qos();
+            case 8: {  // deleted by the application; the collector frees it later
                 uint8_t const b = in.byte();
-                q.deadline.period = duration(b);
-                q.latency_budget.duration = duration(b >> 2);
-                pub->setWriterQoS(q, w);
+                if (!writers.empty()) {
+                    size_t const i = b % writers.size();
+                    pub->deleteDW(writers[i]->getBridge());
+                    writers.erase(writers.begin() + static_cast<std::ptrdiff_t>(i));
+                }
+                break;
+            }
+            case 9: {
+                uint8_t const i = in.byte();
+                uint8_t const b = in.byte();
+                if (!writers.empty()) {
+                    Writer* w = writers[i % writers.size()];
+                    dds::DataWriterQos q = w->qos();
+                    q.deadline.period = coarse(b);
+                    q.latency_budget.duration = coarse(b >> 2);
+                    pub->setWriterQoS(q, w);
+                }
+                break;
+            }
+            case 10:
+                announceWriter(in, *engine, comm, prefix, entity);
+                break;
+            case 11: {  // a participant announced or gone
+                uint8_t const f = in.byte();
+                EngineReader& reader = engine->builtin[EngineParticipant::PARTICIPANT];
+                EngineReader::Held& h = reader.add(prefix, 0x1C1);
+                std::memcpy(h.participant.key.value, prefix, sizeof h.prefix);
+                h.info.statusFlags = (f & 1) != 0 ? 6u : 1u;
+                h.info.length = (f & 2) != 0 ? 4u : sizeof h.participant;
+                h.info.data = &h.participant;
+                comm.changeAvailable(&reader, nullptr, &h.info);
+                break;
+            }
+            case 12: {  // liveliness: of a participant, or of one writer for one reader
+                uint8_t const b = in.byte();
+                unsigned p[3] = {prefix[0], prefix[1], prefix[2]};
+                if ((b & 1) != 0) {
+                    comm.assertLiveliness(&engine->builtin[EngineParticipant::PARTICIPANT], nullptr,
+                                          p, (b >> 1) & 1);
+                } else {
+                    int const i = (b >> 1) & 1;
+                    comm.assertLiveliness(engines[i], readers[i], p, entity);
+                }
+                break;
+            }
+            case 13: {  // a sample of a remote writer to one reader, then the intake pass
+                uint8_t const b = in.byte();
+                int const i = b & 1;
+                vexatest::KeyedSample s;
+                s.key = (b >> 1) % 4;
+                s.value = in.byte();
+                EngineReader::Held& h = engines[i]->add(prefix, entity);
+                h.info.statusFlags = (b & 0x20) != 0 ? ((b >> 6) & 3) * 2u : 1u;
+                h.info.sourceTimestamp = dp->getTimeService().now();
+                h.info.instanceHandle = (b & 0x10) != 0 ? 0 : 0x100 + s.key;
+                h.info.sequenceNumber.low = ++seq;
+                h.bytes.resize(vexatest::KeyedTypeSupport::PACKED_SIZE);
+                type->pack(h.bytes.data(), static_cast<unsigned>(h.bytes.size()), &s);
+                h.info.data = h.bytes.data();
+                h.info.length = h.bytes.size();
+                comm.changeAvailable(engines[i], readers[i], &h.info);
+                dp->handleSubscriptions();
+                break;
+            }
+            case 14: {  // a status pass, some time later; or the application reads discovery
+                uint8_t const b = in.byte();
+                dp->getTimeService().advance(static_cast<uint64_t>(b) * 100000u);
+                dp->periodicStatusCheck();
+                if ((b & 0x80) != 0) {
+                    readBuiltin(*dp, *builtin, b & 3);
+                }
+                break;
+            }
+            default: {  // a reader's deadline or latency budget changes, or a new reader
+                uint8_t const b = in.byte();
+                int const i = b & 1;
+                if ((b & 0x80) != 0) {
+                    // Samples of the old reader wait in its engine reader; the new one has
+                    // its own.
+                    dds::DataReaderQos const qos = readerQos(in);
+                    if (sub->deleteDR(readers[i]->getBridge()) != dds::RETCODE_OK) {
+                        std::abort();
+                    }
+                    readers[i] = sub->createDR(topics[0], &qos, nullptr, 0);
+                    if (readers[i] == nullptr) {
+                        in.pos = in.size;  // refused QoS or no reader id left: the input ends
+                        break;
+                    }
+                    engines[i] = engine->readers.back().get();
+                    break;
+                }
+                dds::DataReaderQos qos = readers[i]->getQoS();
+                qos.deadline.period = in.duration();
+                qos.latency_budget.duration = in.duration();
+                sub->setReaderQoS(qos, readers[i]);
                 break;
             }
         }
-        audit(*pub, *builtin);
+        auditWriters(*pub, *builtin);
+        for (Reader* r : readers) {
+            if (r != nullptr) {
+                auditReader(r, sub);
+            }
+        }
     }
     dp.reset();
     return 0;

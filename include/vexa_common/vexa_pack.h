@@ -4,8 +4,9 @@
 // the buffer, a position and the buffer length, and returns the position after the value, or 0
 // when the value does not fit or the packed data ends early. Positions count from the first
 // data byte after the 4-byte encapsulation header; an item of n bytes (n > 1) sits at the
-// position rounded up to a multiple of n. The plain functions read and write the host's byte
-// order (little-endian), the "CH" twins the opposite one.
+// position rounded up to a multiple of n, and pack writes the bytes it skips as zeros. The
+// plain functions read and write the host's byte order (little-endian), the "CH" twins the
+// opposite one.
 //
 // Packed data may come from the network, so every bound check is done in 64 bits and no
 // container grows before its count has been checked against the bytes that remain.
@@ -246,6 +247,17 @@ inline const unsigned char* bytes(const void* buf) {
     return static_cast<const unsigned char*>(buf);
 }
 
+// Zeros the alignment gap before an item aligned to N: a reused buffer must not carry its
+// earlier contents onto the wire, nor into a key's hash. The gap is shorter than N, so N zero
+// bytes from pos cover it in one fixed-size store, without a branch; the item, written next,
+// overwrites the rest. Called once the item (at least N bytes from its aligned position) fits.
+template <std::size_t N>
+inline void zeroGap(void* buf, unsigned pos) {
+    if constexpr (N > 1) {
+        std::memset(bytes(buf) + pos, 0, N);
+    }
+}
+
 // Encoder per value type; SW selects the byte-swapping form.
 template <class T, bool SW, class Enable = void>
 struct Codec;
@@ -260,6 +272,7 @@ struct Codec<T, SW, typename std::enable_if<IsScalar<T>::value>::type> {
         if (a + sizeof(T) > len) {
             return 0;
         }
+        zeroGap<sizeof(T)>(buf, pos);
         store<SW>(bytes(buf) + a, value);
         return static_cast<unsigned>(a + sizeof(T));
     }
@@ -321,6 +334,7 @@ struct Codec<std::array<T, N>, SW> {
             if (a + sizeof(v) > len) {
                 return 0;
             }
+            zeroGap<sizeof(typename ScalarOf<T>::type)>(buf, pos);
             std::memcpy(bytes(buf) + a, v.data(), sizeof(v));
             return static_cast<unsigned>(a + sizeof(v));
         }
@@ -362,6 +376,7 @@ struct Codec<std::vector<T>, SW> {
         if (a + 4 > len || v.size() > UINT32_MAX) {
             return 0;
         }
+        zeroGap<4>(buf, pos);
         store<SW>(bytes(buf) + a, static_cast<uint32_t>(v.size()));
         pos = static_cast<unsigned>(a + 4);
         if (v.empty()) {
@@ -374,6 +389,7 @@ struct Codec<std::vector<T>, SW> {
             if (first + size > len) {
                 return 0;
             }
+            zeroGap<sizeof(typename ScalarOf<T>::type)>(buf, pos);
             std::memcpy(bytes(buf) + first, v.data(), size);
             return static_cast<unsigned>(first + size);
         } else if constexpr (IsScalar<T>::value) {
@@ -382,6 +398,7 @@ struct Codec<std::vector<T>, SW> {
             if (first + uint64_t(sizeof(T)) * v.size() > len) {
                 return 0;
             }
+            zeroGap<sizeof(T)>(buf, pos);
             unsigned char* p = bytes(buf) + first;
             for (const T& e : v) {
                 store<SW>(p, e);
@@ -459,6 +476,7 @@ struct Codec<std::vector<bool>, SW> {
         if (a + 4 > len || v.size() > UINT32_MAX || a + 4 + v.size() > len) {
             return 0;
         }
+        zeroGap<4>(buf, pos);
         unsigned char* p = bytes(buf) + a;
         store<SW>(p, static_cast<uint32_t>(v.size()));
         p += 4;

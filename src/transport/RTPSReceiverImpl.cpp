@@ -134,33 +134,79 @@ void RTPSReceiverImpl::readLoop() {
                  unsigned{m_port});
 }
 
+int RTPSReceiverImpl::receive(mmsghdr* messages, unsigned count) {
+    // MSG_TRUNC gives a datagram's real length, so a cut datagram is recognised.
+    if (count != 1) {
+        return ::recvmmsg(m_socket, messages, count, MSG_TRUNC, nullptr);
+    }
+    // One datagram: the plain call costs less than the vector one.
+    const iovec& vector = messages[0].msg_hdr.msg_iov[0];
+    const ssize_t length = ::recv(m_socket, vector.iov_base, vector.iov_len, MSG_TRUNC);
+    if (length < 0) {
+        return -1;
+    }
+    messages[0].msg_len = static_cast<unsigned>(length);
+    return 1;
+}
+
 bool RTPSReceiverImpl::drainSocket() {
     const unsigned size = m_pool->getBufferSize();
+    TransportBuffer* buffers[RECEIVE_BATCH];
+    TransportBuffer* unused[RECEIVE_BATCH];
+    iovec vectors[RECEIVE_BATCH];
+    mmsghdr messages[RECEIVE_BATCH];
+    // The first call after the wait takes one datagram, so a lone datagram is handed over
+    // before anything looks for a second; a full call means more may wait, and the next ones
+    // take whole batches.
+    unsigned wanted = 1;
     while (m_running) {
-        TransportBuffer* buffer = m_pool->getBuffer();
-        if (buffer == nullptr) {
+        const unsigned taken = m_pool->getBuffers(buffers, wanted);
+        if (taken == 0) {
             return false;
         }
-        // MSG_TRUNC gives the datagram's real length, so a cut datagram is recognised.
-        const ssize_t length = ::recv(m_socket, buffer->data, size, MSG_TRUNC);
-        if (length < 0) {
-            m_pool->returnBuffer(buffer);
-            if (errno == EINTR) {
+        for (unsigned i = 0; i < taken; ++i) {
+            vectors[i].iov_base = buffers[i]->data;
+            vectors[i].iov_len = size;
+            messages[i] = mmsghdr{};
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int received = receive(messages, taken);
+        if (received <= 0) {
+            m_pool->returnBuffers(buffers, taken);
+            if (received < 0 && errno == EINTR) {
                 continue;
             }
             return true;
         }
-        if (static_cast<size_t>(length) > size) {
-            m_pool->returnBuffer(buffer);
-            transportLog(kReadModule, SEVERITY_WARNING, vexares::RTPS_MSG_DATAGRAM_TRUNCATED,
-                         static_cast<long long>(length), size, unsigned{m_port});
-            continue;
+        unsigned kept = 0;
+        unsigned dropped = 0;
+        for (unsigned i = 0; i < taken; ++i) {
+            const size_t length = messages[i].msg_len;
+            if (i >= static_cast<unsigned>(received)) {
+                unused[dropped++] = buffers[i];
+            } else if (length > size) {
+                unused[dropped++] = buffers[i];
+                transportLog(kReadModule, SEVERITY_WARNING, vexares::RTPS_MSG_DATAGRAM_TRUNCATED,
+                             static_cast<long long>(length), size, unsigned{m_port});
+            } else {
+                if (transportLogs(SEVERITY_DEBUG2)) {
+                    transportLog(kReadModule, SEVERITY_DEBUG2, vexares::RTPS_MSG_DATAGRAM_RECEIVED,
+                                 static_cast<unsigned>(length), unsigned{m_port},
+                                 static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
+                }
+                buffers[i]->length = static_cast<uint16_t>(length);
+                buffers[kept++] = buffers[i];
+            }
         }
-        transportLog(kReadModule, SEVERITY_DEBUG2, vexares::RTPS_MSG_DATAGRAM_RECEIVED,
-                     static_cast<unsigned>(length), unsigned{m_port},
-                     static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
-        buffer->length = static_cast<uint16_t>(length);
-        m_pool->reportBuffer(buffer);
+        m_pool->returnBuffers(unused, dropped);
+        m_pool->reportBuffers(buffers, kept);
+        // A call that was not filled emptied the socket: the next look is the wait, which
+        // comes back at once if more arrived while these were delivered.
+        if (static_cast<unsigned>(received) < taken) {
+            return true;
+        }
+        wanted = RECEIVE_BATCH;
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/socket.h>
+
 #include <atomic>
 #include <cstdint>
 
@@ -13,9 +15,14 @@ class RTPSDataTransportImpl;
 class TransportBufferPool;
 
 // One bound, non-blocking UDP socket (joined to its group for a multicast locator) with a read
-// thread that fills receive-pool buffers and reports them.
+// thread that fills receive-pool buffers and reports them. After each wait it reads one
+// datagram, so a lone one is handed over at once; when more are queued it takes up to
+// RECEIVE_BATCH per system call and reports them together, in arrival order.
 class RTPSReceiverImpl : public RTPSReceiver {
 public:
+    // Datagrams one receive call takes at most.
+    static constexpr unsigned RECEIVE_BATCH = 8;
+
     RTPSReceiverImpl(const Locator_t* locator, TransportBufferPool* pool,
                      RTPSDataTransportImpl* transport);
     // Stops and joins the read thread if that has not been done, then closes the socket.
@@ -41,8 +48,11 @@ public:
 private:
     static void readThread(void* self);
     void readLoop();
-    // Reads until the socket has nothing more; false when the pool has stopped.
+    // Reads until a receive call leaves the socket empty; false when the pool has stopped.
     bool drainSocket();
+    // Receives up to count queued datagrams into the messages' buffers without waiting: the
+    // number received with their lengths in msg_len, or -1 with errno.
+    int receive(mmsghdr* messages, unsigned count);
     bool fail(const char* step, int error);
 
     int32_t m_kind;

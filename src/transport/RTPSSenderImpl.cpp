@@ -146,10 +146,12 @@ bool RTPSSenderImpl::send(Queue& queue, unsigned n, unsigned messageId) {
 
 void RTPSSenderImpl::sendBuffer(TransportBuffer* buffer, unsigned messageId) {
     const long long result = transmit(buffer);
-    // Both levels log under one module name.
-    transportLog("RTPSSenderImpl::sendLP", SEVERITY_DEBUG2, messageId, unsigned{buffer->length},
-                 static_cast<const char*>(m_addressText), unsigned{m_port}, result,
-                 static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
+    if (transportLogs(SEVERITY_DEBUG2)) {
+        // Both levels log under one module name.
+        transportLog("RTPSSenderImpl::sendLP", SEVERITY_DEBUG2, messageId, unsigned{buffer->length},
+                     static_cast<const char*>(m_addressText), unsigned{m_port}, result,
+                     static_cast<unsigned long long>(vexa::OsGetTimeCountMks()));
+    }
     m_transport->freeTransportBuffer(buffer);
 }
 

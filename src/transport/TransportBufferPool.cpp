@@ -45,7 +45,10 @@ bool TransportBufferPool::init(int reportTimeoutSeconds) {
     return true;
 }
 
-TransportBuffer* TransportBufferPool::getBuffer() {
+unsigned TransportBufferPool::getBuffers(TransportBuffer** buffers, unsigned max) {
+    if (max == 0) {
+        return 0;
+    }
     std::unique_lock<std::mutex> lock(m_freeMutex);
     while (m_running && m_free.empty()) {
         lock.unlock();
@@ -55,26 +58,42 @@ TransportBuffer* TransportBufferPool::getBuffer() {
         m_freeCondition.wait(lock, [this] { return !m_running || !m_free.empty(); });
     }
     if (!m_running) {
-        return nullptr;
+        return 0;
     }
-    TransportBuffer* buffer = m_free.back();
-    m_free.pop_back();
-    return buffer;
+    unsigned taken = 0;
+    while (taken < max && !m_free.empty()) {
+        buffers[taken++] = m_free.back();
+        m_free.pop_back();
+    }
+    return taken;
 }
 
-void TransportBufferPool::returnBuffer(TransportBuffer* buffer) {
-    if (buffer == nullptr) {
+void TransportBufferPool::returnBuffers(TransportBuffer* const* buffers, unsigned count) {
+    if (count == 0) {
         return;
     }
+    unsigned returned = 0;
     {
         std::lock_guard<std::mutex> lock(m_freeMutex);
-        m_free.push_back(buffer);
+        // Last first: the first of them was taken first and is handed out first again, so a
+        // read thread that takes several but fills one keeps receiving into the same memory,
+        // which is still in the cache.
+        for (unsigned i = count; i-- > 0;) {
+            if (buffers[i] != nullptr) {
+                m_free.push_back(buffers[i]);
+                ++returned;
+            }
+        }
     }
-    m_freeCondition.notify_one();
+    if (returned == 1) {
+        m_freeCondition.notify_one();
+    } else if (returned > 1) {
+        m_freeCondition.notify_all();
+    }
 }
 
-void TransportBufferPool::reportBuffer(TransportBuffer* buffer) {
-    if (buffer == nullptr) {
+void TransportBufferPool::reportBuffers(TransportBuffer* const* buffers, unsigned count) {
+    if (count == 0) {
         return;
     }
     bool deliverHere = false;
@@ -87,14 +106,22 @@ void TransportBufferPool::reportBuffer(TransportBuffer* buffer) {
             // Behind what waits or is being delivered. No wake is needed: the report thread
             // looks at the list after its own batch, and a read thread that delivers wakes it
             // on leaving.
-            m_reported.push_back(buffer);
+            for (unsigned i = 0; i < count; ++i) {
+                if (buffers[i] != nullptr) {
+                    m_reported.push_back(buffers[i]);
+                }
+            }
             return;
         }
     }
     if (deliverHere) {
-        deliver(buffer);
+        for (unsigned i = 0; i < count && m_running; ++i) {
+            if (buffers[i] != nullptr) {
+                deliver(buffers[i]);
+            }
+        }
     }
-    returnBuffer(buffer);
+    returnBuffers(buffers, count);
     if (!deliverHere) {
         return;
     }

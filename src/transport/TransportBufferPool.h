@@ -17,7 +17,8 @@ class RTPSDataTransportImpl;
 // The receive pool: read threads fill its buffers and report them; they reach the transport's
 // participant oldest first and one at a time, and come back to the pool after the call. A read
 // thread that reports while nothing waits and nobody delivers makes the call itself; otherwise
-// the buffer is queued for the report thread, which then delivers the queue.
+// the buffer is queued for the report thread, which then delivers the queue. The buffer
+// returned last is handed out first, so its memory is still in the cache.
 //
 // Locks: the free mutex and the report mutex are never held together, and neither is held
 // while the participant is called.
@@ -34,13 +35,23 @@ public:
     bool init(int reportTimeoutSeconds);
 
     // A free buffer; waits while none is free. Null once stopped.
-    TransportBuffer* getBuffer();
-    // Takes a buffer back (null is ignored) and wakes one waiting reader.
-    void returnBuffer(TransportBuffer* buffer);
-    // Hands a filled buffer to the participant (null is ignored): on the calling thread when no
-    // reported buffer waits and no delivery runs, else through the queue. Either way the buffer
-    // goes back to the pool afterwards; after stop it goes back undelivered.
-    void reportBuffer(TransportBuffer* buffer);
+    TransportBuffer* getBuffer() {
+        TransportBuffer* buffer = nullptr;
+        getBuffers(&buffer, 1);
+        return buffer;
+    }
+    // Up to max free buffers into `buffers`, at least one: waits while none is free. 0 once
+    // stopped. A read thread takes several so that one receive call can fill them all.
+    unsigned getBuffers(TransportBuffer** buffers, unsigned max);
+    // Takes buffers back (nulls are ignored) and wakes waiting readers.
+    void returnBuffer(TransportBuffer* buffer) { returnBuffers(&buffer, 1); }
+    void returnBuffers(TransportBuffer* const* buffers, unsigned count);
+    // Hands filled buffers, the first oldest, to the participant (nulls are ignored): on the
+    // calling thread when no reported buffer waits and no delivery runs, else through the
+    // queue. Either way the buffers go back to the pool afterwards; after stop they go back
+    // undelivered.
+    void reportBuffer(TransportBuffer* buffer) { reportBuffers(&buffer, 1); }
+    void reportBuffers(TransportBuffer* const* buffers, unsigned count);
 
     // Releases the waiting readers, ends the report thread and waits for it and for a delivery
     // in progress on a read thread. Afterwards the participant is not called again and getBuffer

@@ -15,10 +15,16 @@ constexpr int SEVERITY_DEBUG2 = vexalog::Logger::SEV_DEBUG_2;
 template <class... Args>
 inline void transportLog(const char* module, int severity, unsigned id, Args... args) {
     vexalog::Logger& logger = vexalog::Logger::getLogger();
-    // Per-datagram traces cost two loads when no log set takes them.
     if (severity <= logger.getLogLevelReadable() || severity <= logger.getLogLevelBinary()) {
         logger.logMessage(module, severity, id, args...);
     }
+}
+
+// Whether some log set takes records of this severity. Per-datagram traces ask first, so that
+// their arguments (the clock) cost nothing when nobody keeps them.
+inline bool transportLogs(int severity) {
+    const vexalog::Logger& logger = vexalog::Logger::getLogger();
+    return severity <= logger.getLogLevelReadable() || severity <= logger.getLogLevelBinary();
 }
 
 }  // namespace RTPS

@@ -135,6 +135,25 @@ TEST(DataHandling, StopRightAfterStartLeavesNoThread) {
     EXPECT_TRUE(vexatest::waitForThreadCount(before, 1s));
 }
 
+// A test advances the clock right after creating its participant, perhaps before the thread
+// has started: the thread's start must not set the clock back.
+TEST(DataHandling, StartKeepsAnEarlierAdvance) {
+    DomainParticipant dp = standalone();
+    constexpr int64_t AHEAD_NS = 1000 * 1000000000LL;
+    dp.getTimeService().advance(static_cast<uint64_t>(AHEAD_NS / 1000));
+    int64_t const advanced = clockNanos(&dp);
+    ASSERT_TRUE(dp.startHandlingData());
+    // Nothing wakes a test on a tick, so look.
+    auto const giveUp = std::chrono::steady_clock::now() + 2s;
+    while (clockNanos(&dp) == advanced && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(2ms);
+    }
+    int64_t const after = clockNanos(&dp);
+    dp.stopHandlingData();
+    EXPECT_GT(after, advanced) << "the clock went back, or no tick in 2 s";
+    EXPECT_LT(after - advanced, 2 * 1000000000LL) << "the clock jumped ahead";
+}
+
 // A stop wakes the thread instead of waiting for its next tick.
 TEST(DataHandling, StopDoesNotWaitForTheTick) {
     DomainParticipant dp = standalone();

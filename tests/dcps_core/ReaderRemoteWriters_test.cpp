@@ -1,10 +1,8 @@
 // A reader's remote writers: matching, the liveliness state machine, leases, ownership, and
 // discovery reaching the reader through the built-in subscriber.
-#include <chrono>
 #include <mutex>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "ReaderFixture.h"
 #include "dcps/domain/DomainParticipant.h"
@@ -30,17 +28,6 @@ constexpr uint32_t GONE = 6;
 
 class RemoteWriters : public vexatest::ReaderFixture {
 protected:
-    void SetUp() override {
-        ReaderFixture::SetUp();
-        // The data-handling thread sets the clock to the system time again when it starts; an
-        // advance made before that would be lost. Its first setting or tick shows it runs.
-        dds::Time_t const created = dp_->getTimeService().now();
-        auto const until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (dp_->getTimeService().now() == created && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_NE(dp_->getTimeService().now(), created);
-    }
     // The engine reports a publication of PEER to the built-in subscriber.
     void announce(dds::PublicationBuiltinTopicData const& w, unsigned entityId,
                   uint32_t flags = ALIVE) {
@@ -482,6 +469,24 @@ TEST_F(RemoteWriters, DiscoveryReachesTheReader) {
     EXPECT_EQ(s.alive_count, 0);
     EXPECT_EQ(s.not_alive_count, 0);
     dp_->collectGarbage();
+}
+
+// The same publication again, or with another partition, leaves the match as it is.
+TEST_F(RemoteWriters, RepeatedOrRepartitionedPublicationKeepsTheMatch) {
+    Reader* reader = makeReader(qosOf(1));
+    dds::PublicationBuiltinTopicData w = publication();
+    announce(w, A);
+    RDW const before = record(reader, A);
+    announce(w, A);
+    w.partition.name = {"P"};
+    announce(w, A);
+    dds::SubscriptionMatchedStatus const m = matched(reader);
+    EXPECT_EQ(m.current_count, 1);
+    EXPECT_EQ(m.total_count, 1);
+    RDW const after = record(reader, A);
+    EXPECT_EQ(after.record, before.record);
+    EXPECT_EQ(after.flags, before.flags);
+    EXPECT_EQ(after.handle, before.handle);
 }
 
 TEST_F(RemoteWriters, ParticipantLostFor300SecondsLosesItsWriters) {

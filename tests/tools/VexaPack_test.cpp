@@ -38,7 +38,7 @@ struct PackCase {
     unsigned result;
 };
 
-// Layouts from first principles: count words, terminators, alignment gaps that stay unwritten,
+// Layouts from first principles: count words, terminators, alignment gaps written as zeros,
 // the byte order of the "CH" forms, and what a value that does not fit leaves behind.
 TEST(VexaPackLayout, PackedBytesAreExact) {
     using namespace VEXA_PACK;
@@ -49,31 +49,31 @@ TEST(VexaPackLayout, PackedBytesAreExact) {
         {"string CH at 0", [&](void* b, unsigned l) { return packCH(abc, b, 0, l); }, 8,
          "00 00 00 04 61 62 63 00", 8},
         {"string at 1 does not fit", [&](void* b, unsigned l) { return pack(abc, b, 1, l); }, 8,
-         ".. .. .. .. 04 00 00 00", 0},
+         ".. .. .. .. .. .. .. ..", 0},
         {"empty string", [](void* b, unsigned l) { return pack(std::string(), b, 0, l); }, 6,
          "01 00 00 00 00 ..", 5},
         {"empty wide string", [](void* b, unsigned l) { return pack(std::wstring(), b, 0, l); }, 5,
          "00 00 00 00 ..", 4},
         {"wide string at 2", [](void* b, unsigned l) { return pack(std::wstring(L"ab"), b, 2, l); },
-         16, ".. .. .. .. 08 00 00 00 61 00 00 00 62 00 00 00", 16},
+         16, ".. .. 00 00 08 00 00 00 61 00 00 00 62 00 00 00", 16},
         {"wide string CH",
          [](void* b, unsigned l) { return packCH(std::wstring(L"a\x0416"), b, 0, l); }, 12,
          "00 00 00 08 00 00 00 61 00 00 04 16", 12},
         {"wchar_t at 5", [](void* b, unsigned l) { return packPrimitive(L'\x0416', b, 5, l); }, 12,
-         ".. .. .. .. .. .. .. .. 16 04 00 00", 12},
+         ".. .. .. .. .. 00 00 00 16 04 00 00", 12},
         {"wchar_t CH at 5", [](void* b, unsigned l) { return packPrimitiveCH(L'\x0416', b, 5, l); },
-         12, ".. .. .. .. .. .. .. .. 00 00 04 16", 12},
+         12, ".. .. .. .. .. 00 00 00 00 00 04 16", 12},
         {"uint8_t is not aligned",
          [](void* b, unsigned l) { return packPrimitive(uint8_t(0x7F), b, 3, l); }, 5,
          ".. .. .. 7f ..", 4},
         {"uint16_t at 1",
          [](void* b, unsigned l) { return packPrimitive(uint16_t(0x0102), b, 1, l); }, 4,
-         ".. .. 02 01", 4},
+         ".. 00 02 01", 4},
         {"uint32_t CH at 2",
          [](void* b, unsigned l) { return packPrimitiveCH(uint32_t(0x01020304), b, 2, l); }, 8,
-         ".. .. .. .. 01 02 03 04", 8},
+         ".. .. 00 00 01 02 03 04", 8},
         {"double at 4", [](void* b, unsigned l) { return packPrimitive(1.0, b, 4, l); }, 16,
-         ".. .. .. .. .. .. .. .. 00 00 00 00 00 00 f0 3f", 16},
+         ".. .. .. .. 00 00 00 00 00 00 00 00 00 00 f0 3f", 16},
         {"double does not fit", [](void* b, unsigned l) { return packPrimitive(1.0, b, 4, l); }, 15,
          ".. .. .. .. .. .. .. .. .. .. .. .. .. .. ..", 0},
         {"bool", [](void* b, unsigned l) { return packPrimitive(true, b, 1, l); }, 2, ".. 01", 2},
@@ -81,7 +81,7 @@ TEST(VexaPackLayout, PackedBytesAreExact) {
          [](void* b, unsigned l) {
              return pack(std::vector<bool>{true, false, true}, b, 1, l);
          },
-         12, ".. .. .. .. 03 00 00 00 01 00 01 ..", 11},
+         12, ".. 00 00 00 03 00 00 00 01 00 01 ..", 11},
         {"bools CH",
          [](void* b, unsigned l) {
              return packCH(std::vector<bool>{false, true}, b, 0, l);
@@ -89,19 +89,19 @@ TEST(VexaPackLayout, PackedBytesAreExact) {
          6, "00 00 00 02 00 01", 6},
         {"doubles: first element aligned to 8",
          [](void* b, unsigned l) { return pack(std::vector<double>{-2.0}, b, 0, l); }, 16,
-         "01 00 00 00 .. .. .. .. 00 00 00 00 00 00 00 c0", 16},
+         "01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 c0", 16},
         {"int16_t CH sequence",
          [](void* b, unsigned l) {
              return packCH(std::vector<int16_t>{1, -2}, b, 0, l);
          },
          8, "00 00 00 02 00 01 ff fe", 8},
         {"empty sequence", [](void* b, unsigned l) { return pack(std::vector<double>{}, b, 2, l); },
-         9, ".. .. .. .. 00 00 00 00 ..", 8},
+         9, ".. .. 00 00 00 00 00 00 ..", 8},
         {"strings: each aligned on its own",
          [](void* b, unsigned l) {
              return pack(std::vector<std::string>{"a", ""}, b, 0, l);
          },
-         17, "02 00 00 00 02 00 00 00 61 00 .. .. 01 00 00 00 00", 17},
+         17, "02 00 00 00 02 00 00 00 61 00 00 00 01 00 00 00 00", 17},
         {"wide strings CH",
          [](void* b, unsigned l) {
              return packCH(std::vector<std::wstring>{L"", L"z"}, b, 0, l);
@@ -111,7 +111,7 @@ TEST(VexaPackLayout, PackedBytesAreExact) {
          [](void* b, unsigned l) {
              return pack(std::array<int16_t, 3>{1, 2, 3}, b, 1, l);
          },
-         8, ".. .. 01 00 02 00 03 00", 8},
+         8, ".. 00 01 00 02 00 03 00", 8},
         {"two-dimensional array CH",
          [](void* b, unsigned l) {
              return packCH(std::array<std::array<uint16_t, 2>, 2>{{{1, 2}, {3, 4}}}, b, 0, l);
@@ -122,7 +122,7 @@ TEST(VexaPackLayout, PackedBytesAreExact) {
              enum class Color : int32_t { Red = 1, Blue = 0x0A0B };
              return packPrimitive(Color::Blue, b, 1, l);
          },
-         8, ".. .. .. .. 0b 0a 00 00", 8},
+         8, ".. 00 00 00 0b 0a 00 00", 8},
     };
     for (const PackCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,7 +143,7 @@ TEST(VexaPackLayout, HeaderAndAlignmentCountFromTheFirstDataByte) {
     pos = packPrimitive(2.5, data, pos, lenbuf);
     EXPECT_EQ(pos, 16u);
     EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 20),
-              hex("00 01 00 00 09 .. .. .. .. .. .. .. 00 00 00 00 00 00 04 40"));
+              hex("00 01 00 00 09 00 00 00 00 00 00 00 00 00 00 00 00 00 04 40"));
 
     CDR_HEADER header{};
     ASSERT_EQ(unpack(header, buf.data(), 64), 60u);
@@ -195,7 +195,7 @@ TEST(VexaPackLayout, PositionArithmetic) {
         {"lenPackedPrim", lenPackedPrim(3, 8), 16},
         {"lenPackedPrim size 1", lenPackedPrim(3, 1), 4},
         {"lenPackedVct", lenPackedVct(1, 8, 2), 24},
-        {"lenPackedVct empty wraps to aligned end of count", lenPackedVct(0, 8, 0), 8},
+        {"lenPackedVct empty ends after the count", lenPackedVct(0, 8, 0), 4},
         {"lenPackedVct empty bytes", lenPackedVct(0, 1, 0), 4},
         {"lenPacked string", lenPacked(std::string("abc"), 1), 12},
         {"lenPacked wide string", lenPacked(std::wstring(L"ab"), 1), 16},
@@ -217,6 +217,31 @@ TEST(VexaPackLayout, PositionArithmetic) {
     };
     for (const PositionCase& c : cases) {
         EXPECT_EQ(c.got, c.want) << c.name;
+    }
+}
+
+// The length of a sequence of primitives is exactly what pack writes, for every element size
+// and start offset; an empty one ends after its count word, with no gap for an element.
+template <class T>
+void expectSequenceLengths(unsigned start) {
+    for (unsigned count : {0u, 1u, 3u}) {
+        SCOPED_TRACE(testing::Message()
+                     << sizeof(T) << "-byte elements, " << count << " at " << start);
+        const std::vector<T> v(count);
+        Bytes buf(128, kUntouched);
+        const unsigned end = VEXA_PACK::pack(v, buf.data(), start, 128);
+        ASSERT_NE(0u, end);
+        EXPECT_EQ(end, VEXA_PACK::lenPackedVct(start, sizeof(T), count));
+    }
+}
+
+TEST(VexaPackLayout, SequenceLengthIsWhatPackWrites) {
+    for (unsigned start = 0; start < 16; ++start) {
+        expectSequenceLengths<uint8_t>(start);
+        expectSequenceLengths<int16_t>(start);
+        expectSequenceLengths<float>(start);
+        expectSequenceLengths<double>(start);
+        expectSequenceLengths<long double>(start);
     }
 }
 
@@ -344,8 +369,7 @@ unsigned lengthOf(const T& v, unsigned p) {
     } else if constexpr (isText<T>() || isTextVector<T>()) {
         return lenPacked(v, p);
     } else if constexpr (isScalarVector<T>()) {
-        // An empty sequence is measured up to its first element's alignment.
-        return v.empty() ? 0 : lenPackedVct(p, sizeof(v[0]), static_cast<unsigned>(v.size()));
+        return lenPackedVct(p, sizeof(v[0]), static_cast<unsigned>(v.size()));
     } else {
         using S = typename ArrayScalar<T>::type;
         return lenPacked(p, sizeof(S), sizeof(T));

@@ -79,6 +79,41 @@ TEST(ReceivePath, OversizedDatagramIsDropped) {
     EXPECT_EQ(participant.payloads(), (std::vector<std::string>{exact, "last"}));
 }
 
+// Datagrams queued in the socket while a delivery is held are taken several per receive call:
+// with pools smaller and larger than one call takes, they arrive in order and the oversized
+// ones among them are dropped without taking a neighbour along.
+TEST(ReceivePath, QueuedDatagramsArriveInOrderWhateverThePoolSize) {
+    for (const int buffers : {1, 3, 64}) {
+        SCOPED_TRACE(buffers);
+        vexatest::writeTrellisConfig(
+            "TRANSPORT.BUFFER_SIZE = 1000\nTRANSPORT.NUMBER_OF_BUFFERS = " +
+            std::to_string(buffers) + "\n");
+        vexatest::FakeParticipant participant;
+        RTPSDataTransportImpl transport(&participant);
+        ASSERT_TRUE(transport.init());
+        ASSERT_EQ(transport.getConfig().getNumberOfBuffers(), buffers);
+        RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+        ASSERT_NE(transport.addReceiver(&locator), nullptr);
+        vexatest::PlainSocket peer;
+        participant.close();
+        ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, "held"));
+        ASSERT_TRUE(participant.waitHeld());
+        std::vector<std::string> expected = {"held"};
+        for (int i = 0; i < 30; ++i) {
+            if (i % 7 == 3) {
+                ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, std::string(1001, 'o')));
+            }
+            expected.push_back("queued " + std::to_string(i));
+            ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, expected.back()));
+        }
+        participant.open();
+        ASSERT_TRUE(participant.waitFor(expected.size())) << participant.count() << " arrived";
+        std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(participant.payloads(), expected);
+        EXPECT_EQ(participant.mostInside(), 1);
+    }
+}
+
 // A participant that throws loses that datagram only; delivery goes on.
 TEST(ReceivePath, ParticipantExceptionDoesNotEndDelivery) {
     struct Throwing : vexatest::FakeParticipant {

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -83,6 +84,50 @@ TEST_F(TransportLog, FailuresAreLoggedWithTheirParticulars) {
 }
 
 // A taker of an empty send pool warns at every wait step, not once.
+// The per-datagram traces of sending and receiving are written, with their time, when the
+// readable log takes their severity, and not otherwise.
+TEST_F(TransportLog, PerDatagramTracesFollowTheLogLevel) {
+    const std::string sent =
+        "Отправлена датаграмма низкого приоритета: 6 байт, получатель 127.0.0.1:7442, "
+        "результат 6, время ";
+    const std::string received = "Принята датаграмма: 6 байт, порт 7442, время ";
+    struct Case {
+        int level;
+        size_t traces;
+    } const cases[] = {{vexalog::Logger::SEV_DEBUG_2, 1}, {vexalog::Logger::SEV_WARNING, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
+        vexalog::Logger::getLogger().setLogLevelReadable(c.level);
+        const std::string before = readableLog();
+        {
+            vexatest::writeTrellisConfig();
+            vexatest::FakeParticipant participant;
+            RTPS::RTPSDataTransportImpl transport(&participant);
+            ASSERT_TRUE(transport.init());
+            RTPS::Locator_t local = udpLocator("127.0.0.1", 7442);
+            ASSERT_NE(transport.addReceiver(&local), nullptr);
+            RTPS::RTPSSender* sender = transport.addSender(&local, RTPS::TRANSPORT_PRIORITY_LOW);
+            ASSERT_NE(sender, nullptr);
+            RTPS::TransportBuffer* buffer = transport.getTransportBuffer();
+            ASSERT_NE(buffer, nullptr);
+            std::memcpy(buffer->data, "traced", 6);
+            buffer->length = 6;
+            sender->sendData(buffer, RTPS::TRANSPORT_PRIORITY_LOW);
+            ASSERT_TRUE(participant.waitFor(1));
+        }
+        const std::string after = readableLog();
+        EXPECT_EQ(occurrences(after, sent), occurrences(before, sent) + c.traces) << after;
+        EXPECT_EQ(occurrences(after, received), occurrences(before, received) + c.traces) << after;
+        if (c.traces != 0) {
+            // The time is read for the record: microseconds since the epoch, not 0.
+            const size_t at = after.rfind(received);
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_NE(after.compare(at + received.size(), 2, "0 "), 0);
+        }
+    }
+    vexalog::Logger::getLogger().setLogLevelReadable(vexalog::Logger::SEV_WARNING);
+}
+
 TEST_F(TransportLog, EmptySendPoolWarnsEveryWaitStep) {
     const std::string warning = "Нет свободных буферов отправки";
     const size_t before = occurrences(readableLog(), warning);

@@ -47,14 +47,13 @@ bool locateString(const void* buf, unsigned pos, unsigned len, Chars chars, uint
 template <bool SW>
 unsigned packString(const std::string& v, void* buf, unsigned pos, unsigned len) {
     const uint64_t a = alignUp(pos, 4);
-    if (a + 4 > len || v.size() >= UINT32_MAX) {
+    const uint64_t n = uint64_t(v.size()) + 1;
+    // Nothing is written unless the whole string fits.
+    if (v.size() >= UINT32_MAX || a + 4 + n > len) {
         return 0;
     }
-    const uint64_t n = v.size() + 1;
+    detail::zeroGap<4>(buf, pos);
     store<SW>(bytes(buf) + a, static_cast<uint32_t>(n));
-    if (a + 4 + n > len) {
-        return 0;
-    }
     unsigned char* p = bytes(buf) + a + 4;
     std::memcpy(p, v.data(), v.size());
     p[v.size()] = 0;
@@ -65,13 +64,11 @@ template <bool SW>
 unsigned packWide(const std::wstring& v, void* buf, unsigned pos, unsigned len) {
     const uint64_t a = alignUp(pos, 4);
     const uint64_t n = uint64_t(v.size()) * 4;
-    if (a + 4 > len || n > UINT32_MAX) {
+    if (n > UINT32_MAX || a + 4 + n > len) {
         return 0;
     }
+    detail::zeroGap<4>(buf, pos);
     store<SW>(bytes(buf) + a, static_cast<uint32_t>(n));
-    if (a + 4 + n > len) {
-        return 0;
-    }
     unsigned char* p = bytes(buf) + a + 4;
     if (!SW) {
         std::memcpy(p, v.data(), n);
@@ -355,7 +352,10 @@ unsigned lenPackedPrim(unsigned pos, unsigned size) {
 
 unsigned lenPackedVct(unsigned pos, unsigned size, unsigned count) {
     const unsigned c = lenPackedPrim(pos, 4);
-    // An empty sequence wraps (count - 1) back to the position after the count word.
+    if (count == 0) {
+        // No element, so no alignment for one: pack ends after the count word.
+        return c;
+    }
     return lenPackedPrim(c, size) + (count - 1) * size;
 }
 

@@ -65,7 +65,7 @@ void DomainParticipant::stopHandlingData() {
 void DomainParticipant::DataHandlingThread(void* arg) {
     auto* dp = static_cast<DomainParticipant*>(arg);
     tlsDataHandlingThread = true;
-    dp->clock_.setInitial();
+    dp->clock_.catchUp();
     // Ticks follow the monotonic clock; the participant clock advances by exactly one tick.
     uint64_t tickBase = vexa::OsGetMonotonicMks();
     while (dp->running_.load()) {

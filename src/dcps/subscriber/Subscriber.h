@@ -204,7 +204,8 @@ private:
         bool discard;                // not to be delivered, only removed from the engine
     };
 
-    bool isOurs(Reader const* reader) const;
+    // Whether `reader` is one of this subscriber's (the built-in subscriber keeps its own).
+    virtual bool isOurs(Reader const* reader) const;
     uint32_t getNewReaderID();
     // One entry of the intake pass; postponed ones go to `again`.
     void process(IntakeEntry const& entry, bool wasPostponed, std::vector<IntakeEntry>& again);

@@ -124,6 +124,15 @@ ReturnCode_t SubscriberBuiltin::deleteDR(api::DataReaderImpl*) {
     return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
 }
 
+bool SubscriberBuiltin::isOurs(Reader const* reader) const {
+    for (BuiltinTopicCB const& e : entries_) {
+        if (reader != nullptr && e.reader == reader) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool SubscriberBuiltin::closeDRByApi(Reader*) {
     return false;
 }
@@ -192,7 +201,10 @@ bool SubscriberBuiltin::ddsisampleHandler(RTPS::Reader* engine, RTPS::SampleInfo
         if (e.source != engine) {
             continue;
         }
-        (this->*e.handler)(sample);
+        // A record that cannot be one reaches nobody, the application's reader included.
+        if (!(this->*e.handler)(sample)) {
+            return false;
+        }
         if (e.reader != nullptr && e.reader->isEnabled() && e.reader->getRTPS() != nullptr) {
             return Subscriber::ddsisampleHandler(e.reader, sample);
         }
@@ -210,7 +222,8 @@ RemoteDP& SubscriberBuiltin::findOrCreate(unsigned const* guidPrefix) {
 
 RemoteDP* SubscriberBuiltin::beginSample(unsigned entry, RTPS::SampleInfo* handle,
                                          RTPS::SampleInfo& out, unsigned& entityId, size_t size,
-                                         char const* module, unsigned removedMsg) {
+                                         char const* module, unsigned removedMsg, bool& malformed) {
+    malformed = false;
     RTPS::Reader* engine = entries_[entry].engine;
     if (engine == nullptr) {
         return nullptr;
@@ -224,6 +237,7 @@ RemoteDP* SubscriberBuiltin::beginSample(unsigned entry, RTPS::SampleInfo* handl
     // Network input: a record that cannot be one is dropped, never trusted.
     if (out.data == nullptr || out.length != size) {
         log.logMessage(module, 3, vexares::DCPS_MSG_BUILTIN_SAMPLE_MALFORMED, NAMES[entry]);
+        malformed = true;
         return nullptr;
     }
     RemoteDP& r = findOrCreate(prefix);
@@ -240,17 +254,18 @@ RemoteDP* SubscriberBuiltin::beginSample(unsigned entry, RTPS::SampleInfo* handl
     return &r;
 }
 
-void SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
+bool SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
     // The participant mutex stays held after this one is released for the calls out.
     std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
     std::unique_lock<CoreRecursiveMutex> lock(getMutex());
     RTPS::SampleInfo s{};
     unsigned entityId = 0;
-    RemoteDP* r =
-        beginSample(PARTICIPANT, handle, s, entityId,
-                    sizeof(vexa::dds::ParticipantBuiltinTopicData), MODULE_PARTICIPANT, 0);
+    bool malformed = false;
+    RemoteDP* r = beginSample(PARTICIPANT, handle, s, entityId,
+                              sizeof(vexa::dds::ParticipantBuiltinTopicData), MODULE_PARTICIPANT, 0,
+                              malformed);
     if (r == nullptr || !removal(s)) {
-        return;
+        return !malformed;
     }
     r->flags |= RemoteDP::REMOVED;
     std::vector<WriterReaders> lostWriters;
@@ -261,6 +276,7 @@ void SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
     lock.unlock();
     looseWriters(prefix, lostWriters);
     looseReaders(lostReaders);
+    return true;
 }
 
 void SubscriberBuiltin::takeWriters(RemoteDP& r, std::vector<WriterReaders>& out) {
@@ -281,32 +297,34 @@ void SubscriberBuiltin::looseWriters(uint32_t const (&prefix)[3],
     }
 }
 
-void SubscriberBuiltin::handleDCPSTopicReader(RTPS::SampleInfo* handle) {
+bool SubscriberBuiltin::handleDCPSTopicReader(RTPS::SampleInfo* handle) {
     auto& log = vexalog::Logger::getLogger();
     Joint lock(dp_->getMutex(), getMutex());
     RTPS::SampleInfo s{};
     unsigned entityId = 0;
-    RemoteDP* r = beginSample(TOPIC, handle, s, entityId, sizeof(vexa::dds::TopicBuiltinTopicData),
-                              MODULE_TOPIC, vexares::DCPS_MSG_REMOTE_PUBLISHER_OF_REMOVED);
+    bool malformed = false;
+    RemoteDP* r =
+        beginSample(TOPIC, handle, s, entityId, sizeof(vexa::dds::TopicBuiltinTopicData),
+                    MODULE_TOPIC, vexares::DCPS_MSG_REMOTE_PUBLISHER_OF_REMOVED, malformed);
     if (r == nullptr) {
-        return;
+        return !malformed;
     }
     auto const& data = *static_cast<vexa::dds::TopicBuiltinTopicData const*>(s.data);
     if (data.name.empty()) {
         log.logMessage(MODULE_TOPIC, 3, vexares::DCPS_MSG_BUILTIN_SAMPLE_MALFORMED, NAMES[TOPIC]);
-        return;
+        return false;
     }
     RemoteTopic& t = r->topics[data.name];
     char const* name = data.name.c_str();
     if ((t.flags & RemoteTopic::REMOVED) != 0) {
         log.logMessage(MODULE_TOPIC, 3, vexares::DCPS_MSG_REMOTE_WRITER_HANDLED, name);
-        return;
+        return true;
     }
     if (removal(s)) {
         log.logMessage(MODULE_TOPIC, 4, vexares::DCPS_MSG_REMOTE_WRITER_REMOVED, name);
         t.flags |= RemoteTopic::REMOVED;
         dp_->looseRemoteTopic(t.data);
-        return;
+        return true;
     }
     bool const known = t.stored;
     t.data = data;
@@ -321,20 +339,22 @@ void SubscriberBuiltin::handleDCPSTopicReader(RTPS::SampleInfo* handle) {
     } else {
         dp_->discoverRemoteTopic(copy);
     }
+    return true;
 }
 
-void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
+bool SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
     auto& log = vexalog::Logger::getLogger();
     // The participant mutex stays held after this one is released for the calls out.
     std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
     std::unique_lock<CoreRecursiveMutex> lock(getMutex());
     RTPS::SampleInfo s{};
     unsigned entityId = 0;
+    bool malformed = false;
     RemoteDP* r = beginSample(PUBLICATION, handle, s, entityId,
                               sizeof(vexa::dds::PublicationBuiltinTopicData), MODULE_PUBLICATION,
-                              vexares::DCPS_MSG_REMOTE_PUBLISHER_OF_REMOVED);
+                              vexares::DCPS_MSG_REMOTE_PUBLISHER_OF_REMOVED, malformed);
     if (r == nullptr) {
-        return;
+        return !malformed;
     }
     auto const& data = *static_cast<vexa::dds::PublicationBuiltinTopicData const*>(s.data);
     char const* name = data.topic_name.c_str();
@@ -347,7 +367,7 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
     RemoteDW& w = *slot;
     if (w.handled) {
         log.logMessage(MODULE_PUBLICATION, 3, vexares::DCPS_MSG_REMOTE_WRITER_HANDLED, name);
-        return;
+        return true;
     }
     w.lastSample = getTimeService().now();
     if (removal(s)) {
@@ -358,21 +378,21 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
         lost.front().readers.swap(w.readers);
         lock.unlock();
         looseWriters(prefix, lost);
-        return;
+        return true;
     }
     if (w.id == 0) {
         uint32_t const id = getNewRemotePubID();
         if (id == 0) {
             log.logMessage(MODULE_PUBLICATION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
             r->writers.erase(entityId);
-            return;
+            return true;
         }
         w.id = id;
         w.data = data;
         w.participant = r;
         log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_NEW, name);
         matchNewWriter(w, prefix, entityId, lock);
-        return;
+        return true;
     }
     log.logMessage(MODULE_PUBLICATION, 4, vexares::DCPS_MSG_REMOTE_WRITER_CHANGED, name);
     bool const passOn = w.data.deadline.period != data.deadline.period ||
@@ -395,6 +415,7 @@ void SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
                                                  changed.ownership_strength);
         }
     }
+    return true;
 }
 
 void SubscriberBuiltin::matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId,
@@ -434,7 +455,7 @@ void SubscriberBuiltin::discoverDWforNewReader(Reader* reader, std::string const
     }
 }
 
-void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
+bool SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
     auto& log = vexalog::Logger::getLogger();
     // Held across the calls into the writers, which run without this subscriber's mutex.
     std::lock_guard<CoreRecursiveMutex> participant(dp_->getMutex());
@@ -447,11 +468,12 @@ void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
     {
         Joint lock(dp_->getMutex(), getMutex());
         RTPS::SampleInfo s{};
+        bool malformed = false;
         RemoteDP* r = beginSample(
             SUBSCRIPTION, handle, s, entityId, sizeof(vexa::dds::SubscriptionBuiltinTopicData),
-            MODULE_SUBSCRIPTION, vexares::DCPS_MSG_REMOTE_SUBSCRIBER_OF_REMOVED);
+            MODULE_SUBSCRIPTION, vexares::DCPS_MSG_REMOTE_SUBSCRIBER_OF_REMOVED, malformed);
         if (r == nullptr) {
-            return;
+            return !malformed;
         }
         std::copy(r->prefix, r->prefix + 3, prefix);
         data = *static_cast<vexa::dds::SubscriptionBuiltinTopicData const*>(s.data);
@@ -463,7 +485,7 @@ void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
         RemoteDR& d = *slot;
         if (d.handled) {
             log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_READER_HANDLED, name);
-            return;
+            return true;
         }
         d.lastSample = getTimeService().now();
         if (removal(s)) {
@@ -477,7 +499,7 @@ void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
             if (id == 0) {
                 log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
                 r->readers.erase(entityId);
-                return;
+                return true;
             }
             d.id = id;
             d.data = data;
@@ -514,6 +536,7 @@ void SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
             }
         }
     }
+    return true;
 }
 
 void SubscriberBuiltin::takeReaders(RemoteDP& r, std::vector<LostDR>& out) {

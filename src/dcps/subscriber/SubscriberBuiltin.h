@@ -53,7 +53,8 @@ public:
             return (static_cast<size_t>(k.value[0]) * 31u + k.value[1]) * 31u + k.value[2];
         }
     };
-    using Handler = void (SubscriberBuiltin::*)(RTPS::SampleInfo*);
+    // False: the record was malformed and dropped (it must not be queued either).
+    using Handler = bool (SubscriberBuiltin::*)(RTPS::SampleInfo*);
     struct BuiltinTopicCB {
         TypeSupportCB* type = nullptr;  // not owned
         Topic* topic = nullptr;
@@ -136,6 +137,8 @@ public:
     void setNextRemoteIds(uint32_t pub, uint32_t sub);
 
 private:
+    // Its readers are the four built-in ones, outside the user reader table.
+    bool isOurs(Reader const* reader) const override;
     // A remote writer whose loss or liveliness is passed to local readers once this mutex is
     // released, with a copy of its matched readers.
     struct WriterReaders {
@@ -151,14 +154,16 @@ private:
     void matchNewWriter(RemoteDW& w, uint32_t const (&prefix)[3], unsigned entityId,
                         std::unique_lock<CoreRecursiveMutex>& lock);
 
-    void handleDCPSParticipantReader(RTPS::SampleInfo* sample);
-    void handleDCPSTopicReader(RTPS::SampleInfo* sample);
-    void handleDCPSPublicationReader(RTPS::SampleInfo* sample);
-    void handleDCPSSubscriptionReader(RTPS::SampleInfo* sample);
+    bool handleDCPSParticipantReader(RTPS::SampleInfo* sample);
+    bool handleDCPSTopicReader(RTPS::SampleInfo* sample);
+    bool handleDCPSPublicationReader(RTPS::SampleInfo* sample);
+    bool handleDCPSSubscriptionReader(RTPS::SampleInfo* sample);
     // Common start of the handlers, with both mutexes held: reads the change and checks its
-    // record; the sender's record (lost flag cleared), or null to stop.
+    // record; the sender's record (lost flag cleared), or null to stop (`malformed`: because
+    // the record has no data or the wrong size).
     RemoteDP* beginSample(unsigned entry, RTPS::SampleInfo* handle, RTPS::SampleInfo& out,
-                          unsigned& entityId, size_t size, char const* module, unsigned removedMsg);
+                          unsigned& entityId, size_t size, char const* module, unsigned removedMsg,
+                          bool& malformed);
     RemoteDP& findOrCreate(unsigned const* guidPrefix);
 
     // A remote reader's matched writers, taken out for calls made without this mutex.

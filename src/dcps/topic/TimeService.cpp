@@ -24,6 +24,17 @@ void TimeService::setInitial() {
     store(ns / NANOS, static_cast<uint32_t>(ns % NANOS));
 }
 
+void TimeService::catchUp() {
+    int64_t const ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    uint64_t const system = (static_cast<uint64_t>(static_cast<uint32_t>(ns / NANOS)) << 32) |
+                            static_cast<uint32_t>(ns % NANOS);
+    uint64_t v = packed_.load();
+    while (toNanos(unpack(v)) < ns && !packed_.compare_exchange_weak(v, system)) {
+    }
+}
+
 void TimeService::advance(uint64_t microseconds) {
     // One read-modify-write: a test's advance and the data-handling thread's tick may meet,
     // and neither step may be lost.
@@ -41,12 +52,15 @@ void TimeService::advance(uint64_t microseconds) {
     } while (!packed_.compare_exchange_weak(v, next));
 }
 
-Time_t TimeService::now() const {
-    uint64_t const v = packed_.load();
+Time_t TimeService::unpack(uint64_t v) {
     Time_t t;
     t.sec = static_cast<int32_t>(static_cast<uint32_t>(v >> 32));
     t.nanosec = static_cast<uint32_t>(v);
     return t;
+}
+
+Time_t TimeService::now() const {
+    return unpack(packed_.load());
 }
 
 void TimeService::getCurrentTime(Time_t& out) const {

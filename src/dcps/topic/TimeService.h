@@ -17,6 +17,9 @@ public:
 
     // The clock = the system time.
     void setInitial();
+    // The clock = the system time, unless it is ahead already: an advance made before the
+    // data-handling thread started (a test's) is kept, and the clock never goes back.
+    void catchUp();
     void advance(uint64_t microseconds);
     void getCurrentTime(vexa::dds::Time_t& out) const;
     vexa::dds::Time_t now() const;
@@ -38,6 +41,7 @@ public:
 
 private:
     void store(int64_t sec, uint32_t nanosec);
+    static vexa::dds::Time_t unpack(uint64_t packed);
 
     std::atomic<uint64_t> packed_{0};
 };

@@ -199,6 +199,11 @@ void BuildePack::packTopic(Structure* topic) {
             }
             const std::uint64_t at =
                 base->m_size == 1 ? offset : alignUp(offset, base->m_alignment);
+            if (at > offset) {
+                // The gap is written too: a reused buffer must not send what it held before.
+                statements +=
+                    line(2, "memset(ptrDist +" + dec(offset) + ",0," + dec(at - offset) + ");");
+            }
             if (scalar->m_Kind == FLOAT_128_TYPE) {
                 // The runtime writes the 10 value bytes and zeros for the padding the memory
                 // holds, so equal values pack to equal bytes.

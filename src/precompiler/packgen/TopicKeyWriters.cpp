@@ -334,6 +334,11 @@ void BuildePack::packKey(Structure* topic) {
         if (key.size == 0 || (!directCopy(key) && !booleanKey(key))) {
             break;
         }
+        if (key.start > end) {
+            // Zeros between keys: the packed key (and what it hashes to) depends on the keys
+            // alone, never on what the buffer held.
+            text += line(2, "memset(ptrDist" + plus(end) + ",0," + dec(key.start - end) + ");");
+        }
         text += line(
             2, "memcpy(ptrDist" + plus(key.start) + ",&" + key.member + "," + dec(key.size) + ");");
         end = key.start + key.size;

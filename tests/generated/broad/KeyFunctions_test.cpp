@@ -37,9 +37,8 @@ struct KeyShape {
 
 template <class T>
 Bytes packedKey(const T& value, std::size_t room = 1 << 12) {
-    Bytes buffer(room);
-    buffer.resize(value.packKey(buffer.data(), static_cast<unsigned>(buffer.size())));
-    return buffer;
+    return roundtrip::packedOverStaleBytes(
+        [&value](void* buf, unsigned len) { return value.packKey(buf, len); }, room);
 }
 
 template <class T>

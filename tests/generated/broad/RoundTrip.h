@@ -23,12 +23,24 @@ Bytes reference(const Topic& value, bool bigEndian) {
     return w.sample();
 }
 
+// pack(buffer, room) into a buffer that held other bytes and into a zeroed one: the bytes are
+// the same, alignment gaps included, so a reused buffer leaks nothing onto the wire.
+template <class Pack>
+Bytes packedOverStaleBytes(Pack pack, std::size_t room) {
+    Bytes stale(room, 0xAA);
+    Bytes zeroed(room, 0);
+    const unsigned length = pack(stale.data(), static_cast<unsigned>(room));
+    EXPECT_EQ(length, pack(zeroed.data(), static_cast<unsigned>(room)));
+    stale.resize(length);
+    zeroed.resize(length);
+    EXPECT_EQ(zeroed, stale) << "bytes the buffer held before are in the packed data";
+    return stale;
+}
+
 template <class Topic>
 Bytes packed(const Topic& value, std::size_t room = 1 << 16) {
-    Bytes buffer(room);
-    const unsigned length = value.pack(buffer.data(), static_cast<unsigned>(buffer.size()));
-    buffer.resize(length);
-    return buffer;
+    return packedOverStaleBytes([&value](void* buf, unsigned len) { return value.pack(buf, len); },
+                                room);
 }
 
 // Every byte count short of the whole: unpack fails, pack writes nothing past the buffer.

@@ -41,6 +41,14 @@ Layout::Pp pp(int16_t a, uint8_t b) {
     return p;
 }
 
+Layout::ByteKeys byteKeys() {
+    Layout::ByteKeys k;
+    k.m_b = 0x7E;
+    k.m_i = 0x01020304;
+    k.m_v = 1.0;
+    return k;
+}
+
 std::vector<Row> rows() {
     Layout::Triple triple;
     triple.m_i = 0x01020304;
@@ -83,6 +91,8 @@ std::vector<Row> rows() {
     Layout::OneUnion one;
     one.m_u.on(0x5A);
 
+    const Layout::ByteKeys keys = byteKeys();
+
     return {
         row("Int32, Boolean, Float64", triple,
             {0x04, 0x03, 0x02, 0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}),
@@ -110,6 +120,8 @@ std::vector<Row> rows() {
              0,    0x02, 0x01}),                                          // last at 68
         // A Boolean discriminator and a Byte: 6 bytes with the header.
         row("union of Boolean and Byte", one, {0x01, 0x5A}),
+        row("keyed: Byte, Int32, Float64", keys,
+            {0x7E, 0, 0, 0, 0x04, 0x03, 0x02, 0x01, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}),
     };
 }
 
@@ -125,6 +137,29 @@ TEST(PackedLayout, TopicsPackToTheirBytesAndNoShorterBufferServes) {
             EXPECT_EQ(0u, r.pack(room.data(), static_cast<unsigned>(n))) << n;
         }
     }
+}
+
+// A buffer that held an earlier sample: the gaps before aligned members, inside structures,
+// sequences, maps and unions and before Float128 are written as zeros, not left as they were.
+TEST(PackedLayout, ReusedBufferCarriesNoStaleBytes) {
+    for (const Row& r : rows()) {
+        SCOPED_TRACE(r.name);
+        Bytes buffer(r.bytes.size() + 8, 0xAA);
+        ASSERT_EQ(r.bytes.size(), r.pack(buffer.data(), static_cast<unsigned>(buffer.size())));
+        EXPECT_EQ(r.bytes, Bytes(buffer.begin(), buffer.begin() + r.bytes.size()));
+        EXPECT_EQ(Bytes(8, 0xAA), Bytes(buffer.end() - 8, buffer.end()));
+    }
+}
+
+// The copied keys of a packed key, with the gap between a Byte and an Int32 key written too:
+// the bytes do not depend on what the buffer held.
+TEST(PackedLayout, PackedKeyGapIsZeroInAReusedBuffer) {
+    const Layout::ByteKeys k = byteKeys();
+    const Bytes key = {0x00, 0x01, 0x00, 0x00, 0x7E, 0, 0, 0, 0x04, 0x03, 0x02, 0x01};
+    ASSERT_EQ(key.size(), k.keylenPacked());
+    Bytes buffer(key.size(), 0xAA);
+    ASSERT_EQ(key.size(), k.packKey(buffer.data(), static_cast<unsigned>(buffer.size())));
+    EXPECT_EQ(key, buffer);
 }
 
 TEST(PackedLayout, FixedTopicsMeasureHeaderAndData) {
