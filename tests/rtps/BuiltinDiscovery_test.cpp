@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +82,24 @@ RTPS::DiscoveredReaderData remoteReader(std::string const& topic, uint8_t key,
     return r;
 }
 
+// The DCPS core's side: what it is told, and what the participant still knew of the reader
+// while it was told.
+class ReportRecorder : public RTPS::CommunicationObject {
+public:
+    bool changeAvailable(RTPS::Reader*, void*, RTPS::SampleInfo* sample) override {
+        statusFlags.push_back(sample->statusFlags);
+        if (onReport) {
+            onReport(*sample);
+        }
+        return false;
+    }
+    void assertLiveliness(RTPS::Reader*, void*, unsigned int*, unsigned int) override {}
+    void participantLost(unsigned int*) override {}
+
+    std::vector<uint32_t> statusFlags;
+    std::function<void(RTPS::SampleInfo const&)> onReport;
+};
+
 class BuiltinDiscoveryTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -126,7 +145,7 @@ protected:
     }
 
     ScratchDir m_dir;
-    NullCommunicationObject m_comm;
+    ReportRecorder m_comm;
     vexa::dds::ParticipantBuiltinTopicData m_data = ownData();
     std::shared_ptr<FakeFactory> factory = std::make_shared<FakeFactory>();
     std::unique_ptr<RTPS::ParticipantImpl> p;
@@ -272,6 +291,96 @@ TEST_F(BuiltinDiscoveryTest, ARemoteReaderIsServedByTheSharedGroupOrByUnicast) {
     ASSERT_NE(factory->dsvcLink, nullptr);
     ASSERT_EQ(factory->dsvcLink->discovered.size(), 2u);
     EXPECT_EQ(factory->dsvcLink->discovered[0], listening.readerProxy.remoteReaderGuid);
+}
+
+// A reader deleted at its participant is announced once more, disposed and unregistered. The
+// core hears of it while the record is still there; then every local writer lets the reader
+// go at once (an acknowledgement wait would otherwise wait for it until its participant's lease
+// ran out), and nothing matches the record again.
+TEST_F(BuiltinDiscoveryTest, ADepartedRemoteReaderIsUnmatchedAndForgotten) {
+    FakeWriter* writer = addUserWriter("Temp", 0x22, false);
+    RTPS::DiscoveredReaderData const leaving = remoteReader("Temp", 0x61);
+    RTPS::DiscoveredReaderData const staying = remoteReader("Temp", 0x62);
+    RTPS::GUID_t const gone = leaving.readerProxy.remoteReaderGuid;
+    ASSERT_TRUE(hearReader(leaving));
+    ASSERT_TRUE(hearReader(staying));
+    ASSERT_EQ(writer->checked.size(), 2u);
+
+    bool knownWhileReported = false;
+    m_comm.onReport = [&](RTPS::SampleInfo const&) {
+        vexa::dds::SubscriptionBuiltinTopicData config;
+        knownWhileReported = p->getReaderConfig(gone, config);
+    };
+    RTPS::GUID_t from = gone;
+    from.entityId = RTPS::_ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_WRITER;
+    std::unique_ptr<CacheChange> c = received(leaving, from, 2);
+    c->sampleInfo.statusFlags = RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED;
+    if (directory->addBuiltinChange(BuiltinTopic::SUBSCRIPTION, c.get()) == c.get()) {
+        c.release();
+    }
+
+    ASSERT_EQ(m_comm.statusFlags.size(), 3u);
+    EXPECT_EQ(m_comm.statusFlags.back(), RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED);
+    EXPECT_TRUE(knownWhileReported);
+    EXPECT_EQ(writer->checked.size(), 2u) << "a departure is not matched again";
+    ASSERT_EQ(writer->removed.size(), 1u);
+    EXPECT_EQ(writer->removed[0], gone);
+
+    vexa::dds::SubscriptionBuiltinTopicData config;
+    EXPECT_FALSE(p->getReaderConfig(gone, config));
+    EXPECT_EQ(directory->subscriptions().size(), 1u);
+    std::vector<RTPS::ReaderProxyInfo> matched;
+    p->getDirectory()->getMatchedReaders(publication("Temp"), matched);
+    ASSERT_EQ(matched.size(), 1u);
+    EXPECT_EQ(matched[0].remoteReaderGuid, staying.readerProxy.remoteReaderGuid);
+}
+
+// The same for a writer deleted at its participant: no local reader keeps it.
+TEST_F(BuiltinDiscoveryTest, ADepartedRemoteWriterIsUnmatchedAndForgotten) {
+    FakeReader* reader = addUserReader("Temp", 0x31);
+    RTPS::DiscoveredWriterData const leaving = remoteWriter("Temp", 0x51);
+    RTPS::DiscoveredWriterData const staying = remoteWriter("Temp", 0x52);
+    RTPS::GUID_t const gone = leaving.writerProxy.remoteWriterGuid;
+    ASSERT_TRUE(hearWriter(leaving));
+    ASSERT_TRUE(hearWriter(staying));
+    size_t const checked = reader->checked.size();
+
+    bool knownWhileReported = false;
+    m_comm.onReport = [&](RTPS::SampleInfo const&) {
+        vexa::dds::PublicationBuiltinTopicData config;
+        knownWhileReported = p->getDirectory()->getWriterDCPSConfig(gone, config);
+    };
+    RTPS::GUID_t from = gone;
+    from.entityId = RTPS::_ENTITYID_SEDP_BUILTIN_PUBLICATIONS_WRITER;
+    std::unique_ptr<CacheChange> c = received(leaving, from, 2);
+    c->sampleInfo.statusFlags = RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED;
+    if (directory->addBuiltinChange(BuiltinTopic::PUBLICATION, c.get()) == c.get()) {
+        c.release();
+    }
+
+    EXPECT_EQ(m_comm.statusFlags.back(), RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED);
+    EXPECT_TRUE(knownWhileReported);
+    EXPECT_EQ(reader->checked.size(), checked) << "a departure is not matched again";
+    ASSERT_FALSE(reader->removed.empty());
+    EXPECT_EQ(reader->removed.back(), gone);
+    vexa::dds::PublicationBuiltinTopicData config;
+    EXPECT_FALSE(p->getDirectory()->getWriterDCPSConfig(gone, config));
+    EXPECT_TRUE(
+        p->getDirectory()->getWriterDCPSConfig(staying.writerProxy.remoteWriterGuid, config));
+    EXPECT_EQ(directory->publications().size(), 1u);
+}
+
+// The core is told of a remote writer holding no local reader: it takes its participant mutex
+// for it, while an application thread that deletes a matched reader holds that mutex and waits
+// for the reader to be unused.
+TEST_F(BuiltinDiscoveryTest, TheCoreHearsOfARemoteWriterWithNoLocalReaderHeld) {
+    FakeReader* reader = addUserReader("Temp", 0x31);
+    RTPS::DiscoveredWriterData w = remoteWriter("Temp", 0x51);
+    w.writerProxy.multicastLocatorList.push_back(udp("239.1.2.3", 7401));
+    uint32_t usesWhileReported = 99;
+    m_comm.onReport = [&](RTPS::SampleInfo const&) { usesWhileReported = reader->getUseCount(); };
+    ASSERT_TRUE(hearWriter(w));
+    EXPECT_EQ(usesWhileReported, 0u);
 }
 
 TEST_F(BuiltinDiscoveryTest, RecordsWithoutUnicastLocatorAreSkipped) {

@@ -89,38 +89,52 @@ CacheChange* SEDPBuiltinPublicationReader::addChange(CacheChange* change) {
                         vexares::RTPS_MSG_READER_CHANGE_STORED, m_logName.c_str(), 0xFFFFFFFFu, 0u,
                         0u, 0u, unsigned(vexa::OsGetTimeCountMks() & 0xFFFFFFFFu));
 
-    // Every local reader decides again, so a changed QoS or partition list drops or makes a
-    // match as a new record would.
-    m_host.checkMatchedWriter(record);
+    // A departure (the writer was deleted) is announced disposed and unregistered.
+    bool const departed =
+        (change->sampleInfo.statusFlags & (SAMPLE_DISPOSED | SAMPLE_UNREGISTERED)) != 0;
+    if (!departed) {
+        // Every local reader decides again, so a changed QoS or partition list drops or makes a
+        // match as a new record would.
+        m_host.checkMatchedWriter(record);
 
-    std::vector<EndpointHandle<LocalReader>> readers;
-    m_host.getMatchedReaders(&record.publicationData, readers);
-    if (isNew) {
-        logger().logMessage(MODULE, vexalog::Logger::SEV_DEBUG_2,
-                            vexares::RTPS_MSG_REMOTE_WRITER_MATCHED, m_logName.c_str(),
-                            unsigned(readers.size()));
-    }
-    std::vector<Locator_t> const& groups = record.writerProxy.multicastLocatorList;
-    if (!groups.empty() && !readers.empty() && (isNew || !hadMulticast)) {
-        Locator_t const group = groups.front();
-        for (EndpointHandle<LocalReader>& r : readers) {
-            r->addMulticastLocator(group);
-            m_host.reannounceReader(r.get());
+        std::vector<EndpointHandle<LocalReader>> readers;
+        m_host.getMatchedReaders(&record.publicationData, readers);
+        if (isNew) {
+            logger().logMessage(MODULE, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_REMOTE_WRITER_MATCHED, m_logName.c_str(),
+                                unsigned(readers.size()));
         }
-        try {
-            m_host.addReceiver(group);
-        } catch (DDSIException const& e) {
-            // The group came from the wire: the readers go on with unicast.
-            logger().logMessage(MODULE, vexalog::Logger::SEV_WARNING,
-                                vexares::RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED, m_logName.c_str(),
-                                unsigned{group.address[12]}, unsigned{group.address[13]},
-                                unsigned{group.address[14]}, unsigned{group.address[15]},
-                                unsigned{group.port}, e.what());
+        std::vector<Locator_t> const& groups = record.writerProxy.multicastLocatorList;
+        if (!groups.empty() && !readers.empty() && (isNew || !hadMulticast)) {
+            Locator_t const group = groups.front();
+            for (EndpointHandle<LocalReader>& r : readers) {
+                r->addMulticastLocator(group);
+                m_host.reannounceReader(r.get());
+            }
+            try {
+                m_host.addReceiver(group);
+            } catch (DDSIException const& e) {
+                // The group came from the wire: the readers go on with unicast.
+                logger().logMessage(MODULE, vexalog::Logger::SEV_WARNING,
+                                    vexares::RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED,
+                                    m_logName.c_str(), unsigned{group.address[12]},
+                                    unsigned{group.address[13]}, unsigned{group.address[14]},
+                                    unsigned{group.address[15]}, unsigned{group.port}, e.what());
+            }
         }
+        // The local readers are let go here: the core takes its participant mutex to hear of
+        // the record, and a thread that deletes one of them holds that mutex while it waits
+        // for the reader to be unused.
     }
 
     if (CommunicationObject* co = m_host.communicationObject()) {
         co->changeAvailable(m_asReader, nullptr, &change->sampleInfo);
+    }
+    if (departed) {
+        // The core has read the departure; now no local reader keeps the writer, and no
+        // reader made later matches its record. The loan keeps the change until it is
+        // returned, the next collection frees it.
+        m_host.removeMatchedEndpoints(guid);
     }
     m_history.free_change(change);
     return change;

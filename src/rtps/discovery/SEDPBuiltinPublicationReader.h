@@ -19,7 +19,8 @@ class Reader;
 // The remote writers of the domain, as their publication announcements tell: one stored change
 // per remote writer (its decoded record). A new or changed record is matched again by every
 // local reader (QoS and partitions, not only multicast); the local readers that match it join
-// its multicast group once it has one.
+// its multicast group once it has one. A departure (the record announced disposed or
+// unregistered) is reported, then the writer leaves every local reader and its record goes.
 //
 // Queries hand out copies, never pointers into a stored record: a record may be removed at any
 // time by the SPDP lease thread.

@@ -78,14 +78,26 @@ CacheChange* SEDPBuiltinSubscriptionReader::addChange(CacheChange* change) {
                         vexares::RTPS_MSG_READER_CHANGE_STORED, m_logName.c_str(), 0xFFFFFFFFu, 0u,
                         0u, 0u, unsigned(vexa::OsGetTimeCountMks() & 0xFFFFFFFFu));
 
-    m_host.checkMatchedReader(record);
-    serve(record, isNew);
-    if (isNew) {
-        m_host.discoveredForDSVC(guid, record.subscriptionData);
+    // A departure (the reader was deleted) is announced disposed and unregistered.
+    bool const departed =
+        (change->sampleInfo.statusFlags & (SAMPLE_DISPOSED | SAMPLE_UNREGISTERED)) != 0;
+    if (!departed) {
+        m_host.checkMatchedReader(record);
+        serve(record, isNew);
+        if (isNew) {
+            m_host.discoveredForDSVC(guid, record.subscriptionData);
+        }
     }
 
     if (CommunicationObject* co = m_host.communicationObject()) {
         co->changeAvailable(m_asReader, nullptr, &change->sampleInfo);
+    }
+    if (departed) {
+        // The core has read the departure; now no local writer may keep the reader (an
+        // acknowledgement wait would wait for it until its participant's lease ran out), and
+        // no writer made later may match its record. The record leaves with the matches; the
+        // loan keeps the change until it is returned, the next collection frees it.
+        m_host.removeMatchedEndpoints(guid);
     }
     m_history.free_change(change);
     return change;

@@ -21,7 +21,9 @@ class Reader;
 // per remote reader (its decoded record). A new or changed record is matched again by every
 // local writer; a matching writer serves the reader by multicast when the reader listens on
 // the writer's first multicast locator, else (a stateless writer) by the reader's first unicast
-// locator. Each new remote reader is handed to the DSVC side once.
+// locator. Each new remote reader is handed to the DSVC side once. A departure (the record
+// announced disposed or unregistered) is reported, then the reader leaves every local writer
+// and its record goes.
 //
 // Queries hand out copies, never pointers into a stored record. Threads and locks as in
 // SEDPBuiltinPublicationReader.
