@@ -59,6 +59,13 @@ public:
         if (held_) {
             held_ = false;
             publisher_.unlock();
+            releaseParticipant();
+        }
+    }
+    // Keeps the publisher mutex only.
+    void releaseParticipant() {
+        if (participantHeld_) {
+            participantHeld_ = false;
             participant_.unlock();
         }
     }
@@ -67,6 +74,7 @@ private:
     CoreRecursiveMutex& participant_;
     CoreRecursiveMutex& publisher_;
     bool held_ = true;
+    bool participantHeld_ = true;
 };
 
 template <class Growing>
@@ -407,6 +415,11 @@ ReturnCode_t Publisher::write(Writer* writer, void const* sample, InstanceHandle
     requireOwn(writer, "DCPS::Publisher::write");
     BothLocks locks(participant_->getMutex(), mutex_);
     participant_->assertLivelinessByDW();
+    // The engine's addChange of a full reliable history waits for acknowledgements, which its
+    // parser thread delivers only after the discovery records ahead of them, through handlers
+    // that take the participant mutex: the writer's part runs under the publisher mutex alone,
+    // as dispose and unregister do.
+    locks.releaseParticipant();
     writer->assertLiveliness();
     return writer->write(sample, handle, timestamp);
 }
