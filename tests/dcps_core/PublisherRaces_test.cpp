@@ -136,6 +136,9 @@ TEST_F(PublisherRaces, WriteWaitingForAcknowledgementsLeavesTheParticipantFree) 
         rc = pub_->write(w, &second, vexa::dds::HANDLE_NIL, nullptr);
     });
     ASSERT_TRUE(engine->waitAddBlocked(std::chrono::seconds(10)));
+    // A tick of the data-handling thread meanwhile must not keep the participant mutex while
+    // it waits for the publisher's.
+    std::thread([this] { dp_->periodicStatusCheck(); }).join();
     {
         // The parser in the built-in handlers, then on to the acknowledgement.
         std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(dp_->getMutex());

@@ -851,7 +851,13 @@ void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
                                              vexa::dds::StatusMask mask) {
     // Read before the publisher mutex: the participant's comes first.
     vexa::dds::Time_t const assertion = participant_->getLivelinessAssertionTime();
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    // The data-handling thread holds the participant mutex here. A write may hold the
+    // publisher's while the engine waits for acknowledgements that need the participant's:
+    // skip this tick rather than wait (the checks go by elapsed time and catch up).
+    std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        return;
+    }
     for (Writer* w : writers_) {
         if (w == nullptr || w->isMarked() || !w->isEnabled()) {
             continue;

@@ -151,7 +151,8 @@ public:
                      vexa::dds::LatencyBudgetQosPolicy const& latency);
     void looseDR(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId);
 
-    // The data-handling thread's tick for every live enabled writer.
+    // The data-handling thread's tick for every live enabled writer (participant mutex held);
+    // skipped while another thread holds the publisher mutex.
     void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
 
     // The participant closes (its mutex held): every writer forgets its engine writer, the
