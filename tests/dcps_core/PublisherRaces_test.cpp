@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
+#include <variant>
+#include <vector>
 
 #include "PublisherFixture.h"
 #include "vexa/DataWriterImpl.h"
@@ -112,4 +115,42 @@ TEST_F(PublisherRaces, CloseWhileAnotherThreadWrites) {
     EXPECT_EQ(create(qos(vexa::dds::VOLATILE_DURABILITY_QOS)), nullptr);
     pub_->deleteDW(w->getBridge());
     EXPECT_TRUE(w->isMarked());
+}
+
+// A reliable write whose engine history is full waits inside addChange for acknowledgements.
+// The engine's one parser thread delivers them, but a discovery record ahead of them takes it
+// into the core's built-in handlers, which need the participant mutex first: the write must
+// not hold that mutex while it waits.
+TEST_F(PublisherRaces, WriteWaitingForAcknowledgementsLeavesTheParticipantFree) {
+    Writer* w = create(
+        qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 10));
+    ASSERT_NE(w, nullptr);
+    FakeWriter* engine = engineOf(w);
+    KeyedSample first{1, 1};
+    ASSERT_EQ(pub_->write(w, &first, vexa::dds::HANDLE_NIL, nullptr), vexa::dds::RETCODE_OK);
+
+    engine->blockAddsUntilAcknowledged(std::chrono::seconds(3));
+    std::atomic<vexa::dds::ReturnCode_t> rc{vexa::dds::RETCODE_ERROR};
+    std::thread writer([&] {
+        KeyedSample second{1, 2};
+        rc = pub_->write(w, &second, vexa::dds::HANDLE_NIL, nullptr);
+    });
+    ASSERT_TRUE(engine->waitAddBlocked(std::chrono::seconds(10)));
+    // A tick of the data-handling thread meanwhile must not keep the participant mutex while
+    // it waits for the publisher's.
+    std::thread([this] { dp_->periodicStatusCheck(); }).join();
+    {
+        // The parser in the built-in handlers, then on to the acknowledgement.
+        std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(dp_->getMutex());
+        engine->acknowledge();
+    }
+    writer.join();
+    EXPECT_EQ(rc.load(), vexa::dds::RETCODE_OK);
+
+    // Both samples reached the engine, in the order written.
+    std::vector<FakeWriter::Change> const changes = engine->changes();
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_LT(changes[0].handle, changes[1].handle);
+    EXPECT_NE(std::get<std::vector<uint8_t>>(changes[0].data),
+              std::get<std::vector<uint8_t>>(changes[1].data));
 }

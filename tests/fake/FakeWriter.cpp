@@ -41,6 +41,16 @@ int64_t FakeWriter::addChange(RTPS::SampleInfo* sample) {
         return handleOf(0, nextSeq_++);
     }
     checkOpen("Writer::addChange");
+    {
+        std::unique_lock<std::mutex> ack(ackMutex_);
+        if (blockAdds_ && !acknowledged_) {
+            ++addsBlocked_;
+            ackChanged_.notify_all();
+            if (!ackChanged_.wait_for(ack, maxBlocking_, [this] { return acknowledged_; })) {
+                return NOT_TAKEN;
+            }
+        }
+    }
     std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
     switch (addResult_) {
         case AddResult::NotTaken:
@@ -57,6 +67,24 @@ int64_t FakeWriter::addChange(RTPS::SampleInfo* sample) {
     int64_t const handle = handleOf(0, nextSeq_++);
     changes_.push_back({*sample, copyChangeData(kind_, sample->data, sample->length), handle});
     return handle;
+}
+
+void FakeWriter::blockAddsUntilAcknowledged(std::chrono::milliseconds maxBlocking) {
+    std::lock_guard<std::mutex> ack(ackMutex_);
+    blockAdds_ = true;
+    acknowledged_ = false;
+    maxBlocking_ = maxBlocking;
+}
+
+void FakeWriter::acknowledge() {
+    std::lock_guard<std::mutex> ack(ackMutex_);
+    acknowledged_ = true;
+    ackChanged_.notify_all();
+}
+
+bool FakeWriter::waitAddBlocked(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> ack(ackMutex_);
+    return ackChanged_.wait_for(ack, limit, [this] { return addsBlocked_ > 0; });
 }
 
 bool FakeWriter::deleteChange(long handle) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <variant>
@@ -68,6 +70,13 @@ public:
     void setDeleteResult(DeleteResult r, Failure how = Failure::DDSI);
     // Holds assertLiveliness calls while closed.
     CallGate& livelinessGate() { return livelinessGate_; }
+    // Like a full reliable history: every later addChange waits for acknowledge() at most
+    // `maxBlocking`, then is not taken.
+    void blockAddsUntilAcknowledged(std::chrono::milliseconds maxBlocking);
+    // Frees the adds waiting now and every later one.
+    void acknowledge();
+    // Until an add waits for its acknowledgement, at most `limit`; false when none did.
+    bool waitAddBlocked(std::chrono::milliseconds limit);
 
     // Record.
     std::vector<Change> changes() const;
@@ -95,6 +104,14 @@ private:
     std::vector<long> deleted_;
     std::vector<QosChange> qos_;
     CallGate livelinessGate_;
+
+    // The acknowledgement model (its own mutex: addChange waits on it without the fake's).
+    std::mutex ackMutex_;
+    std::condition_variable ackChanged_;
+    bool blockAdds_ = false;
+    bool acknowledged_ = false;
+    unsigned addsBlocked_ = 0;
+    std::chrono::milliseconds maxBlocking_{0};
 };
 
 }  // namespace vexatest

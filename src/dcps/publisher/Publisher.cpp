@@ -59,6 +59,13 @@ public:
         if (held_) {
             held_ = false;
             publisher_.unlock();
+            releaseParticipant();
+        }
+    }
+    // Keeps the publisher mutex only.
+    void releaseParticipant() {
+        if (participantHeld_) {
+            participantHeld_ = false;
             participant_.unlock();
         }
     }
@@ -67,6 +74,7 @@ private:
     CoreRecursiveMutex& participant_;
     CoreRecursiveMutex& publisher_;
     bool held_ = true;
+    bool participantHeld_ = true;
 };
 
 template <class Growing>
@@ -407,6 +415,11 @@ ReturnCode_t Publisher::write(Writer* writer, void const* sample, InstanceHandle
     requireOwn(writer, "DCPS::Publisher::write");
     BothLocks locks(participant_->getMutex(), mutex_);
     participant_->assertLivelinessByDW();
+    // The engine's addChange of a full reliable history waits for acknowledgements, which its
+    // parser thread delivers only after the discovery records ahead of them, through handlers
+    // that take the participant mutex: the writer's part runs under the publisher mutex alone,
+    // as dispose and unregister do.
+    locks.releaseParticipant();
     writer->assertLiveliness();
     return writer->write(sample, handle, timestamp);
 }
@@ -838,7 +851,13 @@ void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
                                              vexa::dds::StatusMask mask) {
     // Read before the publisher mutex: the participant's comes first.
     vexa::dds::Time_t const assertion = participant_->getLivelinessAssertionTime();
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    // The data-handling thread holds the participant mutex here. A write may hold the
+    // publisher's while the engine waits for acknowledgements that need the participant's:
+    // skip this tick rather than wait (the checks go by elapsed time and catch up).
+    std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        return;
+    }
     for (Writer* w : writers_) {
         if (w == nullptr || w->isMarked() || !w->isEnabled()) {
             continue;

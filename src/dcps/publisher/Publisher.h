@@ -36,12 +36,15 @@ class PubEventForwarder;
 // and the one road from the API into every writer operation. Each operation taking a Writer*
 // first requires it to be one of this publisher's (a fatal assertion otherwise).
 //
-// Locks: the publisher mutex (recursive) guards everything here and in its writers. write,
+// Locks: the publisher mutex (recursive) guards everything here and in its writers.
 // assertLiveliness, createDW, deleteDW, closeDWByApi, setQoS, setWriterQoS and the
 // acknowledgement waits take the participant mutex and the publisher mutex together (lockJoint),
 // so a path that reaches the built-in subscriber's mutex holds the participant's first; the
-// other writer operations take the publisher mutex only. The writer-resources gate's mutex is a
-// leaf: a full RELIABLE writer waits on it with both core mutexes held.
+// other writer operations take the publisher mutex only. write takes both for the participant's
+// liveliness, then lets the participant's go before the writer's part: the engine's addChange
+// may wait there for acknowledgements that its parser thread delivers only after handlers that
+// take the participant mutex. The writer-resources gate's mutex is a leaf: a full RELIABLE
+// writer waits on it with the publisher mutex held.
 // Engine calls that may block (setQoS of engine writers, checkDelivery, assertLiveliness of an
 // engine writer) run after both are released and count as in flight on the writer and on the
 // participant; an engine writer is closed only when no call on it is in flight, by whoever
@@ -148,7 +151,8 @@ public:
                      vexa::dds::LatencyBudgetQosPolicy const& latency);
     void looseDR(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId);
 
-    // The data-handling thread's tick for every live enabled writer.
+    // The data-handling thread's tick for every live enabled writer (participant mutex held);
+    // skipped while another thread holds the publisher mutex.
     void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
 
     // The participant closes (its mutex held): every writer forgets its engine writer, the

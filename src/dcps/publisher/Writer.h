@@ -34,11 +34,12 @@ class TypeSupportFactoryImpl;
 // statuses. Resource limits are fixed at construction (capped by DCPS.MAX_SAMPLES_PER_DW_LIMIT)
 // and not recomputed by setQoS.
 //
-// Locks: none of its own. Every operation runs under its publisher's mutex (write, creation and
-// deletion also under the participant's); the publisher is the only road in. The one wait, for
-// room in a full RELIABLE history, is on the publisher's writer-resources gate, with those
-// mutexes still held, so it is bounded: with an infinite max_blocking_time the writer does not
-// wait at all (nothing could make room while the caller holds the mutexes).
+// Locks: none of its own. Every operation runs under its publisher's mutex (creation and
+// deletion also under the participant's; write not, since the engine may block in addChange);
+// the publisher is the only road in. The one wait, for room in a full RELIABLE history, is on
+// the publisher's writer-resources gate, with that mutex still held, so it is bounded: with an
+// infinite max_blocking_time the writer does not wait at all (nothing could make room while the
+// caller holds the mutex).
 // Remote readers: the built-in subscriber's mutex comes after the publisher's (the setQoS
 // re-check, destruction, createDW's match with the known readers), always with the
 // participant's held; the discovery handlers call in through the publisher without it.

@@ -232,7 +232,7 @@ bool Writer::calcWriteTimeout(uint64_t& startMs, uint64_t& timeoutMs) const {
     }
     vexa::dds::Duration_t const& max = qos_.reliability.max_blocking_time;
     if (max == vexa::dds::DURATION_INFINITE || max.sec < 0) {
-        // While the caller holds the participant and publisher mutexes nothing can make room,
+        // While the caller holds the publisher mutex nothing can make room,
         // so an unlimited wait would freeze the participant: fail at once instead.
         return false;
     }
