@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -233,14 +234,29 @@ public:
     }
 
     // Datagrams sent to the writer's locator so far.
+    // What the reader has sent to WRITER_LOCATOR since the last forgetAnswers.
     Answers answers() {
         RTPS::Locator_t l = WRITER_LOCATOR;
         (void)participant->getComposer()->getSocket(l);
         FakeSender* s = factory->transport->senderFor(l);
-        return s != nullptr ? answersIn(s->sent()) : Answers{};
+        Answers all = s != nullptr ? answersIn(s->sent()) : Answers{};
+        all.acknacks.erase(
+            all.acknacks.begin(),
+            all.acknacks.begin() + std::min(m_forgottenAcknacks, all.acknacks.size()));
+        all.nackfrags.erase(
+            all.nackfrags.begin(),
+            all.nackfrags.begin() + std::min(m_forgottenNackfrags, all.nackfrags.size()));
+        return all;
+    }
+    void forgetAnswers() {
+        Answers const seen = answers();
+        m_forgottenAcknacks += seen.acknacks.size();
+        m_forgottenNackfrags += seen.nackfrags.size();
     }
 
     ScratchDir m_dir;
+    size_t m_forgottenAcknacks = 0;
+    size_t m_forgottenNackfrags = 0;
     RecordingCommunicationObject comm;
     vexa::dds::ParticipantBuiltinTopicData m_data = ownData();
     std::shared_ptr<EngineFactory> factory = std::make_shared<EngineFactory>();

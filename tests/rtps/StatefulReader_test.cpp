@@ -30,6 +30,9 @@ vexa::dds::Duration_t const NO_WAIT{0, 0};
 struct Matched {
     explicit Matched(ReaderHarness& h, bool keyed = false) : reader(h.stateful(keyed)) {
         EXPECT_TRUE(reader.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+        // The ACKNACK that asks the new writer for a HEARTBEAT; tested on its own below.
+        EXPECT_EQ(h.answers().acknacks.size(), 1u);
+        h.forgetAnswers();
     }
     void receive(uint32_t sn) {
         EXPECT_NE(offer(reader, dataChange(writerGuid(), sn, &bytes)), nullptr) << sn;
@@ -39,6 +42,27 @@ struct Matched {
 };
 
 }  // namespace
+
+// A writer matched now may have sent data and HEARTBEATs that were dropped while it was
+// unknown: the reader asks it at once for a HEARTBEAT with an empty, non-final ACKNACK. A writer
+// matched again (or without a locator to answer to) gets no second one.
+TEST(StatefulReader, MatchingAsksTheWriterForAHeartbeat) {
+    ReaderHarness h;
+    RTPS::StatefulReader& reader = h.stateful();
+    ASSERT_TRUE(reader.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+    Answers a = h.answers();
+    ASSERT_EQ(a.acknacks.size(), 1u);
+    RTPS::AckNackFields const& ask = a.acknacks[0];
+    EXPECT_EQ(ask.readerSNState.bitmapBase, (SequenceNumber_t{0, 1}));
+    EXPECT_EQ(ask.readerSNState.numBits, 0u);
+    EXPECT_FALSE(ask.final);
+    EXPECT_EQ(ask.writerId, writerGuid().entityId);
+    EXPECT_EQ(ask.count, 1u);
+
+    EXPECT_FALSE(reader.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+    EXPECT_TRUE(reader.matched_writer_add(writerGuid(0x12), nullptr));
+    EXPECT_EQ(h.answers().acknacks.size(), 1u);
+}
 
 // HEARTBEAT 1..5 after 1, 2 and 4 arrived: one ACKNACK from 3 with the bits 1 0 1, not final.
 TEST(StatefulReader, AcknackNamesTheMissingNumbers) {
@@ -57,7 +81,7 @@ TEST(StatefulReader, AcknackNamesTheMissingNumbers) {
     EXPECT_EQ(ack.readerSNState.bitmap[0], 0b101u);
     EXPECT_FALSE(ack.final);
     EXPECT_EQ(ack.writerId, writerGuid().entityId);
-    EXPECT_EQ(ack.count, 1u);
+    EXPECT_EQ(ack.count, 2u) << "counted on from the one sent at matching";
 }
 
 // With nothing missing a final HEARTBEAT gets no answer; a non-final one gets an empty, final
@@ -256,6 +280,8 @@ TEST(StatefulReader, ProxyRemovedWhileTheAnswerIsPending) {
 
     // A writer matched again gets its answer after the delay.
     ASSERT_TRUE(m.reader.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+    EXPECT_EQ(h.answers().acknacks.size(), 1u) << "the one sent at matching";
+    h.forgetAnswers();
     RTPS::HeartbeatData again = heartbeat(1, 3, 2);
     m.reader.heatrbeat(&again);
     h.factory->clock->advanceMs(500);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -110,7 +111,7 @@ protected:
     }
 
     void acknack(uint8_t reader, uint32_t base, std::vector<uint32_t> requested, uint32_t count,
-                 uint32_t numBits = 0) {
+                 uint32_t numBits = 0, std::optional<bool> final = std::nullopt) {
         AckNAckData a;
         a.readerGUID = readerGuid(reader);
         a.writerGUID = writer->getGuid();
@@ -124,6 +125,8 @@ protected:
             a.readerSNState.set(i);
         }
         a.count = count;
+        // As readers send them: final when nothing is asked for.
+        a.finalFlag = final.value_or(requested.empty());
         writer->acknack(&a);
     }
 
@@ -219,6 +222,40 @@ TEST_F(StatefulWriterTest, FullSetAckNackWakesTheReliableTask) {
     acknack(1, 1, {}, 2, 256);
     participant->settle();
     EXPECT_EQ(traffic->next(r).heartbeats.size(), 1u);
+}
+
+// An empty ACKNACK without the final flag comes from a reader that has just matched this writer
+// and may have dropped what it sent before: it gets a HEARTBEAT over the history at once. The
+// ACKNACKs of a reader that is up to date are final and get none.
+TEST_F(StatefulWriterTest, EmptyNonFinalAckNackIsAnsweredWithAHeartbeat) {
+    struct Row {
+        int writes;
+        bool final;
+        size_t heartbeats;
+    };
+    for (Row row : {Row{2, false, 1}, Row{2, true, 0}, Row{0, false, 0}}) {
+        SCOPED_TRACE(testing::Message() << row.writes << " writes, final " << row.final);
+        make();
+        writer->start();
+        participant->settle();
+        const size_t r = match(1);
+        participant->settle();
+        for (int i = 0; i < row.writes; ++i) {
+            write();
+        }
+        participant->settle();
+        traffic->next(r);  // what the writes sent
+
+        acknack(1, 1, {}, 1, 0, row.final);
+        std::vector<HeartbeatFields> const answer = traffic->next(r).heartbeats;
+        ASSERT_EQ(answer.size(), row.heartbeats);
+        if (!answer.empty()) {
+            EXPECT_EQ(answer[0].firstSN, (SequenceNumber_t{0, 1}));
+            EXPECT_EQ(answer[0].lastSN, (SequenceNumber_t{0, 2}));
+            EXPECT_EQ(answer[0].readerId, readerGuid(1).entityId);
+            EXPECT_FALSE(answer[0].final);
+        }
+    }
 }
 
 TEST_F(StatefulWriterTest, AllAcknowledgedIsReportedToTheParticipant) {

@@ -111,6 +111,8 @@ bool StatefulReader::matched_writer_add(GUID_t const& writer, Locator_t const* u
         return false;
     }
     size_t count = 0;
+    RTPSOutSocket* socket = nullptr;
+    AckNAckData* acknack = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_proxiesMutex);
         if (findProxy(writer) != nullptr) {
@@ -118,6 +120,14 @@ bool StatefulReader::matched_writer_add(GUID_t const& writer, Locator_t const* u
         }
         m_proxies.push_back(makeProxy(writer, unicast));
         count = m_proxies.size();
+        WriterProxy& added = *m_proxies.back();
+        socket = added.getSocket();
+        if (socket != nullptr && m_composer != nullptr) {
+            acknack = added.makePreemptiveAckNack(m_guid);
+        }
+    }
+    if (acknack != nullptr) {
+        m_composer->sendAckNAck(socket, acknack, ANSWER_PRIORITY);
     }
     if (isUserReader()) {
         logger().logMessage("StatefulReader::matched_writer_add", vexalog::Logger::SEV_DEBUG_2,

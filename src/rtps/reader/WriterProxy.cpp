@@ -213,6 +213,18 @@ AckNAckData* WriterProxy::makeAckNack(GUID_t const& reader) {
     return acknack;
 }
 
+AckNAckData* WriterProxy::makePreemptiveAckNack(GUID_t const& reader) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto* acknack = new AckNAckData;
+    acknack->readerGUID = reader;
+    acknack->writerGUID = m_writer;
+    acknack->readerSNState = SequenceNumberSet{};
+    acknack->readerSNState.bitmapBase = sequenceOf(m_base);
+    acknack->count = ++m_ackNackCount;
+    acknack->finalFlag = false;
+    return acknack;
+}
+
 bool WriterProxy::allDelivered() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_states.empty();

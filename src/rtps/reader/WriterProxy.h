@@ -70,6 +70,11 @@ public:
     // The answer: the ACKNACK for what is missing, or null when none is asked for and nothing
     // is missing. The scheduled mark is cleared either way.
     AckNAckData* makeAckNack(GUID_t const& reader);
+    // The ACKNACK sent when the writer is matched: nothing acknowledged, nothing asked for, and
+    // the final flag clear, so that the writer answers with a HEARTBEAT. Data and HEARTBEATs
+    // that reached this reader before it knew the writer were dropped; without this the reader
+    // learns of them only at the writer's next periodic HEARTBEAT.
+    AckNAckData* makePreemptiveAckNack(GUID_t const& reader);
 
     bool allDelivered();
     // Numbers the window holds; the first one of it (the next number expected).

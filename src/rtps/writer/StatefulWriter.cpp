@@ -307,6 +307,22 @@ void StatefulWriter::assertLiveliness() {
     }
 }
 
+bool StatefulWriter::sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first,
+                                   SequenceNumber_t& last) {
+    proxy.getRelevantRange(first, last);
+    if (first == SEQUENCENUMBER_NULL || last == SEQUENCENUMBER_NULL) {
+        return false;
+    }
+    HeartbeatData hb;
+    hb.readerId = proxy.getReaderGUID().entityId;
+    hb.writerGUID = m_guid;
+    hb.firstSN = first;
+    hb.lastSN = last;
+    hb.count = proxy.nextHeartbeatCount();
+    m_composer->sendHEARTBEAT(proxy.getUnicastSocket(), &hb, m_transportPriority);
+    return true;
+}
+
 void StatefulWriter::sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last) {
     GapData* gap = new GapData;
     gap->readerId = proxy->getReaderGUID().entityId;
@@ -429,17 +445,9 @@ void StatefulWriter::reliableWorker() {
         }
         SequenceNumber_t first;
         SequenceNumber_t last;
-        p->getRelevantRange(first, last);
-        if (first == SEQUENCENUMBER_NULL || last == SEQUENCENUMBER_NULL) {
+        if (!sendHeartbeat(*p, first, last)) {
             continue;
         }
-        HeartbeatData hb;
-        hb.readerId = p->getReaderGUID().entityId;
-        hb.writerGUID = m_guid;
-        hb.firstSN = first;
-        hb.lastSN = last;
-        hb.count = p->nextHeartbeatCount();
-        m_composer->sendHEARTBEAT(p->getUnicastSocket(), &hb, m_transportPriority);
         if (isUserWriter()) {
             logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2,
                                 vexares::RTPS_MSG_HEARTBEAT_SENT, m_logName.c_str(),
@@ -510,8 +518,8 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                             unsigned{data->readerSNState.bitmapBase.low}, g[0], g[1], g[2], g[3]);
         SequenceNumberSet const& set = data->readerSNState;
         allAcknowledged = p->acked_changes_set(set.bitmapBase);
+        std::vector<SequenceNumber_t> requested;
         if (set.numBits != 0) {
-            std::vector<SequenceNumber_t> requested;
             for (uint32_t i = 0; i < set.numBits && i < MAX_SET_BITS; ++i) {
                 if (set.isSet(i)) {
                     requested.push_back(set.bitmapBase + i);
@@ -531,6 +539,13 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                     }
                 }
             }
+        }
+        // A reader that asks nothing yet wants an answer has just matched this writer and may
+        // have dropped what was sent before: tell it what there is.
+        if (!data->finalFlag && requested.empty()) {
+            SequenceNumber_t first;
+            SequenceNumber_t last;
+            sendHeartbeat(*p, first, last);
         }
     }
     notifyAcknowledged();

@@ -125,6 +125,9 @@ private:
                      RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast,
                      bool deferred);
     void sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last);
+    // A HEARTBEAT without the final flag over what the reader still needs; false (nothing
+    // sent) when it needs nothing. Under the matched-readers mutex.
+    bool sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first, SequenceNumber_t& last);
     // Schedules the end of NACK suppression for what was just sent.
     void suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> const& sent);
     void reannounce();
