@@ -63,14 +63,17 @@ TEST_F(BuiltinSubscriberTest, qosSettersThrowAndKeepTheStoredQos) {
     dds::sub::qos::SubscriberQos q = s.qos();
     dds::sub::qos::SubscriberQos changed = q;
     changed.policy(dds::core::policy::Partition(dds::core::StringSeq{"elsewhere"}));
-    EXPECT_THROW(s.qos(changed), dds::core::UnsupportedError);
+    expectThrowText<dds::core::UnsupportedError>(
+        [&] { s.qos(changed); }, "dds::core::UnsupportedError : qos at SubscriberDelegate:129");
     EXPECT_EQ(s.qos()->partition().name(), q->partition().name());
 
     dds::sub::qos::DataReaderQos r = s.default_datareader_qos();
     dds::sub::qos::DataReaderQos deeper = r;
     deeper.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_LAST,
                                              r->history().depth() + 6));
-    EXPECT_THROW(s.default_datareader_qos(deeper), dds::core::UnsupportedError);
+    expectThrowText<dds::core::UnsupportedError>(
+        [&] { s.default_datareader_qos(deeper); },
+        "dds::core::UnsupportedError : default_datareader_qos at SubscriberDelegate:169");
     EXPECT_EQ(s.default_datareader_qos()->history().depth(), r->history().depth());
 }
 

@@ -178,6 +178,8 @@ TEST(ParticipantClosed, everyOperationThrowsWithItsLine) {
     auto d = dp.delegate();
     vexa::dcps::Publisher* pub = d->create_publisher(dp.default_publisher_qos());
     ASSERT_NE(pub, nullptr);
+    vexa::dcps::Subscriber* sub = d->create_subscriber(dp.default_subscriber_qos());
+    ASSERT_NE(sub, nullptr);
     auto const topicQos = dp.default_topic_qos();
     auto const pubQos = dp.default_publisher_qos();
     auto const subQos = dp.default_subscriber_qos();
@@ -213,6 +215,7 @@ TEST(ParticipantClosed, everyOperationThrowsWithItsLine) {
          }},
         {418, [&] { d->setTopicQoS(nullptr, topicQos); }},
         {438, [&] { d->create_publisher(pubQos); }},
+        {467, [&] { d->create_subscriber(subQos); }},
         {494, [&] { d->get_builtin_subscriber(); }},
     };
     for (Case const& c : cases) {
@@ -221,6 +224,7 @@ TEST(ParticipantClosed, everyOperationThrowsWithItsLine) {
                       std::to_string(c.line));
     }
     EXPECT_EQ(d->delete_publisher(pub), vexa::dds::RETCODE_OK);
+    EXPECT_EQ(d->delete_subscriber(sub), vexa::dds::RETCODE_OK);
 }
 
 }  // namespace
