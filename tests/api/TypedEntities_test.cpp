@@ -296,6 +296,21 @@ TEST_F(TypedTest, anyHandlesIdentifyTheirEntity) {
     EXPECT_TRUE(any == dds::topic::AnyTopic(*topic_));
 }
 
+// Lookups by topic name give the registered API object of the typed writer and reader.
+TEST_F(TypedTest, lookupsFindTheTypedWriterAndReader) {
+    dds::pub::Publisher pub(*dp_);
+    dds::sub::Subscriber sub(*dp_);
+    dds::pub::DataWriter<Keyed> writer(pub, *topic_);
+    dds::sub::DataReader<Keyed> reader(sub, *topic_);
+    EXPECT_EQ(pub->lookup_data_writer("TypedKeyed").lock(),
+              std::static_pointer_cast<vexa::core::EntityBase>(writer.delegate()));
+    std::weak_ptr<vexa::core::EntityBase> api;
+    std::string type;
+    EXPECT_EQ(sub->lookup_data_reader("TypedKeyed", api, type), reader->bridge());
+    EXPECT_FALSE(type.empty());
+    EXPECT_EQ(api.lock(), std::static_pointer_cast<vexa::core::EntityBase>(reader.delegate()));
+}
+
 // A writer on a topic of another participant is refused before the core is asked.
 TEST_F(TypedTest, writerOnAForeignTopicIsRefused) {
     DomainParticipant other(apitest::DOMAIN);
