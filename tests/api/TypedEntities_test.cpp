@@ -311,6 +311,24 @@ TEST_F(TypedTest, lookupsFindTheTypedWriterAndReader) {
     EXPECT_EQ(api.lock(), std::static_pointer_cast<vexa::core::EntityBase>(reader.delegate()));
 }
 
+// enable() of an entity whose parent is not enabled is refused; once the parent is, it works;
+// after close it is refused as closed.
+TEST(TypedEnable, aWriterOfADisabledPublisherThenClosed) {
+    auto q = DomainParticipant::default_participant_qos();
+    q.policy(dds::core::policy::EntityFactory(false));
+    DomainParticipant dp(apitest::DOMAIN, q);
+    dds::topic::Topic<Keyed> topic(dp, "TypedEnable");
+    dds::pub::Publisher pub(dp);
+    dds::pub::DataWriter<Keyed> writer(pub, topic);
+    expectThrowText<dds::core::PreconditionNotMetError>(
+        [&] { writer.enable(); }, "The factory is not enabled at EntityDelegate:37");
+    pub.enable();
+    EXPECT_NO_THROW(writer.enable());
+    writer.close();
+    expectThrowText<dds::core::AlreadyClosedError>(
+        [&] { writer.enable(); }, "Entity has been already closed at EntityDelegate:41");
+}
+
 // A writer on a topic of another participant is refused before the core is asked.
 TEST_F(TypedTest, writerOnAForeignTopicIsRefused) {
     DomainParticipant other(apitest::DOMAIN);
