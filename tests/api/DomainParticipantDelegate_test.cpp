@@ -11,6 +11,8 @@
 #include "dcps/service/TypeSupportCB.h"
 #include "dds/domain/DomainParticipant.hpp"
 #include "dds/pub/Publisher.hpp"
+#include "dds/sub/Subscriber.hpp"
+#include "dds/topic/Topic.hpp"
 #include "vexa/core/Exception.hpp"
 #include "vexa/topic/BuiltinTopicTypeSupportFactoryTemplate.hpp"
 
@@ -153,11 +155,21 @@ TEST(ParticipantFind, nilForAnUnknownDomainAndOnceTheDelegateHasGone) {
 TEST(ParticipantIgnore, alwaysUnsupportedWithItsText) {
     DomainParticipant dp(apitest::DOMAIN);
     dds::core::InstanceHandle h(5);
-    expectThrowText<dds::core::UnsupportedError>(
-        [&] { dds::domain::ignore(dp, h); }, "ignore not implemented currently at DPdiscovery:30");
-    expectThrowText<dds::core::UnsupportedError>(
-        [&] { dds::pub::ignore(dp, h); },
-        "ignore: Function is not currently supported at PUBdiscovery:20");
+    struct Case {
+        std::function<void()> op;
+        char const* text;
+    } const cases[] = {
+        {[&] { dds::domain::ignore(dp, h); }, "ignore not implemented currently at DPdiscovery:30"},
+        {[&] { dds::pub::ignore(dp, h); },
+         "ignore: Function is not currently supported at PUBdiscovery:20"},
+        {[&] { dds::sub::ignore(dp, h); },
+         "ignore: Function is not currently supported at SUBdiscovery:21"},
+        {[&] { dds::topic::ignore(dp, h); },
+         "ignore_topic: Function is not currently supported at TPdiscovery:20"},
+    };
+    for (Case const& c : cases) {
+        expectThrowText<dds::core::UnsupportedError>(c.op, c.text);
+    }
 }
 
 TEST(ParticipantListener, storedAndReplaced) {
