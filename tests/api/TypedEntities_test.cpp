@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -327,6 +328,44 @@ TEST(TypedEnable, aWriterOfADisabledPublisherThenClosed) {
     writer.close();
     expectThrowText<dds::core::AlreadyClosedError>(
         [&] { writer.enable(); }, "Entity has been already closed at EntityDelegate:41");
+}
+
+// A wait for acknowledgements that the engine does not give in time throws TimeoutError with
+// its location; best-effort writers are not waited for.
+TEST(TypedAcknowledgements, timeoutForReliableWritersOnly) {
+    using Kind = dds::core::policy::ReliabilityKind;
+    struct Case {
+        Kind::Type kind;
+        bool timesOut;
+    } const cases[] = {{Kind::RELIABLE, true}, {Kind::BEST_EFFORT, false}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.kind);
+        std::vector<vexatest::FakeParticipant*> const before =
+            vexatest::FakeEngine::instance().live();
+        DomainParticipant dp(apitest::DOMAIN);
+        vexatest::FakeParticipant* engine = nullptr;
+        for (vexatest::FakeParticipant* p : vexatest::FakeEngine::instance().live()) {
+            if (std::find(before.begin(), before.end(), p) == before.end()) {
+                engine = p;
+            }
+        }
+        ASSERT_NE(engine, nullptr);
+        dds::topic::Topic<Keyed> topic(dp, "TypedAcknowledged");
+        dds::pub::Publisher pub(dp);
+        dds::pub::qos::DataWriterQos q = pub.default_datawriter_qos();
+        q.policy(dds::core::policy::Reliability(c.kind, dds::core::Duration::from_millisecs(100)));
+        dds::pub::DataWriter<Keyed> writer(pub, topic, q);
+        writer << Keyed();
+        engine->setDeliveryResult(vexatest::FakeParticipant::DeliveryResult::TimedOut);
+        auto const wait = [&] { pub.wait_for_acknowledgments(dds::core::Duration(0, 20000000)); };
+        if (c.timesOut) {
+            expectThrowText<dds::core::TimeoutError>(
+                wait,
+                "dds::core::TimeoutError : wait_for_acknowledgments at PublisherDelegate:210");
+        } else {
+            EXPECT_NO_THROW(wait());
+        }
+    }
 }
 
 // A writer on a topic of another participant is refused before the core is asked.
