@@ -368,6 +368,28 @@ TEST(TypedAcknowledgements, timeoutForReliableWritersOnly) {
     }
 }
 
+// get_datareaders lists the readers with samples in the given states after what the caller's
+// vector already holds, with their API objects and names.
+TEST_F(TypedTest, getDatareadersAppendsTheReadersWithSamples) {
+    dds::sub::Subscriber sub(*dp_);
+    dds::sub::DataReader<Keyed> quiet(sub, *topic_);
+    dds::sub::DataReader<Keyed> reader(sub, *topic_);
+    DataWait waitForData(reader);
+    apitest::offer(reader->reader(), 8, 80);
+    ASSERT_TRUE(waitForData());
+    std::vector<vexa::sub::SubscriberDelegate::ReaderAndNames> out(1);
+    out[0].topic_name = "kept";
+    sub->get_datareaders(out, vexa::dds::NOT_READ_SAMPLE_STATE, vexa::dds::ANY_VIEW_STATE,
+                         vexa::dds::ANY_INSTANCE_STATE);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].topic_name, "kept");
+    EXPECT_EQ(out[1].reader, reader->bridge());
+    EXPECT_EQ(out[1].api_obj.lock(),
+              std::static_pointer_cast<vexa::core::EntityBase>(reader.delegate()));
+    EXPECT_EQ(out[1].topic_name, "TypedKeyed");
+    EXPECT_FALSE(out[1].type_name.empty());
+}
+
 // A writer on a topic of another participant is refused before the core is asked.
 TEST_F(TypedTest, writerOnAForeignTopicIsRefused) {
     DomainParticipant other(apitest::DOMAIN);
