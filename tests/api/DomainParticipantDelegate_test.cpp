@@ -61,35 +61,46 @@ TEST(ApiStartup, theFactoryKnowsTheFourBuiltinTypesWithTheApiFactories) {
     }
 }
 
-// The history against resource-limits rule, through create_topic.
+// The history against resource-limits rule, through create_topic and default_topic_qos(q).
 TEST_F(ParticipantTest, createTopicAppliesTheConsistencyRule) {
     struct Case {
         int32_t depth, ms, mspi;
-        char const* error;  // null: accepted
+        char const* error;         // create_topic; null: accepted
+        char const* defaultError;  // default_topic_qos(q)
     } const cases[] = {
         {5, -1, 3,
-         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343"},
-        {1, 2, 3, "QoS RESOURCR_LIMITS has inconsistent values at DomainParticipantDelegate:347"},
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343",
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:300"},
+        {1, 2, 3, "QoS RESOURCR_LIMITS has inconsistent values at DomainParticipantDelegate:347",
+         "QoS RESOURCR_LIMITS has inconsistent values at DomainParticipantDelegate:304"},
         {5, 4, -1,
-         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343"},
-        {1, -1, -1, nullptr},
-        {3, 6, 3, nullptr},
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343",
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:300"},
+        {1, -1, -1, nullptr, nullptr},
+        {3, 6, 3, nullptr, nullptr},
     };
+    dds::topic::qos::TopicQos const original = (*dp_)->default_topic_qos();
     int n = 0;
     for (Case const& c : cases) {
-        dds::topic::qos::TopicQos q = (*dp_)->default_topic_qos();
+        dds::topic::qos::TopicQos q = original;
         q.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_LAST, c.depth));
         q.policy(dds::core::policy::ResourceLimits(c.ms, -1, c.mspi));
         std::string const name = "Rule" + std::to_string(n++);
         if (c.error != nullptr) {
             expectThrowText<dds::core::InconsistentPolicyError>(
                 [&] { (*dp_)->create_topic(name, "Keyed", q); }, c.error);
+            expectThrowText<dds::core::InconsistentPolicyError>(
+                [&] { (*dp_)->default_topic_qos(q); }, c.defaultError);
+            EXPECT_EQ((*dp_)->default_topic_qos()->history().depth(), original->history().depth());
         } else {
             vexa::dcps::Topic* t = (*dp_)->create_topic(name, "Keyed", q);
             ASSERT_NE(t, nullptr) << name;
             EXPECT_EQ((*dp_)->delete_topic(t), vexa::dds::RETCODE_OK);
+            (*dp_)->default_topic_qos(q);
+            EXPECT_EQ((*dp_)->default_topic_qos()->history().depth(), c.depth);
         }
     }
+    (*dp_)->default_topic_qos(original);
 }
 
 TEST_F(ParticipantTest, createTopicWithBothNamesEmptyIsRefusedBeforeTheCore) {
