@@ -145,6 +145,22 @@ TEST_F(ParticipantTest, qosRoundTripAndDefaultTopicQos) {
     EXPECT_EQ(dp_->default_topic_qos()->resource_limits().max_samples(), -1);
 }
 
+// The topic operations of the participant refuse a null topic, each with its text.
+TEST_F(ParticipantTest, topicOperationsRefuseANullTopic) {
+    dds::core::status::InconsistentTopicStatus status;
+    expectThrowText<dds::core::PreconditionNotMetError>(
+        [&] { (*dp_)->getInconsistentTopicStatus(nullptr, status); },
+        "Topic disabled at DomainParticipantDelegate:407");
+    expectThrowText<dds::core::NullReferenceError>(
+        [&] { (*dp_)->setTopicQoS(nullptr, dp_->default_topic_qos()); },
+        "Topic does not exist at DomainParticipantDelegate:420");
+    vexa::dcps::Topic* t = (*dp_)->create_topic("Inconsistent", "Keyed", dp_->default_topic_qos());
+    ASSERT_NE(t, nullptr);
+    (*dp_)->getInconsistentTopicStatus(t, status);
+    EXPECT_EQ(status.total_count(), 0);
+    EXPECT_EQ((*dp_)->delete_topic(t), vexa::dds::RETCODE_OK);
+}
+
 TEST_F(ParticipantTest, lookupOfAnUnknownTopicIsAnEmptyReference) {
     EXPECT_TRUE((*dp_)->lookup_topic_description("NoSuchTopic").expired());
 }
