@@ -1,6 +1,8 @@
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -177,6 +179,26 @@ TEST(ParticipantFind, nilForAnUnknownDomainAndOnceTheDelegateHasGone) {
     }
     EXPECT_TRUE(gone.expired());
     EXPECT_TRUE(dds::domain::find(18).is_nil());
+}
+
+// find() on one thread while another creates and drops participants of that domain: the
+// found handle is nil or a live participant of the domain (run under TSan).
+TEST(ParticipantFind, whileParticipantsComeAndGo) {
+    constexpr uint32_t domain = 19;
+    std::atomic<bool> done{false};
+    std::thread finder([&] {
+        while (!done) {
+            DomainParticipant found = dds::domain::find(domain);
+            if (!found.is_nil()) {
+                EXPECT_EQ(found.domain_id(), domain);
+            }
+        }
+    });
+    for (int i = 0; i < 30; ++i) {
+        DomainParticipant dp(domain);
+    }
+    done = true;
+    finder.join();
 }
 
 TEST(ParticipantIgnore, alwaysUnsupportedWithItsText) {
