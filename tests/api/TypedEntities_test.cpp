@@ -192,6 +192,31 @@ TEST_F(TypedTest, readerListenerReplacesItselfInsideItsCallback) {
     EXPECT_EQ(second.calls.load(), 1);
 }
 
+// Another thread replaces and removes the reader's listener while the data-handling thread
+// calls it: a replaced forwarder goes only once the core no longer calls it (run under the
+// sanitizers).
+TEST_F(TypedTest, readerListenerReplacedFromAnotherThreadWhileDataArrives) {
+    dds::sub::Subscriber sub(*dp_);
+    dds::sub::DataReader<Keyed> reader(sub, *topic_);
+    Counting first;
+    Counting second;
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {
+        for (int32_t v = 0; v < 200; ++v) {
+            apitest::offer(reader->reader(), 9, v);
+        }
+        done = true;
+    });
+    auto const mask = dds::core::status::StatusMask::data_available();
+    while (!done) {
+        reader.listener(&first, mask);
+        reader.listener(&second, mask);
+        reader.listener(nullptr, dds::core::status::StatusMask::none());
+    }
+    feeder.join();
+    EXPECT_FALSE(reader->has_listener());
+}
+
 // Each operation after close throws with its own line; the entity still goes with its handles.
 TEST_F(TypedTest, closedWriterReaderAndTopicThrowWithTheirLines) {
     dds::pub::Publisher pub(*dp_);
