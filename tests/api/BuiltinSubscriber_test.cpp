@@ -1,5 +1,8 @@
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +58,32 @@ TEST_F(BuiltinSubscriberTest, twoCallsGiveOneDelegateListedOnce) {
     Subscriber second = dds::sub::builtin_subscriber(*dp_);
     EXPECT_EQ(first.delegate(), second.delegate());
     EXPECT_EQ(vexa::core::subscriberRetain.count(first), 1u);
+}
+
+// Several threads asking a new participant for its built-in subscriber at once get one
+// delegate, listed once (run under TSan).
+TEST(BuiltinSubscriberThreads, oneDelegateForThreadsAskingAtOnce) {
+    DomainParticipant dp(apitest::DOMAIN);
+    std::vector<Subscriber> got(4, Subscriber(dds::core::null_type()));
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < got.size(); ++t) {
+        threads.emplace_back([&, t] {
+            while (!go) {
+                std::this_thread::yield();
+            }
+            got[t] = dds::sub::builtin_subscriber(dp);
+        });
+    }
+    go = true;
+    for (auto& t : threads) {
+        t.join();
+    }
+    for (Subscriber const& s : got) {
+        EXPECT_EQ(s.delegate(), got[0].delegate());
+    }
+    EXPECT_EQ(vexa::core::subscriberRetain.count(got[0]), 1u);
+    dp.close();
 }
 
 // The core refuses both (UNSUPPORTED); the stored QoS stay the core's.
