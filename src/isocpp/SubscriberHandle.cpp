@@ -64,5 +64,10 @@ Subscriber builtin_subscriber(::dds::domain::DomainParticipant const& dp) {
     return s;
 }
 
+void ignore(::dds::domain::DomainParticipant const&, ::dds::core::InstanceHandle const&) {
+    throw ::dds::core::UnsupportedError(
+        "ignore: Function is not currently supported at SUBdiscovery:21");
+}
+
 }  // namespace sub
 }  // namespace dds

@@ -1,5 +1,7 @@
 #include "vexa/topic/TopicDelegate.hpp"
 
+#include "dds/topic/Topic.hpp"
+
 #include "dcps/domain/DomainParticipant.h"
 #include "dcps/topic/Topic.h"
 #include "vexa/core/Exception.hpp"
@@ -75,3 +77,14 @@ void TopicDelegate::qos(::dds::topic::qos::TopicQos const& q) {
 
 }  // namespace topic
 }  // namespace vexa
+
+namespace dds {
+namespace topic {
+
+void ignore(::dds::domain::DomainParticipant const&, ::dds::core::InstanceHandle const&) {
+    throw ::dds::core::UnsupportedError(
+        "ignore_topic: Function is not currently supported at TPdiscovery:20");
+}
+
+}  // namespace topic
+}  // namespace dds

@@ -1,5 +1,8 @@
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -57,20 +60,49 @@ TEST_F(BuiltinSubscriberTest, twoCallsGiveOneDelegateListedOnce) {
     EXPECT_EQ(vexa::core::subscriberRetain.count(first), 1u);
 }
 
+// Several threads asking a new participant for its built-in subscriber at once get one
+// delegate, listed once (run under TSan).
+TEST(BuiltinSubscriberThreads, oneDelegateForThreadsAskingAtOnce) {
+    DomainParticipant dp(apitest::DOMAIN);
+    std::vector<Subscriber> got(4, Subscriber(dds::core::null_type()));
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < got.size(); ++t) {
+        threads.emplace_back([&, t] {
+            while (!go) {
+                std::this_thread::yield();
+            }
+            got[t] = dds::sub::builtin_subscriber(dp);
+        });
+    }
+    go = true;
+    for (auto& t : threads) {
+        t.join();
+    }
+    for (Subscriber const& s : got) {
+        EXPECT_EQ(s.delegate(), got[0].delegate());
+    }
+    EXPECT_EQ(vexa::core::subscriberRetain.count(got[0]), 1u);
+    dp.close();
+}
+
 // The core refuses both (UNSUPPORTED); the stored QoS stay the core's.
 TEST_F(BuiltinSubscriberTest, qosSettersThrowAndKeepTheStoredQos) {
     Subscriber s = dds::sub::builtin_subscriber(*dp_);
     dds::sub::qos::SubscriberQos q = s.qos();
     dds::sub::qos::SubscriberQos changed = q;
     changed.policy(dds::core::policy::Partition(dds::core::StringSeq{"elsewhere"}));
-    EXPECT_THROW(s.qos(changed), dds::core::UnsupportedError);
+    expectThrowText<dds::core::UnsupportedError>(
+        [&] { s.qos(changed); }, "dds::core::UnsupportedError : qos at SubscriberDelegate:129");
     EXPECT_EQ(s.qos()->partition().name(), q->partition().name());
 
     dds::sub::qos::DataReaderQos r = s.default_datareader_qos();
     dds::sub::qos::DataReaderQos deeper = r;
     deeper.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_LAST,
                                              r->history().depth() + 6));
-    EXPECT_THROW(s.default_datareader_qos(deeper), dds::core::UnsupportedError);
+    expectThrowText<dds::core::UnsupportedError>(
+        [&] { s.default_datareader_qos(deeper); },
+        "dds::core::UnsupportedError : default_datareader_qos at SubscriberDelegate:169");
     EXPECT_EQ(s.default_datareader_qos()->history().depth(), r->history().depth());
 }
 

@@ -146,33 +146,34 @@ TEST(WaitSetImpl, handlerMayDetachItselfDuringDispatch) {
     EXPECT_TRUE(ws.conditions().empty());
 }
 
-// Attach and detach from another thread while one thread waits (run under TSan).
+// Attach and detach from another thread while one thread waits (run under TSan). One
+// condition stays triggered, so the waiter keeps looking its conditions up while the other
+// thread changes the map; a condition detached after the core found it is skipped.
 TEST(WaitSetImpl, attachAndDetachWhileAnotherThreadWaits) {
     WaitSet ws;
-    GuardCondition stop;
-    ws += stop;
+    GuardCondition busy;
+    busy.trigger_value(true);
+    ws += busy;
     std::atomic<bool> done{false};
+    std::atomic<int> waits{0};
     std::thread waiter([&] {
         while (!done) {
-            try {
-                for (auto& c : ws.wait(Duration::from_millisecs(5))) {
-                    if (c == stop) {
-                        done = true;
-                    }
-                }
-            } catch (dds::core::TimeoutError const&) {
+            for (auto& c : ws.wait(Duration::from_secs(10))) {
+                EXPECT_TRUE(c.trigger_value());
             }
+            ++waits;
         }
     });
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 300; ++round) {
         GuardCondition g;
+        g.trigger_value(true);
         ws += g;
-        if (round % 3 == 0) {
-            g.trigger_value(true);
+        for (int const seen = waits; waits < seen + 2;) {
+            std::this_thread::yield();
         }
         ws -= g;
     }
-    stop.trigger_value(true);
+    done = true;
     waiter.join();
     EXPECT_EQ(ws.conditions().size(), 1u);
 }

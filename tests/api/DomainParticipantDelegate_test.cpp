@@ -1,6 +1,8 @@
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,8 @@
 #include "dcps/service/TypeSupportCB.h"
 #include "dds/domain/DomainParticipant.hpp"
 #include "dds/pub/Publisher.hpp"
+#include "dds/sub/Subscriber.hpp"
+#include "dds/topic/Topic.hpp"
 #include "vexa/core/Exception.hpp"
 #include "vexa/topic/BuiltinTopicTypeSupportFactoryTemplate.hpp"
 
@@ -59,35 +63,46 @@ TEST(ApiStartup, theFactoryKnowsTheFourBuiltinTypesWithTheApiFactories) {
     }
 }
 
-// The history against resource-limits rule, through create_topic.
+// The history against resource-limits rule, through create_topic and default_topic_qos(q).
 TEST_F(ParticipantTest, createTopicAppliesTheConsistencyRule) {
     struct Case {
         int32_t depth, ms, mspi;
-        char const* error;  // null: accepted
+        char const* error;         // create_topic; null: accepted
+        char const* defaultError;  // default_topic_qos(q)
     } const cases[] = {
         {5, -1, 3,
-         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343"},
-        {1, 2, 3, "QoS RESOURCR_LIMITS has inconsistent values at DomainParticipantDelegate:347"},
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343",
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:300"},
+        {1, 2, 3, "QoS RESOURCR_LIMITS has inconsistent values at DomainParticipantDelegate:347",
+         "QoS RESOURCR_LIMITS has inconsistent values at DomainParticipantDelegate:304"},
         {5, 4, -1,
-         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343"},
-        {1, -1, -1, nullptr},
-        {3, 6, 3, nullptr},
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:343",
+         "QoS HISTORY is inconsistent with RESOURCR_LIMITS at DomainParticipantDelegate:300"},
+        {1, -1, -1, nullptr, nullptr},
+        {3, 6, 3, nullptr, nullptr},
     };
+    dds::topic::qos::TopicQos const original = (*dp_)->default_topic_qos();
     int n = 0;
     for (Case const& c : cases) {
-        dds::topic::qos::TopicQos q = (*dp_)->default_topic_qos();
+        dds::topic::qos::TopicQos q = original;
         q.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_LAST, c.depth));
         q.policy(dds::core::policy::ResourceLimits(c.ms, -1, c.mspi));
         std::string const name = "Rule" + std::to_string(n++);
         if (c.error != nullptr) {
             expectThrowText<dds::core::InconsistentPolicyError>(
                 [&] { (*dp_)->create_topic(name, "Keyed", q); }, c.error);
+            expectThrowText<dds::core::InconsistentPolicyError>(
+                [&] { (*dp_)->default_topic_qos(q); }, c.defaultError);
+            EXPECT_EQ((*dp_)->default_topic_qos()->history().depth(), original->history().depth());
         } else {
             vexa::dcps::Topic* t = (*dp_)->create_topic(name, "Keyed", q);
             ASSERT_NE(t, nullptr) << name;
             EXPECT_EQ((*dp_)->delete_topic(t), vexa::dds::RETCODE_OK);
+            (*dp_)->default_topic_qos(q);
+            EXPECT_EQ((*dp_)->default_topic_qos()->history().depth(), c.depth);
         }
     }
+    (*dp_)->default_topic_qos(original);
 }
 
 TEST_F(ParticipantTest, createTopicWithBothNamesEmptyIsRefusedBeforeTheCore) {
@@ -132,6 +147,22 @@ TEST_F(ParticipantTest, qosRoundTripAndDefaultTopicQos) {
     EXPECT_EQ(dp_->default_topic_qos()->resource_limits().max_samples(), -1);
 }
 
+// The topic operations of the participant refuse a null topic, each with its text.
+TEST_F(ParticipantTest, topicOperationsRefuseANullTopic) {
+    dds::core::status::InconsistentTopicStatus status;
+    expectThrowText<dds::core::PreconditionNotMetError>(
+        [&] { (*dp_)->getInconsistentTopicStatus(nullptr, status); },
+        "Topic disabled at DomainParticipantDelegate:407");
+    expectThrowText<dds::core::NullReferenceError>(
+        [&] { (*dp_)->setTopicQoS(nullptr, dp_->default_topic_qos()); },
+        "Topic does not exist at DomainParticipantDelegate:420");
+    vexa::dcps::Topic* t = (*dp_)->create_topic("Inconsistent", "Keyed", dp_->default_topic_qos());
+    ASSERT_NE(t, nullptr);
+    (*dp_)->getInconsistentTopicStatus(t, status);
+    EXPECT_EQ(status.total_count(), 0);
+    EXPECT_EQ((*dp_)->delete_topic(t), vexa::dds::RETCODE_OK);
+}
+
 TEST_F(ParticipantTest, lookupOfAnUnknownTopicIsAnEmptyReference) {
     EXPECT_TRUE((*dp_)->lookup_topic_description("NoSuchTopic").expired());
 }
@@ -150,14 +181,44 @@ TEST(ParticipantFind, nilForAnUnknownDomainAndOnceTheDelegateHasGone) {
     EXPECT_TRUE(dds::domain::find(18).is_nil());
 }
 
+// find() on one thread while another creates and drops participants of that domain: the
+// found handle is nil or a live participant of the domain (run under TSan).
+TEST(ParticipantFind, whileParticipantsComeAndGo) {
+    constexpr uint32_t domain = 19;
+    std::atomic<bool> done{false};
+    std::thread finder([&] {
+        while (!done) {
+            DomainParticipant found = dds::domain::find(domain);
+            if (!found.is_nil()) {
+                EXPECT_EQ(found.domain_id(), domain);
+            }
+        }
+    });
+    for (int i = 0; i < 30; ++i) {
+        DomainParticipant dp(domain);
+    }
+    done = true;
+    finder.join();
+}
+
 TEST(ParticipantIgnore, alwaysUnsupportedWithItsText) {
     DomainParticipant dp(apitest::DOMAIN);
     dds::core::InstanceHandle h(5);
-    expectThrowText<dds::core::UnsupportedError>(
-        [&] { dds::domain::ignore(dp, h); }, "ignore not implemented currently at DPdiscovery:30");
-    expectThrowText<dds::core::UnsupportedError>(
-        [&] { dds::pub::ignore(dp, h); },
-        "ignore: Function is not currently supported at PUBdiscovery:20");
+    struct Case {
+        std::function<void()> op;
+        char const* text;
+    } const cases[] = {
+        {[&] { dds::domain::ignore(dp, h); }, "ignore not implemented currently at DPdiscovery:30"},
+        {[&] { dds::pub::ignore(dp, h); },
+         "ignore: Function is not currently supported at PUBdiscovery:20"},
+        {[&] { dds::sub::ignore(dp, h); },
+         "ignore: Function is not currently supported at SUBdiscovery:21"},
+        {[&] { dds::topic::ignore(dp, h); },
+         "ignore_topic: Function is not currently supported at TPdiscovery:20"},
+    };
+    for (Case const& c : cases) {
+        expectThrowText<dds::core::UnsupportedError>(c.op, c.text);
+    }
 }
 
 TEST(ParticipantListener, storedAndReplaced) {
@@ -178,6 +239,8 @@ TEST(ParticipantClosed, everyOperationThrowsWithItsLine) {
     auto d = dp.delegate();
     vexa::dcps::Publisher* pub = d->create_publisher(dp.default_publisher_qos());
     ASSERT_NE(pub, nullptr);
+    vexa::dcps::Subscriber* sub = d->create_subscriber(dp.default_subscriber_qos());
+    ASSERT_NE(sub, nullptr);
     auto const topicQos = dp.default_topic_qos();
     auto const pubQos = dp.default_publisher_qos();
     auto const subQos = dp.default_subscriber_qos();
@@ -213,6 +276,7 @@ TEST(ParticipantClosed, everyOperationThrowsWithItsLine) {
          }},
         {418, [&] { d->setTopicQoS(nullptr, topicQos); }},
         {438, [&] { d->create_publisher(pubQos); }},
+        {467, [&] { d->create_subscriber(subQos); }},
         {494, [&] { d->get_builtin_subscriber(); }},
     };
     for (Case const& c : cases) {
@@ -221,6 +285,7 @@ TEST(ParticipantClosed, everyOperationThrowsWithItsLine) {
                       std::to_string(c.line));
     }
     EXPECT_EQ(d->delete_publisher(pub), vexa::dds::RETCODE_OK);
+    EXPECT_EQ(d->delete_subscriber(sub), vexa::dds::RETCODE_OK);
 }
 
 }  // namespace

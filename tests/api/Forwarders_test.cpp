@@ -1,4 +1,5 @@
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -104,6 +105,100 @@ TEST(DataReaderEventForwarder, passesTheCoreReaderAndConvertedStatuses) {
     lost.total_count = 9;
     forwarder.on_sample_lost(nullptr, lost);
     EXPECT_EQ(adapter->lost, 9);
+}
+
+// Adapters whose every callback runs `during`; they set `gone` when they go (with their
+// forwarder, which owns them).
+struct ReleasingWriterAdapter : vexa::pub::DataWriterListenerAdapter {
+    explicit ReleasingWriterAdapter(bool* gone) : gone_(gone) {}
+    ~ReleasingWriterAdapter() override { *gone_ = true; }
+    void on_offered_deadline_missed(
+        dds::core::status::OfferedDeadlineMissedStatus const&) override {
+        during();
+    }
+    void on_offered_incompatible_qos(
+        dds::core::status::OfferedIncompatibleQosStatus const&) override {
+        during();
+    }
+    void on_liveliness_lost(dds::core::status::LivelinessLostStatus const&) override { during(); }
+    void on_publication_matched(dds::core::status::PublicationMatchedStatus const&) override {
+        during();
+    }
+    std::function<void()> during;
+    bool* gone_;
+};
+
+struct ReleasingReaderAdapter : vexa::sub::DataReaderListenerAdapter {
+    explicit ReleasingReaderAdapter(bool* gone) : gone_(gone) {}
+    ~ReleasingReaderAdapter() override { *gone_ = true; }
+    void on_requested_deadline_missed(
+        dds::core::status::RequestedDeadlineMissedStatus const&) override {
+        during();
+    }
+    void on_requested_incompatible_qos(
+        dds::core::status::RequestedIncompatibleQosStatus const&) override {
+        during();
+    }
+    void on_sample_rejected(dds::core::status::SampleRejectedStatus const&) override { during(); }
+    void on_liveliness_changed(dds::core::status::LivelinessChangedStatus const&) override {
+        during();
+    }
+    void on_data_available(void*) override { during(); }
+    void on_subscription_matched(dds::core::status::SubscriptionMatchedStatus const&) override {
+        during();
+    }
+    void on_sample_lost(dds::core::status::SampleLostStatus const&) override { during(); }
+    std::function<void()> during;
+    bool* gone_;
+};
+
+// A listener that replaces itself releases its forwarder from inside a callback, perhaps one
+// nested in another callback of the same forwarder: forwarder and adapter must stay until the
+// outermost callback has returned, then go.
+template <typename Forwarder, typename Adapter>
+void expectReleasedOnlyAfterTheCallback(std::vector<std::function<void(Forwarder*)>> const& calls) {
+    for (size_t i = 0; i < calls.size(); ++i) {
+        for (bool nested : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "callback " << i << (nested ? ", nested" : ""));
+            bool gone = false;
+            auto* adapter = new Adapter(&gone);
+            auto* forwarder = new Forwarder(std::unique_ptr<Adapter>(adapter));
+            int depth = 0;
+            adapter->during = [&] {
+                if (nested && depth++ == 0) {
+                    calls[i](forwarder);
+                } else {
+                    Forwarder::release(forwarder);
+                }
+                EXPECT_FALSE(gone) << "freed inside a running callback";
+            };
+            calls[i](forwarder);
+            EXPECT_TRUE(gone);
+        }
+    }
+}
+
+TEST(DataWriterEventForwarder, releasedInsideItsCallbackGoesWhenTheCallbackReturns) {
+    using F = vexa::pub::DataWriterEventForwarder;
+    expectReleasedOnlyAfterTheCallback<F, ReleasingWriterAdapter>({
+        [](F* f) { f->on_offered_deadline_missed(nullptr, vexa::dds::DeadlineMissedStatus()); },
+        [](F* f) { f->on_offered_incompatible_qos(nullptr, vexa::dds::IncompatibleQosStatus()); },
+        [](F* f) { f->on_liveliness_lost(nullptr, vexa::dds::LivelinessLostStatus()); },
+        [](F* f) { f->on_publication_matched(nullptr, vexa::dds::PublicationMatchedStatus()); },
+    });
+}
+
+TEST(DataReaderEventForwarder, releasedInsideItsCallbackGoesWhenTheCallbackReturns) {
+    using F = vexa::sub::DataReaderEventForwarder;
+    expectReleasedOnlyAfterTheCallback<F, ReleasingReaderAdapter>({
+        [](F* f) { f->on_requested_deadline_missed(nullptr, vexa::dds::DeadlineMissedStatus()); },
+        [](F* f) { f->on_requested_incompatible_qos(nullptr, vexa::dds::IncompatibleQosStatus()); },
+        [](F* f) { f->on_sample_rejected(nullptr, vexa::dds::SampleRejectedStatus()); },
+        [](F* f) { f->on_liveliness_changed(nullptr, vexa::dds::LivelinessChangedStatus()); },
+        [](F* f) { f->on_data_available(nullptr); },
+        [](F* f) { f->on_subscription_matched(nullptr, vexa::dds::SubscriptionMatchedStatus()); },
+        [](F* f) { f->on_sample_lost(nullptr, vexa::dds::SampleLostStatus()); },
+    });
 }
 
 // A typed writer's listener is the application's: the writer going leaves it alone.

@@ -48,6 +48,14 @@ TEST_F(SubscriberTest, topicScopeIsRefusedWithATextWithoutLocation) {
     expectThrowText<dds::core::UnsupportedError>(
         [&] { Subscriber s(*dp_, q); },
         "UnsupportedError : QoS PRESENTATION has unsupported value");
+
+    // Subscriber ids count up over the participant's life: a refused creation takes none.
+    DomainParticipant a(apitest::DOMAIN);
+    DomainParticipant b(apitest::DOMAIN);
+    EXPECT_THROW(Subscriber refused(b, q), dds::core::UnsupportedError);
+    Subscriber sa(a);
+    Subscriber sb(b);
+    EXPECT_EQ(sa.instance_handle()->handle(), sb.instance_handle()->handle());
 }
 
 TEST_F(SubscriberTest, presentationIsImmutableWhilePartitionChanges) {

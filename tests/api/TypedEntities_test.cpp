@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -191,6 +192,31 @@ TEST_F(TypedTest, readerListenerReplacesItselfInsideItsCallback) {
     EXPECT_EQ(second.calls.load(), 1);
 }
 
+// Another thread replaces and removes the reader's listener while the data-handling thread
+// calls it: a replaced forwarder goes only once the core no longer calls it (run under the
+// sanitizers).
+TEST_F(TypedTest, readerListenerReplacedFromAnotherThreadWhileDataArrives) {
+    dds::sub::Subscriber sub(*dp_);
+    dds::sub::DataReader<Keyed> reader(sub, *topic_);
+    Counting first;
+    Counting second;
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {
+        for (int32_t v = 0; v < 200; ++v) {
+            apitest::offer(reader->reader(), 9, v);
+        }
+        done = true;
+    });
+    auto const mask = dds::core::status::StatusMask::data_available();
+    while (!done) {
+        reader.listener(&first, mask);
+        reader.listener(&second, mask);
+        reader.listener(nullptr, dds::core::status::StatusMask::none());
+    }
+    feeder.join();
+    EXPECT_FALSE(reader->has_listener());
+}
+
 // Each operation after close throws with its own line; the entity still goes with its handles.
 TEST_F(TypedTest, closedWriterReaderAndTopicThrowWithTheirLines) {
     dds::pub::Publisher pub(*dp_);
@@ -294,6 +320,99 @@ TEST_F(TypedTest, anyHandlesIdentifyTheirEntity) {
     dds::topic::AnyTopic any(*topic_);
     EXPECT_EQ(any.name(), "TypedKeyed");
     EXPECT_TRUE(any == dds::topic::AnyTopic(*topic_));
+}
+
+// Lookups by topic name give the registered API object of the typed writer and reader.
+TEST_F(TypedTest, lookupsFindTheTypedWriterAndReader) {
+    dds::pub::Publisher pub(*dp_);
+    dds::sub::Subscriber sub(*dp_);
+    dds::pub::DataWriter<Keyed> writer(pub, *topic_);
+    dds::sub::DataReader<Keyed> reader(sub, *topic_);
+    EXPECT_EQ(pub->lookup_data_writer("TypedKeyed").lock(),
+              std::static_pointer_cast<vexa::core::EntityBase>(writer.delegate()));
+    std::weak_ptr<vexa::core::EntityBase> api;
+    std::string type;
+    EXPECT_EQ(sub->lookup_data_reader("TypedKeyed", api, type), reader->bridge());
+    EXPECT_FALSE(type.empty());
+    EXPECT_EQ(api.lock(), std::static_pointer_cast<vexa::core::EntityBase>(reader.delegate()));
+}
+
+// enable() of an entity whose parent is not enabled is refused; once the parent is, it works;
+// after close it is refused as closed.
+TEST(TypedEnable, aWriterOfADisabledPublisherThenClosed) {
+    auto q = DomainParticipant::default_participant_qos();
+    q.policy(dds::core::policy::EntityFactory(false));
+    DomainParticipant dp(apitest::DOMAIN, q);
+    dds::topic::Topic<Keyed> topic(dp, "TypedEnable");
+    dds::pub::Publisher pub(dp);
+    dds::pub::DataWriter<Keyed> writer(pub, topic);
+    expectThrowText<dds::core::PreconditionNotMetError>(
+        [&] { writer.enable(); }, "The factory is not enabled at EntityDelegate:37");
+    pub.enable();
+    EXPECT_NO_THROW(writer.enable());
+    writer.close();
+    expectThrowText<dds::core::AlreadyClosedError>(
+        [&] { writer.enable(); }, "Entity has been already closed at EntityDelegate:41");
+}
+
+// A wait for acknowledgements that the engine does not give in time throws TimeoutError with
+// its location; best-effort writers are not waited for.
+TEST(TypedAcknowledgements, timeoutForReliableWritersOnly) {
+    using Kind = dds::core::policy::ReliabilityKind;
+    struct Case {
+        Kind::Type kind;
+        bool timesOut;
+    } const cases[] = {{Kind::RELIABLE, true}, {Kind::BEST_EFFORT, false}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.kind);
+        std::vector<vexatest::FakeParticipant*> const before =
+            vexatest::FakeEngine::instance().live();
+        DomainParticipant dp(apitest::DOMAIN);
+        vexatest::FakeParticipant* engine = nullptr;
+        for (vexatest::FakeParticipant* p : vexatest::FakeEngine::instance().live()) {
+            if (std::find(before.begin(), before.end(), p) == before.end()) {
+                engine = p;
+            }
+        }
+        ASSERT_NE(engine, nullptr);
+        dds::topic::Topic<Keyed> topic(dp, "TypedAcknowledged");
+        dds::pub::Publisher pub(dp);
+        dds::pub::qos::DataWriterQos q = pub.default_datawriter_qos();
+        q.policy(dds::core::policy::Reliability(c.kind, dds::core::Duration::from_millisecs(100)));
+        dds::pub::DataWriter<Keyed> writer(pub, topic, q);
+        writer << Keyed();
+        engine->setDeliveryResult(vexatest::FakeParticipant::DeliveryResult::TimedOut);
+        auto const wait = [&] { pub.wait_for_acknowledgments(dds::core::Duration(0, 20000000)); };
+        if (c.timesOut) {
+            expectThrowText<dds::core::TimeoutError>(
+                wait,
+                "dds::core::TimeoutError : wait_for_acknowledgments at PublisherDelegate:210");
+        } else {
+            EXPECT_NO_THROW(wait());
+        }
+    }
+}
+
+// get_datareaders lists the readers with samples in the given states after what the caller's
+// vector already holds, with their API objects and names.
+TEST_F(TypedTest, getDatareadersAppendsTheReadersWithSamples) {
+    dds::sub::Subscriber sub(*dp_);
+    dds::sub::DataReader<Keyed> quiet(sub, *topic_);
+    dds::sub::DataReader<Keyed> reader(sub, *topic_);
+    DataWait waitForData(reader);
+    apitest::offer(reader->reader(), 8, 80);
+    ASSERT_TRUE(waitForData());
+    std::vector<vexa::sub::SubscriberDelegate::ReaderAndNames> out(1);
+    out[0].topic_name = "kept";
+    sub->get_datareaders(out, vexa::dds::NOT_READ_SAMPLE_STATE, vexa::dds::ANY_VIEW_STATE,
+                         vexa::dds::ANY_INSTANCE_STATE);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].topic_name, "kept");
+    EXPECT_EQ(out[1].reader, reader->bridge());
+    EXPECT_EQ(out[1].api_obj.lock(),
+              std::static_pointer_cast<vexa::core::EntityBase>(reader.delegate()));
+    EXPECT_EQ(out[1].topic_name, "TypedKeyed");
+    EXPECT_FALSE(out[1].type_name.empty());
 }
 
 // A writer on a topic of another participant is refused before the core is asked.

@@ -19,8 +19,22 @@ ReturnCode_t Entity::enable() {
 }
 
 void Entity::markToDelete() {
-    apiObject_.reset();
+    std::weak_ptr<void> forgotten;
+    {
+        std::lock_guard<std::mutex> lock(apiObjectMutex_);
+        forgotten.swap(apiObject_);
+    }
     marked_ = true;
+}
+
+void Entity::setApiObject(std::weak_ptr<void> object) {
+    std::lock_guard<std::mutex> lock(apiObjectMutex_);
+    apiObject_.swap(object);
+}
+
+std::shared_ptr<void> Entity::getApiObject() const {
+    std::lock_guard<std::mutex> lock(apiObjectMutex_);
+    return apiObject_.lock();
 }
 
 void Entity::set_status_changes(uint32_t mask) {

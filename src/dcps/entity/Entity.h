@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "dcps/condition/StatusCondition.h"
 #include "vexa/dds/BasicTypes.h"
@@ -15,7 +16,9 @@ namespace vexa::dcps {
 // later (TwoPassCollection.h), so work already running on it can finish.
 //
 // enabled, marked and ready are changed under the container's mutex (participant, publisher,
-// subscriber or the factory) but read without it on engine threads, hence atomic.
+// subscriber or the factory) but read without it on engine threads, hence atomic. The API
+// object is set, looked up and forgotten by any thread under no common mutex: it has a leaf
+// mutex of its own, held for the copy only.
 class Entity {
 public:
     Entity(int32_t id, Entity* parent);
@@ -47,10 +50,11 @@ public:
     void setReady() { ready_ = true; }
     StatusCondition& getStatusCondition() { return statusCondition_; }
 
-    void setApiObject(std::weak_ptr<void> object) { apiObject_ = std::move(object); }
-    std::shared_ptr<void> getApiObject() const { return apiObject_.lock(); }
+    void setApiObject(std::weak_ptr<void> object);
+    std::shared_ptr<void> getApiObject() const;
 
 private:
+    mutable std::mutex apiObjectMutex_;
     std::weak_ptr<void> apiObject_;
     std::atomic<bool> enabled_{false};
     int32_t const id_;

@@ -64,6 +64,10 @@ extern template class TSubscriber<vexa::sub::SubscriberDelegate>;
 // participant is closed, or else until process exit.
 Subscriber builtin_subscriber(::dds::domain::DomainParticipant const& dp);
 
+// Not supported: always UnsupportedError.
+void ignore(::dds::domain::DomainParticipant const& participant,
+            ::dds::core::InstanceHandle const& handle);
+
 }  // namespace sub
 }  // namespace dds
 

@@ -104,6 +104,10 @@ private:
     }
 };
 
+// Not supported: always UnsupportedError.
+void ignore(::dds::domain::DomainParticipant const& participant,
+            ::dds::core::InstanceHandle const& handle);
+
 }  // namespace topic
 }  // namespace dds
 
