@@ -53,6 +53,10 @@ public:
     FakeWriter(RecordKind kind, bool cheap);
 
     int64_t addChange(RTPS::SampleInfo* sample) override;
+    // While adds are blocked: not taken at once (counted as a blocked add).
+    int64_t addNow(RTPS::SampleInfo* sample) override;
+    // While adds are blocked: until acknowledge(), at most the deadline and `maxBlocking`.
+    bool waitForRoom(std::chrono::steady_clock::time_point deadline) override;
     bool deleteChange(long handle) override;
     void assertLiveliness() override;
     void setQoS(vexa::dds::PublicationBuiltinTopicData const& data,
@@ -71,11 +75,12 @@ public:
     // Holds assertLiveliness calls while closed.
     CallGate& livelinessGate() { return livelinessGate_; }
     // Like a full reliable history: every later addChange waits for acknowledge() at most
-    // `maxBlocking`, then is not taken.
+    // `maxBlocking`, then is not taken; addNow is not taken until then.
     void blockAddsUntilAcknowledged(std::chrono::milliseconds maxBlocking);
     // Frees the adds waiting now and every later one.
     void acknowledge();
-    // Until an add waits for its acknowledgement, at most `limit`; false when none did.
+    // Until an add was held up by the missing acknowledgement, at most `limit`; false when
+    // none was.
     bool waitAddBlocked(std::chrono::milliseconds limit);
 
     // Record.
@@ -88,6 +93,7 @@ public:
 
 private:
     void checkOpen(char const* operation) const;
+    int64_t take(RTPS::SampleInfo* sample);
 
     RecordKind const kind_;
     bool const cheap_;

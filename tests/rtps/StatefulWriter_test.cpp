@@ -374,6 +374,35 @@ TEST_F(StatefulWriterTest, AFullHistoryTakesTheChangeOnceAReaderAcknowledges) {
     blocked.join();
 }
 
+// A caller holding locks of its own adds without waiting and waits for room apart: addNow
+// never waits, whatever the blocking time; waitForRoom ends with the acknowledgement that lets
+// a withdrawn change go, and leaves the history as it was.
+TEST_F(StatefulWriterTest, AddNowRefusesAtOnceAndWaitForRoomEndsWithTheAcknowledgement) {
+    WriterOptions o;
+    o.historyReserve = 2;
+    o.maxBlocking = vexa::dds::DURATION_INFINITE;
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    const int64_t first = write();
+    write();
+    writer->deleteChange(first);
+    Payload third(3);
+    EXPECT_EQ(writer->addNow(&third.info), CHANGE_NOT_TAKEN);
+    EXPECT_FALSE(writer->waitForRoom(std::chrono::steady_clock::now()));
+    EXPECT_EQ(writer->getHistory().size(), 2u);
+
+    std::promise<bool> room;
+    std::thread waiting(
+        [&] { room.set_value(writer->waitForRoom(std::chrono::steady_clock::time_point::max())); });
+    auto future = room.get_future();
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    acknack(1, 2, {}, 1);
+    EXPECT_TRUE(future.get());
+    waiting.join();
+    EXPECT_EQ(writer->getHistory().size(), 1u);
+    EXPECT_EQ(writer->addNow(&third.info), sequenceToHandle({0, 3}));
+}
+
 TEST_F(StatefulWriterTest, StoppingReleasesAWriterWaitingWithoutLimit) {
     WriterOptions o;
     o.historyReserve = 1;

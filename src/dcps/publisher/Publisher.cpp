@@ -413,15 +413,91 @@ void Publisher::forgetRTPS() {
 ReturnCode_t Publisher::write(Writer* writer, void const* sample, InstanceHandle_t handle,
                               vexa::dds::Time_t const* timestamp) {
     requireOwn(writer, "DCPS::Publisher::write");
-    BothLocks locks(participant_->getMutex(), mutex_);
-    participant_->assertLivelinessByDW();
-    // The engine's addChange of a full reliable history waits for acknowledgements, which its
-    // parser thread delivers only after the discovery records ahead of them, through handlers
-    // that take the participant mutex: the writer's part runs under the publisher mutex alone,
-    // as dispose and unregister do.
-    locks.releaseParticipant();
-    writer->assertLiveliness();
-    return writer->write(sample, handle, timestamp);
+    return untilTaken(writer, true, [&] { return writer->write(sample, handle, timestamp); });
+}
+
+template <class Operation>
+ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Operation operation) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point deadline = Clock::time_point::max();
+    bool first = true;
+    for (;;) {
+        ReturnCode_t rc;
+        {
+            BothLocks locks(participant_->getMutex(), mutex_);
+            if (assertsLiveliness) {
+                participant_->assertLivelinessByDW();
+            }
+            locks.releaseParticipant();
+            if (assertsLiveliness) {
+                writer->assertLiveliness();
+            }
+            writer->takeEngineFull();
+            rc = operation();
+            if (!writer->takeEngineFull()) {
+                return rc;
+            }
+            vexa::dds::Duration_t const& max = writer->qos().reliability.max_blocking_time;
+            if (first) {
+                first = false;
+                if (writer->qos().reliability.kind != vexa::dds::RELIABLE_RELIABILITY_QOS ||
+                    max.sec < 0 || (max.sec == 0 && max.nanosec == 0)) {
+                    return rc;
+                }
+                if (max != vexa::dds::DURATION_INFINITE) {
+                    deadline = Clock::now() + std::chrono::seconds(max.sec) +
+                               std::chrono::nanoseconds(max.nanosec);
+                }
+            }
+        }
+        // The sample went back; wait for room with no core mutex held, since the engine's
+        // parser thread takes them on its way to the acknowledgements that make it.
+        rc = waitForEngineRoom(writer, deadline);
+        if (rc != vexa::dds::RETCODE_OK) {
+            return rc;
+        }
+    }
+}
+
+ReturnCode_t Publisher::waitForEngineRoom(Writer* writer,
+                                          std::chrono::steady_clock::time_point deadline) {
+    using Clock = std::chrono::steady_clock;
+    RTPS::Writer* rtps = nullptr;
+    {
+        BothLocks locks(participant_->getMutex(), mutex_);
+        rtps = writer->getRTPS();
+        if (rtps == nullptr || !participant_->beginEngineCall()) {
+            return vexa::dds::RETCODE_ALREADY_DELETED;
+        }
+        // Counted on the writer: neither its engine writer nor the writer itself goes before
+        // the call ends.
+        writer->engineCalls().begin();
+    }
+    ReturnCode_t rc = vexa::dds::RETCODE_OK;
+    for (;;) {
+        Clock::time_point const sliceEnd = std::min(deadline, Clock::now() + DELIVERY_SLICE);
+        bool room = false;
+        try {
+            room = rtps->waitForRoom(sliceEnd);
+        } catch (...) {
+            rc = vexa::dds::RETCODE_ERROR;
+            break;
+        }
+        if (room) {
+            break;
+        }
+        if (writer->isDetaching()) {
+            rc = vexa::dds::RETCODE_ALREADY_DELETED;
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            rc = vexa::dds::RETCODE_TIMEOUT;
+            break;
+        }
+    }
+    writer->engineCalls().end();
+    participant_->endEngineCall();
+    return rc;
 }
 
 InstanceHandle_t Publisher::registerInstance(Writer* writer, void const* sample,
@@ -436,15 +512,14 @@ ReturnCode_t Publisher::unregisterInstance(Writer* writer, void const* sample,
                                            InstanceHandle_t handle,
                                            vexa::dds::Time_t const* timestamp) {
     requireOwn(writer, "DCPS::Publisher::unregisterInstance");
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    return writer->unregisterInstance(sample, handle, timestamp);
+    return untilTaken(writer, false,
+                      [&] { return writer->unregisterInstance(sample, handle, timestamp); });
 }
 
 ReturnCode_t Publisher::dispose(Writer* writer, void const* sample, InstanceHandle_t handle,
                                 vexa::dds::Time_t const* timestamp) {
     requireOwn(writer, "DCPS::Publisher::dispose");
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    return writer->dispose(sample, handle, timestamp);
+    return untilTaken(writer, false, [&] { return writer->dispose(sample, handle, timestamp); });
 }
 
 ReturnCode_t Publisher::getKeyValue(void* keyHolder, InstanceHandle_t handle, Writer* writer) {
@@ -692,7 +767,7 @@ ReturnCode_t Publisher::sendRTPSmsg(RTPS::Writer* rtpsWriter, RTPS::SampleInfo& 
     }
     auto& log = vexalog::Logger::getLogger();
     try {
-        int64_t const handle = rtpsWriter->addChange(&sample);
+        int64_t const handle = rtpsWriter->addNow(&sample);
         if (handle == NOT_TAKEN) {
             log.logMessage(MODULE_SEND, 7, vexares::DCPS_MSG_CHANGE_NOT_TAKEN,
                            static_cast<long long>(handle));
@@ -851,9 +926,10 @@ void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
                                              vexa::dds::StatusMask mask) {
     // Read before the publisher mutex: the participant's comes first.
     vexa::dds::Time_t const assertion = participant_->getLivelinessAssertionTime();
-    // The data-handling thread holds the participant mutex here. A write may hold the
-    // publisher's while the engine waits for acknowledgements that need the participant's:
-    // skip this tick rather than wait (the checks go by elapsed time and catch up).
+    // The data-handling thread holds the participant mutex here. A write into a full DCPS
+    // history may hold the publisher's while it waits on the writer-resources gate, up to its
+    // max_blocking_time: skip this tick rather than wait (the checks go by elapsed time and
+    // catch up).
     std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) {
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <string>
@@ -40,11 +41,15 @@ class PubEventForwarder;
 // assertLiveliness, createDW, deleteDW, closeDWByApi, setQoS, setWriterQoS and the
 // acknowledgement waits take the participant mutex and the publisher mutex together (lockJoint),
 // so a path that reaches the built-in subscriber's mutex holds the participant's first; the
-// other writer operations take the publisher mutex only. write takes both for the participant's
-// liveliness, then lets the participant's go before the writer's part: the engine's addChange
-// may wait there for acknowledgements that its parser thread delivers only after handlers that
-// take the participant mutex. The writer-resources gate's mutex is a leaf: a full RELIABLE
-// writer waits on it with the publisher mutex held.
+// other writer operations take the publisher mutex only. write, dispose and unregisterInstance
+// take both (write for the participant's liveliness), then run the writer's part under the
+// publisher mutex alone. Their change goes to the engine without waiting; when the engine
+// writer's history is full they wait for room with neither mutex held (the engine's parser
+// thread, which delivers the acknowledgements that make room, takes both on its way through
+// the discovery handlers: discoverDR, changeDRQoS, looseDR), counted as an engine call on the
+// writer and the participant, then take the locks again and retry; one deadline
+// (max_blocking_time) covers every round. The writer-resources gate's mutex is a leaf: a full
+// RELIABLE DCPS history waits on it with the publisher mutex held.
 // Engine calls that may block (setQoS of engine writers, checkDelivery, assertLiveliness of an
 // engine writer) run after both are released and count as in flight on the writer and on the
 // participant; an engine writer is closed only when no call on it is in flight, by whoever
@@ -152,7 +157,8 @@ public:
     void looseDR(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId);
 
     // The data-handling thread's tick for every live enabled writer (participant mutex held);
-    // skipped while another thread holds the publisher mutex.
+    // skipped while another thread holds the publisher mutex (a writer may wait on the
+    // writer-resources gate with it held).
     void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
 
     // The participant closes (its mutex held): every writer forgets its engine writer, the
@@ -174,6 +180,14 @@ private:
     // Hands the engine's built-in publication writer the writer's removal and closes (or has
     // the last call in flight close) its engine writer. Both mutexes held.
     void retireEngineWriter(Writer* writer);
+    // Runs a sample operation under the locks until the engine takes its change, waiting for
+    // room between the rounds (waitForEngineRoom); TIMEOUT once max_blocking_time is over.
+    template <class Operation>
+    vexa::dds::ReturnCode_t untilTaken(Writer* writer, bool assertsLiveliness, Operation operation);
+    // With no core mutex held, in slices of at most 100 ms until room, the deadline (TIMEOUT)
+    // or the writer's deletion (ALREADY_DELETED).
+    vexa::dds::ReturnCode_t waitForEngineRoom(Writer* writer,
+                                              std::chrono::steady_clock::time_point deadline);
     // checkDelivery in slices of at most 100 ms until `maxWait` ends; `stopping` ends it early.
     template <class Stopping>
     vexa::dds::ReturnCode_t checkDelivery(RTPS::Participant* rtps,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "dcps/entity/EngineCalls.h"
@@ -35,11 +36,13 @@ class TypeSupportFactoryImpl;
 // and not recomputed by setQoS.
 //
 // Locks: none of its own. Every operation runs under its publisher's mutex (creation and
-// deletion also under the participant's; write not, since the engine may block in addChange);
-// the publisher is the only road in. The one wait, for room in a full RELIABLE history, is on
-// the publisher's writer-resources gate, with that mutex still held, so it is bounded: with an
-// infinite max_blocking_time the writer does not wait at all (nothing could make room while the
-// caller holds the mutex).
+// deletion also under the participant's); the publisher is the only road in. A change goes to
+// the engine without waiting: when the engine's history is full the operation fails, takes its
+// sample back and says so (takeEngineFull), and the publisher waits for room with no core
+// mutex held, then runs the operation again. The one wait here, for room in a full RELIABLE
+// DCPS history, is on the publisher's writer-resources gate, with that mutex still held, so it
+// is bounded: with an infinite max_blocking_time the writer does not wait at all (nothing could
+// make room while the caller holds the mutex).
 // Remote readers: the built-in subscriber's mutex comes after the publisher's (the setQoS
 // re-check, destruction, createDW's match with the known readers), always with the
 // participant's held; the discovery handlers call in through the publisher without it.
@@ -231,6 +234,8 @@ public:
     RTPS::Writer* detachRTPS();
     bool isDetaching() const { return detaching_.load(); }
     EngineCalls& engineCalls() { return engineCalls_; }
+    // Whether a change was refused by a full engine history since the last call (and clears it).
+    bool takeEngineFull() { return std::exchange(engineFull_, false); }
 
     Publisher* getPublisher() const { return publisher_; }
     Topic* getTopic() const { return topic_; }
@@ -330,6 +335,7 @@ private:
 
     EngineCalls engineCalls_{"Writer engine calls"};
     std::atomic<bool> detaching_{false};
+    bool engineFull_ = false;
 };
 
 }  // namespace vexa::dcps

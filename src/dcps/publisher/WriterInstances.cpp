@@ -188,6 +188,8 @@ ReturnCode_t Writer::send(InstanceCB& instance, SampleCB* sample, uint32_t flags
     ReturnCode_t const rc = publisher_->sendRTPSmsg(rtps_, info, change);
     if (rc == vexa::dds::RETCODE_OK) {
         sample->changeHandle = change;
+    } else if (rc == vexa::dds::RETCODE_TIMEOUT) {
+        engineFull_ = true;
     }
     return rc;
 }
