@@ -2,6 +2,7 @@
 // and how a full RELIABLE writer fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "PublisherFixture.h"
@@ -80,8 +81,9 @@ TEST_F(WriterHistory, DepthOneKeepsOneSampleAndReplacesIt) {
     EXPECT_TRUE(w->instances()[0].samples.singleMode());
     auto const changes = engineOf(w)->changes();
     ASSERT_EQ(changes.size(), 3u);
-    // The second write removed the first change and keeps its own.
-    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{changes[0].handle});
+    // The second write dropped the first change and keeps its own.
+    EXPECT_EQ(engineOf(w)->dropped(), std::vector<long>{changes[0].handle});
+    EXPECT_TRUE(engineOf(w)->deleted().empty());
     EXPECT_EQ(history(w, 0), std::vector<int64_t>{changes[1].handle});
     EXPECT_EQ(w->sampleCount(), 2u);
 }
@@ -100,7 +102,7 @@ TEST_F(WriterHistory, SamplesAreOrderedByTimestamp) {
     EXPECT_EQ(c[1].info.sourceTimestamp, early);
     // Full at depth 3: the oldest (the early one) goes first.
     ASSERT_EQ(write(w, 1, 4, &late), vexa::dds::RETCODE_OK);
-    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{c[1].handle});
+    EXPECT_EQ(engineOf(w)->dropped(), std::vector<long>{c[1].handle});
 }
 
 TEST_F(WriterHistory, AnInstanceWithTwoSamplesGivesUpItsOldestToAFullWriter) {
@@ -112,9 +114,52 @@ TEST_F(WriterHistory, AnInstanceWithTwoSamplesGivesUpItsOldestToAFullWriter) {
     ASSERT_EQ(write(w, 1, 2), vexa::dds::RETCODE_OK);
     ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
     auto const c = engineOf(w)->changes();
-    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{c[0].handle});
+    EXPECT_EQ(engineOf(w)->dropped(), std::vector<long>{c[0].handle});
     EXPECT_EQ(history(w, 0), std::vector<int64_t>{c[1].handle});
     EXPECT_EQ(w->sampleCount(), 2u);
+}
+
+// A replaced sample goes from the engine at once, acknowledged or not (with KEEP_LAST a
+// reader may lose it); otherwise a reader that does not acknowledge fills the engine's
+// history and the writer waits. KEEP_ALL keeps what it gives up until it is acknowledged.
+TEST_F(WriterHistory, KeepLastDropsWhatItReplacesAndKeepAllDoesNot) {
+    struct Case {
+        char const* name;
+        vexa::dds::DurabilityQosPolicyKind durability;
+        vexa::dds::HistoryQosPolicyKind kind;
+        bool drops;
+    } const cases[] = {
+        {"volatile keep last", vexa::dds::VOLATILE_DURABILITY_QOS, vexa::dds::KEEP_LAST_HISTORY_QOS,
+         true},
+        {"transient local keep last", vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+         vexa::dds::KEEP_LAST_HISTORY_QOS, true},
+        {"volatile keep all", vexa::dds::VOLATILE_DURABILITY_QOS, vexa::dds::KEEP_ALL_HISTORY_QOS,
+         false},
+        {"transient local keep all", vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+         vexa::dds::KEEP_ALL_HISTORY_QOS, false},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q = qos(c.durability, vexa::dds::RELIABLE_RELIABILITY_QOS, 1);
+        q.history.kind = c.kind;
+        q.resource_limits.max_samples_per_instance = 1;
+        Writer* w = create(q);
+        for (int32_t value = 1; value <= 3; ++value) {
+            ASSERT_EQ(write(w, 1, value), vexa::dds::RETCODE_OK);
+        }
+        ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);  // another instance replaces nothing
+        auto const changes = engineOf(w)->changes();
+        ASSERT_EQ(changes.size(), 4u);
+        std::vector<long> const replaced{changes[0].handle, changes[1].handle};
+        EXPECT_EQ(engineOf(w)->dropped(), c.drops ? replaced : std::vector<long>{});
+        std::vector<long> const deleted = engineOf(w)->deleted();
+        for (long h : replaced) {
+            // Deleted (gone once acknowledged) unless dropped; a volatile writer deletes every
+            // change it made.
+            bool const wasDeleted = std::find(deleted.begin(), deleted.end(), h) != deleted.end();
+            EXPECT_EQ(wasDeleted, !c.drops || c.durability == vexa::dds::VOLATILE_DURABILITY_QOS);
+        }
+    }
 }
 
 // Every instance holds one sample and the writer is full: nothing can make room while the

@@ -139,6 +139,25 @@ bool FakeWriter::deleteChange(long handle) {
     return false;
 }
 
+bool FakeWriter::dropChange(long handle) {
+    if (cheap_) {
+        return true;
+    }
+    checkOpen("Writer::dropChange");
+    std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
+    dropped_.push_back(handle);
+    switch (deleteResult_) {
+        case DeleteResult::True:
+            return true;
+        case DeleteResult::False:
+            return false;
+        case DeleteResult::Throw:
+            throwAs(deleteFailure_, "dropChange refused by the test");
+            break;
+    }
+    return false;
+}
+
 void FakeWriter::assertLiveliness() {
     checkOpen("Writer::assertLiveliness");
     livelinessGate_.pass();
@@ -177,6 +196,11 @@ std::vector<FakeWriter::Change> FakeWriter::changes() const {
 std::vector<long> FakeWriter::deleted() const {
     std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
     return deleted_;
+}
+
+std::vector<long> FakeWriter::dropped() const {
+    std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
+    return dropped_;
 }
 
 std::vector<FakeWriter::QosChange> FakeWriter::qosChanges() const {

@@ -58,6 +58,8 @@ public:
     // While adds are blocked: until acknowledge(), at most the deadline and `maxBlocking`.
     bool waitForRoom(std::chrono::steady_clock::time_point deadline) override;
     bool deleteChange(long handle) override;
+    // Recorded apart from deletions; answers as deleteChange is scripted to.
+    bool dropChange(long handle) override;
     void assertLiveliness() override;
     void setQoS(vexa::dds::PublicationBuiltinTopicData const& data,
                 RTPS::RTPS_AdditionalTopicData const& extra, unsigned int mask) override;
@@ -86,6 +88,7 @@ public:
     // Record.
     std::vector<Change> changes() const;
     std::vector<long> deleted() const;
+    std::vector<long> dropped() const;
     std::vector<QosChange> qosChanges() const;
     unsigned livelinessAssertions() const { return liveliness_.load(); }
     uint64_t addCalls() const { return addCalls_.load(); }
@@ -108,6 +111,7 @@ private:
     Failure deleteFailure_ = Failure::DDSI;
     std::vector<Change> changes_;
     std::vector<long> deleted_;
+    std::vector<long> dropped_;
     std::vector<QosChange> qos_;
     CallGate livelinessGate_;
 

@@ -805,6 +805,24 @@ ReturnCode_t Publisher::deleteRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandl
     return vexa::dds::RETCODE_ERROR;
 }
 
+ReturnCode_t Publisher::dropRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle) {
+    if (rtpsWriter == nullptr) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    auto& log = vexalog::Logger::getLogger();
+    try {
+        rtpsWriter->dropChange(changeHandle);  // not held: it has gone already
+        return vexa::dds::RETCODE_OK;
+    } catch (std::exception const& e) {
+        log.logMessage(MODULE_DELETE_MSG, 3, vexares::DCPS_MSG_DELETE_CHANGE_FAILED,
+                       seqHigh(changeHandle), seqLow(changeHandle), e.what());
+    } catch (...) {
+        log.logMessage(MODULE_DELETE_MSG, 3, vexares::DCPS_MSG_DELETE_CHANGE_FAILED,
+                       seqHigh(changeHandle), seqLow(changeHandle), "?");
+    }
+    return vexa::dds::RETCODE_ERROR;
+}
+
 bool Publisher::waitForWriterResources(unsigned long ms) {
     std::unique_lock<CoreMutex> lock(gateMutex_);
     gateWaiting_ = 1;

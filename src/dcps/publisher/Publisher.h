@@ -137,6 +137,8 @@ public:
     vexa::dds::ReturnCode_t sendRTPSmsg(RTPS::Writer* rtpsWriter, RTPS::SampleInfo& sample,
                                         int64_t& changeHandle);
     vexa::dds::ReturnCode_t deleteRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle);
+    // The change goes at once, acknowledged or not; OK also when the engine no longer held it.
+    vexa::dds::ReturnCode_t dropRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle);
     // The gate a full writer waits on: true when signalled, false at the deadline
     // (milliseconds from now, one monotonic deadline; 0: no limit).
     bool waitForWriterResources(unsigned long ms);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <unordered_map>
 #include <utility>
@@ -109,6 +110,9 @@ public:
         uint32_t state = 0;
         vexa::dds::Time_t lastWrite;
         SampleList samples;
+        // A VOLATILE KEEP_LAST writer's last changes the engine may still hold, oldest first
+        // (at most depth): an older one is dropped, acknowledged or not.
+        std::deque<int64_t> recentChanges;
 
         bool inUse() const { return (state & FREE) == 0; }
         uint32_t lastChange() const { return state & LAST_CHANGE; }
@@ -175,6 +179,10 @@ public:
     SampleCB* prepareSample(InstanceCB& instance, void const* sample,
                             vexa::dds::Time_t const* timestamp);
     vexa::dds::ReturnCode_t deleteSample(InstanceCB& instance, SampleCB* sample);
+    // A sample that a newer one of its instance replaces: KEEP_LAST drops its change in the
+    // engine at once, acknowledged or not; KEEP_ALL deletes it (the engine keeps it until
+    // acknowledged).
+    vexa::dds::ReturnCode_t replaceSample(InstanceCB& instance, SampleCB* sample);
     void deleteHistory(InstanceCB& instance);
     bool tryDeleteHistorySample(bool mayBlock, uint64_t startMs, uint64_t timeoutMs);
     // Whether a full history blocks, and for how long (monotonic milliseconds).
@@ -280,6 +288,7 @@ private:
     bool remoteReadersSparse() const;
 
     bool isVolatile() const { return qos_.durability.kind == vexa::dds::VOLATILE_DURABILITY_QOS; }
+    bool keepsLast() const { return qos_.history.kind == vexa::dds::KEEP_LAST_HISTORY_QOS; }
     TimeService& clock() const;
     // The slot of a sample's instance, made when absent (-1 when the limit is reached).
     int findOrAddInstance(void const* sample);

@@ -181,7 +181,7 @@ Writer::SampleCB* Writer::prepareSample(InstanceCB& instance, void const* sample
         scb = list.getFreeSample();
     }
     if (scb == nullptr) {
-        deleteSample(instance, list.oldest());
+        replaceSample(instance, list.oldest());
         scb = list.getFreeSample();
     }
     if (scb == nullptr) {
@@ -207,6 +207,21 @@ ReturnCode_t Writer::deleteSample(InstanceCB& instance, SampleCB* sample) {
     }
     if (isVolatile()) {
         return vexa::dds::RETCODE_OK;
+    }
+    if (!instance.samples.removeSample(sample)) {
+        return vexa::dds::RETCODE_ERROR;
+    }
+    --sampleCount_;
+    return vexa::dds::RETCODE_OK;
+}
+
+ReturnCode_t Writer::replaceSample(InstanceCB& instance, SampleCB* sample) {
+    if (!keepsLast() || sample == nullptr) {
+        return deleteSample(instance, sample);
+    }
+    ReturnCode_t const rc = publisher_->dropRTPSmsg(rtps_, static_cast<long>(sample->changeHandle));
+    if (rc != vexa::dds::RETCODE_OK) {
+        return rc;
     }
     if (!instance.samples.removeSample(sample)) {
         return vexa::dds::RETCODE_ERROR;
@@ -251,10 +266,10 @@ bool Writer::recalcWriteTimeout(uint64_t startMs, uint64_t& timeoutMs) const {
 }
 
 bool Writer::tryDeleteHistorySample(bool mayBlock, uint64_t startMs, uint64_t timeoutMs) {
-    // An instance's last sample is never taken here.
+    // An instance's last sample is never taken here, so the one taken has a newer one.
     auto takeOldest = [this](InstanceCB& instance) {
         return instance.samples.size() > 1 &&
-               deleteSample(instance, instance.samples.oldest()) == vexa::dds::RETCODE_OK;
+               replaceSample(instance, instance.samples.oldest()) == vexa::dds::RETCODE_OK;
     };
     for (InstanceCB& instance : instances_) {
         if (!instance.inUse() && takeOldest(instance)) {

@@ -158,8 +158,10 @@ bool Writer::removeInstance(unsigned index) {
     if (!slot.inUse()) {
         return false;
     }
-    // Key, hash and handle stay for a revival.
+    // Key, hash and handle stay for a revival; its last changes are not replaced by a
+    // revived instance's.
     slot.state = InstanceCB::FREE;
+    slot.recentChanges.clear();
     auto const range = keyIndex_.equal_range(slot.hash);
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second == index) {
@@ -201,8 +203,24 @@ void Writer::takeBack(InstanceCB& instance, SampleCB* sample) {
 }
 
 ReturnCode_t Writer::afterSend(InstanceCB& instance, SampleCB* sample) {
-    // The engine has taken the change; a VOLATILE writer keeps no copy.
-    return isVolatile() ? deleteSample(instance, sample) : vexa::dds::RETCODE_OK;
+    if (!isVolatile()) {
+        return vexa::dds::RETCODE_OK;
+    }
+    // The engine has taken the change; a VOLATILE writer keeps no copy, so the engine keeps
+    // it until every reader has acknowledged it. With KEEP_LAST the changes beyond the depth
+    // are replaced: they go at once, or a reader that does not acknowledge would fill the
+    // engine's history and stop the writer.
+    int64_t const handle = sample->changeHandle;
+    ReturnCode_t const rc = deleteSample(instance, sample);
+    if (keepsLast()) {
+        std::deque<int64_t>& recent = instance.recentChanges;
+        recent.push_back(handle);
+        while (recent.size() > static_cast<size_t>(depth_)) {
+            publisher_->dropRTPSmsg(rtps_, static_cast<long>(recent.front()));
+            recent.pop_front();
+        }
+    }
+    return rc;
 }
 
 uint32_t Writer::unregisterFlags(InstanceCB const& instance) const {

@@ -306,6 +306,17 @@ bool StatefulWriter::deleteChange(long handle) {
     return held;
 }
 
+bool StatefulWriter::dropChange(long handle) {
+    const SequenceNumber_t sn = handleToSequence(handle);
+    if (handle == 0 || sn.high < 0) {
+        throw BAD_PARAMETERS("Неверный порядковый номер сэмпла");
+    }
+    const bool held = withdrawChange(sn);
+    // A writer waiting for room may take it now.
+    notifyAcknowledged();
+    return held;
+}
+
 bool StatefulWriter::withdrawChange(SequenceNumber_t const& sn) {
     // Under the matched-readers mutex, so that no proxy loads the change meanwhile and keeps a
     // loan on it after it has gone.

@@ -65,6 +65,9 @@ public:
     // Marks the change for removal and removes it (and up to two other marked ones) when every
     // reader has acknowledged it. True when the history held it.
     bool deleteChange(long handle) override;
+    // Withdraws the change (GAP to the readers that have not acknowledged it). Throws
+    // BAD_PARAMETERS as deleteChange does.
+    bool dropChange(long handle) override;
     // A HEARTBEAT with the final and liveliness flags to every matched reader.
     void assertLiveliness() override;
     void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override;

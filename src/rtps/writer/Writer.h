@@ -39,6 +39,10 @@ public:
     // history's contents, until a change would be taken or `deadline` passes (false). Writers
     // that never wait take these defaults.
     virtual int64_t addNow(SampleInfo* sample) { return addChange(sample); }
+    // Removes the change of a handle at once, acknowledged or not: a writer that keeps only the
+    // last samples of an instance replaced it, and readers that miss it lose it. True when
+    // the history held it. Writers that never wait for acknowledgements take the default.
+    virtual bool dropChange(long handle) { return deleteChange(handle); }
     virtual bool waitForRoom(std::chrono::steady_clock::time_point deadline) {
         (void)deadline;
         return true;
