@@ -123,33 +123,40 @@ TEST_F(WriterHistory, AnInstanceWithTwoSamplesGivesUpItsOldestToAFullWriter) {
 // reader may lose it); otherwise a reader that does not acknowledge fills the engine's
 // history and the writer waits. KEEP_ALL keeps what it gives up until it is acknowledged.
 TEST_F(WriterHistory, KeepLastDropsWhatItReplacesAndKeepAllDoesNot) {
+    using vexa::dds::KEEP_ALL_HISTORY_QOS;
+    using vexa::dds::KEEP_LAST_HISTORY_QOS;
+    using vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS;
+    using vexa::dds::VOLATILE_DURABILITY_QOS;
     struct Case {
         char const* name;
         vexa::dds::DurabilityQosPolicyKind durability;
         vexa::dds::HistoryQosPolicyKind kind;
+        int32_t depth;
         bool drops;
     } const cases[] = {
-        {"volatile keep last", vexa::dds::VOLATILE_DURABILITY_QOS, vexa::dds::KEEP_LAST_HISTORY_QOS,
+        {"volatile keep last", VOLATILE_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 1, true},
+        {"volatile keep last 2", VOLATILE_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 2, true},
+        {"transient local keep last", TRANSIENT_LOCAL_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 1,
          true},
-        {"transient local keep last", vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
-         vexa::dds::KEEP_LAST_HISTORY_QOS, true},
-        {"volatile keep all", vexa::dds::VOLATILE_DURABILITY_QOS, vexa::dds::KEEP_ALL_HISTORY_QOS,
+        {"transient local keep last 2", TRANSIENT_LOCAL_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 2,
+         true},
+        {"volatile keep all", VOLATILE_DURABILITY_QOS, KEEP_ALL_HISTORY_QOS, 1, false},
+        {"transient local keep all", TRANSIENT_LOCAL_DURABILITY_QOS, KEEP_ALL_HISTORY_QOS, 1,
          false},
-        {"transient local keep all", vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
-         vexa::dds::KEEP_ALL_HISTORY_QOS, false},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
-        DataWriterQos q = qos(c.durability, vexa::dds::RELIABLE_RELIABILITY_QOS, 1);
+        DataWriterQos q = qos(c.durability, vexa::dds::RELIABLE_RELIABILITY_QOS, c.depth);
         q.history.kind = c.kind;
-        q.resource_limits.max_samples_per_instance = 1;
+        q.resource_limits.max_samples_per_instance = c.depth;
         Writer* w = create(q);
-        for (int32_t value = 1; value <= 3; ++value) {
+        // Two more than the depth: the first two are replaced.
+        for (int32_t value = 1; value <= c.depth + 2; ++value) {
             ASSERT_EQ(write(w, 1, value), vexa::dds::RETCODE_OK);
         }
         ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);  // another instance replaces nothing
         auto const changes = engineOf(w)->changes();
-        ASSERT_EQ(changes.size(), 4u);
+        ASSERT_EQ(changes.size(), static_cast<size_t>(c.depth) + 3);
         std::vector<long> const replaced{changes[0].handle, changes[1].handle};
         EXPECT_EQ(engineOf(w)->dropped(), c.drops ? replaced : std::vector<long>{});
         std::vector<long> const deleted = engineOf(w)->deleted();
@@ -157,7 +164,7 @@ TEST_F(WriterHistory, KeepLastDropsWhatItReplacesAndKeepAllDoesNot) {
             // Deleted (gone once acknowledged) unless dropped; a volatile writer deletes every
             // change it made.
             bool const wasDeleted = std::find(deleted.begin(), deleted.end(), h) != deleted.end();
-            EXPECT_EQ(wasDeleted, !c.drops || c.durability == vexa::dds::VOLATILE_DURABILITY_QOS);
+            EXPECT_EQ(wasDeleted, !c.drops || c.durability == VOLATILE_DURABILITY_QOS);
         }
     }
 }

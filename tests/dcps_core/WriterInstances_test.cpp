@@ -176,8 +176,6 @@ TEST_F(WriterInstances, AVolatileWriterRemovesEachChangeItMade) {
     EXPECT_EQ(changes[0].info.statusFlags, 1u);
     EXPECT_EQ(changes[1].info.statusFlags, 2u);
     EXPECT_EQ(engineOf(w)->deleted(), (std::vector<long>{changes[0].handle, changes[1].handle}));
-    // Depth 1: the dispose replaced the sample, which the engine need not keep any longer.
-    EXPECT_EQ(engineOf(w)->dropped(), std::vector<long>{changes[0].handle});
     // The change carries the instance's key hash and the packed sample.
     EXPECT_EQ(changes[0].info.keyHash[3], 1u);
     EXPECT_EQ(std::get<std::vector<uint8_t>>(changes[0].data).size(),

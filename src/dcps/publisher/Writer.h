@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <unordered_map>
 #include <utility>
@@ -110,9 +109,11 @@ public:
         uint32_t state = 0;
         vexa::dds::Time_t lastWrite;
         SampleList samples;
-        // A VOLATILE KEEP_LAST writer's last changes the engine may still hold, oldest first
-        // (at most depth): an older one is dropped, acknowledged or not.
-        std::deque<int64_t> recentChanges;
+        // A RELIABLE VOLATILE KEEP_LAST writer's last changes the engine may still hold: a
+        // ring of at most depth handles, the oldest at recentNext once it is full. The one a
+        // new change pushes out is dropped, acknowledged or not.
+        std::vector<int64_t> recentChanges;
+        uint32_t recentNext = 0;
 
         bool inUse() const { return (state & FREE) == 0; }
         uint32_t lastChange() const { return state & LAST_CHANGE; }

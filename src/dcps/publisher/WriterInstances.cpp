@@ -162,6 +162,7 @@ bool Writer::removeInstance(unsigned index) {
     // revived instance's.
     slot.state = InstanceCB::FREE;
     slot.recentChanges.clear();
+    slot.recentNext = 0;
     auto const range = keyIndex_.equal_range(slot.hash);
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second == index) {
@@ -212,12 +213,15 @@ ReturnCode_t Writer::afterSend(InstanceCB& instance, SampleCB* sample) {
     // engine's history and stop the writer.
     int64_t const handle = sample->changeHandle;
     ReturnCode_t const rc = deleteSample(instance, sample);
-    if (keepsLast()) {
-        std::deque<int64_t>& recent = instance.recentChanges;
-        recent.push_back(handle);
-        while (recent.size() > static_cast<size_t>(depth_)) {
-            publisher_->dropRTPSmsg(rtps_, static_cast<long>(recent.front()));
-            recent.pop_front();
+    if (keepsLast() && qos_.reliability.kind == vexa::dds::RELIABLE_RELIABILITY_QOS) {
+        std::vector<int64_t>& recent = instance.recentChanges;
+        if (recent.size() < static_cast<size_t>(depth_)) {
+            recent.push_back(handle);
+        } else {
+            int64_t& oldest = recent[instance.recentNext];
+            publisher_->dropRTPSmsg(rtps_, static_cast<long>(oldest));
+            oldest = handle;
+            instance.recentNext = (instance.recentNext + 1) % recent.size();
         }
     }
     return rc;
