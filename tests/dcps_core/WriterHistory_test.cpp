@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "PublisherFixture.h"
 #include "rtps/LogCapture.h"
@@ -169,9 +171,8 @@ TEST_F(WriterHistory, KeepLastDropsWhatItReplacesAndKeepAllDoesNot) {
     }
 }
 
-// Every instance holds one sample and the writer is full: nothing can make room while the
-// caller holds the mutexes, so the write fails; only a finite max_blocking_time of at least
-// 1 ms is waited out first.
+// Every instance holds one sample and the writer is full: when nothing makes room the write
+// fails; a finite max_blocking_time of at least 1 ms is waited out first.
 TEST_F(WriterHistory, FullReliableWriterFails) {
     LogCapture log;
     struct Case {
@@ -180,7 +181,6 @@ TEST_F(WriterHistory, FullReliableWriterFails) {
         std::chrono::milliseconds atLeast;
     } const cases[] = {
         {"0.5 ms does not block", {0, 500000}, std::chrono::milliseconds(0)},
-        {"infinite does not block", vexa::dds::DURATION_INFINITE, std::chrono::milliseconds(0)},
         {"50 ms is waited out", {0, 50000000}, std::chrono::milliseconds(50)},
     };
     for (Case const& c : cases) {
@@ -188,6 +188,7 @@ TEST_F(WriterHistory, FullReliableWriterFails) {
             qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 2);
         q.resource_limits.max_samples = 2;
         q.reliability.max_blocking_time = c.maxBlocking;
+        q.lifespan.duration = {1, 0};
         Writer* w = create(q);
         ASSERT_EQ(write(w, 1, 1), vexa::dds::RETCODE_OK);
         ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
@@ -200,6 +201,53 @@ TEST_F(WriterHistory, FullReliableWriterFails) {
         EXPECT_EQ(LogCapture::count("история заполнена"), before + 1) << c.name;
         EXPECT_EQ(engineOf(w)->changes().size(), 2u) << c.name;
         EXPECT_EQ(w->sampleCount(), 2u) << c.name;
+    }
+}
+
+// A write into a full history waits for room with no core mutex held: the discovery handlers
+// get through meanwhile, and so does the data-handling tick, whose lifespan purge makes the
+// room that lets the write go on, long before its max_blocking_time.
+TEST_F(WriterHistory, AFullWriterWaitsForRoomThatAnotherThreadMakes) {
+    LogCapture log;
+    struct Case {
+        char const* name;
+        vexa::dds::Duration_t maxBlocking;
+    } const cases[] = {
+        {"10 s", {10, 0}},
+        {"infinite", vexa::dds::DURATION_INFINITE},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q =
+            qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 2);
+        q.resource_limits.max_samples = 2;
+        q.reliability.max_blocking_time = c.maxBlocking;
+        q.lifespan.duration = {1, 0};
+        Writer* w = create(q);
+        ASSERT_EQ(write(w, 1, 1), vexa::dds::RETCODE_OK);
+        ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
+        size_t const before = LogCapture::count("история заполнена");
+        std::atomic<vexa::dds::ReturnCode_t> rc{vexa::dds::RETCODE_ERROR};
+        std::thread writer([&] { rc = write(w, 1, 2); });
+        // The write found the history full (it logs so before it waits).
+        auto const limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (LogCapture::count("история заполнена") == before &&
+               std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        {
+            std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(dp_->getMutex());
+            uint32_t const prefix[3] = {7, 7, 7};
+            pub_->looseDR(w, prefix, 0x107);
+        }
+        advanceClock(1200000);
+        std::thread([this] { dp_->periodicStatusCheck(); }).join();
+        writer.join();
+        EXPECT_EQ(rc.load(), vexa::dds::RETCODE_OK);
+        auto const changes = engineOf(w)->changes();
+        ASSERT_EQ(changes.size(), 3u);
+        EXPECT_EQ(history(w, 0), std::vector<int64_t>{changes[2].handle});
+        EXPECT_EQ(w->sampleCount(), 1u);
     }
 }
 

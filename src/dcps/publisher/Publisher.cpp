@@ -423,6 +423,8 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
     bool first = true;
     for (;;) {
         ReturnCode_t rc;
+        Writer::Room wanted;
+        uint64_t seen = 0;
         {
             BothLocks locks(participant_->getMutex(), mutex_);
             if (assertsLiveliness) {
@@ -432,16 +434,19 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
             if (assertsLiveliness) {
                 writer->assertLiveliness();
             }
-            writer->takeEngineFull();
+            writer->takeRoomWanted();
             rc = operation();
-            if (!writer->takeEngineFull()) {
+            wanted = writer->takeRoomWanted();
+            if (wanted == Writer::Room::None) {
                 return rc;
             }
             vexa::dds::Duration_t const& max = writer->qos().reliability.max_blocking_time;
             if (first) {
                 first = false;
-                if (writer->qos().reliability.kind != vexa::dds::RELIABLE_RELIABILITY_QOS ||
-                    max.sec < 0 || (max.sec == 0 && max.nanosec == 0)) {
+                // A full DCPS history asks only when the writer may block.
+                if (wanted == Writer::Room::Engine &&
+                    (writer->qos().reliability.kind != vexa::dds::RELIABLE_RELIABILITY_QOS ||
+                     max.sec < 0 || (max.sec == 0 && max.nanosec == 0))) {
                     return rc;
                 }
                 if (max != vexa::dds::DURATION_INFINITE) {
@@ -449,18 +454,28 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
                                std::chrono::nanoseconds(max.nanosec);
                 }
             }
+            if (wanted == Writer::Room::History) {
+                // Before the mutex goes: a sample that leaves after it is not missed.
+                seen = enterWriterResourcesWait();
+            }
         }
-        // The sample went back; wait for room with no core mutex held, since the engine's
-        // parser thread takes them on its way to the acknowledgements that make it.
-        rc = waitForEngineRoom(writer, deadline);
-        if (rc != vexa::dds::RETCODE_OK) {
-            return rc;
+        // The sample went back; wait for room with no core mutex held: the engine's parser
+        // thread takes them on its way to the acknowledgements that make room in the engine,
+        // and only other operations of this publisher make room in a DCPS history.
+        ReturnCode_t const waited = waitForRoom(writer, wanted, seen, deadline);
+        if (wanted == Writer::Room::History) {
+            leaveWriterResourcesWait();
+        }
+        if (waited != vexa::dds::RETCODE_OK) {
+            // A DCPS history that stays full fails as it would without waiting.
+            return waited == vexa::dds::RETCODE_TIMEOUT && wanted == Writer::Room::History ? rc
+                                                                                           : waited;
         }
     }
 }
 
-ReturnCode_t Publisher::waitForEngineRoom(Writer* writer,
-                                          std::chrono::steady_clock::time_point deadline) {
+ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_t seen,
+                                    std::chrono::steady_clock::time_point deadline) {
     using Clock = std::chrono::steady_clock;
     RTPS::Writer* rtps = nullptr;
     {
@@ -478,7 +493,8 @@ ReturnCode_t Publisher::waitForEngineRoom(Writer* writer,
         Clock::time_point const sliceEnd = std::min(deadline, Clock::now() + DELIVERY_SLICE);
         bool room = false;
         try {
-            room = rtps->waitForRoom(sliceEnd);
+            room = wanted == Writer::Room::Engine ? rtps->waitForRoom(sliceEnd)
+                                                  : waitForWriterResources(seen, sliceEnd);
         } catch (...) {
             rc = vexa::dds::RETCODE_ERROR;
             break;
@@ -825,20 +841,44 @@ ReturnCode_t Publisher::dropRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle)
 
 bool Publisher::waitForWriterResources(unsigned long ms) {
     std::unique_lock<CoreMutex> lock(gateMutex_);
-    gateWaiting_ = 1;
-    auto const signalled = [this] { return gateWaiting_ == 0; };
+    ++gateWaiters_;
+    uint64_t const seen = gateGeneration_;
+    auto const signalled = [this, seen] { return gateGeneration_ != seen; };
+    bool woken = true;
     if (ms == 0) {
         gateCondition_.wait(lock, signalled);
-        return true;
+    } else {
+        // One deadline, kept across wake-ups.
+        woken = gateCondition_.wait_until(
+            lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms), signalled);
     }
-    // One deadline, kept across wake-ups.
-    auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    return gateCondition_.wait_until(lock, deadline, signalled);
+    --gateWaiters_;
+    return woken;
+}
+
+uint64_t Publisher::enterWriterResourcesWait() {
+    std::lock_guard<CoreMutex> lock(gateMutex_);
+    ++gateWaiters_;
+    return gateGeneration_;
+}
+
+bool Publisher::waitForWriterResources(uint64_t seen, std::chrono::steady_clock::time_point until) {
+    std::unique_lock<CoreMutex> lock(gateMutex_);
+    return gateCondition_.wait_until(lock, until, [this, seen] { return gateGeneration_ != seen; });
+}
+
+void Publisher::leaveWriterResourcesWait() {
+    std::lock_guard<CoreMutex> lock(gateMutex_);
+    --gateWaiters_;
 }
 
 void Publisher::signalForWriterResources() {
+    // Waiters enter under the publisher mutex, which every signaller holds: none is missed.
+    if (gateWaiters_.load() == 0) {
+        return;
+    }
     std::lock_guard<CoreMutex> lock(gateMutex_);
-    gateWaiting_ = 0;
+    ++gateGeneration_;
     gateCondition_.notify_all();
 }
 
@@ -944,14 +984,9 @@ void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
                                              vexa::dds::StatusMask mask) {
     // Read before the publisher mutex: the participant's comes first.
     vexa::dds::Time_t const assertion = participant_->getLivelinessAssertionTime();
-    // The data-handling thread holds the participant mutex here. A write into a full DCPS
-    // history may hold the publisher's while it waits on the writer-resources gate, up to its
-    // max_blocking_time: skip this tick rather than wait (the checks go by elapsed time and
-    // catch up).
-    std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
-    if (!lock.owns_lock()) {
-        return;
-    }
+    // The data-handling thread holds the participant mutex here; no thread keeps the
+    // publisher's while it waits.
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     for (Writer* w : writers_) {
         if (w == nullptr || w->isMarked() || !w->isEnabled()) {
             continue;

@@ -36,13 +36,12 @@ class TypeSupportFactoryImpl;
 // and not recomputed by setQoS.
 //
 // Locks: none of its own. Every operation runs under its publisher's mutex (creation and
-// deletion also under the participant's); the publisher is the only road in. A change goes to
-// the engine without waiting: when the engine's history is full the operation fails, takes its
-// sample back and says so (takeEngineFull), and the publisher waits for room with no core
-// mutex held, then runs the operation again. The one wait here, for room in a full RELIABLE
-// DCPS history, is on the publisher's writer-resources gate, with that mutex still held, so it
-// is bounded: with an infinite max_blocking_time the writer does not wait at all (nothing could
-// make room while the caller holds the mutex).
+// deletion also under the participant's); the publisher is the only road in. No operation
+// waits here: when a sample finds no room (a full engine history, or a full DCPS history in
+// which every instance holds one sample) the operation fails, takes its sample back and says
+// which room it wants (takeRoomWanted); the publisher waits for it with no core mutex held and
+// runs the operation again. A sample leaving a history signals the publisher's
+// writer-resources gate.
 // Remote readers: the built-in subscriber's mutex comes after the publisher's (the setQoS
 // re-check, destruction, createDW's match with the known readers), always with the
 // participant's held; the discovery handlers call in through the publisher without it.
@@ -243,8 +242,10 @@ public:
     RTPS::Writer* detachRTPS();
     bool isDetaching() const { return detaching_.load(); }
     EngineCalls& engineCalls() { return engineCalls_; }
-    // Whether a change was refused by a full engine history since the last call (and clears it).
-    bool takeEngineFull() { return std::exchange(engineFull_, false); }
+    // What the last sample operation found full, if anything (and clears it). History: the
+    // writer may block (calcWriteTimeout) for room in its own histories.
+    enum class Room { None, Engine, History };
+    Room takeRoomWanted() { return std::exchange(roomWanted_, Room::None); }
 
     Publisher* getPublisher() const { return publisher_; }
     Topic* getTopic() const { return topic_; }
@@ -306,6 +307,8 @@ private:
                                            vexa::dds::Time_t const* timestamp, char const* module);
     uint32_t unregisterFlags(InstanceCB const& instance) const;
     void refreshPublicationData();
+    // A sample left the histories: count and gate.
+    void sampleLeft();
 
     vexa::dds::DataWriterQos qos_;
     api::DWEventForwarder* listener_ = nullptr;
@@ -345,7 +348,7 @@ private:
 
     EngineCalls engineCalls_{"Writer engine calls"};
     std::atomic<bool> detaching_{false};
-    bool engineFull_ = false;
+    Room roomWanted_ = Room::None;
 };
 
 }  // namespace vexa::dcps

@@ -192,14 +192,14 @@ ReturnCode_t Writer::send(InstanceCB& instance, SampleCB* sample, uint32_t flags
     if (rc == vexa::dds::RETCODE_OK) {
         sample->changeHandle = change;
     } else if (rc == vexa::dds::RETCODE_TIMEOUT) {
-        engineFull_ = true;
+        roomWanted_ = Room::Engine;
     }
     return rc;
 }
 
 void Writer::takeBack(InstanceCB& instance, SampleCB* sample) {
     if (!isVolatile() && instance.samples.removeSample(sample)) {
-        --sampleCount_;
+        sampleLeft();
     }
 }
 
