@@ -421,6 +421,19 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
     using Clock = std::chrono::steady_clock;
     Clock::time_point deadline = Clock::time_point::max();
     bool first = true;
+    // From the first wait on, the rounds count as an engine call on the writer, so the
+    // collector cannot free it between them; the count ends after the last round's locks.
+    struct Counted {
+        DomainParticipant* participant;
+        Writer* writer;
+        bool on = false;
+        ~Counted() {
+            if (on) {
+                writer->engineCalls().end();
+                participant->endEngineCall();
+            }
+        }
+    } counted{participant_, writer};
     for (;;) {
         ReturnCode_t rc;
         Writer::Room wanted;
@@ -462,7 +475,7 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
         // The sample went back; wait for room with no core mutex held: the engine's parser
         // thread takes them on its way to the acknowledgements that make room in the engine,
         // and only other operations of this publisher make room in a DCPS history.
-        ReturnCode_t const waited = waitForRoom(writer, wanted, seen, deadline);
+        ReturnCode_t const waited = waitForRoom(writer, wanted, seen, deadline, counted.on);
         if (wanted == Writer::Room::History) {
             leaveWriterResourcesWait();
         }
@@ -475,18 +488,24 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
 }
 
 ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_t seen,
-                                    std::chrono::steady_clock::time_point deadline) {
+                                    std::chrono::steady_clock::time_point deadline, bool& counted) {
     using Clock = std::chrono::steady_clock;
     RTPS::Writer* rtps = nullptr;
     {
         BothLocks locks(participant_->getMutex(), mutex_);
         rtps = writer->getRTPS();
-        if (rtps == nullptr || !participant_->beginEngineCall()) {
+        if (rtps == nullptr) {
             return vexa::dds::RETCODE_ALREADY_DELETED;
         }
-        // Counted on the writer: neither its engine writer nor the writer itself goes before
-        // the call ends.
-        writer->engineCalls().begin();
+        if (!counted) {
+            if (!participant_->beginEngineCall()) {
+                return vexa::dds::RETCODE_ALREADY_DELETED;
+            }
+            // Counted on the writer: neither its engine writer nor the writer itself goes
+            // before the call ends.
+            writer->engineCalls().begin();
+            counted = true;
+        }
     }
     ReturnCode_t rc = vexa::dds::RETCODE_OK;
     for (;;) {
@@ -511,8 +530,6 @@ ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_
             break;
         }
     }
-    writer->engineCalls().end();
-    participant_->endEngineCall();
     return rc;
 }
 
