@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <variant>
 #include <vector>
@@ -122,8 +123,11 @@ TEST_F(PublisherRaces, CloseWhileAnotherThreadWrites) {
 // into the core's built-in handlers, which need the participant mutex first: the write must
 // not hold that mutex while it waits.
 TEST_F(PublisherRaces, WriteWaitingForAcknowledgementsLeavesTheParticipantFree) {
-    Writer* w = create(
-        qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 10));
+    // The write waits for room until its own max_blocking_time.
+    DataWriterQos q =
+        qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 10);
+    q.reliability.max_blocking_time = {10, 0};
+    Writer* w = create(q);
     ASSERT_NE(w, nullptr);
     FakeWriter* engine = engineOf(w);
     KeyedSample first{1, 1};
@@ -153,4 +157,125 @@ TEST_F(PublisherRaces, WriteWaitingForAcknowledgementsLeavesTheParticipantFree) 
     EXPECT_LT(changes[0].handle, changes[1].handle);
     EXPECT_NE(std::get<std::vector<uint8_t>>(changes[0].data),
               std::get<std::vector<uint8_t>>(changes[1].data));
+}
+
+// The same parser thread, but the discovery record is about a reader of the waiting writer's
+// own publisher: its handlers take the publisher mutex too, so the write must wait for room
+// holding neither. The acknowledgement after the record then frees the write long before its
+// max_blocking_time, with both samples in order and nothing left behind.
+TEST_F(PublisherRaces, WriteWaitingForRoomLeavesThePublisherFree) {
+    using namespace std::chrono_literals;
+    struct Case {
+        char const* name;
+        std::function<vexa::dds::ReturnCode_t(vexa::dcps::Publisher*, Writer*, KeyedSample*)> op;
+    } const cases[] = {
+        {"write", [](vexa::dcps::Publisher* p, Writer* w,
+                     KeyedSample* s) { return p->write(w, s, vexa::dds::HANDLE_NIL, nullptr); }},
+        {"dispose",
+         [](vexa::dcps::Publisher* p, Writer* w, KeyedSample* s) {
+             return p->dispose(w, s, vexa::dds::HANDLE_NIL, nullptr);
+         }},
+        {"unregister",
+         [](vexa::dcps::Publisher* p, Writer* w, KeyedSample* s) {
+             return p->unregisterInstance(w, s, vexa::dds::HANDLE_NIL, nullptr);
+         }},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q =
+            qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 10);
+        q.reliability.max_blocking_time = {3, 0};
+        Writer* w = create(q);
+        ASSERT_NE(w, nullptr);
+        FakeWriter* engine = engineOf(w);
+        KeyedSample first{1, 1};
+        ASSERT_NE(pub_->registerInstance(w, &first, nullptr), vexa::dds::HANDLE_NIL);
+        ASSERT_EQ(pub_->write(w, &first, vexa::dds::HANDLE_NIL, nullptr), vexa::dds::RETCODE_OK);
+
+        engine->blockAddsUntilAcknowledged(3s);
+        std::atomic<vexa::dds::ReturnCode_t> rc{vexa::dds::RETCODE_ERROR};
+        std::thread writer([&] {
+            KeyedSample second{1, 2};
+            rc = c.op(pub_, w, &second);
+        });
+        ASSERT_TRUE(engine->waitAddBlocked(10s));
+        std::thread parser([&] {
+            std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(dp_->getMutex());
+            uint32_t const prefix[3] = {7, 7, 7};
+            pub_->looseDR(w, prefix, 0x107);
+            engine->acknowledge();
+        });
+        parser.join();
+        writer.join();
+        EXPECT_EQ(rc.load(), vexa::dds::RETCODE_OK);
+        std::vector<FakeWriter::Change> const changes = engine->changes();
+        ASSERT_EQ(changes.size(), 2u);
+        EXPECT_LT(changes[0].handle, changes[1].handle);
+        EXPECT_EQ(changes[0].info.statusFlags, RTPS::SAMPLE_ALIVE);
+        EXPECT_NE(changes[1].info.statusFlags, 0u);
+        pub_->deleteDW(w->getBridge());
+    }
+}
+
+// No room comes: TIMEOUT once max_blocking_time is over (at once for none), the change is not
+// in the writer's history, and a later write goes through once there is room.
+TEST_F(PublisherRaces, AWriteThatFindsNoRoomTimesOutAndTakesItsSampleBack) {
+    using namespace std::chrono_literals;
+    struct Case {
+        char const* name;
+        vexa::dds::Duration_t maxBlocking;
+        vexa::dds::ReliabilityQosPolicyKind reliability;
+    } const cases[] = {
+        {"200 ms", {0, 200000000}, vexa::dds::RELIABLE_RELIABILITY_QOS},
+        {"none", {0, 0}, vexa::dds::RELIABLE_RELIABILITY_QOS},
+        {"best effort", {5, 0}, vexa::dds::BEST_EFFORT_RELIABILITY_QOS},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q = qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, c.reliability, 10);
+        q.reliability.max_blocking_time = c.maxBlocking;
+        Writer* w = create(q);
+        ASSERT_NE(w, nullptr);
+        FakeWriter* engine = engineOf(w);
+        KeyedSample first{1, 1};
+        ASSERT_EQ(pub_->write(w, &first, vexa::dds::HANDLE_NIL, nullptr), vexa::dds::RETCODE_OK);
+        engine->blockAddsUntilAcknowledged(30s);
+        KeyedSample second{1, 2};
+        EXPECT_EQ(pub_->write(w, &second, vexa::dds::HANDLE_NIL, nullptr),
+                  vexa::dds::RETCODE_TIMEOUT);
+        EXPECT_EQ(w->sampleCount(), 1u);
+        engine->acknowledge();
+        EXPECT_EQ(pub_->write(w, &second, vexa::dds::HANDLE_NIL, nullptr), vexa::dds::RETCODE_OK);
+        EXPECT_EQ(w->sampleCount(), 2u);
+        EXPECT_EQ(engine->changes().size(), 2u);
+        pub_->deleteDW(w->getBridge());
+    }
+}
+
+// A writer deleted while a write waits for room without a time limit: the write ends with
+// ALREADY_DELETED within a slice, and only then is the engine writer closed and the writer
+// freed by the collector.
+TEST_F(PublisherRaces, DeletingAWriterEndsAWriteWaitingForRoom) {
+    using namespace std::chrono_literals;
+    DataWriterQos q =
+        qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 10);
+    q.reliability.max_blocking_time = vexa::dds::DURATION_INFINITE;
+    Writer* w = create(q);
+    ASSERT_NE(w, nullptr);
+    FakeWriter* engine = engineOf(w);
+    engine->blockAddsUntilAcknowledged(30s);
+    std::atomic<vexa::dds::ReturnCode_t> rc{vexa::dds::RETCODE_ERROR};
+    std::thread writer([&] {
+        KeyedSample s{1, 1};
+        rc = pub_->write(w, &s, vexa::dds::HANDLE_NIL, nullptr);
+    });
+    ASSERT_TRUE(engine->waitAddBlocked(10s));
+    pub_->deleteDW(w->getBridge());
+    dp_->collectGarbage();
+    dp_->collectGarbage();
+    writer.join();
+    EXPECT_EQ(rc.load(), vexa::dds::RETCODE_ALREADY_DELETED);
+    EXPECT_TRUE(engine->closed());
+    dp_->collectGarbage();
+    dp_->collectGarbage();
 }

@@ -2,7 +2,10 @@
 // and how a full RELIABLE writer fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "PublisherFixture.h"
 #include "rtps/LogCapture.h"
@@ -80,8 +83,9 @@ TEST_F(WriterHistory, DepthOneKeepsOneSampleAndReplacesIt) {
     EXPECT_TRUE(w->instances()[0].samples.singleMode());
     auto const changes = engineOf(w)->changes();
     ASSERT_EQ(changes.size(), 3u);
-    // The second write removed the first change and keeps its own.
-    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{changes[0].handle});
+    // The second write dropped the first change and keeps its own.
+    EXPECT_EQ(engineOf(w)->dropped(), std::vector<long>{changes[0].handle});
+    EXPECT_TRUE(engineOf(w)->deleted().empty());
     EXPECT_EQ(history(w, 0), std::vector<int64_t>{changes[1].handle});
     EXPECT_EQ(w->sampleCount(), 2u);
 }
@@ -100,7 +104,7 @@ TEST_F(WriterHistory, SamplesAreOrderedByTimestamp) {
     EXPECT_EQ(c[1].info.sourceTimestamp, early);
     // Full at depth 3: the oldest (the early one) goes first.
     ASSERT_EQ(write(w, 1, 4, &late), vexa::dds::RETCODE_OK);
-    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{c[1].handle});
+    EXPECT_EQ(engineOf(w)->dropped(), std::vector<long>{c[1].handle});
 }
 
 TEST_F(WriterHistory, AnInstanceWithTwoSamplesGivesUpItsOldestToAFullWriter) {
@@ -112,14 +116,63 @@ TEST_F(WriterHistory, AnInstanceWithTwoSamplesGivesUpItsOldestToAFullWriter) {
     ASSERT_EQ(write(w, 1, 2), vexa::dds::RETCODE_OK);
     ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
     auto const c = engineOf(w)->changes();
-    EXPECT_EQ(engineOf(w)->deleted(), std::vector<long>{c[0].handle});
+    EXPECT_EQ(engineOf(w)->dropped(), std::vector<long>{c[0].handle});
     EXPECT_EQ(history(w, 0), std::vector<int64_t>{c[1].handle});
     EXPECT_EQ(w->sampleCount(), 2u);
 }
 
-// Every instance holds one sample and the writer is full: nothing can make room while the
-// caller holds the mutexes, so the write fails; only a finite max_blocking_time of at least
-// 1 ms is waited out first.
+// A replaced sample goes from the engine at once, acknowledged or not (with KEEP_LAST a
+// reader may lose it); otherwise a reader that does not acknowledge fills the engine's
+// history and the writer waits. KEEP_ALL keeps what it gives up until it is acknowledged.
+TEST_F(WriterHistory, KeepLastDropsWhatItReplacesAndKeepAllDoesNot) {
+    using vexa::dds::KEEP_ALL_HISTORY_QOS;
+    using vexa::dds::KEEP_LAST_HISTORY_QOS;
+    using vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS;
+    using vexa::dds::VOLATILE_DURABILITY_QOS;
+    struct Case {
+        char const* name;
+        vexa::dds::DurabilityQosPolicyKind durability;
+        vexa::dds::HistoryQosPolicyKind kind;
+        int32_t depth;
+        bool drops;
+    } const cases[] = {
+        {"volatile keep last", VOLATILE_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 1, true},
+        {"volatile keep last 2", VOLATILE_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 2, true},
+        {"transient local keep last", TRANSIENT_LOCAL_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 1,
+         true},
+        {"transient local keep last 2", TRANSIENT_LOCAL_DURABILITY_QOS, KEEP_LAST_HISTORY_QOS, 2,
+         true},
+        {"volatile keep all", VOLATILE_DURABILITY_QOS, KEEP_ALL_HISTORY_QOS, 1, false},
+        {"transient local keep all", TRANSIENT_LOCAL_DURABILITY_QOS, KEEP_ALL_HISTORY_QOS, 1,
+         false},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q = qos(c.durability, vexa::dds::RELIABLE_RELIABILITY_QOS, c.depth);
+        q.history.kind = c.kind;
+        q.resource_limits.max_samples_per_instance = c.depth;
+        Writer* w = create(q);
+        // Two more than the depth: the first two are replaced.
+        for (int32_t value = 1; value <= c.depth + 2; ++value) {
+            ASSERT_EQ(write(w, 1, value), vexa::dds::RETCODE_OK);
+        }
+        ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);  // another instance replaces nothing
+        auto const changes = engineOf(w)->changes();
+        ASSERT_EQ(changes.size(), static_cast<size_t>(c.depth) + 3);
+        std::vector<long> const replaced{changes[0].handle, changes[1].handle};
+        EXPECT_EQ(engineOf(w)->dropped(), c.drops ? replaced : std::vector<long>{});
+        std::vector<long> const deleted = engineOf(w)->deleted();
+        for (long h : replaced) {
+            // Deleted (gone once acknowledged) unless dropped; a volatile writer deletes every
+            // change it made.
+            bool const wasDeleted = std::find(deleted.begin(), deleted.end(), h) != deleted.end();
+            EXPECT_EQ(wasDeleted, !c.drops || c.durability == VOLATILE_DURABILITY_QOS);
+        }
+    }
+}
+
+// Every instance holds one sample and the writer is full: when nothing makes room the write
+// fails; a finite max_blocking_time of at least 1 ms is waited out first.
 TEST_F(WriterHistory, FullReliableWriterFails) {
     LogCapture log;
     struct Case {
@@ -128,7 +181,6 @@ TEST_F(WriterHistory, FullReliableWriterFails) {
         std::chrono::milliseconds atLeast;
     } const cases[] = {
         {"0.5 ms does not block", {0, 500000}, std::chrono::milliseconds(0)},
-        {"infinite does not block", vexa::dds::DURATION_INFINITE, std::chrono::milliseconds(0)},
         {"50 ms is waited out", {0, 50000000}, std::chrono::milliseconds(50)},
     };
     for (Case const& c : cases) {
@@ -136,6 +188,7 @@ TEST_F(WriterHistory, FullReliableWriterFails) {
             qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 2);
         q.resource_limits.max_samples = 2;
         q.reliability.max_blocking_time = c.maxBlocking;
+        q.lifespan.duration = {1, 0};
         Writer* w = create(q);
         ASSERT_EQ(write(w, 1, 1), vexa::dds::RETCODE_OK);
         ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
@@ -148,6 +201,53 @@ TEST_F(WriterHistory, FullReliableWriterFails) {
         EXPECT_EQ(LogCapture::count("история заполнена"), before + 1) << c.name;
         EXPECT_EQ(engineOf(w)->changes().size(), 2u) << c.name;
         EXPECT_EQ(w->sampleCount(), 2u) << c.name;
+    }
+}
+
+// A write into a full history waits for room with no core mutex held: the discovery handlers
+// get through meanwhile, and so does the data-handling tick, whose lifespan purge makes the
+// room that lets the write go on, long before its max_blocking_time.
+TEST_F(WriterHistory, AFullWriterWaitsForRoomThatAnotherThreadMakes) {
+    LogCapture log;
+    struct Case {
+        char const* name;
+        vexa::dds::Duration_t maxBlocking;
+    } const cases[] = {
+        {"10 s", {10, 0}},
+        {"infinite", vexa::dds::DURATION_INFINITE},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q =
+            qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 2);
+        q.resource_limits.max_samples = 2;
+        q.reliability.max_blocking_time = c.maxBlocking;
+        q.lifespan.duration = {1, 0};
+        Writer* w = create(q);
+        ASSERT_EQ(write(w, 1, 1), vexa::dds::RETCODE_OK);
+        ASSERT_EQ(write(w, 2, 1), vexa::dds::RETCODE_OK);
+        size_t const before = LogCapture::count("история заполнена");
+        std::atomic<vexa::dds::ReturnCode_t> rc{vexa::dds::RETCODE_ERROR};
+        std::thread writer([&] { rc = write(w, 1, 2); });
+        // The write found the history full (it logs so before it waits).
+        auto const limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (LogCapture::count("история заполнена") == before &&
+               std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        {
+            std::lock_guard<vexa::dcps::CoreRecursiveMutex> lock(dp_->getMutex());
+            uint32_t const prefix[3] = {7, 7, 7};
+            pub_->looseDR(w, prefix, 0x107);
+        }
+        advanceClock(1200000);
+        std::thread([this] { dp_->periodicStatusCheck(); }).join();
+        writer.join();
+        EXPECT_EQ(rc.load(), vexa::dds::RETCODE_OK);
+        auto const changes = engineOf(w)->changes();
+        ASSERT_EQ(changes.size(), 3u);
+        EXPECT_EQ(history(w, 0), std::vector<int64_t>{changes[2].handle});
+        EXPECT_EQ(w->sampleCount(), 1u);
     }
 }
 

@@ -141,27 +141,6 @@ int subscriberProcess() {
     return vexatest::CHILD_PASS;
 }
 
-pid_t start(int (*body)()) {
-    std::fflush(nullptr);
-    pid_t const pid = ::fork();
-    if (pid == 0) {
-        int const rc = body();
-        std::fflush(nullptr);
-        _exit(rc);
-    }
-    return pid;
-}
-
-int exitCodeOf(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-    }
-    if (WIFSIGNALED(status)) {
-        return vexatest::CHILD_CRASHED + WTERMSIG(status);
-    }
-    return WEXITSTATUS(status);
-}
-
 }  // namespace
 
 // Nothing of the library runs in this process before the children are forked: each creates
@@ -172,14 +151,14 @@ int exitCodeOf(pid_t pid) {
 // stall it found before (the core held the participant mutex while the engine's addChange
 // waited for acknowledgements) is mended. Run it with --gtest_also_run_disabled_tests.
 TEST(SensorsEndToEnd, DISABLED_TenThousandReadingsArriveOnceAndInOrder) {
-    pid_t const subscriber = start(subscriberProcess);
+    pid_t const subscriber = vexatest::startChild(subscriberProcess);
     ASSERT_GT(subscriber, 0);
-    pid_t const publisher = start(publisherProcess);
+    pid_t const publisher = vexatest::startChild(publisherProcess);
     if (publisher <= 0) {
         ::kill(subscriber, SIGKILL);
-        exitCodeOf(subscriber);
+        vexatest::exitCodeOf(subscriber);
         FAIL() << "fork";
     }
-    EXPECT_EQ(exitCodeOf(publisher), vexatest::CHILD_PASS);
-    EXPECT_EQ(exitCodeOf(subscriber), vexatest::CHILD_PASS);
+    EXPECT_EQ(vexatest::exitCodeOf(publisher), vexatest::CHILD_PASS);
+    EXPECT_EQ(vexatest::exitCodeOf(subscriber), vexatest::CHILD_PASS);
 }

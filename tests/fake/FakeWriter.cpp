@@ -1,5 +1,7 @@
 #include "fake/FakeWriter.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "rtps/participant/DDSIException.h"
@@ -51,6 +53,37 @@ int64_t FakeWriter::addChange(RTPS::SampleInfo* sample) {
             }
         }
     }
+    return take(sample);
+}
+
+int64_t FakeWriter::addNow(RTPS::SampleInfo* sample) {
+    ++addCalls_;
+    if (cheap_) {
+        return handleOf(0, nextSeq_++);
+    }
+    checkOpen("Writer::addNow");
+    {
+        std::lock_guard<std::mutex> ack(ackMutex_);
+        if (blockAdds_ && !acknowledged_) {
+            ++addsBlocked_;
+            ackChanged_.notify_all();
+            return NOT_TAKEN;
+        }
+    }
+    return take(sample);
+}
+
+bool FakeWriter::waitForRoom(std::chrono::steady_clock::time_point deadline) {
+    checkOpen("Writer::waitForRoom");
+    std::unique_lock<std::mutex> ack(ackMutex_);
+    if (!blockAdds_) {
+        return true;
+    }
+    deadline = std::min(deadline, std::chrono::steady_clock::now() + maxBlocking_);
+    return ackChanged_.wait_until(ack, deadline, [this] { return acknowledged_; });
+}
+
+int64_t FakeWriter::take(RTPS::SampleInfo* sample) {
     std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
     switch (addResult_) {
         case AddResult::NotTaken:
@@ -106,6 +139,25 @@ bool FakeWriter::deleteChange(long handle) {
     return false;
 }
 
+bool FakeWriter::dropChange(long handle) {
+    if (cheap_) {
+        return true;
+    }
+    checkOpen("Writer::dropChange");
+    std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
+    dropped_.push_back(handle);
+    switch (deleteResult_) {
+        case DeleteResult::True:
+            return true;
+        case DeleteResult::False:
+            return false;
+        case DeleteResult::Throw:
+            throwAs(deleteFailure_, "dropChange refused by the test");
+            break;
+    }
+    return false;
+}
+
 void FakeWriter::assertLiveliness() {
     checkOpen("Writer::assertLiveliness");
     livelinessGate_.pass();
@@ -144,6 +196,11 @@ std::vector<FakeWriter::Change> FakeWriter::changes() const {
 std::vector<long> FakeWriter::deleted() const {
     std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
     return deleted_;
+}
+
+std::vector<long> FakeWriter::dropped() const {
+    std::lock_guard<vexa::dcps::CoreMutex> lock(mutex_);
+    return dropped_;
 }
 
 std::vector<FakeWriter::QosChange> FakeWriter::qosChanges() const {

@@ -53,7 +53,13 @@ public:
     FakeWriter(RecordKind kind, bool cheap);
 
     int64_t addChange(RTPS::SampleInfo* sample) override;
+    // While adds are blocked: not taken at once (counted as a blocked add).
+    int64_t addNow(RTPS::SampleInfo* sample) override;
+    // While adds are blocked: until acknowledge(), at most the deadline and `maxBlocking`.
+    bool waitForRoom(std::chrono::steady_clock::time_point deadline) override;
     bool deleteChange(long handle) override;
+    // Recorded apart from deletions; answers as deleteChange is scripted to.
+    bool dropChange(long handle) override;
     void assertLiveliness() override;
     void setQoS(vexa::dds::PublicationBuiltinTopicData const& data,
                 RTPS::RTPS_AdditionalTopicData const& extra, unsigned int mask) override;
@@ -71,16 +77,18 @@ public:
     // Holds assertLiveliness calls while closed.
     CallGate& livelinessGate() { return livelinessGate_; }
     // Like a full reliable history: every later addChange waits for acknowledge() at most
-    // `maxBlocking`, then is not taken.
+    // `maxBlocking`, then is not taken; addNow is not taken until then.
     void blockAddsUntilAcknowledged(std::chrono::milliseconds maxBlocking);
     // Frees the adds waiting now and every later one.
     void acknowledge();
-    // Until an add waits for its acknowledgement, at most `limit`; false when none did.
+    // Until an add was held up by the missing acknowledgement, at most `limit`; false when
+    // none was.
     bool waitAddBlocked(std::chrono::milliseconds limit);
 
     // Record.
     std::vector<Change> changes() const;
     std::vector<long> deleted() const;
+    std::vector<long> dropped() const;
     std::vector<QosChange> qosChanges() const;
     unsigned livelinessAssertions() const { return liveliness_.load(); }
     uint64_t addCalls() const { return addCalls_.load(); }
@@ -88,6 +96,7 @@ public:
 
 private:
     void checkOpen(char const* operation) const;
+    int64_t take(RTPS::SampleInfo* sample);
 
     RecordKind const kind_;
     bool const cheap_;
@@ -102,6 +111,7 @@ private:
     Failure deleteFailure_ = Failure::DDSI;
     std::vector<Change> changes_;
     std::vector<long> deleted_;
+    std::vector<long> dropped_;
     std::vector<QosChange> qos_;
     CallGate livelinessGate_;
 

@@ -411,6 +411,65 @@ TEST_F(StatefulWriterTest, AFullHistoryTakesTheChangeOnceAReaderAcknowledges) {
     blocked.join();
 }
 
+// A caller holding locks of its own adds without waiting and waits for room apart: addNow
+// never waits, whatever the blocking time; waitForRoom ends with the acknowledgement that lets
+// a withdrawn change go, and leaves the history as it was.
+TEST_F(StatefulWriterTest, AddNowRefusesAtOnceAndWaitForRoomEndsWithTheAcknowledgement) {
+    WriterOptions o;
+    o.historyReserve = 2;
+    o.maxBlocking = vexa::dds::DURATION_INFINITE;
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    const int64_t first = write();
+    write();
+    writer->deleteChange(first);
+    Payload third(3);
+    EXPECT_EQ(writer->addNow(&third.info), CHANGE_NOT_TAKEN);
+    EXPECT_FALSE(writer->waitForRoom(std::chrono::steady_clock::now()));
+    EXPECT_EQ(writer->getHistory().size(), 2u);
+
+    std::promise<bool> room;
+    std::thread waiting(
+        [&] { room.set_value(writer->waitForRoom(std::chrono::steady_clock::time_point::max())); });
+    auto future = room.get_future();
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    acknack(1, 2, {}, 1);
+    EXPECT_TRUE(future.get());
+    waiting.join();
+    EXPECT_EQ(writer->getHistory().size(), 1u);
+    EXPECT_EQ(writer->addNow(&third.info), sequenceToHandle({0, 3}));
+}
+
+// A writer that keeps only the last samples drops the one it replaced: the change goes at once
+// although the reader never acknowledged it, and a writer waiting for room takes the room.
+TEST_F(StatefulWriterTest, ADroppedChangeGoesAtOnceAndWakesAWriterWaitingForRoom) {
+    WriterOptions o;
+    o.historyReserve = 2;
+    o.maxBlocking = vexa::dds::DURATION_INFINITE;
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    const int64_t first = write();
+    write();
+    writer->reliableWorker();  // sent, never acknowledged
+
+    std::promise<bool> room;
+    std::thread waiting(
+        [&] { room.set_value(writer->waitForRoom(std::chrono::steady_clock::time_point::max())); });
+    auto future = room.get_future();
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(30)), std::future_status::timeout);
+    EXPECT_TRUE(writer->dropChange(first));
+    const bool woken = future.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!woken) {
+        writer->stop();  // lets the waiting thread go
+    }
+    waiting.join();
+    ASSERT_TRUE(woken);
+    EXPECT_TRUE(future.get());
+    EXPECT_EQ(writer->getHistory().size(), 1u);
+    EXPECT_FALSE(writer->dropChange(first));  // gone already
+    EXPECT_THROW(writer->dropChange(0), RTPS::BAD_PARAMETERS);
+}
+
 TEST_F(StatefulWriterTest, StoppingReleasesAWriterWaitingWithoutLimit) {
     WriterOptions o;
     o.historyReserve = 1;

@@ -413,15 +413,124 @@ void Publisher::forgetRTPS() {
 ReturnCode_t Publisher::write(Writer* writer, void const* sample, InstanceHandle_t handle,
                               vexa::dds::Time_t const* timestamp) {
     requireOwn(writer, "DCPS::Publisher::write");
-    BothLocks locks(participant_->getMutex(), mutex_);
-    participant_->assertLivelinessByDW();
-    // The engine's addChange of a full reliable history waits for acknowledgements, which its
-    // parser thread delivers only after the discovery records ahead of them, through handlers
-    // that take the participant mutex: the writer's part runs under the publisher mutex alone,
-    // as dispose and unregister do.
-    locks.releaseParticipant();
-    writer->assertLiveliness();
-    return writer->write(sample, handle, timestamp);
+    return untilTaken(writer, true, [&] { return writer->write(sample, handle, timestamp); });
+}
+
+template <class Operation>
+ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Operation operation) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point deadline = Clock::time_point::max();
+    bool first = true;
+    // From the first wait on, the rounds count as an engine call on the writer, so the
+    // collector cannot free it between them; the count ends after the last round's locks.
+    struct Counted {
+        DomainParticipant* participant;
+        Writer* writer;
+        bool on = false;
+        ~Counted() {
+            if (on) {
+                writer->engineCalls().end();
+                participant->endEngineCall();
+            }
+        }
+    } counted{participant_, writer};
+    for (;;) {
+        ReturnCode_t rc;
+        Writer::Room wanted;
+        uint64_t seen = 0;
+        {
+            BothLocks locks(participant_->getMutex(), mutex_);
+            if (assertsLiveliness) {
+                participant_->assertLivelinessByDW();
+            }
+            locks.releaseParticipant();
+            if (assertsLiveliness) {
+                writer->assertLiveliness();
+            }
+            writer->takeRoomWanted();
+            rc = operation();
+            wanted = writer->takeRoomWanted();
+            if (wanted == Writer::Room::None) {
+                return rc;
+            }
+            vexa::dds::Duration_t const& max = writer->qos().reliability.max_blocking_time;
+            if (first) {
+                first = false;
+                // A full DCPS history asks only when the writer may block.
+                if (wanted == Writer::Room::Engine &&
+                    (writer->qos().reliability.kind != vexa::dds::RELIABLE_RELIABILITY_QOS ||
+                     max.sec < 0 || (max.sec == 0 && max.nanosec == 0))) {
+                    return rc;
+                }
+                if (max != vexa::dds::DURATION_INFINITE) {
+                    deadline = Clock::now() + std::chrono::seconds(max.sec) +
+                               std::chrono::nanoseconds(max.nanosec);
+                }
+            }
+            if (wanted == Writer::Room::History) {
+                // Before the mutex goes: a sample that leaves after it is not missed.
+                seen = enterWriterResourcesWait();
+            }
+        }
+        // The sample went back; wait for room with no core mutex held: the engine's parser
+        // thread takes them on its way to the acknowledgements that make room in the engine,
+        // and only other operations of this publisher make room in a DCPS history.
+        ReturnCode_t const waited = waitForRoom(writer, wanted, seen, deadline, counted.on);
+        if (wanted == Writer::Room::History) {
+            leaveWriterResourcesWait();
+        }
+        if (waited != vexa::dds::RETCODE_OK) {
+            // A DCPS history that stays full fails as it would without waiting.
+            return waited == vexa::dds::RETCODE_TIMEOUT && wanted == Writer::Room::History ? rc
+                                                                                           : waited;
+        }
+    }
+}
+
+ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_t seen,
+                                    std::chrono::steady_clock::time_point deadline, bool& counted) {
+    using Clock = std::chrono::steady_clock;
+    RTPS::Writer* rtps = nullptr;
+    {
+        BothLocks locks(participant_->getMutex(), mutex_);
+        rtps = writer->getRTPS();
+        if (rtps == nullptr) {
+            return vexa::dds::RETCODE_ALREADY_DELETED;
+        }
+        if (!counted) {
+            if (!participant_->beginEngineCall()) {
+                return vexa::dds::RETCODE_ALREADY_DELETED;
+            }
+            // Counted on the writer: neither its engine writer nor the writer itself goes
+            // before the call ends.
+            writer->engineCalls().begin();
+            counted = true;
+        }
+    }
+    ReturnCode_t rc = vexa::dds::RETCODE_OK;
+    for (;;) {
+        Clock::time_point const sliceEnd = std::min(deadline, Clock::now() + DELIVERY_SLICE);
+        bool room = false;
+        try {
+            room = wanted == Writer::Room::Engine ? rtps->waitForRoom(sliceEnd)
+                                                  : waitForWriterResources(seen, sliceEnd);
+        } catch (...) {
+            rc = vexa::dds::RETCODE_ERROR;
+            break;
+        }
+        if (room) {
+            break;
+        }
+        if (writer->isDetaching()) {
+            rc = vexa::dds::RETCODE_ALREADY_DELETED;
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            rc = vexa::dds::RETCODE_TIMEOUT;
+            break;
+        }
+    }
+    return rc;
 }
 
 InstanceHandle_t Publisher::registerInstance(Writer* writer, void const* sample,
@@ -436,15 +545,14 @@ ReturnCode_t Publisher::unregisterInstance(Writer* writer, void const* sample,
                                            InstanceHandle_t handle,
                                            vexa::dds::Time_t const* timestamp) {
     requireOwn(writer, "DCPS::Publisher::unregisterInstance");
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    return writer->unregisterInstance(sample, handle, timestamp);
+    return untilTaken(writer, false,
+                      [&] { return writer->unregisterInstance(sample, handle, timestamp); });
 }
 
 ReturnCode_t Publisher::dispose(Writer* writer, void const* sample, InstanceHandle_t handle,
                                 vexa::dds::Time_t const* timestamp) {
     requireOwn(writer, "DCPS::Publisher::dispose");
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    return writer->dispose(sample, handle, timestamp);
+    return untilTaken(writer, false, [&] { return writer->dispose(sample, handle, timestamp); });
 }
 
 ReturnCode_t Publisher::getKeyValue(void* keyHolder, InstanceHandle_t handle, Writer* writer) {
@@ -692,7 +800,7 @@ ReturnCode_t Publisher::sendRTPSmsg(RTPS::Writer* rtpsWriter, RTPS::SampleInfo& 
     }
     auto& log = vexalog::Logger::getLogger();
     try {
-        int64_t const handle = rtpsWriter->addChange(&sample);
+        int64_t const handle = rtpsWriter->addNow(&sample);
         if (handle == NOT_TAKEN) {
             log.logMessage(MODULE_SEND, 7, vexares::DCPS_MSG_CHANGE_NOT_TAKEN,
                            static_cast<long long>(handle));
@@ -730,22 +838,64 @@ ReturnCode_t Publisher::deleteRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandl
     return vexa::dds::RETCODE_ERROR;
 }
 
+ReturnCode_t Publisher::dropRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle) {
+    if (rtpsWriter == nullptr) {
+        return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+    }
+    auto& log = vexalog::Logger::getLogger();
+    try {
+        rtpsWriter->dropChange(changeHandle);  // not held: it has gone already
+        return vexa::dds::RETCODE_OK;
+    } catch (std::exception const& e) {
+        log.logMessage(MODULE_DELETE_MSG, 3, vexares::DCPS_MSG_DELETE_CHANGE_FAILED,
+                       seqHigh(changeHandle), seqLow(changeHandle), e.what());
+    } catch (...) {
+        log.logMessage(MODULE_DELETE_MSG, 3, vexares::DCPS_MSG_DELETE_CHANGE_FAILED,
+                       seqHigh(changeHandle), seqLow(changeHandle), "?");
+    }
+    return vexa::dds::RETCODE_ERROR;
+}
+
 bool Publisher::waitForWriterResources(unsigned long ms) {
     std::unique_lock<CoreMutex> lock(gateMutex_);
-    gateWaiting_ = 1;
-    auto const signalled = [this] { return gateWaiting_ == 0; };
+    ++gateWaiters_;
+    uint64_t const seen = gateGeneration_;
+    auto const signalled = [this, seen] { return gateGeneration_ != seen; };
+    bool woken = true;
     if (ms == 0) {
         gateCondition_.wait(lock, signalled);
-        return true;
+    } else {
+        // One deadline, kept across wake-ups.
+        woken = gateCondition_.wait_until(
+            lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms), signalled);
     }
-    // One deadline, kept across wake-ups.
-    auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    return gateCondition_.wait_until(lock, deadline, signalled);
+    --gateWaiters_;
+    return woken;
+}
+
+uint64_t Publisher::enterWriterResourcesWait() {
+    std::lock_guard<CoreMutex> lock(gateMutex_);
+    ++gateWaiters_;
+    return gateGeneration_;
+}
+
+bool Publisher::waitForWriterResources(uint64_t seen, std::chrono::steady_clock::time_point until) {
+    std::unique_lock<CoreMutex> lock(gateMutex_);
+    return gateCondition_.wait_until(lock, until, [this, seen] { return gateGeneration_ != seen; });
+}
+
+void Publisher::leaveWriterResourcesWait() {
+    std::lock_guard<CoreMutex> lock(gateMutex_);
+    --gateWaiters_;
 }
 
 void Publisher::signalForWriterResources() {
+    // Waiters enter under the publisher mutex, which every signaller holds: none is missed.
+    if (gateWaiters_.load() == 0) {
+        return;
+    }
     std::lock_guard<CoreMutex> lock(gateMutex_);
-    gateWaiting_ = 0;
+    ++gateGeneration_;
     gateCondition_.notify_all();
 }
 
@@ -851,13 +1001,9 @@ void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
                                              vexa::dds::StatusMask mask) {
     // Read before the publisher mutex: the participant's comes first.
     vexa::dds::Time_t const assertion = participant_->getLivelinessAssertionTime();
-    // The data-handling thread holds the participant mutex here. A write may hold the
-    // publisher's while the engine waits for acknowledgements that need the participant's:
-    // skip this tick rather than wait (the checks go by elapsed time and catch up).
-    std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
-    if (!lock.owns_lock()) {
-        return;
-    }
+    // The data-handling thread holds the participant mutex here; no thread keeps the
+    // publisher's while it waits.
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     for (Writer* w : writers_) {
         if (w == nullptr || w->isMarked() || !w->isEnabled()) {
             continue;

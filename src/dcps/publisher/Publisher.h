@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "dcps/entity/Entity.h"
 #include "dcps/lock/OrderedMutex.h"
+#include "dcps/publisher/Writer.h"
 #include "vexa/dds/BuiltinTopicData.h"
 #include "vexa/dds/EntityQos.h"
 #include "vexa/dds/Status.h"
@@ -24,7 +26,6 @@ class DomainParticipant;
 struct RemoteDR;
 class TimeService;
 class Topic;
-class Writer;
 namespace api {
 class DataWriterImpl;
 class DPEventForwarder;
@@ -40,11 +41,17 @@ class PubEventForwarder;
 // assertLiveliness, createDW, deleteDW, closeDWByApi, setQoS, setWriterQoS and the
 // acknowledgement waits take the participant mutex and the publisher mutex together (lockJoint),
 // so a path that reaches the built-in subscriber's mutex holds the participant's first; the
-// other writer operations take the publisher mutex only. write takes both for the participant's
-// liveliness, then lets the participant's go before the writer's part: the engine's addChange
-// may wait there for acknowledgements that its parser thread delivers only after handlers that
-// take the participant mutex. The writer-resources gate's mutex is a leaf: a full RELIABLE
-// writer waits on it with the publisher mutex held.
+// other writer operations take the publisher mutex only. write, dispose and unregisterInstance
+// take both (write for the participant's liveliness), then run the writer's part under the
+// publisher mutex alone. That part never waits: when the engine writer's history or the
+// writer's own histories are full it gives its sample back, and the publisher waits for room
+// with neither mutex held, then retries; one deadline (max_blocking_time) covers every round.
+// So no core mutex is held while the engine's parser thread, which delivers the
+// acknowledgements that make room in the engine and takes both mutexes on its way through the
+// discovery handlers (discoverDR, changeDRQoS, looseDR), or the data-handling thread is needed
+// to make progress. The wait counts as an engine call on the writer and the participant (the
+// collector keeps the writer) and runs in slices of at most 100 ms, so that a deletion ends it.
+// The writer-resources gate's mutex is a leaf, taken under the publisher mutex by signallers.
 // Engine calls that may block (setQoS of engine writers, checkDelivery, assertLiveliness of an
 // engine writer) run after both are released and count as in flight on the writer and on the
 // participant; an engine writer is closed only when no call on it is in flight, by whoever
@@ -132,9 +139,13 @@ public:
     vexa::dds::ReturnCode_t sendRTPSmsg(RTPS::Writer* rtpsWriter, RTPS::SampleInfo& sample,
                                         int64_t& changeHandle);
     vexa::dds::ReturnCode_t deleteRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle);
+    // The change goes at once, acknowledged or not; OK also when the engine no longer held it.
+    vexa::dds::ReturnCode_t dropRTPSmsg(RTPS::Writer* rtpsWriter, long changeHandle);
     // The gate a full writer waits on: true when signalled, false at the deadline
     // (milliseconds from now, one monotonic deadline; 0: no limit).
     bool waitForWriterResources(unsigned long ms);
+    // Wakes the gate's waiters; called, publisher mutex held, whenever a sample leaves a
+    // writer's histories.
     void signalForWriterResources();
     vexa::dds::ReturnCode_t waitForWriterAcknowledgements(vexa::dds::Duration_t const& maxWait,
                                                           Writer* writer);
@@ -151,8 +162,7 @@ public:
                      vexa::dds::LatencyBudgetQosPolicy const& latency);
     void looseDR(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId);
 
-    // The data-handling thread's tick for every live enabled writer (participant mutex held);
-    // skipped while another thread holds the publisher mutex.
+    // The data-handling thread's tick for every live enabled writer (participant mutex held).
     void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
 
     // The participant closes (its mutex held): every writer forgets its engine writer, the
@@ -174,6 +184,23 @@ private:
     // Hands the engine's built-in publication writer the writer's removal and closes (or has
     // the last call in flight close) its engine writer. Both mutexes held.
     void retireEngineWriter(Writer* writer);
+    // Runs a sample operation under the locks until it finds room, waiting for room between
+    // the rounds (waitForRoom): TIMEOUT once max_blocking_time is over for a full engine
+    // history, the operation's own code for a full DCPS history.
+    template <class Operation>
+    vexa::dds::ReturnCode_t untilTaken(Writer* writer, bool assertsLiveliness, Operation operation);
+    // With no core mutex held, in slices of at most 100 ms until room, the deadline (TIMEOUT)
+    // or the writer's deletion (ALREADY_DELETED). `seen`: the gate's generation when the room
+    // wanted is in the writer's histories. Begins an engine call on the writer and the
+    // participant unless `counted`, and sets it; the caller ends it.
+    vexa::dds::ReturnCode_t waitForRoom(Writer* writer, Writer::Room wanted, uint64_t seen,
+                                        std::chrono::steady_clock::time_point deadline,
+                                        bool& counted);
+    // The gate, for a waiter that leaves the publisher mutex before it waits: enter under the
+    // mutex (the generation to wait past), wait, leave.
+    uint64_t enterWriterResourcesWait();
+    bool waitForWriterResources(uint64_t seen, std::chrono::steady_clock::time_point until);
+    void leaveWriterResourcesWait();
     // checkDelivery in slices of at most 100 ms until `maxWait` ends; `stopping` ends it early.
     template <class Stopping>
     vexa::dds::ReturnCode_t checkDelivery(RTPS::Participant* rtps,
@@ -200,7 +227,8 @@ private:
     // Writer-resources gate.
     CoreMutex gateMutex_;
     std::condition_variable_any gateCondition_;
-    uint8_t gateWaiting_ = 0;
+    uint64_t gateGeneration_ = 0;
+    std::atomic<int> gateWaiters_{0};
 };
 
 }  // namespace vexa::dcps

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "dcps/entity/EngineCalls.h"
@@ -35,11 +36,12 @@ class TypeSupportFactoryImpl;
 // and not recomputed by setQoS.
 //
 // Locks: none of its own. Every operation runs under its publisher's mutex (creation and
-// deletion also under the participant's; write not, since the engine may block in addChange);
-// the publisher is the only road in. The one wait, for room in a full RELIABLE history, is on
-// the publisher's writer-resources gate, with that mutex still held, so it is bounded: with an
-// infinite max_blocking_time the writer does not wait at all (nothing could make room while the
-// caller holds the mutex).
+// deletion also under the participant's); the publisher is the only road in. No operation
+// waits here: when a sample finds no room (a full engine history, or a full DCPS history in
+// which every instance holds one sample) the operation fails, takes its sample back and says
+// which room it wants (takeRoomWanted); the publisher waits for it with no core mutex held and
+// runs the operation again. A sample leaving a history signals the publisher's
+// writer-resources gate.
 // Remote readers: the built-in subscriber's mutex comes after the publisher's (the setQoS
 // re-check, destruction, createDW's match with the known readers), always with the
 // participant's held; the discovery handlers call in through the publisher without it.
@@ -106,6 +108,11 @@ public:
         uint32_t state = 0;
         vexa::dds::Time_t lastWrite;
         SampleList samples;
+        // A RELIABLE VOLATILE KEEP_LAST writer's last changes the engine may still hold: a
+        // ring of at most depth handles, the oldest at recentNext once it is full. The one a
+        // new change pushes out is dropped, acknowledged or not.
+        std::vector<int64_t> recentChanges;
+        uint32_t recentNext = 0;
 
         bool inUse() const { return (state & FREE) == 0; }
         uint32_t lastChange() const { return state & LAST_CHANGE; }
@@ -172,6 +179,10 @@ public:
     SampleCB* prepareSample(InstanceCB& instance, void const* sample,
                             vexa::dds::Time_t const* timestamp);
     vexa::dds::ReturnCode_t deleteSample(InstanceCB& instance, SampleCB* sample);
+    // A sample that a newer one of its instance replaces: KEEP_LAST drops its change in the
+    // engine at once, acknowledged or not; KEEP_ALL deletes it (the engine keeps it until
+    // acknowledged).
+    vexa::dds::ReturnCode_t replaceSample(InstanceCB& instance, SampleCB* sample);
     void deleteHistory(InstanceCB& instance);
     bool tryDeleteHistorySample(bool mayBlock, uint64_t startMs, uint64_t timeoutMs);
     // Whether a full history blocks, and for how long (monotonic milliseconds).
@@ -231,6 +242,10 @@ public:
     RTPS::Writer* detachRTPS();
     bool isDetaching() const { return detaching_.load(); }
     EngineCalls& engineCalls() { return engineCalls_; }
+    // What the last sample operation found full, if anything (and clears it). History: the
+    // writer may block (calcWriteTimeout) for room in its own histories.
+    enum class Room { None, Engine, History };
+    Room takeRoomWanted() { return std::exchange(roomWanted_, Room::None); }
 
     Publisher* getPublisher() const { return publisher_; }
     Topic* getTopic() const { return topic_; }
@@ -275,6 +290,7 @@ private:
     bool remoteReadersSparse() const;
 
     bool isVolatile() const { return qos_.durability.kind == vexa::dds::VOLATILE_DURABILITY_QOS; }
+    bool keepsLast() const { return qos_.history.kind == vexa::dds::KEEP_LAST_HISTORY_QOS; }
     TimeService& clock() const;
     // The slot of a sample's instance, made when absent (-1 when the limit is reached).
     int findOrAddInstance(void const* sample);
@@ -291,6 +307,8 @@ private:
                                            vexa::dds::Time_t const* timestamp, char const* module);
     uint32_t unregisterFlags(InstanceCB const& instance) const;
     void refreshPublicationData();
+    // A sample left the histories: count and gate.
+    void sampleLeft();
 
     vexa::dds::DataWriterQos qos_;
     api::DWEventForwarder* listener_ = nullptr;
@@ -330,6 +348,7 @@ private:
 
     EngineCalls engineCalls_{"Writer engine calls"};
     std::atomic<bool> detaching_{false};
+    Room roomWanted_ = Room::None;
 };
 
 }  // namespace vexa::dcps

@@ -163,13 +163,17 @@ Writer::SampleCB* Writer::prepareSample(InstanceCB& instance, void const* sample
     auto& log = vexalog::Logger::getLogger();
     if (static_cast<uint32_t>(maxSamples_) <= sampleCount_ &&
         static_cast<int64_t>(maxSamples_) < static_cast<int64_t>(maxInstances_) * depth_) {
-        uint64_t startMs = 0;
-        uint64_t timeoutMs = 0;
-        bool const mayBlock = calcWriteTimeout(startMs, timeoutMs);
-        if (!tryDeleteHistorySample(mayBlock, startMs, timeoutMs)) {
+        // Nothing can make room while the caller holds the publisher mutex: the publisher
+        // waits for it after releasing the mutex, when the writer may block.
+        if (!tryDeleteHistorySample(false, 0, 0)) {
             log.logMessage(MODULE_PREPARE, 6, vexares::DCPS_MSG_HISTORY_FULL,
                            topic_->getName().c_str(), sampleCount_,
                            qos_.resource_limits.max_samples);
+            uint64_t startMs = 0;
+            uint64_t timeoutMs = 0;
+            if (calcWriteTimeout(startMs, timeoutMs)) {
+                roomWanted_ = Room::History;
+            }
             return nullptr;
         }
     }
@@ -181,7 +185,7 @@ Writer::SampleCB* Writer::prepareSample(InstanceCB& instance, void const* sample
         scb = list.getFreeSample();
     }
     if (scb == nullptr) {
-        deleteSample(instance, list.oldest());
+        replaceSample(instance, list.oldest());
         scb = list.getFreeSample();
     }
     if (scb == nullptr) {
@@ -211,8 +215,28 @@ ReturnCode_t Writer::deleteSample(InstanceCB& instance, SampleCB* sample) {
     if (!instance.samples.removeSample(sample)) {
         return vexa::dds::RETCODE_ERROR;
     }
-    --sampleCount_;
+    sampleLeft();
     return vexa::dds::RETCODE_OK;
+}
+
+ReturnCode_t Writer::replaceSample(InstanceCB& instance, SampleCB* sample) {
+    if (!keepsLast() || sample == nullptr) {
+        return deleteSample(instance, sample);
+    }
+    ReturnCode_t const rc = publisher_->dropRTPSmsg(rtps_, static_cast<long>(sample->changeHandle));
+    if (rc != vexa::dds::RETCODE_OK) {
+        return rc;
+    }
+    if (!instance.samples.removeSample(sample)) {
+        return vexa::dds::RETCODE_ERROR;
+    }
+    sampleLeft();
+    return vexa::dds::RETCODE_OK;
+}
+
+void Writer::sampleLeft() {
+    --sampleCount_;
+    publisher_->signalForWriterResources();
 }
 
 void Writer::deleteHistory(InstanceCB& instance) {
@@ -231,9 +255,10 @@ bool Writer::calcWriteTimeout(uint64_t& startMs, uint64_t& timeoutMs) const {
         return false;
     }
     vexa::dds::Duration_t const& max = qos_.reliability.max_blocking_time;
-    if (max == vexa::dds::DURATION_INFINITE || max.sec < 0) {
-        // While the caller holds the publisher mutex nothing can make room,
-        // so an unlimited wait would freeze the participant: fail at once instead.
+    if (max == vexa::dds::DURATION_INFINITE) {
+        return true;  // no limit
+    }
+    if (max.sec < 0) {
         return false;
     }
     startMs = vexa::OsGetMonotonicMks() / 1000;
@@ -251,10 +276,10 @@ bool Writer::recalcWriteTimeout(uint64_t startMs, uint64_t& timeoutMs) const {
 }
 
 bool Writer::tryDeleteHistorySample(bool mayBlock, uint64_t startMs, uint64_t timeoutMs) {
-    // An instance's last sample is never taken here.
+    // An instance's last sample is never taken here, so the one taken has a newer one.
     auto takeOldest = [this](InstanceCB& instance) {
         return instance.samples.size() > 1 &&
-               deleteSample(instance, instance.samples.oldest()) == vexa::dds::RETCODE_OK;
+               replaceSample(instance, instance.samples.oldest()) == vexa::dds::RETCODE_OK;
     };
     for (InstanceCB& instance : instances_) {
         if (!instance.inUse() && takeOldest(instance)) {

@@ -158,8 +158,11 @@ bool Writer::removeInstance(unsigned index) {
     if (!slot.inUse()) {
         return false;
     }
-    // Key, hash and handle stay for a revival.
+    // Key, hash and handle stay for a revival; its last changes are not replaced by a
+    // revived instance's.
     slot.state = InstanceCB::FREE;
+    slot.recentChanges.clear();
+    slot.recentNext = 0;
     auto const range = keyIndex_.equal_range(slot.hash);
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second == index) {
@@ -188,19 +191,40 @@ ReturnCode_t Writer::send(InstanceCB& instance, SampleCB* sample, uint32_t flags
     ReturnCode_t const rc = publisher_->sendRTPSmsg(rtps_, info, change);
     if (rc == vexa::dds::RETCODE_OK) {
         sample->changeHandle = change;
+    } else if (rc == vexa::dds::RETCODE_TIMEOUT) {
+        roomWanted_ = Room::Engine;
     }
     return rc;
 }
 
 void Writer::takeBack(InstanceCB& instance, SampleCB* sample) {
     if (!isVolatile() && instance.samples.removeSample(sample)) {
-        --sampleCount_;
+        sampleLeft();
     }
 }
 
 ReturnCode_t Writer::afterSend(InstanceCB& instance, SampleCB* sample) {
-    // The engine has taken the change; a VOLATILE writer keeps no copy.
-    return isVolatile() ? deleteSample(instance, sample) : vexa::dds::RETCODE_OK;
+    if (!isVolatile()) {
+        return vexa::dds::RETCODE_OK;
+    }
+    // The engine has taken the change; a VOLATILE writer keeps no copy, so the engine keeps
+    // it until every reader has acknowledged it. With KEEP_LAST the changes beyond the depth
+    // are replaced: they go at once, or a reader that does not acknowledge would fill the
+    // engine's history and stop the writer.
+    int64_t const handle = sample->changeHandle;
+    ReturnCode_t const rc = deleteSample(instance, sample);
+    if (keepsLast() && qos_.reliability.kind == vexa::dds::RELIABLE_RELIABILITY_QOS) {
+        std::vector<int64_t>& recent = instance.recentChanges;
+        if (recent.size() < static_cast<size_t>(depth_)) {
+            recent.push_back(handle);
+        } else {
+            int64_t& oldest = recent[instance.recentNext];
+            publisher_->dropRTPSmsg(rtps_, static_cast<long>(oldest));
+            oldest = handle;
+            instance.recentNext = (instance.recentNext + 1) % recent.size();
+        }
+    }
+    return rc;
 }
 
 uint32_t Writer::unregisterFlags(InstanceCB const& instance) const {

@@ -174,59 +174,90 @@ bool StatefulWriter::removeIfDelivered(SequenceNumber_t const& sn) {
     return true;
 }
 
-int64_t StatefulWriter::addChange(SampleInfo* sample) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point t0 = Clock::now();
-    m_written = true;
-    const bool user = isUserWriter();
-    if (sample == nullptr) {
-        throw BAD_PARAMETERS("Неверные данные сэмпла");
-    }
-    const vexa::dds::Duration_t blocking = getReliabilityQosPolicy().max_blocking_time;
-    const bool unlimited = blocking == vexa::dds::DURATION_INFINITE;
-    const Clock::time_point deadline =
-        t0 + std::chrono::microseconds(
-                 blocking.sec < 0 ? 0 : int64_t{blocking.sec} * 1000000 + blocking.nanosec / 1000);
-
+bool StatefulWriter::makeRoom() {
     const size_t limit = getHistoryReserve();  // 0: no limit
-    while (limit != 0 && m_history.size() >= limit) {
+    if (limit == 0 || m_history.size() < limit) {
+        return true;
+    }
+    // Changes the core withdrew may go once every reader has acknowledged them.
+    std::vector<CacheChange*> requested;
+    m_history.getRemovalRequested(&requested, 0);
+    std::vector<SequenceNumber_t> numbers;
+    for (CacheChange* c : requested) {
+        numbers.push_back(c->sampleInfo.sequenceNumber);
+    }
+    for (SequenceNumber_t const& sn : numbers) {
+        removeIfDelivered(sn);
+    }
+    return m_history.size() < limit;
+}
+
+bool StatefulWriter::waitForRoom(std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
         uint64_t generation;
         {
             std::lock_guard<std::mutex> lock(m_ackMutex);
             generation = m_ackGeneration;
         }
-        // Changes the core withdrew may go once every reader has acknowledged them.
-        std::vector<CacheChange*> requested;
-        m_history.getRemovalRequested(&requested, 0);
-        std::vector<SequenceNumber_t> numbers;
-        for (CacheChange* c : requested) {
-            numbers.push_back(c->sampleInfo.sequenceNumber);
-        }
-        for (SequenceNumber_t const& sn : numbers) {
-            removeIfDelivered(sn);
-        }
-        if (m_history.size() < limit) {
-            break;
+        if (makeRoom()) {
+            return true;
         }
         std::unique_lock<std::mutex> lock(m_ackMutex);
         auto woken = [&] { return m_ackGeneration != generation || !m_active; };
-        bool timedOut = false;
-        if (unlimited) {
+        if (deadline == std::chrono::steady_clock::time_point::max()) {
             m_ackCv.wait(lock, woken);
-        } else {
-            timedOut = !m_ackCv.wait_until(lock, deadline, woken);
+        } else if (!m_ackCv.wait_until(lock, deadline, woken)) {
+            return false;
         }
-        if (timedOut || !m_active) {
-            lock.unlock();
-            if (user) {
-                logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
-                                    vexares::RTPS_MSG_CHANGE_NOT_TAKEN, m_logName.c_str(), 0u,
-                                    0xFFFFFFFFu);
-            }
-            return CHANGE_NOT_TAKEN;
+        if (!m_active) {
+            return false;
         }
     }
+}
 
+int64_t StatefulWriter::addNow(SampleInfo* sample) {
+    m_written = true;
+    if (sample == nullptr) {
+        throw BAD_PARAMETERS("Неверные данные сэмпла");
+    }
+    if (!makeRoom()) {
+        if (isUserWriter()) {
+            logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_CHANGE_NOT_TAKEN, m_logName.c_str(), 0u,
+                                0xFFFFFFFFu);
+        }
+        return CHANGE_NOT_TAKEN;
+    }
+    return store(sample);
+}
+
+int64_t StatefulWriter::addChange(SampleInfo* sample) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point t0 = Clock::now();
+    m_written = true;
+    if (sample == nullptr) {
+        throw BAD_PARAMETERS("Неверные данные сэмпла");
+    }
+    const vexa::dds::Duration_t blocking = getReliabilityQosPolicy().max_blocking_time;
+    const Clock::time_point deadline =
+        blocking == vexa::dds::DURATION_INFINITE
+            ? Clock::time_point::max()
+            : t0 + std::chrono::microseconds(blocking.sec < 0 ? 0
+                                                              : int64_t{blocking.sec} * 1000000 +
+                                                                    blocking.nanosec / 1000);
+    if (!waitForRoom(deadline)) {
+        if (isUserWriter()) {
+            logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_CHANGE_NOT_TAKEN, m_logName.c_str(), 0u,
+                                0xFFFFFFFFu);
+        }
+        return CHANGE_NOT_TAKEN;
+    }
+    return store(sample);
+}
+
+int64_t StatefulWriter::store(SampleInfo* sample) {
+    const bool user = isUserWriter();
     CacheChange* change = nullptr;
     const int64_t handle = WriterImpl::addChange(sample, &change);
     {
@@ -272,6 +303,17 @@ bool StatefulWriter::deleteChange(long handle) {
     for (SequenceNumber_t const& n : numbers) {
         removeIfDelivered(n);
     }
+    return held;
+}
+
+bool StatefulWriter::dropChange(long handle) {
+    const SequenceNumber_t sn = handleToSequence(handle);
+    if (handle == 0 || sn.high < 0) {
+        throw BAD_PARAMETERS("Неверный порядковый номер сэмпла");
+    }
+    const bool held = withdrawChange(sn);
+    // A writer waiting for room may take it now.
+    notifyAcknowledged();
     return held;
 }
 

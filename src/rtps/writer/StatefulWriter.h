@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -55,9 +56,18 @@ public:
     // maximum blocking time, or when the writer stops), stores the change and enters it in
     // every proxy.
     int64_t addChange(SampleInfo* sample) override;
+    // As addChange, but CHANGE_NOT_TAKEN at once when the history stays full after the removal
+    // pass.
+    int64_t addNow(SampleInfo* sample) override;
+    // Runs the removal pass each time an acknowledgement (or a removed reader) may have made
+    // room; false at the deadline or when the writer stops. time_point::max(): no deadline.
+    bool waitForRoom(std::chrono::steady_clock::time_point deadline) override;
     // Marks the change for removal and removes it (and up to two other marked ones) when every
     // reader has acknowledged it. True when the history held it.
     bool deleteChange(long handle) override;
+    // Withdraws the change (GAP to the readers that have not acknowledged it). Throws
+    // BAD_PARAMETERS as deleteChange does.
+    bool dropChange(long handle) override;
     // A HEARTBEAT with the final and liveliness flags to every matched reader.
     void assertLiveliness() override;
     void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override;
@@ -131,6 +141,11 @@ private:
     // Schedules the end of NACK suppression for what was just sent.
     void suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> const& sent);
     void reannounce();
+    // Removes the withdrawn changes every reader has acknowledged; true when the history then
+    // has room for one more change.
+    bool makeRoom();
+    // Stores a change the history has room for and enters it in every proxy.
+    int64_t store(SampleInfo* sample);
     // Wakes addChange calls that wait for acknowledgements.
     void notifyAcknowledged();
 
@@ -153,8 +168,8 @@ private:
     BusyCount m_taskBusy;
     BusyCount m_removalBusy;
 
-    // addChange waits here while the history is full; acknowledgements, removed readers and
-    // stop bump the generation.
+    // addChange and waitForRoom wait here while the history is full; acknowledgements, removed
+    // readers and stop bump the generation.
     std::mutex m_ackMutex;
     std::condition_variable m_ackCv;
     uint64_t m_ackGeneration = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace vexa::dds {
@@ -32,6 +33,20 @@ public:
                         RTPS_AdditionalTopicData const& extra, unsigned int mask) = 0;
     // Stops the writer and releases it.
     virtual void close() = 0;
+
+    // For a caller that must not wait while it holds locks of its own: addNow never waits (a
+    // full history gives 0xFFFFFFFF at once), waitForRoom waits, without touching the
+    // history's contents, until a change would be taken or `deadline` passes (false). Writers
+    // that never wait take these defaults.
+    virtual int64_t addNow(SampleInfo* sample) { return addChange(sample); }
+    // Removes the change of a handle at once, acknowledged or not: a writer that keeps only the
+    // last samples of an instance replaced it, and readers that miss it lose it. True when
+    // the history held it. Writers that never wait for acknowledgements take the default.
+    virtual bool dropChange(long handle) { return deleteChange(handle); }
+    virtual bool waitForRoom(std::chrono::steady_clock::time_point deadline) {
+        (void)deadline;
+        return true;
+    }
 };
 
 }  // namespace RTPS
