@@ -4,11 +4,10 @@
 #include <cassert>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <mutex>
-#include <thread>
 
 #include "common/log/Logger.h"
+#include "common/os/OsGuidPrefix.h"
 #include "common/os/OsThread.h"
 #include "common/os/OsTime.h"
 #include "common/res/DcpsMessages.h"
@@ -320,23 +319,7 @@ TypeSupportCB* DPFactory::getBuiltinTypeSupport(std::string const& topicName) {
 }
 
 void DPFactory::getGUID12(uint32_t (&out)[3]) {
-    // The last time issued: a clock that has not moved on still gives a new prefix.
-    static std::mutex lastMutex;
-    static uint64_t last = 0;
-    uint64_t t = vexa::OsGetTimeCountMks() & 0xFFFFFFFFFFFFull;
-    {
-        std::lock_guard<std::mutex> lock(lastMutex);
-        if (t <= last) {
-            t = (last + 1) & 0xFFFFFFFFFFFFull;
-        }
-        last = t;
-    }
-    uint32_t const thread =
-        static_cast<uint32_t>(std::hash<std::thread::id>()(std::this_thread::get_id()));
-    unsigned char bytes[12] = {0xAA, 0xAA};
-    std::memcpy(bytes + 2, &thread, 4);
-    std::memcpy(bytes + 6, &t, 6);
-    std::memcpy(out, bytes, sizeof bytes);
+    vexa::OsNewGuidPrefix(out);
 }
 
 bool DPFactory::collectorRunning() const {

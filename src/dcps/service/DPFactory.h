@@ -75,8 +75,7 @@ public:
     // The entry of a built-in topic name, null for another name.
     TypeSupportCB* getBuiltinTypeSupport(std::string const& topicName);
 
-    // A new participant GUID prefix: vendor 0xAA 0xAA, a hash of the calling thread, the low
-    // 48 bits of the microsecond clock. Never the same twice in a process.
+    // A new participant GUID prefix (vexa::OsNewGuidPrefix).
     static void getGUID12(uint32_t (&out)[3]);
 
     // The slot of a domain, claiming a free one for a new domain; null above 229 or when full.

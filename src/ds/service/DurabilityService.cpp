@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
-#include <functional>
-#include <thread>
 
 #include "common/conf/ConfigurationManager.h"
 #include "common/log/Logger.h"
+#include "common/os/OsGuidPrefix.h"
 #include "common/os/OsThread.h"
 #include "common/os/OsTime.h"
 #include "common/res/DsMessages.h"
@@ -159,16 +158,7 @@ unsigned DurabilityService::countDomains() const {
 }
 
 void DurabilityService::getGUID12(unsigned (&prefix)[3]) {
-    const uint32_t thread = uint32_t(std::hash<std::thread::id>()(std::this_thread::get_id()));
-    const uint64_t count = OsGetTimeCountMks();
-    unsigned char bytes[12] = {0xAA, 0xAA};
-    for (int i = 0; i < 4; ++i)
-        bytes[2 + i] = uint8_t(thread >> (8 * i));
-    for (int i = 0; i < 6; ++i)
-        bytes[6 + i] = uint8_t(count >> (8 * i));
-    for (int w = 0; w < 3; ++w)
-        prefix[w] = unsigned(bytes[4 * w]) | unsigned(bytes[4 * w + 1]) << 8 |
-                    unsigned(bytes[4 * w + 2]) << 16 | unsigned(bytes[4 * w + 3]) << 24;
+    vexa::OsNewGuidPrefix(prefix);
 }
 
 void DurabilityService::collectGarbage() {
