@@ -104,3 +104,18 @@ TEST(IntakeWakeUp, AChangeBetweenTheChecksAndTheWaitEndsTheWait) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(comm.pending(), 1);
 }
+
+// Discovery changed a status with nothing queued: the thread makes one pass at once, and the
+// request is used up by it (a flag left raised would keep the thread from sleeping).
+TEST(IntakeWakeUp, AStatusChangeEndsTheWaitForOnePass) {
+    dds::DomainParticipantQos const qos = dds::predefParticipantQos();
+    vexa::dcps::DomainParticipant dp(vexatest::testDomain(), 65000, qos);
+    vexa::dcps::RTPSCommunicationObject& comm = *dp.getCommunicationObject();
+    comm.statusChanged();
+    std::atomic<bool> running{true};
+    auto const start = std::chrono::steady_clock::now();
+    comm.waitForWork(vexa::OsGetMonotonicMks() + 10000000, running);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(comm.takeStatusChange());
+    EXPECT_FALSE(comm.takeStatusChange());
+}

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "PublisherFixture.h"
+#include "dcps/api/DWEventForwarder.h"
 #include "dcps/domain/DomainParticipant.h"
 #include "dcps/subscriber/RemoteRecords.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
@@ -272,6 +273,37 @@ TEST_F(WriterMatching, DiscoveringAReaderTwiceChangesNothing) {
     EXPECT_EQ(m.total_count, 1);
     EXPECT_EQ(m.current_count, 1);
     EXPECT_EQ(remoteReader(0x107)->writers.size(), 1u);
+}
+
+// Discovery's engine thread asks for a pass; the pass, not the next tick, tells the writer.
+TEST_F(WriterMatching, MatchAndLossReachTheListenerOnThePassThatFollows) {
+    struct Matched : vexa::dcps::api::DWEventForwarder {
+        void on_offered_deadline_missed(void*, vexa::dds::DeadlineMissedStatus const&) override {}
+        void on_offered_incompatible_qos(void*, vexa::dds::IncompatibleQosStatus const&) override {}
+        void on_liveliness_lost(void*, vexa::dds::LivelinessLostStatus const&) override {}
+        void on_publication_matched(void*, vexa::dds::PublicationMatchedStatus const& s) override {
+            ++calls;
+            current = s.current_count;
+        }
+        int calls = 0;
+        int32_t current = -1;
+    } listener;
+    Writer* w = create(offer());
+    ASSERT_EQ(w->setListener(&listener, Writer::PUBLICATION_MATCHED), vexa::dds::RETCODE_OK);
+    struct Step {
+        uint32_t flags;
+        int32_t current;
+    };
+    int calls = 0;
+    for (Step const step : {Step{ALIVE, 1}, Step{GONE, 0}}) {
+        report(subscription(keyed_->getName()), step.flags, 0x107);
+        dp_->handleSubscriptions();
+        EXPECT_EQ(listener.calls, ++calls);
+        EXPECT_EQ(listener.current, step.current);
+    }
+    dp_->handleSubscriptions();  // nothing discovered since: nobody is called
+    EXPECT_EQ(listener.calls, calls);
+    w->setListener(nullptr, 0);
 }
 
 TEST_F(WriterMatching, LosingANeverMatchedReaderKeepsTheCount) {

@@ -106,6 +106,7 @@ void DomainParticipant::periodicStatusCheck() {
 }
 
 void DomainParticipant::handleSubscriptions() {
+    bool const statusChanged = communication_->takeStatusChange();
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     if (builtinSubscriber_ != nullptr) {
         builtinSubscriber_->ddsicashHandler();
@@ -121,6 +122,14 @@ void DomainParticipant::handleSubscriptions() {
     for (Subscriber* s : subscribers_) {
         if (s != nullptr && !s->isMarked()) {
             s->notifyUser(listener_, listenerMask_);
+        }
+    }
+    // The readers were told above, as on every pass.
+    if (statusChanged) {
+        for (Publisher* p : publishers_) {
+            if (p != nullptr && !p->isMarked() && p->isEnabled()) {
+                p->notifyStatus(listener_, listenerMask_);
+            }
         }
     }
 }

@@ -142,13 +142,18 @@ void RTPSCommunicationObject::waitForWork(uint64_t deadlineMks, std::atomic<bool
     std::unique_lock<CoreMutex> lock(mutex_);
     waiting_ = true;
     condition_.wait_until(lock, deadline, [&] {
-        if (!running.load() || pending_.load() > postponed_.load()) {
+        if (!running.load() || pending_.load() > postponed_.load() || statusChanged_.load()) {
             return true;
         }
         waiting_ = true;  // a waker cleared it: the next change must wake us again
         return false;
     });
     waiting_ = false;
+}
+
+void RTPSCommunicationObject::statusChanged() {
+    statusChanged_ = true;
+    wakeWaiter();
 }
 
 void RTPSCommunicationObject::wake() {

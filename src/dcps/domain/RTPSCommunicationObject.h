@@ -23,7 +23,8 @@ class DomainParticipant;
 // Locks: the mutex is a leaf that guards the waiting flag for the thread's wait; changeAvailable
 // raises pending before it queues the change and looks for a waiter only after, so a change
 // reported between the thread's check and its wait is never left for the next tick, and a
-// change filed at once is never counted out before it was counted in.
+// change filed at once is never counted out before it was counted in. statusChanged raises its
+// flag before it looks for a waiter in the same way.
 class RTPSCommunicationObject : public RTPS::CommunicationObject {
 public:
     explicit RTPSCommunicationObject(DomainParticipant* participant);
@@ -51,6 +52,11 @@ public:
     void waitForWork(uint64_t deadlineMks, std::atomic<bool> const& running);
     // Wakes the data-handling thread (a change, or a stop).
     void wake();
+    // Discovery changed a status on an engine thread (a match, a lost endpoint): the
+    // data-handling thread makes a pass that tells the writers too, instead of at its next tick.
+    void statusChanged();
+    // True once per request.
+    bool takeStatusChange() { return statusChanged_.exchange(false); }
 
 private:
     // Wakes the thread when it waits.
@@ -61,6 +67,7 @@ private:
     std::atomic<int32_t> pending_{0};
     std::atomic<int32_t> postponed_{0};
     std::atomic<bool> waiting_{false};
+    std::atomic<bool> statusChanged_{false};
     CoreMutex mutex_;
     std::condition_variable_any condition_;
 };

@@ -1016,4 +1016,14 @@ void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
     }
 }
 
+void Publisher::notifyStatus(api::DPEventForwarder* listener, vexa::dds::StatusMask mask) {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    for (Writer* w : writers_) {
+        if (w != nullptr && !w->isMarked() && w->isEnabled()) {
+            w->callPlainStatusListeners(listener, mask);
+            w->signalConditions();
+        }
+    }
+}
+
 }  // namespace vexa::dcps

@@ -164,6 +164,8 @@ public:
 
     // The data-handling thread's tick for every live enabled writer (participant mutex held).
     void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
+    // Between ticks, after discovery changed a status: the listeners and conditions alone.
+    void notifyStatus(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
 
     // The participant closes (its mutex held): every writer forgets its engine writer, the
     // publisher its built-in publication writer. Engine calls in flight end before the engine

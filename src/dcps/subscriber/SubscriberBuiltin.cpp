@@ -205,6 +205,7 @@ bool SubscriberBuiltin::ddsisampleHandler(RTPS::Reader* engine, RTPS::SampleInfo
         if (!(this->*e.handler)(sample)) {
             return false;
         }
+        dp_->getCommunicationObject()->statusChanged();
         if (e.reader != nullptr && e.reader->isEnabled() && e.reader->getRTPS() != nullptr) {
             return Subscriber::ddsisampleHandler(e.reader, sample);
         }
