@@ -256,15 +256,49 @@ TEST(StatefulReader, NackFragForIncompleteSamples) {
     EXPECT_EQ(a.acknacks[0].readerSNState.bitmapBase, (SequenceNumber_t{0, 1}));
 }
 
+// With a response delay, the HEARTBEAT that follows matching is answered at once: it answers
+// the ACKNACK sent at matching, and the reader asks then for what it dropped before it knew
+// the writer. Later ones wait for the delay; a writer matched again starts over.
+TEST(StatefulReader, FirstHeartbeatAfterMatchingIsAnsweredAtOnce) {
+    ReaderHarness h("BUSINESS.HEARTBEAT_RESPONSE_DELAY = 500\n");
+    Matched m(h);
+    struct Row {
+        uint32_t count;
+        bool rematch;
+        size_t atOnce;
+    };
+    for (Row const row : {Row{1, false, 1}, Row{2, false, 0}, Row{3, true, 1}}) {
+        if (row.rematch) {
+            m.reader.removeMatchedWriters(writerGuid());
+            ASSERT_TRUE(m.reader.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+            h.forgetAnswers();  // the ACKNACK of the matching
+        }
+        RTPS::HeartbeatData hb = heartbeat(1, 3, row.count);
+        m.reader.heatrbeat(&hb);
+        h.factory->clock->waitIdle();
+        Answers a = h.answers();
+        ASSERT_EQ(a.acknacks.size(), row.atOnce) << "heartbeat " << row.count;
+        if (row.atOnce == 1) {
+            EXPECT_EQ(a.acknacks[0].readerSNState.numBits, 3u) << "asks for all three";
+        }
+        h.factory->clock->advanceMs(500);
+        h.factory->clock->waitIdle();
+        EXPECT_EQ(h.answers().acknacks.size(), 1u) << "one answer per heartbeat " << row.count;
+        h.forgetAnswers();
+    }
+}
+
 // With a response delay the answer waits on the scheduler; a writer removed meanwhile takes its
 // answer (and its pending fragments) with it, and the task finds nothing to do.
 TEST(StatefulReader, ProxyRemovedWhileTheAnswerIsPending) {
     ReaderHarness h("BUSINESS.HEARTBEAT_RESPONSE_DELAY = 500\n");
     ASSERT_EQ(h.participant->getConfig().heartbeatResponseDelay(), 500);
     Matched m(h);
+    RTPS::HeartbeatData first = heartbeat(1, 0, 1, true);  // spends the answer at once
+    m.reader.heatrbeat(&first);
     auto sample = pattern(400);
     offer(m.reader, fragChange(writerGuid(), 1, sample, 100, 1, 1));
-    RTPS::HeartbeatData hb = heartbeat(1, 3, 1);
+    RTPS::HeartbeatData hb = heartbeat(1, 3, 2);
     m.reader.heatrbeat(&hb);
     h.factory->clock->waitIdle();
     EXPECT_TRUE(h.answers().acknacks.empty()) << "not before the delay";
@@ -278,11 +312,11 @@ TEST(StatefulReader, ProxyRemovedWhileTheAnswerIsPending) {
     EXPECT_TRUE(a.acknacks.empty());
     EXPECT_TRUE(a.nackfrags.empty());
 
-    // A writer matched again gets its answer after the delay.
+    // A writer matched again gets its answer.
     ASSERT_TRUE(m.reader.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
     EXPECT_EQ(h.answers().acknacks.size(), 1u) << "the one sent at matching";
     h.forgetAnswers();
-    RTPS::HeartbeatData again = heartbeat(1, 3, 2);
+    RTPS::HeartbeatData again = heartbeat(1, 3, 3);
     m.reader.heatrbeat(&again);
     h.factory->clock->advanceMs(500);
     h.factory->clock->waitIdle();

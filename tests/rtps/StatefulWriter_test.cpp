@@ -258,6 +258,33 @@ TEST_F(StatefulWriterTest, EmptyNonFinalAckNackIsAnsweredWithAHeartbeat) {
     }
 }
 
+// The request that follows the HEARTBEAT sent for a reader's ACKNACK of matching is for what
+// the reader dropped before it knew this writer: served at once. Later ones wait the delay.
+TEST_F(StatefulWriterTest, TheRequestAfterTheMatchingAckNackIsServedAtOnce) {
+    make();
+    const size_t r = match(1);
+    write();
+    write();
+    participant->settle();
+    traffic->next(r);
+    acknack(1, 1, {}, 1, 0, false);
+    ASSERT_EQ(traffic->next(r).heartbeats.size(), 1u);
+    struct Row {
+        uint32_t requested;
+        uint64_t waitMs;
+    };
+    uint32_t count = 1;
+    for (Row const row : {Row{1, 0}, Row{2, 200}}) {
+        acknack(1, row.requested, {row.requested}, ++count);
+        participant->settle();
+        if (row.waitMs != 0) {
+            EXPECT_TRUE(traffic->next(r).data.empty()) << row.requested;
+            participant->advanceMs(row.waitMs);
+        }
+        EXPECT_EQ(traffic->next(r).data, Seqs{row.requested});
+    }
+}
+
 TEST_F(StatefulWriterTest, AllAcknowledgedIsReportedToTheParticipant) {
     make();
     match(1);

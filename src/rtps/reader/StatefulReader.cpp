@@ -336,10 +336,11 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
                                 unsigned{heartbeat->firstSN.low}, unsigned{heartbeat->lastSN.low},
                                 g.w[0], g.w[1], g.w[2], g.w[3]);
         }
+        bool const atOnce = p->takeAnswerAtOnce();
         if (p->scheduleResponse()) {
             // One answer per writer is outstanding at a time; the task finds the proxy by GUID.
             uint32_t task = 0;
-            if (m_responseDelayMs != 0 && m_scheduler != nullptr) {
+            if (m_responseDelayMs != 0 && m_scheduler != nullptr && !atOnce) {
                 TaskGuidArgs const args = guidToTaskArgs(writer);
                 task = m_scheduler->addTask(TASK_READER_DEFERRED, static_cast<void*>(this), nullptr,
                                             args.a2, args.a3, uint64_t{m_responseDelayMs} * 1000,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "rtps/reader/StatefulReader.h"
 
@@ -222,7 +223,13 @@ AckNAckData* WriterProxy::makePreemptiveAckNack(GUID_t const& reader) {
     acknack->readerSNState.bitmapBase = sequenceOf(m_base);
     acknack->count = ++m_ackNackCount;
     acknack->finalFlag = false;
+    m_answerAtOnce = true;
     return acknack;
+}
+
+bool WriterProxy::takeAnswerAtOnce() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::exchange(m_answerAtOnce, false);
 }
 
 bool WriterProxy::allDelivered() {

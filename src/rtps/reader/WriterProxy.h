@@ -75,6 +75,9 @@ public:
     // that reached this reader before it knew the writer were dropped; without this the reader
     // learns of them only at the writer's next periodic HEARTBEAT.
     AckNAckData* makePreemptiveAckNack(GUID_t const& reader);
+    // True once after the preemptive ACKNACK: the HEARTBEAT that follows it is answered without
+    // the response delay, since what the reader missed before matching is asked for then.
+    bool takeAnswerAtOnce();
 
     bool allDelivered();
     // Numbers the window holds; the first one of it (the next number expected).
@@ -105,6 +108,7 @@ private:
     uint32_t m_ackNackCount = 0;
     bool m_responsePending = false;
     bool m_responseRequired = false;
+    bool m_answerAtOnce = false;
 };
 
 }  // namespace RTPS

@@ -98,6 +98,10 @@ public:
     // Sets the deferred-answer mark; true when it was clear (a task is to be scheduled).
     bool markDeferredPending() { return !m_deferredPending.exchange(true); }
     void clearDeferredPending() { m_deferredPending = false; }
+    // Set when the reader's preemptive ACKNACK got its HEARTBEAT: the reader's next request is
+    // for what it missed before it knew this writer and is served without the repair delay.
+    void repairNextAtOnce() { m_repairAtOnce = true; }
+    bool takeRepairAtOnce() { return m_repairAtOnce.exchange(false); }
 
     // The next heartbeat count (the stored one + 1, stored back).
     uint32_t nextHeartbeatCount();
@@ -138,6 +142,7 @@ private:
     std::atomic<bool> m_unackedPresent{false};
     std::atomic<bool> m_allAcked{true};
     std::atomic<bool> m_deferredPending{false};
+    std::atomic<bool> m_repairAtOnce{false};
 };
 
 }  // namespace RTPS

@@ -560,6 +560,7 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                             unsigned{data->readerSNState.bitmapBase.low}, g[0], g[1], g[2], g[3]);
         SequenceNumberSet const& set = data->readerSNState;
         allAcknowledged = p->acked_changes_set(set.bitmapBase);
+        uint64_t const delayMks = p->takeRepairAtOnce() ? 0 : uint64_t{m_nackResponseDelay} * 1000;
         std::vector<SequenceNumber_t> requested;
         if (set.numBits != 0) {
             for (uint32_t i = 0; i < set.numBits && i < MAX_SET_BITS; ++i) {
@@ -575,8 +576,7 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                 if (p->markDeferredPending()) {
                     const TaskGuidArgs args = guidToTaskArgs(p->getReaderGUID());
                     if (m_scheduler->addTask(TASK_WRITER_DEFERRED, taskObject(), nullptr, args.a2,
-                                             args.a3, uint64_t{m_nackResponseDelay} * 1000,
-                                             false) == 0) {
+                                             args.a3, delayMks, false) == 0) {
                         p->clearDeferredPending();
                     }
                 }
@@ -588,6 +588,7 @@ bool StatefulWriter::acknack(AckNAckData* data) {
             SequenceNumber_t first;
             SequenceNumber_t last;
             sendHeartbeat(*p, first, last);
+            p->repairNextAtOnce();
         }
     }
     notifyAcknowledged();
