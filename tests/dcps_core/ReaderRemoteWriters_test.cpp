@@ -359,6 +359,43 @@ TEST_F(RemoteWriters, ParticipantAssertionRenewsByLivelinessKind) {
     EXPECT_GE(liveliness(reader).not_alive_count, 0);
 }
 
+// A writer writes and goes at once. Its last sample, not yet read, must not be pushed out of a
+// full history by the notice that the instance has no writers: it carries that state itself.
+// A sample already read gives its place to the notice as before.
+TEST_F(RemoteWriters, TheLastUnreadSampleOutlivesItsWritersDeparture) {
+    struct Row {
+        uint32_t depth;
+        bool readFirst;
+        bool validAfter;  // what the last sample taken holds
+        size_t taken;
+    } const rows[] = {{1, false, true, 1}, {1, true, false, 1}, {5, false, false, 2}};
+    for (Row const& row : rows) {
+        SCOPED_TRACE(testing::Message() << "depth " << row.depth << ", read " << row.readFirst);
+        Reader* reader = makeReader(qosOf(row.depth));
+        dds::PublicationBuiltinTopicData const w = publication();
+        announce(w, A);
+        offerFrom(reader, PEER, A, 1, 10, RTPS::SAMPLE_ALIVE, 0x7001);
+        settle();
+        vexa::dcps::api::SampleSeq seq;
+        if (row.readFirst) {
+            ASSERT_EQ(read(seq, reader), dds::RETCODE_OK);
+            giveBack(seq, reader);
+        }
+        announce(w, A, GONE);
+        settle();
+        ASSERT_EQ(take(seq, reader), dds::RETCODE_OK);
+        ASSERT_EQ(seq.size(), row.taken);
+        size_t const last = seq.size() - 1;
+        EXPECT_EQ(seq.info[last]->valid_data, row.validAfter);
+        EXPECT_EQ(seq.info[last]->instance_state, dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE);
+        if (row.validAfter) {
+            EXPECT_EQ(valueOf(seq, last), 10);
+        }
+        giveBack(seq, reader);
+        dp_->collectGarbage();
+    }
+}
+
 TEST_F(RemoteWriters, EngineReportForTheReaderRenewsItsWriter) {
     dds::DataReaderQos q = qosOf(1);
     q.liveliness.lease_duration = {2, 0};

@@ -505,6 +505,27 @@ bool Reader::sampleNoDW(int32_t index) {
     InstanceCB& instance = instances_[index];
     log.logMessage("DCPS::Reader::sampleNoDW", 6, vexares::DCPS_MSG_INSTANCE_NO_WRITERS,
                    topic_->getName().c_str(), static_cast<uint32_t>(instance.handle));
+    // A full history would give its oldest sample up for this notice. When the application has
+    // not read that one yet, it carries the new state instead: the last value a writer sent is
+    // never lost to the news that the writer has gone.
+    SampleRefList const& list = instance.samples;
+    if (list.count() > 0 && list.count() >= depth_) {
+        SampleCB* oldest = nullptr;
+        SampleInfo* oldestInfo = nullptr;
+        getSubscriber()->pool().findSample(list.findSample(list.first()).sample_handle, oldest,
+                                           oldestInfo);
+        if (oldestInfo != nullptr && oldestInfo->sample_state == vexa::dds::NOT_READ_SAMPLE_STATE) {
+            instance.state(FLAG_UNREGISTERED, getSubscriber()->getTimeService());
+            for (ReadCondition* c : conditions_) {
+                c->trySetTriggerValue(vexa::dds::NOT_READ_SAMPLE_STATE,
+                                      static_cast<uint32_t>(oldestInfo->view_state),
+                                      static_cast<uint32_t>(instance.instance_state));
+            }
+            set_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
+            getSubscriber()->set_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
+            return true;
+        }
+    }
     if (maxSamples_ <= held_ && maxSamples_ < historyCapacity() && !tryDeleteHistorySample()) {
         looseSample();
         return false;
