@@ -359,18 +359,33 @@ TEST_F(RemoteWriters, ParticipantAssertionRenewsByLivelinessKind) {
     EXPECT_GE(liveliness(reader).not_alive_count, 0);
 }
 
-// A writer writes and goes at once. Its last sample, not yet read, must not be pushed out of a
-// full history by the notice that the instance has no writers: it carries that state itself.
-// A sample already read gives its place to the notice as before.
-TEST_F(RemoteWriters, TheLastUnreadSampleOutlivesItsWritersDeparture) {
+// A writer writes, then unregisters, disposes or just goes, before the application reads. A
+// change without data must not push the unread sample out of a full history: the sample carries
+// the instance's new state itself. A sample already read gives its place as before, and a
+// history with room keeps both.
+TEST_F(RemoteWriters, TheLastUnreadSampleOutlivesTheNewsThatFollowsIt) {
+    constexpr uint32_t DEPARTS = 0;
     struct Row {
+        char const* what;
         uint32_t depth;
         bool readFirst;
-        bool validAfter;  // what the last sample taken holds
+        uint32_t then;   // the change without data, or DEPARTS
+        bool validLast;  // what the last sample taken holds
         size_t taken;
-    } const rows[] = {{1, false, true, 1}, {1, true, false, 1}, {5, false, false, 2}};
+        int32_t state;
+    } const rows[] = {
+        {"departure", 1, false, DEPARTS, true, 1, dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE},
+        {"unregistration", 1, false, RTPS::SAMPLE_UNREGISTERED, true, 1,
+         dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE},
+        {"disposal", 1, false, RTPS::SAMPLE_DISPOSED, true, 1,
+         dds::NOT_ALIVE_DISPOSED_INSTANCE_STATE},
+        {"departure after a read", 1, true, DEPARTS, false, 1,
+         dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE},
+        {"departure, room left", 5, false, DEPARTS, false, 2,
+         dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE},
+    };
     for (Row const& row : rows) {
-        SCOPED_TRACE(testing::Message() << "depth " << row.depth << ", read " << row.readFirst);
+        SCOPED_TRACE(row.what);
         Reader* reader = makeReader(qosOf(row.depth));
         dds::PublicationBuiltinTopicData const w = publication();
         announce(w, A);
@@ -381,17 +396,22 @@ TEST_F(RemoteWriters, TheLastUnreadSampleOutlivesItsWritersDeparture) {
             ASSERT_EQ(read(seq, reader), dds::RETCODE_OK);
             giveBack(seq, reader);
         }
-        announce(w, A, GONE);
+        if (row.then == DEPARTS) {
+            announce(w, A, GONE);
+        } else {
+            offerFrom(reader, PEER, A, 1, 10, row.then, 0x7001);
+        }
         settle();
         ASSERT_EQ(take(seq, reader), dds::RETCODE_OK);
         ASSERT_EQ(seq.size(), row.taken);
         size_t const last = seq.size() - 1;
-        EXPECT_EQ(seq.info[last]->valid_data, row.validAfter);
-        EXPECT_EQ(seq.info[last]->instance_state, dds::NOT_ALIVE_NO_WRITERS_INSTANCE_STATE);
-        if (row.validAfter) {
+        EXPECT_EQ(seq.info[last]->valid_data, row.validLast);
+        EXPECT_EQ(seq.info[last]->instance_state, row.state);
+        if (row.validLast) {
             EXPECT_EQ(valueOf(seq, last), 10);
         }
         giveBack(seq, reader);
+        announce(w, A, GONE);
         dp_->collectGarbage();
     }
 }

@@ -210,6 +210,11 @@ private:
                                             int32_t writer);
     int addSample(InstanceCB& instance, bool preallocated, void* data,
                   RTPS::SampleInfo const& sample, int32_t writer);
+    // A change without data (an unregistration, a disposal, the notice that no writer is
+    // left) that a full history would file by pushing out its oldest sample: when the
+    // application has not read that one, it carries the new instance state instead, and true.
+    // The last value a writer sent is never lost to the news that the writer has gone.
+    bool carriedByUnread(InstanceCB& instance, uint32_t statusFlags);
     // Frees one sample of the instance (its pool slot); an unread one counts as lost.
     void deleteSample(InstanceCB& instance, int32_t slot);
     void rejectSample(vexa::dds::SampleRejectedStatusKind kind, vexa::dds::InstanceHandle_t handle);

@@ -149,6 +149,11 @@ int Reader::ddsisampleHandler(RTPS::SampleInfo const& sample, vexa::dds::Duratio
     }
 
     // 7. File it.
+    if (carriedByUnread(instance, filed.statusFlags)) {
+        deallocateSample(data, object);
+        set_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
+        return ACCEPTED;
+    }
     int const added = addSample(instance, object >= 0, data, filed, writer);
     if (added == 0) {
         set_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
@@ -285,6 +290,27 @@ int32_t Reader::locateInstanceforReceivedSample(RTPS::SampleInfo const& sample, 
         addInstanceForDW(*w, writerHandle, static_cast<uint32_t>(found));
     }
     return found;
+}
+
+bool Reader::carriedByUnread(InstanceCB& instance, uint32_t statusFlags) {
+    SampleRefList const& list = instance.samples;
+    if ((statusFlags & 1u) != 0 || list.count() == 0 || list.count() < depth_) {
+        return false;
+    }
+    SampleCB* oldest = nullptr;
+    SampleInfo* oldestInfo = nullptr;
+    getSubscriber()->pool().findSample(list.findSample(list.first()).sample_handle, oldest,
+                                       oldestInfo);
+    if (oldestInfo == nullptr || oldestInfo->sample_state != vexa::dds::NOT_READ_SAMPLE_STATE) {
+        return false;
+    }
+    instance.state(statusFlags, getSubscriber()->getTimeService());
+    for (ReadCondition* c : conditions_) {
+        c->trySetTriggerValue(vexa::dds::NOT_READ_SAMPLE_STATE,
+                              static_cast<uint32_t>(oldestInfo->view_state),
+                              static_cast<uint32_t>(instance.instance_state));
+    }
+    return true;
 }
 
 int Reader::addSample(InstanceCB& instance, bool preallocated, void* data,
@@ -505,26 +531,10 @@ bool Reader::sampleNoDW(int32_t index) {
     InstanceCB& instance = instances_[index];
     log.logMessage("DCPS::Reader::sampleNoDW", 6, vexares::DCPS_MSG_INSTANCE_NO_WRITERS,
                    topic_->getName().c_str(), static_cast<uint32_t>(instance.handle));
-    // A full history would give its oldest sample up for this notice. When the application has
-    // not read that one yet, it carries the new state instead: the last value a writer sent is
-    // never lost to the news that the writer has gone.
-    SampleRefList const& list = instance.samples;
-    if (list.count() > 0 && list.count() >= depth_) {
-        SampleCB* oldest = nullptr;
-        SampleInfo* oldestInfo = nullptr;
-        getSubscriber()->pool().findSample(list.findSample(list.first()).sample_handle, oldest,
-                                           oldestInfo);
-        if (oldestInfo != nullptr && oldestInfo->sample_state == vexa::dds::NOT_READ_SAMPLE_STATE) {
-            instance.state(FLAG_UNREGISTERED, getSubscriber()->getTimeService());
-            for (ReadCondition* c : conditions_) {
-                c->trySetTriggerValue(vexa::dds::NOT_READ_SAMPLE_STATE,
-                                      static_cast<uint32_t>(oldestInfo->view_state),
-                                      static_cast<uint32_t>(instance.instance_state));
-            }
-            set_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
-            getSubscriber()->set_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
-            return true;
-        }
+    if (carriedByUnread(instance, FLAG_UNREGISTERED)) {
+        set_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
+        getSubscriber()->set_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
+        return true;
     }
     if (maxSamples_ <= held_ && maxSamples_ < historyCapacity() && !tryDeleteHistorySample()) {
         looseSample();
