@@ -254,8 +254,9 @@ TEST_F(ReaderAccess, ASiblingReadersHandleIsUnknown) {
         dds::RETCODE_BAD_PARAMETER);
 }
 
-// A read condition rises only for a new matching sample and falls once none is left.
-TEST_F(ReaderAccess, ReadConditionsFollowNewMatchingSamples) {
+// A read condition rises for a matching sample, one held when it is made included, and falls
+// once none is left.
+TEST_F(ReaderAccess, ReadConditionsFollowMatchingSamples) {
     Reader* r = makeReader(qosOf(5));
     offer(r, 1, 1);
     settle();
@@ -263,7 +264,12 @@ TEST_F(ReaderAccess, ReadConditionsFollowNewMatchingSamples) {
         dds::NOT_READ_SAMPLE_STATE, dds::ANY_VIEW_STATE, dds::ANY_INSTANCE_STATE, r);
     ReadCondition* gone = sub_->createReadCondition(dds::ANY_SAMPLE_STATE, dds::ANY_VIEW_STATE,
                                                     dds::NOT_ALIVE_INSTANCE_STATE, r);
-    EXPECT_FALSE(unread->isTriggered());  // samples already held do not raise it
+    EXPECT_TRUE(unread->isTriggered());  // the sample held already
+    EXPECT_FALSE(gone->isTriggered());
+    SampleSeq held;
+    ASSERT_EQ(take(held, r), dds::RETCODE_OK);
+    giveBack(held, r);
+    EXPECT_FALSE(unread->isTriggered());
     offer(r, 2, 2);
     settle();
     EXPECT_TRUE(unread->isTriggered());

@@ -8,12 +8,15 @@ namespace vexa::dcps {
 
 class Reader;
 
-// A reader's condition on sample, view and instance states: triggered by a newly stored
-// sample whose states are all in its masks; the reader destroys it.
+// A reader's condition on sample, view and instance states: triggered by a stored sample whose
+// states are all in its masks (one held when it is made counts); the reader destroys it.
 class ReadCondition : public Condition {
 public:
     ReadCondition(Reader* reader, uint32_t sampleMask, uint32_t viewMask, uint32_t instanceMask)
-        : reader_(reader), sampleMask_(sampleMask), viewMask_(viewMask), instanceMask_(instanceMask) {}
+        : reader_(reader),
+          sampleMask_(sampleMask),
+          viewMask_(viewMask),
+          instanceMask_(instanceMask) {}
 
     // Not yet triggered and each state in its mask: triggers (no signal).
     void trySetTriggerValue(uint32_t sampleState, uint32_t viewState, uint32_t instanceState) {
@@ -24,6 +27,11 @@ public:
         }
     }
     void tryResetTriggerValue() { trigger_ = 0; }
+    // Triggers (no signal): samples held when the condition was made.
+    void setTriggered() {
+        uint32_t expected = 0;
+        trigger_.compare_exchange_strong(expected, 1u);
+    }
 
     Reader* getReader() const { return reader_; }
     uint32_t getSampleStateMask() const { return sampleMask_; }

@@ -363,6 +363,11 @@ bool Reader::hasSamples(uint32_t sampleMask, uint32_t viewMask, uint32_t instanc
 ReadCondition* Reader::createReadCondition(uint32_t sampleMask, uint32_t viewMask,
                                            uint32_t instanceMask) {
     auto* condition = new ReadCondition(this, sampleMask, viewMask, instanceMask);
+    // Samples held already count: a condition made after they came would otherwise wait for
+    // the next one, and an application waiting on it for data it holds would wait forever.
+    if (hasSamples(sampleMask, viewMask, instanceMask)) {
+        condition->setTriggered();
+    }
     conditions_.insert(condition);
     return condition;
 }
