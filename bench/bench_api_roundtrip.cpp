@@ -468,7 +468,11 @@ int firstReader(int fd, size_t, uint32_t domain) {
         dds::topic::Topic<RoundTrip::Echo> topic(participant, "First");
         dds::sub::Subscriber subscriber(participant);
         dds::sub::DataReader<RoundTrip::Echo> reader(subscriber, topic, readerQos(subscriber));
-        dds::sub::cond::ReadCondition arrived(reader, dds::sub::status::DataState::new_data());
+        // Any instance state: the writer may be gone by the time the sample is looked at.
+        dds::sub::cond::ReadCondition arrived(
+            reader, dds::sub::status::DataState(dds::sub::status::SampleState::not_read(),
+                                                dds::sub::status::ViewState::any(),
+                                                dds::sub::status::InstanceState::any()));
         dds::core::cond::WaitSet waitset;
         waitset += arrived;
         for (;;) {
