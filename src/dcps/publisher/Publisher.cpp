@@ -423,13 +423,18 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
     bool first = true;
     // From the first wait on, the rounds count as an engine call on the writer, so the
     // collector cannot free it between them; the count ends after the last round's locks.
+    // The writer's count begins under the publisher mutex the round ran under, the
+    // participant's under both mutexes in waitForRoom.
     struct Counted {
         DomainParticipant* participant;
         Writer* writer;
-        bool on = false;
+        bool onWriter = false;
+        bool onParticipant = false;
         ~Counted() {
-            if (on) {
+            if (onWriter) {
                 writer->engineCalls().end();
+            }
+            if (onParticipant) {
                 participant->endEngineCall();
             }
         }
@@ -467,6 +472,12 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
                                std::chrono::nanoseconds(max.nanosec);
                 }
             }
+            if (!counted.onWriter) {
+                // Before the publisher mutex goes: a writer deleted then is not freed before
+                // the wait ends.
+                writer->engineCalls().begin();
+                counted.onWriter = true;
+            }
             if (wanted == Writer::Room::History) {
                 // Before the mutex goes: a sample that leaves after it is not missed.
                 seen = enterWriterResourcesWait();
@@ -475,7 +486,8 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
         // The sample went back; wait for room with no core mutex held: the engine's parser
         // thread takes them on its way to the acknowledgements that make room in the engine,
         // and only other operations of this publisher make room in a DCPS history.
-        ReturnCode_t const waited = waitForRoom(writer, wanted, seen, deadline, counted.on);
+        ReturnCode_t const waited =
+            waitForRoom(writer, wanted, seen, deadline, counted.onParticipant);
         if (wanted == Writer::Room::History) {
             leaveWriterResourcesWait();
         }
@@ -488,7 +500,8 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
 }
 
 ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_t seen,
-                                    std::chrono::steady_clock::time_point deadline, bool& counted) {
+                                    std::chrono::steady_clock::time_point deadline,
+                                    bool& participantCounted) {
     using Clock = std::chrono::steady_clock;
     RTPS::Writer* rtps = nullptr;
     {
@@ -497,14 +510,12 @@ ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_
         if (rtps == nullptr) {
             return vexa::dds::RETCODE_ALREADY_DELETED;
         }
-        if (!counted) {
+        if (!participantCounted) {
+            // The engine participant stays until the call ends.
             if (!participant_->beginEngineCall()) {
                 return vexa::dds::RETCODE_ALREADY_DELETED;
             }
-            // Counted on the writer: neither its engine writer nor the writer itself goes
-            // before the call ends.
-            writer->engineCalls().begin();
-            counted = true;
+            participantCounted = true;
         }
     }
     ReturnCode_t rc = vexa::dds::RETCODE_OK;
