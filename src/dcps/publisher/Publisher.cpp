@@ -421,20 +421,16 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
     using Clock = std::chrono::steady_clock;
     Clock::time_point deadline = Clock::time_point::max();
     bool first = true;
-    // From the first wait on, the rounds count as an engine call on the writer, so the
-    // collector cannot free it between them; the count ends after the last round's locks.
-    // The writer's count begins under the publisher mutex the round ran under, the
-    // participant's under both mutexes in waitForRoom.
+    // The rounds and the waits between them count as one engine call on the writer and the
+    // participant, begun while both mutexes are held: neither the writer, nor its engine
+    // writer, nor the engine participant goes before the operation returns.
     struct Counted {
         DomainParticipant* participant;
         Writer* writer;
-        bool onWriter = false;
-        bool onParticipant = false;
+        bool on = false;
         ~Counted() {
-            if (onWriter) {
+            if (on) {
                 writer->engineCalls().end();
-            }
-            if (onParticipant) {
                 participant->endEngineCall();
             }
         }
@@ -447,6 +443,10 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
             BothLocks locks(participant_->getMutex(), mutex_);
             if (assertsLiveliness) {
                 participant_->assertLivelinessByDW();
+            }
+            if (!counted.on && participant_->beginEngineCall()) {
+                writer->engineCalls().begin();
+                counted.on = true;
             }
             locks.releaseParticipant();
             if (assertsLiveliness) {
@@ -472,11 +472,8 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
                                std::chrono::nanoseconds(max.nanosec);
                 }
             }
-            if (!counted.onWriter) {
-                // Before the publisher mutex goes: a writer deleted then is not freed before
-                // the wait ends.
-                writer->engineCalls().begin();
-                counted.onWriter = true;
+            if (!counted.on) {
+                return vexa::dds::RETCODE_ALREADY_DELETED;  // the engine participant has gone
             }
             if (wanted == Writer::Room::History) {
                 // Before the mutex goes: a sample that leaves after it is not missed.
@@ -486,8 +483,7 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
         // The sample went back; wait for room with no core mutex held: the engine's parser
         // thread takes them on its way to the acknowledgements that make room in the engine,
         // and only other operations of this publisher make room in a DCPS history.
-        ReturnCode_t const waited =
-            waitForRoom(writer, wanted, seen, deadline, counted.onParticipant);
+        ReturnCode_t const waited = waitForRoom(writer, wanted, seen, deadline);
         if (wanted == Writer::Room::History) {
             leaveWriterResourcesWait();
         }
@@ -500,8 +496,7 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
 }
 
 ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_t seen,
-                                    std::chrono::steady_clock::time_point deadline,
-                                    bool& participantCounted) {
+                                    std::chrono::steady_clock::time_point deadline) {
     using Clock = std::chrono::steady_clock;
     RTPS::Writer* rtps = nullptr;
     {
@@ -509,13 +504,6 @@ ReturnCode_t Publisher::waitForRoom(Writer* writer, Writer::Room wanted, uint64_
         rtps = writer->getRTPS();
         if (rtps == nullptr) {
             return vexa::dds::RETCODE_ALREADY_DELETED;
-        }
-        if (!participantCounted) {
-            // The engine participant stays until the call ends.
-            if (!participant_->beginEngineCall()) {
-                return vexa::dds::RETCODE_ALREADY_DELETED;
-            }
-            participantCounted = true;
         }
     }
     ReturnCode_t rc = vexa::dds::RETCODE_OK;

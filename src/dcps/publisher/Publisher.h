@@ -193,12 +193,10 @@ private:
     vexa::dds::ReturnCode_t untilTaken(Writer* writer, bool assertsLiveliness, Operation operation);
     // With no core mutex held, in slices of at most 100 ms until room, the deadline (TIMEOUT)
     // or the writer's deletion (ALREADY_DELETED). `seen`: the gate's generation when the room
-    // wanted is in the writer's histories. The caller has begun an engine call on the writer;
-    // this begins one on the participant unless `participantCounted`, and sets it. The caller
-    // ends both.
+    // wanted is in the writer's histories. The caller holds an engine call on the writer and
+    // the participant around it.
     vexa::dds::ReturnCode_t waitForRoom(Writer* writer, Writer::Room wanted, uint64_t seen,
-                                        std::chrono::steady_clock::time_point deadline,
-                                        bool& participantCounted);
+                                        std::chrono::steady_clock::time_point deadline);
     // The gate, for a waiter that leaves the publisher mutex before it waits: enter under the
     // mutex (the generation to wait past), wait, leave.
     uint64_t enterWriterResourcesWait();
