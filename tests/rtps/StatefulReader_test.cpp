@@ -343,3 +343,95 @@ TEST(StatefulReader, CheckMatchedWritersFollowsTheList) {
     m.reader.removeMatchedWriters(participant);
     EXPECT_EQ(m.reader.matchedWriterCount(), 0u);
 }
+
+namespace {
+
+RTPS::GapData gapOf(uint32_t start, uint32_t end) {
+    RTPS::GapData gap;
+    gap.writerGUID = writerGuid();
+    gap.gapStart = SequenceNumber_t{0, start};
+    gap.gapList.bitmapBase = SequenceNumber_t{0, end};
+    gap.gapList.numBits = 0;
+    return gap;
+}
+
+}  // namespace
+
+// A change that overtakes a missing one waits for it: the history gets the writer's order,
+// whatever the order of arrival. A missing number the writer skips (GAP) or no longer has
+// (HEARTBEAT first) releases what waited behind it; held changes are repeats meanwhile.
+TEST(StatefulReader, ChangesReachTheHistoryInTheWritersOrder) {
+    struct Case {
+        char const* name;
+        std::vector<uint32_t> arrivals;  // 0: GAP for 1; 100 + n: HEARTBEAT from n
+        std::vector<uint32_t> stored;
+    } const cases[] = {
+        {"in order", {1, 2, 3}, {1, 2, 3}},       {"last first", {3, 1, 2}, {1, 2, 3}},
+        {"reversed", {3, 2, 1}, {1, 2, 3}},       {"one overtaken", {1, 3, 2, 4}, {1, 2, 3, 4}},
+        {"repeat while held", {2, 2, 1}, {1, 2}}, {"gap releases", {2, 3, 0}, {2, 3}},
+        {"lost releases", {3, 4, 103}, {3, 4}},   {"held below the first", {2, 3, 104}, {2, 3}},
+    };
+    for (Case const& c : cases) {
+        ReaderHarness h;
+        Matched m(h);
+        uint32_t count = 0;
+        for (uint32_t a : c.arrivals) {
+            if (a == 0) {
+                RTPS::GapData gap = gapOf(1, 2);
+                EXPECT_TRUE(m.reader.gap(&gap)) << c.name;
+            } else if (a > 100) {
+                RTPS::HeartbeatData hb = heartbeat(a - 100, a - 100 + 2, ++count, true);
+                m.reader.heatrbeat(&hb);
+            } else {
+                offer(m.reader, dataChange(writerGuid(), a, &m.bytes));
+            }
+        }
+        EXPECT_EQ(h.comm.sequenceList(), c.stored) << c.name;
+    }
+}
+
+// Numbers declared lost free what waited on them, held changes below the writer's first
+// number included; a change behind a number still missing waits on. The reader has delivered
+// once nothing is held.
+TEST(StatefulReader, HeldChangesBelowTheWritersFirstStillGoOut) {
+    ReaderHarness h;
+    Matched m(h);
+    m.receive(2);
+    m.receive(5);
+    RTPS::HeartbeatData hb = heartbeat(4, 6, 1, true);
+    m.reader.heatrbeat(&hb);
+    EXPECT_EQ(h.comm.sequenceList(), (std::vector<uint32_t>{2})) << "1 and 3 lost, 4 missing";
+    EXPECT_FALSE(m.reader.waitForHistoricalData(NO_WAIT));
+    m.receive(4);
+    m.receive(6);
+    EXPECT_EQ(h.comm.sequenceList(), (std::vector<uint32_t>{2, 4, 5, 6}));
+    EXPECT_TRUE(m.reader.waitForHistoricalData(NO_WAIT));
+}
+
+// A sample completed from fragments waits its turn like a whole one, and releases the whole
+// ones behind it when it completes.
+TEST(StatefulReader, FragmentedSampleKeepsItsPlace) {
+    ReaderHarness h;
+    Matched m(h);
+    auto sample = pattern(300);
+    offer(m.reader, fragChange(writerGuid(), 1, sample, 100, 1, 1));
+    m.receive(2);
+    offer(m.reader, fragChange(writerGuid(), 3, sample, 100, 1, 3));
+    EXPECT_TRUE(h.comm.sequenceList().empty());
+    offer(m.reader, fragChange(writerGuid(), 1, sample, 100, 2, 2));
+    EXPECT_EQ(h.comm.sequenceList(), (std::vector<uint32_t>{1, 2, 3}));
+    ASSERT_EQ(m.reader.getHistory().size(), 3u);
+}
+
+// Removing the writer frees what it held; a writer matched again starts afresh.
+TEST(StatefulReader, RemovedWriterTakesItsHeldChanges) {
+    ReaderHarness h;
+    Matched m(h);
+    m.receive(2);
+    m.receive(3);
+    m.reader.removeMatchedWriters(writerGuid());
+    EXPECT_TRUE(h.comm.sequenceList().empty());
+    ASSERT_TRUE(m.reader.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+    m.receive(1);
+    EXPECT_EQ(h.comm.sequenceList(), (std::vector<uint32_t>{1}));
+}

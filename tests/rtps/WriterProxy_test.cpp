@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+#include "rtps/history/CacheChange.h"
 #include "rtps/reader/WriterProxy.h"
 
 using RTPS::SequenceNumber_t;
@@ -148,4 +151,39 @@ TEST_F(Proxy, WindowIsBounded) {
     EXPECT_LE(other.windowSize(), WriterProxy::MAX_WINDOW);
     EXPECT_EQ(other.base(), uint64_t{1} << 40);
     EXPECT_TRUE(other.allDelivered());
+}
+
+// At most MAX_HELD changes wait in the proxy: one more is refused and stays missing, so the
+// ACKNACK asks for it again. The turn goes to the next number only.
+TEST_F(Proxy, HeldChangesAreBounded) {
+    std::vector<std::unique_ptr<RTPS::CacheChange>> changes;
+    auto change = [&](uint64_t v) {
+        RTPS::SampleInfo info{};
+        changes.emplace_back(new RTPS::CacheChange(RTPS::GUID_t{}, &info));
+        changes.back()->setSequenceNumber(sn(v));
+        return changes.back().get();
+    };
+    uint64_t turn = 0;
+    uint64_t const last = WriterProxy::MAX_HELD + 1;
+    for (uint64_t v = 2; v <= last; ++v) {
+        ASSERT_EQ(proxy.offer(change(v), sn(v), turn), WriterProxy::Offer::Held) << v;
+        changes.back().release();
+    }
+    EXPECT_EQ(proxy.offer(change(last + 1), sn(last + 1), turn), WriterProxy::Offer::Refused);
+    EXPECT_FALSE(proxy.received_change_check(sn(last + 1)));
+    EXPECT_TRUE(proxy.received_change_check(sn(last)));
+    EXPECT_EQ(proxy.heldCount(), WriterProxy::MAX_HELD);
+
+    ASSERT_EQ(proxy.offer(change(1), sn(1), turn), WriterProxy::Offer::Deliver);
+    SequenceNumber_t next;
+    RTPS::CacheChange* due = proxy.delivered(turn, sn(1), true, next);
+    ASSERT_NE(due, nullptr);
+    EXPECT_EQ(next, sn(2));
+    delete due;
+    // A store that failed leaves the number missing and ends the turn.
+    EXPECT_EQ(proxy.delivered(turn, sn(2), false, next), nullptr);
+    EXPECT_FALSE(proxy.received_change_check(sn(2)));
+    EXPECT_EQ(proxy.base(), 2u);
+    SequenceNumber_t dueSn;
+    EXPECT_EQ(proxy.takeDue(dueSn, turn), nullptr) << "2 is missing, not held";
 }

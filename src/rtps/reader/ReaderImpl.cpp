@@ -248,6 +248,19 @@ uint64_t ReaderImpl::nowMks() {
 }
 
 CacheChange* ReaderImpl::addChange(CacheChange* change) {
+    std::unique_ptr<CacheChange> made;
+    CacheChange* const complete = assemble(change, made);
+    if (complete == nullptr) {
+        return nullptr;
+    }
+    if (!consumesOwnChanges() && keep(complete) != Kept::Yes) {
+        return nullptr;  // `made` frees an assembled one
+    }
+    made.release();
+    return complete;
+}
+
+CacheChange* ReaderImpl::assemble(CacheChange* change, std::unique_ptr<CacheChange>& made) {
     if (!m_running.load() || change == nullptr) {
         return nullptr;
     }
@@ -256,23 +269,29 @@ CacheChange* ReaderImpl::addChange(CacheChange* change) {
                             vexares::RTPS_MSG_READER_CHANGE_RECEIVED, m_logName.c_str(),
                             unsigned{change->sampleInfo.sequenceNumber.low});
     }
-    if (m_historyReserve != 0 && m_history.size() >= m_historyReserve) {
+    if (historyFull()) {
         return nullptr;
     }
     bool const whole = change->fragmentsInSubmessage == 0 &&
                        (m_topicKind == TOPIC_KIND_NO_KEY || change->completeness == 3);
-    if (!whole) {
-        return addPending(change);
-    }
-    if (consumesOwnChanges()) {
+    if (whole) {
         return change;
+    }
+    made = addPending(change);
+    return made.get();
+}
+
+bool ReaderImpl::historyFull() {
+    return m_historyReserve != 0 && m_history.size() >= m_historyReserve;
+}
+
+ReaderImpl::Kept ReaderImpl::keep(CacheChange* change) {
+    if (historyFull()) {
+        return Kept::NoRoom;
     }
     // A durable reader's live changes pass its loader even after loading: repeats of what the
     // history handed over are dropped there.
-    if (m_loader) {
-        return addHistoricalChange(change, -1) ? change : nullptr;
-    }
-    return storeChange(change) ? change : nullptr;
+    return addHistoricalChange(change, -1);
 }
 
 bool ReaderImpl::storeChange(CacheChange* change) {
@@ -300,23 +319,22 @@ void ReaderImpl::announceStored(CacheChange* change, size_t n) {
     }
 }
 
-bool ReaderImpl::addHistoricalChange(CacheChange* change, int) {
-    if (!m_loader) {
-        return storeChange(change);
+ReaderImpl::Kept ReaderImpl::addHistoricalChange(CacheChange* change, int) {
+    if (m_loader) {
+        DSVCHistoryLoader::LiveVerdict const verdict = m_loader->addLiveChange(change);
+        if (m_loader->state() == DSVCHistoryLoader::NORMAL) {
+            lowerHistoricalState(HISTORICAL_NONE);
+        }
+        switch (verdict) {
+            case DSVCHistoryLoader::LiveVerdict::Taken:
+                return Kept::Yes;
+            case DSVCHistoryLoader::LiveVerdict::Dropped:
+                return Kept::Dropped;
+            case DSVCHistoryLoader::LiveVerdict::Store:
+                break;
+        }
     }
-    DSVCHistoryLoader::LiveVerdict const verdict = m_loader->addLiveChange(change);
-    if (m_loader->state() == DSVCHistoryLoader::NORMAL) {
-        lowerHistoricalState(HISTORICAL_NONE);
-    }
-    switch (verdict) {
-        case DSVCHistoryLoader::LiveVerdict::Taken:
-            return true;
-        case DSVCHistoryLoader::LiveVerdict::Dropped:
-            return false;
-        case DSVCHistoryLoader::LiveVerdict::Store:
-            break;
-    }
-    return storeChange(change);
+    return storeChange(change) ? Kept::Yes : Kept::Dropped;
 }
 
 std::vector<ReaderImpl::Pending>::iterator ReaderImpl::erasePending(
@@ -325,7 +343,7 @@ std::vector<ReaderImpl::Pending>::iterator ReaderImpl::erasePending(
     return m_pending.erase(entry);
 }
 
-CacheChange* ReaderImpl::addPending(CacheChange* change) {
+std::unique_ptr<CacheChange> ReaderImpl::addPending(CacheChange* change) {
     bool const fragment = change->fragmentsInSubmessage != 0;
     SequenceNumber_t const sn = change->sampleInfo.sequenceNumber;
     std::unique_ptr<CacheChange> done;
@@ -418,15 +436,7 @@ CacheChange* ReaderImpl::addPending(CacheChange* change) {
         erasePending(entry);
     }
     done->expiryTime = 0;
-    CacheChange* complete = done.get();
-    if (consumesOwnChanges()) {
-        return done.release();
-    }
-    bool const kept = m_loader ? addHistoricalChange(complete, -1) : storeChange(complete);
-    if (!kept) {
-        return nullptr;  // `done` frees it
-    }
-    return done.release();
+    return done;
 }
 
 bool ReaderImpl::addFragment(std::vector<Pending>::iterator entry, CacheChange const* fragment,

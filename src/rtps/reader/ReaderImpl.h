@@ -117,13 +117,26 @@ protected:
         uint64_t charge = 0;    // counted in m_pendingBytes
     };
 
-    // One more stored sample of the DSVC link or live change while loading: whether it was
-    // kept. Never destroys a change it was given. The base stores it as a live change.
-    virtual bool addHistoricalChange(CacheChange* change, int socket);
+    // What became of a complete change: kept (by the history or the loader), dropped for good
+    // (a repeat of what the loader handed over, or a record that does not decode), or not
+    // taken for now because the history is full.
+    enum class Kept { Yes, Dropped, NoRoom };
 
+    // One more live change for the loader, or the history without one. Never destroys a change
+    // it was given.
+    virtual Kept addHistoricalChange(CacheChange* change, int socket);
+
+    // The first half of addChange: the given change when it is whole, else the sample that it
+    // completes (owned by `made`), or null (incomplete, refused, or the history is full).
+    CacheChange* assemble(CacheChange* change, std::unique_ptr<CacheChange>& made);
+    // The second half: a complete change goes to the loader or the history. Never destroys
+    // the change.
+    Kept keep(CacheChange* change);
     // Stores a complete change in the history and announces it; false when the history is
     // full (nothing stored).
     bool storeChange(CacheChange* change);
+    // The discovery readers take their complete changes back from addChange.
+    bool consumesOwnChanges() const;
     // Ends the DSVC loading for good: no client calls the reader once it returns. Each
     // subclass's stop() calls it after clearing the running flag.
     void stopHistoryLoading();
@@ -158,14 +171,14 @@ private:
     void announceStored(CacheChange* change, size_t count);
     // Lowers the historical state to `state` unless it is lower already.
     void lowerHistoricalState(uint32_t state);
-    // The pending path: fragments and halves; the change kept or null.
-    CacheChange* addPending(CacheChange* change);
+    // The pending path: fragments and halves; the sample they complete, or null.
+    std::unique_ptr<CacheChange> addPending(CacheChange* change);
+    bool historyFull();
     // Takes a fragment into its entry; false when it is refused (the entry may be gone).
     bool addFragment(std::vector<Pending>::iterator entry, CacheChange const* fragment,
                      bool created);
     // Erases an entry and its charge (under the pending mutex).
     std::vector<Pending>::iterator erasePending(std::vector<Pending>::iterator entry);
-    bool consumesOwnChanges() const;
     // Steps 4 to 8 of getChange for a change of the history.
     unsigned int report(CacheChange const* change, unsigned int (*guidPrefix)[3],
                         unsigned int* entityId, SampleInfo& sample);

@@ -294,14 +294,80 @@ CacheChange* StatefulReader::addChange(CacheChange* change) {
             return nullptr;
         }
     }
-    CacheChange* kept = ReaderImpl::addChange(change);
-    if (kept != nullptr) {
+    if (consumesOwnChanges()) {
+        // Discovery records go to the directory as they come.
+        CacheChange* kept = ReaderImpl::addChange(change);
+        if (kept != nullptr) {
+            std::lock_guard<std::mutex> lock(m_proxiesMutex);
+            if (WriterProxy* p = findProxy(writer)) {
+                p->received_change_set(sn);
+            }
+        }
+        return kept;
+    }
+    std::unique_ptr<CacheChange> made;
+    CacheChange* const complete = assemble(change, made);
+    if (complete == nullptr) {
+        return nullptr;
+    }
+    WriterProxy::Offer offer = WriterProxy::Offer::Refused;
+    uint64_t turn = 0;
+    {
         std::lock_guard<std::mutex> lock(m_proxiesMutex);
         if (WriterProxy* p = findProxy(writer)) {
-            p->received_change_set(sn);
+            offer = p->offer(complete, sn, turn);
         }
     }
-    return kept;
+    switch (offer) {
+        case WriterProxy::Offer::Refused:
+            return nullptr;  // `made` frees an assembled change
+        case WriterProxy::Offer::Held:
+            made.release();
+            return complete;
+        case WriterProxy::Offer::Deliver:
+            break;
+    }
+    Kept const kept = keep(complete);
+    if (kept == Kept::Yes) {
+        made.release();
+    }
+    deliverDue(writer, turn, sn, kept != Kept::NoRoom);
+    return kept == Kept::Yes ? complete : nullptr;
+}
+
+void StatefulReader::deliverDue(GUID_t const& writer, uint64_t turn, SequenceNumber_t sn,
+                                bool settled) {
+    for (;;) {
+        CacheChange* next = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_proxiesMutex);
+            WriterProxy* p = findProxy(writer);
+            if (p == nullptr) {
+                return;  // removed: its held changes and the turn went with it
+            }
+            next = p->delivered(turn, sn, settled, sn);
+        }
+        if (next == nullptr) {
+            return;
+        }
+        settled = keepHeld(next);
+    }
+}
+
+bool StatefulReader::keepHeld(CacheChange* change) {
+    Kept const kept = keep(change);
+    if (kept != Kept::Yes) {
+        delete change;
+    }
+    // Without room it stays missing and is asked for again.
+    return kept != Kept::NoRoom;
+}
+
+void StatefulReader::deliverHeld(GUID_t const& writer, CacheChange* due, uint64_t turn,
+                                 SequenceNumber_t sn) {
+    if (due != nullptr) {
+        deliverDue(writer, turn, sn, keepHeld(due));
+    }
 }
 
 void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
@@ -312,6 +378,9 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
     GUID_t const writer = heartbeat->writerGUID;
     GuidWords const g = wordsOf(writer);
     bool answerNow = false;
+    CacheChange* due = nullptr;
+    uint64_t turn = 0;
+    SequenceNumber_t dueSn{};
     {
         std::lock_guard<std::mutex> lock(m_proxiesMutex);
         WriterProxy* p = findProxy(writer);
@@ -330,6 +399,8 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
         if (verdict == WriterProxy::HeartbeatVerdict::Old) {
             return;
         }
+        // Numbers declared lost may have been all that held changes waited for.
+        due = p->takeDue(dueSn, turn);
         if (isUserReader()) {
             logger().logMessage("StatefulReader::heatrbeat", vexalog::Logger::SEV_DEBUG_2,
                                 vexares::RTPS_MSG_READER_HEARTBEAT, m_logName.c_str(),
@@ -356,6 +427,7 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
         std::memcpy(prefix, writer.guidPrefix, sizeof prefix);
         m_communicationObject->assertLiveliness(this, m_userData, prefix, entityIdToU32(id));
     }
+    deliverHeld(writer, due, turn, dueSn);
     if (answerNow) {
         deferredWorker(writer);
     }
@@ -366,9 +438,19 @@ bool StatefulReader::gap(GapData* gap) {
     if (!m_running.load() || gap == nullptr) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(m_proxiesMutex);
-    WriterProxy* p = findProxy(gap->writerGUID);
-    return p != nullptr && p->irrelevant_change_set(gap->gapStart, gap->gapList);
+    CacheChange* due = nullptr;
+    uint64_t turn = 0;
+    SequenceNumber_t dueSn{};
+    {
+        std::lock_guard<std::mutex> lock(m_proxiesMutex);
+        WriterProxy* p = findProxy(gap->writerGUID);
+        if (p == nullptr || !p->irrelevant_change_set(gap->gapStart, gap->gapList)) {
+            return false;
+        }
+        due = p->takeDue(dueSn, turn);
+    }
+    deliverHeld(gap->writerGUID, due, turn, dueSn);
+    return true;
 }
 
 void StatefulReader::deferredTask(void* object, void*, uint64_t a2, uint64_t a3) {

@@ -16,8 +16,10 @@ namespace RTPS {
 class MessageComposer;
 
 // The reliable reader: one WriterProxy per matched remote writer. It takes a change only from a
-// matched writer and only once, answers HEARTBEATs with ACKNACK (and NACK_FRAG for samples
-// whose fragments are incomplete) after the participant's response delay, applies GAPs, and
+// matched writer and only once, and stores each writer's changes in the writer's order (a
+// change that overtook a missing one waits in the proxy; the discovery readers, which hand
+// their changes on, take them as they come). It answers HEARTBEATs with ACKNACK (and NACK_FRAG for
+// samples whose fragments are incomplete) after the participant's response delay, applies GAPs, and
 // waitForHistoricalData waits until every matched writer has delivered what it announced.
 //
 // The answer runs as task 1 on the participant's scheduler; its row carries the writer's GUID,
@@ -79,6 +81,14 @@ protected:
 
 private:
     WriterProxy* findProxy(GUID_t const& writer);  // under the proxies mutex
+    // With the delivery turn of the writer's proxy: ends the store of `sn` (settled: kept or
+    // dropped for good) and stores the held changes that are due after it, until none is.
+    // Called with no lock held.
+    void deliverDue(GUID_t const& writer, uint64_t turn, SequenceNumber_t sn, bool settled);
+    // Keeps a change taken from a proxy, freeing it unless kept; whether its number is settled.
+    bool keepHeld(CacheChange* change);
+    // Stores a held change whose turn a HEARTBEAT or GAP gave (null: none), and what follows.
+    void deliverHeld(GUID_t const& writer, CacheChange* due, uint64_t turn, SequenceNumber_t sn);
     std::unique_ptr<WriterProxy> makeProxy(GUID_t const& writer, Locator_t const* unicast);
     bool everyWriterDelivered();
 

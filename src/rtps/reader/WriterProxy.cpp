@@ -1,15 +1,29 @@
 #include "rtps/reader/WriterProxy.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
+#include "rtps/history/CacheChange.h"
 #include "rtps/reader/StatefulReader.h"
 
 namespace RTPS {
 
+namespace {
+
+// Done numbers leave the window; missing, held and delivering ones keep it open.
+bool isDone(uint8_t state) {
+    return state == WriterProxy::LOST || state == WriterProxy::RECEIVED ||
+           state == WriterProxy::IRRELEVANT;
+}
+
+}  // namespace
+
 WriterProxy::WriterProxy(StatefulReader* owner, GUID_t const& writer, RTPSOutSocket* socket)
     : m_owner(owner), m_writer(writer), m_socket(socket) {}
+
+WriterProxy::~WriterProxy() = default;
 
 bool WriterProxy::valueOf(SequenceNumber_t sn, uint64_t& value) {
     if (sn.high < 0) {
@@ -23,29 +37,52 @@ SequenceNumber_t WriterProxy::sequenceOf(uint64_t value) {
     return SequenceNumber_t{static_cast<int32_t>(value >> 32), static_cast<uint32_t>(value)};
 }
 
-void WriterProxy::updateTo(uint64_t last) {
+void WriterProxy::updateTo(uint64_t last, State fill) {
     uint64_t const highest = m_base + m_states.size() - 1;
     if (last <= highest) {
         return;
     }
     if (last - m_base + 1 > MAX_WINDOW) {
-        // Slide: what would fall out of the window is declared lost.
+        // Slide: what would fall out of the window is declared lost, held changes with it.
         uint64_t const newBase = last - MAX_WINDOW + 1;
         uint64_t const drop = std::min<uint64_t>(newBase - m_base, m_states.size());
         m_states.erase(m_states.begin(), m_states.begin() + static_cast<std::ptrdiff_t>(drop));
         m_base = newBase;
+        dropHeldBelowBase();
     }
     uint64_t const from = m_base + m_states.size();
-    m_states.insert(m_states.end(), last - from + 1, MISSING);
+    m_states.insert(m_states.end(), last - from + 1, fill);
+}
+
+void WriterProxy::dropHeldBelowBase() {
+    auto const end = m_held.lower_bound(m_base);
+    for (auto it = m_held.begin(); it != end; ++it) {
+        m_heldBytes -= it->second.cost;
+    }
+    m_held.erase(m_held.begin(), end);
 }
 
 void WriterProxy::loseBelow(uint64_t first) {
     if (first <= m_base) {
         return;
     }
-    uint64_t const drop = std::min<uint64_t>(first - m_base, m_states.size());
-    m_states.erase(m_states.begin(), m_states.begin() + static_cast<std::ptrdiff_t>(drop));
-    m_base = first;  // everything below first is done
+    uint64_t const span = std::min<uint64_t>(first - m_base, m_states.size());
+    bool waiting = false;
+    for (uint64_t i = 0; i < span; ++i) {
+        uint8_t& s = m_states[i];
+        if (s == MISSING) {
+            s = LOST;
+        } else if (s == HELD || s == DELIVERING) {
+            waiting = true;
+        }
+    }
+    if (!waiting) {
+        m_states.erase(m_states.begin(), m_states.begin() + static_cast<std::ptrdiff_t>(span));
+        m_base = first;  // everything below first is done
+        return;
+    }
+    // What arrived below first still goes out in order; the numbers up to it are done.
+    updateTo(first - 1, LOST);
 }
 
 void WriterProxy::setState(uint64_t value, State state) {
@@ -63,7 +100,7 @@ void WriterProxy::setState(uint64_t value, State state) {
 }
 
 void WriterProxy::advance() {
-    while (!m_states.empty() && m_states.front() != MISSING) {
+    while (!m_states.empty() && isDone(m_states.front())) {
         m_states.pop_front();
         ++m_base;
     }
@@ -99,6 +136,105 @@ void WriterProxy::received_change_set(SequenceNumber_t sn) {
     std::lock_guard<std::mutex> lock(m_mutex);
     setState(value, RECEIVED);
     advance();
+}
+
+uint64_t WriterProxy::newTurn() {
+    // Process-wide, so a proxy that replaced this one never takes this one's turn for its own.
+    static std::atomic<uint64_t> turns{0};
+    m_delivering = true;
+    m_turn = ++turns;
+    return m_turn;
+}
+
+WriterProxy::Offer WriterProxy::offer(CacheChange* change, SequenceNumber_t sn, uint64_t& turn) {
+    uint64_t value;
+    if (change == nullptr || !valueOf(sn, value) || value == 0) {
+        return Offer::Refused;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (value < m_base) {
+        return Offer::Refused;
+    }
+    updateTo(value);
+    if (value < m_base) {
+        return Offer::Refused;  // slid out of the window
+    }
+    uint8_t& s = m_states[value - m_base];
+    if (s != MISSING) {
+        return Offer::Refused;
+    }
+    if (value == m_base && !m_delivering) {
+        s = DELIVERING;
+        turn = newTurn();
+        m_allDelivered = false;
+        return Offer::Deliver;
+    }
+    uint64_t const cost = sizeof(CacheChange) + change->sampleInfo.length;
+    if (m_held.size() >= MAX_HELD || m_heldBytes + cost > MAX_HELD_BYTES) {
+        return Offer::Refused;
+    }
+    s = HELD;
+    m_allDelivered = false;
+    m_held[value] = Held{std::unique_ptr<CacheChange>(change), cost};
+    m_heldBytes += cost;
+    return Offer::Held;
+}
+
+CacheChange* WriterProxy::claimDue(uint64_t& value, uint64_t& turn) {
+    if (m_delivering || m_states.empty() || m_states.front() != HELD) {
+        return nullptr;
+    }
+    auto it = m_held.find(m_base);
+    if (it == m_held.end()) {
+        m_states.front() = MISSING;  // cannot happen: a held number always has its change
+        return nullptr;
+    }
+    CacheChange* change = it->second.change.release();
+    m_heldBytes -= it->second.cost;
+    m_held.erase(it);
+    m_states.front() = DELIVERING;
+    turn = newTurn();
+    value = m_base;
+    return change;
+}
+
+CacheChange* WriterProxy::delivered(uint64_t& turn, SequenceNumber_t sn, bool settled,
+                                    SequenceNumber_t& next) {
+    uint64_t value = 0;
+    bool const valid = valueOf(sn, value);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_delivering || turn != m_turn) {
+        return nullptr;
+    }
+    m_delivering = false;
+    if (valid && value >= m_base && value - m_base < m_states.size()) {
+        uint8_t& s = m_states[value - m_base];
+        if (s == DELIVERING) {
+            s = settled ? RECEIVED : MISSING;
+        }
+    }
+    advance();
+    uint64_t due = 0;
+    CacheChange* change = claimDue(due, turn);
+    if (change != nullptr) {
+        next = sequenceOf(due);
+    }
+    return change;
+}
+
+CacheChange* WriterProxy::takeDue(SequenceNumber_t& sn, uint64_t& turn) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    uint64_t due = 0;
+    CacheChange* change = claimDue(due, turn);
+    if (change != nullptr) {
+        sn = sequenceOf(due);
+    }
+    return change;
+}
+
+size_t WriterProxy::heldCount() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_held.size();
 }
 
 void WriterProxy::missing_changes_update(SequenceNumber_t last) {

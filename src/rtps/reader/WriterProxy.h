@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <memory>
 #include <mutex>
 
 #include "rtps/wire/AckNAckData.h"
@@ -13,6 +16,7 @@
 
 namespace RTPS {
 
+class CacheChange;
 class RTPSOutSocket;
 class StatefulReader;
 
@@ -28,15 +32,35 @@ class StatefulReader;
 // Sequence numbers are used by their 64-bit value (high * 2^32 + low); those with a negative
 // high part (other than the unknown number where it is allowed) are refused.
 //
+// The proxy also keeps the writer's changes in order (offer, delivered, takeDue): a complete
+// change that arrives ahead of a missing number is held here until every number before it is
+// done, so the reader's history gets the writer's changes in the writer's order. One thread at a
+// time has the delivery turn: it stores the change that is due with no lock held and asks for
+// the next one. A missing number that the writer declares lost or skips releases the changes
+// held behind it; a held change is never dropped for that. Held changes are bounded by
+// MAX_HELD and MAX_HELD_BYTES: one that does not fit stays missing and is asked for again.
+//
 // Its mutex guards everything; the owner's reportAllDelivered (a leaf) is called under it.
 class WriterProxy {
 public:
     static constexpr uint64_t MAX_WINDOW = 65536;
+    static constexpr size_t MAX_HELD = 4096;
+    static constexpr uint64_t MAX_HELD_BYTES = uint64_t{16} << 20;
 
-    enum State : uint8_t { LOST = 0, MISSING = 1, RECEIVED = 2, IRRELEVANT = 3 };
+    // HELD: a change waits here for the numbers before it; DELIVERING: the change of the turn.
+    enum State : uint8_t {
+        LOST = 0,
+        MISSING = 1,
+        RECEIVED = 2,
+        IRRELEVANT = 3,
+        HELD = 4,
+        DELIVERING = 5
+    };
 
     // `owner` null: nobody is told about delivery (tests).
     WriterProxy(StatefulReader* owner, GUID_t const& writer, RTPSOutSocket* socket);
+    // Frees the held changes.
+    ~WriterProxy();
 
     WriterProxy(WriterProxy const&) = delete;
     WriterProxy& operator=(WriterProxy const&) = delete;
@@ -44,11 +68,28 @@ public:
     GUID_t const& getGuid() const { return m_writer; }
     RTPSOutSocket* getSocket() const { return m_socket; }
 
-    // Whether data with this number would be a repeat (received, skipped or declared lost), or
-    // the number is invalid.
+    // Whether data with this number would be a repeat (received, held, skipped or declared lost),
+    // or the number is invalid.
     bool received_change_check(SequenceNumber_t sn);
     // The data of this number arrived.
     void received_change_set(SequenceNumber_t sn);
+
+    enum class Offer { Deliver, Held, Refused };
+    // A complete change that received_change_check found missing. Deliver: it is the next
+    // number and the caller now has the turn (`turn` names it): it stores the change, then
+    // calls delivered. Held: the proxy owns it until its turn. Refused: a repeat, or no room to
+    // hold it (it stays missing); the caller keeps the change.
+    Offer offer(CacheChange* change, SequenceNumber_t sn, uint64_t& turn);
+    // Ends the store of the turn's change: its number is received, or missing again when it was
+    // not settled (no room for it). Returns the next held change that is due, with its number, and
+    // the turn goes on under the name put in `turn`; null ends it. A turn this proxy did not give
+    // (it was replaced) changes nothing.
+    CacheChange* delivered(uint64_t& turn, SequenceNumber_t sn, bool settled,
+                           SequenceNumber_t& next);
+    // Takes the turn when nobody has it and the first number of the window is held (a HEARTBEAT
+    // or GAP made it due): the change, owned by the caller, or null.
+    CacheChange* takeDue(SequenceNumber_t& sn, uint64_t& turn);
+    size_t heldCount();
     // The writer has numbers up to `last`; new ones are missing.
     void missing_changes_update(SequenceNumber_t last);
     // The writer no longer has numbers below `first`: missing ones are lost.
@@ -90,11 +131,21 @@ public:
     static SequenceNumber_t sequenceOf(uint64_t value);
 
 private:
-    void updateTo(uint64_t last);
+    struct Held {
+        std::unique_ptr<CacheChange> change;
+        uint64_t cost = 0;
+    };
+
+    // Grows the window up to `last` with `fill`; what would pass MAX_WINDOW slides out.
+    void updateTo(uint64_t last, State fill = MISSING);
     void loseBelow(uint64_t first);
     void setState(uint64_t value, State state);
     // Drops the done numbers at the front and tells the owner when all is delivered.
     void advance();
+    // Frees the held changes below the window's start (slid out).
+    void dropHeldBelowBase();
+    CacheChange* claimDue(uint64_t& value, uint64_t& turn);
+    uint64_t newTurn();
 
     StatefulReader* const m_owner;
     const GUID_t m_writer;
@@ -109,6 +160,10 @@ private:
     bool m_responsePending = false;
     bool m_responseRequired = false;
     bool m_answerAtOnce = false;
+    std::map<uint64_t, Held> m_held;
+    uint64_t m_heldBytes = 0;
+    bool m_delivering = false;  // a thread has the delivery turn
+    uint64_t m_turn = 0;        // its name, unique in the process
 };
 
 }  // namespace RTPS
