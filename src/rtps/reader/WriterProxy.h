@@ -37,7 +37,7 @@ class StatefulReader;
 // done, so the reader's history gets the writer's changes in the writer's order. One thread at a
 // time has the delivery turn: it stores the change that is due with no lock held and asks for
 // the next one. A missing number that the writer declares lost or skips releases the changes
-// held behind it; a held change is never dropped for that. Held changes are bounded by
+// held behind it; only a slide of the window frees a held change. Held changes are bounded by
 // MAX_HELD and MAX_HELD_BYTES: one that does not fit stays missing and is asked for again.
 //
 // Its mutex guards everything; the owner's reportAllDelivered (a leaf) is called under it.
