@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "DiscoveryRecordSamples.h"
 #include "ReaderHarness.h"
+#include "rtps/discovery/DiscoveryRecordOps.h"
 #include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/discovery/RecordEncoders.h"
 #include "rtps/participant/DDSIException.h"
@@ -90,6 +92,41 @@ TEST(ReaderImpl, KeyAndDataHalvesJoinInEitherOrder) {
         EXPECT_EQ(dataMessage->getReferenceCount(), 1u);
         keyMessage->removeReference();
         dataMessage->removeReference();
+    }
+}
+
+// A discovery record can come as a key half and a data half in two datagrams. The data half
+// arrives decoded and owns its record, which moves to the joined change whichever half comes
+// first: the history gets the record, not freed memory to decode again.
+TEST(ReaderImpl, DecodedRecordHalvesJoinInEitherOrder) {
+    RTPS::DiscoveredTopicData const sample = discovery_samples::topicSample();
+    std::vector<uint8_t> packed;
+    ASSERT_TRUE(RTPS::packTopic(sample, packed));
+    RTPS::EntityId_t const readerId = RTPS::_ENTITYID_SEDP_BUILTIN_TOPIC_READER;
+    RTPS::GUID_t writer = writerGuid();
+    writer.entityId = RTPS::_ENTITYID_SEDP_BUILTIN_TOPIC_WRITER;
+    for (bool keyFirst : {true, false}) {
+        ReaderHarness h;
+        auto& r = h.stateless(true, 0, nullptr, &readerId);
+        auto key = keyChange(writer, 3, 0x55);
+        auto data = dataChange(writer, 3, nullptr, 2);
+        ASSERT_TRUE(RTPS::decodeBuiltinRecord(writer.entityId, packed.data(),
+                                              static_cast<uint32_t>(packed.size()), data.get()));
+        RTPS::CacheChange* kept = nullptr;
+        if (keyFirst) {
+            EXPECT_EQ(offer(r, std::move(key)), nullptr);
+            kept = offer(r, std::move(data));
+        } else {
+            EXPECT_EQ(offer(r, std::move(data)), nullptr);
+            kept = offer(r, std::move(key));
+        }
+        ASSERT_NE(kept, nullptr) << "key first " << keyFirst;
+        EXPECT_TRUE(kept->ownsRecord);
+        ASSERT_EQ(kept->sampleInfo.length, sizeof(RTPS::DiscoveredTopicData));
+        auto const* record = static_cast<RTPS::DiscoveredTopicData const*>(kept->sampleInfo.data);
+        EXPECT_EQ(record->topicData.name, sample.topicData.name) << "key first " << keyFirst;
+        EXPECT_EQ(record->topicData.type_name, sample.topicData.type_name);
+        EXPECT_EQ(kept->sampleInfo.instanceHandle, 0x55);
     }
 }
 

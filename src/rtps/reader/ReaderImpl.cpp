@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 #include "common/log/Logger.h"
 #include "common/os/OsTime.h"
@@ -386,9 +387,11 @@ std::unique_ptr<CacheChange> ReaderImpl::addPending(CacheChange* change) {
                 p.charge = sizeof(CacheChange);
             } else {
                 c.completeness = change->completeness;
-                // The half's data (if any) lives in its datagram: its reference moves over.
+                // The half's data (if any) lives in its datagram, or is a discovery record
+                // decoded from it that the half owns: the reference or the record moves over.
                 c.message = change->message;
                 change->message = nullptr;
+                c.ownsRecord = std::exchange(change->ownsRecord, false);
                 p.charge = sizeof(CacheChange) + (c.message != nullptr ? c.sampleInfo.length : 0);
             }
             if (m_reliabilityLevel == RELIABILITY_BEST_EFFORT) {
@@ -401,6 +404,7 @@ std::unique_ptr<CacheChange> ReaderImpl::addPending(CacheChange* change) {
                 // The reference goes back with the half, which its caller deletes.
                 change->message = c.message;
                 c.message = nullptr;
+                change->ownsRecord = std::exchange(c.ownsRecord, false);
                 return nullptr;
             }
             m_pendingBytes += p.charge;
@@ -424,6 +428,7 @@ std::unique_ptr<CacheChange> ReaderImpl::addPending(CacheChange* change) {
                 }
                 m.message = change->message;
                 change->message = nullptr;
+                m.ownsRecord = std::exchange(change->ownsRecord, false);
                 m.completeness = 3;
                 m_pendingBytes += m.sampleInfo.length;
                 entry->charge += m.sampleInfo.length;
