@@ -153,11 +153,7 @@ int32_t DSReader::findWriter(const uint32_t prefix[3], uint32_t entityId) const 
 int DSReader::ddsisampleHandler(RTPS::SampleInfo& si, const uint32_t prefix[3], uint32_t entityId) {
     // Room is made only once the sample is known to be stored (step 6 below), so a sample
     // that is then dropped never evicts history.
-    bool lost = false;
-    const int32_t w = locateRDWforReceivedSample(prefix, entityId, lost);
-    if (lost) {
-        return SAMPLE_DROPPED;
-    }
+    const int32_t w = locateRDWforReceivedSample(prefix, entityId);
     if (w >= 0 && (m_writers[w].flags & (DW_TIMING_MISMATCH | DW_QOS_MISMATCH)) != 0) {
         return SAMPLE_DROPPED;
     }
@@ -221,19 +217,14 @@ int DSReader::ddsisampleHandler(RTPS::SampleInfo& si, const uint32_t prefix[3], 
     return SAMPLE_STORED;
 }
 
-int32_t DSReader::locateRDWforReceivedSample(const uint32_t prefix[3], uint32_t entityId,
-                                             bool& lost) {
-    lost = false;
+int32_t DSReader::locateRDWforReceivedSample(const uint32_t prefix[3], uint32_t entityId) {
     int32_t w = findWriter(prefix, entityId);
     if (w < 0) {
         DSReaderHost::Publication pub;
         const auto r = m_host.getRemotePublisher(prefix, entityId, this, pub);
-        if (r == DSReaderHost::Lookup::Lost) {
-            // Known and lost: its samples are not stored. An unknown writer's are, with
-            // writer -1, since discovery can lag behind the data.
-            lost = true;
-            return -1;
-        }
+        // An unknown writer's samples are stored with writer -1, since discovery can lag behind
+        // the data; so are a lost writer's, since the engine took and acknowledged them
+        // before its departure reached the store.
         if (r != DSReaderHost::Lookup::Found || pub.data == nullptr || pub.remotePubId == 0) {
             return -1;
         }

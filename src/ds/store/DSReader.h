@@ -155,7 +155,7 @@ private:
 
     static Guid makeGuid(const uint32_t prefix[3], uint32_t entityId);
     int32_t findWriter(const uint32_t prefix[3], uint32_t entityId) const;
-    int32_t locateRDWforReceivedSample(const uint32_t prefix[3], uint32_t entityId, bool& lost);
+    int32_t locateRDWforReceivedSample(const uint32_t prefix[3], uint32_t entityId);
     int32_t locateInstanceforReceivedSample(const RTPS::SampleInfo& si, int32_t writer);
     int32_t addInstance(const KeyHash& key);
     void addInstanceForDW(int32_t writer, int32_t handle, uint32_t instance);
