@@ -254,7 +254,7 @@ CacheChange* ReaderImpl::addChange(CacheChange* change) {
     if (complete == nullptr) {
         return nullptr;
     }
-    if (!consumesOwnChanges() && keep(complete) != Kept::Yes) {
+    if (!consumesOwnChanges() && !keep(complete)) {
         return nullptr;  // `made` frees an assembled one
     }
     made.release();
@@ -286,10 +286,7 @@ bool ReaderImpl::historyFull() {
     return m_historyReserve != 0 && m_history.size() >= m_historyReserve;
 }
 
-ReaderImpl::Kept ReaderImpl::keep(CacheChange* change) {
-    if (historyFull()) {
-        return Kept::NoRoom;
-    }
+bool ReaderImpl::keep(CacheChange* change) {
     // A durable reader's live changes pass its loader even after loading: repeats of what the
     // history handed over are dropped there.
     return addHistoricalChange(change, -1);
@@ -320,22 +317,23 @@ void ReaderImpl::announceStored(CacheChange* change, size_t n) {
     }
 }
 
-ReaderImpl::Kept ReaderImpl::addHistoricalChange(CacheChange* change, int) {
-    if (m_loader) {
-        DSVCHistoryLoader::LiveVerdict const verdict = m_loader->addLiveChange(change);
-        if (m_loader->state() == DSVCHistoryLoader::NORMAL) {
-            lowerHistoricalState(HISTORICAL_NONE);
-        }
-        switch (verdict) {
-            case DSVCHistoryLoader::LiveVerdict::Taken:
-                return Kept::Yes;
-            case DSVCHistoryLoader::LiveVerdict::Dropped:
-                return Kept::Dropped;
-            case DSVCHistoryLoader::LiveVerdict::Store:
-                break;
-        }
+bool ReaderImpl::addHistoricalChange(CacheChange* change, int) {
+    if (!m_loader) {
+        return storeChange(change);
     }
-    return storeChange(change) ? Kept::Yes : Kept::Dropped;
+    DSVCHistoryLoader::LiveVerdict const verdict = m_loader->addLiveChange(change);
+    if (m_loader->state() == DSVCHistoryLoader::NORMAL) {
+        lowerHistoricalState(HISTORICAL_NONE);
+    }
+    switch (verdict) {
+        case DSVCHistoryLoader::LiveVerdict::Taken:
+            return true;
+        case DSVCHistoryLoader::LiveVerdict::Dropped:
+            return false;
+        case DSVCHistoryLoader::LiveVerdict::Store:
+            break;
+    }
+    return storeChange(change);
 }
 
 std::vector<ReaderImpl::Pending>::iterator ReaderImpl::erasePending(

@@ -117,26 +117,24 @@ protected:
         uint64_t charge = 0;    // counted in m_pendingBytes
     };
 
-    // What became of a complete change: kept (by the history or the loader), dropped for good
-    // (a repeat of what the loader handed over, or a record that does not decode), or not
-    // taken for now because the history is full.
-    enum class Kept { Yes, Dropped, NoRoom };
-
-    // One more live change for the loader, or the history without one. Never destroys a change
-    // it was given.
-    virtual Kept addHistoricalChange(CacheChange* change, int socket);
+    // One more stored sample of the DSVC link or live change while loading: whether it was
+    // kept. Never destroys a change it was given. The base stores it as a live change.
+    virtual bool addHistoricalChange(CacheChange* change, int socket);
 
     // The first half of addChange: the given change when it is whole, else the sample that it
     // completes (owned by `made`), or null (incomplete, refused, or the history is full).
     CacheChange* assemble(CacheChange* change, std::unique_ptr<CacheChange>& made);
-    // The second half: a complete change goes to the loader or the history. Never destroys
-    // the change.
-    Kept keep(CacheChange* change);
+    // The second half: a complete change goes to the loader or the history; whether it was
+    // kept. One not kept is gone for good (a repeat of what the loader handed over, or a record
+    // that does not decode). Never destroys the change.
+    bool keep(CacheChange* change);
     // Stores a complete change in the history and announces it; false when the history is
     // full (nothing stored).
     bool storeChange(CacheChange* change);
     // The discovery readers take their complete changes back from addChange.
     bool consumesOwnChanges() const;
+    // The history holds its reserve: a change arriving now is left for the writer to resend.
+    bool historyFull();
     // Ends the DSVC loading for good: no client calls the reader once it returns. Each
     // subclass's stop() calls it after clearing the running flag.
     void stopHistoryLoading();
@@ -173,7 +171,6 @@ private:
     void lowerHistoricalState(uint32_t state);
     // The pending path: fragments and halves; the sample they complete, or null.
     std::unique_ptr<CacheChange> addPending(CacheChange* change);
-    bool historyFull();
     // Takes a fragment into its entry; false when it is refused (the entry may be gone).
     bool addFragment(std::vector<Pending>::iterator entry, CacheChange const* fragment,
                      bool created);

@@ -327,12 +327,14 @@ CacheChange* StatefulReader::addChange(CacheChange* change) {
         case WriterProxy::Offer::Deliver:
             break;
     }
-    Kept const kept = keep(complete);
-    if (kept == Kept::Yes) {
+    // Kept or dropped for good, its number is settled; the history's room was looked at when it
+    // arrived.
+    bool const kept = keep(complete);
+    if (kept) {
         made.release();
     }
-    deliverDue(writer, turn, sn, kept != Kept::NoRoom);
-    return kept == Kept::Yes ? complete : nullptr;
+    deliverDue(writer, turn, sn, true);
+    return kept ? complete : nullptr;
 }
 
 void StatefulReader::deliverDue(GUID_t const& writer, uint64_t turn, SequenceNumber_t sn,
@@ -355,12 +357,12 @@ void StatefulReader::deliverDue(GUID_t const& writer, uint64_t turn, SequenceNum
 }
 
 bool StatefulReader::keepHeld(CacheChange* change) {
-    Kept const kept = keep(change);
-    if (kept != Kept::Yes) {
+    // The history may have filled while it waited: then it stays missing and is asked for again.
+    bool const settled = !historyFull();
+    if (!settled || !keep(change)) {
         delete change;
     }
-    // Without room it stays missing and is asked for again.
-    return kept != Kept::NoRoom;
+    return settled;
 }
 
 void StatefulReader::deliverHeld(GUID_t const& writer, CacheChange* due, uint64_t turn,

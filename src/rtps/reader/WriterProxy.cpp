@@ -141,7 +141,6 @@ void WriterProxy::received_change_set(SequenceNumber_t sn) {
 uint64_t WriterProxy::newTurn() {
     // Process-wide, so a proxy that replaced this one never takes this one's turn for its own.
     static std::atomic<uint64_t> turns{0};
-    m_delivering = true;
     m_turn = ++turns;
     return m_turn;
 }
@@ -163,7 +162,7 @@ WriterProxy::Offer WriterProxy::offer(CacheChange* change, SequenceNumber_t sn, 
     if (s != MISSING) {
         return Offer::Refused;
     }
-    if (value == m_base && !m_delivering) {
+    if (value == m_base && m_turn == 0) {
         s = DELIVERING;
         turn = newTurn();
         m_allDelivered = false;
@@ -181,7 +180,7 @@ WriterProxy::Offer WriterProxy::offer(CacheChange* change, SequenceNumber_t sn, 
 }
 
 CacheChange* WriterProxy::claimDue(uint64_t& value, uint64_t& turn) {
-    if (m_delivering || m_states.empty() || m_states.front() != HELD) {
+    if (m_turn != 0 || m_states.empty() || m_states.front() != HELD) {
         return nullptr;
     }
     auto it = m_held.find(m_base);
@@ -203,10 +202,10 @@ CacheChange* WriterProxy::delivered(uint64_t& turn, SequenceNumber_t sn, bool se
     uint64_t value = 0;
     bool const valid = valueOf(sn, value);
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_delivering || turn != m_turn) {
+    if (turn == 0 || turn != m_turn) {
         return nullptr;
     }
-    m_delivering = false;
+    m_turn = 0;
     if (valid && value >= m_base && value - m_base < m_states.size()) {
         uint8_t& s = m_states[value - m_base];
         if (s == DELIVERING) {

@@ -162,8 +162,7 @@ private:
     bool m_answerAtOnce = false;
     std::map<uint64_t, Held> m_held;
     uint64_t m_heldBytes = 0;
-    bool m_delivering = false;  // a thread has the delivery turn
-    uint64_t m_turn = 0;        // its name, unique in the process
+    uint64_t m_turn = 0;  // the delivery turn's name, unique in the process; 0: nobody has it
 };
 
 }  // namespace RTPS
