@@ -363,6 +363,11 @@ void BuildePack::lenPacked(Structure* topic) {
     text += line(2, "std::pair<unsigned,unsigned> kp(0,0);");
     text += line(2, "std::vector<std::pair<unsigned,unsigned> > key_pos(" + dec(k) + ", kp);");
     text += keyPos;
+    if (located.find("Obj.") == std::string::npos) {
+        // Every key lies at a constant position: in the fixed prefix, or in a nested
+        // structure's own fixed prefix.
+        text += line(2, "(void)Obj;");
+    }
     if (!located.empty()) {
         text += line(2, "unsigned pos = " + dec(prefixEnd) + ";");
         if (m_shiftDeclared) {
@@ -371,8 +376,6 @@ void BuildePack::lenPacked(Structure* topic) {
             m_shiftDeclared = false;
         }
         text += located;
-    } else {
-        text += line(2, "(void)Obj;");  // every key lies in the fixed prefix
     }
     text += line(2, "return key_pos;");
     text += line(1, "}");

@@ -436,6 +436,20 @@ TEST(KeyFunctions, KeyPositionsAreTheKeysPackedBytesInTheSample) {
     KeyPath path;
     path.m_hdr = header(12, 13);
     expectKeyPositions(path, {[&path](ReferenceWriter& w) { w.put(path.m_hdr.m_id); }});
+    // A nested key before its structure's string, and keys two levels down around strings.
+    KeyNestedFirst nested;
+    nested.m_hdr.m_id = 21;
+    nested.m_hdr.m_name = "nested";
+    nested.m_v = 0.5;
+    expectKeyPositions(nested, {[&nested](ReferenceWriter& w) { w.put(nested.m_hdr.m_id); }});
+    KeyTwoLevels deep;
+    deep.m_flag = 1;
+    deep.m_env.m_inner.m_id = 31;
+    deep.m_env.m_inner.m_name = "in";
+    deep.m_env.m_note = "note";
+    deep.m_env.m_code = 0x0304;
+    expectKeyPositions(deep, {[&deep](ReferenceWriter& w) { w.put(deep.m_env.m_code); },
+                              [&deep](ReferenceWriter& w) { w.put(deep.m_env.m_inner.m_id); }});
 }
 
 // A Boolean key byte other than 0 and 1 from the network reads as true in both key readers,
