@@ -158,6 +158,30 @@ TEST_F(ModelCompileTest, TopicsOfAModuleInNameOrder) {
     EXPECT_LT(alpha, zeta);
 }
 
+// The main file includes only the middle module, which uses a type of the module it includes:
+// the lower module's types must be defined first.
+TEST_F(ModelCompileTest, AModuleIncludedOnlyThroughAnotherIsCompiledBeforeIt) {
+    const auto structure = [](const char* name, const char* type) {
+        return QByteArray("<constructedtypes><structure><name>") + name +
+               "</name><memberAgregate><name>m</name><type>" + type +
+               "</type><key>false</key><shared>false</shared><optional>false</optional>"
+               "<definition></definition></memberAgregate><definition></definition>"
+               "</structure></constructedtypes>\n";
+    };
+    m_files.module("ExLow.xml", "ExLow", {}, structure("Lo", "Int32"));
+    m_files.module("ExMid.xml", "ExMid", {{"ExLow", "ExLow.xml"}}, structure("Mi", "ExLow::Lo"));
+    const QString model =
+        m_files.module("m.xml", "Geo", {{"ExMid", "ExMid.xml"}}, structure("Top", "ExMid::Mi"));
+    const std::string out = m_files.dir().toStdString() + "/out";
+    ASSERT_EQ(compile(model, out), "");
+    const std::string h = read(out + "/m_DDS/include/m.h");
+    const std::size_t low = h.find("namespace ExLow");
+    const std::size_t mid = h.find("namespace ExMid");
+    ASSERT_NE(low, std::string::npos) << h;
+    ASSERT_NE(mid, std::string::npos) << h;
+    EXPECT_LT(low, mid);
+}
+
 TEST_F(ModelCompileTest, AResultPathBelowAFileFailsBeforeAnyFile) {
     const QString model = m_files.module("m.xml", "Geo", {}, kBody);
     const std::string file = m_files.write("plain", "x").toStdString();

@@ -134,6 +134,7 @@ QString Modules::ReadNameSpaceFromModule(QString fileName) {
 void Modules::setRootPair(const NameSpaceFile& root) {
     m_rootPair = root;
     m_namespaceFiles.clear();
+    m_dependencyOrder.clear();
     m_namespaceFiles.append(root);
 }
 
@@ -228,16 +229,19 @@ int Modules::walk(const QString& fileName, int depth) {
             continue;
         }
         m_namespaceFiles.append(NameSpaceFile(nameSpace, file));
+        const int entry = m_namespaceFiles.size() - 1;
         if (walk(file, depth + 1) == 3) {
             fail(WALK_PREFIX + QStringLiteral("Файл модуля: '") + file +
                  QStringLiteral("' не может быть открыт для чтения!"));
         }
+        // After the modules it includes: their types are defined before its own use them.
+        m_dependencyOrder.append(entry);
     }
     return 0;
 }
 
 bool Modules::ReadAllModulesFromFiles() {
-    for (int i = 1; i < m_namespaceFiles.size(); ++i) {
+    for (const int i : qAsConst(m_dependencyOrder)) {
         const QString& file = m_namespaceFiles[i].second;
         VEXA_Types model;
         readXMLfile reader(&model, m_reader, m_logger);

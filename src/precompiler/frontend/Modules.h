@@ -34,14 +34,16 @@ public:
     // into the pair list once. 0 when done, 3 when this file cannot be opened; every other
     // failure throws.
     int FillVectorNameSpaces_FileModules(QString fileName);
-    // Reads every module of the pair list but the main file; true when done.
+    // Reads every module of the pair list but the main file, in dependency order; true when
+    // done.
     bool ReadAllModulesFromFiles();
     // Qualifies each module's type names and references with the module's own namespace.
     void SetNameSpaces();
     // Appends every module's type and topic records to the all-modules model.
     void CopyModulesDataTypesInMainList(EditorInternalTypes::VEXA_Types* allModules);
 
-    // One model per included module, in pair-list order from the second entry.
+    // One model per included module, each after the modules it includes (the walk's
+    // post-order); modules that include each other in a cycle keep the walk's finishing order.
     const QVector<EditorInternalTypes::VEXA_Types>& moduleModels() const { return m_moduleModels; }
     const QVector<NameSpaceFile>& namespaceFiles() const { return m_namespaceFiles; }
 
@@ -54,6 +56,8 @@ private:
 
     QVector<EditorInternalTypes::VEXA_Types> m_moduleModels;
     QVector<NameSpaceFile> m_namespaceFiles;
+    // Indices into m_namespaceFiles, each module after the modules it includes.
+    QVector<int> m_dependencyOrder;
     NameSpaceFile m_rootPair;
     NLX::Logger* m_logger;
     Reader* m_reader;
