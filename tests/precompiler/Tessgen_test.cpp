@@ -194,8 +194,20 @@ TEST_F(TessgenTest, BrokenModelsAreLoggedAsErrorsAndFailTheRun) {
         writeModel("refused.xml",
                    "<module><namespace>Model</namespace><constructedtypes><alias><name>class</name>"
                    "<type>Int32</type></alias></constructedtypes></module>");
+    const std::string declaredPrimitive = writeModel(
+        "primitive.xml",
+        "<module><namespace>Model</namespace><primitivetypes><primitive><name>Speed</name>"
+        "<type>Float64</type><key>true</key><definition></definition></primitive>"
+        "</primitivetypes><constructedtypes><structure><name>Top</name><memberAgregate>"
+        "<name>v</name><type>Speed</type><key>false</key><shared>false</shared>"
+        "<optional>false</optional><definition></definition></memberAgregate>"
+        "<definition></definition></structure></constructedtypes></module>");
     const std::pair<std::string, std::string> cases[] = {
         {malformed, "содержит ошибочный XML формат: "},
+        // Refused by the checker, before the generators would find it undefined.
+        {declaredPrimitive,
+         "Ошибка: DiagnosticClass::StartDiagnostics:CheckDeclaredPrimitives : Структуры содержат "
+         "тип с именем 'Top', который использует объявленный в модели простой тип 'Speed'"},
         // The module walk validates the main file first, with its own wording.
         {invalid, "' не прошел валидацию в строке "},
         {wrongRoot, "' не прошел валидацию в строке "},

@@ -110,6 +110,9 @@ const char* const ERROR_TEXTS[] = {
     /* 43 */
     "%1 содержат тип с именем '%2', у которого есть элемент '%3' с именем, совпадающим с именем "
     "метода темы.",
+    /* 44 */
+    "%1 содержат тип с именем '%2', который использует объявленный в модели простой тип '%3': "
+    "код создается только для встроенных простых типов.",
 };
 
 struct BuiltInPrimitive {
@@ -265,6 +268,8 @@ void DiagnosticClass::StartDiagnostics() {
         // The blank after the colon is how this prefix has always read.
         {&DiagnosticClass::CheckTopicKeys,
          "Ошибка: DiagnosticClass::StartDiagnostics: CheckTopicKeys : "},
+        {&DiagnosticClass::CheckDeclaredPrimitives,
+         "Ошибка: DiagnosticClass::StartDiagnostics:CheckDeclaredPrimitives : "},
     };
     for (const Step& step : STEPS) {
         if ((this->*step.check)()) {

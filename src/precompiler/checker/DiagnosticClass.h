@@ -25,7 +25,8 @@ class QRegExpValidator;
 // Russian message of its finding. Only the first failing check runs to a finding; the checker
 // logs nothing. Codes 38 to 43 are refusals of what generated code could not compile: names
 // differing in letter case only, union labels out of range or of one value, a member in two
-// cases, members named like a model type or a topic method.
+// cases, members named like a model type or a topic method; code 44 a type that uses a
+// primitive declared in the model file under a name that is not built in.
 //
 // Construction appends the 13 built-in primitives ("Boolean" to "Char32", key "true") to the main
 // model's primitive list; they stay there. Nothing else in either model is changed. Both models
@@ -72,6 +73,7 @@ private:
     bool CheckStructureElements();
     bool TestItselfReference();
     bool CheckTopicKeys();
+    bool CheckDeclaredPrimitives();
 
     // Name lists.
     QStringList getNamesAllTypesExceptAliases() const;
