@@ -197,8 +197,31 @@ TEST_F(ModelCompileTest, AFileThatCannotBeOpenedStopsBeforeTheNextOnes) {
     const std::string include = out + "/m_DDS/include";
     m_files.write("out/m_DDS/include/m_DCPS.h/occupied", "");
     m_files.write("out/m_DDS/include/m_DCPS_Pack.h", "kept");
+    m_files.write("out/m_DDS/include/m.h", "kept");
     EXPECT_EQ(compile(model, out), "Не смог открыть файл: " + include + "/m_DCPS.h");
     EXPECT_EQ(read(include + "/m_DCPS_Pack.h"), "kept");
+    // Not even the files before it in the set are replaced.
+    EXPECT_EQ(read(include + "/m.h"), "kept");
+    EXPECT_EQ(::access((include + "/m.h.partial").c_str(), F_OK), -1);
+}
+
+// A run refused after its files were begun (here a cycle inside an included module, found when
+// that module is compiled) leaves no directory or file it made.
+TEST_F(ModelCompileTest, ARefusedRunLeavesTheResultDirectoryAsItWas) {
+    const auto structure = [](const char* name, const char* type) {
+        return QByteArray("<structure><name>") + name +
+               "</name><memberAgregate><name>m</name><type>" + type +
+               "</type><key>false</key><shared>false</shared><optional>false</optional>"
+               "<definition></definition></memberAgregate><definition></definition>"
+               "</structure>\n";
+    };
+    m_files.module("inc.xml", "Inc", {},
+                   "<constructedtypes>" + structure("Aa", "Inc::Bb") + structure("Bb", "Inc::Aa") +
+                       "</constructedtypes>\n");
+    const QString model = m_files.module("m.xml", "Geo", {{"Inc", "inc.xml"}}, kBody);
+    const std::string out = m_files.dir().toStdString() + "/out";
+    EXPECT_NE(compile(model, out), "");
+    EXPECT_EQ(::access(out.c_str(), F_OK), -1) << out;
 }
 
 TEST_F(ModelCompileTest, AFileThatCannotBeWrittenFailsTheRun) {
@@ -208,8 +231,10 @@ TEST_F(ModelCompileTest, AFileThatCannotBeWrittenFailsTheRun) {
     const QString model = m_files.module("m.xml", "Geo", {}, kBody);
     const std::string out = m_files.dir().toStdString() + "/out";
     m_files.write("out/m_DDS/src/placeholder", "");
-    ASSERT_EQ(::symlink("/dev/full", (out + "/m_DDS/src/m.cpp").c_str()), 0);
+    // The file is written under its temporary name first.
+    ASSERT_EQ(::symlink("/dev/full", (out + "/m_DDS/src/m.cpp.partial").c_str()), 0);
     EXPECT_EQ(compile(model, out), "Не смог записать файл: " + out + "/m_DDS/src/m.cpp");
+    EXPECT_EQ(::access((out + "/m_DDS/src/m.cpp").c_str(), F_OK), -1);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The tessgen program as a build script sees it: arguments, exit status and log lines.
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/wait.h>
@@ -538,12 +540,28 @@ TEST_F(TessgenTest, TheGeneratorRefusesWhatGeneratedCodeCannotHold) {
                          "</includeNamespace><includeFile>Inc.xml</includeFile>"
                          "</includedModule><namespace>Main</namespace></module>\n")
                             .c_str());
+        // The files of an earlier run stay as they were, and nothing is added beside them.
+        const QString earlier = m_dir.path() + "/out/Main_DDS/include/Main.h";
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(earlier).absolutePath()));
+        writeModel("out/Main_DDS/include/Main.h", "earlier run");
         const Outcome r = run({main, "out"});
         EXPECT_EQ(1, r.status) << r.log;
         for (const std::string& part : row.diagnostic) {
             EXPECT_NE(std::string::npos, r.log.find(part)) << part << "\n" << r.log;
         }
         EXPECT_FALSE(hasLine(r.log, "Компилирование закончено"));
+        QDirIterator files(m_dir.path() + "/out", QDir::AllEntries | QDir::NoDotAndDotDot,
+                           QDirIterator::Subdirectories);
+        QStringList left;
+        while (files.hasNext()) {
+            left << files.next().mid(m_dir.path().size() + 5);
+        }
+        left.sort();
+        EXPECT_EQ(left.join(" ").toStdString(),
+                  "Main_DDS Main_DDS/include Main_DDS/include/Main.h");
+        QFile kept(earlier);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll().toStdString(), "earlier run");
     }
 }
 

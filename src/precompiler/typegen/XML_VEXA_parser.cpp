@@ -77,6 +77,22 @@ void XML_VEXA_parser::compile(const std::string& modelPath, const std::string& r
         &m_unionForwardDeclarations, &m_classBodies, &m_definitions, m_logger));
 
     m_modelPath = modelPath;
+    m_output.discard();
+    try {
+        compileFiles(modelPath, resultDir);
+    } catch (...) {
+        // A refused run leaves no half-written file behind, nor a directory it made.
+        for (std::ofstream* stream : {&m_typesHeader, &m_typesSource, &m_dcpsMain, &m_dcpsHeader,
+                                      &m_packHeader, &m_packSource}) {
+            stream->close();
+        }
+        m_output.discard();
+        throw;
+    }
+    logSummary();
+}
+
+void XML_VEXA_parser::compileFiles(const std::string& modelPath, const std::string& resultDir) {
     log(Logger::SEV_INFORMATION, "Считываем и разбираем xml-файл объектной модели: ", modelPath);
     m_reader->readXMLFile(modelPath);
     if (m_modules.empty()) {
@@ -100,7 +116,6 @@ void XML_VEXA_parser::compile(const std::string& modelPath, const std::string& r
     }
 
     closeFiles(m_modelName);
-    logSummary();
 }
 
 void XML_VEXA_parser::compileModule(unsigned i) {
@@ -217,16 +232,13 @@ void XML_VEXA_parser::openFiles(const std::string& model) {
     const std::string base = m_resultDir + "/" + model + "_DDS";
     m_includeDir = base + "/include";
     m_sourceDir = base + "/src";
-    createDir(m_includeDir);
-    createDir(m_sourceDir);
+    m_output.createDirectories(m_includeDir);
+    m_output.createDirectories(m_sourceDir);
     log(Logger::SEV_INFORMATION, "Создали два каталога:\n", m_includeDir, "\n", m_sourceDir);
     m_fileSetName = model;
 
-    auto open = [](std::ofstream& stream, const std::string& path) {
-        stream.open(path, std::ios::out | std::ios::trunc);
-        if (!stream.is_open()) {
-            throw ZetException("Не смог открыть файл: " + path);
-        }
+    auto open = [this](std::ofstream& stream, const std::string& path) {
+        m_output.open(stream, path);
     };
     m_typesFiles.h = m_includeDir + "/" + model + ".h";
     m_typesFiles.cpp = m_sourceDir + "/" + model + ".cpp";
@@ -267,6 +279,7 @@ void XML_VEXA_parser::closeFiles(const std::string& model) {
     m_packHeader << "#endif\n" << std::flush;
     close(m_packHeader, m_packFiles.h);
     close(m_packSource, m_packFiles.cpp);
+    m_output.commit();
 }
 
 void XML_VEXA_parser::logSummary() {

@@ -4,6 +4,7 @@
 #include "precompiler/frontend/DDS_Types.h"
 #include "precompiler/frontend/TopicDataTypes.h"
 #include "precompiler/frontend/TypeRep.h"
+#include "precompiler/typegen/StagedFiles.h"
 #include "precompiler/typegen/TypeOrder.h"
 
 #include "Msg.h"
@@ -45,8 +46,9 @@ struct ddsFileName {
 // the files get their tails.
 //
 // Every refusal leaves compile() as NLX::ZetException with a Russian text naming what was
-// refused; the files written so far stay on disk incomplete. A refusal of the model itself
-// comes before any directory or file exists; one of a type comes before any text of it.
+// refused. The six files are written under temporary names (StagedFiles) and moved into place
+// only when the whole run has succeeded: a refused run removes what it wrote and the
+// directories it made, and leaves the files of an earlier run as they were.
 //
 // One object serves one compile(). The generators made per run (BuildStruct, BuildUnion, a
 // BuildePack per module) borrow the buffers and the pack streams; they are owned here. The
@@ -76,6 +78,7 @@ public:
 
 private:
     // The run (driver).
+    void compileFiles(const std::string& modelPath, const std::string& resultDir);
     void openFiles(const std::string& model);
     void closeFiles(const std::string& model);
     void setTopicKeyDescriptions(unsigned moduleIndex);
@@ -130,6 +133,7 @@ private:
     std::ofstream m_dcpsHeader;   // model_DCPS.h
     std::ofstream m_packHeader;   // model_DCPS_Pack.h
     std::ofstream m_packSource;   // model_DCPS_Pack.cpp
+    StagedFiles m_output;         // the six streams' files until the run succeeds
     std::string m_resultDir;
     std::string m_includeDir;
     std::string m_sourceDir;
