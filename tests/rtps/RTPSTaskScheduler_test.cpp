@@ -203,6 +203,69 @@ TEST_F(SchedulerWithManualClock, ChangeTaskReplacesArgumentsAndPeriodOfUsedRowsO
     EXPECT_EQ(addPeriodic(p, 1000, false), id);  // the free row was left free
 }
 
+// runWithin brings a task's due time forward, exactly (a repair heartbeat must not run back to
+// back inside the grouping window), never back; the period follows from the run it caused.
+TEST_F(SchedulerWithManualClock, RunWithinBringsTheDueTimeForwardOnly) {
+    struct Case {
+        uint64_t withinMs;    // asked at t = 0, the task due at 1000 ms
+        uint64_t firstRunMs;  // when it runs first (a due time of its own: within the window)
+    };
+    for (Case const c : {Case{5, 5}, Case{40, 40}, Case{960, 960}, Case{2000, 975}}) {
+        SetUp();
+        Probe p;
+        uint32_t id = addPeriodic(p, 1000, false);
+        sched->runWithin(id, c.withinMs * MS);
+        clock->waitIdle();
+        advanceMs(c.firstRunMs - 1);
+        EXPECT_EQ(p.runs, 0) << "within " << c.withinMs;
+        advanceMs(1);
+        EXPECT_EQ(p.runs, 1) << "within " << c.withinMs;
+        advanceMs(974);  // the next run is one period after the first
+        EXPECT_EQ(p.runs, 1) << "within " << c.withinMs;
+        advanceMs(1);
+        EXPECT_EQ(p.runs, 2) << "within " << c.withinMs;
+    }
+}
+
+// A task that asks from inside its own run is run again at that time, not at its period.
+TEST(RTPSTaskScheduler, RunWithinFromTheTaskItselfSetsItsNextRun) {
+    struct Self {
+        RTPSTaskScheduler* sched = nullptr;
+        std::atomic<uint32_t> id{0};
+        std::atomic<int> runs{0};
+    } self;
+    TaskFunctions f;
+    f[RTPS::TASK_WRITER_RELIABLE] = [](void* object, void*, uint64_t, uint64_t) {
+        auto* s = static_cast<Self*>(object);
+        if (++s->runs < 3) {
+            s->sched->runWithin(s->id, 10 * MS);
+        }
+    };
+    auto clock = std::make_shared<ManualClock>();
+    RTPSTaskScheduler sched(f, clock);
+    self.sched = &sched;
+    self.id = sched.addTask(RTPS::TASK_WRITER_RELIABLE, &self, nullptr, 0, 0, 1000 * MS, false);
+    clock->waitIdle();
+    sched.wakeTask(self.id);
+    clock->waitIdle();
+    EXPECT_EQ(self.runs, 1);
+    clock->advanceMs(9);
+    clock->waitIdle();
+    EXPECT_EQ(self.runs, 1);
+    clock->advanceMs(1);
+    clock->waitIdle();
+    EXPECT_EQ(self.runs, 2);
+    clock->advanceMs(10);
+    clock->waitIdle();
+    EXPECT_EQ(self.runs, 3);
+    clock->advanceMs(974);  // no more asked: back to the period
+    clock->waitIdle();
+    EXPECT_EQ(self.runs, 3);
+    clock->advanceMs(1);
+    clock->waitIdle();
+    EXPECT_EQ(self.runs, 4);
+}
+
 TEST_F(SchedulerWithManualClock, IdsOutOfRangeOrFreeAreIgnored) {
     Probe p;
     uint32_t id = addPeriodic(p, 100, false);

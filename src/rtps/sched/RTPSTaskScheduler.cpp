@@ -81,7 +81,7 @@ uint32_t RTPSTaskScheduler::addTask(RTPSTaskType type, void* object, void* a1, u
     const uint64_t period = oneShot ? periodMks : std::max(periodMks, MIN_PERIOD_MKS);
     const uint64_t now = m_clock->nowMks();
 
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     const uint32_t id = m_hint;
     if (m_lowest == 0 || id < m_lowest) {
         m_lowest = id;
@@ -112,6 +112,9 @@ uint32_t RTPSTaskScheduler::addTask(RTPSTaskType type, void* object, void* a1, u
 
     if (wake) {
         m_wakePending = true;
+    }
+    lock.unlock();
+    if (wake) {
         m_wakeCv.notify_one();
     }
     return id;
@@ -180,12 +183,42 @@ void RTPSTaskScheduler::removeTask(void* object) {
 }
 
 void RTPSTaskScheduler::wakeTask(uint32_t id) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!validUsedId(id)) {
-        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!validUsedId(id) || m_rows[id].runNow) {
+            return;  // a wake already pending covers this one
+        }
+        m_rows[id].runNow = true;
+        m_wakePending = true;
     }
-    m_rows[id].runNow = true;
-    m_wakePending = true;
+    // After the unlock: the worker does not wake only to wait for this mutex.
+    m_wakeCv.notify_one();
+}
+
+void RTPSTaskScheduler::runWithin(uint32_t id, uint64_t delayMks) {
+    const uint64_t now = m_clock->nowMks();
+    const uint64_t at = delayMks > NO_TIME - 1 - now ? NO_TIME - 1 : now + delayMks;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!validUsedId(id)) {
+            return;
+        }
+        Row& row = m_rows[id];
+        row.within = std::min(row.within, at);
+        // The running task's next due time is set when it returns.
+        if (m_busy && m_busyId == id) {
+            return;
+        }
+        if (at >= row.due) {
+            return;
+        }
+        row.due = at;
+        row.exact = true;
+        if (at >= m_earliest) {
+            return;
+        }
+        m_wakePending = true;
+    }
     m_wakeCv.notify_one();
 }
 
@@ -214,6 +247,9 @@ bool RTPSTaskScheduler::isDue(Row const& row, uint64_t now) const {
     if (row.due <= now) {
         return true;
     }
+    if (row.exact) {
+        return false;
+    }
     // A short period would otherwise run back to back inside the window.
     const uint64_t window = isOneShotTask(row.type) ? GROUPING_WINDOW_MKS
                                                     : std::min(GROUPING_WINDOW_MKS, row.period / 2);
@@ -230,9 +266,12 @@ bool RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock,
         return true;
     }
     row.runNow = false;
+    row.exact = false;
+    row.within = NO_TIME;
     const Row task = row;
     m_busy = true;
     m_busyObject = task.object;
+    m_busyId = id;
 
     lock.unlock();
     const uint64_t start = m_clock->nowMks();
@@ -251,6 +290,7 @@ bool RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock,
 
     m_busy = false;
     m_busyObject = nullptr;
+    m_busyId = 0;
     m_doneCv.notify_all();
     if (id >= m_rows.size()) {
         return true;
@@ -263,6 +303,9 @@ bool RTPSTaskScheduler::runRow(uint32_t id, std::unique_lock<std::mutex>& lock,
         freeRow(id);
     } else {
         after.due = after.period > NO_TIME - 1 - start ? NO_TIME - 1 : start + after.period;
+        // Asked by runWithin while it ran (or by itself).
+        after.exact = after.within < after.due;
+        after.due = std::min(after.due, after.within);
     }
     return true;
 }

@@ -71,6 +71,10 @@ public:
     // Runs the task on the next pass; a periodic task's period restarts from that run.
     void wakeTask(uint32_t id);
 
+    // Runs the task no later than delayMks from now, outside the grouping window (an earlier
+    // due time stays). Called from the task itself it sets the due time of its next run.
+    void runWithin(uint32_t id, uint64_t delayMks);
+
     // Ends the worker after the task it runs; idempotent. From a task it only asks the worker
     // to end (the destructor joins it).
     void stop();
@@ -91,6 +95,10 @@ private:
         uint64_t period = 0;
         uint64_t due = NO_TIME;
         bool runNow = false;
+        // Set by runWithin: the due time is meant as it is, without the grouping window.
+        bool exact = false;
+        // The earliest time asked by runWithin since the task last started.
+        uint64_t within = NO_TIME;
         uint64_t generation = 0;
     };
 
@@ -131,6 +139,7 @@ private:
     // The task the worker runs right now.
     bool m_busy = false;
     void* m_busyObject = nullptr;
+    uint32_t m_busyId = 0;
     std::thread::id m_workerId;
 
     pthread_t m_thread = 0;
