@@ -193,6 +193,7 @@ struct Traffic {
     std::vector<std::pair<uint32_t, uint32_t>> gaps;  // gapStart.low, gapList base.low
     std::vector<RTPS::HeartbeatFields> heartbeats;
     std::vector<RTPS::EntityId_t> dataReaderIds;
+    size_t datagrams = 0;
 };
 
 // Reads each sender's datagrams once, in the order they were sent.
@@ -209,6 +210,7 @@ public:
         std::vector<SentDatagram> sent = sender->sent();
         size_t& seen = m_seen[senderIndex];
         for (size_t i = seen; i < sent.size(); ++i) {
+            ++t.datagrams;
             RTPS::DatagramWalker w(sent[i].bytes.data(), sent[i].bytes.size());
             RTPS::SubmessageSpan s;
             while (w.next(s)) {

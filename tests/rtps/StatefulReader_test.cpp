@@ -288,6 +288,40 @@ TEST(StatefulReader, FirstHeartbeatAfterMatchingIsAnsweredAtOnce) {
     }
 }
 
+// A HEARTBEAT that leaves nothing missing is acknowledged at once whatever the response delay
+// (the writer may be waiting for it to make room); one that leaves numbers missing is answered
+// after the delay.
+TEST(StatefulReader, NothingMissingIsAcknowledgedAtOnce) {
+    struct Row {
+        std::vector<uint32_t> received;
+        uint32_t last;  // announced by the HEARTBEAT, from 1
+        size_t atOnce;
+    };
+    for (Row const& row : {Row{{1, 2, 3}, 3, 1}, Row{{1, 3}, 3, 0}, Row{{1, 2, 3}, 5, 0}}) {
+        ReaderHarness h("BUSINESS.HEARTBEAT_RESPONSE_DELAY = 500\n");
+        Matched m(h);
+        RTPS::HeartbeatData first = heartbeat(1, 0, 1, true);  // spends the answer at once
+        m.reader.heatrbeat(&first);
+        h.factory->clock->waitIdle();
+        h.forgetAnswers();
+        for (uint32_t sn : row.received) {
+            m.receive(sn);
+        }
+        RTPS::HeartbeatData hb = heartbeat(1, row.last, 2);
+        m.reader.heatrbeat(&hb);
+        h.factory->clock->waitIdle();
+        Answers a = h.answers();
+        ASSERT_EQ(a.acknacks.size(), row.atOnce) << "last " << row.last;
+        if (row.atOnce == 1) {
+            EXPECT_TRUE(a.acknacks[0].final);
+            EXPECT_EQ(a.acknacks[0].readerSNState.bitmapBase, (SequenceNumber_t{0, row.last + 1}));
+        }
+        h.factory->clock->advanceMs(500);
+        h.factory->clock->waitIdle();
+        EXPECT_EQ(h.answers().acknacks.size(), 1u) << "one answer, last " << row.last;
+    }
+}
+
 // With a response delay the answer waits on the scheduler; a writer removed meanwhile takes its
 // answer (and its pending fragments) with it, and the task finds nothing to do.
 TEST(StatefulReader, ProxyRemovedWhileTheAnswerIsPending) {

@@ -150,11 +150,119 @@ TEST_F(StatefulWriterTest, PushModeSendsOnTheNextRunAndAnnouncesIt) {
     Traffic t = traffic->next(r);
     EXPECT_EQ(t.data, Seqs{1});
     EXPECT_EQ(t.dataReaderIds[0], readerGuid(1).entityId);
+    EXPECT_TRUE(t.heartbeats.empty()) << "a lone change is announced after the pace";
+    participant->advanceMs(2);
+    t = traffic->next(r);
     ASSERT_EQ(t.heartbeats.size(), 1u);  // suppression 0: unacknowledged at once
     EXPECT_EQ(t.heartbeats[0].firstSN, (SequenceNumber_t{0, 1}));
     EXPECT_EQ(t.heartbeats[0].lastSN, (SequenceNumber_t{0, 1}));
     EXPECT_FALSE(t.heartbeats[0].final);
     EXPECT_EQ(t.heartbeats[0].count, 1u);
+}
+
+// A HEARTBEAT goes in the datagram of the data once a quarter of the history was sent since the
+// last one, not with every change; a lone change is announced after the heartbeat pace.
+TEST_F(StatefulWriterTest, TheHeartbeatGoesWithTheDataOncePerQuarterOfTheHistory) {
+    WriterOptions o;
+    o.historyReserve = 8;  // a heartbeat every 2 changes
+    make(FakeParticipant::Settings(), o);
+    const size_t r = match(1);
+    struct Step {
+        size_t writes;
+        size_t heartbeats;
+    };
+    uint32_t sn = 0;
+    for (Step const step : {Step{1, 0}, Step{1, 1}, Step{3, 1}, Step{1, 0}}) {
+        Seqs written;
+        for (size_t i = 0; i < step.writes; ++i) {
+            write();
+            written.push_back(++sn);
+        }
+        writer->reliableWorker();
+        Traffic t = traffic->next(r);
+        EXPECT_EQ(t.data, written);
+        EXPECT_EQ(t.heartbeats.size(), step.heartbeats) << "up to " << sn;
+        EXPECT_EQ(t.datagrams, 1u) << "data and heartbeat in one datagram, up to " << sn;
+        if (!t.heartbeats.empty()) {
+            EXPECT_EQ(t.heartbeats[0].lastSN, (SequenceNumber_t{0, sn}));
+        }
+    }
+}
+
+// After the data stops, a reader that has not acknowledged hears a HEARTBEAT within the pace
+// (2 ms), then at twice the interval each time, not at the 10 s period; an acknowledgement
+// that moves on brings the pace back.
+TEST_F(StatefulWriterTest, AfterTheLastDataHeartbeatsFollowAtAGrowingPace) {
+    FakeParticipant::Settings s;
+    s.heartbeatMs = 10000;
+    make(s);
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    write();
+    participant->settle();
+    Traffic t = traffic->next(r);
+    EXPECT_EQ(t.data, Seqs{1});
+    EXPECT_TRUE(t.heartbeats.empty());
+    for (uint64_t pace : {2, 4, 8}) {
+        participant->advanceMs(pace - 1);
+        EXPECT_TRUE(traffic->next(r).heartbeats.empty()) << pace;
+        participant->advanceMs(1);
+        EXPECT_EQ(traffic->next(r).heartbeats.size(), 1u) << pace;
+    }
+    acknack(1, 1, {}, 1);  // nothing acknowledged: no progress, the pace stays
+    participant->advanceMs(15);
+    EXPECT_TRUE(traffic->next(r).heartbeats.empty());
+    participant->advanceMs(1);
+    EXPECT_EQ(traffic->next(r).heartbeats.size(), 1u) << 16;
+    acknack(1, 2, {}, 2);  // 1 acknowledged
+    write();
+    participant->settle();
+    EXPECT_EQ(traffic->next(r).data, Seqs{2});
+    participant->advanceMs(1);
+    EXPECT_TRUE(traffic->next(r).heartbeats.empty());
+    participant->advanceMs(1);
+    EXPECT_EQ(traffic->next(r).heartbeats.size(), 1u) << "back to 2 ms";
+    acknack(1, 3, {}, 3);
+    participant->advanceMs(10000);
+    EXPECT_TRUE(traffic->next(r).heartbeats.empty()) << "everything acknowledged";
+}
+
+// A writer that waits for room asks its readers for acknowledgements at once.
+TEST_F(StatefulWriterTest, AWriterWaitingForRoomAsksForAcknowledgements) {
+    FakeParticipant::Settings s;
+    s.heartbeatMs = 10000;
+    WriterOptions o;
+    o.historyReserve = 42;  // a heartbeat with every 10th change
+    o.maxBlocking = vexa::dds::DURATION_INFINITE;
+    make(s, o);
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    for (int i = 0; i < 42; ++i) {
+        writer->deleteChange(write());  // as a volatile writer does
+        writer->reliableWorker();       // one change per pass
+    }
+    Traffic t = traffic->next(r);
+    EXPECT_EQ(t.data.size(), 42u);
+    ASSERT_EQ(t.heartbeats.size(), 4u);
+    EXPECT_EQ(t.heartbeats.back().lastSN, (SequenceNumber_t{0, 40}));
+    std::promise<int64_t> result;
+    std::thread blocked([&] {
+        Payload p(3);
+        result.set_value(writer->addChange(&p.info));
+    });
+    auto future = result.get_future();
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    participant->settle();
+    t = traffic->next(r);
+    ASSERT_EQ(t.heartbeats.size(), 1u) << "at once when the history is full";
+    EXPECT_EQ(t.heartbeats[0].lastSN, (SequenceNumber_t{0, 42}));
+    acknack(1, 43, {}, 1);
+    EXPECT_EQ(future.get(), sequenceToHandle({0, 43}));
+    blocked.join();
 }
 
 TEST_F(StatefulWriterTest, PullModeSendsOnlyWhatAReaderAsksFor) {
@@ -214,6 +322,7 @@ TEST_F(StatefulWriterTest, FullSetAckNackWakesTheReliableTask) {
     participant->settle();  // the run the match asks for, before anything is written
     write();
     participant->settle();
+    participant->advanceMs(2);  // the heartbeat that follows the data
     const size_t before = traffic->next(r).heartbeats.size();
     EXPECT_EQ(before, 1u);
     acknack(1, 1, {}, 1, 8);  // a short set: nothing to wake for
@@ -308,7 +417,9 @@ TEST_F(StatefulWriterTest, NackSuppressionHoldsHeartbeatsUntilItEnds) {
     for (Row row : {Row{0, 1, 1}, Row{100, 0, 1}}) {
         FakeParticipant::Settings s;
         s.nackSuppressionMs = row.suppressionMs;
-        make(s);
+        WriterOptions o;
+        o.historyReserve = 4;  // a heartbeat with every change
+        make(s, o);
         const size_t r = match(1);
         write();
         writer->reliableWorker();

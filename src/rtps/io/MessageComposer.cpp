@@ -123,13 +123,16 @@ void MessageComposer::drop(SubMessage* s, RTPSOutSocket* socket, char const* rea
 }
 
 void MessageComposer::queueAndSend(SubMessage* s, RTPSOutSocket* socket, bool built,
-                                   char const* kind) {
+                                   char const* kind, bool flush) {
     if (!built) {
         drop(s, socket, kind);
         return;
     }
     subMessageReady(s, socket);
-    sendMessage(socket);
+    // Held submessages are the pool's: half of it stays for the other senders.
+    if (flush || m_pool.available() <= POOL_SIZE / 2) {
+        sendMessage(socket);
+    }
 }
 
 uint16_t MessageComposer::countInlineQoSLength(CacheChange const* change) {
@@ -187,7 +190,7 @@ bool MessageComposer::fillData(SubMessage* s, EntityId_t readerId, CacheChange c
 }
 
 void MessageComposer::sendData(RTPSOutSocket* socket, EntityId_t readerId, ChangeForReader* entry,
-                               int priority, ReaderProxy* proxy) {
+                               int priority, ReaderProxy* proxy, bool flush) {
     if (socket == nullptr || entry == nullptr || entry->change == nullptr) {
         return;
     }
@@ -204,9 +207,11 @@ void MessageComposer::sendData(RTPSOutSocket* socket, EntityId_t readerId, Chang
         if (s == nullptr) {
             return;
         }
-        queueAndSend(s, socket, fillData(s, readerId, change), "DATA");
+        queueAndSend(s, socket, fillData(s, readerId, change), "DATA", flush);
         return;
     }
+    // Fragments go one datagram each, after whatever was held.
+    sendMessage(socket);
 
     if (!entry->isFragmented()) {
         uint32_t size = room - DATA_FRAG_OVERHEAD - (timed ? INFO_TS_SIZE : 0);
@@ -300,7 +305,7 @@ bool MessageComposer::fillKeyData(SubMessage* s, EntityId_t readerId, CacheChang
 }
 
 void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
-                                  ChangeForReader* entry, int priority) {
+                                  ChangeForReader* entry, int priority, bool flush) {
     if (socket == nullptr || entry == nullptr || entry->change == nullptr) {
         return;
     }
@@ -347,10 +352,13 @@ void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
     } else {
         drop(s, socket, "DATA");
     }
-    sendMessage(socket);
+    if (flush || m_pool.available() <= POOL_SIZE / 2) {
+        sendMessage(socket);
+    }
 }
 
-void MessageComposer::sendHEARTBEAT(RTPSOutSocket* socket, HeartbeatData* hb, int priority) {
+void MessageComposer::sendHEARTBEAT(RTPSOutSocket* socket, HeartbeatData* hb, int priority,
+                                    bool flush) {
     if (socket == nullptr || hb == nullptr) {
         return;
     }
@@ -365,10 +373,10 @@ void MessageComposer::sendHEARTBEAT(RTPSOutSocket* socket, HeartbeatData* hb, in
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &hb->firstSN, 8) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &hb->lastSN, 8) &&
               s->addElement(ELEMENT_COUNT, &hb->count, 4);
-    queueAndSend(s, socket, ok, "HEARTBEAT");
+    queueAndSend(s, socket, ok, "HEARTBEAT", flush);
 }
 
-void MessageComposer::sendGAP(RTPSOutSocket* socket, GapData* record, int priority) {
+void MessageComposer::sendGAP(RTPSOutSocket* socket, GapData* record, int priority, bool flush) {
     std::unique_ptr<GapData> gap(record);
     if (socket == nullptr || gap == nullptr) {
         return;
@@ -382,7 +390,7 @@ void MessageComposer::sendGAP(RTPSOutSocket* socket, GapData* record, int priori
               s->addElement(ELEMENT_ENTITY_ID, &gap->writerGUID.entityId, 4) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER, &gap->gapStart, 8) &&
               s->addElement(ELEMENT_SEQUENCE_NUMBER_SET, &gap->gapList, 0);
-    queueAndSend(s, socket, ok, "GAP");
+    queueAndSend(s, socket, ok, "GAP", flush);
 }
 
 void MessageComposer::sendAckNAck(RTPSOutSocket* socket, AckNAckData* record, int priority) {

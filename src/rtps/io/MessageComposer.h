@@ -63,18 +63,23 @@ public:
     // The change as one DATA when it fits the socket's datagram, else as DATA_FRAGs: all of
     // them without a proxy, or with one only those the proxy marks REQUESTED (then marked
     // UNACKNOWLEDGED).
+    //
+    // With `flush` false a whole DATA, a key DATA, a HEARTBEAT or a GAP only joins the socket's
+    // queue, so that what follows shares its datagram; the caller then calls sendMessage. The
+    // queue is packed at once all the same while the pool runs low.
     void sendData(RTPSOutSocket* socket, EntityId_t readerId, ChangeForReader* change, int priority,
-                  ReaderProxy* proxy);
+                  ReaderProxy* proxy, bool flush = true);
     // DATA_FRAG of fragment `index` (from 0) of a change already split by sendData.
     void sendDataFrag(RTPSOutSocket* socket, EntityId_t readerId, ChangeForReader* change,
                       uint32_t index, int priority);
     // A key-only DATA (the writer's instance handle) followed by the change's data.
     void sendKeyData(RTPSOutSocket* socket, EntityId_t readerId, ChangeForReader* change,
-                     int priority);
+                     int priority, bool flush = true);
     // The record stays the caller's.
-    void sendHEARTBEAT(RTPSOutSocket* socket, HeartbeatData* heartbeat, int priority);
+    void sendHEARTBEAT(RTPSOutSocket* socket, HeartbeatData* heartbeat, int priority,
+                       bool flush = true);
     // These delete the record.
-    void sendGAP(RTPSOutSocket* socket, GapData* gap, int priority);
+    void sendGAP(RTPSOutSocket* socket, GapData* gap, int priority, bool flush = true);
     void sendAckNAck(RTPSOutSocket* socket, AckNAckData* acknack, int priority);
     void sendNAckFrag(RTPSOutSocket* socket, NAckFragData* nackfrag, int priority);
 
@@ -105,7 +110,8 @@ private:
     void drop(SubMessage* s, RTPSOutSocket* socket, char const* reason);
     // Queues a built submessage and sends what the socket holds; one that could not be built
     // is dropped with a log line.
-    void queueAndSend(SubMessage* s, RTPSOutSocket* socket, bool built, char const* kind);
+    void queueAndSend(SubMessage* s, RTPSOutSocket* socket, bool built, char const* kind,
+                      bool flush = true);
 
     RTPSDataTransport* const m_transport;
     uint8_t m_header[MESSAGE_HEADER_SIZE];

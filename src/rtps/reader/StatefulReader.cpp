@@ -409,7 +409,9 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
                                 unsigned{heartbeat->firstSN.low}, unsigned{heartbeat->lastSN.low},
                                 g.w[0], g.w[1], g.w[2], g.w[3]);
         }
-        bool const atOnce = p->takeAnswerAtOnce();
+        // Nothing missing: the writer may be waiting for this acknowledgement to make room, and
+        // no data in flight can change the answer. What is missing is asked for after the delay.
+        bool const atOnce = p->takeAnswerAtOnce() || p->allDelivered();
         if (p->scheduleResponse()) {
             // One answer per writer is outstanding at a time; the task finds the proxy by GUID.
             uint32_t task = 0;
@@ -420,6 +422,8 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
                                             false);
             }
             answerNow = task == 0;
+        } else {
+            answerNow = atOnce;  // the delayed answer stays, and finds nothing to add
         }
     }
     if (heartbeat->livelinessFlag && heartbeat->finalFlag && m_communicationObject != nullptr) {

@@ -33,6 +33,12 @@ constexpr char kModuleReliable[] = "StatefulWriter::reliableWorker";
 constexpr char kModuleAdd2[] = "StatefulWriter::matched_reader_add";
 constexpr char kModuleDeferred[] = "StatefulWriter::deferredWorker";
 constexpr int kLivelinessPriority = 0x7FFFFFFF;
+// A HEARTBEAT goes with the data at least once per this many changes sent (fewer when the
+// history is short: a quarter of it), so that acknowledgements free the history before it fills.
+constexpr uint32_t kMaxChangesPerHeartbeat = 256;
+// While a reader has not acknowledged everything, a HEARTBEAT follows the last data after this
+// long, then at twice the interval each time nothing was acknowledged, up to the period.
+constexpr uint64_t kFirstHeartbeatPaceMks = 2000;
 
 Config const& configOf(Participant* participant) {
     Config const& config = participant->getConfig();
@@ -69,6 +75,10 @@ void guidWords(GUID_t const& g, unsigned (&w)[4]) {
 
 vexalog::Logger& logger() {
     return vexalog::Logger::getLogger();
+}
+
+uint64_t valueOf(SequenceNumber_t const& sn) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(sn.high)) << 32) | sn.low;
 }
 
 }  // namespace
@@ -201,6 +211,10 @@ bool StatefulWriter::waitForRoom(std::chrono::steady_clock::time_point deadline)
         }
         if (makeRoom()) {
             return true;
+        }
+        // The readers are told at once that the writer waits for their acknowledgements.
+        if (!m_heartbeatWanted.exchange(true) && m_taskId != 0) {
+            m_scheduler->wakeTask(m_taskId);
         }
         std::unique_lock<std::mutex> lock(m_ackMutex);
         auto woken = [&] { return m_ackGeneration != generation || !m_active; };
@@ -350,7 +364,7 @@ void StatefulWriter::assertLiveliness() {
 }
 
 bool StatefulWriter::sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first,
-                                   SequenceNumber_t& last) {
+                                   SequenceNumber_t& last, bool flush) {
     proxy.getRelevantRange(first, last);
     if (first == SEQUENCENUMBER_NULL || last == SEQUENCENUMBER_NULL) {
         return false;
@@ -361,7 +375,7 @@ bool StatefulWriter::sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first,
     hb.firstSN = first;
     hb.lastSN = last;
     hb.count = proxy.nextHeartbeatCount();
-    m_composer->sendHEARTBEAT(proxy.getUnicastSocket(), &hb, m_transportPriority);
+    m_composer->sendHEARTBEAT(proxy.getUnicastSocket(), &hb, m_transportPriority, flush);
     return true;
 }
 
@@ -372,12 +386,13 @@ void StatefulWriter::sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeF
     gap->gapStart = first->sequenceNumber;
     gap->gapList.bitmapBase = (last != nullptr ? last : first)->sequenceNumber + 1;
     gap->gapList.numBits = 0;
-    m_composer->sendGAP(proxy->getUnicastSocket(), gap, m_transportPriority);
+    m_composer->sendGAP(proxy->getUnicastSocket(), gap, m_transportPriority, false);
 }
 
 void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
-                                 RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast,
-                                 bool deferred) {
+                                 RTPSOutSocket* socket, EntityId_t const& readerId,
+                                 MulticastSent* multicastSent, bool deferred) {
+    const bool multicast = multicastSent != nullptr;
     const bool keyed = getTopicKind() == TOPIC_KIND_WITH_KEY;
     const bool user = isUserWriter();
     ChangeForReader* first = nullptr;
@@ -403,11 +418,11 @@ void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader
                 first = nullptr;
                 last = nullptr;
             }
-            if (!(multicast && e->change->multicasted)) {
+            if (!multicast || multicastSent->emplace(socket, valueOf(e->sequenceNumber)).second) {
                 if (keyed) {
-                    m_composer->sendKeyData(socket, readerId, e, m_transportPriority);
+                    m_composer->sendKeyData(socket, readerId, e, m_transportPriority, false);
                 } else {
-                    m_composer->sendData(socket, readerId, e, m_transportPriority, nullptr);
+                    m_composer->sendData(socket, readerId, e, m_transportPriority, nullptr, false);
                 }
                 if (user) {
                     char const* kind =
@@ -419,9 +434,6 @@ void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader
                                         m_logName.c_str(), kind,
                                         static_cast<unsigned>(e->sequenceNumber.high),
                                         unsigned{e->sequenceNumber.low}, 0u, clockLow());
-                }
-                if (multicast) {
-                    e->change->multicasted = true;
                 }
             }
         }
@@ -453,50 +465,113 @@ void StatefulWriter::reliableWorker() {
     if (!m_active) {
         return;
     }
+    // Before the mutex: a writer that starts to wait after this look wakes the task again.
+    const bool wanted = m_heartbeatWanted.exchange(false);
     Lock lock(m_matchedMutex);
     const bool writerMulticast = hasMulticastLocators();
-    if (writerMulticast) {
-        m_history.resetMulticasted();
-    }
-    const size_t n = m_matched.size();
+    // What went to each group in this pass: a change goes to a group once, however many of its
+    // readers want it. Kept for the pass only, so no walk of the history.
+    MulticastSent multicastSent;
+    std::vector<RTPSOutSocket*> held;
+    std::vector<bool> sentTo(m_matched.size(), false);
+    size_t sent = 0;
     while (m_unsentPending.exchange(false)) {
-        if (n == 0) {
+        if (m_matched.empty()) {
             break;
         }
-        for (auto& p : m_matched) {
+        for (size_t i = 0; i < m_matched.size(); ++i) {
+            ReaderProxy* p = m_matched[i].get();
+            if (!p->hasUnsent()) {
+                continue;
+            }
             RTPSOutSocket* group = p->getMulticastSocket();
             const bool multicast = group != nullptr && writerMulticast;
             RTPSOutSocket* socket = multicast ? group : p->getUnicastSocket();
             const EntityId_t readerId = multicast ? _ENTITYID_UNKNOWN : p->getReaderGUID().entityId;
-            if (!p->hasUnsent()) {
+            std::vector<ChangeForReader*> list = p->unsent_changes();
+            if (list.empty()) {
                 continue;
             }
-            std::vector<ChangeForReader*> list = p->unsent_changes();
-            if (!list.empty()) {
-                m_unsentPending = true;
+            m_unsentPending = true;
+            sentTo[i] = true;
+            sent = std::max(sent, list.size());
+            sendEntries(p, list, socket, readerId, multicast ? &multicastSent : nullptr, false);
+            if (std::find(held.begin(), held.end(), socket) == held.end()) {
+                held.push_back(socket);
             }
-            sendEntries(p.get(), list, socket, readerId, multicast, false);
-            if (m_nackSuppressionDuration != 0 && !list.empty()) {
-                suppress(p.get(), list);
+            if (m_nackSuppressionDuration != 0) {
+                suppress(p, list);
             }
         }
     }
-    for (auto& p : m_matched) {
+    // A reader hears of what it must acknowledge when the history may fill before it would
+    // otherwise ask, when the writer waits for room, and one pace after the data stopped.
+    const uint64_t now = m_scheduler->clock().nowMks();
+    if (sent != 0) {
+        m_heartbeatDue = now + m_heartbeatPace.load();
+    }
+    m_sentSinceHeartbeat += sent;
+    const bool due = m_sentSinceHeartbeat >= heartbeatEvery() || wanted;
+    const bool paced = now >= m_heartbeatDue;
+    bool trailing = false;
+    bool unacknowledged = false;
+    for (size_t i = 0; i < m_matched.size(); ++i) {
+        ReaderProxy* p = m_matched[i].get();
         if (!p->hasUnacknowledged()) {
             continue;
         }
+        unacknowledged = true;
+        if (!due && (sentTo[i] || !paced)) {
+            continue;
+        }
+        trailing = trailing || !sentTo[i];
         SequenceNumber_t first;
         SequenceNumber_t last;
-        if (!sendHeartbeat(*p, first, last)) {
+        // In the datagram of the data sent to it just now, when it went there.
+        if (!sendHeartbeat(*p, first, last, false)) {
             continue;
+        }
+        RTPSOutSocket* socket = p->getUnicastSocket();
+        if (std::find(held.begin(), held.end(), socket) == held.end()) {
+            held.push_back(socket);
         }
         if (isUserWriter()) {
             logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2,
                                 vexares::RTPS_MSG_HEARTBEAT_SENT, m_logName.c_str(),
-                                unsigned{first.low}, unsigned{last.low},
-                                portOf(p->getUnicastSocket()), clockLow());
+                                unsigned{first.low}, unsigned{last.low}, portOf(socket),
+                                clockLow());
         }
     }
+    if (due) {
+        m_sentSinceHeartbeat = 0;
+    }
+    for (RTPSOutSocket* socket : held) {
+        m_composer->sendMessage(socket);
+    }
+    paceHeartbeats(unacknowledged, trailing && sent == 0, now);
+}
+
+uint32_t StatefulWriter::heartbeatEvery() const {
+    const uint32_t reserve = getHistoryReserve();
+    if (reserve == 0) {
+        return kMaxChangesPerHeartbeat;
+    }
+    return std::max<uint32_t>(1, std::min<uint32_t>(reserve / 4, kMaxChangesPerHeartbeat));
+}
+
+void StatefulWriter::paceHeartbeats(bool unacknowledged, bool repeated, uint64_t now) {
+    const uint32_t task = m_taskId;
+    if (!unacknowledged || task == 0) {
+        return;  // the period's heartbeat is enough
+    }
+    const uint64_t period = std::max<uint64_t>(uint64_t{m_heartbeatPeriod} * 1000, 1000);
+    if (repeated) {
+        // Nothing acknowledged since the last one: the reader is slow, gone or cut off.
+        const uint64_t pace = std::min(m_heartbeatPace.load() * 2, period);
+        m_heartbeatPace = pace;
+        m_heartbeatDue = now + pace;
+    }
+    m_scheduler->runWithin(task, m_heartbeatDue > now ? m_heartbeatDue - now : 0);
 }
 
 void StatefulWriter::deferredWorker(GUID_t const& reader) {
@@ -510,10 +585,17 @@ void StatefulWriter::deferredWorker(GUID_t const& reader) {
         return;  // the reader went while the answer waited
     }
     std::vector<ChangeForReader*> list = p->requested_changes();
-    sendEntries(p, list, p->getUnicastSocket(), p->getReaderGUID().entityId, false, true);
+    sendEntries(p, list, p->getUnicastSocket(), p->getReaderGUID().entityId, nullptr, true);
     if (m_nackSuppressionDuration != 0) {
         suppress(p, list);
     }
+    // With the repairs, so that the reader asks again at once for any that was lost too.
+    if (!list.empty() && p->hasUnacknowledged()) {
+        SequenceNumber_t first;
+        SequenceNumber_t last;
+        sendHeartbeat(*p, first, last, false);
+    }
+    m_composer->sendMessage(p->getUnicastSocket());
     p->clearDeferredPending();
 }
 
@@ -559,7 +641,15 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                             vexares::RTPS_MSG_ACKNACK_RECEIVED, m_logName.c_str(),
                             unsigned{data->readerSNState.bitmapBase.low}, g[0], g[1], g[2], g[3]);
         SequenceNumberSet const& set = data->readerSNState;
+        // Progress (the reader acknowledged something new) brings the heartbeat pace back.
+        SequenceNumber_t below = set.bitmapBase;
+        --below;
+        const bool progress =
+            below.high >= 0 && below != SEQUENCENUMBER_NULL && !p->checkAcknowledged(below);
         allAcknowledged = p->acked_changes_set(set.bitmapBase);
+        if (progress) {
+            m_heartbeatPace = kFirstHeartbeatPaceMks;
+        }
         uint64_t const delayMks = p->takeRepairAtOnce() ? 0 : uint64_t{m_nackResponseDelay} * 1000;
         std::vector<SequenceNumber_t> requested;
         if (set.numBits != 0) {
@@ -569,6 +659,8 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                 }
             }
             if (set.numBits == MAX_SET_BITS && m_taskId != 0) {
+                // The reader may miss more than a set names: it hears what there is.
+                m_heartbeatWanted = true;
                 m_scheduler->wakeTask(m_taskId);
             }
             if (!requested.empty()) {
@@ -587,7 +679,7 @@ bool StatefulWriter::acknack(AckNAckData* data) {
         if (!data->finalFlag && requested.empty()) {
             SequenceNumber_t first;
             SequenceNumber_t last;
-            sendHeartbeat(*p, first, last);
+            sendHeartbeat(*p, first, last, true);
             p->repairNextAtOnce();
         }
     }

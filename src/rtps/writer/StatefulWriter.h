@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "rtps/wire/AckNAckData.h"
@@ -129,15 +131,25 @@ private:
     // Removes the change from every proxy and from the history when every reader has
     // acknowledged it; under the matched-readers mutex, so no proxy can load it meanwhile.
     bool removeIfDelivered(SequenceNumber_t const& sn);
-    // Sends the entries to one reader: runs of irrelevant ones as GAPs, the others as DATA
-    // (once per run to a group when multicast).
+    // (group socket, sequence number) sent in one pass of the task.
+    using MulticastSent = std::set<std::pair<RTPSOutSocket*, uint64_t>>;
+    // Queues the entries to one reader on `socket` (the caller sends the queue): runs of
+    // irrelevant ones as GAPs, the others as DATA. With `multicastSent` the socket is a group's,
+    // and a change already sent there in this pass is not sent again.
     void sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
-                     RTPSOutSocket* socket, EntityId_t const& readerId, bool multicast,
-                     bool deferred);
+                     RTPSOutSocket* socket, EntityId_t const& readerId,
+                     MulticastSent* multicastSent, bool deferred);
     void sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last);
     // A HEARTBEAT without the final flag over what the reader still needs; false (nothing
     // sent) when it needs nothing. Under the matched-readers mutex.
-    bool sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first, SequenceNumber_t& last);
+    // With `flush` false it joins the socket's queue (the caller sends it).
+    bool sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first, SequenceNumber_t& last,
+                       bool flush);
+    // Changes sent between two HEARTBEATs that go with data.
+    uint32_t heartbeatEvery() const;
+    // While a reader has unacknowledged changes the task runs again within the heartbeat pace
+    // (doubled when `repeated`: that heartbeat went without new data); else at its period.
+    void paceHeartbeats(bool unacknowledged, bool repeated, uint64_t now);
     // Schedules the end of NACK suppression for what was just sent.
     void suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> const& sent);
     void reannounce();
@@ -163,6 +175,17 @@ private:
     std::atomic<bool> m_unsentPending{false};
     std::atomic<uint32_t> m_taskId{0};
     std::atomic<uint64_t> m_nextToken{1};
+    // Set by a writer that waits for room and by an ACKNACK with a full set: the task's next
+    // pass sends every reader with unacknowledged changes a HEARTBEAT.
+    std::atomic<bool> m_heartbeatWanted{false};
+    // Changes sent since the last HEARTBEAT that went with data; under the matched-readers mutex.
+    size_t m_sentSinceHeartbeat = 0;
+    // Delay of the next HEARTBEAT while something is unacknowledged (µs); reset by ACKNACKs
+    // that acknowledge something new.
+    std::atomic<uint64_t> m_heartbeatPace{2000};
+    // Scheduler time from which a pass heartbeats the readers it sent nothing to; under the
+    // matched-readers mutex.
+    uint64_t m_heartbeatDue = 0;
 
     BusyCount m_ackBusy;
     BusyCount m_taskBusy;
