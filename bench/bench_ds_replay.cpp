@@ -12,6 +12,7 @@
 // last sample (the host's monotonic clock in both processes); ratio = replay_ms / live_ms;
 // first_ms, the late reader's time from its creation to its first sample (connection to the
 // service and its first batch); load1, /proc/loadavg at the end of the repetition.
+// BM_IntakeAgainstLive (below) compares the service's live intake with a plain reader's.
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,17 +70,17 @@ double timeOf(SpawnedProgram const& program, char const* word) {
     return -1;
 }
 
-std::unique_ptr<SpawnedProgram> writer(int readers) {
+std::unique_ptr<SpawnedProgram> writer(int readers, unsigned domain = kDomain) {
     return std::make_unique<SpawnedProgram>(
         DURABLE_WRITER_PATH,
-        std::vector<std::string>{std::to_string(kDomain), "1", std::to_string(kSamples), "0", "0",
+        std::vector<std::string>{std::to_string(domain), "1", std::to_string(kSamples), "0", "0",
                                  std::to_string(kBytes), std::to_string(readers), "0"});
 }
 
-std::unique_ptr<SpawnedProgram> reader() {
+std::unique_ptr<SpawnedProgram> reader(unsigned domain = kDomain) {
     return std::make_unique<SpawnedProgram>(
         DURABLE_READER_PATH,
-        std::vector<std::string>{std::to_string(kDomain), std::to_string(kSamples), "3", "0"});
+        std::vector<std::string>{std::to_string(domain), std::to_string(kSamples), "3", "0"});
 }
 
 bool endedWell(SpawnedProgram& p) {
@@ -131,6 +132,53 @@ void BM_ReplayAgainstLive(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReplayAgainstLive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The engine's installed timing (no rtps.cfg here), the rest as above.
+void writeIntakeSettings() {
+    writeSettings();
+    std::remove("rtps.cfg");
+}
+
+// Live intake by vexads against live delivery to a plain reliable reader, in the same run and
+// the installed engine timing: the same writer, once with the service as its only reader and
+// once with a plain reader instead (no service running). Counters: intake_ms and live_ms, from
+// the first write to the writer's last acknowledgement; ratio = intake_ms / live_ms.
+void BM_IntakeAgainstLive(benchmark::State& state) {
+    writeIntakeSettings();
+    constexpr unsigned kIntakeDomain = kDomain + 1;
+    constexpr unsigned kLiveDomain = kDomain + 2;
+    for (auto _ : state) {
+        double intakeMs = -1;
+        {
+            SpawnedProgram ds(VEXADS_PATH, {std::to_string(kIntakeDomain)}, true);
+            if (!ds.waitForLine("exit", 30s)) {
+                state.SkipWithError("vexads did not start");
+                break;
+            }
+            auto w = writer(1, kIntakeDomain);
+            if (!endedWell(*w)) {
+                state.SkipWithError("the writer to vexads failed");
+                break;
+            }
+            intakeMs = timeOf(*w, "acked_at") - timeOf(*w, "start");
+            ds.closeInput();
+            ds.wait(30s);
+        }
+        auto live = reader(kLiveDomain);
+        auto w = writer(1, kLiveDomain);
+        if (!endedWell(*w) || !endedWell(*live)) {
+            state.SkipWithError("live run failed");
+            break;
+        }
+        double const liveMs = timeOf(*w, "acked_at") - timeOf(*w, "start");
+        state.SetIterationTime(intakeMs / 1000.0);
+        state.counters["intake_ms"] = intakeMs;
+        state.counters["live_ms"] = liveMs;
+        state.counters["ratio"] = liveMs > 0 ? intakeMs / liveMs : 0;
+        state.counters["load1"] = loadAverage();
+    }
+}
+BENCHMARK(BM_IntakeAgainstLive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,7 +6,8 @@
 //
 // It waits until `readers` readers (default 1: the durability service's) have matched. With
 // "acknowledged at" K, it waits for the acknowledgement of the first K samples and prints "acked K"
-// before going on. At the end it waits for every acknowledgement and exits.
+// before going on. At the end it waits for every acknowledgement, prints "acked all" and the
+// time (steady clock, µs) as "acked_at <µs>", and exits.
 
 #include <chrono>
 #include <cstdio>
@@ -77,6 +78,10 @@ int main(int argc, char** argv) {
         }
         writer.wait_for_acknowledgments(dds::core::Duration(20, 0));
         std::printf("acked all\n");
+        std::printf("acked_at %lld\n",
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now().time_since_epoch())
+                                               .count()));
         std::fflush(stdout);
     } catch (dds::core::Exception const& e) {
         std::fprintf(stderr, "durable_writer: %s\n", e.what());
