@@ -1,13 +1,16 @@
 #include "vexa/sub/DataReaderDelegate.hpp"
 
+#include <mutex>
 #include <string>
 
 #include "DataReaderEventForwarder.h"
 #include "dcps/subscriber/Reader.h"
 #include "dcps/subscriber/Subscriber.h"
+#include "dcps/topic/TopicDescription.h"
 #include "vexa/DataReaderImpl.h"
 #include "vexa/core/ConvertQos.hpp"
 #include "vexa/core/Exception.hpp"
+#include "vexa/core/TimeConversion.hpp"
 #include "vexa/core/status/ConvertStatus.hpp"
 
 namespace vexa {
@@ -42,13 +45,43 @@ DataReaderDelegate::DataReaderDelegate(::dds::sub::Subscriber const& subscriber,
     setEntity(bridge_->getEntity());
 }
 
+DataReaderDelegate::DataReaderDelegate(Adopt, ::dds::sub::Subscriber const& subscriber,
+                                       vexa::dcps::api::DataReaderImpl* bridge)
+    : subscriber_(subscriber), bridge_(bridge), adopted_(true) {
+    setEntity(bridge_->getEntity());
+}
+
+std::shared_ptr<DataReaderDelegate> DataReaderDelegate::found(
+    ::dds::sub::Subscriber const& subscriber, vexa::dcps::api::DataReaderImpl* bridge,
+    std::weak_ptr<vexa::core::EntityBase> const& api) {
+    if (auto known = std::dynamic_pointer_cast<DataReaderDelegate>(api.lock())) {
+        return known;
+    }
+    if (bridge == nullptr || !subscriber->is_builtin()) {
+        return nullptr;
+    }
+    // Two threads finding one built-in reader at once would otherwise make two delegates.
+    static std::mutex adopting;
+    std::lock_guard<std::mutex> lock(adopting);
+    if (auto known =
+            std::dynamic_pointer_cast<DataReaderDelegate>(api_obj(bridge->getEntity()).lock())) {
+        return known;
+    }
+    auto made = std::make_shared<DataReaderDelegate>(Adopt{}, subscriber, bridge);
+    made->register_api_obj(made);
+    return made;
+}
+
 DataReaderDelegate::~DataReaderDelegate() {
     if (bridge_ != nullptr) {
         if (forwarder_ != nullptr) {
             bridge_->set_listener(nullptr, 0);
         }
-        // Straight to the core: the subscriber may be closed already.
-        subscriber_->subscriber()->deleteDR(bridge_);
+        // Straight to the core: the subscriber may be closed already. The built-in
+        // subscriber keeps its readers (a later find adopts one anew).
+        if (!adopted_) {
+            subscriber_->subscriber()->deleteDR(bridge_);
+        }
     }
     DataReaderEventForwarder::release(forwarder_);
 }
@@ -94,6 +127,16 @@ void DataReaderDelegate::qos(::dds::sub::qos::DataReaderQos const& q) {
 std::shared_ptr<vexa::topic::TopicDelegate> const& DataReaderDelegate::topic() const {
     checkOpen(95);
     return topic_;
+}
+
+std::string const& DataReaderDelegate::topic_name() const {
+    checkOpen(96);
+    return topic_ != nullptr ? topic_->name() : bridge_->get_topicdescription()->getName();
+}
+
+std::string const& DataReaderDelegate::type_name() const {
+    checkOpen(97);
+    return topic_ != nullptr ? topic_->type_name() : bridge_->get_topicdescription()->getTypeName();
 }
 
 void DataReaderDelegate::listener(std::unique_ptr<DataReaderListenerAdapter> adapter,
@@ -164,6 +207,53 @@ void DataReaderDelegate::take(vexa::dcps::api::SampleSeq& seq, int32_t max,
     if (rc != vexa::dds::RETCODE_NO_DATA) {
         check(rc, "take", 177);
     }
+}
+
+void DataReaderDelegate::read_instance(vexa::dcps::api::SampleSeq& seq, int32_t max,
+                                       ::dds::core::InstanceHandle const& handle, bool next,
+                                       ::dds::sub::status::DataState const& state) {
+    checkOpen(190);
+    vexa::dds::InstanceHandle_t const h = handle->handle();
+    uint32_t const s = bits(state.sample_state());
+    uint32_t const v = bits(state.view_state());
+    uint32_t const i = bits(state.instance_state());
+    vexa::dds::ReturnCode_t const rc = next ? bridge_->read_next_instance(seq, max, h, s, v, i)
+                                            : bridge_->read_instance(seq, max, h, s, v, i);
+    if (rc != vexa::dds::RETCODE_NO_DATA) {
+        check(rc, next ? "read_next_instance" : "read_instance", 190);
+    }
+}
+
+void DataReaderDelegate::take_instance(vexa::dcps::api::SampleSeq& seq, int32_t max,
+                                       ::dds::core::InstanceHandle const& handle, bool next,
+                                       ::dds::sub::status::DataState const& state) {
+    checkOpen(205);
+    vexa::dds::InstanceHandle_t const h = handle->handle();
+    uint32_t const s = bits(state.sample_state());
+    uint32_t const v = bits(state.view_state());
+    uint32_t const i = bits(state.instance_state());
+    vexa::dds::ReturnCode_t const rc = next ? bridge_->take_next_instance(seq, max, h, s, v, i)
+                                            : bridge_->take_instance(seq, max, h, s, v, i);
+    if (rc != vexa::dds::RETCODE_NO_DATA) {
+        check(rc, next ? "take_next_instance" : "take_instance", 205);
+    }
+}
+
+::dds::core::InstanceHandle DataReaderDelegate::lookup_instance(void const* sample) {
+    checkOpen(220);
+    return ::dds::core::InstanceHandle(bridge_->lookup_instance(sample));
+}
+
+void DataReaderDelegate::key_value(void* key, ::dds::core::InstanceHandle const& handle) {
+    checkOpen(225);
+    check(bridge_->get_key_value(key, handle->handle()), "key_value", 225);
+}
+
+void DataReaderDelegate::wait_for_historical_data(::dds::core::Duration const& timeout) {
+    checkOpen(230);
+    vexa::dds::Duration_t limit;
+    vexa::core::convertDuration(timeout, limit);
+    check(bridge_->wait_for_historical_data(limit), "wait_for_historical_data", 230);
 }
 
 void DataReaderDelegate::return_loan(vexa::dcps::api::SampleSeq& seq) noexcept {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "vexa/DataReaderImpl.h"
-#include "vexa/DataWriterImpl.h"
+#include "vexa/DataReaderTemplate.h"
+#include "vexa/DataWriterTemplate.h"
 #include "vexa_pack.h"
 
 namespace vexatest {
@@ -59,14 +59,18 @@ bool readKey(void const* buf, unsigned lenbuf, int32_t& key) {
 
 // ---- keyed ----
 
+// Typed bridges, as generated code makes them: the typed handles know a reader or writer of
+// their type by them.
 DataWriterImpl* KeyedTypeSupport::create_datawriter(void const* writer) const {
     counted(TypeOp::CreateWriter);
-    return new DataWriterImpl(static_cast<vexa::dcps::Writer*>(const_cast<void*>(writer)));
+    return new vexa::dcps::api::DataWriterTemplate<KeyedSample>(
+        static_cast<vexa::dcps::Writer*>(const_cast<void*>(writer)));
 }
 
 DataReaderImpl* KeyedTypeSupport::create_datareader(void const* reader) const {
     counted(TypeOp::CreateReader);
-    return new DataReaderImpl(static_cast<vexa::dcps::Reader*>(const_cast<void*>(reader)));
+    return new vexa::dcps::api::DataReaderTemplate<KeyedSample>(
+        static_cast<vexa::dcps::Reader*>(const_cast<void*>(reader)));
 }
 
 vexa::dds::KeyHash_t KeyedTypeSupport::keyHash(void const* obj) const {
@@ -210,12 +214,14 @@ void KeyedTypeSupport::deleteObject(void* obj) const {
 
 DataWriterImpl* KeylessTypeSupport::create_datawriter(void const* writer) const {
     counted(TypeOp::CreateWriter);
-    return new DataWriterImpl(static_cast<vexa::dcps::Writer*>(const_cast<void*>(writer)));
+    return new vexa::dcps::api::DataWriterTemplate<KeylessSample>(
+        static_cast<vexa::dcps::Writer*>(const_cast<void*>(writer)));
 }
 
 DataReaderImpl* KeylessTypeSupport::create_datareader(void const* reader) const {
     counted(TypeOp::CreateReader);
-    return new DataReaderImpl(static_cast<vexa::dcps::Reader*>(const_cast<void*>(reader)));
+    return new vexa::dcps::api::DataReaderTemplate<KeylessSample>(
+        static_cast<vexa::dcps::Reader*>(const_cast<void*>(reader)));
 }
 
 vexa::dds::KeyHash_t KeylessTypeSupport::keyHash(void const*) const {

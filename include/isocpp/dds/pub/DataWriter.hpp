@@ -18,6 +18,7 @@
 #include "dds/topic/Topic.hpp"
 #include "vexa/core/Retain.hpp"
 #include "vexa/pub/DataWriterDelegate.hpp"
+#include "vexa/pub/DataWriterHolder.hpp"
 
 namespace dds {
 namespace pub {
@@ -27,6 +28,8 @@ class DataWriter : public ::dds::core::TEntity<vexa::pub::DataWriterDelegate> {
     using Base = ::dds::core::TEntity<vexa::pub::DataWriterDelegate>;
 
 public:
+    using DataType = T;
+
     DataWriter(::dds::core::null_type const& nil) : Base(nil) {}
     explicit DataWriter(std::shared_ptr<vexa::pub::DataWriterDelegate> const& d) : Base(d) {}
     // With the publisher's default writer QoS.
@@ -112,7 +115,7 @@ public:
     }
 
     std::shared_ptr<AnyDataWriterHolder> any_holder() const {
-        return std::make_shared<Holder>(this->impl_);
+        return std::make_shared<vexa::pub::DataWriterHolder>(this->impl_);
     }
 
 private:
@@ -148,36 +151,6 @@ private:
         }
         std::weak_ptr<vexa::pub::DataWriterDelegate> d_;
         DataWriterListener<T>* const l_;
-    };
-
-    class Holder : public AnyDataWriterHolder {
-    public:
-        explicit Holder(std::shared_ptr<vexa::pub::DataWriterDelegate> const& d) : d_(d) {}
-        qos::DataWriterQos qos() const override { return d_->qos(); }
-        void qos(qos::DataWriterQos const& q) override { d_->qos(q); }
-        std::string const& topic_name() const override { return d_->topic()->name(); }
-        std::string const& type_name() const override { return d_->topic()->type_name(); }
-        Publisher const& publisher() const override { return d_->publisher(); }
-        void wait_for_acknowledgments(::dds::core::Duration const& timeout) override {
-            d_->wait_for_acknowledgments(timeout);
-        }
-        void close() override { DataWriter(d_).close(); }
-        void retain(bool keep) override {
-            DataWriter w(d_);
-            if (keep) {
-                w.retain();
-            } else {
-                AnyDataWriter any(w);
-                vexa::core::retain_remove(any);
-            }
-        }
-        void const* identity() const override { return d_->writer(); }
-        std::shared_ptr<vexa::pub::DataWriterDelegate> const& writer_delegate() const override {
-            return d_;
-        }
-
-    private:
-        std::shared_ptr<vexa::pub::DataWriterDelegate> d_;
     };
 };
 

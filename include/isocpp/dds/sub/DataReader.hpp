@@ -4,12 +4,15 @@
 // A reader of samples of type T on a topic of T. Creating the handle creates the reader; it is
 // deleted when the last handle, loan, read condition (and the retain registry) has let go,
 // after which its subscriber and topic may go. read() and take() lend the reader's own sample
-// objects (see LoanedSamples.hpp). retain() keeps the reader without a handle; close() closes
-// it and drops the retained copies.
+// objects (see LoanedSamples.hpp); select() narrows them to one instance, or to the instance
+// after one. retain() keeps the reader without a handle; close() closes it and drops the
+// retained copies.
 
 #include <memory>
 #include <string>
 
+#include "dds/core/Duration.hpp"
+#include "dds/core/InstanceHandle.hpp"
 #include "dds/core/TEntity.hpp"
 #include "dds/core/status/StatusMask.hpp"
 #include "dds/sub/AnyDataReader.hpp"
@@ -21,6 +24,7 @@
 #include "vexa/DataReaderImpl.h"
 #include "vexa/core/Retain.hpp"
 #include "vexa/sub/DataReaderDelegate.hpp"
+#include "vexa/sub/DataReaderHolder.hpp"
 
 namespace dds {
 namespace sub {
@@ -30,6 +34,66 @@ class DataReader : public ::dds::core::TEntity<vexa::sub::DataReaderDelegate> {
     using Base = ::dds::core::TEntity<vexa::sub::DataReaderDelegate>;
 
 public:
+    using DataType = T;
+
+    // Which samples a read or take lends: by default every one in any state, of every
+    // instance. Made by select(); each setter returns the selector for the next.
+    class Selector {
+    public:
+        explicit Selector(std::shared_ptr<vexa::sub::DataReaderDelegate> const& d) : d_(d) {}
+        // Only the samples of this instance.
+        Selector& instance(::dds::core::InstanceHandle const& h) {
+            handle_ = h;
+            scope_ = Scope::Instance;
+            return *this;
+        }
+        // Only those of the first instance after `h` (nil: the first instance) that has
+        // samples in the selected states; walking an instance at a time, pass the handle of
+        // the last one lent.
+        Selector& next_instance(::dds::core::InstanceHandle const& h) {
+            handle_ = h;
+            scope_ = Scope::NextInstance;
+            return *this;
+        }
+        Selector& state(status::DataState const& s) {
+            state_ = s;
+            return *this;
+        }
+        // At most `n` samples (-1: no limit).
+        Selector& max_samples(int32_t n) {
+            max_ = n;
+            return *this;
+        }
+        LoanedSamples<T> read() { return lend(true); }
+        LoanedSamples<T> take() { return lend(false); }
+
+    private:
+        enum class Scope { All, Instance, NextInstance };
+
+        LoanedSamples<T> lend(bool read) {
+            LoanedSamples<T> samples(d_);
+            bool const next = scope_ == Scope::NextInstance;
+            if (scope_ == Scope::All) {
+                if (read) {
+                    d_->read(samples.seq(), max_, state_);
+                } else {
+                    d_->take(samples.seq(), max_, state_);
+                }
+            } else if (read) {
+                d_->read_instance(samples.seq(), max_, handle_, next, state_);
+            } else {
+                d_->take_instance(samples.seq(), max_, handle_, next, state_);
+            }
+            return samples;
+        }
+
+        std::shared_ptr<vexa::sub::DataReaderDelegate> d_;
+        Scope scope_ = Scope::All;
+        ::dds::core::InstanceHandle handle_;
+        status::DataState state_ = status::DataState::any();
+        int32_t max_ = -1;
+    };
+
     DataReader(::dds::core::null_type const& nil) : Base(nil) {}
     explicit DataReader(std::shared_ptr<vexa::sub::DataReaderDelegate> const& d) : Base(d) {}
     // With the subscriber's default reader QoS.
@@ -74,6 +138,28 @@ public:
         return samples;
     }
 
+    Selector select() const { return Selector(this->impl_); }
+
+    // The instance whose key fields are those of `key`; nil when the reader has none such.
+    ::dds::core::InstanceHandle lookup_instance(T const& key) const {
+        return this->impl_->lookup_instance(&key);
+    }
+    // Sets the key fields of `key` to those of the instance `h` and returns it;
+    // InvalidArgumentError for an instance the reader does not know.
+    T& key_value(T& key, ::dds::core::InstanceHandle const& h) const {
+        this->impl_->key_value(&key, h);
+        return key;
+    }
+    T key_value(::dds::core::InstanceHandle const& h) const {
+        T key;
+        return key_value(key, h);
+    }
+    // Returns once a durable reader holds what its matched writers had for it (a volatile one
+    // returns at once); TimeoutError when `timeout` passes first.
+    void wait_for_historical_data(::dds::core::Duration const& timeout) {
+        this->impl_->wait_for_historical_data(timeout);
+    }
+
     qos::DataReaderQos qos() const { return this->impl_->qos(); }
     void qos(qos::DataReaderQos const& q) { this->impl_->qos(q); }
     ::dds::topic::Topic<T> topic() const { return ::dds::topic::Topic<T>(this->impl_->topic()); }
@@ -108,7 +194,7 @@ public:
     }
 
     std::shared_ptr<AnyDataReaderHolder> any_holder() const {
-        return std::make_shared<Holder>(this->impl_);
+        return std::make_shared<vexa::sub::DataReaderHolder>(this->impl_);
     }
 
 private:
@@ -153,32 +239,6 @@ private:
         }
         std::weak_ptr<vexa::sub::DataReaderDelegate> d_;
         DataReaderListener<T>* const l_;
-    };
-
-    class Holder : public AnyDataReaderHolder {
-    public:
-        explicit Holder(std::shared_ptr<vexa::sub::DataReaderDelegate> const& d) : d_(d) {}
-        qos::DataReaderQos qos() const override { return d_->qos(); }
-        std::string const& topic_name() const override { return d_->topic()->name(); }
-        std::string const& type_name() const override { return d_->topic()->type_name(); }
-        Subscriber const& subscriber() const override { return d_->subscriber(); }
-        void close() override { DataReader(d_).close(); }
-        vexa::dcps::api::DataReaderImpl* identity() const override { return d_->bridge(); }
-        void retain(bool keep) override {
-            DataReader r(d_);
-            if (keep) {
-                r.retain();
-            } else {
-                AnyDataReader any(r);
-                vexa::core::retain_remove(any);
-            }
-        }
-        std::shared_ptr<vexa::sub::DataReaderDelegate> const& reader_delegate() const override {
-            return d_;
-        }
-
-    private:
-        std::shared_ptr<vexa::sub::DataReaderDelegate> d_;
     };
 };
 
