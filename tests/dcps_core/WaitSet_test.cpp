@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -219,19 +220,31 @@ TEST(WaitSet, DestroyedConditionLeavesTheWaitSet) {
     EXPECT_EQ(count, 0u);
 }
 
-// Destroying a wait set returns only after its waiter has left wait.
+// Destroying a wait set returns only after its waiter has left wait. A wait set made at once
+// in the same storage, with a triggered condition, must never reach the old waiter: one that
+// woke only after the destructor returned would find the new set and return its condition.
+// The waiter wakes within microseconds either way, so the round is repeated.
 TEST(WaitSet, DestructionWaitsForTheWaiter) {
-    auto ws = std::make_unique<WaitSet>();
-    GuardCondition g;
-    ws->attachCondition(&g);
-    Waiter w(*ws, {3600, 0});
-    untilWaiting(*ws);
-    // Without the wait the waiter wakes on a freed mutex, which AddressSanitizer reports; the
-    // waiter may still be returning from wait when the destructor ends, so `done` is no proof.
-    ws.reset();
-    w.join();
-    EXPECT_EQ(w.rc, vexa::dds::RETCODE_OK);
-    EXPECT_EQ(g.waitSetCount(), 0u);
+    alignas(WaitSet) unsigned char storage[sizeof(WaitSet)];
+    GuardCondition triggered;
+    triggered.set_trigger_value(true);
+    for (int round = 0; round < 100; ++round) {
+        SCOPED_TRACE(round);
+        auto* ws = new (storage) WaitSet;
+        GuardCondition g;
+        ws->attachCondition(&g);
+        Waiter w(*ws, {3600, 0});
+        untilWaiting(*ws);
+        ws->~WaitSet();
+        auto* next = new (storage) WaitSet;
+        next->attachCondition(&triggered);
+        w.join();
+        next->detachCondition(&triggered);
+        next->~WaitSet();
+        EXPECT_EQ(w.rc, vexa::dds::RETCODE_OK);
+        ASSERT_EQ(w.count, 0u) << "the waiter saw the next wait set";
+        EXPECT_EQ(g.waitSetCount(), 0u);
+    }
 }
 
 TEST(WaitSet, TryDeleteOnlyWhenDetached) {
