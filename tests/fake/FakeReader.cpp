@@ -100,6 +100,7 @@ bool FakeReader::waitForHistoricalData(vexa::dds::Duration_t limit) {
     ++inFlight_;
     std::unique_lock<CoreMutex> lock(mutex_);
     historyWaits_.push_back(limit);
+    historyChanged_.notify_all();
     if (historyResult_ == HistoryResult::TimedOut) {
         auto const wait = std::chrono::seconds(limit.sec) + std::chrono::nanoseconds(limit.nanosec);
         historyChanged_.wait_for(lock, wait,
@@ -165,6 +166,11 @@ size_t FakeReader::heldChanges() const {
 std::vector<FakeReader::QosChange> FakeReader::qosChanges() const {
     std::lock_guard<CoreMutex> lock(mutex_);
     return qos_;
+}
+
+bool FakeReader::awaitHistoryWaits(size_t n, std::chrono::milliseconds limit) const {
+    std::unique_lock<CoreMutex> lock(mutex_);
+    return historyChanged_.wait_for(lock, limit, [&] { return historyWaits_.size() >= n; });
 }
 
 std::vector<vexa::dds::Duration_t> FakeReader::historyWaits() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <list>
@@ -58,6 +59,9 @@ public:
     size_t heldChanges() const;
     std::vector<QosChange> qosChanges() const;
     std::vector<vexa::dds::Duration_t> historyWaits() const;
+    // Waits until `n` waits for historical data have reached this reader; false when `limit`
+    // passed first.
+    bool awaitHistoryWaits(size_t n, std::chrono::milliseconds limit) const;
     bool closed() const { return closed_.load(); }
 
 private:
@@ -75,7 +79,7 @@ private:
     mutable vexa::dcps::CoreMutex mutex_;
     std::atomic<bool> closed_{false};
     std::atomic<int> inFlight_{0};
-    std::condition_variable_any historyChanged_;
+    mutable std::condition_variable_any historyChanged_;  // the result, or a wait began
     std::list<Held> held_;
     HistoryResult historyResult_ = HistoryResult::Delivered;
     Failure historyFailure_ = Failure::DDSI;
