@@ -16,12 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "DcpsFuzzHarness.h"
 #include "dcps/domain/DomainParticipant.h"
 #include "dcps/domain/RTPSCommunicationObject.h"
 #include "dcps/publisher/Publisher.h"
@@ -39,11 +39,6 @@
 #include "fake/BuiltinRecordTypeSupport.h"
 #include "fake/FakeTypes.h"
 #include "rtps/history/SampleInfo.h"
-#include "rtps/participant/CreateParticipant.h"
-#include "rtps/participant/DDSIException.h"
-#include "rtps/participant/Participant.h"
-#include "rtps/reader/Reader.h"
-#include "rtps/writer/Writer.h"
 #include "vexa/DataReaderImpl.h"
 #include "vexa/DataWriterImpl.h"
 #include "vexa/SampleSeq.h"
@@ -55,6 +50,9 @@ using vexa::dcps::Reader;
 using vexa::dcps::Subscriber;
 using vexa::dcps::Writer;
 using RDW = vexa::dcps::Reader::RemoteDW;
+using dcpsfuzz::EngineParticipant;
+using dcpsfuzz::EngineReader;
+using dcpsfuzz::Input;
 
 constexpr unsigned PREFIXES = 3;
 constexpr unsigned PREFIX[PREFIXES][3] = {{0xAA01u, 1, 1}, {0xAA02u, 2, 2}, {0xAA03u, 3, 3}};
@@ -64,143 +62,17 @@ char const* const TOPICS[4] = {"A", "B", "", "A"};
 constexpr unsigned MAX_WRITERS = 6;
 constexpr int READERS = 2;
 
-// An engine reader: the changes the input made, each with its sender. The built-in ones keep
-// theirs (nothing queues them for the application here); a user reader's leave when the core
-// deletes them.
-class EngineReader : public RTPS::Reader {
-public:
-    struct Held {
-        RTPS::SampleInfo info{};
-        unsigned prefix[3] = {0, 0, 0};
-        unsigned entityId = 0;
-        std::vector<uint8_t> bytes;
-        dds::ParticipantBuiltinTopicData participant;
-        dds::TopicBuiltinTopicData topic;
-        dds::PublicationBuiltinTopicData publication;
-        dds::SubscriptionBuiltinTopicData subscription;
-    };
-
-    unsigned int getChange(RTPS::SampleInfo* handle, unsigned int (*prefix)[3],
-                           unsigned int* entityId, RTPS::SampleInfo& sample) override {
-        Held& h = find(handle);
-        sample = h.info;
-        for (int i = 0; i < 3; ++i) {
-            (*prefix)[i] = h.prefix[i];
-        }
-        *entityId = h.entityId;
-        return 1;
-    }
-    unsigned int getEarliestChange(unsigned int (*)[3], unsigned int*, RTPS::SampleInfo&) override {
-        return 0;
-    }
-    unsigned int deleteChange(RTPS::SampleInfo* handle) override {
-        if (builtin) {
-            return 1;
-        }
-        for (auto it = held.begin(); it != held.end(); ++it) {
-            if (&it->info == handle) {
-                held.erase(it);
-                return 1;
-            }
-        }
-        throw RTPS::GENERAL_DDSI_ERROR("unknown change");
-    }
-    bool waitForHistoricalData(dds::Duration_t) override { return true; }
-    void setQoS(dds::SubscriptionBuiltinTopicData const&, RTPS::RTPS_AdditionalTopicData const&,
-                unsigned int) override {}
-    void dsvcDataRecipient(int, unsigned long, void*, unsigned int) override {}
-    void close() override {}
-
-    Held& find(RTPS::SampleInfo* handle) {
-        for (Held& h : held) {
-            if (&h.info == handle) {
-                return h;
-            }
-        }
-        throw RTPS::GENERAL_DDSI_ERROR("unknown change");
-    }
-    Held& add(unsigned const* prefix, unsigned entityId) {
-        held.emplace_back();
-        Held& h = held.back();
-        std::memcpy(h.prefix, prefix, sizeof h.prefix);
-        h.entityId = entityId;
-        return h;
-    }
-
-    bool builtin = false;
-    std::list<Held> held;
-};
-
-class EngineWriter : public RTPS::Writer {
-public:
-    int64_t addChange(RTPS::SampleInfo*) override { return 1; }
-    bool deleteChange(long) override { return true; }
-    void assertLiveliness() override {}
-    void setQoS(dds::PublicationBuiltinTopicData const&, RTPS::RTPS_AdditionalTopicData const&,
-                unsigned int) override {}
-    void close() override {}
-};
-
-class EngineParticipant : public RTPS::Participant {
-public:
-    enum { PARTICIPANT, TOPIC, PUBLICATION, SUBSCRIPTION };
-
-    EngineParticipant() {
-        for (EngineReader& r : builtin) {
-            r.builtin = true;
-        }
-    }
-    RTPS::Writer* addWriter(dds::PublicationBuiltinTopicData const*,
-                            RTPS::RTPS_AdditionalTopicData const&, RTPS::TOPIC_KIND, int) override {
-        writers.push_back(std::make_unique<EngineWriter>());
-        return writers.back().get();
-    }
-    RTPS::Reader* addReader(dds::SubscriptionBuiltinTopicData const*,
-                            RTPS::RTPS_AdditionalTopicData const&, RTPS::TOPIC_KIND, int,
-                            void*) override {
-        readers.push_back(std::make_unique<EngineReader>());
-        return readers.back().get();
-    }
-    void dataRecipient(void*, unsigned short) override {}
-    RTPS::Reader* getDCPSParticipantReader() override { return &builtin[PARTICIPANT]; }
-    RTPS::Reader* getDCPSTopicReader() override { return &builtin[TOPIC]; }
-    RTPS::Reader* getDCPSPublicationReader() override { return &builtin[PUBLICATION]; }
-    RTPS::Reader* getDCPSSubscriptionReader() override { return &builtin[SUBSCRIPTION]; }
-
-    EngineReader builtin[4];
-    std::vector<std::unique_ptr<EngineWriter>> writers;
-    std::vector<std::unique_ptr<EngineReader>> readers;
-};
-
-struct Input {
-    uint8_t const* data;
-    size_t size;
-    size_t pos = 0;
-    bool more() const { return pos < size; }
-    uint8_t byte() { return pos < size ? data[pos++] : 0; }
-    // Any duration up to 7.9 s, or infinite.
-    dds::Duration_t duration() {
-        uint8_t const b = byte();
-        return b == 0xFF
-                   ? dds::DURATION_INFINITE
-                   : dds::Duration_t{static_cast<int32_t>(b & 7), ((b >> 3) % 10) * 100000000u};
-    }
-};
-
 // One of four durations, from two bits.
 dds::Duration_t coarse(uint8_t b) {
     static dds::Duration_t const values[4] = {{1, 0}, {2, 0}, {0, 0}, dds::DURATION_INFINITE};
     return values[b & 3];
 }
 
-// The test type, and the built-in topics' types bound to record copies (once per process).
-vexatest::KeyedTypeSupport* keyed() {
-    static vexatest::KeyedTypeSupport* type = [] {
-        vexa::dcps::DPFactory* factory = vexa::dcps::DCPSservice::getInstance().getFactory();
-        auto* t = new vexatest::KeyedTypeSupport;
-        factory->addTypeSupport("Keyed", t);
+// The built-in topics' types, bound to record copies (once per process).
+void registerBuiltinTypes() {
+    static bool const done = [] {
         using vexatest::BuiltinRecordTypeSupport;
-        factory->initAPI({
+        vexa::dcps::DCPSservice::getInstance().getFactory()->initAPI({
             {"DCPSParticipant", "dds::topic::ParticipantBuiltinTopicData",
              new BuiltinRecordTypeSupport<dds::ParticipantBuiltinTopicData>},
             {"DCPSTopic", "dds::topic::TopicBuiltinTopicData",
@@ -210,9 +82,9 @@ vexatest::KeyedTypeSupport* keyed() {
             {"DCPSSubscription", "dds::topic::SubscriptionBuiltinTopicData",
              new BuiltinRecordTypeSupport<dds::SubscriptionBuiltinTopicData>},
         });
-        return t;
+        return true;
     }();
-    return type;
+    (void)done;
 }
 
 void auditWriters(vexa::dcps::Publisher& pub, vexa::dcps::SubscriberBuiltin& builtin) {
@@ -420,35 +292,16 @@ void readBuiltin(vexa::dcps::DomainParticipant& dp, vexa::dcps::SubscriberBuilti
 
 }  // namespace
 
-// The core's factory is never asked for an engine participant here.
-namespace RTPS {
-Participant* createParticipant(void*, CommunicationObject*, COMMUNICATION_MODE,
-                               vexa::dds::ParticipantBuiltinTopicData*, unsigned int, bool) {
-    return nullptr;
-}
-}  // namespace RTPS
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("VEXA_HOME", VEXA_SOURCE_DIR, 0);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     if (vexa::dcps::DCPSservice::getInstance().getFactory() == nullptr) {
         return 0;
     }
     Input in{data, size};
-    vexatest::KeyedTypeSupport* type = keyed();
-
-    dds::DomainParticipantQos const dpQos = dds::predefParticipantQos();
-    auto dp = std::make_unique<vexa::dcps::DomainParticipant>(0, 1, dpQos);
+    vexatest::KeyedTypeSupport* type = dcpsfuzz::keyed();
+    registerBuiltinTypes();
     auto* engine = new EngineParticipant;
-    dp->setRTPS(engine);
     // The application's built-in readers stay disabled until it looks one up.
-    dp->initBuiltinSubscriber(vexa::dcps::DCPSservice::getInstance().getFactory());
-    dp->setCreated();
-    dp->enable();
-    dp->registerTypeSupport("Keyed", type->typeSupportCB());
+    std::unique_ptr<vexa::dcps::DomainParticipant> dp = dcpsfuzz::participant(engine, true);
     vexa::dcps::Topic* topics[2] = {dp->createTopic("A", "Keyed", nullptr, nullptr, 0),
                                     dp->createTopic("B", "Keyed", nullptr, nullptr, 0)};
     vexa::dcps::Publisher* pub = dp->createPublisher(nullptr, nullptr, 0);

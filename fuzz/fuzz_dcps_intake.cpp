@@ -9,14 +9,13 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
-#include <list>
 #include <memory>
 #include <vector>
 
+#include "DcpsFuzzHarness.h"
 #include "dcps/domain/DomainParticipant.h"
 #include "dcps/domain/RTPSCommunicationObject.h"
 #include "dcps/service/DCPSservice.h"
-#include "dcps/service/DPFactory.h"
 #include "dcps/subscriber/InstanceCB.h"
 #include "dcps/subscriber/Reader.h"
 #include "dcps/subscriber/SampleList.h"
@@ -24,97 +23,17 @@
 #include "dcps/topic/Topic.h"
 #include "fake/FakeTypes.h"
 #include "rtps/history/SampleInfo.h"
-#include "rtps/participant/CreateParticipant.h"
-#include "rtps/participant/DDSIException.h"
-#include "rtps/participant/Participant.h"
-#include "rtps/reader/Reader.h"
 #include "vexa/SampleSeq.h"
 
 namespace {
 
 namespace dds = vexa::dds;
+using dcpsfuzz::EngineParticipant;
+using dcpsfuzz::EngineReader;
+using dcpsfuzz::Input;
 using vexa::dcps::Reader;
 using vexa::dcps::Subscriber;
 using vexa::dcps::api::SampleSeq;
-
-// The engine's reader: a history the input fills.
-class EngineReader : public RTPS::Reader {
-public:
-    struct Held {
-        RTPS::SampleInfo info;
-        std::vector<uint8_t> bytes;
-        unsigned prefix[3];
-    };
-
-    unsigned int getChange(RTPS::SampleInfo* handle, unsigned int (*prefix)[3],
-                           unsigned int* entityId, RTPS::SampleInfo& sample) override {
-        Held& h = find(handle);
-        sample = h.info;
-        for (int i = 0; i < 3; ++i) {
-            (*prefix)[i] = h.prefix[i];
-        }
-        *entityId = 0x102;
-        return 1;
-    }
-    unsigned int getEarliestChange(unsigned int (*)[3], unsigned int*, RTPS::SampleInfo&) override {
-        return 0;
-    }
-    unsigned int deleteChange(RTPS::SampleInfo* handle) override {
-        for (auto it = held.begin(); it != held.end(); ++it) {
-            if (&it->info == handle) {
-                held.erase(it);
-                return 1;
-            }
-        }
-        throw RTPS::GENERAL_DDSI_ERROR("unknown change");
-    }
-    bool waitForHistoricalData(dds::Duration_t) override { return true; }
-    void setQoS(dds::SubscriptionBuiltinTopicData const&, RTPS::RTPS_AdditionalTopicData const&,
-                unsigned int) override {}
-    void dsvcDataRecipient(int, unsigned long, void*, unsigned int) override {}
-    void close() override {}
-
-    Held& find(RTPS::SampleInfo* handle) {
-        for (Held& h : held) {
-            if (&h.info == handle) {
-                return h;
-            }
-        }
-        throw RTPS::GENERAL_DDSI_ERROR("unknown change");
-    }
-
-    std::list<Held> held;
-};
-
-class EngineParticipant : public RTPS::Participant {
-public:
-    RTPS::Reader* addReader(dds::SubscriptionBuiltinTopicData const*,
-                            RTPS::RTPS_AdditionalTopicData const&, RTPS::TOPIC_KIND, int,
-                            void*) override {
-        readers.push_back(std::make_unique<EngineReader>());
-        return readers.back().get();
-    }
-    void dataRecipient(void*, unsigned short) override {}
-
-    std::vector<std::unique_ptr<EngineReader>> readers;
-};
-
-struct Input {
-    uint8_t const* data;
-    size_t size;
-    size_t pos = 0;
-    bool more() const { return pos < size; }
-    uint8_t byte() { return pos < size ? data[pos++] : 0; }
-};
-
-vexatest::KeyedTypeSupport* keyed() {
-    static vexatest::KeyedTypeSupport* type = [] {
-        auto* t = new vexatest::KeyedTypeSupport;
-        vexa::dcps::DCPSservice::getInstance().getFactory()->addTypeSupport("Keyed", t);
-        return t;
-    }();
-    return type;
-}
 
 #define check(ok) checkAt((ok), #ok, __LINE__)
 
@@ -167,33 +86,14 @@ void audit(Reader* reader, Subscriber* sub, vexa::dcps::RTPSCommunicationObject&
 
 }  // namespace
 
-// The core's factory is never asked for an engine participant here.
-namespace RTPS {
-Participant* createParticipant(void*, CommunicationObject*, COMMUNICATION_MODE,
-                               vexa::dds::ParticipantBuiltinTopicData*, unsigned int, bool) {
-    return nullptr;
-}
-}  // namespace RTPS
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("VEXA_HOME", VEXA_SOURCE_DIR, 0);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     if (vexa::dcps::DCPSservice::getInstance().getFactory() == nullptr) {
         return 0;
     }
     Input in{data, size};
-    vexatest::KeyedTypeSupport* type = keyed();
-
-    dds::DomainParticipantQos const dpQos = dds::predefParticipantQos();
-    auto dp = std::make_unique<vexa::dcps::DomainParticipant>(0, 1, dpQos);
+    vexatest::KeyedTypeSupport* type = dcpsfuzz::keyed();
     auto* engine = new EngineParticipant;
-    dp->setRTPS(engine);
-    dp->setCreated();
-    dp->enable();
-    dp->registerTypeSupport("Keyed", type->typeSupportCB());
+    std::unique_ptr<vexa::dcps::DomainParticipant> dp = dcpsfuzz::participant(engine, false);
     vexa::dcps::Topic* topic = dp->createTopic("F", "Keyed", nullptr, nullptr, 0);
     Subscriber* sub = dp->createSubscriber(nullptr, nullptr, 0);
 
@@ -234,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
                 s.value = in.byte();
                 uint8_t const f = in.byte();
                 EngineReader::Held h{};
+                h.entityId = 0x102;
                 h.info.statusFlags = (f & 7u) | ((f & 8u) != 0 ? 0x40000000u : 0u) |
                                      (static_cast<uint32_t>(f & 0xF0u) << 12);
                 h.info.sourceTimestamp = {static_cast<int32_t>(in.byte()), 0};

@@ -19,6 +19,11 @@ fi
 case "$name" in
     # Datagrams reach the receiver up to the largest UDP payload.
     fuzz_message_receiver | fuzz_rtps_message) extra=-max_len=65535 ;;
+    # A few bytes make one step of these, and a run of a few seconds never lets libFuzzer's
+    # length limit grow past ~130 bytes: sessions of up to a few hundred discovery records and
+    # samples (every remote participant announcing its topics, writers and readers, losing them
+    # and coming back) from the start.
+    fuzz_dcps_discovery | fuzz_dcps_intake) extra="-max_len=4096 -len_control=0" ;;
     *) extra= ;;
 esac
 echo "fuzz: $name for ${seconds}s"
