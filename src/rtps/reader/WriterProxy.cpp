@@ -304,10 +304,9 @@ WriterProxy::HeartbeatVerdict WriterProxy::heartbeat(HeartbeatData const& heartb
         return HeartbeatVerdict::Invalid;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (heartbeat.count <= m_lastHeartbeatCount) {
+    if (!m_heartbeatCount.accept(heartbeat.count)) {
         return HeartbeatVerdict::Old;
     }
-    m_lastHeartbeatCount = heartbeat.count;
     if (hasLast) {
         updateTo(last);
     }

@@ -11,6 +11,7 @@
 #include "rtps/wire/GapData.h"
 #include "rtps/wire/Guid.h"
 #include "rtps/wire/HeartbeatData.h"
+#include "rtps/wire/ReceivedCount.h"
 #include "rtps/wire/SequenceNumber.h"
 #include "rtps/wire/SequenceNumberSet.h"
 
@@ -102,9 +103,10 @@ public:
     void missing_changes(SequenceNumberSet& set);
 
     enum class HeartbeatVerdict { Taken, Old, Invalid };
-    // A HEARTBEAT: Old when its count is not above the last one, Invalid when its numbers are
-    // (a negative high part, or first above last + 1); then nothing changes. Otherwise the
-    // numbers are taken in, and a HEARTBEAT without the final flag asks for an answer.
+    // A HEARTBEAT: Old when its count is not newer than the last one (counts wrap), Invalid
+    // when its numbers are (a negative high part, or first above last + 1); then nothing
+    // changes. Otherwise the numbers are taken in, and a HEARTBEAT without the final flag asks
+    // for an answer.
     HeartbeatVerdict heartbeat(HeartbeatData const& heartbeat);
     // Marks an answer as scheduled; false when one is scheduled already.
     bool scheduleResponse();
@@ -155,7 +157,7 @@ private:
     uint64_t m_base = 1;
     std::deque<uint8_t> m_states;  // of m_base, m_base + 1, ...
     bool m_allDelivered = true;
-    uint32_t m_lastHeartbeatCount = 0;
+    ReceivedCount m_heartbeatCount;
     uint32_t m_ackNackCount = 0;
     bool m_responsePending = false;
     bool m_responseRequired = false;

@@ -292,20 +292,12 @@ uint32_t ReaderProxy::nextHeartbeatCount() {
 
 bool ReaderProxy::acceptAckNackCount(uint32_t count) {
     Lock lock(m_mutex);
-    if (count <= m_lastAckNackCount) {
-        return false;
-    }
-    m_lastAckNackCount = count;
-    return true;
+    return m_ackNackCount.accept(count);
 }
 
 bool ReaderProxy::acceptNackFragCount(uint32_t count) {
     Lock lock(m_mutex);
-    if (count <= m_lastNackFragCount) {
-        return false;
-    }
-    m_lastNackFragCount = count;
-    return true;
+    return m_nackFragCount.accept(count);
 }
 
 size_t ReaderProxy::entryCount() {

@@ -10,6 +10,7 @@
 
 #include "rtps/wire/FragmentNumberSet.h"
 #include "rtps/wire/Guid.h"
+#include "rtps/wire/ReceivedCount.h"
 #include "rtps/wire/SequenceNumber.h"
 #include "rtps/writer/ChangeForReader.h"
 
@@ -105,7 +106,8 @@ public:
 
     // The next heartbeat count (the stored one + 1, stored back).
     uint32_t nextHeartbeatCount();
-    // Stores the count when it is above the last one; false for a stale count.
+    // Takes the count when it is newer than the last one (serial-number order, so counts may
+    // wrap); false for a stale count.
     bool acceptAckNackCount(uint32_t count);
     bool acceptNackFragCount(uint32_t count);
 
@@ -134,8 +136,8 @@ private:
     uint64_t m_firstNotAcked = 0;
     uint64_t m_firstRelevant = 0;
     uint32_t m_heartbeatCount = 0;
-    uint32_t m_lastAckNackCount = 0;
-    uint32_t m_lastNackFragCount = 0;
+    ReceivedCount m_ackNackCount;
+    ReceivedCount m_nackFragCount;
     std::map<uint64_t, std::vector<SequenceNumber_t>> m_suppressed;
 
     std::atomic<bool> m_unsentPending{true};
