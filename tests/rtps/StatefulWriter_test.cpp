@@ -408,6 +408,94 @@ TEST_F(StatefulWriterTest, AllAcknowledgedIsReportedToTheParticipant) {
     EXPECT_TRUE(writer->allDelivered());
 }
 
+// How a best-effort reader reaches the writer: listed by the matching sweep, or described
+// one at a time; its reliability comes from its description either way.
+enum class BestEffortPath { Listed, Described };
+
+struct BestEffortCase {
+    char const* name;
+    BestEffortPath path;
+    bool push;
+};
+
+const BestEffortCase kBestEffortCases[] = {
+    {"listed, push mode", BestEffortPath::Listed, true},
+    {"described, push mode", BestEffortPath::Described, true},
+    {"listed, pull mode", BestEffortPath::Listed, false},
+    {"described, pull mode", BestEffortPath::Described, false},
+};
+
+// Matches reader n as a best-effort reader and returns the index of its sender.
+size_t matchBestEffort(FakeParticipant& participant, StatefulWriter& writer, uint8_t n,
+                       BestEffortPath path) {
+    vexa::dds::SubscriptionBuiltinTopicData sub;
+    sub.topic_name = "T";
+    sub.reliability.kind = vexa::dds::BEST_EFFORT_RELIABILITY_QOS;
+    participant.knowReader(readerGuid(n), sub);
+    if (path == BestEffortPath::Listed) {
+        ReaderProxyInfo info;
+        info.remoteReaderGuid = readerGuid(n);
+        info.unicastLocatorList.push_back(readerLocator(n));
+        std::vector<ReaderProxyInfo*> listed{&info};
+        writer.checkMatchedReaders(listed);  // the sweep keeps only the listed...
+    } else {
+        DiscoveredReaderData data;
+        data.subscriptionData = sub;
+        data.readerProxy.remoteReaderGuid = readerGuid(n);
+        data.readerProxy.unicastLocatorList.push_back(readerLocator(n));
+        writer.checkMatchedReader(&data);
+    }
+    return static_cast<size_t>(participant.transport.sendersAdded.load()) - 1;
+}
+
+// A best-effort reader gets what the writer sends, in pull mode too (it never asks), gets no
+// HEARTBEAT, and never keeps the writer from reporting everything delivered.
+TEST_F(StatefulWriterTest, ABestEffortReaderGetsWhatIsSentAndNeverHoldsItBack) {
+    for (BestEffortCase const& c : kBestEffortCases) {
+        SCOPED_TRACE(c.name);
+        FakeParticipant::Settings s;
+        s.push = c.push;
+        make(s);
+        const size_t be = matchBestEffort(*participant, *writer, 2, c.path);
+        match(1);  // ...so the reliable reader comes after it
+        ASSERT_EQ(writer->matchedReaderCount(), 2u);
+        write();
+        write();
+        writer->reliableWorker();
+        Traffic t = traffic->next(be);
+        EXPECT_EQ(t.data, (Seqs{1, 2}));
+        EXPECT_TRUE(t.heartbeats.empty());
+        EXPECT_FALSE(writer->allDelivered());
+        acknack(1, 3, {}, 1);
+        EXPECT_TRUE(writer->allDelivered());
+        EXPECT_EQ(participant->reportAllDeliveredCalls.load(), 1);
+        writer->reliableWorker();
+        EXPECT_TRUE(traffic->next(be).heartbeats.empty());
+    }
+}
+
+// A full history takes the next change once the reliable readers have acknowledged the
+// withdrawn one, whatever a best-effort reader was sent.
+TEST_F(StatefulWriterTest, AFullHistoryDoesNotWaitForABestEffortReader) {
+    for (BestEffortCase const& c : kBestEffortCases) {
+        SCOPED_TRACE(c.name);
+        FakeParticipant::Settings s;
+        s.push = c.push;
+        WriterOptions o;
+        o.historyReserve = 2;
+        o.maxBlocking = {0, 50000000u};  // 50 ms
+        make(s, o);
+        matchBestEffort(*participant, *writer, 2, c.path);
+        match(1);
+        const int64_t first = write();
+        write();
+        writer->deleteChange(first);
+        acknack(1, 2, {}, 1);
+        EXPECT_EQ(write(), sequenceToHandle({0, 3}));
+        EXPECT_EQ(writer->getHistory().size(), 2u);
+    }
+}
+
 TEST_F(StatefulWriterTest, NackSuppressionHoldsHeartbeatsUntilItEnds) {
     struct Row {
         int suppressionMs;

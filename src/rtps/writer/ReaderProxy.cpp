@@ -11,8 +11,12 @@ namespace RTPS {
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 ReaderProxy::ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSocket* unicast,
-                         bool flag)
-    : m_writer(writer), m_readerGUID(reader), m_unicastSocket(unicast), m_flag(flag) {}
+                         bool flag, bool reliable)
+    : m_writer(writer),
+      m_readerGUID(reader),
+      m_unicastSocket(unicast),
+      m_flag(flag),
+      m_reliable(reliable) {}
 
 ReaderProxy::~ReaderProxy() {
     Lock lock(m_mutex);
@@ -91,8 +95,27 @@ std::vector<ChangeForReader*> ReaderProxy::requested_changes() {
     return out;
 }
 
+void ReaderProxy::sentToBestEffort(ChangeForReader* entry) {
+    if (entry == nullptr) {
+        return;
+    }
+    entry->status = ACKNOWLEDGED;
+    while (m_firstNotAcked < end() && at(m_firstNotAcked)->status == ACKNOWLEDGED) {
+        ++m_firstNotAcked;
+    }
+    if (m_firstNotAcked >= end()) {
+        m_allAcked = true;
+    }
+}
+
 void ReaderProxy::unacked_changes_set(std::vector<ChangeForReader*> const& entries) {
     Lock lock(m_mutex);
+    if (!m_reliable) {
+        for (ChangeForReader* e : entries) {
+            sentToBestEffort(e);
+        }
+        return;
+    }
     for (ChangeForReader* e : entries) {
         if (e != nullptr && e->status != ACKNOWLEDGED) {
             e->status = UNACKNOWLEDGED;
@@ -103,6 +126,10 @@ void ReaderProxy::unacked_changes_set(std::vector<ChangeForReader*> const& entri
 
 void ReaderProxy::unacked_changes_set(ChangeForReader* entry) {
     Lock lock(m_mutex);
+    if (!m_reliable) {
+        sentToBestEffort(entry);
+        return;
+    }
     if (entry != nullptr && entry->status != ACKNOWLEDGED) {
         entry->status = UNACKNOWLEDGED;
     }

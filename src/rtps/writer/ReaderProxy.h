@@ -32,9 +32,13 @@ class StatefulWriter;
 // said so. The writer calls them with its matched-readers mutex held, which is what keeps the
 // proxy alive; never the other way round. The proxy calls nothing outside itself but the
 // history's loan counts and the logger.
+//
+// A best-effort reader never acknowledges: what has gone out to it counts as acknowledged at
+// once, it gets no HEARTBEAT, and the writer does not wait for it (isReliable).
 class ReaderProxy {
 public:
-    ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSocket* unicast, bool flag);
+    ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSocket* unicast, bool flag,
+                bool reliable = true);
     // Destroys every entry, giving back each entry's loan; the changes stay with the history.
     ~ReaderProxy();
 
@@ -48,6 +52,9 @@ public:
     void setMulticastSocket(RTPSOutSocket* socket) { m_multicastSocket = socket; }
     // The discovery flag the proxy was made with (the reader expects inline QoS); not read.
     bool getFlag() const { return m_flag; }
+    // Whether the reader acknowledges (its reliability is RELIABLE); only such readers hold
+    // changes back.
+    bool isReliable() const { return m_reliable; }
 
     // Scratch mark of the writer's matching sweep; touched under the matched-readers mutex.
     bool seen = false;
@@ -60,7 +67,8 @@ public:
     std::vector<ChangeForReader*> unsent_changes();
     // Every REQUESTED entry, now UNDERWAY, in order.
     std::vector<ChangeForReader*> requested_changes();
-    // The entries become UNACKNOWLEDGED; heartbeats go to this reader from now on.
+    // The entries become UNACKNOWLEDGED; heartbeats go to this reader from now on. For a
+    // best-effort reader they become ACKNOWLEDGED instead.
     void unacked_changes_set(std::vector<ChangeForReader*> const& entries);
     void unacked_changes_set(ChangeForReader* entry);
     // Everything below base is acknowledged. Returns whether every entry now is.
@@ -121,12 +129,15 @@ private:
     uint64_t find(SequenceNumber_t const& sn, uint64_t from) const;
     void setIrrelevantAt(uint64_t index);
     void dropRemovedFront();
+    // A best-effort reader's entry that went out: acknowledged, the boundary moved past it.
+    void sentToBestEffort(ChangeForReader* entry);
 
     StatefulWriter* const m_writer;
     const GUID_t m_readerGUID;
     RTPSOutSocket* const m_unicastSocket;
     std::atomic<RTPSOutSocket*> m_multicastSocket{nullptr};
     const bool m_flag;
+    const bool m_reliable;
 
     std::recursive_mutex m_mutex;
     std::deque<std::unique_ptr<ChangeForReader>> m_changes;

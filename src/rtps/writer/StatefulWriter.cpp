@@ -165,7 +165,7 @@ ReaderProxy* StatefulWriter::findProxy(GUID_t const& reader) {
 bool StatefulWriter::checkDelivered(SequenceNumber_t const& sn) {
     Lock lock(m_matchedMutex);
     for (auto& p : m_matched) {
-        if (!p->checkAcknowledged(sn)) {
+        if (p->isReliable() && !p->checkAcknowledged(sn)) {
             return false;
         }
     }
@@ -277,11 +277,12 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
     {
         Lock lock(m_matchedMutex);
         for (auto& p : m_matched) {
-            std::unique_ptr<ChangeForReader> entry(new ChangeForReader(
-                &m_history, change, m_pushMode ? UNSENT : UNACKNOWLEDGED, true));
+            const bool push = pushesTo(*p);
+            std::unique_ptr<ChangeForReader> entry(
+                new ChangeForReader(&m_history, change, push ? UNSENT : UNACKNOWLEDGED, true));
             if (p->addChange(std::move(entry))) {
                 m_allDelivered = false;
-                if (m_pushMode) {
+                if (push) {
                     m_unsentPending = true;
                 }
             }
@@ -437,7 +438,7 @@ void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader
                 }
             }
         }
-        if (m_nackSuppressionDuration == 0) {
+        if (m_nackSuppressionDuration == 0 || !proxy->isReliable()) {
             proxy->unacked_changes_set(e);
         }
     }
@@ -499,7 +500,7 @@ void StatefulWriter::reliableWorker() {
             if (std::find(held.begin(), held.end(), socket) == held.end()) {
                 held.push_back(socket);
             }
-            if (m_nackSuppressionDuration != 0) {
+            if (m_nackSuppressionDuration != 0 && p->isReliable()) {
                 suppress(p, list);
             }
         }
@@ -586,7 +587,7 @@ void StatefulWriter::deferredWorker(GUID_t const& reader) {
     }
     std::vector<ChangeForReader*> list = p->requested_changes();
     sendEntries(p, list, p->getUnicastSocket(), p->getReaderGUID().entityId, nullptr, true);
-    if (m_nackSuppressionDuration != 0) {
+    if (m_nackSuppressionDuration != 0 && p->isReliable()) {
         suppress(p, list);
     }
     // With the repairs, so that the reader asks again at once for any that was lost too.
@@ -724,7 +725,7 @@ void StatefulWriter::reportAllDelivered() {
     {
         Lock lock(m_matchedMutex);
         for (auto& p : m_matched) {
-            if (!p->isAllAcknowledged()) {
+            if (p->isReliable() && !p->isAllAcknowledged()) {
                 all = false;
                 break;
             }
@@ -736,8 +737,19 @@ void StatefulWriter::reportAllDelivered() {
     }
 }
 
+bool StatefulWriter::readerIsReliable(GUID_t const& reader) {
+    if (isBuiltin()) {
+        return true;
+    }
+    vexa::dds::SubscriptionBuiltinTopicData remote;
+    // A reader we know nothing of yet is waited for: losing data is worse than waiting.
+    return !m_participant->getReaderConfig(reader, remote) ||
+           remote.reliability.kind == vexa::dds::RELIABLE_RELIABILITY_QOS;
+}
+
 std::unique_ptr<ReaderProxy> StatefulWriter::makeProxy(GUID_t const& reader,
-                                                       Locator_t const* unicast, bool flag) {
+                                                       Locator_t const* unicast, bool flag,
+                                                       bool reliable) {
     if (unicast == nullptr) {
         return nullptr;
     }
@@ -780,12 +792,13 @@ bool StatefulWriter::appendProxy(std::unique_ptr<ReaderProxy> proxy, bool loadHi
         // proxy is listed and holds its loans.
         std::vector<CacheChange*> all;
         m_history.upload(all);
+        const bool push = pushesTo(*proxy);
         for (CacheChange* c : all) {
             std::unique_ptr<ChangeForReader> entry(new ChangeForReader(
-                &m_history, c, m_pushMode ? UNSENT : UNACKNOWLEDGED, !c->removalRequested));
+                &m_history, c, push ? UNSENT : UNACKNOWLEDGED, !c->removalRequested));
             if (proxy->addChange(std::move(entry))) {
                 m_allDelivered = false;
-                if (m_pushMode) {
+                if (push) {
                     m_unsentPending = true;
                 }
             }
@@ -923,7 +936,8 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
         Locator_t const* unicast =
             info->unicastLocatorList.empty() ? nullptr : &info->unicastLocatorList.front();
         std::unique_ptr<ReaderProxy> proxy =
-            makeProxy(info->remoteReaderGuid, unicast, info->expectsInlineQos);
+            makeProxy(info->remoteReaderGuid, unicast, info->expectsInlineQos,
+                      readerIsReliable(info->remoteReaderGuid));
         if (!proxy) {
             continue;
         }
@@ -957,7 +971,9 @@ void StatefulWriter::checkMatchedReader(DiscoveredReaderData const* data) {
     } else if (match && !known) {
         std::vector<Locator_t> const& list = data->readerProxy.unicastLocatorList;
         std::unique_ptr<ReaderProxy> proxy = makeProxy(
-            reader, list.empty() ? nullptr : &list.front(), data->readerProxy.expectsInlineQos);
+            reader, list.empty() ? nullptr : &list.front(), data->readerProxy.expectsInlineQos,
+            isBuiltin() ||
+                data->subscriptionData.reliability.kind == vexa::dds::RELIABLE_RELIABILITY_QOS);
         if (proxy) {
             matched_reader_add(proxy.release());
         }
@@ -992,8 +1008,9 @@ void StatefulWriter::removeMatchedReaders(GUID_t reader) {
 
 bool StatefulWriter::matchedReaderAdd(ReaderProxyInfo const& reader) {
     std::vector<Locator_t> const& list = reader.unicastLocatorList;
-    std::unique_ptr<ReaderProxy> proxy = makeProxy(
-        reader.remoteReaderGuid, list.empty() ? nullptr : &list.front(), reader.expectsInlineQos);
+    std::unique_ptr<ReaderProxy> proxy =
+        makeProxy(reader.remoteReaderGuid, list.empty() ? nullptr : &list.front(),
+                  reader.expectsInlineQos, readerIsReliable(reader.remoteReaderGuid));
     if (!proxy) {
         return false;
     }

@@ -92,9 +92,11 @@ public:
     bool acknack(AckNAckData* data) override;
     bool nackfrag(NAckFragData* data) override;
 
-    // True when every matched reader has acknowledged sn (or none is matched).
+    // True when every matched reliable reader has acknowledged sn (or none is matched);
+    // best-effort readers never hold a change back.
     bool checkDelivered(SequenceNumber_t const& sn);
-    // Recomputes the all-delivered flag; tells the participant when it holds.
+    // Recomputes the all-delivered flag over the reliable readers; tells the participant when
+    // it holds.
     void reportAllDelivered();
 
     // The scheduler's callables for task types 3, 4 and 5; the object is the writer.
@@ -127,7 +129,13 @@ private:
     bool appendProxy(std::unique_ptr<ReaderProxy> proxy, bool loadHistory);
     bool wantsHistory(GUID_t const& reader);
     std::unique_ptr<ReaderProxy> makeProxy(GUID_t const& reader, Locator_t const* unicast,
-                                           bool flag);
+                                           bool flag, bool reliable);
+    // Whether the remote reader acknowledges, from its description (built-in readers do);
+    // asks the participant, so never under the matched-readers mutex.
+    bool readerIsReliable(GUID_t const& reader);
+    // New changes enter the proxy UNSENT (pushed) in push mode, and always for a best-effort
+    // reader, which never asks for anything.
+    bool pushesTo(ReaderProxy const& proxy) const { return m_pushMode || !proxy.isReliable(); }
     // Removes the change from every proxy and from the history when every reader has
     // acknowledged it; under the matched-readers mutex, so no proxy can load it meanwhile.
     bool removeIfDelivered(SequenceNumber_t const& sn);
