@@ -182,6 +182,7 @@ TEST(MessageReceiver, MalformedDatagramsAreDropped) {
         Bytes datagram;
         size_t heartbeats;  // that still arrive
         bool logged;
+        size_t lost = 0;  // changes declared lost to the readers (as a GAP)
     } const cases[] = {
         {"wrong version", cat({header(REMOTE, 2, 1), data(0x05, USER_READER, 1, {}, PAYLOAD)}), 0,
          true},
@@ -247,7 +248,7 @@ TEST(MessageReceiver, MalformedDatagramsAreDropped) {
         {"DATA_FRAG of sample size 0",
          cat({header(), frag(USER_READER, 1, 1, 8, 0, Bytes(8, 1)), hb}), 1, true},
         {"DATA_FRAG of a huge sample",
-         cat({header(), frag(USER_READER, 1, 1, 8, 0x80000000u, Bytes(8, 1)), hb}), 1, true},
+         cat({header(), frag(USER_READER, 1, 1, 8, 0x80000000u, Bytes(8, 1)), hb}), 1, true, 1},
         {"DATA_FRAG longer than its fragments",
          cat({header(), frag(USER_READER, 1, 1, 8, 64, Bytes(16, 1)), hb}), 1, true},
         {"DATA_FRAG after the sample's end",
@@ -266,7 +267,8 @@ TEST(MessageReceiver, MalformedDatagramsAreDropped) {
         EXPECT_TRUE(f.participant.kept.empty());
         EXPECT_TRUE(f.participant.routes.empty());
         EXPECT_EQ(f.participant.heartbeats.size(), c.heartbeats);
-        EXPECT_EQ(f.delivered(), c.heartbeats);
+        EXPECT_EQ(f.participant.gaps.size(), c.lost);
+        EXPECT_EQ(f.delivered(), c.heartbeats + c.lost);
         EXPECT_EQ(LogCapture::count("отброшен") > before, c.logged);
     }
 
@@ -286,7 +288,7 @@ TEST(MessageReceiver, MalformedDatagramsAreDropped) {
 
 // One DATA_FRAG of 57 bytes announcing a sample of 2^31-1 bytes in fragments of one byte would
 // make a reader build a 2 GiB reassembly: the receiver drops DATA_FRAG of samples above its cap,
-// which by default is a sane sample size.
+// which by default is a sane sample size, and declares the change lost to the readers.
 TEST(MessageReceiver, DataFragAboveTheSampleCapIsDropped) {
     LogCapture log;
     struct Case {
@@ -312,11 +314,28 @@ TEST(MessageReceiver, DataFragAboveTheSampleCapIsDropped) {
             ASSERT_EQ(datagram.size(), 57u);
         }
         size_t const before = LogCapture::count("DATA_FRAG: неверный размер сэмпла");
-        receiver->parseMessage(
-            new RTPSMessage(datagram.data(), static_cast<uint16_t>(datagram.size())));
-        EXPECT_EQ(participant.kept.size(), c.kept ? 1u : 0u);
+        size_t const lostBefore = LogCapture::count("читатели считают его потерянным");
+        // Twice, as a writer sends it again: declared lost each time, logged once.
+        for (int i = 0; i < 2; ++i) {
+            receiver->parseMessage(
+                new RTPSMessage(datagram.data(), static_cast<uint16_t>(datagram.size())));
+        }
+        EXPECT_EQ(participant.kept.size(), c.kept ? 2u : 0u);
         EXPECT_EQ(LogCapture::count("DATA_FRAG: неверный размер сэмпла"),
-                  before + (c.kept ? 0 : 1));
+                  before + (c.kept ? 0 : 2));
+        // A refused change is declared lost to the readers, so that their stream goes on
+        // behind it: a GAP of its one number from its writer.
+        EXPECT_EQ(LogCapture::count("читатели считают его потерянным"),
+                  lostBefore + (c.kept ? 0 : 1));
+        ASSERT_EQ(participant.gaps.size(), c.kept ? 0u : 2u);
+        for (GapData const& gap : participant.gaps) {
+            EXPECT_EQ(gap.readerId, USER_READER);
+            EXPECT_EQ(std::memcmp(gap.writerGUID.guidPrefix, REMOTE, 12), 0);
+            EXPECT_EQ(gap.writerGUID.entityId, USER_WRITER);
+            EXPECT_EQ(gap.gapStart, (SequenceNumber_t{0, 7}));
+            EXPECT_EQ(gap.gapList.bitmapBase, (SequenceNumber_t{0, 8}));
+            EXPECT_EQ(gap.gapList.numBits, 0u);
+        }
     }
 }
 

@@ -496,6 +496,46 @@ TEST_F(StatefulWriterTest, AFullHistoryDoesNotWaitForABestEffortReader) {
     }
 }
 
+// A sample larger than any reader takes in is refused at once with a text that says so, even
+// while the history is full and the writer would otherwise wait for room; a sample at the cap
+// is taken. The history is left as it was.
+TEST_F(StatefulWriterTest, ASampleOverTheSizeCapIsRefusedUpFront) {
+    const size_t cap = Config::DEFAULT_MAX_SAMPLE_SIZE;
+    struct Case {
+        char const* name;
+        bool now;  // addNow rather than addChange
+    } const cases[] = {{"addChange", false}, {"addNow", true}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriterOptions o;
+        o.historyReserve = 2;
+        o.maxBlocking = {30, 0};  // far longer than the test may take
+        make(FakeParticipant::Settings(), o);
+        match(1);
+        write();  // a reader that never acknowledges: the history is full after one more
+        Payload big(7, cap + 1);
+        auto add = [&](Payload& p) {
+            return c.now ? writer->addNow(&p.info) : writer->addChange(&p.info);
+        };
+        std::future<std::string> refused = std::async(std::launch::async, [&] {
+            try {
+                add(big);
+            } catch (BAD_PARAMETERS const& e) {
+                return std::string(e.what());
+            }
+            return std::string("taken");
+        });
+        ASSERT_EQ(refused.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+            << "waited for room before refusing";
+        const std::string what = refused.get();
+        EXPECT_NE(what.find(std::to_string(cap + 1)), std::string::npos) << what;
+        EXPECT_NE(what.find(std::to_string(cap)), std::string::npos) << what;
+        EXPECT_EQ(writer->getHistory().size(), 1u);
+        Payload atCap(7, cap);
+        EXPECT_EQ(add(atCap), sequenceToHandle({0, 2}));
+    }
+}
+
 TEST_F(StatefulWriterTest, NackSuppressionHoldsHeartbeatsUntilItEnds) {
     struct Row {
         int suppressionMs;

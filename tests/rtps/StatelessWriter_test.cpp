@@ -4,11 +4,13 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "FakeParticipant.h"
 #include "rtps/discovery/ReaderProxyInfo.h"
 #include "rtps/history/CacheChange.h"
+#include "rtps/participant/DDSIException.h"
 #include "rtps/writer/ChangeHandle.h"
 
 using namespace RTPS;
@@ -333,3 +335,27 @@ TEST_F(StatelessWriterTest, DestroyingTheWriterReleasesWhatIsQueued) {
 }
 
 }  // namespace
+
+// A sample larger than any reader takes in is refused with a text that says so, before the
+// full history is looked at.
+TEST_F(StatelessWriterTest, ASampleOverTheSizeCapIsRefused) {
+    Options o;
+    o.historyReserve = 1;
+    make(FakeParticipant::Settings(), o);
+    write();
+    const size_t cap = Config::DEFAULT_MAX_SAMPLE_SIZE;
+    std::vector<uint8_t> bytes(cap + 1, 3);
+    SampleInfo info{};
+    info.data = bytes.data();
+    info.length = bytes.size();
+    info.statusFlags = SAMPLE_ALIVE;
+    info.sourceTimestamp = vexa::dds::TIME_INVALID;
+    try {
+        writer->addChange(&info);
+        ADD_FAILURE() << "taken";
+    } catch (BAD_PARAMETERS const& e) {
+        EXPECT_NE(std::string(e.what()).find(std::to_string(cap + 1)), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(writer->getHistory().size(), 1u);
+}

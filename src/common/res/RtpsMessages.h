@@ -158,6 +158,9 @@ constexpr unsigned RTPS_MSG_FRAGMENT_SENT = 1083;
 constexpr unsigned RTPS_MSG_NO_FREE_SUBMESSAGE = 1086;
 // Arguments: (unsigned kind, unsigned ordinal, const char* reason)
 constexpr unsigned RTPS_MSG_SUBMESSAGE_DROPPED = 1070;
+// A change over the sample size cap is declared lost to the readers (once per change).
+// Arguments: (int snHigh, unsigned snLow, const char* writer, unsigned size, unsigned cap)
+constexpr unsigned RTPS_MSG_OVERSIZED_CHANGE_LOST = 1115;
 // Arguments: (unsigned length, const char* reason)
 constexpr unsigned RTPS_MSG_DATAGRAM_DROPPED = 1071;
 // Arguments: (unsigned length, const char* what)

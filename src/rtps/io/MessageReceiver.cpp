@@ -1,5 +1,6 @@
 #include "rtps/io/MessageReceiver.h"
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -369,6 +370,33 @@ void MessageReceiver::parseGap(SubmessageSpan const& s, Context& ctx) {
     }
 }
 
+void MessageReceiver::declareOversizedLost(DataFields const& f, Context const& ctx) {
+    GapData gap;
+    gap.readerId = f.readerId;
+    std::memcpy(gap.writerGUID.guidPrefix, ctx.sourcePrefix, GUID_PREFIX_SIZE);
+    gap.writerGUID.entityId = f.writerId;
+    gap.gapStart = f.writerSN;
+    gap.gapList.bitmapBase = f.writerSN + 1;
+    gap.gapList.numBits = 0;
+    if (gap.writerGUID != m_lastLostWriter || f.writerSN != m_lastLostSN) {
+        m_lastLostWriter = gap.writerGUID;
+        m_lastLostSN = f.writerSN;
+        uint8_t const* g = reinterpret_cast<uint8_t const*>(&gap.writerGUID);
+        char writer[40];
+        std::snprintf(writer, sizeof writer,
+                      "%02x%02x%02x%02x %02x%02x%02x%02x %02x%02x%02x%02x %02x%02x%02x%02x", g[0],
+                      g[1], g[2], g[3], g[4], g[5], g[6], g[7], g[8], g[9], g[10], g[11], g[12],
+                      g[13], g[14], g[15]);
+        logger().logMessage(MODULE, vexalog::Logger::SEV_WARNING,
+                            vexares::RTPS_MSG_OVERSIZED_CHANGE_LOST, int{f.writerSN.high},
+                            unsigned{f.writerSN.low}, writer, unsigned{f.sampleSize},
+                            unsigned{m_maxSampleSize});
+    }
+    if (m_participant != nullptr) {
+        m_participant->gapToReader(&gap);
+    }
+}
+
 void MessageReceiver::parseAckNack(SubmessageSpan const& s, Context& ctx) {
     AckNackFields f;
     if (!decodeAckNack(s, f)) {
@@ -416,6 +444,9 @@ void MessageReceiver::parseData(SubmessageSpan const& s, Context& ctx) {
     if (f.fragment) {
         if (char const* fault = fragmentFault(f, m_maxSampleSize)) {
             dropped(s, ctx, fault);
+            if (f.sampleSize > m_maxSampleSize) {
+                declareOversizedLost(f, ctx);
+            }
             return;
         }
     }

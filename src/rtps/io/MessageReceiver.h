@@ -16,10 +16,13 @@
 #include "rtps/io/RTPSInSocket.h"
 #include "rtps/participant/Config.h"
 #include "rtps/wire/RTPSMessage.h"
+#include "rtps/wire/SequenceNumber.h"
 #include "rtps/wire/SubmessageSpan.h"
 #include "vexa/dds/BasicTypes.h"
 
 namespace RTPS {
+
+struct DataFields;
 
 class CacheChange;
 class Participant;
@@ -100,6 +103,10 @@ private:
     void parseTimestamp(SubmessageSpan const& s, Context& ctx);
     void parseNackFrag(SubmessageSpan const& s, Context& ctx);
     void parseData(SubmessageSpan const& s, Context& ctx);
+    // A DATA_FRAG of a sample over the size cap: no reader will ever take that change, so it is
+    // declared lost to them (as a GAP of its one number) and their stream goes on; logged once
+    // per change.
+    void declareOversizedLost(DataFields const& f, Context const& ctx);
 
     static bool sharedLocator(Locator_t const& a, Locator_t const& b);
 
@@ -115,6 +122,9 @@ private:
     std::condition_variable m_parsed;
     std::deque<RTPSMessage*> m_queue;
     bool m_parsing = false;  // some thread parses a datagram
+    // The last change declared lost for its size; touched only while parsing (one at a time).
+    GUID_t m_lastLostWriter{};
+    SequenceNumber_t m_lastLostSN = SEQUENCENUMBER_UNKNOWN;
     std::atomic<bool> m_running{false};
     pthread_t m_thread = 0;
     bool m_started = false;  // touched only by start, stop and the destructor

@@ -234,6 +234,7 @@ int64_t StatefulWriter::addNow(SampleInfo* sample) {
     if (sample == nullptr) {
         throw BAD_PARAMETERS("Неверные данные сэмпла");
     }
+    refuseOversized(sample);
     if (!makeRoom()) {
         if (isUserWriter()) {
             logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
@@ -252,6 +253,7 @@ int64_t StatefulWriter::addChange(SampleInfo* sample) {
     if (sample == nullptr) {
         throw BAD_PARAMETERS("Неверные данные сэмпла");
     }
+    refuseOversized(sample);
     const vexa::dds::Duration_t blocking = getReliabilityQosPolicy().max_blocking_time;
     const Clock::time_point deadline =
         blocking == vexa::dds::DURATION_INFINITE

@@ -201,6 +201,7 @@ int64_t StatelessWriter::addChange(SampleInfo* sample) {
     if (!m_active) {
         return CHANGE_NOT_TAKEN;
     }
+    refuseOversized(sample);
     int64_t handle;
     CacheChange* change = nullptr;
     {

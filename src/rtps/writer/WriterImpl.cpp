@@ -1,5 +1,6 @@
 #include "rtps/writer/WriterImpl.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "common/log/Logger.h"
@@ -7,6 +8,7 @@
 #include "rtps/discovery/OwnerTopicType.h"
 #include "rtps/history/CacheChange.h"
 #include "rtps/io/UserInputBufferPool.h"
+#include "rtps/participant/Config.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/participant/Participant.h"
 #include "rtps/writer/ChangeHandle.h"
@@ -75,11 +77,26 @@ int64_t WriterImpl::addChange(SampleInfo* sample) {
     return addChange(sample, &change);
 }
 
+void WriterImpl::refuseOversized(SampleInfo const* sample) const {
+    if (sample == nullptr || !isUserWriter()) {
+        return;
+    }
+    const uint32_t cap = m_participant->getConfig().maxSampleSize();
+    if (sample->length > cap) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "Сэмпл длиной %llu байт больше наибольшего, что принимают читатели (%u байт)",
+                      static_cast<unsigned long long>(sample->length), unsigned{cap});
+        throw BAD_PARAMETERS(text);
+    }
+}
+
 int64_t WriterImpl::addChange(SampleInfo* sample, CacheChange** out) {
     m_written = true;
     if (sample == nullptr) {
         throw BAD_PARAMETERS("Неверные данные сэмпла");
     }
+    refuseOversized(sample);
     std::unique_ptr<CacheChange> change(new CacheChange(m_guid, sample));
     if (isBuiltin()) {
         change->storePackedData(recordKindOfWriter(m_guid.entityId));

@@ -94,9 +94,13 @@ protected:
     bool holdsChange(SequenceNumber_t const& sn);
 
     // Stores the sample as a change numbered by the history and hands it out; returns its
-    // handle. BAD_PARAMETERS for a null sample (the written flag is set all the same),
-    // GENERAL_DDSI_ERROR when no block or no number can be had.
+    // handle. BAD_PARAMETERS for a null sample (the written flag is set all the same) or one
+    // refuseOversized refuses, GENERAL_DDSI_ERROR when no block or no number can be had.
     int64_t addChange(SampleInfo* sample, CacheChange** out);
+    // Throws BAD_PARAMETERS, saying the size and the cap, for a user sample larger than any
+    // reader takes in (the participant's maxSampleSize): every reader would refuse it. Called
+    // before anything waits for room, so the writer's caller learns it at once.
+    void refuseOversized(SampleInfo const* sample) const;
 
     std::atomic<bool> m_active{true};
     std::atomic<bool> m_written{false};
