@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FakeParticipant.h"
+#include "LogCapture.h"
 #include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/history/CacheChange.h"
 #include "rtps/participant/DDSIException.h"
@@ -48,6 +49,7 @@ Locator_t readerLocator(uint8_t n) {
 
 struct WriterOptions {
     uint8_t kind = USER_WRITER_NO_KEY;
+    uint8_t key = 0x22;
     uint32_t historyReserve = 0;
     vexa::dds::DurabilityQosPolicyKind durability = vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS;
     vexa::dds::Duration_t maxBlocking{0, 100000000u};
@@ -72,7 +74,7 @@ protected:
         participant.reset(new FakeParticipant(s));
         traffic.reset(new TrafficReader(participant->transport));
         EndpointConfig config{};
-        config.guid = writerGuid(o.kind);
+        config.guid = writerGuid(o.kind, o.key);
         config.topicKind = TOPIC_KIND_NO_KEY;
         config.reliabilityLevel = RELIABILITY_RELIABLE;
         config.unicastLocator = _LOCATOR_INVALID;
@@ -493,6 +495,80 @@ TEST_F(StatefulWriterTest, AFullHistoryDoesNotWaitForABestEffortReader) {
         acknack(1, 2, {}, 1);
         EXPECT_EQ(write(), sequenceToHandle({0, 3}));
         EXPECT_EQ(writer->getHistory().size(), 2u);
+    }
+}
+
+// The data phase's closing trace line says which writer ran it: a user writer, the SEDP
+// publications writer or the SEDP subscriptions writer; other built-in writers write none.
+TEST_F(StatefulWriterTest, TheDataPhaseTraceNamesTheWritersKind) {
+    LogCapture log;
+    const std::string user = "отправка данных закончена, читателей: 0";
+    const std::string publications = "отправка публикаций закончена, читателей: 0";
+    const std::string subscriptions = "отправка подписок закончена, читателей: 0";
+    struct Case {
+        char const* name;
+        uint8_t kind;
+        uint8_t key;
+        std::string const* line;  // null: none
+    } const cases[] = {
+        {"user writer", USER_WRITER_NO_KEY, 0x22, &user},
+        {"SEDP publications writer", 0xC2, 0x03, &publications},
+        {"SEDP subscriptions writer", 0xC2, 0x04, &subscriptions},
+        {"participant message writer", 0xC2, 0x02, nullptr},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriterOptions o;
+        o.kind = c.kind;
+        o.key = c.key;
+        make(FakeParticipant::Settings(), o);
+        size_t before[3];
+        std::string const* lines[3] = {&user, &publications, &subscriptions};
+        for (int i = 0; i < 3; ++i) {
+            before[i] = LogCapture::count(*lines[i]);
+        }
+        writer->reliableWorker();
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(LogCapture::count(*lines[i]), before[i] + (lines[i] == c.line ? 1 : 0))
+                << *lines[i];
+        }
+    }
+}
+
+// A user writer's removal pass and deletion leave their trace lines under their own ids.
+TEST_F(StatefulWriterTest, RemovalAndDeletionTraceLines) {
+    LogCapture log;
+    WriterOptions o;
+    o.historyReserve = 1;
+    make(FakeParticipant::Settings(), o);
+    match(1);
+    struct Line {
+        char const* text;
+        size_t before;
+    };
+    std::vector<Line> lines = {
+        {"запрошено удаление изменения № 0:1", 0},
+        {"удаление закончено на изменении № 0:1", 0},
+        {"история заполнена, ожидание места не дольше 0 мкс", 0},
+        {"изменений, снятых с публикации: 1", 0},
+        {"изменение № 1 подтверждено не всеми читателями", 0},
+        {"после удаления в истории изменений: 1,", 0},
+        {"ACKNACK обработан за", 0},
+        {"после удаления в истории изменений: 0,", 0},
+        {"изменение помещается в историю", 0},
+    };
+    for (Line& l : lines) {
+        l.before = LogCapture::count(l.text);
+    }
+    const int64_t first = write();
+    writer->deleteChange(first);
+    Payload p(2);
+    EXPECT_EQ(writer->addNow(&p.info), CHANGE_NOT_TAKEN);
+    acknack(1, 2, {}, 1);
+    EXPECT_EQ(writer->addNow(&p.info), sequenceToHandle({0, 2}));
+    const size_t expected[] = {1, 1, 2, 2, 1, 1, 1, 1, 2};
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(LogCapture::count(lines[i].text), lines[i].before + expected[i]) << lines[i].text;
     }
 }
 

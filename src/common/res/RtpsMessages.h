@@ -27,13 +27,13 @@ constexpr unsigned RTPS_MSG_PARTICIPANT_UNICAST_ADDRESS = 1001;
 constexpr unsigned RTPS_MSG_PARTICIPANT_SHUTDOWN = 1082;
 // A thread of the participant could not be started.
 // Arguments: (const char* name, const char* thread, const char* reason)
-constexpr unsigned RTPS_MSG_PARTICIPANT_THREAD_NOT_STARTED = 1018;
+constexpr unsigned RTPS_MSG_PARTICIPANT_THREAD_NOT_STARTED = 1116;
 // A change for several readers whose decoded record cannot be copied reaches only the first.
 // Arguments: (const char* name, unsigned sequenceLow, const char* reader)
-constexpr unsigned RTPS_MSG_CHANGE_NOT_COPIED = 1019;
+constexpr unsigned RTPS_MSG_CHANGE_NOT_COPIED = 1117;
 // A remote writer's multicast group that the transport would not open for a local reader.
 // Arguments: (const char* n, unsigned a, unsigned b, unsigned c, unsigned d, unsigned p, const char* e)
-constexpr unsigned RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED = 1020;
+constexpr unsigned RTPS_MSG_PARTICIPANT_RECEIVER_REFUSED = 1118;
 
 // Discovery. Readers' names are endpoint log names; prefixes are three 32-bit words.
 // A new remote participant. Module "SPDPBuiltinParticipantReader::addChange".
@@ -58,13 +58,13 @@ constexpr unsigned RTPS_MSG_DISCOVERY_RECORD_REFUSED = 1027;
 // A remote participant that cannot be wired (bad locator, no socket); its next announcement
 // tries again.
 // Arguments: (const char* reader, unsigned p0, unsigned p1, unsigned p2, const char* why)
-constexpr unsigned RTPS_MSG_PARTICIPANT_NOT_WIRED = 1028;
+constexpr unsigned RTPS_MSG_PARTICIPANT_NOT_WIRED = 1119;
 // A remote endpoint record without a unicast locator gets no proxy.
 // Arguments: (const char* reader, unsigned g0, unsigned g1, unsigned g2, unsigned entity)
-constexpr unsigned RTPS_MSG_ENDPOINT_WITHOUT_UNICAST = 1029;
+constexpr unsigned RTPS_MSG_ENDPOINT_WITHOUT_UNICAST = 1120;
 // Configuration: the participant lease is shorter than the SPDP announce period.
 // Arguments: (int leaseMs, int periodMs)
-constexpr unsigned RTPS_MSG_LEASE_BELOW_ANNOUNCE_PERIOD = 1030;
+constexpr unsigned RTPS_MSG_LEASE_BELOW_ANNOUNCE_PERIOD = 1121;
 
 // A datagram sent from a low-priority queue: length, destination address and port, result of
 // the send call (negative: -errno), time.
@@ -283,6 +283,62 @@ constexpr unsigned RTPS_MSG_WRITER_GROUP = 1104;
 // A matched reader's multicast locator: its GUID as four words, the dotted address.
 // Arguments: (const char* w, unsigned g0, unsigned g1, unsigned g2, unsigned g3, const char* to)
 constexpr unsigned RTPS_MSG_READER_MULTICAST = 1106;
+
+// Trace lines of the reliable writer (severity 7, first argument the log name), by the
+// operation that writes them.
+// addChange, user writers: the history is full, the longest wait for room (us).
+// Arguments: (const char* writer, unsigned long long mks)
+constexpr unsigned RTPS_MSG_WRITER_FULL_WAIT = 1018;
+// How many withdrawn changes the removal pass looks at.
+// Arguments: (const char* writer, unsigned n)
+constexpr unsigned RTPS_MSG_WRITER_REMOVAL_PASS = 1019;
+// A withdrawn change that some reader has not acknowledged stays (low part of its number).
+// Arguments: (const char* writer, unsigned low)
+constexpr unsigned RTPS_MSG_WRITER_CHANGE_KEPT = 1020;
+// The pass is over: changes in the history, microseconds since the call began.
+// Arguments: (const char* writer, unsigned n, unsigned long long mks)
+constexpr unsigned RTPS_MSG_WRITER_REMOVAL_DONE = 1021;
+// The change goes into the history.
+// Arguments: (const char* writer)
+constexpr unsigned RTPS_MSG_WRITER_STORING = 1022;
+// deleteChange, user writers: removal asked for (high, low part, clock).
+// Arguments: (const char* writer, unsigned high, unsigned low, unsigned mks)
+constexpr unsigned RTPS_MSG_WRITER_REMOVAL_ASKED = 1028;
+// The change left the history at once.
+// Arguments: (const char* writer)
+constexpr unsigned RTPS_MSG_WRITER_CHANGE_REMOVED = 1029;
+// The deletion is over: the last number looked at (high, low part), clock.
+// Arguments: (const char* writer, unsigned high, unsigned low, unsigned mks)
+constexpr unsigned RTPS_MSG_WRITER_DELETION_DONE = 1030;
+// A DATA of the SEDP publications (1011) or subscriptions (1012) writer went out: high, low
+// part, then the number of changes in the run (data phase) or the socket's port (answer).
+// Arguments: (const char* writer, unsigned high, unsigned low, unsigned n)
+constexpr unsigned RTPS_MSG_SEDP_PUBLICATION_SENT = 1011;
+// Arguments: (const char* writer, unsigned high, unsigned low, unsigned n)
+constexpr unsigned RTPS_MSG_SEDP_SUBSCRIPTION_SENT = 1012;
+// The data phase is over: the number of matched readers. SEDP publications writer (1032),
+// SEDP subscriptions writer (1033), user writer (1034).
+// Arguments: (const char* writer, unsigned readers)
+constexpr unsigned RTPS_MSG_SEDP_PUBLICATIONS_PHASE_DONE = 1032;
+// Arguments: (const char* writer, unsigned readers)
+constexpr unsigned RTPS_MSG_SEDP_SUBSCRIPTIONS_PHASE_DONE = 1033;
+// Arguments: (const char* writer, unsigned readers)
+constexpr unsigned RTPS_MSG_DATA_PHASE_DONE = 1034;
+// A HEARTBEAT of the SEDP publications (1036) or subscriptions (1037) writer went out: first,
+// last (low parts), port.
+// Arguments: (const char* writer, unsigned first, unsigned last, unsigned port)
+constexpr unsigned RTPS_MSG_SEDP_PUBLICATIONS_HEARTBEAT_SENT = 1036;
+// Arguments: (const char* writer, unsigned first, unsigned last, unsigned port)
+constexpr unsigned RTPS_MSG_SEDP_SUBSCRIPTIONS_HEARTBEAT_SENT = 1037;
+// A user writer handled an ACKNACK in that many microseconds.
+// Arguments: (const char* writer, unsigned mks)
+constexpr unsigned RTPS_MSG_ACKNACK_HANDLED = 1048;
+// An ACKNACK reached the SEDP publications (1049) or subscriptions (1050) writer: base (low
+// part), the reader's GUID as four words.
+// Arguments: (const char* w, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_SEDP_PUBLICATIONS_ACKNACK = 1049;
+// Arguments: (const char* w, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_SEDP_SUBSCRIPTIONS_ACKNACK = 1050;
 // Readers (module "<class>::<operation>").
 // A user reader was created: log name, entity id.
 // Arguments: (const char* reader, unsigned entityId)
@@ -305,6 +361,21 @@ constexpr unsigned RTPS_MSG_READER_HEARTBEAT = 1038;
 // An ACKNACK went out: its base (low part), the writer's GUID, microseconds since the HEARTBEAT.
 // Arguments: (const char* r, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3, unsigned mks)
 constexpr unsigned RTPS_MSG_READER_ACKNACK_SENT = 1042;
+// A HEARTBEAT reached the SEDP publications (1039) or subscriptions (1040) reader: first and
+// last (low parts), the writer's GUID.
+// Arguments: (const char* r, unsigned first, unsigned last, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_SEDP_PUBLICATIONS_READER_HEARTBEAT = 1039;
+// Arguments: (const char* r, unsigned first, unsigned last, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_SEDP_SUBSCRIPTIONS_READER_HEARTBEAT = 1040;
+// A user reader took a HEARTBEAT in that many microseconds.
+// Arguments: (const char* r, unsigned mks)
+constexpr unsigned RTPS_MSG_READER_HEARTBEAT_HANDLED = 1041;
+// An ACKNACK of the SEDP publications (1044) or subscriptions (1045) reader went out: base
+// (low part), the writer's GUID.
+// Arguments: (const char* r, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_SEDP_PUBLICATIONS_ACKNACK_SENT = 1044;
+// Arguments: (const char* r, unsigned base, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
+constexpr unsigned RTPS_MSG_SEDP_SUBSCRIPTIONS_ACKNACK_SENT = 1045;
 // A NACK_FRAG went out: the change (low part), the fragment to go on from, the writer's GUID.
 // Arguments: (const char* r, unsigned sequence, unsigned next, unsigned g0, unsigned g1, unsigned g2, unsigned g3)
 constexpr unsigned RTPS_MSG_READER_NACKFRAG_SENT = 1043;

@@ -377,6 +377,7 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
     if (!m_running.load() || heartbeat == nullptr) {
         return;
     }
+    uint64_t const start = vexa::OsGetTimeCountMks();
     GUID_t const writer = heartbeat->writerGUID;
     GuidWords const g = wordsOf(writer);
     bool answerNow = false;
@@ -403,11 +404,21 @@ void StatefulReader::heatrbeat(HeartbeatData* heartbeat) {
         }
         // Numbers declared lost may have been all that held changes waited for.
         due = p->takeDue(dueSn, turn);
+        unsigned const id = isUserReader() ? vexares::RTPS_MSG_READER_HEARTBEAT
+                            : m_guid.entityId == _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_READER
+                                ? vexares::RTPS_MSG_SEDP_PUBLICATIONS_READER_HEARTBEAT
+                            : m_guid.entityId == _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_READER
+                                ? vexares::RTPS_MSG_SEDP_SUBSCRIPTIONS_READER_HEARTBEAT
+                                : 0;
+        if (id != 0) {
+            logger().logMessage("StatefulReader::heatrbeat", vexalog::Logger::SEV_DEBUG_2, id,
+                                m_logName.c_str(), unsigned{heartbeat->firstSN.low},
+                                unsigned{heartbeat->lastSN.low}, g.w[0], g.w[1], g.w[2], g.w[3]);
+        }
         if (isUserReader()) {
             logger().logMessage("StatefulReader::heatrbeat", vexalog::Logger::SEV_DEBUG_2,
-                                vexares::RTPS_MSG_READER_HEARTBEAT, m_logName.c_str(),
-                                unsigned{heartbeat->firstSN.low}, unsigned{heartbeat->lastSN.low},
-                                g.w[0], g.w[1], g.w[2], g.w[3]);
+                                vexares::RTPS_MSG_READER_HEARTBEAT_HANDLED, m_logName.c_str(),
+                                static_cast<unsigned>(vexa::OsGetTimeCountMks() - start));
         }
         // Nothing missing: the writer may be waiting for this acknowledgement to make room, and
         // no data in flight can change the answer. What is missing is asked for after the delay.
@@ -506,6 +517,13 @@ void StatefulReader::deferredWorker(GUID_t const& writer) {
                                 vexares::RTPS_MSG_READER_ACKNACK_SENT, m_logName.c_str(), base,
                                 g.w[0], g.w[1], g.w[2], g.w[3],
                                 static_cast<unsigned>(vexa::OsGetTimeCountMks() - start));
+        } else if (m_guid.entityId == _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_READER ||
+                   m_guid.entityId == _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_READER) {
+            logger().logMessage("StatefulReader::deferredWorker", vexalog::Logger::SEV_DEBUG_2,
+                                m_guid.entityId == _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_READER
+                                    ? vexares::RTPS_MSG_SEDP_PUBLICATIONS_ACKNACK_SENT
+                                    : vexares::RTPS_MSG_SEDP_SUBSCRIPTIONS_ACKNACK_SENT,
+                                m_logName.c_str(), base, g.w[0], g.w[1], g.w[2], g.w[3]);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 
@@ -29,6 +30,8 @@ namespace RTPS {
 namespace {
 
 constexpr char kModuleAdd[] = "StatefulWriter::addChange";
+constexpr char kModuleDelete[] = "StatefulWriter::deleteChange";
+constexpr char kModuleAckNack[] = "StatefulWriter::acknack";
 constexpr char kModuleReliable[] = "StatefulWriter::reliableWorker";
 constexpr char kModuleAdd2[] = "StatefulWriter::matched_reader_add";
 constexpr char kModuleDeferred[] = "StatefulWriter::deferredWorker";
@@ -79,6 +82,28 @@ vexalog::Logger& logger() {
 
 uint64_t valueOf(SequenceNumber_t const& sn) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(sn.high)) << 32) | sn.low;
+}
+
+uint64_t mksSince(std::chrono::steady_clock::time_point t0) {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0)
+            .count());
+}
+
+// The trace id of a writer of that kind: a user writer, the SEDP publications writer, the SEDP
+// subscriptions writer; 0 (no trace) for the others.
+unsigned traceId(bool user, EntityId_t const& id, unsigned forUser, unsigned forPublications,
+                 unsigned forSubscriptions) {
+    if (user) {
+        return forUser;
+    }
+    if (id == _ENTITYID_SEDP_BUILTIN_PUBLICATIONS_WRITER) {
+        return forPublications;
+    }
+    if (id == _ENTITYID_SEDP_BUILTIN_SUBSCRIPTIONS_WRITER) {
+        return forSubscriptions;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -184,10 +209,17 @@ bool StatefulWriter::removeIfDelivered(SequenceNumber_t const& sn) {
     return true;
 }
 
-bool StatefulWriter::makeRoom() {
+bool StatefulWriter::makeRoom(std::chrono::steady_clock::time_point since, uint64_t waitMks,
+                              bool firstPass) {
     const size_t limit = getHistoryReserve();  // 0: no limit
     if (limit == 0 || m_history.size() < limit) {
         return true;
+    }
+    const bool user = isUserWriter();
+    if (user && firstPass) {
+        logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_FULL_WAIT, m_logName.c_str(),
+                            static_cast<unsigned long long>(waitMks));
     }
     // Changes the core withdrew may go once every reader has acknowledged them.
     std::vector<CacheChange*> requested;
@@ -196,20 +228,51 @@ bool StatefulWriter::makeRoom() {
     for (CacheChange* c : requested) {
         numbers.push_back(c->sampleInfo.sequenceNumber);
     }
-    for (SequenceNumber_t const& sn : numbers) {
-        removeIfDelivered(sn);
+    if (user) {
+        logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_REMOVAL_PASS, m_logName.c_str(),
+                            static_cast<unsigned>(numbers.size()));
     }
-    return m_history.size() < limit;
+    for (SequenceNumber_t const& sn : numbers) {
+        if (!removeIfDelivered(sn) && user) {
+            logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_WRITER_CHANGE_KEPT, m_logName.c_str(),
+                                unsigned{sn.low});
+        }
+    }
+    const size_t held = m_history.size();
+    if (user) {
+        logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_REMOVAL_DONE, m_logName.c_str(),
+                            static_cast<unsigned>(held),
+                            static_cast<unsigned long long>(mksSince(since)));
+    }
+    return held < limit;
 }
 
 bool StatefulWriter::waitForRoom(std::chrono::steady_clock::time_point deadline) {
-    for (;;) {
+    const auto now = std::chrono::steady_clock::now();
+    const uint64_t waitMks =
+        deadline == std::chrono::steady_clock::time_point::max()
+            ? UINT64_MAX
+            : (deadline > now
+                   ? static_cast<uint64_t>(
+                         std::chrono::duration_cast<std::chrono::microseconds>(deadline - now)
+                             .count())
+                   : 0);
+    return waitForRoomSince(deadline, now, waitMks);
+}
+
+bool StatefulWriter::waitForRoomSince(std::chrono::steady_clock::time_point deadline,
+                                      std::chrono::steady_clock::time_point since,
+                                      uint64_t waitMks) {
+    for (bool first = true;; first = false) {
         uint64_t generation;
         {
             std::lock_guard<std::mutex> lock(m_ackMutex);
             generation = m_ackGeneration;
         }
-        if (makeRoom()) {
+        if (makeRoom(since, waitMks, first)) {
             return true;
         }
         // The readers are told at once that the writer waits for their acknowledgements.
@@ -235,7 +298,7 @@ int64_t StatefulWriter::addNow(SampleInfo* sample) {
         throw BAD_PARAMETERS("Неверные данные сэмпла");
     }
     refuseOversized(sample);
-    if (!makeRoom()) {
+    if (!makeRoom(std::chrono::steady_clock::now(), 0, true)) {
         if (isUserWriter()) {
             logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
                                 vexares::RTPS_MSG_CHANGE_NOT_TAKEN, m_logName.c_str(), 0u,
@@ -261,7 +324,12 @@ int64_t StatefulWriter::addChange(SampleInfo* sample) {
             : t0 + std::chrono::microseconds(blocking.sec < 0 ? 0
                                                               : int64_t{blocking.sec} * 1000000 +
                                                                     blocking.nanosec / 1000);
-    if (!waitForRoom(deadline)) {
+    const uint64_t waitMks =
+        deadline == Clock::time_point::max()
+            ? UINT64_MAX
+            : static_cast<uint64_t>(
+                  std::chrono::duration_cast<std::chrono::microseconds>(deadline - t0).count());
+    if (!waitForRoomSince(deadline, t0, waitMks)) {
         if (isUserWriter()) {
             logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
                                 vexares::RTPS_MSG_CHANGE_NOT_TAKEN, m_logName.c_str(), 0u,
@@ -274,6 +342,10 @@ int64_t StatefulWriter::addChange(SampleInfo* sample) {
 
 int64_t StatefulWriter::store(SampleInfo* sample) {
     const bool user = isUserWriter();
+    if (user) {
+        logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_STORING, m_logName.c_str());
+    }
     CacheChange* change = nullptr;
     const int64_t handle = WriterImpl::addChange(sample, &change);
     {
@@ -307,9 +379,23 @@ bool StatefulWriter::deleteChange(long handle) {
     if (handle == 0 || sn.high < 0) {
         throw BAD_PARAMETERS("Неверный порядковый номер сэмпла");
     }
+    const bool user = isUserWriter();
+    if (user) {
+        logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_CHANGE_WITHDRAWN, m_logName.c_str(),
+                            static_cast<unsigned>(sn.high), unsigned{sn.low}, clockLow());
+    }
     const bool held = holdsChange(sn);
     m_history.removalRequest(sn);
-    removeIfDelivered(sn);
+    if (user) {
+        logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_REMOVAL_ASKED, m_logName.c_str(),
+                            static_cast<unsigned>(sn.high), unsigned{sn.low}, clockLow());
+    }
+    if (removeIfDelivered(sn) && user) {
+        logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_CHANGE_REMOVED, m_logName.c_str());
+    }
     // A few of the earlier withdrawn changes that waited for acknowledgements.
     std::vector<CacheChange*> requested;
     m_history.getRemovalRequested(&requested, 2);
@@ -317,8 +403,15 @@ bool StatefulWriter::deleteChange(long handle) {
     for (CacheChange* c : requested) {
         numbers.push_back(c->sampleInfo.sequenceNumber);
     }
+    SequenceNumber_t last = sn;
     for (SequenceNumber_t const& n : numbers) {
         removeIfDelivered(n);
+        last = n;
+    }
+    if (user) {
+        logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
+                            vexares::RTPS_MSG_WRITER_DELETION_DONE, m_logName.c_str(),
+                            static_cast<unsigned>(last.high), unsigned{last.low}, clockLow());
     }
     return held;
 }
@@ -426,6 +519,19 @@ void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader
                     m_composer->sendKeyData(socket, readerId, e, m_transportPriority, false);
                 } else {
                     m_composer->sendData(socket, readerId, e, m_transportPriority, nullptr, false);
+                    if (unsigned id = traceId(false, m_guid.entityId, 0,
+                                              vexares::RTPS_MSG_SEDP_PUBLICATION_SENT,
+                                              vexares::RTPS_MSG_SEDP_SUBSCRIPTION_SENT)) {
+                        // The publications writer's data phase tells the run's length.
+                        const unsigned n =
+                            id == vexares::RTPS_MSG_SEDP_PUBLICATION_SENT && !deferred
+                                ? static_cast<unsigned>(entries.size())
+                                : portOf(socket);
+                        logger().logMessage(deferred ? kModuleDeferred : kModuleReliable,
+                                            vexalog::Logger::SEV_DEBUG_2, id, m_logName.c_str(),
+                                            static_cast<unsigned>(e->sequenceNumber.high),
+                                            unsigned{e->sequenceNumber.low}, n);
+                    }
                 }
                 if (user) {
                     char const* kind =
@@ -507,6 +613,16 @@ void StatefulWriter::reliableWorker() {
             }
         }
     }
+    const bool user = isUserWriter();
+    if (unsigned id = traceId(user, m_guid.entityId, vexares::RTPS_MSG_DATA_PHASE_DONE,
+                              vexares::RTPS_MSG_SEDP_PUBLICATIONS_PHASE_DONE,
+                              vexares::RTPS_MSG_SEDP_SUBSCRIPTIONS_PHASE_DONE)) {
+        logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2, id, m_logName.c_str(),
+                            static_cast<unsigned>(m_matched.size()));
+    }
+    const unsigned sedpHeartbeat =
+        traceId(false, m_guid.entityId, 0, vexares::RTPS_MSG_SEDP_PUBLICATIONS_HEARTBEAT_SENT,
+                vexares::RTPS_MSG_SEDP_SUBSCRIPTIONS_HEARTBEAT_SENT);
     // A reader hears of what it must acknowledge when the history may fill before it would
     // otherwise ask, when the writer waits for room, and one pace after the data stopped.
     const uint64_t now = m_scheduler->clock().nowMks();
@@ -538,11 +654,15 @@ void StatefulWriter::reliableWorker() {
         if (std::find(held.begin(), held.end(), socket) == held.end()) {
             held.push_back(socket);
         }
-        if (isUserWriter()) {
+        if (user) {
             logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2,
                                 vexares::RTPS_MSG_HEARTBEAT_SENT, m_logName.c_str(),
                                 unsigned{first.low}, unsigned{last.low}, portOf(socket),
                                 clockLow());
+        } else if (sedpHeartbeat != 0) {
+            logger().logMessage(kModuleReliable, vexalog::Logger::SEV_DEBUG_2, sedpHeartbeat,
+                                m_logName.c_str(), unsigned{first.low}, unsigned{last.low},
+                                portOf(socket));
         }
     }
     if (due) {
@@ -631,6 +751,8 @@ bool StatefulWriter::acknack(AckNAckData* data) {
     if (!m_active || data == nullptr) {
         return false;
     }
+    const auto t0 = std::chrono::steady_clock::now();
+    const bool user = isUserWriter();
     bool allAcknowledged = false;
     {
         Lock lock(m_matchedMutex);
@@ -638,11 +760,15 @@ bool StatefulWriter::acknack(AckNAckData* data) {
         if (p == nullptr || !p->acceptAckNackCount(data->count)) {
             return false;
         }
-        unsigned g[4];
-        guidWords(data->readerGUID, g);
-        logger().logMessage("StatefulWriter::acknack", vexalog::Logger::SEV_DEBUG_2,
-                            vexares::RTPS_MSG_ACKNACK_RECEIVED, m_logName.c_str(),
-                            unsigned{data->readerSNState.bitmapBase.low}, g[0], g[1], g[2], g[3]);
+        if (unsigned id = traceId(user, m_guid.entityId, vexares::RTPS_MSG_ACKNACK_RECEIVED,
+                                  vexares::RTPS_MSG_SEDP_PUBLICATIONS_ACKNACK,
+                                  vexares::RTPS_MSG_SEDP_SUBSCRIPTIONS_ACKNACK)) {
+            unsigned g[4];
+            guidWords(data->readerGUID, g);
+            logger().logMessage(kModuleAckNack, vexalog::Logger::SEV_DEBUG_2, id, m_logName.c_str(),
+                                unsigned{data->readerSNState.bitmapBase.low}, g[0], g[1], g[2],
+                                g[3]);
+        }
         SequenceNumberSet const& set = data->readerSNState;
         // Progress (the reader acknowledged something new) brings the heartbeat pace back.
         SequenceNumber_t below = set.bitmapBase;
@@ -684,6 +810,11 @@ bool StatefulWriter::acknack(AckNAckData* data) {
             SequenceNumber_t last;
             sendHeartbeat(*p, first, last, true);
             p->repairNextAtOnce();
+        }
+        if (user) {
+            logger().logMessage(kModuleAckNack, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_ACKNACK_HANDLED, m_logName.c_str(),
+                                static_cast<unsigned>(mksSince(t0)));
         }
     }
     notifyAcknowledged();
@@ -765,7 +896,7 @@ std::unique_ptr<ReaderProxy> StatefulWriter::makeProxy(GUID_t const& reader,
     if (socket == nullptr) {
         return nullptr;  // no sender for that reader: nothing could reach it
     }
-    return std::unique_ptr<ReaderProxy>(new ReaderProxy(this, reader, socket, flag));
+    return std::unique_ptr<ReaderProxy>(new ReaderProxy(this, reader, socket, flag, reliable));
 }
 
 bool StatefulWriter::wantsHistory(GUID_t const& reader) {

@@ -162,8 +162,11 @@ private:
     void suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> const& sent);
     void reannounce();
     // Removes the withdrawn changes every reader has acknowledged; true when the history then
-    // has room for one more change.
-    bool makeRoom();
+    // has room for one more change. `since`, `waitMks` and `firstPass` are for the trace lines:
+    // when the call began, how long it may wait, and whether this is its first pass.
+    bool makeRoom(std::chrono::steady_clock::time_point since, uint64_t waitMks, bool firstPass);
+    bool waitForRoomSince(std::chrono::steady_clock::time_point deadline,
+                          std::chrono::steady_clock::time_point since, uint64_t waitMks);
     // Stores a change the history has room for and enters it in every proxy.
     int64_t store(SampleInfo* sample);
     // Wakes addChange calls that wait for acknowledgements.
