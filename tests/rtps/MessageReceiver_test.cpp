@@ -530,6 +530,10 @@ TEST(MessageReceiver, ParserThreadWakesAndSurvivesFailures) {
 // being parsed. While one is held inside the participant, the next is queued (not parsed beside
 // it) and the parser thread takes it once the first is done; one handed over after that waits
 // behind it. Stopping waits for a parse in progress, and nothing is parsed afterwards.
+//
+// The third datagram comes from the first caller's own thread the moment its call returns: the
+// parser thread has only just been woken for the second then, so a fast path that ignored the
+// queue would parse the third first.
 TEST(MessageReceiver, ParsedOneAtATimeInOrderOnTheCallersThread) {
     struct Gated : FakeParticipant {
         CacheChange* addChange(EntityId_t& reader, CacheChange* change) override {
@@ -575,18 +579,23 @@ TEST(MessageReceiver, ParsedOneAtATimeInOrderOnTheCallersThread) {
                                                static_cast<uint16_t>(datagrams[n].size()));
             });
         };
-        std::future<bool> first = hand(1);
+        auto handAt = [&](uint32_t n) {
+            return receiver.receiveMessage(datagrams[n].data(),
+                                           static_cast<uint16_t>(datagrams[n].size()));
+        };
+        std::future<bool> first =
+            std::async(std::launch::async, [&] { return handAt(1) && handAt(3); });
         ASSERT_TRUE(participant.waitInside());
         std::future<bool> second = hand(2);
         ASSERT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready)
             << "parsed beside the held one instead of queued";
         EXPECT_EQ(receiver.queuedMessages(), 1u);
 
-        // The first caller leaves and wakes the parser thread for the queued one; one handed over
-        // before the parser thread got to it must not go around it.
+        // The first caller leaves, wakes the parser thread for the queued one and at once hands
+        // over the third, which must not go around the second.
         participant.release();
         ASSERT_EQ(first.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-        EXPECT_TRUE(hand(3).get());
+        EXPECT_TRUE(first.get());
         ASSERT_TRUE(participant.waitFor(3));
         receiver.stop();
         std::vector<uint32_t> order;
