@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 
 #include "ParticipantFakes.h"
 #include "WireBytes.h"
+#include "common/os/OsThread.h"
 #include "rtps/io/MessageReceiver.h"
 #include "rtps/participant/CreateParticipant.h"
 #include "rtps/participant/PortMapping.h"
@@ -35,11 +37,18 @@ long long msSince(Clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
 }
 
+// Threads of the middleware alive in this process (by the name its thread helper gives them):
+// threads of the test itself or of a sanitizer's runtime are not counted.
 size_t threadCount() {
     size_t n = 0;
     if (DIR* d = opendir("/proc/self/task")) {
         while (dirent* e = readdir(d)) {
-            n += e->d_name[0] != '.' ? 1 : 0;
+            if (e->d_name[0] == '.') {
+                continue;
+            }
+            std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+            std::string name;
+            n += std::getline(comm, name) && name == vexa::OS_THREAD_NAME ? 1 : 0;
         }
         closedir(d);
     }

@@ -76,6 +76,8 @@ pthread_t OsStartNewThread(OsThreadFunction func, void* arg, int priorityOffset,
     }
     // The new thread owns the record from its first instruction on.
     record.release();
+    // Named here as well as in the gate, so that it bears the name once this call returns.
+    pthread_setname_np(id, OS_THREAD_NAME);
     return id;
 }
 
@@ -87,6 +89,7 @@ pthread_t OsStartMinPrioThread(OsThreadFunction func, void* arg, uint32_t stackS
 void* ThreadGate(void* startRecord) {
     std::unique_ptr<ThreadStartRecord> record(static_cast<ThreadStartRecord*>(startRecord));
     record->id = pthread_self();
+    pthread_setname_np(record->id, OS_THREAD_NAME);  // before its creator may have named it
     int policy = 0;
     struct sched_param param;
     if (pthread_getschedparam(record->id, &policy, &param) == 0 && isRealTime(policy)) {

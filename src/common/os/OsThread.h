@@ -15,6 +15,10 @@ constexpr uint32_t OS_DEFAULT_STACK_SIZE = 128 * 1024;
 constexpr uint32_t OS_STACK_EXTRA = 16 * 1024;
 // Offset of OsStartMinPrioThread: clamps to the lowest real-time priority.
 constexpr int OS_MIN_PRIORITY_OFFSET = -100;
+// Name of every thread started here (what ps -L, top -H and debuggers show), so that the
+// middleware's threads can be told from the application's and the tools'. A thread bears it
+// once OsStartNewThread has returned.
+constexpr char OS_THREAD_NAME[] = "vexa";
 
 // Starts a joinable thread with inherited scheduling that runs func(arg) through ThreadGate.
 // Under SCHED_FIFO/SCHED_RR the thread's priority is the creator's plus priorityOffset,
@@ -28,8 +32,8 @@ pthread_t OsStartNewThread(OsThreadFunction func, void* arg, int priorityOffset,
 pthread_t OsStartMinPrioThread(OsThreadFunction func, void* arg, uint32_t stackSize, char* errBuf,
                                size_t errBufLen);
 
-// Entry of every thread started here; takes the start record that OsStartNewThread made and
-// frees it.
+// Entry of every thread started here; names the thread OS_THREAD_NAME, takes the start record
+// that OsStartNewThread made and frees it.
 void* ThreadGate(void* startRecord);
 
 // Reserves `bytes` on the calling thread's stack and writes one byte into each page of it, so
