@@ -192,6 +192,34 @@ TEST_F(ReaderIntake, AFullReliableReaderPostponesUntilThereIsRoom) {
     giveBack(seq, r);
 }
 
+// A returned loan that makes room lets the postponed change in at once, not at the
+// data-handling thread's next tick: twenty rounds would wait about a second for the ticks (50 ms
+// each on average), and take a few milliseconds without them.
+TEST_F(ReaderIntake, AReturnedLoanLetsThePostponedChangeInAtOnce) {
+    dds::DataReaderQos q = qosOf(1);
+    q.reliability.kind = dds::RELIABLE_RELIABILITY_QOS;
+    Reader* r = makeReader(q);
+    std::chrono::steady_clock::duration waited{};
+    for (int32_t round = 0; round < 20; ++round) {
+        offer(r, 1, 2 * round + 1);
+        settle();
+        SampleSeq seq;
+        ASSERT_EQ(read(seq, r), dds::RETCODE_OK);  // its one slot is on loan
+        offer(r, 1, 2 * round + 2);
+        settle();
+        ASSERT_EQ(comm().postponed(), 1) << round;
+        auto const start = std::chrono::steady_clock::now();
+        giveBack(seq, r);
+        untilNothingPending();
+        waited += std::chrono::steady_clock::now() - start;
+        ASSERT_EQ(take(seq, r), dds::RETCODE_OK);
+        ASSERT_EQ(seq.size(), 1u);
+        EXPECT_EQ(valueOf(seq, 0), 2 * round + 2);
+        giveBack(seq, r);
+    }
+    EXPECT_LT(waited, std::chrono::milliseconds(500));
+}
+
 TEST_F(ReaderIntake, AFullBestEffortReaderRejectsWhenNothingCanGo) {
     Reader* r = makeReader(qosOf(2, 2));
     offer(r, 1, 1);

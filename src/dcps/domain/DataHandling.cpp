@@ -79,7 +79,9 @@ void DomainParticipant::DataHandlingThread(void* arg) {
         }
         RTPSCommunicationObject& comm = *dp->communication_;
         int32_t const pending = comm.pending();
-        bool const work = pending > 0 && (ticked || comm.postponed() < pending);
+        // Taken whatever the count: a request left raised would keep the wait from sleeping.
+        bool const roomMade = comm.takeRoomMade();
+        bool const work = pending > 0 && (ticked || comm.postponed() < pending || roomMade);
         if (!work) {
             comm.waitForWork(tickBase + TICK_MKS + TICK_SLACK_MKS, dp->running_);
         }

@@ -57,8 +57,11 @@ bool RTPSCommunicationObject::changeAvailable(RTPS::Reader* reader, void* userDa
 
 void RTPSCommunicationObject::wakeWaiter() {
     if (waiting_.load()) {
-        std::lock_guard<CoreMutex> lock(mutex_);
-        waiting_ = false;
+        {
+            std::lock_guard<CoreMutex> lock(mutex_);
+            waiting_ = false;
+        }
+        // After the unlock: the woken thread does not wait for this mutex first.
         condition_.notify_one();
     }
 }
@@ -142,7 +145,8 @@ void RTPSCommunicationObject::waitForWork(uint64_t deadlineMks, std::atomic<bool
     std::unique_lock<CoreMutex> lock(mutex_);
     waiting_ = true;
     condition_.wait_until(lock, deadline, [&] {
-        if (!running.load() || pending_.load() > postponed_.load() || statusChanged_.load()) {
+        if (!running.load() || pending_.load() > postponed_.load() || statusChanged_.load() ||
+            roomMade_.load()) {
             return true;
         }
         waiting_ = true;  // a waker cleared it: the next change must wake us again
@@ -154,6 +158,13 @@ void RTPSCommunicationObject::waitForWork(uint64_t deadlineMks, std::atomic<bool
 void RTPSCommunicationObject::statusChanged() {
     statusChanged_ = true;
     wakeWaiter();
+}
+
+void RTPSCommunicationObject::roomMade() {
+    if (postponed_.load() > 0) {
+        roomMade_ = true;
+        wakeWaiter();
+    }
 }
 
 void RTPSCommunicationObject::wake() {

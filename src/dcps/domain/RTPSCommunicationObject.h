@@ -57,6 +57,11 @@ public:
     void statusChanged();
     // True once per request.
     bool takeStatusChange() { return statusChanged_.exchange(false); }
+    // A reader made room (a loan came back): while changes are postponed the data-handling
+    // thread makes a pass at once, instead of at its next tick.
+    void roomMade();
+    // True once per request.
+    bool takeRoomMade() { return roomMade_.exchange(false); }
 
 private:
     // Wakes the thread when it waits.
@@ -68,6 +73,7 @@ private:
     std::atomic<int32_t> postponed_{0};
     std::atomic<bool> waiting_{false};
     std::atomic<bool> statusChanged_{false};
+    std::atomic<bool> roomMade_{false};
     CoreMutex mutex_;
     std::condition_variable_any condition_;
 };

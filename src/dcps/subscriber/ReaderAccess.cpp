@@ -3,6 +3,8 @@
 #include "common/log/Logger.h"
 #include "common/res/DcpsMessages.h"
 #include "dcps/api/DREventForwarder.h"
+#include "dcps/domain/DomainParticipant.h"
+#include "dcps/domain/RTPSCommunicationObject.h"
 #include "dcps/condition/ReadCondition.h"
 #include "dcps/subscriber/InstanceCB.h"
 #include "dcps/subscriber/Reader.h"
@@ -305,6 +307,7 @@ ReturnCode_t Reader::returnLoan(api::SampleSeq& seq) {
     bool failed = false;
     vexa::dds::InstanceHandle_t lastHandle = vexa::dds::HANDLE_NIL;
     int32_t lastIndex = -1;
+    bool freed = false;
     for (SampleInfo* info : seq.info) {
         // The pointer comes from the application: it is trusted only once the pool knows it
         // as one of this reader's samples on loan.
@@ -326,9 +329,15 @@ ReturnCode_t Reader::returnLoan(api::SampleSeq& seq) {
         --cb->loans;
         info->sample_state = vexa::dds::READ_SAMPLE_STATE;
         info->view_state = vexa::dds::NOT_NEW_VIEW_STATE;
+        // Off loan, a taken sample goes and a read one may be replaced: room either way.
+        freed = freed || cb->loans == 0;
         if (cb->loans == 0 && (cb->flags & SampleCB::SAMPLE_TAKEN) != 0) {
             deleteSample(instances_[lastIndex], slot);
         }
+    }
+    // Changes that waited for this room are tried again now, not at the next tick.
+    if (freed) {
+        getSubscriber()->getParticipant()->getCommunicationObject()->roomMade();
     }
     for (ReadCondition* c : conditions_) {
         if (!hasSamples(c->getSampleStateMask(), c->getViewStateMask(),
