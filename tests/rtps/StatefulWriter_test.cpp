@@ -267,6 +267,65 @@ TEST_F(StatefulWriterTest, AWriterWaitingForRoomAsksForAcknowledgements) {
     blocked.join();
 }
 
+// The writing thread sends what it stored itself while the task runs passes of its own: one
+// pass at a time, so the reader gets every change once and in order.
+TEST_F(StatefulWriterTest, WritingThreadAndTaskSendOneAtATimeInOrder) {
+    make();
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    constexpr uint32_t kChanges = 3000;
+    std::atomic<bool> writing{true};
+    std::thread task([&] {
+        while (writing) {
+            writer->reliableWorker();
+        }
+    });
+    for (uint32_t i = 0; i < kChanges; ++i) {
+        writer->deleteChange(write());
+    }
+    writing = false;
+    task.join();
+    participant->settle();
+    Seqs expected(kChanges);
+    for (uint32_t i = 0; i < kChanges; ++i) {
+        expected[i] = i + 1;
+    }
+    EXPECT_EQ(traffic->next(r).data, expected);
+}
+
+// Once stop has returned nothing leaves, though a thread still writes.
+TEST_F(StatefulWriterTest, NothingLeavesAfterStopWhileAThreadWrites) {
+    make();
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    std::atomic<bool> writing{true};
+    std::atomic<int> written{0};
+    std::thread w([&] {
+        while (writing) {
+            writer->deleteChange(write());
+            ++written;
+        }
+    });
+    while (written < 100) {
+        std::this_thread::yield();
+    }
+    writer->stop();
+    const size_t atStop = participant->transport.sender(r)->sent().size();
+    const int writtenAtStop = written;
+    while (written < writtenAtStop + 100) {
+        std::this_thread::yield();
+    }
+    writing = false;
+    w.join();
+    participant->settle();
+    EXPECT_GT(atStop, 0u);
+    EXPECT_EQ(participant->transport.sender(r)->sent().size(), atStop);
+}
+
 TEST_F(StatefulWriterTest, PullModeSendsOnlyWhatAReaderAsksFor) {
     FakeParticipant::Settings s;
     s.push = false;

@@ -42,6 +42,8 @@ constexpr uint32_t kMaxChangesPerHeartbeat = 256;
 // While a reader has not acknowledged everything, a HEARTBEAT follows the last data after this
 // long, then at twice the interval each time nothing was acknowledged, up to the period.
 constexpr uint64_t kFirstHeartbeatPaceMks = 2000;
+// Withdrawn changes looked at together when a full history makes room.
+constexpr unsigned long kRoomBatch = 32;
 
 Config const& configOf(Participant* participant) {
     Config const& config = participant->getConfig();
@@ -221,24 +223,36 @@ bool StatefulWriter::makeRoom(std::chrono::steady_clock::time_point since, uint6
                             vexares::RTPS_MSG_WRITER_FULL_WAIT, m_logName.c_str(),
                             static_cast<unsigned long long>(waitMks));
     }
-    // Changes the core withdrew may go once every reader has acknowledged them.
+    // Changes the core withdrew may go once every reader has acknowledged them. Readers
+    // acknowledge in order, so the oldest go first and the first one still unacknowledged
+    // ends the pass: its cost follows what leaves, not the history's length.
     std::vector<CacheChange*> requested;
-    m_history.getRemovalRequested(&requested, 0);
     std::vector<SequenceNumber_t> numbers;
-    for (CacheChange* c : requested) {
-        numbers.push_back(c->sampleInfo.sequenceNumber);
+    size_t looked = 0;
+    for (;;) {
+        m_history.getRemovalRequested(&requested, kRoomBatch);
+        numbers.clear();
+        for (CacheChange* c : requested) {
+            numbers.push_back(c->sampleInfo.sequenceNumber);
+        }
+        looked += numbers.size();
+        size_t removed = 0;
+        while (removed < numbers.size() && removeIfDelivered(numbers[removed])) {
+            ++removed;
+        }
+        if (removed < numbers.size() && user) {
+            logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_WRITER_CHANGE_KEPT, m_logName.c_str(),
+                                unsigned{numbers[removed].low});
+        }
+        if (removed == 0 || removed < numbers.size() || m_history.size() < limit) {
+            break;
+        }
     }
     if (user) {
         logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_WRITER_REMOVAL_PASS, m_logName.c_str(),
-                            static_cast<unsigned>(numbers.size()));
-    }
-    for (SequenceNumber_t const& sn : numbers) {
-        if (!removeIfDelivered(sn) && user) {
-            logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
-                                vexares::RTPS_MSG_WRITER_CHANGE_KEPT, m_logName.c_str(),
-                                unsigned{sn.low});
-        }
+                            static_cast<unsigned>(looked));
     }
     const size_t held = m_history.size();
     if (user) {
@@ -362,7 +376,9 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
             }
         }
     }
-    if (m_taskId != 0) {
+    // The writing thread sends the change itself unless a pass is under way; the task sends
+    // it otherwise, and keeps resends, heartbeats without data and any backlog.
+    if (m_taskId != 0 && !(m_pushMode && sendFromWriter())) {
         m_scheduler->wakeTask(m_taskId);
     }
     if (user) {
@@ -577,6 +593,23 @@ void StatefulWriter::reliableWorker() {
     // Before the mutex: a writer that starts to wait after this look wakes the task again.
     const bool wanted = m_heartbeatWanted.exchange(false);
     Lock lock(m_matchedMutex);
+    pass(true, wanted);
+}
+
+bool StatefulWriter::sendFromWriter() {
+    BusyScope busy(m_taskBusy);
+    if (!m_active) {
+        return true;  // stopped: nothing leaves any more
+    }
+    std::unique_lock<std::recursive_mutex> lock(m_matchedMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        return false;  // a pass or an answer is inside: the task sends it
+    }
+    pass(false, false);
+    return true;
+}
+
+void StatefulWriter::pass(bool task, bool wanted) {
     const bool writerMulticast = hasMulticastLocators();
     // What went to each group in this pass: a change goes to a group once, however many of its
     // readers want it. Kept for the pass only, so no walk of the history.
@@ -631,7 +664,8 @@ void StatefulWriter::reliableWorker() {
     }
     m_sentSinceHeartbeat += sent;
     const bool due = m_sentSinceHeartbeat >= heartbeatEvery() || wanted;
-    const bool paced = now >= m_heartbeatDue;
+    // Heartbeats without data are the task's.
+    const bool paced = task && now >= m_heartbeatDue;
     bool trailing = false;
     bool unacknowledged = false;
     for (size_t i = 0; i < m_matched.size(); ++i) {

@@ -36,10 +36,12 @@ class RTPSTaskScheduler;
 // are pruned from every proxy, and a removed proxy gives back all of its loans.
 //
 // Lock order: the matched-readers mutex (recursive) before a proxy's mutex, before the
-// history's mutexes; the composer and the scheduler's addTask, wakeTask and removeTask(id) are
-// called under it (their locks are leaves). Never held while calling the participant
-// (modifyWriter, reportAllDelivered, getReaderConfig), around removeTask(object), or while
-// addChange waits for acknowledgements. The description mutex is never held together with it.
+// history's mutexes; the composer and the scheduler's addTask, wakeTask, runWithin and
+// removeTask(id) are called under it (their locks are leaves). Never held while calling the
+// participant (modifyWriter, reportAllDelivered, getReaderConfig), around removeTask(object), or
+// while addChange waits for acknowledgements. The description mutex is never held together with
+// it. The writing thread (under the core's locks) only tries it after storing a change: a pass
+// under way sends that change instead.
 class StatefulWriter : public WriterImpl {
 public:
     // Throws as WriterImpl does, and GENERAL_DDSI_ERROR when the participant has no
@@ -105,6 +107,10 @@ public:
     static void nackSuppressionTask(void* object, void* a1, uint64_t a2, uint64_t a3);
 
     void reliableWorker();
+    // The writing thread's pass after it stored a change: sends the unsent data (with a
+    // HEARTBEAT when one is due) unless a pass or an ACKNACK holds the matched readers; false
+    // then, and the task is to send it. True when the writer is stopped: nothing is sent.
+    bool sendFromWriter();
     void deferredWorker(GUID_t const& reader);
     void nAckSuppressionWorker(GUID_t const& reader, uint64_t token);
 
@@ -150,6 +156,10 @@ private:
     void sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last);
     // A HEARTBEAT without the final flag over what the reader still needs; false (nothing
     // sent) when it needs nothing. Under the matched-readers mutex.
+    // One pass over the matched readers, under their mutex: the unsent data of each, in order,
+    // with the HEARTBEATs due. Only the task's passes (`task`) heartbeat readers they sent
+    // nothing to; `wanted`: every reader with unacknowledged changes gets one.
+    void pass(bool task, bool wanted);
     // With `flush` false it joins the socket's queue (the caller sends it).
     bool sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first, SequenceNumber_t& last,
                        bool flush);
