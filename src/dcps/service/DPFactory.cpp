@@ -198,7 +198,7 @@ DomainParticipant* DPFactory::createParticipant(unsigned domainId,
         return nullptr;
     }
     bool const collectorWasRunning = collectorRunning();
-    ++participantCount_;
+    countParticipants(1);
     startGarbageCollector();
 
     // The engine's callbacks waited for this participant until here.
@@ -213,7 +213,7 @@ DomainParticipant* DPFactory::createParticipant(unsigned domainId,
         dp->destroyRTPS();
         removeParticipant(slot, dp);
         delete dp;
-        --participantCount_;
+        countParticipants(-1);
         if (!collectorWasRunning) {
             stopGarbageCollectorIfIdle();
         }
@@ -252,7 +252,7 @@ void DPFactory::delete_participant(DomainParticipant* participant) {
             return;
         }
         participant->close();
-        --participantCount_;
+        countParticipants(-1);
     }
     stopGarbageCollectorIfIdle();
 }
@@ -322,6 +322,16 @@ void DPFactory::getGUID12(uint32_t (&out)[3]) {
     vexa::OsNewGuidPrefix(out);
 }
 
+int32_t DPFactory::participantCount() const {
+    std::lock_guard<CoreMutex> lock(const_cast<CoreMutex&>(collectorControl_));
+    return participantCount_;
+}
+
+void DPFactory::countParticipants(int32_t delta) {
+    std::lock_guard<CoreMutex> lock(collectorControl_);
+    participantCount_ += delta;
+}
+
 bool DPFactory::collectorRunning() const {
     std::lock_guard<CoreMutex> lock(const_cast<CoreMutex&>(collectorControl_));
     return collector_ != nullptr;
@@ -363,7 +373,7 @@ void DPFactory::stopGarbageCollectorIfIdle() {
     CollectorRun* run = nullptr;
     {
         std::lock_guard<CoreMutex> lock(collectorControl_);
-        if (participantCount_.load() >= 1) {
+        if (participantCount_ >= 1) {
             return;
         }
         run = collector_;

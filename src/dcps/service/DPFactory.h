@@ -90,7 +90,7 @@ public:
     // One pass over every participant (also callable directly).
     void collectGarbage();
 
-    int32_t participantCount() const { return participantCount_.load(); }
+    int32_t participantCount() const;
     bool collectorRunning() const;
 
 private:
@@ -100,6 +100,8 @@ private:
     DomainCB* findDomain(unsigned domainId);
     void addParticipant(DomainCB* slot, DomainParticipant* participant);
     void removeParticipant(DomainCB* slot, DomainParticipant* participant);
+    // Adds `delta` to the participant count (under the control mutex).
+    void countParticipants(int32_t delta);
     // Stops the collector when no participant is left (decided under the control mutex).
     void stopGarbageCollectorIfIdle();
     // Stops a run taken out of collector_ and joins its thread (no mutex held).
@@ -108,14 +110,16 @@ private:
 
     bool ready_ = false;
     DomainCB domains_[DOMAIN_SLOTS];
-    std::atomic<int32_t> participantCount_{0};
     bool autoenable_ = true;
     vexa::dds::DomainParticipantQos defaultQos_;
     std::vector<TypeSupportCB*> userTypeSupports_;
     std::map<std::string, TypeSupportCB*> cbBuiltinTypeSupport;
     int32_t const collectPeriod_;
     CoreMutex collectorControl_;
-    CollectorRun* collector_ = nullptr;  // guarded by collectorControl_
+    // The live participants and the collector are one state, both guarded by
+    // collectorControl_ (a count also changes only under the factory mutex).
+    int32_t participantCount_ = 0;
+    CollectorRun* collector_ = nullptr;
     CoreRecursiveMutex mutex_;
 };
 
