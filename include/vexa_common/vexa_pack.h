@@ -210,12 +210,19 @@ inline void hostBytes(const T& value, unsigned char (&out)[sizeof(T)]) {
 // Unaligned accesses go through memcpy: the data behind the header is not host-aligned.
 template <bool SW, class T>
 inline void store(unsigned char* p, T value) {
-    unsigned char tmp[sizeof(T)];
-    hostBytes(value, tmp);
-    if constexpr (SW) {
+    if constexpr (!SW) {
+        // Straight into place: a temporary written in parts and read back whole (Float128's
+        // value bytes and zeroed padding) would stall on store forwarding.
+        std::memcpy(p, &value, valueBytes<T>());
+        if constexpr (valueBytes<T>() != sizeof(T)) {
+            std::memset(p + valueBytes<T>(), 0, sizeof(T) - valueBytes<T>());
+        }
+    } else {
+        unsigned char tmp[sizeof(T)];
+        hostBytes(value, tmp);
         reverseBytes<sizeof(T)>(tmp);
+        std::memcpy(p, tmp, sizeof(T));
     }
-    std::memcpy(p, tmp, sizeof(T));
 }
 
 template <bool SW, class T>
@@ -400,9 +407,17 @@ struct Codec<std::vector<T>, SW> {
             }
             zeroGap<sizeof(T)>(buf, pos);
             unsigned char* p = bytes(buf) + first;
-            for (const T& e : v) {
-                store<SW>(p, e);
-                p += sizeof(T);
+            if constexpr (!SW && !std::is_same<T, bool>::value) {
+                // Padded values (Float128): one block copy, then each element's padding zeroed.
+                std::memcpy(p, v.data(), sizeof(T) * v.size());
+                for (std::size_t i = 0; i < v.size(); ++i, p += sizeof(T)) {
+                    std::memset(p + valueBytes<T>(), 0, sizeof(T) - valueBytes<T>());
+                }
+            } else {
+                for (const T& e : v) {
+                    store<SW>(p, e);
+                    p += sizeof(T);
+                }
             }
             return static_cast<unsigned>(first + uint64_t(sizeof(T)) * v.size());
         }

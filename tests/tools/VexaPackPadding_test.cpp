@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -96,6 +97,31 @@ TEST(VexaPackPadding, ReusedBufferGivesTheBytesOfAZeroedOne) {
         // Nothing past the end is touched.
         EXPECT_EQ(Bytes(96 - end, 0xAA), Bytes(stale.begin() + end, stale.end()));
     }
+}
+
+// Float128 values hold 10 bytes in 16: whatever the memory holds past them never reaches the
+// packed data, in a sequence (copied as a block) or an array (element by element).
+TEST(VexaPackPadding, Float128MemoryPaddingIsPackedAsZeros) {
+    const long double values[] = {1.5L, -2.25L, 3.0L};
+    std::vector<long double> sequence(3);
+    std::array<long double, 3> array{};
+    for (unsigned char* storage : {reinterpret_cast<unsigned char*>(sequence.data()),
+                                   reinterpret_cast<unsigned char*>(array.data())}) {
+        std::memset(storage, 0xAA, 3 * sizeof(long double));
+        for (int i = 0; i < 3; ++i) {
+            std::memcpy(storage + i * sizeof(long double), &values[i], 10);
+        }
+    }
+    Bytes expected(48, 0);
+    for (int i = 0; i < 3; ++i) {
+        std::memcpy(expected.data() + 16 * i, &values[i], 10);
+    }
+    Bytes packed(64, 0xEE);
+    ASSERT_EQ(4u + 12u + 48u, VEXA_PACK::pack(sequence, packed.data(), 0, 64));
+    EXPECT_EQ(expected, Bytes(packed.begin() + 16, packed.end()));
+    packed.assign(64, 0xEE);
+    ASSERT_EQ(48u, VEXA_PACK::pack(array, packed.data(), 0, 64));
+    EXPECT_EQ(expected, Bytes(packed.begin(), packed.begin() + 48));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ Params unpackParams(const std::string& type, const char* object) {
 std::string countLines(const std::string& suffix) {
     return line(2, "uint32_t size = 0;") +
            line(2, "pos = VEXA_PACK::unpackPrimitive" + suffix + "(size, from_buf, pos, lenbuf);") +
-           line(2, "if (pos == 0) return pos;") + line(2, "if (size == 0) return pos;");
+           line(2, "if (pos == 0) return pos;");
 }
 
 }  // namespace
@@ -111,20 +111,36 @@ void BuildePack::buildUnPackF(Map* map) {
     buildUnPackF(map->m_valueType);
     for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
         const std::string suffix = m_suffixes[encapsulation];
-        std::string body = line(2, "MapObj.clear();") + countLines(suffix);
-        // Declared through the container: its key and value types are spelled right from
-        // whichever module's section this helper stands in.
+        // Entries are read over the earlier ones while the keys agree, as when a sample of
+        // the same instance comes again: nothing is allocated and the tree is not touched.
+        // From the first key that differs the rest is dropped and the keys, which arrive in
+        // order, go in at the end. A repeated key keeps the last value. Declared through the
+        // container: its key and value types are spelled right from whichever module's
+        // section this helper stands in.
+        std::string body = countLines(suffix);
+        body += line(2, "auto at = MapObj.begin();");
         body += line(2, "std::decay<decltype(MapObj)>::type::key_type key{};");
         body += line(2, "std::decay<decltype(MapObj)>::type::mapped_type value{};");
         body += line(2, "for (unsigned j=0; j<size; j++) {");
         body += line(
             3, "pos = " + UNPACK_F_NAME(map->m_keyType) + suffix + "(key,from_buf,pos,lenbuf);");
-        body += line(3, "if (pos == 0) return 0;");
-        body += line(3, "pos = " + UNPACK_F_NAME(map->m_valueType) + suffix +
+        body += line(3, "if (pos != 0 && at != MapObj.end() && at->first == key) {");
+        body += line(4, "pos = " + UNPACK_F_NAME(map->m_valueType) + suffix +
+                            "(at->second,from_buf,pos,lenbuf);");
+        body += line(4, "++at;");
+        body += line(3, "} else if (pos != 0) {");
+        body += line(4, "at = MapObj.erase(at, MapObj.end());");
+        body += line(4, "pos = " + UNPACK_F_NAME(map->m_valueType) + suffix +
                             "(value,from_buf,pos,lenbuf);");
-        body += line(3, "if (pos == 0) return 0;");
-        body += line(3, "MapObj[key] = value;");
+        body += line(4, "if (pos != 0) MapObj.insert_or_assign(MapObj.end(), key, value);");
+        body += line(4, "at = MapObj.end();");
+        body += line(3, "}");
+        body += line(3, "if (pos == 0) {");
+        body += line(4, "MapObj.clear();");
+        body += line(4, "return 0;");
+        body += line(3, "}");
         body += line(2, "};");
+        body += line(2, "MapObj.erase(at, MapObj.end());");
         body += line(2, "return pos;");
         writeHelper("unpack" + suffix, unpackParams(map->m_qualifiedName, "MapObj"), body);
     }
@@ -139,7 +155,9 @@ void BuildePack::buildUnPackF(Sequence* sequence) {
     buildUnPackF(element);
     for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
         const std::string suffix = m_suffixes[encapsulation];
-        std::string body = line(2, "VectorObj.clear();") + countLines(suffix);
+        // Elements are read over the earlier ones, which keep what they own (a string's
+        // room, a sequence's storage); only elements past them are added.
+        std::string body = countLines(suffix);
         if (canPackEmpty(element)) {
             // Elements of no bytes: without this test a count of 2^32 - 1 would grow the
             // sequence to that many elements out of four bytes of data.
@@ -147,11 +165,20 @@ void BuildePack::buildUnPackF(Sequence* sequence) {
         }
         body += line(2, "std::decay<decltype(VectorObj)>::type::value_type value{};");
         body += line(2, "for (unsigned j=0; j<size; j++) {");
+        body += line(3, "if (j < VectorObj.size()) {");
+        body += line(
+            4, "pos = " + UNPACK_F_NAME(element) + suffix + "(VectorObj[j],from_buf,pos,lenbuf);");
+        body += line(3, "} else {");
         body +=
-            line(3, "pos = " + UNPACK_F_NAME(element) + suffix + "(value,from_buf,pos,lenbuf);");
-        body += line(3, "if (pos == 0) return 0;");
-        body += line(3, "VectorObj.push_back(value);");
+            line(4, "pos = " + UNPACK_F_NAME(element) + suffix + "(value,from_buf,pos,lenbuf);");
+        body += line(4, "if (pos != 0) VectorObj.push_back(value);");
+        body += line(3, "}");
+        body += line(3, "if (pos == 0) {");
+        body += line(4, "VectorObj.clear();");
+        body += line(4, "return 0;");
+        body += line(3, "}");
         body += line(2, "};");
+        body += line(2, "VectorObj.resize(size);");
         body += line(2, "return pos;");
         writeHelper("unpack" + suffix, unpackParams(sequence->m_qualifiedName, "VectorObj"), body);
     }

@@ -328,6 +328,29 @@ TEST(BroadRoundTrip, ContainersFullAndEmptyReadBack) {
     }
 }
 
+// Unpacking into a sample that held other containers (a reader's reused sample) gives what a
+// fresh sample gets: maps and sequences are read over their earlier entries, whether there
+// were more, fewer, other or none of them.
+TEST(BroadRoundTrip, ContainersReadIntoAUsedSampleReadBack) {
+    ModelTOPICS::Containers more = containers(false);
+    more.m_byText["zz"] = Shapes::Point();
+    more.m_intToText[-7] = "extra";
+    ModelTOPICS::Containers fewer = containers(false);
+    fewer.m_byText.erase(fewer.m_byText.begin());
+    fewer.m_intToText.clear();
+    const ModelTOPICS::Containers samples[] = {containers(false), containers(true), more, fewer};
+    for (const auto& before : samples) {
+        for (const auto& value : samples) {
+            const Bytes earlier = packed(before);
+            const Bytes bytes = packed(value);
+            ModelTOPICS::Containers read;
+            ASSERT_TRUE(read.unpack(earlier.data(), static_cast<unsigned>(earlier.size())));
+            ASSERT_TRUE(read.unpack(bytes.data(), static_cast<unsigned>(bytes.size())));
+            EXPECT_TRUE(read == value);
+        }
+    }
+}
+
 TEST(BroadRoundTrip, FixedLengthFunctionsCountTheHeader) {
     const Bytes bytes = packed(keylessFixed(2));
     EXPECT_EQ(bytes.size(), keylessFixed(2).lenPacked());
