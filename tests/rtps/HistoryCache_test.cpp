@@ -83,7 +83,7 @@ TEST(HistoryCache, OwnNumbersStartAtOneAndTrackMinAndMax) {
     EXPECT_EQ(h.getSeqNumMin(), NONE);
     EXPECT_EQ(h.getSeqNumMax(), NONE);
     EXPECT_EQ(h.size(), 0u);
-    EXPECT_EQ(h.garbageSize(), 4u);
+    EXPECT_EQ(h.garbageSize(), 1u);  // only the loaned one waits
     // Numbering goes on where it was.
     CacheChange* next = change();
     h.add_change(next);
@@ -147,45 +147,73 @@ TEST(HistoryCache, LoansSaturateAtBothEnds) {
     c->loanCount = 0;
 }
 
-TEST(HistoryCache, GarbageKeepsLoanedChangesUntilTheirLoanEnds) {
+// A change taken out goes back at once when nobody holds it, and with the free_change that ends
+// its last loan otherwise; nothing waits for a collector.
+TEST(HistoryCache, AChangeIsFreedWhenItLeavesUnheldOrItsLastLoanEnds) {
+    struct Case {
+        char const* name;
+        uint32_t loans;
+        bool byNumber;
+    };
+    const Case cases[] = {
+        {"unheld, by pointer", 0, false},
+        {"unheld, by number", 0, true},
+        {"one loan, by pointer", 1, false},
+        {"two loans, by number", 2, true},
+    };
+    for (Case const& c : cases) {
+        Released released;  // outlives the history, which frees `kept` when it goes
+        HistoryCache h;
+        released.attach(h);
+        CacheChange* kept = change();
+        kept->userBuffer = token(1);
+        h.add_change(kept);
+        CacheChange* gone = change();
+        gone->userBuffer = token(2);
+        h.add_change(gone);
+        for (uint32_t i = 0; i < c.loans; ++i) {
+            h.get_change(gone);
+        }
+        if (c.byNumber) {
+            EXPECT_EQ(h.remove_change(SequenceNumber_t{0, 2}), token(2)) << c.name;
+        } else {
+            EXPECT_EQ(h.remove_change(gone), c.loans) << c.name;
+        }
+        for (uint32_t i = 0; i < c.loans; ++i) {
+            EXPECT_TRUE(released.buffers.empty()) << c.name << ", loans left: " << c.loans - i;
+            EXPECT_EQ(h.ownedCount(), 2u) << c.name;
+            h.free_change(gone);
+        }
+        EXPECT_EQ(released.buffers, std::vector<RTPS::UserInputBuffer*>{token(2)}) << c.name;
+        EXPECT_EQ(h.ownedCount(), 1u) << c.name;
+        EXPECT_EQ(h.garbageSize(), 0u) << c.name;
+        // A loan on a held change ending frees nothing.
+        h.get_change(kept);
+        h.free_change(kept);
+        EXPECT_EQ(h.size(), 1u) << c.name;
+    }
+}
+
+// The collector finds work only where a loan count was lowered behind the history's back.
+TEST(HistoryCache, RemoveGarbageFreesAtMostMax) {
     HistoryCache h;
     Released released;
     released.attach(h);
     std::vector<CacheChange*> cs;
-    for (uintptr_t i = 1; i <= 3; ++i) {
-        cs.push_back(change());
-        cs.back()->userBuffer = token(i);
-        h.add_change(cs.back());
-    }
-    ASSERT_EQ(h.get_change(SequenceNumber_t{0, 2}), cs[1]);  // a loan on the middle one
-
-    // The buffer is named, but it stays the change's while the change lives.
-    EXPECT_EQ(h.remove_change(SequenceNumber_t{0, 2}), token(2));
-    EXPECT_EQ(h.remove_change(cs[0]), 0u);
-    EXPECT_EQ(h.remove_change(cs[2]), 0u);
-    EXPECT_TRUE(released.buffers.empty());
-
-    EXPECT_EQ(h.removeGarbage(0), 1u);
-    EXPECT_EQ(released.buffers, (std::vector<RTPS::UserInputBuffer*>{token(3), token(1)}));
-    EXPECT_EQ(h.garbageSize(), 1u);
-
-    h.free_change(cs[1]);  // the loan ends after the change left the history
-    EXPECT_EQ(h.removeGarbage(0), 0u);
-    EXPECT_EQ(released.buffers.back(), token(2));
-}
-
-TEST(HistoryCache, RemoveGarbageFreesAtMostMaxFromTheEnd) {
-    HistoryCache h;
-    Released released;
-    released.attach(h);
     for (uintptr_t i = 1; i <= 5; ++i) {
         CacheChange* c = change();
         c->userBuffer = token(i);
         h.add_change(c);
+        h.get_change(c);
         h.remove_change(c);
+        cs.push_back(c);
+    }
+    EXPECT_EQ(h.removeGarbage(0), 5u);
+    for (CacheChange* c : cs) {
+        c->loanCount = 0;
     }
     EXPECT_EQ(h.removeGarbage(2), 3u);
-    EXPECT_EQ(released.buffers, (std::vector<RTPS::UserInputBuffer*>{token(5), token(4)}));
+    EXPECT_EQ(released.buffers.size(), 2u);
     EXPECT_EQ(h.removeGarbage(0), 0u);
     EXPECT_EQ(released.buffers.size(), 5u);
 }

@@ -624,8 +624,11 @@ TEST_F(StatefulWriterTest, RemovalAndDeletionTraceLines) {
     Payload p(2);
     EXPECT_EQ(writer->addNow(&p.info), CHANGE_NOT_TAKEN);
     acknack(1, 2, {}, 1);
+    // The acknowledgement itself took the withdrawn change out: the next write finds room
+    // without a removal pass of its own.
+    EXPECT_EQ(writer->getHistory().ownedCount(), 0u);
     EXPECT_EQ(writer->addNow(&p.info), sequenceToHandle({0, 2}));
-    const size_t expected[] = {1, 1, 2, 2, 1, 1, 1, 1, 2};
+    const size_t expected[] = {1, 1, 1, 1, 1, 1, 1, 0, 2};
     for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(LogCapture::count(lines[i].text), lines[i].before + expected[i]) << lines[i].text;
     }
@@ -770,7 +773,66 @@ TEST_F(StatefulWriterTest, LoansBalanceToZeroOnceEveryReaderAcknowledged) {
     }
     EXPECT_EQ(writer->getHistory().size(), 0u);
     EXPECT_EQ(writer->removeGarbage(0), 0u);  // every loan is back: all freed
-    EXPECT_EQ(participant->pool->freeCount(), participant->pool->nominalCount());
+    EXPECT_EQ(participant->pool->lentBytes(), 0u);
+}
+
+// A withdrawn change, and its block, go back the moment the last reader that owed it lets go,
+// not when a later write wants room or a collector passes.
+TEST_F(StatefulWriterTest, AWithdrawnChangeGoesWhenItsLastReaderLetsGo) {
+    enum LetGo { Acknowledges, Unmatched, ParticipantLeaves };
+    struct Case {
+        char const* name;
+        LetGo how;  // what reader 2, the last one owing, does
+    };
+    const Case cases[] = {
+        {"acknowledges", Acknowledges},
+        {"is unmatched", Unmatched},
+        {"leaves with its participant", ParticipantLeaves},
+    };
+    for (Case const& c : cases) {
+        make();
+        match(1);
+        match(2);
+        std::vector<int64_t> handles;
+        for (int i = 0; i < 5; ++i) {
+            handles.push_back(write());
+        }
+        writer->reliableWorker();
+        for (int64_t h : handles) {
+            writer->deleteChange(h);
+        }
+        acknack(1, 6, {}, 1);
+        EXPECT_EQ(writer->getHistory().ownedCount(), 5u) << c.name;  // reader 2 still owes
+        if (c.how == Acknowledges) {
+            acknack(2, 6, {}, 1);
+        } else if (c.how == Unmatched) {
+            writer->matched_reader_remove(readerGuid(2));
+        } else {
+            writer->removeMatchedReaders(readerGuid(2));
+        }
+        EXPECT_EQ(writer->getHistory().ownedCount(), 0u) << c.name;
+        EXPECT_EQ(participant->pool->lentBytes(), 0u) << c.name;
+    }
+}
+
+// Room is counted by what the history still owns: a withdrawn change that a send still holds
+// keeps its place until the send lets go.
+TEST_F(StatefulWriterTest, ALoanedWithdrawnChangeStillTakesRoom) {
+    WriterOptions o;
+    o.historyReserve = 2;
+    o.maxBlocking = {0, 0};
+    make(FakeParticipant::Settings(), o);
+    const int64_t a = write();
+    const int64_t b = write();
+    CacheChange* held = writer->getHistory().get_change(handleToSequence(a));
+    ASSERT_NE(held, nullptr);
+    writer->deleteChange(a);
+    writer->deleteChange(b);
+    EXPECT_EQ(writer->getHistory().size(), 0u);
+    EXPECT_NE(write(), CHANGE_NOT_TAKEN);  // b's place
+    EXPECT_EQ(write(), CHANGE_NOT_TAKEN);  // a's place is still held
+    writer->getHistory().free_change(held);
+    EXPECT_NE(write(), CHANGE_NOT_TAKEN);
 }
 
 TEST_F(StatefulWriterTest, AFullHistoryTimesOut) {

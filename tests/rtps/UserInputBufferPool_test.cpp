@@ -6,11 +6,9 @@
 #include <cstring>
 #include <string>
 #include <mutex>
-#include <set>
+#include <algorithm>
 #include <thread>
 #include <vector>
-
-#include "LoggedLines.h"
 
 using RTPS::UserInputBuffer;
 using RTPS::UserInputBufferPool;
@@ -24,7 +22,7 @@ void fill(UserInputBuffer* b, uint8_t value) {
 
 }  // namespace
 
-TEST(UserInputBufferPool, NominalCountIsAtLeastTwo) {
+TEST(UserInputBufferPool, NominalCountIsAtLeastTwoAndNothingIsMadeAhead) {
     struct Case {
         uint32_t count;
         uint32_t nominal;
@@ -34,97 +32,57 @@ TEST(UserInputBufferPool, NominalCountIsAtLeastTwo) {
         std::mutex lock;
         UserInputBufferPool pool(c.count, 1024, lock);
         EXPECT_EQ(pool.nominalCount(), c.nominal) << c.count;
-        EXPECT_EQ(pool.freeCount(), c.nominal) << c.count;
+        EXPECT_EQ(pool.freeCount(), 0u) << c.count;
+        EXPECT_EQ(pool.idleBytes(), 0u) << c.count;
     }
 }
 
-// Running dry adds half the nominal count each time; the nominal count never changes.
-TEST(UserInputBufferPool, GrowsByHalfTheNominalCount) {
-    ASSERT_TRUE(loadEngineTexts());
-    vexalog::Logger& log = vexalog::Logger::getLogger();
-    const int level = log.getLogLevelReadable();
-    log.setLogLevelReadable(vexalog::Logger::SEV_DEBUG);  // growth, not every take
-    const std::string growth = "UserInputBufferPool::getFreeBuffer";
-    const int before = loggedLines(growth);
-
+// A block is its sample's length rounded up to a power of two, never the pool's nominal block
+// size: 64-byte samples take 64-byte blocks.
+TEST(UserInputBufferPool, BlocksAreSizedToTheSample) {
+    struct Case {
+        uint64_t length;
+        uint64_t capacity;
+    };
+    const Case cases[] = {{0, 64},      {1, 64},      {64, 64},     {65, 128},
+                          {1000, 1024}, {1024, 1024}, {1025, 2048}, {7000, 8192}};
     std::mutex lock;
     UserInputBufferPool pool(256, 1024, lock);
-    std::vector<UserInputBuffer*> lent;
-    for (int i = 0; i < 256; ++i) {
-        lent.push_back(pool.getFreeBuffer(100));
-    }
-    EXPECT_EQ(pool.freeCount(), 0u);
-
-    EXPECT_EQ(loggedLines(growth), before);
-    lent.push_back(pool.getFreeBuffer(100));  // the 257th
-    EXPECT_EQ(pool.freeCount(), 127u);
-    EXPECT_EQ(loggedLines(growth), before + 1);
-    EXPECT_EQ(loggedLines("добавлено блоков: 128"), 1);
-    for (int i = 0; i < 127; ++i) {
-        lent.push_back(pool.getFreeBuffer(1));
-    }
-    EXPECT_EQ(pool.freeCount(), 0u);
-    lent.push_back(pool.getFreeBuffer(1));
-    EXPECT_EQ(pool.freeCount(), 127u);
-    EXPECT_EQ(pool.nominalCount(), 256u);
-    EXPECT_EQ(loggedLines(growth), before + 2);
-    log.setLogLevelReadable(level);
-
-    for (UserInputBuffer* b : lent) {
-        ASSERT_NE(b, nullptr);
-        EXPECT_EQ(b->capacity, 1024u);
+    for (const Case& c : cases) {
+        EXPECT_EQ(UserInputBufferPool::blockSizeFor(c.length), c.capacity) << c.length;
+        UserInputBuffer* b = pool.getFreeBuffer(c.length);
+        ASSERT_NE(b, nullptr) << c.length;
+        EXPECT_EQ(b->capacity, c.capacity) << c.length;
+        EXPECT_EQ(pool.lentBytes(), c.capacity) << c.length;
         fill(b, 0x5A);
-    }
-    for (UserInputBuffer* b : lent) {
+        pool.returnBuffer(b);
+        // The next sample of that size takes the same block again.
+        EXPECT_EQ(pool.getFreeBuffer(c.capacity), b) << c.length;
         pool.returnBuffer(b);
     }
-    EXPECT_EQ(pool.freeCount(), 256u + 128u + 128u);
+    EXPECT_EQ(pool.lentBytes(), 0u);
+    EXPECT_EQ(UserInputBufferPool::blockSizeFor(UINT64_MAX), 0u);
+    EXPECT_EQ(pool.getFreeBuffer(UINT64_MAX), nullptr);
 }
 
-// Growth for a large sample makes the block it lends at once large enough; the others keep
-// the default size.
-TEST(UserInputBufferPool, GrowthFitsTheAskedLength) {
+// After a burst the pool keeps no more idle bytes than its nominal reserve: what it holds
+// follows what the writers hold.
+TEST(UserInputBufferPool, IdleBlocksAreGivenBack) {
     std::mutex lock;
-    UserInputBufferPool pool(4, 1024, lock);
+    UserInputBufferPool pool(4, 1024, lock);  // 4 KiB may stay idle
     std::vector<UserInputBuffer*> lent;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         lent.push_back(pool.getFreeBuffer(1024));
     }
-    UserInputBuffer* big = pool.getFreeBuffer(7000);
-    ASSERT_NE(big, nullptr);
-    EXPECT_EQ(big->capacity, 7000u);
-    fill(big, 1);
-    EXPECT_EQ(pool.freeCount(), 1u);
-    UserInputBuffer* other = pool.getFreeBuffer(0);
-    EXPECT_EQ(other->capacity, 1024u);
-    lent.push_back(big);
-    lent.push_back(other);
-    for (UserInputBuffer* b : lent) {
-        pool.returnBuffer(b);
+    EXPECT_EQ(pool.lentBytes(), 1000u * 1024u);
+    for (size_t i = 0; i < lent.size(); ++i) {
+        pool.returnBuffer(lent[i]);
+        // Never more idle than the reserve or than what is still lent.
+        EXPECT_LE(pool.idleBytes(), std::max<uint64_t>(4 * 1024, pool.lentBytes())) << i;
     }
-}
-
-TEST(UserInputBufferPool, EnlargedBlockKeepsItsSize) {
-    std::mutex lock;
-    UserInputBufferPool pool(256, 1024, lock);
-    UserInputBuffer* b = pool.getFreeBuffer(5000);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->capacity, 5000u);
-    fill(b, 0xA5);
-    pool.returnBuffer(b);
-
-    UserInputBuffer* again = pool.getFreeBuffer(10);
-    EXPECT_EQ(again, b);  // the last block returned is lent first
-    EXPECT_EQ(again->capacity, 5000u);
-    fill(again, 0x11);
-
-    // A block that is exactly large enough keeps its data area.
-    const uint8_t* area = again->data.get();
-    pool.returnBuffer(again);
-    UserInputBuffer* exact = pool.getFreeBuffer(5000);
-    EXPECT_EQ(exact->data.get(), area);
-    pool.returnBuffer(exact);
-    EXPECT_EQ(pool.freeCount(), 256u);
+    EXPECT_EQ(pool.lentBytes(), 0u);
+    EXPECT_EQ(pool.idleBytes(), 4u * 1024u);
+    EXPECT_EQ(pool.freeCount(), 4u);
 }
 
 TEST(UserInputBufferPool, ReturnsAreLastInFirstOut) {
@@ -166,15 +124,14 @@ TEST(UserInputBufferPool, ThreadsShareThePool) {
     constexpr int kRounds = 2000;
     std::vector<std::thread> threads;
     std::vector<int> clashes(kThreads, 0);
-    std::vector<std::set<UserInputBuffer*>> seen(kThreads);
+
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&pool, &clashes, &seen, t] {
+        threads.emplace_back([&pool, &clashes, t] {
             for (int r = 0; r < kRounds; ++r) {
                 const uint64_t length = 8 + static_cast<uint64_t>((r * 7 + t) % 40);
                 UserInputBuffer* held[3];
                 for (UserInputBuffer*& b : held) {
                     b = pool.getFreeBuffer(length);
-                    seen[t].insert(b);
                     std::memset(b->data.get(), t + 1, length);
                 }
                 for (UserInputBuffer* b : held) {
@@ -195,11 +152,5 @@ TEST(UserInputBufferPool, ThreadsShareThePool) {
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_EQ(clashes[t], 0) << t;
     }
-    // Growth of a pool of 2 adds one block, lent at once, so every block was lent at least
-    // once: all of them, and only they, came back.
-    std::set<UserInputBuffer*> all;
-    for (const auto& s : seen) {
-        all.insert(s.begin(), s.end());
-    }
-    EXPECT_EQ(pool.freeCount(), all.size());
+    EXPECT_EQ(pool.lentBytes(), 0u);  // every block came back
 }

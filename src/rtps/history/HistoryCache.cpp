@@ -45,6 +45,9 @@ void HistoryCache::setUserBufferReleaser(std::function<void(UserInputBuffer*)> r
 }
 
 void HistoryCache::freeChanges(std::vector<CacheChange*>& changes) {
+    if (changes.empty()) {
+        return;
+    }
     std::function<void(UserInputBuffer*)> releaser;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -93,7 +96,7 @@ HistoryCache::List::iterator HistoryCache::findFirst(SequenceNumber_t const& sn)
     return it == m_bySequence.end() ? m_list.end() : it->second;
 }
 
-void HistoryCache::moveToGarbage(List::iterator it) {
+void HistoryCache::takeOut(List::iterator it, std::vector<CacheChange*>& freed) {
     CacheChange* c = *it;
     if (m_list.size() == 1) {
         m_seqNumMin = SEQUENCENUMBER_NULL;
@@ -111,33 +114,45 @@ void HistoryCache::moveToGarbage(List::iterator it) {
         }
     }
     m_byRecord.erase(&c->sampleInfo);
-    {
-        std::lock_guard<std::recursive_mutex> garbage(m_garbageMutex);
-        m_garbage.push_back(c);
-    }
     m_list.erase(it);
+    if (c->loanCount.load() == 0) {
+        freed.push_back(c);
+    } else {
+        m_garbage.insert(c);
+    }
 }
 
 uint32_t HistoryCache::remove_change(CacheChange* c) {
     if (c == nullptr) {
         return 0xFFFFFFFFu;
     }
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    auto found = m_byRecord.find(&c->sampleInfo);
-    if (found != m_byRecord.end()) {
-        moveToGarbage(found->second);
+    std::vector<CacheChange*> freed;
+    uint32_t loans;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        loans = c->loanCount.load();
+        auto found = m_byRecord.find(&c->sampleInfo);
+        if (found != m_byRecord.end()) {
+            takeOut(found->second, freed);
+        }
     }
-    return c->loanCount.load();
+    freeChanges(freed);
+    return loans;
 }
 
 UserInputBuffer* HistoryCache::remove_change(SequenceNumber_t const& sn) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    auto it = findFirst(sn);
-    if (it == m_list.end()) {
-        return nullptr;
+    std::vector<CacheChange*> freed;
+    UserInputBuffer* buffer;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        auto it = findFirst(sn);
+        if (it == m_list.end()) {
+            return nullptr;
+        }
+        buffer = (*it)->userBuffer;
+        takeOut(it, freed);
     }
-    UserInputBuffer* buffer = (*it)->userBuffer;
-    moveToGarbage(it);
+    freeChanges(freed);
     return buffer;
 }
 
@@ -170,8 +185,15 @@ void HistoryCache::free_change(CacheChange* c) {
     if (c == nullptr) {
         return;
     }
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    lowerLoan(c);
+    std::vector<CacheChange*> freed;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        lowerLoan(c);
+        if (c->loanCount.load() == 0 && m_garbage.erase(c) != 0) {
+            freed.push_back(c);  // the last loan of a change already taken out
+        }
+    }
+    freeChanges(freed);
 }
 
 void HistoryCache::free_change(SequenceNumber_t const& sn) {
@@ -224,6 +246,19 @@ void HistoryCache::getRemovalRequested(std::vector<CacheChange*>* out, unsigned 
     }
 }
 
+void HistoryCache::getRemovalRequested(std::vector<SequenceNumber_t>& out, unsigned long max) {
+    out.clear();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    for (CacheChange* c : m_list) {
+        if (max != 0 && out.size() >= max) {
+            break;
+        }
+        if (c->removalRequested) {
+            out.push_back(c->sampleInfo.sequenceNumber);
+        }
+    }
+}
+
 void HistoryCache::getNotRemovalRequested(std::vector<CacheChange*>* out) {
     if (out == nullptr) {
         return;
@@ -254,19 +289,18 @@ unsigned long HistoryCache::removeGarbage(unsigned long max) {
     std::vector<CacheChange*> freed;
     size_t left;
     {
-        // The change mutex too: loans change only under it.
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        std::lock_guard<std::recursive_mutex> garbage(m_garbageMutex);
-        for (size_t i = m_garbage.size(); i-- > 0;) {
+        for (auto it = m_garbage.begin(); it != m_garbage.end();) {
             if (max != 0 && freed.size() >= max) {
                 break;
             }
-            if (m_garbage[i]->loanCount.load() == 0) {
-                freed.push_back(m_garbage[i]);
-                m_garbage[i] = nullptr;
+            if ((*it)->loanCount.load() == 0) {
+                freed.push_back(*it);
+                it = m_garbage.erase(it);
+            } else {
+                ++it;
             }
         }
-        m_garbage.erase(std::remove(m_garbage.begin(), m_garbage.end(), nullptr), m_garbage.end());
         left = m_garbage.size();
     }
     freeChanges(freed);
@@ -279,8 +313,13 @@ size_t HistoryCache::size() {
 }
 
 size_t HistoryCache::garbageSize() {
-    std::lock_guard<std::recursive_mutex> garbage(m_garbageMutex);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return m_garbage.size();
+}
+
+size_t HistoryCache::ownedCount() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_list.size() + m_garbage.size();
 }
 
 SequenceNumber_t HistoryCache::getSeqNumMin() {

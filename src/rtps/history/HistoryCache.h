@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "rtps/history/CacheChange.h"
@@ -16,11 +17,13 @@ namespace RTPS {
 class UserInputBuffer;
 
 // The changes of one writer or reader in insertion order, with indexes by sequence number and
-// by sample record, so that lookups and removals cost O(log n). Changes taken out go to a
-// garbage list and are freed once nobody holds a loan on them.
+// by sample record, so that lookups and removals cost O(log n). A change taken out is freed at
+// once when nobody holds a loan on it; a loaned one waits in the garbage list and is freed by
+// the free_change that ends its last loan, so memory follows what is really held.
 //
-// Owns every change given to add_change. Lock order: upload mutex, then the change mutex, then
-// the garbage mutex. Loan counts change only under the change mutex.
+// Owns every change given to add_change. Lock order: upload mutex, then the change mutex (which
+// also guards the garbage list). Loan counts change only under the change mutex. Changes are
+// freed, and the user buffer releaser called, after the change mutex is released.
 class HistoryCache {
 public:
     // How many entries reserve() prepares for at most; the history itself has no limit.
@@ -43,11 +46,12 @@ public:
     // again.
     size_t add_change(CacheChange* c);
 
-    // Moves the change to the garbage list when it is held; returns its loan count
-    // (0xFFFFFFFF for null).
+    // Takes the change out when it is held (freeing it at once when it has no loan); returns
+    // its loan count as it was taken out (0xFFFFFFFF for null).
     uint32_t remove_change(CacheChange* c);
-    // Moves the first change with that number to the garbage list; returns its user buffer,
-    // which stays the change's until the change is freed. Null when there is none.
+    // Takes the first change with that number out, as above; returns its user buffer, which
+    // stays the change's until the change is freed (a value to compare only: it may be gone by
+    // the time the caller looks). Null when there is none.
     UserInputBuffer* remove_change(SequenceNumber_t const& sn);
 
     // The first change with that number with one more loan, or null.
@@ -57,7 +61,8 @@ public:
     // One more loan on the change (held or in the garbage); returns the new count.
     uint32_t get_change(CacheChange* c);
 
-    // One loan less, never below 0.
+    // One loan less, never below 0. The last loan of a change that was taken out frees it: the
+    // caller must not touch the change afterwards.
     void free_change(CacheChange* c);
     void free_change(SequenceNumber_t const& sn);
     bool check_change(CacheChange* c);
@@ -68,6 +73,9 @@ public:
     void removalRequest(SequenceNumber_t const& sn);
     // Changes with removalRequested in list order, at most max (0: all).
     void getRemovalRequested(std::vector<CacheChange*>* out, unsigned long max);
+    // Their numbers, for callers that do not hold the upload mutex: a change listed by pointer
+    // may be freed by another thread as soon as the history's mutex is released.
+    void getRemovalRequested(std::vector<SequenceNumber_t>& out, unsigned long max);
     void getNotRemovalRequested(std::vector<CacheChange*>* out);
 
     // A copy of the list, taken under the upload mutex and the change mutex.
@@ -78,12 +86,16 @@ public:
 
     void resetMulticasted();
 
-    // Frees unloaned changes of the garbage list, from its end towards its start, at most max
-    // of them (0: all); returns how many stay in the garbage list.
+    // Frees unloaned changes of the garbage list, at most max of them (0: all); returns how many
+    // stay in it. Removal and free_change free changes themselves, so this finds work only
+    // after a loan count was lowered behind the history's back.
     unsigned long removeGarbage(unsigned long max);
 
     size_t size();
+    // Changes taken out that a loan still keeps.
     size_t garbageSize();
+    // Every change this history still owns: held ones and loaned ones taken out.
+    size_t ownedCount();
     SequenceNumber_t getSeqNumMin();
     SequenceNumber_t getSeqNumMax();
     SequenceNumber_t getNextSequenceNumber();
@@ -95,16 +107,16 @@ private:
     using List = std::list<CacheChange*>;
 
     List::iterator findFirst(SequenceNumber_t const& sn);
-    void moveToGarbage(List::iterator it);
+    // Takes the change out of the list and its indexes; an unloaned one goes to `freed` for
+    // the caller to free once the mutex is released, a loaned one to the garbage list.
+    void takeOut(List::iterator it, std::vector<CacheChange*>& freed);
     void freeChanges(std::vector<CacheChange*>& changes);
 
     std::recursive_mutex m_mutex;  // the list, both indexes and the numbers
     List m_list;
     std::multimap<SequenceNumber_t, List::iterator> m_bySequence;  // equal numbers: list order
     std::unordered_map<SampleInfo const*, List::iterator> m_byRecord;
-
-    std::recursive_mutex m_garbageMutex;
-    std::vector<CacheChange*> m_garbage;
+    std::unordered_set<CacheChange*> m_garbage;  // taken out, still loaned
 
     std::recursive_mutex m_uploadMutex;
 

@@ -25,88 +25,86 @@ void logTaken(size_t freeLeft, uint32_t nominalCount) {
         "userInputBufferPool", static_cast<uint32_t>(freeLeft), nominalCount);
 }
 
-// A data area of size bytes, or null.
-std::unique_ptr<uint8_t[]> allocate(uint64_t size) {
+// A block with a data area of size bytes, or null.
+std::unique_ptr<UserInputBuffer> makeBlock(uint64_t size) {
     if (size > static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
         return nullptr;
     }
-    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-}
-
-}  // namespace
-
-UserInputBufferPool::UserInputBufferPool(uint32_t count, uint64_t blockSize, std::mutex& ownerLock)
-    : m_nominalCount(std::max<uint32_t>(count, 2)), m_blockSize(blockSize), m_lock(ownerLock) {
-    m_free.reserve(m_nominalCount);
-    for (uint32_t i = 0; i < m_nominalCount; ++i) {
-        std::unique_ptr<UserInputBuffer> block = makeBlock(m_blockSize);
-        if (!block) {
-            break;  // the first getFreeBuffer grows the pool again
-        }
-        m_free.push_back(std::move(block));
-    }
-}
-
-UserInputBufferPool::~UserInputBufferPool() = default;
-
-std::unique_ptr<UserInputBuffer> UserInputBufferPool::makeBlock(uint64_t size) {
     std::unique_ptr<UserInputBuffer> block(new (std::nothrow) UserInputBuffer);
     if (!block) {
         return nullptr;
     }
-    block->data = allocate(size);
-    if (!block->data && size != 0) {
+    block->data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    if (!block->data) {
         return nullptr;
     }
     block->capacity = size;
     return block;
 }
 
-uint32_t UserInputBufferPool::grow(uint64_t length) {
-    const uint32_t add = m_nominalCount / 2;
-    uint32_t added = 0;
-    for (uint32_t i = 0; i < add; ++i, ++added) {
-        // The last block is the one lent at once: it gets the room the caller asks for.
-        std::unique_ptr<UserInputBuffer> block =
-            makeBlock(i + 1 == add ? std::max(m_blockSize, length) : m_blockSize);
-        if (!block) {
-            break;
+}  // namespace
+
+UserInputBufferPool::UserInputBufferPool(uint32_t count, uint64_t blockSize, std::mutex& ownerLock)
+    : m_nominalCount(std::max<uint32_t>(count, 2)),
+      m_blockSize(blockSize),
+      m_keptIdleBytes(uint64_t{m_nominalCount} * blockSize),
+      m_lock(ownerLock) {}
+
+UserInputBufferPool::~UserInputBufferPool() = default;
+
+uint64_t UserInputBufferPool::blockSizeFor(uint64_t length) {
+    uint64_t size = MIN_BLOCK;
+    while (size < length) {
+        if (size > (uint64_t{1} << (kClasses - 2))) {
+            return 0;
         }
-        m_free.push_back(std::move(block));
+        size <<= 1;
     }
-    return added;
+    return size;
+}
+
+unsigned UserInputBufferPool::classOf(uint64_t capacity) {
+    unsigned c = 0;
+    while (c + 1 < kClasses && (uint64_t{1} << c) < capacity) {
+        ++c;
+    }
+    return c;
 }
 
 UserInputBuffer* UserInputBufferPool::getFreeBuffer(uint64_t length) {
-    uint32_t added = 0;
+    const uint64_t size = blockSizeFor(length);
+    if (size == 0) {
+        return nullptr;
+    }
+    std::vector<std::unique_ptr<UserInputBuffer>>& list = m_free[classOf(size)];
+    std::unique_ptr<UserInputBuffer> taken;
     size_t freeLeft = 0;
-    UserInputBuffer* taken = nullptr;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (m_free.empty()) {
-            added = grow(length);
-            if (added == 0) {
-                return nullptr;
-            }
+        if (!list.empty()) {
+            taken = std::move(list.back());
+            list.pop_back();
+            --m_freeCount;
+            m_idleBytes -= taken->capacity;
+            m_lentBytes += taken->capacity;
+            freeLeft = m_freeCount;
         }
-        UserInputBuffer* top = m_free.back().get();
-        if (top->capacity < length) {
-            std::unique_ptr<uint8_t[]> larger = allocate(length);
-            if (!larger) {
-                return nullptr;  // the block stays in the pool as it was
-            }
-            top->data = std::move(larger);
-            top->capacity = length;
-        }
-        taken = m_free.back().release();
-        m_free.pop_back();
-        freeLeft = m_free.size();
     }
-    if (added != 0) {
-        logGrown(added);
+    const bool made = !taken;
+    if (made) {
+        taken = makeBlock(size);  // outside the lock: other writers need not wait for it
+        if (!taken) {
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_lentBytes += taken->capacity;
+        freeLeft = m_freeCount;
+    }
+    if (made) {
+        logGrown(1);
     }
     logTaken(freeLeft, m_nominalCount);
-    return taken;
+    return taken.release();
 }
 
 void UserInputBufferPool::returnBuffer(UserInputBuffer* buffer) {
@@ -114,13 +112,44 @@ void UserInputBufferPool::returnBuffer(UserInputBuffer* buffer) {
         return;
     }
     std::unique_ptr<UserInputBuffer> block(buffer);
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_free.push_back(std::move(block));
+    std::vector<std::unique_ptr<UserInputBuffer>> freed;  // freed after the lock is released
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const uint64_t size = block->capacity;
+        m_lentBytes -= std::min(m_lentBytes, size);
+        const uint64_t cap = std::max(m_keptIdleBytes, m_lentBytes);
+        // Only a block of a size class is listed: one enlarged behind the pool's back is freed.
+        if (size == blockSizeFor(size) && m_idleBytes + size <= cap) {
+            m_free[classOf(size)].push_back(std::move(block));
+            ++m_freeCount;
+            m_idleBytes += size;
+        }
+        // Fewer blocks lent now: idle ones beyond the cap go, the largest first.
+        for (unsigned c = kClasses; m_idleBytes > cap && c-- > 0;) {
+            std::vector<std::unique_ptr<UserInputBuffer>>& list = m_free[c];
+            while (m_idleBytes > cap && !list.empty()) {
+                m_idleBytes -= list.back()->capacity;
+                --m_freeCount;
+                freed.push_back(std::move(list.back()));
+                list.pop_back();
+            }
+        }
+    }
 }
 
 size_t UserInputBufferPool::freeCount() const {
     std::lock_guard<std::mutex> guard(m_lock);
-    return m_free.size();
+    return m_freeCount;
+}
+
+uint64_t UserInputBufferPool::idleBytes() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_idleBytes;
+}
+
+uint64_t UserInputBufferPool::lentBytes() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_lentBytes;
 }
 
 }  // namespace RTPS

@@ -211,10 +211,29 @@ bool StatefulWriter::removeIfDelivered(SequenceNumber_t const& sn) {
     return true;
 }
 
+void StatefulWriter::releaseDelivered() {
+    // Withdrawn changes come in number order and every reader acknowledges a prefix of them:
+    // the first one still owed ends the walk.
+    constexpr unsigned long kBatch = 64;
+    std::vector<SequenceNumber_t> numbers;
+    for (;;) {
+        m_history.getRemovalRequested(numbers, kBatch);
+        for (SequenceNumber_t const& sn : numbers) {
+            if (!removeIfDelivered(sn)) {
+                return;
+            }
+        }
+        if (numbers.size() < kBatch) {
+            return;
+        }
+    }
+}
+
 bool StatefulWriter::makeRoom(std::chrono::steady_clock::time_point since, uint64_t waitMks,
                               bool firstPass) {
     const size_t limit = getHistoryReserve();  // 0: no limit
-    if (limit == 0 || m_history.size() < limit) {
+    // Changes taken out but still loaned hold their memory too.
+    if (limit == 0 || m_history.ownedCount() < limit) {
         return true;
     }
     const bool user = isUserWriter();
@@ -226,15 +245,10 @@ bool StatefulWriter::makeRoom(std::chrono::steady_clock::time_point since, uint6
     // Changes the core withdrew may go once every reader has acknowledged them. Readers
     // acknowledge in order, so the oldest go first and the first one still unacknowledged
     // ends the pass: its cost follows what leaves, not the history's length.
-    std::vector<CacheChange*> requested;
     std::vector<SequenceNumber_t> numbers;
     size_t looked = 0;
     for (;;) {
-        m_history.getRemovalRequested(&requested, kRoomBatch);
-        numbers.clear();
-        for (CacheChange* c : requested) {
-            numbers.push_back(c->sampleInfo.sequenceNumber);
-        }
+        m_history.getRemovalRequested(numbers, kRoomBatch);
         looked += numbers.size();
         size_t removed = 0;
         while (removed < numbers.size() && removeIfDelivered(numbers[removed])) {
@@ -245,7 +259,7 @@ bool StatefulWriter::makeRoom(std::chrono::steady_clock::time_point since, uint6
                                 vexares::RTPS_MSG_WRITER_CHANGE_KEPT, m_logName.c_str(),
                                 unsigned{numbers[removed].low});
         }
-        if (removed == 0 || removed < numbers.size() || m_history.size() < limit) {
+        if (removed == 0 || removed < numbers.size() || m_history.ownedCount() < limit) {
             break;
         }
     }
@@ -254,7 +268,7 @@ bool StatefulWriter::makeRoom(std::chrono::steady_clock::time_point since, uint6
                             vexares::RTPS_MSG_WRITER_REMOVAL_PASS, m_logName.c_str(),
                             static_cast<unsigned>(looked));
     }
-    const size_t held = m_history.size();
+    const size_t held = m_history.ownedCount();
     if (user) {
         logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_WRITER_REMOVAL_DONE, m_logName.c_str(),
@@ -413,12 +427,8 @@ bool StatefulWriter::deleteChange(long handle) {
                             vexares::RTPS_MSG_WRITER_CHANGE_REMOVED, m_logName.c_str());
     }
     // A few of the earlier withdrawn changes that waited for acknowledgements.
-    std::vector<CacheChange*> requested;
-    m_history.getRemovalRequested(&requested, 2);
     std::vector<SequenceNumber_t> numbers;
-    for (CacheChange* c : requested) {
-        numbers.push_back(c->sampleInfo.sequenceNumber);
-    }
+    m_history.getRemovalRequested(numbers, 2);
     SequenceNumber_t last = sn;
     for (SequenceNumber_t const& n : numbers) {
         removeIfDelivered(n);
@@ -851,6 +861,8 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                                 static_cast<unsigned>(mksSince(t0)));
         }
     }
+    // A withdrawn change goes as soon as the last reader has it, not when room is wanted.
+    releaseDelivered();
     notifyAcknowledged();
     if (allAcknowledged) {
         reportAllDelivered();
@@ -1040,6 +1052,7 @@ void StatefulWriter::matched_reader_remove(GUID_t const& reader) {
         m_matched.erase(it);
         gone.reset();  // its loans go back under the mutex, before anyone removes a change
     }
+    releaseDelivered();  // what only that reader still owed
     notifyAcknowledged();
     reportAllDelivered();
 }
@@ -1092,6 +1105,7 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
         }
     }
     if (dropped != 0) {
+        releaseDelivered();
         notifyAcknowledged();
         reportAllDelivered();
     }
@@ -1168,6 +1182,7 @@ void StatefulWriter::removeMatchedReaders(GUID_t reader) {
         removed = before - m_matched.size();
     }
     if (removed != 0) {
+        releaseDelivered();
         notifyAcknowledged();
         reportAllDelivered();
     }

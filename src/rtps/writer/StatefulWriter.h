@@ -177,6 +177,8 @@ private:
     bool makeRoom(std::chrono::steady_clock::time_point since, uint64_t waitMks, bool firstPass);
     bool waitForRoomSince(std::chrono::steady_clock::time_point deadline,
                           std::chrono::steady_clock::time_point since, uint64_t waitMks);
+    // Takes out the withdrawn changes every matched reader has acknowledged.
+    void releaseDelivered();
     // Stores a change the history has room for and enters it in every proxy.
     int64_t store(SampleInfo* sample);
     // Wakes addChange calls that wait for acknowledgements.
