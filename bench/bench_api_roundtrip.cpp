@@ -22,11 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "ApiBenchProcess.h"
 #include "RoundTrip_DCPS.hpp"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace apibench;
 
 constexpr int kRoundTrips = 10000;
 constexpr int kWarmUp = 1000;
@@ -35,91 +36,6 @@ constexpr int kLaunches = 10;
 constexpr int kAttempts = 3;
 constexpr int kWaitSeconds = 20;
 constexpr uint32_t kStop = 0xFFFFFFFFu;
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-double load1() {
-    std::ifstream in("/proc/loadavg");
-    double load = 0;
-    in >> load;
-    return load;
-}
-
-std::string loadLine() {
-    std::ifstream in("/proc/loadavg");
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-// ---- processes ---------------------------------------------------------------------------
-
-pid_t start(int (*body)(int, size_t, uint32_t), int fd, size_t size, uint32_t domain) {
-    std::fflush(nullptr);
-    pid_t const pid = ::fork();
-    if (pid == 0) {
-        int const rc = body(fd, size, domain);
-        std::fflush(nullptr);
-        _exit(rc);
-    }
-    return pid;
-}
-
-int exitCodeOf(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Waits for `pid` up to a few seconds, then ends it.
-void reap(pid_t pid) {
-    for (int i = 0; i < 500; ++i) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) {
-            return;
-        }
-        ::usleep(10000);
-    }
-    ::kill(pid, SIGKILL);
-    exitCodeOf(pid);
-}
-
-bool readAll(int fd, void* data, size_t length) {
-    auto* p = static_cast<char*>(data);
-    while (length > 0) {
-        ssize_t const n = ::read(fd, p, length);
-        if (n <= 0) {
-            return false;
-        }
-        p += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void writeAll(int fd, void const* data, size_t length) {
-    auto const* p = static_cast<char const*>(data);
-    while (length > 0) {
-        ssize_t const n = ::write(fd, p, length);
-        if (n <= 0) {
-            return;
-        }
-        p += n;
-        length -= static_cast<size_t>(n);
-    }
-}
-
-// A sample of `size` bytes packed (encapsulation header included).
-RoundTrip::Echo echoOfSize(size_t size) {
-    RoundTrip::Echo echo;
-    echo.id(0);
-    echo.payload(RoundTrip::Payload(size - echo.lenPacked(), 0x5A));
-    return echo;
-}
 
 // ---- dds:: ping and pong -----------------------------------------------------------------
 
