@@ -17,6 +17,7 @@
 #include "rtps/participant/ComponentFactory.h"
 #include "rtps/participant/ParticipantImpl.h"
 #include "rtps/reader/StatefulReader.h"
+#include "rtps/discovery/WriterProxyInfo.h"
 #include "rtps/reader/StatelessReader.h"
 #include "rtps/wire/DatagramWalker.h"
 #include "rtps/wire/SubmessageDecoder.h"
@@ -230,7 +231,18 @@ public:
         auto* r = new RTPS::StatelessReader(participant.get(), &c, &description, &userTag, &comm,
                                             mode, limits);
         readers.emplace_back(r);
+        matchWriters(*r, {writerGuid()});  // as when the writer was discovered before
         return *r;
+    }
+    // The writers a best-effort reader is matched with from now on.
+    static void matchWriters(RTPS::StatelessReader& r, std::vector<RTPS::GUID_t> const& writers) {
+        std::vector<RTPS::WriterProxyInfo> infos(writers.size());
+        std::vector<RTPS::WriterProxyInfo*> pointers;
+        for (size_t i = 0; i < writers.size(); ++i) {
+            infos[i].remoteWriterGuid = writers[i];
+            pointers.push_back(&infos[i]);
+        }
+        r.checkMatchedWriters(pointers);
     }
 
     // Datagrams sent to the writer's locator so far.

@@ -29,10 +29,12 @@ TEST(StatelessReader, TakesOnlyNewerChangesPerWriter) {
     }
 }
 
-// Writers are told apart; a writer removed is forgotten, so its numbers start over.
+// Writers are told apart; a writer unmatched is forgotten, so its numbers start over when it
+// matches again.
 TEST(StatelessReader, TableIsPerWriterAndForgetsRemovedWriters) {
     ReaderHarness h;
     auto& r = h.stateless();
+    ReaderHarness::matchWriters(r, {writerGuid(0x11), writerGuid(0x12)});
     auto bytes = pattern(4);
     EXPECT_NE(offer(r, dataChange(writerGuid(0x11), 5, &bytes)), nullptr);
     EXPECT_NE(offer(r, dataChange(writerGuid(0x12), 3, &bytes)), nullptr);
@@ -40,6 +42,8 @@ TEST(StatelessReader, TableIsPerWriterAndForgetsRemovedWriters) {
 
     r.removeMatchedWriters(writerGuid(0x11));
     EXPECT_EQ(r.knownWriterCount(), 1u);
+    EXPECT_EQ(offer(r, dataChange(writerGuid(0x11), 6, &bytes)), nullptr);  // not matched now
+    ReaderHarness::matchWriters(r, {writerGuid(0x11), writerGuid(0x12)});
     EXPECT_NE(offer(r, dataChange(writerGuid(0x11), 1, &bytes)), nullptr);
 
     RTPS::GUID_t participant = writerGuid();
@@ -59,6 +63,28 @@ TEST(StatelessReader, RefusedChangeDoesNotRaiseTheLastNumber) {
     EXPECT_EQ(offer(r, dataChange(writerGuid(), 5, &bytes)), nullptr);
     r.deleteChange(&first->sampleInfo);
     EXPECT_NE(offer(r, dataChange(writerGuid(), 3, &bytes)), nullptr);
+}
+
+// Data from a writer the reader is not matched with is dropped and leaves no entry: spoofed
+// writer prefixes cannot grow the table; matching makes the entry, unmatching drops it.
+TEST(StatelessReader, TakesOnlyFromMatchedWritersAndKeepsEntriesOnlyForThem) {
+    ReaderHarness h;
+    auto& r = h.stateless();
+    auto bytes = pattern(4);
+    for (uint8_t key = 0x20; key < 0x60; ++key) {
+        RTPS::GUID_t spoofed = writerGuid(key);
+        spoofed.guidPrefix[0] = key;
+        EXPECT_EQ(offer(r, dataChange(spoofed, 1, &bytes)), nullptr) << int{key};
+    }
+    EXPECT_TRUE(h.comm.sequenceList().empty());
+    EXPECT_EQ(r.knownWriterCount(), 1u);  // the matched writer only
+
+    EXPECT_NE(offer(r, dataChange(writerGuid(), 1, &bytes)), nullptr);
+    ReaderHarness::matchWriters(r, {writerGuid(0x12)});
+    EXPECT_EQ(r.knownWriterCount(), 1u);
+    EXPECT_EQ(offer(r, dataChange(writerGuid(), 2, &bytes)), nullptr);
+    EXPECT_NE(offer(r, dataChange(writerGuid(0x12), 1, &bytes)), nullptr);
+    EXPECT_EQ(h.comm.sequenceList(), (std::vector<uint32_t>{1, 1}));
 }
 
 // The SPDP reader takes repeated announcements (it consumes them itself).

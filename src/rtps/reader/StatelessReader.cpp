@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/history/CacheChange.h"
 #include "rtps/participant/CommunicationObject.h"
+#include "rtps/participant/Participant.h"
 #include "rtps/wire/HeartbeatData.h"
 
 namespace RTPS {
@@ -31,6 +33,10 @@ StatelessReader::~StatelessReader() {
 
 bool StatelessReader::isSpdpReader() const {
     return m_guid.entityId == _ENTITYID_SPDP_BUILTIN_PARTICIPANT_READER;
+}
+
+bool StatelessReader::takesMatchedOnly() const {
+    return isUserReader();
 }
 
 void StatelessReader::stop() {
@@ -74,9 +80,74 @@ void StatelessReader::heatrbeat(HeartbeatData* heartbeat) {
     m_communicationObject->assertLiveliness(this, m_userData, prefix, entityIdToU32(id));
 }
 
-void StatelessReader::checkMatchedWriters(std::vector<WriterProxyInfo*>) {}
+void StatelessReader::checkMatchedWriters(std::vector<WriterProxyInfo*> writers) {
+    if (!takesMatchedOnly()) {
+        return;
+    }
+    std::vector<GUID_t> gone;
+    {
+        std::lock_guard<std::mutex> lock(m_lastMutex);
+        std::vector<Last> next;
+        next.reserve(writers.size());
+        for (WriterProxyInfo const* w : writers) {
+            if (w == nullptr || w->remoteWriterGuid == GUID_UNKNOWN) {
+                continue;
+            }
+            GUID_t const& g = w->remoteWriterGuid;
+            auto known = std::find_if(m_last.begin(), m_last.end(),
+                                      [&](Last const& l) { return l.writer == g; });
+            bool const listed =
+                std::any_of(next.begin(), next.end(), [&](Last const& l) { return l.writer == g; });
+            if (!listed) {
+                next.push_back(known != m_last.end() ? *known
+                                                     : Last{g, SEQUENCENUMBER_NULL, false});
+            }
+        }
+        for (Last const& l : m_last) {
+            if (std::none_of(next.begin(), next.end(),
+                             [&](Last const& n) { return n.writer == l.writer; })) {
+                gone.push_back(l.writer);
+            }
+        }
+        m_last.swap(next);
+    }
+    unmatch(gone);
+}
 
-void StatelessReader::checkMatchedWriter(DiscoveredWriterData const*) {}
+void StatelessReader::checkMatchedWriter(DiscoveredWriterData const* data) {
+    if (data == nullptr || !takesMatchedOnly()) {
+        return;
+    }
+    vexa::dds::SubscriptionBuiltinTopicData* own = takeDCPSConfig();
+    if (own == nullptr) {
+        return;  // stopped
+    }
+    vexa::dds::SubscriptionBuiltinTopicData const description = *own;
+    freeDCPSConfig();
+    GUID_t const& writer = data->writerProxy.remoteWriterGuid;
+    bool const matches = m_participant->endpointsMatch(data->publicationData, description);
+    bool known;
+    {
+        std::lock_guard<std::mutex> lock(m_lastMutex);
+        auto it = std::find_if(m_last.begin(), m_last.end(),
+                               [&](Last const& l) { return l.writer == writer; });
+        known = it != m_last.end();
+        if (matches && !known) {
+            m_last.push_back(Last{writer, SEQUENCENUMBER_NULL, false});
+        } else if (!matches && known) {
+            m_last.erase(it);
+        }
+    }
+    if (!matches && known) {
+        unmatch({writer});
+    }
+}
+
+void StatelessReader::unmatch(std::vector<GUID_t> const& writers) {
+    for (GUID_t const& w : writers) {
+        purgePending(w);
+    }
+}
 
 void StatelessReader::removeMatchedWriters(GUID_t remote) {
     bool const participant = remote.entityId == _ENTITYID_PARTICIPANT;
@@ -97,21 +168,24 @@ bool StatelessReader::checkLast(GUID_t& writer, SequenceNumber_t sn) {
     std::lock_guard<std::mutex> lock(m_lastMutex);
     for (Last const& l : m_last) {
         if (l.writer == writer) {
-            return sn > l.sn;
+            return !l.taken || sn > l.sn;
         }
     }
-    return true;
+    return !takesMatchedOnly();
 }
 
 void StatelessReader::setLast(GUID_t& writer, SequenceNumber_t sn) {
     std::lock_guard<std::mutex> lock(m_lastMutex);
     for (Last& l : m_last) {
         if (l.writer == writer) {
-            l.sn = std::max(l.sn, sn);
+            l.sn = l.taken ? std::max(l.sn, sn) : sn;
+            l.taken = true;
             return;
         }
     }
-    m_last.push_back(Last{writer, sn});
+    if (!takesMatchedOnly()) {
+        m_last.push_back(Last{writer, sn, true});
+    }
 }
 
 size_t StatelessReader::knownWriterCount() {
