@@ -692,3 +692,36 @@ TEST(MessageReceiver, InSocketsSharedPerLocator) {
     }
     EXPECT_EQ(receiver.inSocketCount(), 1u);
 }
+
+// While the parser is held the queue takes datagrams up to its bound only: the rest are
+// dropped at once (the caller never waits), counted, and logged once per run of drops.
+TEST(MessageReceiver, QueueIsBoundedWhileTheParserIsHeld) {
+    LogCapture log;
+    size_t const logged = LogCapture::count("Очередь приёма заполнена");
+    FakeParticipant participant;
+    FakeTransport transport;
+    Bytes const datagram = cat({header(), heartbeat()});
+    uint16_t const n = static_cast<uint16_t>(datagram.size());
+    MessageReceiver receiver(&participant, &transport, OWN, 60000, Config::DEFAULT_MAX_SAMPLE_SIZE,
+                             3 * size_t{n});
+    // Not started: everything waits for the parser.
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(receiver.receiveMessage(datagram.data(), n), i < 3) << i;
+    }
+    EXPECT_EQ(receiver.queuedMessages(), 3u);
+    EXPECT_EQ(receiver.queuedBytes(), 3 * size_t{n});
+    EXPECT_EQ(receiver.droppedMessages(), 7u);
+    EXPECT_EQ(LogCapture::count("Очередь приёма заполнена"), logged + 1);
+
+    ASSERT_TRUE(receiver.start());
+    ASSERT_TRUE(participant.waitFor(3));
+    receiver.stop();
+    EXPECT_EQ(participant.heartbeats.size(), 3u);  // the dropped ones were never parsed
+    EXPECT_EQ(receiver.queuedBytes(), 0u);
+    // Room again: a new run of drops is logged again.
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(receiver.receiveMessage(datagram.data(), n), i < 3) << i;
+    }
+    EXPECT_EQ(receiver.droppedMessages(), 8u);
+    EXPECT_EQ(LogCapture::count("Очередь приёма заполнена"), logged + 2);
+}

@@ -221,6 +221,12 @@ constexpr unsigned RTPS_MSG_DSVC_SEND_FAILED = 1113;
 // Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned entityId)
 constexpr unsigned RTPS_MSG_DSVC_DUPLICATE_INIT = 1114;
 
+// Receive queue (module "MessageReceiver::receiveMessage").
+// The parser is held and the queue is full: the datagram is dropped (logged once per run of
+// drops). Bytes queued, the datagram's length, datagrams dropped so far.
+// Arguments: (unsigned long long queued, unsigned length, unsigned long long dropped)
+constexpr unsigned RTPS_MSG_RECEIVER_QUEUE_FULL = 1122;
+
 // Writers and reader proxy (module "StatefulWriter::<operation>" or
 // "StatelessWriter::<operation>" unless noted).
 // A user writer was created: log name, entity id.

@@ -71,11 +71,12 @@ char const* fragmentFault(DataFields const& f, uint32_t maxSampleSize) {
 
 MessageReceiver::MessageReceiver(Participant* participant, RTPSDataTransport* transport,
                                  uint8_t const* guidPrefix, uint32_t idleWaitMs,
-                                 uint32_t maxSampleSize)
+                                 uint32_t maxSampleSize, size_t maxQueuedBytes)
     : m_participant(participant),
       m_transport(transport),
       m_idleWaitMs(idleWaitMs),
-      m_maxSampleSize(maxSampleSize) {
+      m_maxSampleSize(maxSampleSize),
+      m_maxQueuedBytes(maxQueuedBytes) {
     if (guidPrefix != nullptr) {
         std::memcpy(m_guidPrefix, guidPrefix, GUID_PREFIX_SIZE);
     }
@@ -138,6 +139,7 @@ void MessageReceiver::parserWorker() {
         }
         RTPSMessage* message = m_queue.front();
         m_queue.pop_front();
+        m_queuedBytes -= message->getLength();
         m_parsing = true;
         lock.unlock();
         parseMessage(message);
@@ -151,16 +153,40 @@ bool MessageReceiver::receiveMessage(void const* data, uint16_t length) {
         return false;
     }
     auto* message = new RTPSMessage(data, length);
+    bool drop = false;
+    bool firstDropped = false;
+    size_t queued = 0;
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
         if (!m_running || m_parsing || !m_queue.empty()) {
-            // Behind what waits or is being parsed. No wake is needed: the parser thread looks
-            // at the queue after its own datagram (and when it starts), and a caller that
-            // parses wakes it on leaving.
-            m_queue.push_back(message);
-            return true;
+            if (m_queuedBytes + length <= m_maxQueuedBytes) {
+                // Behind what waits or is being parsed. No wake is needed: the parser thread
+                // looks at the queue after its own datagram (and when it starts), and a caller
+                // that parses wakes it on leaving.
+                m_queue.push_back(message);
+                m_queuedBytes += length;
+                m_dropping = false;
+                return true;
+            }
+            drop = true;
+            firstDropped = !m_dropping;
+            m_dropping = true;
+            queued = m_queuedBytes;
+            ++m_dropped;
+        } else {
+            m_dropping = false;
+            m_parsing = true;
         }
-        m_parsing = true;
+    }
+    if (drop) {
+        delete message;
+        if (firstDropped) {
+            logger().logMessage("MessageReceiver::receiveMessage", vexalog::Logger::SEV_WARNING,
+                                vexares::RTPS_MSG_RECEIVER_QUEUE_FULL,
+                                static_cast<unsigned long long>(queued), unsigned{length},
+                                static_cast<unsigned long long>(m_dropped.load()));
+        }
+        return false;
     }
     parseMessage(message);
     std::lock_guard<std::mutex> lock(m_queueMutex);
@@ -177,6 +203,11 @@ bool MessageReceiver::receiveMessage(void const* data, uint16_t length) {
 size_t MessageReceiver::queuedMessages() const {
     std::lock_guard<std::mutex> lock(m_queueMutex);
     return m_queue.size();
+}
+
+size_t MessageReceiver::queuedBytes() const {
+    std::lock_guard<std::mutex> lock(m_queueMutex);
+    return m_queuedBytes;
 }
 
 void MessageReceiver::parseMessage(RTPSMessage* message) {

@@ -34,18 +34,24 @@ class Participant;
 // bounded cursor; a malformed submessage is dropped (with the change it would have made), and
 // the walk goes on only while the length framing is sound. Datagrams are parsed one at a time
 // and in the order they came: on the thread that hands one over when nothing is queued and
-// nothing is being parsed, else queued for the parser thread. Also keeps the participant's
-// receive sockets, shared by the endpoints that listen on the same locator.
+// nothing is being parsed, else queued for the parser thread. The queue holds at most
+// maxQueuedBytes of datagrams: while the parser is held, a datagram beyond that is dropped at
+// once (counted, and logged at the start of each run of drops), so the transport's read thread
+// never waits and memory never follows a flood. Also keeps the participant's receive sockets,
+// shared by the endpoints that listen on the same locator.
 class MessageReceiver {
 public:
     static constexpr uint16_t MIN_DATAGRAM_SIZE = 24;
+    static constexpr size_t DEFAULT_MAX_QUEUED_BYTES = size_t{16} << 20;
 
     // `participant` and `transport` stay the caller's and must outlive the receiver.
     // `idleWaitMs`: longest sleep of the parser with nothing queued. `maxSampleSize`: DATA_FRAG
-    // of larger samples are dropped (Config::maxSampleSize).
+    // of larger samples are dropped (Config::maxSampleSize). `maxQueuedBytes`: the queue's
+    // bound.
     MessageReceiver(Participant* participant, RTPSDataTransport* transport,
                     uint8_t const* guidPrefix, uint32_t idleWaitMs = 10000,
-                    uint32_t maxSampleSize = Config::DEFAULT_MAX_SAMPLE_SIZE);
+                    uint32_t maxSampleSize = Config::DEFAULT_MAX_SAMPLE_SIZE,
+                    size_t maxQueuedBytes = DEFAULT_MAX_QUEUED_BYTES);
     // Stops the parser and deletes what is still queued and the receive sockets.
     ~MessageReceiver();
 
@@ -59,10 +65,11 @@ public:
     // stay queued, and none is parsed afterwards.
     void stop();
 
-    // Copies one datagram; false for null data or fewer than 24 bytes. Once started (and until
-    // stopped) it is parsed at once on the calling thread when the queue is empty and no parse
-    // runs, else it is queued; before start and after stop it is queued. Called by the
-    // participant's dataRecipient on a transport thread.
+    // Copies one datagram; false for null data or fewer than 24 bytes, and for one dropped
+    // because the queue is full. Once started (and until stopped) it is parsed at once on the
+    // calling thread when the queue is empty and no parse runs, else it is queued; before start
+    // and after stop it is queued. Called by the participant's dataRecipient on a transport
+    // thread; never waits for the parser.
     bool receiveMessage(void const* data, uint16_t length);
 
     // Parses one datagram on the calling thread and delivers its changes; takes the message.
@@ -78,6 +85,9 @@ public:
     void removeReceiver(Locator_t& locator);
 
     size_t queuedMessages() const;
+    size_t queuedBytes() const;
+    // Datagrams dropped because the queue was full, since construction.
+    uint64_t droppedMessages() const { return m_dropped.load(); }
     size_t inSocketCount() const;
 
 private:
@@ -115,12 +125,16 @@ private:
     uint8_t m_guidPrefix[GUID_PREFIX_SIZE] = {};
     uint32_t const m_idleWaitMs;
     uint32_t const m_maxSampleSize;
+    size_t const m_maxQueuedBytes;
 
     // Guards the queue and m_parsing; the parser waits on m_wake under it, stop on m_parsed.
     mutable std::mutex m_queueMutex;
     std::condition_variable m_wake;
     std::condition_variable m_parsed;
     std::deque<RTPSMessage*> m_queue;
+    size_t m_queuedBytes = 0;
+    bool m_dropping = false;  // the last datagram handed over was dropped
+    std::atomic<uint64_t> m_dropped{0};
     bool m_parsing = false;  // some thread parses a datagram
     // The last change declared lost for its size; touched only while parsing (one at a time).
     GUID_t m_lastLostWriter{};
