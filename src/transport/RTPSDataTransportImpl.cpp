@@ -1,5 +1,6 @@
 #include "transport/RTPSDataTransportImpl.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "rtps/participant/Participant.h"
@@ -160,6 +161,28 @@ RTPSSender* RTPSDataTransportImpl::addSender(Locator_t* locator, TransportPriori
     }
     m_senders.push_back(std::move(created));
     return m_senders.back().get();
+}
+
+void RTPSDataTransportImpl::removeSender(RTPSSender* sender) {
+    std::unique_ptr<RTPSSenderImpl> gone;
+    {
+        std::lock_guard<std::mutex> lock(m_sendersMutex);
+        auto it = std::find_if(
+            m_senders.begin(), m_senders.end(),
+            [&](std::unique_ptr<RTPSSenderImpl> const& s) { return s.get() == sender; });
+        if (it == m_senders.end()) {
+            return;
+        }
+        gone = std::move(*it);
+        m_senders.erase(it);
+    }
+    // Closed, and its queues given back to the send pool, without the senders' mutex.
+    gone.reset();
+}
+
+size_t RTPSDataTransportImpl::senderCount() {
+    std::lock_guard<std::mutex> lock(m_sendersMutex);
+    return m_senders.size();
 }
 
 TransportBuffer* RTPSDataTransportImpl::getTransportBuffer() {

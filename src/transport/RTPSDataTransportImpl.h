@@ -41,6 +41,10 @@ public:
     int getMaxDataSize() override;
     RTPSReceiver* addReceiver(Locator_t* locator) override;
     RTPSSender* addSender(Locator_t* locator, TransportPriorityLevel level) override;
+    // Waits for a dispatcher pass or an engine thread's send to end, so nothing sends through
+    // the sender when it is closed.
+    void removeSender(RTPSSender* sender) override;
+    size_t senderCount();
     TransportBuffer* getTransportBuffer() override;
     void freeTransportBuffer(TransportBuffer* buffer) override;
 

@@ -74,6 +74,13 @@ public:
         return m_senders.back().get();
     }
 
+    // Kept, so that tests can still look at what it sent; only counted.
+    void removeSender(RTPS::RTPSSender* sender) override {
+        if (sender != nullptr) {
+            ++sendersRemoved;
+        }
+    }
+
     RTPS::TransportBuffer* getTransportBuffer() override {
         if (noBuffers) {
             return nullptr;
@@ -115,6 +122,7 @@ public:
     std::atomic<bool> noBuffers{false};
     std::atomic<int> buffersOut{0};
     std::atomic<int> sendersAdded{0};
+    std::atomic<int> sendersRemoved{0};
     std::atomic<int> receiversAdded{0};
 
 private:

@@ -639,3 +639,41 @@ TEST(MessageComposer, ConcurrentKeyDataNeverExhaustsThePool) {
         EXPECT_EQ(sockets[t]->queued(), 0u);
     }
 }
+
+// A destination's sender lives while some user holds its socket: the last release removes it
+// from the transport (its descriptor closes), a send to the released socket goes nowhere, and
+// a new use makes a sender again.
+TEST(MessageComposer, TheLastReleaseGivesTheSenderBack) {
+    FakeTransport transport;
+    MessageComposer composer(&transport, PREFIX);
+    Locator_t l = locator(7421);
+    RTPSOutSocket* s = composer.getSocket(l);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(composer.getSocket(l), s);  // a second user
+    FakeSender* first = transport.sender(0);
+    MessageComposer::release(s);
+    EXPECT_EQ(transport.sendersRemoved, 0);
+    EXPECT_EQ(composer.openSocketCount(), 1u);
+    MessageComposer::release(s);
+    EXPECT_EQ(transport.sendersRemoved, 1);
+    EXPECT_EQ(composer.openSocketCount(), 0u);
+    EXPECT_EQ(s->getSender(), nullptr);
+    MessageComposer::release(s);  // one too many changes nothing
+    EXPECT_EQ(transport.sendersRemoved, 1);
+
+    HeartbeatData hb;
+    hb.writerGUID.entityId = {{0, 0, 1}, 0x03};
+    hb.firstSN = {0, 1};
+    hb.lastSN = {0, 1};
+    composer.sendHEARTBEAT(s, &hb, 0);  // a stale holder's send is dropped
+    EXPECT_TRUE(first->sent().empty());
+    EXPECT_EQ(transport.buffersOut, 0);
+    EXPECT_EQ(s->queued(), 0u);
+
+    EXPECT_EQ(composer.getSocket(l), s);
+    EXPECT_EQ(transport.sendersAdded, 2);
+    EXPECT_EQ(composer.openSocketCount(), 1u);
+    composer.sendHEARTBEAT(s, &hb, 0);
+    ASSERT_NE(transport.sender(1), nullptr);
+    EXPECT_EQ(transport.sender(1)->sent().size(), 1u);
+}

@@ -835,6 +835,35 @@ TEST_F(StatefulWriterTest, ALoanedWithdrawnChangeStillTakesRoom) {
     EXPECT_NE(write(), CHANGE_NOT_TAKEN);
 }
 
+// A reader's socket goes back to the transport when the reader goes, however it goes, so
+// churn of readers (or spoofed ones) cannot pile up descriptors.
+TEST_F(StatefulWriterTest, AReaderThatGoesReleasesItsSocket) {
+    enum Gone { Removed, ParticipantLost, NotListed };
+    for (Gone how : {Removed, ParticipantLost, NotListed}) {
+        make();
+        const size_t before = participant->composer->openSocketCount();
+        for (uint8_t n = 1; n <= 20; ++n) {
+            match(n);
+        }
+        EXPECT_EQ(participant->composer->openSocketCount(), before + 20) << how;
+        for (uint8_t n = 1; n <= 20; ++n) {
+            if (how == Removed) {
+                writer->matched_reader_remove(readerGuid(n));
+            } else if (how == ParticipantLost) {
+                GUID_t participantGuid = readerGuid(n);
+                participantGuid.entityId = _ENTITYID_PARTICIPANT;
+                writer->removeMatchedReaders(participantGuid);
+            }
+        }
+        if (how == NotListed) {
+            writer->checkMatchedReaders({});
+        }
+        EXPECT_EQ(writer->matchedReaderCount(), 0u) << how;
+        EXPECT_EQ(participant->composer->openSocketCount(), before) << how;
+        EXPECT_EQ(participant->transport.sendersRemoved, 20) << how;
+    }
+}
+
 TEST_F(StatefulWriterTest, AFullHistoryTimesOut) {
     WriterOptions o;
     o.historyReserve = 2;

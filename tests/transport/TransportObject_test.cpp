@@ -6,6 +6,7 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "FakeParticipant.h"
 #include "LoopbackSetup.h"
@@ -98,6 +99,30 @@ TEST_F(TransportObject, ExistingSenderKeepsItsFirstLevel) {
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(transport->addSender(&locator, RTPS::TRANSPORT_PRIORITY_HIGH), first);
     EXPECT_EQ(first->getLevel(), RTPS::TRANSPORT_PRIORITY_LOW);
+}
+
+// A sender the engine gives back closes its descriptor and is forgotten; the destination gets
+// a new one when it is asked for again.
+TEST_F(TransportObject, RemovedSenderClosesItsDescriptor) {
+    const int descriptors = vexatest::openDescriptors();
+    const size_t senders = transport->senderCount();
+    std::vector<RTPS::RTPSSender*> added;
+    for (uint32_t port = 7420; port < 7430; ++port) {
+        Locator_t locator = udpLocator("127.0.0.1", port);
+        added.push_back(transport->addSender(&locator, RTPS::TRANSPORT_PRIORITY_LOW));
+        ASSERT_NE(added.back(), nullptr);
+    }
+    EXPECT_EQ(vexatest::openDescriptors(), descriptors + 10);
+    for (RTPS::RTPSSender* sender : added) {
+        transport->removeSender(sender);
+    }
+    transport->removeSender(nullptr);
+    EXPECT_EQ(vexatest::openDescriptors(), descriptors);
+    EXPECT_EQ(transport->senderCount(), senders);
+
+    Locator_t again = udpLocator("127.0.0.1", 7420);
+    EXPECT_NE(transport->addSender(&again, RTPS::TRANSPORT_PRIORITY_LOW), nullptr);
+    EXPECT_EQ(vexatest::openDescriptors(), descriptors + 1);
 }
 
 // Locators whose socket cannot be set up: nothing is kept, and asking again fails again rather

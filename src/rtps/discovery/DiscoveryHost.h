@@ -36,6 +36,8 @@ public:
     // The send socket for a remote locator. May return null or throw: the caller treats both
     // as "cannot reach it".
     virtual RTPSOutSocket* getSocket(Locator_t& locator) = 0;
+    // Ends the use of a socket that getSocket gave.
+    virtual void releaseSocket(RTPSOutSocket* socket) { (void)socket; }
 
     // Wakes the SPDP announcement task, so that a newcomer hears this participant at once.
     virtual void manualResend() = 0;

@@ -190,6 +190,13 @@ CacheChange* SPDPBuiltinParticipantReader::addChange(CacheChange* change) {
         logNotWired(d.guidPrefix, "сокет не создан");
         return nullptr;
     }
+    // Only a check that the participant can be reached: the proxies matched below take uses
+    // of their own, and the socket goes when the last of them does.
+    struct EndUse {
+        DiscoveryHost& host;
+        RTPSOutSocket* socket;
+        ~EndUse() { host.releaseSocket(socket); }
+    } const endUse{m_host, socket};
 
     m_host.manualResend();
 

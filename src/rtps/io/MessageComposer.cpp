@@ -1,7 +1,9 @@
 #include "rtps/io/MessageComposer.h"
 
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <shared_mutex>
 
 #include "common/log/Logger.h"
 #include "common/res/RtpsMessages.h"
@@ -87,9 +89,15 @@ MessageComposer::~MessageComposer() {
 
 RTPSOutSocket* MessageComposer::getSocket(Locator_t& locator) {
     std::lock_guard<std::mutex> lock(m_socketsMutex);
+    RTPSOutSocket* released = nullptr;
     for (RTPSOutSocket* s : m_sockets) {
         if (s->getLocator() == locator) {
-            return s;
+            if (s->m_users != 0) {
+                ++s->m_users;
+                return s;
+            }
+            released = s;  // every user had gone: it needs a sender again
+            break;
         }
     }
     if (m_transport == nullptr) {
@@ -104,13 +112,59 @@ RTPSOutSocket* MessageComposer::getSocket(Locator_t& locator) {
     if (sender == nullptr) {
         return nullptr;
     }
+    if (released != nullptr) {
+        std::unique_lock<std::shared_mutex> senderLock(released->m_senderMutex);
+        released->m_sender = sender;
+        released->m_users = 1;
+        return released;
+    }
     int max = m_transport->getMaxDataSize();
     uint32_t size = max < static_cast<int>(MIN_DATAGRAM_SIZE) ? MIN_DATAGRAM_SIZE
                     : max > MAX_DATAGRAM_SIZE                 ? MAX_DATAGRAM_SIZE
                                                               : static_cast<uint32_t>(max);
-    auto* socket = new RTPSOutSocket(locator, sender, size);
+    auto* socket = new RTPSOutSocket(locator, sender, size, this);
     m_sockets.push_back(socket);
     return socket;
+}
+
+void MessageComposer::release(RTPSOutSocket* socket) {
+    if (socket != nullptr && socket->m_owner != nullptr) {
+        socket->m_owner->releaseSocket(socket);
+    }
+}
+
+void MessageComposer::releaseSocket(RTPSOutSocket* socket) {
+    std::lock_guard<std::mutex> lock(m_socketsMutex);
+    if (socket->m_users == 0 || --socket->m_users != 0) {
+        return;
+    }
+    RTPSSender* sender;
+    {
+        // Waits for a datagram being handed over; later ones find no sender and are dropped.
+        std::unique_lock<std::shared_mutex> senderLock(socket->m_senderMutex);
+        sender = socket->m_sender;
+        socket->m_sender = nullptr;
+    }
+    std::deque<SubMessage*> queued;
+    {
+        std::lock_guard<std::mutex> queueLock(socket->m_mutex);
+        queued.swap(socket->m_queue);
+    }
+    for (SubMessage* s : queued) {
+        m_pool.freeSubmessage(s);
+    }
+    if (m_transport != nullptr && sender != nullptr) {
+        m_transport->removeSender(sender);
+    }
+}
+
+size_t MessageComposer::openSocketCount() {
+    std::lock_guard<std::mutex> lock(m_socketsMutex);
+    size_t open = 0;
+    for (RTPSOutSocket* s : m_sockets) {
+        open += s->m_users != 0 ? 1 : 0;
+    }
+    return open;
 }
 
 SubMessage* MessageComposer::take(SubmessageKind kind, int priority) {
@@ -525,8 +579,13 @@ void MessageComposer::sendMessage(RTPSOutSocket* socket) {
         last[2] = 0;
         last[3] = 0;
         buffer->length = static_cast<uint16_t>(used);
+        std::shared_lock<std::shared_mutex> senderLock(socket->m_senderMutex);
+        if (socket->m_sender == nullptr) {
+            m_transport->freeTransportBuffer(buffer);  // released: nobody listens there now
+            continue;
+        }
         try {
-            socket->getSender()->sendData(buffer, priority);
+            socket->m_sender->sendData(buffer, priority);
         } catch (std::exception const&) {
             m_transport->freeTransportBuffer(buffer);
             logFailure(socket, "sendData");

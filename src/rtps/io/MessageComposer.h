@@ -35,8 +35,9 @@ class CacheChange;
 // on every path.
 //
 // Lock order: a socket's mutex, then the submessage pool's (a leaf). The socket list's mutex is
-// held only around the transport's addSender; the pair mutex only around taking two
-// submessages from the pool.
+// held only around the transport's addSender and removeSender (then a socket's sender mutex
+// and its mutex, each alone); the pair mutex only around taking two submessages from the pool.
+// A socket's sender mutex is held (shared) while a datagram is handed to the transport.
 class MessageComposer {
 public:
     static constexpr unsigned int POOL_SIZE = 8;
@@ -51,9 +52,14 @@ public:
     MessageComposer& operator=(MessageComposer const&) = delete;
 
     // The socket for this destination (kind, port and address equal), made on first use with
-    // a low-priority sender. Null when the transport gives no sender; GENERAL_DDSI_ERROR when
-    // it refuses the locator.
+    // a low-priority sender; one more use of it, which the caller ends with release. Null when
+    // the transport gives no sender; GENERAL_DDSI_ERROR when it refuses the locator.
     RTPSOutSocket* getSocket(Locator_t& locator);
+    // One use of the socket less (null is ignored); the last one removes its sender from the
+    // transport and drops what is queued on it.
+    static void release(RTPSOutSocket* socket);
+    // Sockets that have a sender now.
+    size_t openSocketCount();
 
     // Non-zero priorities go on the transport's high-priority queue.
     static TransportPriorityLevel adaptPriority(int priority) {
@@ -112,6 +118,7 @@ private:
     // is dropped with a log line.
     void queueAndSend(SubMessage* s, RTPSOutSocket* socket, bool built, char const* kind,
                       bool flush = true);
+    void releaseSocket(RTPSOutSocket* socket);
 
     RTPSDataTransport* const m_transport;
     uint8_t m_header[MESSAGE_HEADER_SIZE];

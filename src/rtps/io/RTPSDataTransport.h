@@ -34,6 +34,11 @@ public:
     // GeneralAddingError before a successful init; null when the socket cannot be set up.
     virtual RTPSSender* addSender(Locator_t* locator, TransportPriorityLevel level) = 0;
 
+    // Closes a sender the engine no longer uses and forgets it, dropping what it still has
+    // queued; the pointer is not used afterwards. Null and unknown senders are ignored. A
+    // transport that cannot remove senders keeps them.
+    virtual void removeSender(RTPSSender* sender) { (void)sender; }
+
     // A free send buffer with length 0; waits while all are lent out. Null once the transport
     // is being destroyed (or before init).
     virtual TransportBuffer* getTransportBuffer() = 0;

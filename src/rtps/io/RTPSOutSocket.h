@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <shared_mutex>
 
 #include "rtps/wire/Locator.h"
 #include "rtps/io/RTPSSender.h"
@@ -13,10 +14,14 @@ namespace RTPS {
 
 // One destination of the message composer: its locator, the transport's sender for it, the
 // largest datagram it may be sent, and the submessages queued for it (first in, first out).
-// Created and owned by the MessageComposer; callers keep the pointer for the composer's life.
+// Created and owned by the MessageComposer; the object lives as long as the composer, so a
+// pointer never dangles. Each getSocket is one use, ended by MessageComposer::release; when no
+// use is left the transport's sender is removed (its descriptor closed) and what is sent to the
+// socket afterwards is dropped, until a getSocket for the destination makes a sender again.
 class RTPSOutSocket {
 public:
-    RTPSOutSocket(Locator_t const& locator, RTPSSender* sender, uint32_t maxDataSize);
+    RTPSOutSocket(Locator_t const& locator, RTPSSender* sender, uint32_t maxDataSize,
+                  class MessageComposer* owner = nullptr);
     // The queue must be empty: queued submessages belong to the composer's pool.
     ~RTPSOutSocket() = default;
 
@@ -24,7 +29,11 @@ public:
     RTPSOutSocket& operator=(RTPSOutSocket const&) = delete;
 
     Locator_t const& getLocator() const { return m_locator; }
-    RTPSSender* getSender() const { return m_sender; }
+    // Null once the socket was released by all its users.
+    RTPSSender* getSender() const {
+        std::shared_lock<std::shared_mutex> lock(m_senderMutex);
+        return m_sender;
+    }
     uint32_t getMaxDataSize() const { return m_maxDataSize; }
 
     // Submessages waiting to be packed.
@@ -34,8 +43,12 @@ private:
     friend class MessageComposer;
 
     Locator_t const m_locator;
-    RTPSSender* const m_sender;
+    // Shared while a datagram is handed to the sender, exclusive while it is replaced.
+    mutable std::shared_mutex m_senderMutex;
+    RTPSSender* m_sender;
     uint32_t const m_maxDataSize;
+    class MessageComposer* const m_owner;
+    uint32_t m_users = 1;  // under the owner's socket list mutex
     // Guards the queue; held while a datagram is packed from it.
     mutable std::mutex m_mutex;
     std::deque<SubMessage*> m_queue;

@@ -21,6 +21,10 @@ RTPSOutSocket* ParticipantImpl::getSocket(Locator_t& locator) {
     return m_composer ? m_composer->getSocket(locator) : nullptr;
 }
 
+void ParticipantImpl::releaseSocket(RTPSOutSocket* socket) {
+    MessageComposer::release(socket);
+}
+
 void ParticipantImpl::manualResend() {
     if (WriterHandle spdp = builtinWriter(BuiltinTopic::PARTICIPANT)) {
         spdp->manualResend();

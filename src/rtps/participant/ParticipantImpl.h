@@ -141,6 +141,7 @@ public:
     // of the participant's list mutexes held.
     CommunicationObject* communicationObject() override { return m_communicationObject; }
     RTPSOutSocket* getSocket(Locator_t& locator) override;
+    void releaseSocket(RTPSOutSocket* socket) override;
     void manualResend() override;
     bool matchRemoteWriter(EntityId_t const& localReader, WriterProxyInfo const& remote) override;
     bool matchRemoteReader(EntityId_t const& localWriter, ReaderProxyInfo const& remote) override;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "rtps/history/CacheChange.h"
+#include "rtps/io/MessageComposer.h"
 #include "rtps/reader/StatefulReader.h"
 
 namespace RTPS {
@@ -23,7 +24,9 @@ bool isDone(uint8_t state) {
 WriterProxy::WriterProxy(StatefulReader* owner, GUID_t const& writer, RTPSOutSocket* socket)
     : m_owner(owner), m_writer(writer), m_socket(socket) {}
 
-WriterProxy::~WriterProxy() = default;
+WriterProxy::~WriterProxy() {
+    MessageComposer::release(m_socket);  // the use makeProxy took
+}
 
 bool WriterProxy::valueOf(SequenceNumber_t sn, uint64_t& value) {
     if (sn.high < 0) {

@@ -58,7 +58,8 @@ public:
         DELIVERING = 5
     };
 
-    // `owner` null: nobody is told about delivery (tests).
+    // `owner` null: nobody is told about delivery (tests). Takes over one use of `socket`
+    // (MessageComposer::getSocket), released when the proxy goes.
     WriterProxy(StatefulReader* owner, GUID_t const& writer, RTPSOutSocket* socket);
     // Frees the held changes.
     ~WriterProxy();

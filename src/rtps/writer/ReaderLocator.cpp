@@ -4,6 +4,7 @@
 
 #include "rtps/history/CacheChange.h"
 #include "rtps/history/HistoryCache.h"
+#include "rtps/io/MessageComposer.h"
 #include "rtps/io/RTPSOutSocket.h"
 
 namespace RTPS {
@@ -28,6 +29,7 @@ ReaderLocator::~ReaderLocator() {
         m_hasUnsent = false;
     }
     release(left);
+    MessageComposer::release(m_socket);  // the use taken for this locator
 }
 
 void ReaderLocator::release(std::vector<CacheChange*> const& changes) {

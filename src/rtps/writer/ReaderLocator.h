@@ -26,7 +26,8 @@ class RTPSOutSocket;
 // The queue mutex is a leaf apart from the history's change mutex, which loans take under it.
 class ReaderLocator {
 public:
-    // `socket` and `history` are the writer's and outlive the locator.
+    // `history` is the writer's and outlives the locator; the locator takes over one use of
+    // `socket` (MessageComposer::getSocket) and releases it when it goes.
     ReaderLocator(RTPSOutSocket* socket, bool multicast, HistoryCache* history);
     // Gives back the loans of whatever is still queued.
     ~ReaderLocator();

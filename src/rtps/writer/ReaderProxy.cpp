@@ -5,6 +5,7 @@
 
 #include "common/log/Logger.h"
 #include "common/res/RtpsMessages.h"
+#include "rtps/io/MessageComposer.h"
 
 namespace RTPS {
 
@@ -19,8 +20,17 @@ ReaderProxy::ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSo
       m_reliable(reliable) {}
 
 ReaderProxy::~ReaderProxy() {
-    Lock lock(m_mutex);
-    m_changes.clear();
+    {
+        Lock lock(m_mutex);
+        m_changes.clear();
+    }
+    // The uses the writer took for this reader's destinations.
+    MessageComposer::release(m_unicastSocket);
+    MessageComposer::release(m_multicastSocket.load());
+}
+
+void ReaderProxy::setMulticastSocket(RTPSOutSocket* socket) {
+    MessageComposer::release(m_multicastSocket.exchange(socket));
 }
 
 uint64_t ReaderProxy::find(SequenceNumber_t const& sn, uint64_t from) const {

@@ -37,6 +37,7 @@ class StatefulWriter;
 // once, it gets no HEARTBEAT, and the writer does not wait for it (isReliable).
 class ReaderProxy {
 public:
+    // Takes over one use of `unicast` (MessageComposer::getSocket), released when it goes.
     ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSocket* unicast, bool flag,
                 bool reliable = true);
     // Destroys every entry, giving back each entry's loan; the changes stay with the history.
@@ -49,7 +50,9 @@ public:
     GUID_t const& getReaderGUID() const { return m_readerGUID; }
     RTPSOutSocket* getUnicastSocket() const { return m_unicastSocket; }
     RTPSOutSocket* getMulticastSocket() const { return m_multicastSocket.load(); }
-    void setMulticastSocket(RTPSOutSocket* socket) { m_multicastSocket = socket; }
+    // Takes over one use of the socket (MessageComposer::getSocket); the one it replaces is
+    // released. The proxy releases its sockets when it goes.
+    void setMulticastSocket(RTPSOutSocket* socket);
     // The discovery flag the proxy was made with (the reader expects inline QoS); not read.
     bool getFlag() const { return m_flag; }
     // Whether the reader acknowledges (its reliability is RELIABLE); only such readers hold
