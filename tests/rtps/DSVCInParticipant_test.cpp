@@ -69,9 +69,16 @@ TEST(DSVCInParticipant, ServerParticipantServesAReaderAndEndsPromptly) {
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(service.asked.calls().size(), 0u);  // discovery does not know the reader yet
 
+    // Discovery is told here directly, without the SEDP record that an INIT taken later would
+    // find: tell it again until the server's thread has taken the INIT (slow under a sanitizer).
     vexa::dds::SubscriptionBuiltinTopicData subscription{};
-    p->discoveredForDSVC(g, subscription);
-    ASSERT_TRUE(service.asked.waitFor(1));
+    bool asked = false;
+    for (int i = 0; i < 50 && !asked; ++i) {
+        p->discoveredForDSVC(g, subscription);
+        asked = service.asked.waitFor(1, 100ms);
+    }
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(service.asked.calls().size(), 1u);
 
     RTPS::DSVCFrame f;
     ASSERT_TRUE(reader.nextFrame(f, 3000ms));  // the sender thread was woken, not waited out

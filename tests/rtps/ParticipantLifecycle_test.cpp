@@ -21,6 +21,7 @@
 
 #include "ParticipantFakes.h"
 #include "WireBytes.h"
+#include "common/Sanitizers.h"
 #include "common/os/OsThread.h"
 #include "rtps/io/MessageReceiver.h"
 #include "rtps/participant/CreateParticipant.h"
@@ -347,7 +348,9 @@ TEST(ParticipantOnLoopback, CreatedStartedAndDestroyedPromptly) {
     auto const createMks =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin).count();
     std::printf("createParticipant + start: %lld us\n", static_cast<long long>(createMks));
-    EXPECT_LT(createMks, 500000);
+    // ThreadSanitizer makes the first touch of the buffers and every lock several times slower
+    // (about 0.6 s here against 0.1 s); a participant that waited out a period still shows.
+    EXPECT_LT(createMks, vexatest::UNDER_TSAN ? 1500000 : 500000);
 
     auto* impl = static_cast<ParticipantImpl*>(p.get());
     RTPS::Locator_t where{RTPS::LOCATOR_KIND_UDPv4, 7400 + 250 * 5 + 60, {}};

@@ -349,10 +349,14 @@ TEST(RTPSTaskScheduler, DestroyedFromItsOwnTaskEndsItsWorkerWithoutTouchingIt) {
 
     alignas(RTPSTaskScheduler) static unsigned char storage[sizeof(RTPSTaskScheduler)];
     RTPSTaskScheduler* sched = nullptr;
+    Latch added;
     Latch destroyed;
     TaskFunctions f = countingFunctions();
     f[RTPS::TASK_WRITER_DEFERRED] = [&](void*, void*, uint64_t, uint64_t) {
         worker = static_cast<pid_t>(syscall(SYS_gettid));
+        // Not while the owner is still inside addTask: nothing may be destroyed while another
+        // thread uses it (addTask wakes the worker after unlocking).
+        ASSERT_TRUE(added.wait());
         sched->~RTPSTaskScheduler();
         std::memset(storage, 0xA5, sizeof storage);
         destroyed.open();
@@ -360,6 +364,7 @@ TEST(RTPSTaskScheduler, DestroyedFromItsOwnTaskEndsItsWorkerWithoutTouchingIt) {
     sched = new (storage) RTPSTaskScheduler(f);
     Probe owner;
     sched->addTask(RTPS::TASK_WRITER_DEFERRED, &owner, nullptr, 0, 0, 0, true);
+    added.open();
     ASSERT_TRUE(destroyed.wait());
 
     // Nothing signals the end of a detached thread: look until it is gone.
