@@ -143,6 +143,24 @@ TEST_F(DurableReplay, LateReadersGetTheWholeHistoryOnceInOrder) {
     EXPECT_TRUE(stopService(*ds)) << ds->text();
 }
 
+// With the installed trellis.cfg alone (no file in the working directory) a late reader asks
+// the service on this host and gets the history.
+TEST_F(DurableReplay, TheShippedTransportFileFindsTheService) {
+    constexpr unsigned DOMAIN = 17;
+    ASSERT_EQ(std::remove("trellis.cfg"), 0);
+    constexpr int N = 5;
+    auto ds = startService(DOMAIN);
+    {
+        auto writer = startWriter(DOMAIN, 6, N);
+        int const status = writer->wait(60s);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << writer->text();
+    }
+    std::string out;
+    auto const got = readHistory(DOMAIN, 3, &out);
+    EXPECT_EQ(got, series(6, 1, N)) << show(got) << "\n" << out;
+    EXPECT_TRUE(stopService(*ds)) << ds->text();
+}
+
 // A writer killed mid-stream: what the service had stored is replayed, from the first sample on,
 // without a gap and without a repeat; at least what the writer saw acknowledged is there.
 TEST_F(DurableReplay, AKilledWritersStoredSamplesAreReplayedWithoutAGap) {
