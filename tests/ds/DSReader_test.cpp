@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "common/res/ResourceManager.h"
+#include "rtps/LogCapture.h"
+
 namespace {
 
 using vexa::dds::Time_t;
@@ -162,6 +165,29 @@ TEST(DSReader, AFullStoreEvictsTheOldestSampleOfAnInstanceWithSeveral) {
     feed(r, 3, 5);
     EXPECT_EQ(stored(r), (std::vector<uint32_t>{1, 3, 4, 5}));
     EXPECT_EQ(r.checkInvariants(), "");
+}
+
+// The store drops acknowledged samples once full: the first drop of a topic says so where the
+// default log level shows it, with the topic and the limit, and later drops say nothing more.
+TEST(DSReader, TheFirstDropForTheLimitIsLoggedOncePerTopic) {
+    LogCapture capture;
+    vexares::ResourceManager::getInstance().initialise("ds_strings_ru.res");
+    vexalog::Logger::getLogger().setLogLevelReadable(vexalog::Logger::SEV_WARNING);
+    FakeHost host;
+    host.limit = 3;
+    auto t = keepAll();
+    t.name = "FullStoreTopic";
+    DSReader r(host, t, 1);
+    const std::string line = "Хранилище темы FullStoreTopic заполнено (3 образцов)";
+    for (uint32_t n = 1; n <= 3; ++n) {
+        feed(r, 1, n);
+    }
+    EXPECT_EQ(LogCapture::count(line), 0u) << "logged before anything was dropped";
+    for (uint32_t n = 4; n <= 8; ++n) {
+        feed(r, 1, n);
+    }
+    EXPECT_EQ(stored(r), (std::vector<uint32_t>{6, 7, 8}));
+    EXPECT_EQ(LogCapture::count(line), 1u) << LogCapture::text();
 }
 
 // A sample that is then dropped must not have evicted anything.

@@ -148,5 +148,8 @@ constexpr unsigned DS_MSG_WRITER_MATCHED = 2054;
 constexpr unsigned DS_MSG_WRITER_INCOMPATIBLE = 2055;
 // Arguments: (const char* topic)
 constexpr unsigned DS_MSG_WRITER_GONE = 2056;
+// A stored reader's first eviction for its sample limit: the topic and the limit.
+// Arguments: (const char* topic, int maxSamples)
+constexpr unsigned DS_MSG_STORE_FULL = 2057;
 
 }  // namespace vexares

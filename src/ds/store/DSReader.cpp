@@ -199,6 +199,14 @@ int DSReader::ddsisampleHandler(RTPS::SampleInfo& si, const uint32_t prefix[3], 
         }
     }
     if (m_totalSamples >= uint32_t(m_maxSamples) && !deleteOutdatedSamplesDueLifespan()) {
+        // Said once per topic, where the default level shows it: a late reader gets only the
+        // newest samples from here on although every one was acknowledged.
+        if (!m_storeFullReported) {
+            m_storeFullReported = true;
+            vexalog::Logger::getLogger().logMessage("DS::DSReader::supplantMostOldSample", 3,
+                                                    vexares::DS_MSG_STORE_FULL, m_topicName.c_str(),
+                                                    int(m_maxSamples));
+        }
         supplantMostOldSample();
     }
     addSample(i, si, w, prefix, entityId);

@@ -203,6 +203,7 @@ private:
     int32_t m_maxSamplesPerInstance = 0;
     int32_t m_depth = 0;
     bool m_exclusive = false;
+    bool m_storeFullReported = false;
     bool m_hasLifespan = false;
     vexa::dds::Duration_t m_lifespan;
     vexa::dds::Time_t m_earliestExpiry = vexa::dds::TIME_INVALID;
