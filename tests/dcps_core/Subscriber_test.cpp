@@ -7,6 +7,7 @@
 #include "dcps/api/DREventForwarder.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "fake/FakeWriter.h"
+#include "rtps/LogCapture.h"
 #include "vexa/DataReaderImpl.h"
 
 using vexa::dcps::Reader;
@@ -102,6 +103,41 @@ TEST_F(SubscriberTest, ACreationTheEngineRefusesLeavesTheTopicUnused) {
     EXPECT_FALSE(keyed_->inUse());
     EXPECT_FALSE(sub_->inUse());
     EXPECT_EQ(dp_->deleteTopic(keyed_), dds::RETCODE_OK);
+}
+
+// The durability service answers a request it refuses with an empty history, which the reader
+// cannot tell from an empty store; the application's log says so, with the reason, when the
+// durable reader is made.
+TEST_F(SubscriberTest, ADurableReaderTheServiceWillRefuseIsLoggedWithTheReason) {
+    LogCapture log;
+    vexares::ResourceManager::getInstance().initialise("dcps_strings_ru.res");
+    vexalog::Logger::getLogger().setLogLevelReadable(vexalog::Logger::SEV_WARNING);
+    struct Case {
+        char const* topic;
+        dds::ReliabilityQosPolicyKind topicReliability;
+        dds::DurabilityQosPolicyKind readerDurability;
+        char const* reason;  // null: nothing to say
+    } const cases[] = {
+        {"BestEffortTopic", dds::BEST_EFFORT_RELIABILITY_QOS, dds::TRANSIENT_DURABILITY_QOS,
+         "RELIABILITY читателя RELIABLE, у темы BEST_EFFORT"},
+        {"ReliableTopic", dds::RELIABLE_RELIABILITY_QOS, dds::TRANSIENT_DURABILITY_QOS, nullptr},
+        {"VolatileReader", dds::BEST_EFFORT_RELIABILITY_QOS, dds::VOLATILE_DURABILITY_QOS, nullptr},
+    };
+    for (Case const& c : cases) {
+        dds::TopicQos tq = dds::predefTopicQos();
+        tq.durability.kind = dds::TRANSIENT_DURABILITY_QOS;
+        tq.reliability.kind = c.topicReliability;
+        vexa::dcps::Topic* topic = dp_->createTopic(c.topic, "Keyed", &tq, nullptr, 0);
+        ASSERT_NE(topic, nullptr) << c.topic;
+        dds::DataReaderQos q = qosOf(1);
+        q.durability.kind = c.readerDurability;
+        q.reliability.kind = dds::RELIABLE_RELIABILITY_QOS;
+        makeReader(q, topic);
+        std::string const head = std::string("откажет читателю темы \"") + c.topic + "\" в истории";
+        EXPECT_EQ(LogCapture::count(c.reason ? head + ": " + c.reason : head), c.reason ? 1u : 0u)
+            << c.topic << "\n"
+            << LogCapture::text();
+    }
 }
 
 TEST_F(SubscriberTest, CreationDescribesTheReaderToTheEngine) {

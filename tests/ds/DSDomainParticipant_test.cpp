@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -13,6 +14,7 @@
 #include "common/os/OsTime.h"
 #include "common/res/ResourceManager.h"
 #include "ds/FakeDiscovery.h"
+#include "rtps/LogCapture.h"
 
 namespace {
 
@@ -215,6 +217,57 @@ protected:
     vexatest::DiscoveryDomain d;
     dds::TopicBuiltinTopicData t = topicRecord("T");
 };
+
+// A refused request looks to the reader like an empty store, so the service says why at the
+// default log level; an honest empty history says nothing.
+TEST_F(DomainTest, ARefusedHistoryIsLoggedWithItsReason) {
+    LogCapture capture;
+    vexares::ResourceManager::getInstance().initialise("ds_strings_ru.res");
+    vexalog::Logger::getLogger().setLogLevelReadable(vexalog::Logger::SEV_WARNING);
+    const struct {
+        const char* what;
+        bool topicKnown;
+        void (*topic)(dds::TopicBuiltinTopicData&);
+        const char* reason;  // null: not a refusal
+    } cases[] = {
+        {"unknown topic", false, nullptr, "тема не хранится службой"},
+        {"best-effort topic, reliable reader", true,
+         [](dds::TopicBuiltinTopicData& t) {
+             t.reliability.kind = dds::BEST_EFFORT_RELIABILITY_QOS;
+         },
+         "RELIABILITY читателя RELIABLE, у темы BEST_EFFORT"},
+        {"exclusive topic", true,
+         [](dds::TopicBuiltinTopicData& t) { t.ownership.kind = dds::EXCLUSIVE_OWNERSHIP_QOS; },
+         "OWNERSHIP читателя и темы различны"},
+        {"nothing stored", true, nullptr, nullptr},
+    };
+    uint32_t entity = 0x1001;
+    for (const auto& c : cases) {
+        vexatest::DiscoveryDomain fresh;
+        auto topic = topicRecord("T");
+        const auto sub = subscriptionOf(topic);
+        if (c.topic)
+            c.topic(topic);
+        if (c.topicKnown) {
+            fresh.topic(PEER, topic);
+            fresh.domain.createDRs();
+        }
+        fresh.domain.comm().getHistoricalData(LATE, entity, &sub);
+        char guid[64];
+        std::snprintf(guid, sizeof guid, "%08x:%08x:%08x:%08x", LATE[0], LATE[1], LATE[2], entity);
+        const std::string head =
+            std::string("Запрос истории читателя ") + guid + " темы T отклонён";
+        if (c.reason) {
+            EXPECT_EQ(LogCapture::count(head + ": " + c.reason), 1u)
+                << c.what << LogCapture::text();
+        } else {
+            EXPECT_EQ(LogCapture::count(head), 0u) << c.what;
+        }
+        ASSERT_EQ(fresh.engine->history.size(), 1u) << c.what;
+        EXPECT_EQ(fresh.engine->history[0].samples, 0u) << c.what;
+        ++entity;
+    }
+}
 
 TEST_F(DomainTest, LateReaderWithNothingToWaitForGetsAnEmptyHistoryAtOnce) {
     const struct {

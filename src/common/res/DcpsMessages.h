@@ -305,6 +305,10 @@ constexpr unsigned DCPS_MSG_BUILTIN_SAMPLE_MALFORMED = 86;
 // Arguments: (const char* topic)
 constexpr unsigned DCPS_MSG_REMOTE_NO_ID = 87;
 
+// A durable reader whose history request the durability service will refuse: topic, reason.
+// Arguments: (const char* topic, const char* reason)
+constexpr unsigned DCPS_MSG_HISTORY_WILL_BE_REFUSED = 89;
+
 // A programming error of the calling layer; the process aborts.
 // Arguments: (const char* condition)
 constexpr unsigned DCPS_MSG_FATAL_ASSERTION = 90;

@@ -151,5 +151,8 @@ constexpr unsigned DS_MSG_WRITER_GONE = 2056;
 // A stored reader's first eviction for its sample limit: the topic and the limit.
 // Arguments: (const char* topic, int maxSamples)
 constexpr unsigned DS_MSG_STORE_FULL = 2057;
+// A late reader's history request refused: its GUID, the topic, the reason.
+// Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned e, const char* t, const char* r)
+constexpr unsigned DS_MSG_HISTORY_REFUSED = 2058;
 
 }  // namespace vexares

@@ -20,6 +20,7 @@
 #include "dcps/subscriber/SampleList.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "dcps/topic/Topic.h"
+#include "rtps/dsvc/HistoryRefusal.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/Participant.h"
 #include "rtps/reader/Reader.h"
@@ -280,6 +281,14 @@ Reader* Subscriber::createDR(Topic* topic, vexa::dds::DataReaderQos const* qos,
     }
     if (qos_.entity_factory.autoenable_created_entities) {
         reader->enable();
+    }
+    // The service answers a refused request with an empty history, which the reader cannot
+    // tell from an empty store.
+    if (reader->subscriptionData().durability.kind >= vexa::dds::TRANSIENT_DURABILITY_QOS) {
+        if (char const* why =
+                RTPS::historyRefusal(topic->getAnnouncedData(), reader->subscriptionData())) {
+            log.logMessage(MODULE_CREATE, 3, vexares::DCPS_MSG_HISTORY_WILL_BE_REFUSED, name, why);
+        }
     }
     log.logMessage(MODULE_CREATE, 6, vexares::DCPS_MSG_READER_CREATED, name);
     return reader;

@@ -11,6 +11,7 @@
 #include "ds/service/DomainSubscriber.h"
 #include "ds/service/DurabilityService.h"
 #include "rtps/dsvc/HistoricalSampleInfo.h"
+#include "rtps/dsvc/HistoryRefusal.h"
 #include "rtps/history/SampleInfo.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/participant/Participant.h"
@@ -308,7 +309,16 @@ void DSDomainParticipant::requestHistory(const uint32_t prefix[3], uint32_t enti
     DSTopic* topic = findTopic(sub.topic_name);
     DSReader* reader = topic ? topic->reader() : nullptr;
     DomainSubscriber* subscriber = m_subscriberPtr.load();
-    if (reader == nullptr || subscriber == nullptr || !topic->isConsistent(sub) ||
+    // A refusal looks to the reader like an empty store: say why, where the default level
+    // shows it.
+    char const* refusal =
+        topic == nullptr ? "тема не хранится службой" : RTPS::historyRefusal(topic->data(), sub);
+    if (refusal != nullptr) {
+        vexalog::Logger::getLogger().logMessage(
+            "DS::DSDomainParticipant::requestHistory", 3, vexares::DS_MSG_HISTORY_REFUSED,
+            prefix[0], prefix[1], prefix[2], entityId, sub.topic_name.c_str(), refusal);
+    }
+    if (refusal != nullptr || reader == nullptr || subscriber == nullptr ||
         !subscriber->hasHistoryWriters(reader)) {
         // Nothing to wait for: the reader gets its (empty) history at once.
         if (m_rtps) {

@@ -1,6 +1,7 @@
 #include "ds/service/DSTopic.h"
 
 #include "ds/service/DurabilityService.h"
+#include "rtps/dsvc/HistoryRefusal.h"
 
 namespace vexa::ds {
 
@@ -26,16 +27,8 @@ DSTopic::DSTopic(DSDomainParticipant* participant, const std::string& typeName,
     m_data.topic_data = qos.topic_data;
 }
 
-// The reader requests, the topic offers: each requested policy may be weaker than offered.
 bool DSTopic::isConsistent(const vexa::dds::SubscriptionBuiltinTopicData& sub) const {
-    const vexa::dds::TopicBuiltinTopicData& t = m_data;
-    return sub.topic_name == t.name && sub.type_name == t.type_name &&
-           sub.durability.kind <= t.durability.kind && sub.deadline.period >= t.deadline.period &&
-           sub.latency_budget.duration >= t.latency_budget.duration &&
-           sub.liveliness.kind <= t.liveliness.kind &&
-           sub.liveliness.lease_duration >= t.liveliness.lease_duration &&
-           sub.reliability.kind <= t.reliability.kind && sub.ownership.kind == t.ownership.kind &&
-           sub.destination_order.kind <= t.destination_order.kind;
+    return RTPS::historyRefusal(m_data, sub) == nullptr;
 }
 
 // Durability service, history, resource limits, transport priority, lifespan and topic data may
