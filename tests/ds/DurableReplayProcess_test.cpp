@@ -314,6 +314,54 @@ TEST_F(DurableReplay, LyingDsvcPeersNeitherHarmNorHoldTheService) {
     }
 }
 
+// The threads of a running program, from /proc.
+int threadsOf(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 8, "Threads:") == 0) {
+            return std::atoi(line.c_str() + 8);
+        }
+    }
+    return -1;
+}
+
+// A flood of connections that never say who they are takes neither a thread each nor the place
+// of a real late reader, which still gets the history.
+TEST_F(DurableReplay, AFloodOfIdleDsvcConnectionsIsCappedAndAReaderIsStillServed) {
+    constexpr unsigned DOMAIN = 18;
+    constexpr int FLOOD = 200;
+    auto ds = startService(DOMAIN);
+    {
+        auto writer = startWriter(DOMAIN, 8, 10);
+        int const status = writer->wait(60s);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << writer->text();
+    }
+    int const before = threadsOf(ds->pid());
+    ASSERT_GT(before, 0);
+    std::vector<int> idle;
+    for (int i = 0; i < FLOOD; ++i) {
+        int const fd = socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_GE(fd, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(7399 + DOMAIN));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0) << i;
+        idle.push_back(fd);
+    }
+    // Every connection has reached the service once a late reader, connecting after them, is
+    // served; the threads are counted while they are all still open on this side.
+    auto const got = readHistory(DOMAIN, 3);
+    EXPECT_EQ(got, series(8, 1, 10)) << show(got);
+    int const during = threadsOf(ds->pid());
+    EXPECT_LT(during - before, FLOOD / 2) << before << " threads before, " << during << " after";
+    for (int fd : idle) {
+        close(fd);
+    }
+    EXPECT_TRUE(stopService(*ds)) << ds->text();
+}
+
 // Without its texts the service says so in fixed English and ends with 255.
 TEST_F(DurableReplay, NoTextsNoService) {
     ASSERT_EQ(system("mkdir -p empty_home"), 0);

@@ -114,6 +114,56 @@ TEST_F(DSVCServerTest, ConnectionWithoutInitIsClosedAfterTheInitWait) {
     EXPECT_TRUE(participant->log.calls().empty());
 }
 
+// At its cap (two here) a new connection first closes the oldest one that has not said which
+// reader it serves; a reader's connection is never closed for it, so when both are readers the
+// new one is closed instead, before anything it sends is reported.
+TEST_F(DSVCServerTest, AtTheCapAnIdleConnectionMakesRoomAndReadersAreKept) {
+    struct Case {
+        char const* name;
+        bool secondIsReader;
+    } const cases[] = {
+        {"a reader and an idle peer: the idle one goes", false},
+        {"two readers: the newcomer goes", true},
+    };
+    DSVCTimings patient = quick();
+    patient.initWaitMs = 30000;  // nothing is closed for its silence within the test
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        participant.reset(new RecordingParticipant(0));
+        server.reset(new DSVCServer(participant.get(), BASE_PORT, patient, 2));
+        ASSERT_TRUE(server->init());
+        RawPeer first = RawPeer::connectTo(server->getPort());
+        first.send(buildDsvcInit(guid(1)));
+        ASSERT_TRUE(participant->log.waitFor(1));
+        RawPeer second = RawPeer::connectTo(server->getPort());
+        if (c.secondIsReader) {
+            second.send(buildDsvcInit(guid(2)));
+            ASSERT_TRUE(participant->log.waitFor(2));
+        } else {
+            std::this_thread::sleep_for(200ms);  // accepted, and silent
+        }
+        RawPeer third = RawPeer::connectTo(server->getPort());
+        if (c.secondIsReader) {
+            EXPECT_TRUE(third.closedWithin(2000ms));
+            third.send(buildDsvcInit(guid(3)));
+            EXPECT_FALSE(second.closedWithin(300ms));
+        } else {
+            EXPECT_TRUE(second.closedWithin(2000ms));
+            third.send(buildDsvcInit(guid(3)));
+            ASSERT_TRUE(participant->log.waitFor(2));
+            EXPECT_FALSE(third.closedWithin(300ms));
+        }
+        EXPECT_FALSE(first.closedWithin(100ms));
+        std::this_thread::sleep_for(100ms);
+        std::vector<Upcall> const calls = participant->log.calls();
+        ASSERT_EQ(calls.size(), 2u);
+        GUID_t reader{};
+        ASSERT_TRUE(parseDsvcInit(calls[1].body.data(), calls[1].body.size(), reader));
+        EXPECT_EQ(reader, c.secondIsReader ? guid(2) : guid(3));
+        server->stop();
+    }
+}
+
 TEST_F(DSVCServerTest, MalformedLengthsEndTheConnection) {
     struct Case {
         char const* name;

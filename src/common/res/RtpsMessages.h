@@ -170,6 +170,13 @@ constexpr unsigned RTPS_MSG_PARSER_FAILED = 1075;
 constexpr unsigned RTPS_MSG_SEND_FAILED = 1077;
 
 // DSVC link to the durability service.
+// A new DSVC connection refused: the server is at its connection cap and every connection
+// has identified its reader (module "DSVCServer::listener").
+// Arguments: (int socket, unsigned cap)
+constexpr unsigned RTPS_MSG_DSVC_CONNECTION_REFUSED = 1123;
+// A DSVC connection that sent no INIT yet is closed to make room for a new one at the cap.
+// Arguments: (int socket, unsigned cap)
+constexpr unsigned RTPS_MSG_DSVC_IDLE_CONNECTION_CLOSED = 1124;
 // The server listens (module "DSVCServer::listener").
 // Arguments: (unsigned basePort)
 constexpr unsigned RTPS_MSG_DSVC_LISTENING = 1090;

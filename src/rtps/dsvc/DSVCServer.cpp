@@ -39,8 +39,12 @@ int64_t nowMs() {
 
 }  // namespace
 
-DSVCServer::DSVCServer(Participant* participant, uint16_t basePort, DSVCTimings const& timings)
-    : m_participant(participant), m_basePort(basePort), m_timings(timings) {}
+DSVCServer::DSVCServer(Participant* participant, uint16_t basePort, DSVCTimings const& timings,
+                       size_t maxConnections)
+    : m_participant(participant),
+      m_basePort(basePort),
+      m_timings(timings),
+      m_maxConnections(std::max<size_t>(maxConnections, 1)) {}
 
 DSVCServer::~DSVCServer() {
     stop();
@@ -153,11 +157,37 @@ void DSVCServer::listener() {
     }
 }
 
+bool DSVCServer::evictIdle() {
+    for (auto& c : m_connections) {
+        if (!c->ended && !c->evicted && !c->identified) {
+            c->evicted = true;
+            logger().logMessage("DSVCServer::listener", vexalog::Logger::SEV_WARNING,
+                                vexares::RTPS_MSG_DSVC_IDLE_CONNECTION_CLOSED, c->socket->fd(),
+                                static_cast<unsigned>(m_maxConnections));
+            // Its thread sees the end of input and leaves; the listener reaps it.
+            c->socket->shutdown();
+            return true;
+        }
+    }
+    return false;
+}
+
 void DSVCServer::accepted(int fd) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    size_t open = 0;
+    for (auto const& c : m_connections) {
+        open += (c->ended || c->evicted) ? 0 : 1;
+    }
+    if (open >= m_maxConnections && !evictIdle()) {
+        logger().logMessage("DSVCServer::listener", vexalog::Logger::SEV_WARNING,
+                            vexares::RTPS_MSG_DSVC_CONNECTION_REFUSED, fd,
+                            static_cast<unsigned>(m_maxConnections));
+        ::close(fd);
+        return;
+    }
     auto connection = std::make_shared<Connection>();
     connection->socket = std::make_shared<DSVCSocket>(fd);
     auto* start = new ConnectionStart{this, connection};
-    std::lock_guard<std::mutex> lock(m_mutex);
     char error[256] = {};
     pthread_t const thread = vexa::OsStartNewThread(&DSVCServer::connectionEntry, start,
                                                     DSVC_PRIORITY_OFFSET, 0, error, sizeof error);
@@ -188,15 +218,15 @@ void DSVCServer::reapEnded() {
 
 void DSVCServer::connectionEntry(void* arg) {
     std::unique_ptr<ConnectionStart> start(static_cast<ConnectionStart*>(arg));
-    start->server->clientProc(*start->connection->socket);
+    start->server->clientProc(*start->connection);
     // The peer sees the end now; the descriptor closes once nobody holds the socket.
     start->connection->socket->shutdown();
     std::lock_guard<std::mutex> lock(start->server->m_mutex);
     start->connection->ended = true;
 }
 
-void DSVCServer::clientProc(DSVCSocket& socket) {
-    int const fd = socket.fd();
+void DSVCServer::clientProc(Connection& connection) {
+    int const fd = connection.socket->fd();
     // Only INIT needs its body here; longer messages are read past.
     DSVCFrameDecoder decoder(DSVC_MAX_MESSAGE_SIZE, DSVC_INIT_SIZE);
     std::vector<uint8_t> chunk(READ_CHUNK);
@@ -247,6 +277,13 @@ void DSVCServer::clientProc(DSVCSocket& socket) {
             DSVCFrame frame = decoder.take();
             if (frame.tag == DSVC_TAG_INIT && !initSeen && frame.length == DSVC_INIT_SIZE) {
                 initSeen = true;
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    if (connection.evicted) {
+                        return;  // closed for a newer one before it spoke: nothing to report
+                    }
+                    connection.identified = true;
+                }
                 m_participant->dsvcDataRecipient(fd, DSVC_TAG_INIT, frame.body.data());
             } else if (frame.tag == DSVC_TAG_STOP) {
                 if (initSeen) {

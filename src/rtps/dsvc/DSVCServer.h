@@ -23,13 +23,21 @@ class Participant;
 // peer builds, when no INIT came within the INIT wait, or at stop(); once INIT was seen the
 // participant gets STOP for it, once.
 //
+// At most maxConnections connections are open at once, so a flood of connections cannot take a
+// thread each. At the cap a new connection closes the oldest one that has not sent its INIT
+// yet (an idle peer, not a reader), or, when every open connection belongs to a reader, is
+// itself closed at once; either is logged.
+//
 // Threads: started by init() (listener) and by the listener (connections), all ended and
 // joined by stop(), which shuts the sockets down so that nothing waits out a time-out. The
 // participant's dsvcDataRecipient runs on the connection threads and must not call stop().
 // The connection list mutex is a leaf.
 class DSVCServer {
 public:
-    DSVCServer(Participant* participant, uint16_t basePort, DSVCTimings const& timings = {});
+    static constexpr size_t DEFAULT_MAX_CONNECTIONS = 64;
+
+    DSVCServer(Participant* participant, uint16_t basePort, DSVCTimings const& timings = {},
+               size_t maxConnections = DEFAULT_MAX_CONNECTIONS);
     ~DSVCServer();
 
     DSVCServer(DSVCServer const&) = delete;
@@ -52,7 +60,9 @@ private:
     struct Connection {
         std::shared_ptr<DSVCSocket> socket;
         pthread_t thread = 0;
-        bool ended = false;  // under m_mutex
+        bool ended = false;       // under m_mutex
+        bool identified = false;  // INIT seen; under m_mutex
+        bool evicted = false;     // shut down to make room; under m_mutex
     };
     struct ConnectionStart {
         DSVCServer* server;
@@ -63,7 +73,10 @@ private:
     void listener();
     void accepted(int fd);
     static void connectionEntry(void* start);
-    void clientProc(DSVCSocket& socket);
+    void clientProc(Connection& connection);
+    // At the cap: shuts the oldest connection without INIT down; false when there is none.
+    // Caller holds m_mutex.
+    bool evictIdle();
     // Joins the connection threads that have ended and forgets them.
     void reapEnded();
     void closeSockets();
@@ -71,6 +84,7 @@ private:
     Participant* const m_participant;
     const uint16_t m_basePort;
     const DSVCTimings m_timings;
+    const size_t m_maxConnections;
     uint16_t m_port = 0;
     int m_listenFd = -1;
     int m_wake[2] = {-1, -1};  // stop() writes a byte to wake the listener
