@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "common/conf/ConfigurationManager.h"
+#include "common/conf/ConfigurationSource.h"
+#include "common/res/RtpsMessages.h"
 
 namespace RTPS {
 
@@ -29,7 +31,11 @@ TransportConfig::TransportConfig() {
 
 bool TransportConfig::readFile() {
     ConfigurationManager manager(ConfigurationManager::SET_TRELLIS);
-    if (manager.read() != ConfigurationManager::CONF_OK) {
+    const unsigned read = manager.read();
+    vexaconf::logConfigurationSource(manager, "TransportConfig::readFile",
+                                     vexares::RTPS_MSG_CONFIG_SOURCE,
+                                     vexares::RTPS_MSG_CONFIG_SHADOWS_INSTALLED);
+    if (read != ConfigurationManager::CONF_OK) {
         return false;
     }
     // The order of the queries is that of the table; every one must succeed.

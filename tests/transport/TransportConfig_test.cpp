@@ -10,6 +10,7 @@
 
 #include "common/ChildProcess.h"
 #include "common/conf/ConfigurationManager.h"
+#include "rtps/LogCapture.h"
 
 namespace {
 
@@ -87,6 +88,34 @@ TEST(TransportConfig, NoFileGivesAllDefaults) {
         GTEST_SKIP() << "VEXA_HOME cached by an earlier test of this process";
     }
     EXPECT_EQ(rc, vexatest::CHILD_PASS);
+}
+
+// A working-directory trellis.cfg replaces the installed one whole, so a file holding only the
+// DSVC line puts the multicast interface back to 0.0.0.0. The lookup order stays; the log says
+// which file was read and, where the default level shows it, that the local one replaced the
+// installed one.
+TEST(TransportConfig, TheLogNamesTheFileReadAndALocalOneThatReplacesTheInstalledOne) {
+    const char* home = std::getenv("VEXA_HOME");
+    ASSERT_NE(home, nullptr);
+    const std::string installed = std::string(home) + "/conf/trellis.cfg";
+    ASSERT_EQ(access(installed.c_str(), R_OK), 0) << installed;
+    LogCapture capture;
+    vexalog::Logger::getLogger().setLogLevelReadable(vexalog::Logger::SEV_CONFIG);
+    const std::string replaced =
+        "Файл trellis.cfg из рабочего каталога прочитан вместо " + installed;
+
+    writeFile("DSVC.SERVER_IP = 127.0.0.1\n");
+    const TransportConfig local;
+    EXPECT_STREQ(local.getMulticastInterface(), "0.0.0.0");
+    EXPECT_EQ(LogCapture::count("Конфигурация trellis.cfg: trellis.cfg"), 1u) << LogCapture::text();
+    EXPECT_EQ(LogCapture::count(replaced), 1u) << LogCapture::text();
+
+    std::remove("trellis.cfg");
+    const TransportConfig fromHome;
+    EXPECT_STREQ(fromHome.getMulticastInterface(), "127.0.0.1");
+    EXPECT_EQ(LogCapture::count("Конфигурация trellis.cfg: " + installed), 1u)
+        << LogCapture::text();
+    EXPECT_EQ(LogCapture::count(replaced), 1u) << "a second warning without a local file";
 }
 
 }  // namespace

@@ -166,6 +166,34 @@ unsigned ConfigurationManager::read(bool apply) {
     return failed ? CONF_READ_ERROR : CONF_OK;
 }
 
+std::string ConfigurationManager::shadowedPath() const {
+    if (!m_read || m_path != m_fileName) {
+        return std::string();
+    }
+    std::string home;
+    {
+        std::lock_guard<std::mutex> lock(homeMutex());
+        fillHome();
+        home = homeText();
+    }
+    if (home.empty()) {
+        return std::string();
+    }
+    const std::string installed = home + "/conf/" + m_fileName;
+    FILE* file = nullptr;
+    if (vexa::OsOpenRegularFile(installed.c_str(), file) != vexa::RegularFileOpen::OPENED) {
+        return std::string();
+    }
+    std::fclose(file);
+    // Run from the installed conf directory itself: one file, nothing replaced.
+    char* local = ::realpath(m_path.c_str(), nullptr);
+    char* other = ::realpath(installed.c_str(), nullptr);
+    const bool same = local != nullptr && other != nullptr && std::strcmp(local, other) == 0;
+    std::free(local);
+    std::free(other);
+    return same ? std::string() : installed;
+}
+
 void ConfigurationManager::parseLine(char* line) {
     size_t n = std::strlen(line);
     if (n >= 2 && line[n - 2] == '\r') {

@@ -146,6 +146,10 @@ public:
     const char* getFileName() const { return m_fileName.c_str(); }
     // The path under which the file was last opened; empty after a failed open.
     const char* getFilePath() const { return m_path.c_str(); }
+    // After read(): the installed file ($VEXA_HOME/conf) that a file of the same name in the
+    // working directory was read instead of; empty when there is none. The local file replaces
+    // it whole: what the local file lacks takes the built-in default, not the installed value.
+    std::string shadowedPath() const;
     bool isConfigurationRead() const { return m_read; }
     CONFIGURATION_SET getType() const { return m_set; }
     static const char* getDefaultFileName(CONFIGURATION_SET set);

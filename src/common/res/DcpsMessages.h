@@ -313,4 +313,12 @@ constexpr unsigned DCPS_MSG_HISTORY_WILL_BE_REFUSED = 89;
 // Arguments: (const char* condition)
 constexpr unsigned DCPS_MSG_FATAL_ASSERTION = 90;
 
+// Where a configuration file came from: its name, then its path or a note that none was found.
+// Arguments: (const char* name, const char* source)
+constexpr unsigned DCPS_MSG_CONFIG_SOURCE = 88;
+// A working-directory configuration file read in place of the installed one, which it replaces
+// whole: the local path, the installed path.
+// Arguments: (const char* local, const char* installed)
+constexpr unsigned DCPS_MSG_CONFIG_SHADOWS_INSTALLED = 91;
+
 }  // namespace vexares

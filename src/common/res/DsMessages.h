@@ -155,4 +155,12 @@ constexpr unsigned DS_MSG_STORE_FULL = 2057;
 // Arguments: (unsigned p0, unsigned p1, unsigned p2, unsigned e, const char* t, const char* r)
 constexpr unsigned DS_MSG_HISTORY_REFUSED = 2058;
 
+// Where a configuration file came from: its name, then its path or a note that none was found.
+// Arguments: (const char* name, const char* source)
+constexpr unsigned DS_MSG_CONFIG_SOURCE = 2059;
+// A working-directory configuration file read in place of the installed one, which it replaces
+// whole: the local path, the installed path.
+// Arguments: (const char* local, const char* installed)
+constexpr unsigned DS_MSG_CONFIG_SHADOWS_INSTALLED = 2060;
+
 }  // namespace vexares

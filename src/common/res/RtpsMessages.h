@@ -406,4 +406,12 @@ constexpr unsigned RTPS_MSG_READER_CLOSED = 1080;
 // Arguments: (const char* r, unsigned g0, unsigned g1, unsigned g2, unsigned g3, int fh, unsigned fl, int lh, unsigned ll)
 constexpr unsigned RTPS_MSG_READER_HEARTBEAT_REFUSED = 1078;
 
+// Where a configuration file came from: its name, then its path or a note that none was found.
+// Arguments: (const char* name, const char* source)
+constexpr unsigned RTPS_MSG_CONFIG_SOURCE = 1125;
+// A working-directory configuration file read in place of the installed one, which it replaces
+// whole: the local path, the installed path.
+// Arguments: (const char* local, const char* installed)
+constexpr unsigned RTPS_MSG_CONFIG_SHADOWS_INSTALLED = 1126;
+
 }  // namespace vexares

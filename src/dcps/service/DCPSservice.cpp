@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/conf/ConfigurationManager.h"
+#include "common/conf/ConfigurationSource.h"
 #include "common/log/Logger.h"
 #include "common/os/OsStatus.h"
 #include "common/res/DcpsMessages.h"
@@ -41,6 +42,8 @@ DCPSservice::DCPSservice() {
 
     configuration_ = std::make_unique<ConfigurationManager>(ConfigurationManager::SET_DCPS);
     unsigned const read = configuration_->read(true);
+    vexaconf::logConfigurationSource(*configuration_, MODULE, vexares::DCPS_MSG_CONFIG_SOURCE,
+                                     vexares::DCPS_MSG_CONFIG_SHADOWS_INSTALLED);
     if (read != ConfigurationManager::CONF_OK &&
         read != ConfigurationManager::CONF_FILE_NOT_FOUND) {
         vexalog::Logger::getLogger().logMessage(MODULE, 2, vexares::DCPS_MSG_CONFIG_UNREADABLE,

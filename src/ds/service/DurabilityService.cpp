@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "common/conf/ConfigurationManager.h"
+#include "common/conf/ConfigurationSource.h"
 #include "common/log/Logger.h"
 #include "common/os/OsGuidPrefix.h"
 #include "common/os/OsThread.h"
@@ -33,6 +34,8 @@ DurabilityService::DurabilityService(const DomainEngine& engine) : m_engine(engi
     using vexaconf::ConfigurationManager;
     m_config = std::make_unique<ConfigurationManager>(ConfigurationManager::SET_DS);
     const unsigned result = m_config->read(true);
+    vexaconf::logConfigurationSource(*m_config, "DurabilityService", vexares::DS_MSG_CONFIG_SOURCE,
+                                     vexares::DS_MSG_CONFIG_SHADOWS_INSTALLED);
     if (result == ConfigurationManager::CONF_OK) {
         m_config->getIntParameter(ConfigurationManager::DS_MAX_SAMPLES_PER_DR_LIMIT,
                                   &m_maxSamplesPerReader);

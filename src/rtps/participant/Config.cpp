@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/conf/ConfigurationSource.h"
+#include "common/res/RtpsMessages.h"
 #include "rtps/participant/HostWideParticipantIndex.h"
 #include "rtps/participant/PortMapping.h"
 
@@ -29,7 +31,10 @@ bool isIpv4Address(const char* text) {
 Config::Config(uint32_t domainId) : vexaconf::ConfigurationManager(SET_RTPS), m_domainId(domainId) {
     m_hostWideIndex = takeHostWideParticipantIndex();
     m_userMulticastPort = RTPS::userMulticastPort(domainId);
-    if (read() != CONF_OK || !readParameters()) {
+    const unsigned status = read();
+    vexaconf::logConfigurationSource(*this, "Config::Config", vexares::RTPS_MSG_CONFIG_SOURCE,
+                                     vexares::RTPS_MSG_CONFIG_SHADOWS_INSTALLED);
+    if (status != CONF_OK || !readParameters()) {
         applyFallback();
     }
 }
