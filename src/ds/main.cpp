@@ -20,7 +20,7 @@ namespace {
 using vexalog::Logger;
 using vexares::ResourceManager;
 
-// The only exit status besides 0; the fixed texts name the file as users know it.
+// The only exit status besides 0; the fixed texts name the file that was looked for.
 constexpr int FAILED = 255;
 
 bool loadTexts() {
@@ -31,9 +31,9 @@ bool loadTexts() {
         return true;
     }
     if (result == ResourceManager::RES_NOT_FOUND)
-        std::printf("Error: Resource file \"ds_strings.res\" not found\n");
+        std::printf("Error: Resource file \"ds_strings_ru.res\" not found\n");
     else
-        std::printf("Error reading resource file: \"ds_strings.res\" \n");
+        std::printf("Error reading resource file: \"ds_strings_ru.res\" \n");
     std::fflush(stdout);
     return false;
 }

@@ -80,7 +80,8 @@ TEST(ServiceSettings, NoFactoryWithoutTextsOrReadableSettings) {
         bool configIsDirectory;
         char const* printed;
     } const cases[] = {
-        {"no message texts", false, false, "Error: Resource file \"dcps_strings.res\" not found\n"},
+        {"no message texts", false, false,
+         "Error: Resource file \"dcps_strings_ru.res\" not found\n"},
         {"dcps.cfg is a directory", true, true, ""},
     };
     for (Case const& c : cases) {

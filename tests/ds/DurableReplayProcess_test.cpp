@@ -368,7 +368,7 @@ TEST_F(DurableReplay, NoTextsNoService) {
     SpawnedProgram ds(VEXADS_PATH, {"15"}, true, {"VEXA_HOME=" + currentDir() + "/empty_home"});
     int const status = ds.wait(30s);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;
-    EXPECT_EQ(ds.text(), "Error: Resource file \"ds_strings.res\" not found\n");
+    EXPECT_EQ(ds.text(), "Error: Resource file \"ds_strings_ru.res\" not found\n");
 }
 
 }  // namespace

@@ -31,12 +31,12 @@ DCPSservice::DCPSservice() {
     unsigned const loaded =
         vexares::ResourceManager::getInstance().initialise("dcps_strings_ru.res");
     if (loaded == vexares::ResourceManager::RES_NOT_FOUND) {
-        std::printf("Error: Resource file \"dcps_strings.res\" not found\n");
+        std::printf("Error: Resource file \"dcps_strings_ru.res\" not found\n");
         return;
     }
     if (loaded != vexares::ResourceManager::RES_OK &&
         loaded != vexares::ResourceManager::RES_ALREADY_LOADED) {
-        std::printf("Error reading resource file: \"dcps_strings.res\" \n");
+        std::printf("Error reading resource file: \"dcps_strings_ru.res\" \n");
         return;
     }
 
