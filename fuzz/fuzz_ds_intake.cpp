@@ -1,9 +1,12 @@
-// One served domain of vexads on a fake engine takes a script of peer events: topic and
-// publication records with arbitrary names, QoS, flags and lengths; participant records,
-// losses and liveliness; samples for the stored readers with arbitrary flags, key hashes,
-// handles and lengths; clock steps, status checks and collection passes; late readers asking
-// for history, served and stopping. Everything runs on this one thread. After every step the
-// discovery bookkeeping and every stored reader must hold their invariants.
+// One served domain of vexads, with its own stored-reader set, on a fake engine takes a script
+// of peer events: topic and publication records with arbitrary names, QoS, flags and lengths;
+// participant records, losses and liveliness; samples for the stored readers with arbitrary
+// flags, key hashes, handles and lengths, announced by the engine into the set's input buffer
+// and stored by the data thread's rounds, some dropped by the engine before the round reads
+// them; clock steps, status checks and collection passes; late readers asking for history,
+// served and stopping. Everything runs on this one thread. After every step the discovery
+// bookkeeping and every stored reader must hold their invariants, and nothing announced is
+// left unread once a round has run.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -69,15 +72,14 @@ void fail(const char* what, const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Script s(data, size);
-    vexatest::DiscoveryDomain d;
-    d.subscriber->replay = true;
-    d.subscriber->limit = 8;
+    vexatest::DiscoveryDomain d(7, true);
+    std::vector<vexa::ds::DSReader*> readers;
     dds::TopicBuiltinTopicData topic;
     dds::PublicationBuiltinTopicData pub;
     std::vector<uint8_t> payload(64, 0x5A);
     int steps = 0;
     while (s.more() && ++steps < 400) {
-        switch (s.byte() % 13) {
+        switch (s.byte() % 14) {
             case 0: {
                 const uint32_t* p = peer(s);
                 const char* name = NAMES[s.byte() % 4];
@@ -134,25 +136,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 d.domain.createDRs();
                 break;
             case 8: {
-                // A sample as the data thread stores it.
-                if (d.subscriber->readers.empty())
+                // The engine announces a change of a stored reader: it waits in the input
+                // buffer for the data thread's next round.
+                d.real->getReaders(readers);
+                if (readers.empty())
                     break;
-                vexa::ds::DSReader& reader =
-                    *d.subscriber->readers[s.byte() % d.subscriber->readers.size()];
+                vexa::ds::DSReader* reader = readers[s.byte() % readers.size()];
+                auto* engineReader =
+                    static_cast<vexatest::FakeBuiltinReader*>(reader->rtpsReader());
                 const uint32_t* p = peer(s);
                 const uint32_t entityId = 0x100 + s.byte() % 4;
-                RTPS::SampleInfo si{};
+                const uint32_t f = flags(s);
+                RTPS::SampleInfo* si = engineReader->add(p, entityId, f, payload.data(),
+                                                         s.byte() % (payload.size() + 1));
                 const uint8_t key = s.byte();
                 if (key & 0x80)
-                    si.keyHash[0] = key & 7;
-                si.instanceHandle = int32_t(s.byte() % 5);
-                si.statusFlags = flags(s);
-                si.sourceTimestamp = d.domain.clock().now();
-                si.data = payload.data();
-                si.length = s.byte() % (payload.size() + 1);
-                si.sequenceNumber.low = s.word();
-                std::lock_guard<std::recursive_mutex> guard(d.domain.lock());
-                reader.ddsisampleHandler(si, p, entityId);
+                    si->keyHash[0] = key & 7;
+                si->instanceHandle = int32_t(s.byte() % 5);
+                si->sourceTimestamp = d.domain.clock().now();
+                si->sequenceNumber.low = s.word();
+                d.domain.comm().changeAvailable(engineReader, reader, si);
                 break;
             }
             case 9: {
@@ -176,16 +179,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 12:
                 d.domain.periodicStatusCheck();
                 break;
+            case 13: {
+                // The engine lets go of a stored reader's oldest change, announced or not: a
+                // round must skip its handle and leave it to the engine.
+                d.real->getReaders(readers);
+                if (readers.empty())
+                    break;
+                vexa::ds::DSReader* reader = readers[s.byte() % readers.size()];
+                static_cast<vexatest::FakeBuiltinReader*>(reader->rtpsReader())->dropOldest();
+                break;
+            }
         }
         std::lock_guard<std::recursive_mutex> guard(d.domain.lock());
         const std::string broken = d.builtin().checkInvariants();
         if (!broken.empty())
             fail("discovery bookkeeping", broken);
-        for (const auto& r : d.subscriber->readers) {
+        d.real->getReaders(readers);
+        for (vexa::ds::DSReader* r : readers) {
             const std::string text = r->checkInvariants();
             if (!text.empty())
                 fail(r->topicName().c_str(), text);
         }
+    }
+    // A last round takes everything queued: the engine holds no change the set has not deleted.
+    d.domain.handleSubscriptions();
+    d.real->getReaders(readers);
+    for (vexa::ds::DSReader* r : readers) {
+        const size_t held = static_cast<vexatest::FakeBuiltinReader*>(r->rtpsReader())->held();
+        if (held != 0)
+            fail(r->topicName().c_str(), std::to_string(held) + " changes left unread");
     }
     return 0;
 }

@@ -16,6 +16,7 @@
 
 #include "ds/FakeDomainEngine.h"
 #include "ds/service/DSDomainParticipant.h"
+#include "ds/service/DSSubscriber.h"
 #include "ds/service/DSSubscriberBuiltin.h"
 #include "ds/service/DSTopic.h"
 #include "ds/service/DomainSubscriber.h"
@@ -34,6 +35,7 @@ public:
         RTPS::SampleInfo info{};
         uint32_t prefix[3] = {0, 0, 0};
         uint32_t entityId = 0;
+        bool gone = false;  // let go of by the engine; its handle stays readable memory
     };
 
     // A new change; the returned handle names it until it is deleted.
@@ -67,7 +69,7 @@ public:
     unsigned int deleteChange(RTPS::SampleInfo* handle) override {
         std::lock_guard<std::mutex> guard(m_mutex);
         for (auto it = m_changes.begin(); it != m_changes.end(); ++it) {
-            if (&it->info == handle) {
+            if (&it->info == handle && !it->gone) {
                 m_changes.erase(it);
                 return 1;
             }
@@ -82,13 +84,27 @@ public:
 
     size_t held() const {
         std::lock_guard<std::mutex> guard(m_mutex);
-        return m_changes.size();
+        size_t n = 0;
+        for (const Change& c : m_changes)
+            n += c.gone ? 0 : 1;
+        return n;
+    }
+    // The engine lets go of its oldest change, as when its own history made room: a handle
+    // announced for it no longer reads, though it still points at valid memory.
+    void dropOldest() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        for (Change& c : m_changes) {
+            if (!c.gone) {
+                c.gone = true;
+                return;
+            }
+        }
     }
 
 private:
     const Change& find(RTPS::SampleInfo* handle) const {
         for (const Change& c : m_changes)
-            if (&c.info == handle)
+            if (&c.info == handle && !c.gone)
                 return c;
         throw RTPS::GENERAL_DDSI_ERROR("unknown change");
     }
@@ -119,8 +135,17 @@ public:
         std::lock_guard<std::mutex> guard(historyMutex);
         history.push_back({{prefix[0], prefix[1], prefix[2]}, entityId, s.size()});
     }
+    // The engine readers of the real stored-reader set: changes are put in as for the
+    // built-in ones.
+    RTPS::Reader* addReader(vexa::dds::SubscriptionBuiltinTopicData const*,
+                            RTPS::RTPS_AdditionalTopicData const&, RTPS::TOPIC_KIND, int,
+                            void*) override {
+        userReaders.push_back(std::make_unique<FakeBuiltinReader>());
+        return userReaders.back().get();
+    }
 
     FakeBuiltinReader participants, topics, publications, subscriptions;
+    std::vector<std::unique_ptr<FakeBuiltinReader>> userReaders;
     std::mutex historyMutex;
     std::vector<History> history;
 };
@@ -299,15 +324,23 @@ private:
 // One served domain, built as addDomain builds it but without its data thread: the test drives
 // the thread's work and the domain clock itself.
 struct DiscoveryDomain {
-    explicit DiscoveryDomain(unsigned domainId = 7)
+    // `realSet`: the service's own stored-reader set with its sample input (`real`) in place
+    // of the fake (`subscriber`, null then).
+    explicit DiscoveryDomain(unsigned domainId = 7, bool realSet = false)
         : service(fakeEngine(log, [] { return uint64_t(0); })),
           domain(service, domainId, fakeEngine(log, [] { return uint64_t(0); })) {
         std::lock_guard<std::recursive_mutex> guard(domain.lock());
         engine = new FakeDiscoveryParticipant(log, domainId);
         domain.setRTPS(engine);
-        auto fake = std::make_unique<FakeSubscriber>(domain);
-        subscriber = fake.get();
-        domain.setSubscriber(std::move(fake));
+        if (realSet) {
+            auto set = std::make_unique<vexa::ds::DSSubscriber>(domain);
+            real = set.get();
+            domain.setSubscriber(std::move(set));
+        } else {
+            auto fake = std::make_unique<FakeSubscriber>(domain);
+            subscriber = fake.get();
+            domain.setSubscriber(std::move(fake));
+        }
         domain.setBuilt();
         domain.clock().set({1000, 0});
     }
@@ -342,6 +375,7 @@ struct DiscoveryDomain {
     vexa::ds::DSDomainParticipant domain;
     FakeDiscoveryParticipant* engine = nullptr;  // owned by the domain
     FakeSubscriber* subscriber = nullptr;        // owned by the domain
+    vexa::ds::DSSubscriber* real = nullptr;      // owned by the domain
     vexa::dds::ParticipantBuiltinTopicData participantRecord;
 };
 

@@ -223,6 +223,15 @@ DSReader* DSSubscriber::getReader(uint32_t id) const {
     return m_readers[slot].get();
 }
 
+void DSSubscriber::getReaders(std::vector<DSReader*>& out) const {
+    out.clear();
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    for (const auto& r : m_readers) {
+        if (r)
+            out.push_back(r.get());
+    }
+}
+
 void DSSubscriber::changeDWQoS(DSReader* reader, const uint32_t prefix[3], uint32_t entityId,
                                const vexa::dds::DeadlineQosPolicy& deadline,
                                const vexa::dds::LatencyBudgetQosPolicy& latency,

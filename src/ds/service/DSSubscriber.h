@@ -99,6 +99,8 @@ public:
 
     // The reader with this id, or null.
     DSReader* getReader(uint32_t id) const;
+    // Every stored reader, in id order.
+    void getReaders(std::vector<DSReader*>& out) const;
 
 private:
     struct DDSISample {
