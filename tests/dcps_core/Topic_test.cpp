@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "CoreFixture.h"
+#include "dcps/condition/WaitSet.h"
 #include "dcps/service/TypeSupportCB.h"
 #include "dcps/topic/Topic.h"
 
@@ -159,4 +163,30 @@ TEST_F(TopicTest, Consistency) {
     EXPECT_EQ(t->get_status_changes() & vexa::dds::INCONSISTENT_TOPIC_STATUS, 0u);
     ASSERT_EQ(t->getInconsistentTopicStatus(status), vexa::dds::RETCODE_OK);
     EXPECT_EQ(status.total_count_change, 0);
+}
+
+// A remote topic found inconsistent wakes a wait set that waits on the topic's status
+// condition, long before the wait's limit.
+TEST_F(TopicTest, AnInconsistentRemoteTopicWakesAWaitSet) {
+    Topic* t = dp_->createTopic("T", "Keyed", nullptr, nullptr, 0);
+    ASSERT_NE(t, nullptr);
+    t->getStatusCondition().set_enabled_statuses(vexa::dds::INCONSISTENT_TOPIC_STATUS);
+    vexa::dcps::WaitSet ws;
+    ASSERT_EQ(ws.attachCondition(&t->getStatusCondition()), vexa::dds::RETCODE_OK);
+    auto const start = std::chrono::steady_clock::now();
+    std::thread discovery([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        vexa::dds::TopicBuiltinTopicData remote = t->getAnnouncedData();
+        remote.type_name = "Other";
+        EXPECT_FALSE(dp_->discoverRemoteTopic(remote));
+    });
+    auto triggered = std::make_unique<vexa::dcps::WaitSet::ConditionArray>();
+    unsigned count = 0;
+    vexa::dds::ReturnCode_t const rc = ws.wait(*triggered, count, {10, 0});
+    discovery.join();
+    EXPECT_EQ(rc, vexa::dds::RETCODE_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ((*triggered)[0], &t->getStatusCondition());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ws.detachCondition(&t->getStatusCondition());
 }

@@ -72,6 +72,8 @@ void Topic::addInconsistentTopics(int32_t n) {
     status_.total_count += n;
     status_.total_count_change += n;
     set_status_changes(vexa::dds::INCONSISTENT_TOPIC_STATUS);
+    // Setting only triggers the condition; a wait set waiting on it wakes on the signal.
+    getStatusCondition().signal();
 }
 
 TypeSupportCB* Topic::addTopicWriter(Writer* writer) {
