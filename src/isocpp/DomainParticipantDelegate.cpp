@@ -213,14 +213,18 @@ void DomainParticipantDelegate::default_topic_qos(::dds::topic::qos::TopicQos co
 
 void DomainParticipantDelegate::close() {
     checkOpen(314);
-    vexa::core::EntityDelegate::close();
+    std::shared_ptr<vexa::sub::SubscriberDelegate> builtin;
+    {
+        // builtin_subscriber makes no delegate once this is closed.
+        std::lock_guard<std::mutex> lock(builtinMutex_);
+        vexa::core::EntityDelegate::close();
+        builtin =
+            std::dynamic_pointer_cast<vexa::sub::SubscriberDelegate>(builtinSubscriber_.lock());
+    }
     // The retained built-in subscriber handle would keep this delegate alive until exit:
     // closing it through a handle also drops it from the registry.
-    if (auto builtin =
-            std::dynamic_pointer_cast<vexa::sub::SubscriberDelegate>(builtinSubscriber_.lock())) {
-        if (!builtin->closed()) {
-            ::dds::sub::Subscriber(builtin).close();
-        }
+    if (builtin != nullptr && !builtin->closed()) {
+        ::dds::sub::Subscriber(builtin).close();
     }
     participant_->closedByApi();
 }

@@ -42,10 +42,10 @@ void TSubscriber<D>::retain() {
 template class TSubscriber<vexa::sub::SubscriberDelegate>;
 
 Subscriber builtin_subscriber(::dds::domain::DomainParticipant const& dp) {
-    // Two threads asking at once would otherwise make two delegates of one subscriber.
-    static std::mutex once;
-    std::lock_guard<std::mutex> lock(once);
-    vexa::dcps::SubscriberBuiltin* builtin = dp->get_builtin_subscriber();
+    // Two threads asking at once would otherwise make two delegates of one subscriber, and a
+    // close on another thread would miss a delegate made meanwhile.
+    std::unique_lock<std::mutex> lock = dp->builtin_subscriber_lock();
+    vexa::dcps::SubscriberBuiltin* builtin = dp->get_builtin_subscriber();  // closed: throws
     if (builtin == nullptr) {
         throw ::dds::core::NullReferenceError(
             "NullReferenceError : Unable to get the built-in Subscriber");

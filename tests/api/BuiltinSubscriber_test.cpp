@@ -1,4 +1,5 @@
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -123,6 +124,36 @@ TEST(BuiltinSubscriberLifetime, participantCloseReleasesTheBuiltinSubscriber) {
             "DomainParticipant is already closed at DomainParticipantDelegate:494");
     }
     EXPECT_TRUE(participant.expired());
+}
+
+// builtin_subscriber on one thread while another closes the participant: whichever comes
+// first, no built-in subscriber made meanwhile stays listed, so the participant goes once the
+// handles have gone (and ThreadSanitizer sees no race on the delegate's slot).
+TEST(BuiltinSubscriberLifetime, askingWhileAnotherThreadClosesLeavesNothingBehind) {
+    for (int round = 0; round < 100; ++round) {
+        std::weak_ptr<vexa::domain::DomainParticipantDelegate> participant;
+        {
+            DomainParticipant dp(apitest::DOMAIN);
+            participant = dp.delegate();
+            std::atomic<bool> go{false};
+            std::thread asker([&] {
+                while (!go) {
+                    std::this_thread::yield();
+                }
+                try {
+                    dds::sub::builtin_subscriber(dp);
+                } catch (dds::core::AlreadyClosedError const&) {
+                    // closed first
+                }
+            });
+            go = true;
+            // Rounds close at different points of the asker's way.
+            std::this_thread::sleep_for(std::chrono::microseconds(round % 25 * 20));
+            dp.close();
+            asker.join();
+        }
+        EXPECT_TRUE(participant.expired()) << "round " << round;
+    }
 }
 
 // A built-in subscriber handle closed by the application leaves the participant's close alone.

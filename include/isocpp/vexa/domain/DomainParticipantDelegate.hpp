@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "dds/core/Time.hpp"
@@ -90,7 +91,13 @@ public:
     vexa::dds::ReturnCode_t delete_subscriber(vexa::dcps::Subscriber* subscriber);
     vexa::dcps::SubscriberBuiltin* get_builtin_subscriber();
 
-    // The built-in subscriber's delegate, once dds::sub::builtin_subscriber made it; close()
+    // dds::sub::builtin_subscriber finds or makes the built-in subscriber's delegate under
+    // this lock, and close() marks the participant closed and takes that delegate under it: a
+    // delegate made after close began would keep the closed participant in the registry.
+    std::unique_lock<std::mutex> builtin_subscriber_lock() {
+        return std::unique_lock<std::mutex>(builtinMutex_);
+    }
+    // The built-in subscriber's delegate, once made (builtin_subscriber_lock held); close()
     // closes it.
     void builtin_subscriber_delegate(std::weak_ptr<vexa::core::EntityDelegate> const& d) {
         builtinSubscriber_ = d;
@@ -115,7 +122,8 @@ private:
     ::dds::domain::DomainParticipantListener* listener_ = nullptr;
     DomainEventForwarder* forwarder_ = nullptr;
     vexa::dcps::DomainParticipant* participant_ = nullptr;
-    std::weak_ptr<vexa::core::EntityDelegate> builtinSubscriber_;
+    std::mutex builtinMutex_;
+    std::weak_ptr<vexa::core::EntityDelegate> builtinSubscriber_;  // guarded by builtinMutex_
 
     static ::dds::domain::qos::DomainParticipantQos default_participant_qos_;
 };
