@@ -70,7 +70,8 @@ TEST_F(WriterHistory, EffectiveLimits) {
         EXPECT_EQ(w->maxSamplesPerInstance(), c.wantPerInstance) << c.name;
         EXPECT_EQ(w->depth(), c.wantDepth) << c.name;
         EXPECT_EQ(w->preallocation(), c.wantPrealloc) << c.name;
-        EXPECT_EQ(engine_->writers().back().samples, c.wantSamples) << c.name;
+        // The engine holds one change more: a KEEP_LAST write sends before it replaces.
+        EXPECT_EQ(engine_->writers().back().samples, c.wantSamples + 1) << c.name;
     }
 }
 
@@ -168,6 +169,51 @@ TEST_F(WriterHistory, KeepLastDropsWhatItReplacesAndKeepAllDoesNot) {
             bool const wasDeleted = std::find(deleted.begin(), deleted.end(), h) != deleted.end();
             EXPECT_EQ(wasDeleted, !c.drops || c.durability == VOLATILE_DURABILITY_QOS);
         }
+    }
+}
+
+// A KEEP_LAST write onto a full instance that the engine does not take (no room within
+// max_blocking_time) leaves the instance's history and the engine as they were; the next
+// write that goes through replaces the oldest.
+TEST_F(WriterHistory, AFailedKeepLastWriteKeepsWhatItWouldHaveReplaced) {
+    using namespace std::chrono_literals;
+    struct Case {
+        char const* name;
+        int32_t depth;
+        int32_t maxSamples;
+    } const cases[] = {
+        {"depth 1", 1, -1},
+        {"depth 3", 3, -1},
+        {"depth 2 at max_samples", 2, 2},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q = qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+                              vexa::dds::RELIABLE_RELIABILITY_QOS, c.depth);
+        q.reliability.max_blocking_time = {0, 0};
+        q.resource_limits.max_samples = c.maxSamples;
+        Writer* w = create(q);
+        ASSERT_NE(w, nullptr);
+        FakeWriter* engine = engineOf(w);
+        for (int32_t value = 1; value <= c.depth; ++value) {
+            ASSERT_EQ(write(w, 1, value), vexa::dds::RETCODE_OK);
+        }
+        std::vector<int64_t> const before = history(w, 0);
+        engine->blockAddsUntilAcknowledged(30s);
+        EXPECT_EQ(write(w, 1, 100), vexa::dds::RETCODE_TIMEOUT);
+        EXPECT_EQ(history(w, 0), before);
+        EXPECT_EQ(w->sampleCount(), static_cast<uint32_t>(c.depth));
+        EXPECT_TRUE(engine->dropped().empty());
+
+        engine->acknowledge();
+        ASSERT_EQ(write(w, 1, 101), vexa::dds::RETCODE_OK);
+        EXPECT_EQ(engine->dropped(), std::vector<long>{static_cast<long>(before.front())});
+        std::vector<int64_t> after = history(w, 0);
+        ASSERT_EQ(after.size(), before.size());
+        EXPECT_EQ(std::vector<int64_t>(after.begin(), after.end() - 1),
+                  std::vector<int64_t>(before.begin() + 1, before.end()));
+        EXPECT_EQ(after.back(), engine->changes().back().handle);
+        pub_->deleteDW(w->getBridge());
     }
 }
 

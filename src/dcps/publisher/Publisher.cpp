@@ -265,9 +265,11 @@ api::DataWriterImpl* Publisher::createDW(Topic const* constTopic,
     extra.transportPriority = writer->qos().transport_priority.value;
     RTPS::TOPIC_KIND const kind =
         type->factory_->hasKey() ? RTPS::TOPIC_KIND_WITH_KEY : RTPS::TOPIC_KIND_NO_KEY;
+    // One change more than the history holds: a KEEP_LAST write sends its change before the
+    // one it replaces leaves the engine.
+    int const engineSamples = writer->maxSamples() > 0 ? writer->maxSamples() + 1 : 0;
     try {
-        writer->setRTPS(
-            rtps->addWriter(&writer->publicationData(), extra, kind, writer->maxSamples()));
+        writer->setRTPS(rtps->addWriter(&writer->publicationData(), extra, kind, engineSamples));
     } catch (std::exception const& e) {
         log.logMessage(MODULE_CREATE, 2, vexares::DCPS_MSG_WRITER_ENGINE_REFUSED,
                        topic->getName().c_str(), e.what());

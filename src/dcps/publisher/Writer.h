@@ -75,6 +75,9 @@ public:
         void addSample(SampleCB* scb);
         // False when the sample is not in the list.
         bool removeSample(SampleCB* scb);
+        // Enters a sample got from getFreeSample as the oldest, before equal timestamps (one
+        // taken out as the oldest goes back where it was).
+        void addOldest(SampleCB* scb);
         // The oldest for null, else the next newer one (null after the newest).
         SampleCB* nextSample(SampleCB const* previous);
         SampleCB* oldest() { return nextSample(nullptr); }
@@ -175,7 +178,9 @@ public:
     int addInstance(std::vector<uint8_t>& key, vexa::dds::KeyHash_t const& hash, bool withHandle);
     bool removeInstance(unsigned index);
 
-    // History.
+    // History. An instance at its depth gives the new sample its oldest one's slot; the
+    // oldest is replaced in the engine only once the new one was sent (afterSend), and a
+    // failed send (takeBack) puts it back: the instance and the engine stay as they were.
     SampleCB* prepareSample(InstanceCB& instance, void const* sample,
                             vexa::dds::Time_t const* timestamp);
     vexa::dds::ReturnCode_t deleteSample(InstanceCB& instance, SampleCB* sample);
@@ -298,9 +303,10 @@ private:
     void packKey(void const* sample, unsigned keylen, std::vector<uint8_t>& key);
     // Hands the packed sample to the engine with `flags`; the change handle goes to the sample.
     vexa::dds::ReturnCode_t send(InstanceCB& instance, SampleCB* sample, uint32_t flags);
-    // After a failed send: the sample leaves the list again.
+    // After a failed send: the sample leaves the list again, the one it was to replace stays.
     void takeBack(InstanceCB& instance, SampleCB* sample);
-    // The change of a VOLATILE writer leaves the engine at once; others keep it in the list.
+    // The change of a VOLATILE writer leaves the engine at once; others keep it in the list,
+    // and the sample it replaces goes.
     vexa::dds::ReturnCode_t afterSend(InstanceCB& instance, SampleCB* sample);
     // unregisterInstance and unregisterAllInstances after the instance was found.
     vexa::dds::ReturnCode_t unregisterSlot(unsigned index, void const* sample,
@@ -349,6 +355,13 @@ private:
     EngineCalls engineCalls_{"Writer engine calls"};
     std::atomic<bool> detaching_{false};
     Room roomWanted_ = Room::None;
+    // The sample the one being sent replaces (prepareSample to afterSend or takeBack).
+    struct Replaced {
+        bool pending = false;
+        int64_t changeHandle = -1;
+        vexa::dds::Time_t timestamp;
+    };
+    Replaced replaced_;
 };
 
 }  // namespace vexa::dcps

@@ -103,6 +103,26 @@ void Writer::SampleList::addSample(SampleCB* scb) {
     ++size_;
 }
 
+void Writer::SampleList::addOldest(SampleCB* scb) {
+    if (single_) {
+        addSample(scb);
+        return;
+    }
+    int32_t const index = samples_.empty() ? -1 : static_cast<int32_t>(scb - samples_.data());
+    fatalUnless(index >= 0 && static_cast<size_t>(index) < samples_.size() && !scb->listed,
+                MODULE_LIST, "(my_index >= 0) && ((size_t)my_index < samples.size())");
+    scb->older = -1;
+    scb->newer = oldest_;
+    if (oldest_ >= 0) {
+        samples_[static_cast<size_t>(oldest_)].older = index;
+    } else {
+        newest_ = index;
+    }
+    oldest_ = index;
+    scb->listed = true;
+    ++size_;
+}
+
 bool Writer::SampleList::removeSample(SampleCB* scb) {
     if (single_) {
         fatalUnless(scb == &singleSample_ && size_ != 0, MODULE_LIST,
@@ -161,6 +181,21 @@ Writer::SampleCB* Writer::prepareSample(InstanceCB& instance, void const* sample
         return scb;
     }
     auto& log = vexalog::Logger::getLogger();
+    SampleList& list = instance.samples;
+    replaced_ = Replaced{};
+    if (list.size() >= static_cast<uint32_t>(depth_) && list.size() > 0) {
+        // A full instance: the new sample takes the oldest one's slot, but the oldest leaves
+        // the engine only once the new one was sent (afterSend); a failed send puts it back
+        // (takeBack). The count stays, so max_samples needs no room elsewhere.
+        SampleCB* oldest = list.oldest();
+        replaced_ = Replaced{true, oldest->changeHandle, oldest->timestamp};
+        list.removeSample(oldest);
+        SampleCB* scb = list.getFreeSample();
+        scb->timestamp = timestamp != nullptr ? *timestamp : clock().now();
+        list.addSample(scb);
+        scb->changeHandle = -1;
+        return scb;
+    }
     if (static_cast<uint32_t>(maxSamples_) <= sampleCount_ &&
         static_cast<int64_t>(maxSamples_) < static_cast<int64_t>(maxInstances_) * depth_) {
         // Nothing can make room while the caller holds the publisher mutex: the publisher
@@ -177,15 +212,10 @@ Writer::SampleCB* Writer::prepareSample(InstanceCB& instance, void const* sample
             return nullptr;
         }
     }
-    SampleList& list = instance.samples;
     SampleCB* scb = list.getFreeSample();
     if (scb == nullptr && list.size() < static_cast<uint32_t>(depth_)) {
         list.reserve(std::min<size_t>(list.capacity() + static_cast<size_t>(preallocation_),
                                       static_cast<size_t>(depth_)));
-        scb = list.getFreeSample();
-    }
-    if (scb == nullptr) {
-        replaceSample(instance, list.oldest());
         scb = list.getFreeSample();
     }
     if (scb == nullptr) {

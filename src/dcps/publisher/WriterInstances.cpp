@@ -2,6 +2,7 @@
 // of one (write, register, unregister, dispose).
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "common/log/Logger.h"
 #include "common/res/DcpsMessages.h"
@@ -198,13 +199,34 @@ ReturnCode_t Writer::send(InstanceCB& instance, SampleCB* sample, uint32_t flags
 }
 
 void Writer::takeBack(InstanceCB& instance, SampleCB* sample) {
-    if (!isVolatile() && instance.samples.removeSample(sample)) {
-        sampleLeft();
+    Replaced const replaced = std::exchange(replaced_, Replaced{});
+    if (isVolatile() || !instance.samples.removeSample(sample)) {
+        return;
     }
+    if (!replaced.pending) {
+        sampleLeft();
+        return;
+    }
+    // The sample it was to replace takes its slot again.
+    SampleCB* back = instance.samples.getFreeSample();
+    back->timestamp = replaced.timestamp;
+    instance.samples.addOldest(back);
+    back->changeHandle = replaced.changeHandle;
 }
 
 ReturnCode_t Writer::afterSend(InstanceCB& instance, SampleCB* sample) {
     if (!isVolatile()) {
+        Replaced const replaced = std::exchange(replaced_, Replaced{});
+        if (replaced.pending) {
+            // KEEP_LAST drops the replaced change at once, acknowledged or not; KEEP_ALL has
+            // the engine keep it until it is acknowledged.
+            long const handle = static_cast<long>(replaced.changeHandle);
+            if (keepsLast()) {
+                publisher_->dropRTPSmsg(rtps_, handle);
+            } else {
+                publisher_->deleteRTPSmsg(rtps_, handle);
+            }
+        }
         return vexa::dds::RETCODE_OK;
     }
     // The engine has taken the change; a VOLATILE writer keeps no copy, so the engine keeps
