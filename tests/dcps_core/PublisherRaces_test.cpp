@@ -279,3 +279,35 @@ TEST_F(PublisherRaces, DeletingAWriterEndsAWriteWaitingForRoom) {
     dp_->collectGarbage();
     dp_->collectGarbage();
 }
+
+// A publisher deleted while a call of its deleted writer is still in the engine: the collector
+// keeps the publisher (and so the writer the call ends on) for as many passes as the call
+// lasts, and frees both once it has ended.
+TEST_F(PublisherRaces, ADeletedPublisherOutlivesTheLastCallOfItsWriters) {
+    using namespace std::chrono_literals;
+    DataWriterQos q = qos(vexa::dds::VOLATILE_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS);
+    q.liveliness.kind = vexa::dds::MANUAL_BY_TOPIC_LIVELINESS_QOS;
+    Writer* w = create(q);
+    ASSERT_NE(w, nullptr);
+    FakeWriter* engine = engineOf(w);
+    engine->livelinessGate().close();
+    std::atomic<vexa::dds::ReturnCode_t> rc{vexa::dds::RETCODE_ERROR};
+    std::thread caller([&] { rc = pub_->assertLiveliness(w); });
+    ASSERT_TRUE(engine->livelinessGate().waitEntered(1, 10s));
+
+    int32_t const id = pub_->getId();
+    pub_->deleteDW(w->getBridge());
+    ASSERT_EQ(dp_->deletePublisher(pub_), vexa::dds::RETCODE_OK);
+    for (int pass = 0; pass < 4; ++pass) {
+        dp_->collectGarbage();
+        EXPECT_TRUE(dp_->contains_entity(id)) << "pass " << pass;
+    }
+    engine->livelinessGate().open();
+    caller.join();
+    EXPECT_EQ(rc.load(), vexa::dds::RETCODE_OK);
+    EXPECT_TRUE(engine->closed());
+    for (int pass = 0; pass < 4; ++pass) {
+        dp_->collectGarbage();
+    }
+    EXPECT_FALSE(dp_->contains_entity(id));
+}

@@ -1,5 +1,6 @@
 #include "dcps/domain/DomainParticipant.h"
 
+#include <algorithm>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -610,8 +611,17 @@ void DomainParticipant::closedByApi() {
 
 void DomainParticipant::collectGarbage() {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    collectTable(publishers_, [](Publisher* p) { p->collectGarbage(); });
-    collectTable(subscribers_, [](Subscriber* s) { s->collectGarbage(); });
+    // A deleted publisher or subscriber stays until its last writer or reader has gone, which
+    // is only once the calls in flight on it have ended.
+    collectTable(
+        publishers_, [](Publisher* p) { p->collectGarbage(); },
+        [](Publisher* p) { return p->empty(); });
+    collectTable(
+        subscribers_, [](Subscriber* s) { s->collectGarbage(); },
+        [](Subscriber* s) {
+            std::vector<Reader*> const left = s->readers();
+            return std::all_of(left.begin(), left.end(), [](Reader* r) { return r == nullptr; });
+        });
     if (builtinSubscriber_ != nullptr) {
         builtinSubscriber_->collectGarbage();
     }

@@ -25,4 +25,27 @@ void collectTable(std::vector<T*>& table, CollectChild collectChild) {
     }
 }
 
+// The same for a container whose marked children may still have calls of their own children in
+// flight: a marked child goes on collecting its children and becomes ready only once `empty`
+// says none is left, so it outlives the last of their calls.
+template <class T, class CollectChild, class Empty>
+void collectTable(std::vector<T*>& table, CollectChild collectChild, Empty empty) {
+    for (T*& child : table) {
+        if (child == nullptr) {
+            continue;
+        }
+        if (child->isReady()) {
+            delete child;
+            child = nullptr;
+        } else if (!child->isMarked()) {
+            collectChild(child);
+        } else {
+            collectChild(child);
+            if (empty(child)) {
+                child->setReady();
+            }
+        }
+    }
+}
+
 }  // namespace vexa::dcps

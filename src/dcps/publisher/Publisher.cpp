@@ -375,6 +375,11 @@ bool Publisher::inUse() {
                        [](Writer* w) { return w != nullptr && !w->isMarked(); });
 }
 
+bool Publisher::empty() {
+    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    return std::all_of(writers_.begin(), writers_.end(), [](Writer* w) { return w == nullptr; });
+}
+
 bool Publisher::contains_entity(int32_t handle) {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     Writer* w = writerAt(entity_id::endpointIndexOf(handle));

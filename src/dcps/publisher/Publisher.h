@@ -82,6 +82,8 @@ public:
     // The bridge of the first live writer of the topic, else null.
     api::DataWriterImpl* lookupDW(std::string const& topicName);
     bool inUse();
+    // No writer left in the table, marked or not.
+    bool empty();
     bool contains_entity(int32_t handle);
     void collectGarbage();
 
