@@ -94,46 +94,57 @@ void DomainParticipant::DataHandlingThread(void* arg) {
 }
 
 void DomainParticipant::periodicStatusCheck() {
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    for (Publisher* p : publishers_) {
-        if (p != nullptr && !p->isMarked() && p->isEnabled()) {
-            p->periodicStatusCheckAndNotify(listener_, listenerMask_);
+    ListenerCalls::Batch batch;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        listenerCalls_.open(batch);
+        for (Publisher* p : publishers_) {
+            if (p != nullptr && !p->isMarked() && p->isEnabled()) {
+                p->periodicStatusCheckAndNotify(listener_, listenerMask_, batch);
+            }
+        }
+        for (Subscriber* s : subscribers_) {
+            if (s != nullptr && !s->isMarked() && s->isEnabled()) {
+                s->periodicStatusCheckAndNotify(listener_, listenerMask_, batch);
+            }
         }
     }
-    for (Subscriber* s : subscribers_) {
-        if (s != nullptr && !s->isMarked() && s->isEnabled()) {
-            s->periodicStatusCheckAndNotify(listener_, listenerMask_);
-        }
-    }
+    // A listener may write and wait: the engine's threads need the mutexes meanwhile.
+    listenerCalls_.run(batch);
 }
 
 void DomainParticipant::handleSubscriptions() {
     bool const statusChanged = communication_->takeStatusChange();
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    if (builtinSubscriber_ != nullptr) {
-        builtinSubscriber_->ddsicashHandler();
-    }
-    for (Subscriber* s : subscribers_) {
-        if (s != nullptr && !s->isMarked()) {
-            s->ddsicashHandler();
+    ListenerCalls::Batch batch;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        listenerCalls_.open(batch);
+        if (builtinSubscriber_ != nullptr) {
+            builtinSubscriber_->ddsicashHandler();
         }
-    }
-    if (builtinSubscriber_ != nullptr) {
-        builtinSubscriber_->notifyUser(listener_, listenerMask_);
-    }
-    for (Subscriber* s : subscribers_) {
-        if (s != nullptr && !s->isMarked()) {
-            s->notifyUser(listener_, listenerMask_);
+        for (Subscriber* s : subscribers_) {
+            if (s != nullptr && !s->isMarked()) {
+                s->ddsicashHandler();
+            }
         }
-    }
-    // The readers were told above, as on every pass.
-    if (statusChanged) {
-        for (Publisher* p : publishers_) {
-            if (p != nullptr && !p->isMarked() && p->isEnabled()) {
-                p->notifyStatus(listener_, listenerMask_);
+        if (builtinSubscriber_ != nullptr) {
+            builtinSubscriber_->notifyUser(listener_, listenerMask_, batch);
+        }
+        for (Subscriber* s : subscribers_) {
+            if (s != nullptr && !s->isMarked()) {
+                s->notifyUser(listener_, listenerMask_, batch);
+            }
+        }
+        // The readers were told above, as on every pass.
+        if (statusChanged) {
+            for (Publisher* p : publishers_) {
+                if (p != nullptr && !p->isMarked() && p->isEnabled()) {
+                    p->notifyStatus(listener_, listenerMask_, batch);
+                }
             }
         }
     }
+    listenerCalls_.run(batch);
 }
 
 }  // namespace vexa::dcps

@@ -144,9 +144,16 @@ ReturnCode_t DomainParticipant::enable_childs() {
 }
 
 ReturnCode_t DomainParticipant::setListener(api::DPEventForwarder* listener, uint32_t mask) {
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    listener_ = listener;
-    listenerMask_ = mask;
+    bool replaced;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        replaced = listener_ != nullptr && listener_ != listener;
+        listener_ = listener;
+        listenerMask_ = mask;
+    }
+    if (replaced) {
+        listenerCalls_.waitForOpenBatches();
+    }
     return vexa::dds::RETCODE_OK;
 }
 
@@ -611,6 +618,9 @@ void DomainParticipant::closedByApi() {
 
 void DomainParticipant::collectGarbage() {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+    if (listenerCalls_.busy()) {
+        return;  // a listener may still reach what the pass would free: the next pass
+    }
     // A deleted publisher or subscriber stays until its last writer or reader has gone, which
     // is only once the calls in flight on it have ended.
     collectTable(

@@ -11,6 +11,7 @@
 
 #include "dcps/entity/EngineCalls.h"
 #include "dcps/entity/Entity.h"
+#include "dcps/entity/ListenerCalls.h"
 #include "dcps/lock/OrderedMutex.h"
 #include "dcps/topic/TimeService.h"
 #include "vexa/dds/BuiltinTopicData.h"
@@ -49,7 +50,8 @@ class SubEventForwarder;
 // Locks: every operation runs under the participant mutex (recursive), taken after the
 // factory mutex and before a publisher's or subscriber's. Engine calls made after releasing it
 // count as in flight; close clears the engine pointers under the mutex, releases it, waits
-// until nothing is in flight and only then destroys the engine participant.
+// until nothing is in flight and only then destroys the engine participant. Listeners are
+// called with no core mutex held (ListenerCalls).
 class DomainParticipant : public Entity {
 public:
     DomainParticipant(unsigned domainId, int32_t participantId,
@@ -73,6 +75,7 @@ public:
     // Detaches the engine participant without announcing and destroys it.
     void destroyRTPS();
 
+    // Returns once no call of the listener replaced can come any more (no core mutex held).
     vexa::dds::ReturnCode_t setListener(api::DPEventForwarder* listener, uint32_t mask);
     void setQos(vexa::dds::DomainParticipantQos const& qos);
     vexa::dds::DomainParticipantQos getQos();
@@ -133,7 +136,8 @@ public:
     // Departure: data-handling thread stopped, marked, departure announced, engine participant
     // destroyed. Tables stay until destruction.
     void close();
-    // One collector pass over the publishers, subscribers and the built-in subscriber.
+    // One collector pass over the publishers, subscribers and the built-in subscriber; none
+    // while a batch of listener calls is open.
     void collectGarbage();
 
     // Null when no subscriber id is left. `qos` null: the default subscriber QoS.
@@ -161,6 +165,7 @@ public:
     api::DPEventForwarder* getListener() const { return listener_; }
     uint32_t getListenerMask() const { return listenerMask_; }
     RTPS::Participant* getRTPS() const { return rtps_; }
+    ListenerCalls& listenerCalls() { return listenerCalls_; }
     bool isHandlingData() const { return running_.load(); }
 
     // Under the mutex: an engine call will follow after it is released (false: no engine).
@@ -215,6 +220,7 @@ private:
     std::atomic<bool> created_{false};
 
     EngineCalls engineCalls_{"DomainParticipant engine calls"};
+    ListenerCalls listenerCalls_;
 
     CoreRecursiveMutex mutex_;
 };

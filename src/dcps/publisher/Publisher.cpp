@@ -576,8 +576,19 @@ InstanceHandle_t Publisher::lookupInstance(void const* sample, Writer* writer) {
 ReturnCode_t Publisher::setWriterListener(api::DWEventForwarder* listener,
                                           vexa::dds::StatusMask mask, Writer* writer) {
     requireOwn(writer, "DCPS::Publisher::setWriterListener");
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    return writer->setListener(listener, mask);
+    ReturnCode_t rc;
+    bool replaced;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        replaced = writer->getListener() != nullptr && writer->getListener() != listener;
+        rc = writer->setListener(listener, mask);
+    }
+    if (replaced) {
+        // A batch gathered before may still call the listener replaced, which the caller
+        // frees next.
+        participant_->listenerCalls().waitForOpenBatches();
+    }
+    return rc;
 }
 
 ReturnCode_t Publisher::getLivelinessLostStatus(vexa::dds::LivelinessLostStatus& out,
@@ -1005,6 +1016,18 @@ ReturnCode_t Publisher::waitForAcknowledgements(vexa::dds::Duration_t const& max
 
 void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
                                              vexa::dds::StatusMask mask) {
+    ListenerCalls::Batch batch;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(participant_->getMutex());
+        participant_->listenerCalls().open(batch);
+        periodicStatusCheckAndNotify(listener, mask, batch);
+    }
+    participant_->listenerCalls().run(batch);
+}
+
+void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
+                                             vexa::dds::StatusMask mask,
+                                             ListenerCalls::Batch& batch) {
     // Read before the publisher mutex: the participant's comes first.
     vexa::dds::Time_t const assertion = participant_->getLivelinessAssertionTime();
     // The data-handling thread holds the participant mutex here; no thread keeps the
@@ -1017,16 +1040,17 @@ void Publisher::periodicStatusCheckAndNotify(api::DPEventForwarder* listener,
         w->deleteOutdatedSamplesDueLifespan();
         w->checkLiveliness(assertion);
         w->checkDeadline();
-        w->callPlainStatusListeners(listener, mask);
+        w->callPlainStatusListeners(listener, mask, batch);
         w->signalConditions();
     }
 }
 
-void Publisher::notifyStatus(api::DPEventForwarder* listener, vexa::dds::StatusMask mask) {
+void Publisher::notifyStatus(api::DPEventForwarder* listener, vexa::dds::StatusMask mask,
+                             ListenerCalls::Batch& batch) {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     for (Writer* w : writers_) {
         if (w != nullptr && !w->isMarked() && w->isEnabled()) {
-            w->callPlainStatusListeners(listener, mask);
+            w->callPlainStatusListeners(listener, mask, batch);
             w->signalConditions();
         }
     }

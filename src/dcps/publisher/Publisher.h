@@ -102,6 +102,8 @@ public:
     vexa::dds::ReturnCode_t getKeyValue(void* keyHolder, vexa::dds::InstanceHandle_t handle,
                                         Writer* writer);
     vexa::dds::InstanceHandle_t lookupInstance(void const* sample, Writer* writer);
+    // Returns once no call of the listener replaced can come any more (at once on the thread
+    // making listener calls).
     vexa::dds::ReturnCode_t setWriterListener(api::DWEventForwarder* listener,
                                               vexa::dds::StatusMask mask, Writer* writer);
     vexa::dds::ReturnCode_t getLivelinessLostStatus(vexa::dds::LivelinessLostStatus& out,
@@ -164,10 +166,15 @@ public:
                      vexa::dds::LatencyBudgetQosPolicy const& latency);
     void looseDR(Writer* writer, uint32_t const* guidPrefix, uint32_t entityId);
 
-    // The data-handling thread's tick for every live enabled writer (participant mutex held).
+    // The data-handling thread's tick for every live enabled writer (participant mutex held);
+    // the listener calls go into `batch`, made after both mutexes are let go.
+    void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask,
+                                      ListenerCalls::Batch& batch);
+    // The same as one batch of its own, made before it returns (no core mutex held).
     void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
     // Between ticks, after discovery changed a status: the listeners and conditions alone.
-    void notifyStatus(api::DPEventForwarder* listener, vexa::dds::StatusMask mask);
+    void notifyStatus(api::DPEventForwarder* listener, vexa::dds::StatusMask mask,
+                      ListenerCalls::Batch& batch);
 
     // The participant closes (its mutex held): every writer forgets its engine writer, the
     // publisher its built-in publication writer. Engine calls in flight end before the engine

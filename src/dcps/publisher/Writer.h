@@ -9,6 +9,7 @@
 
 #include "dcps/entity/EngineCalls.h"
 #include "dcps/entity/Entity.h"
+#include "dcps/entity/ListenerCalls.h"
 #include "vexa/dds/BuiltinTopicData.h"
 #include "vexa/dds/EntityQos.h"
 #include "vexa/dds/Status.h"
@@ -226,9 +227,10 @@ public:
     void checkLiveliness(vexa::dds::Time_t const& participantAssertionTime);
     void checkDeadline();
     // The set status bits in the order 2, 32, 0x800, 0x2000: to the writer's listener when its
-    // mask has the bit, else to the participant's when that mask has it.
+    // mask has the bit, else to the participant's when that mask has it. The calls go into
+    // `batch`, made once the caller has let its mutexes go.
     void callPlainStatusListeners(api::DPEventForwarder* participantListener,
-                                  uint32_t participantMask);
+                                  uint32_t participantMask, ListenerCalls::Batch& batch);
     void signalConditions();
     // Copy out, reset the change counters and the status bit; OK.
     vexa::dds::ReturnCode_t getLivelinessLostStatus(vexa::dds::LivelinessLostStatus& out);

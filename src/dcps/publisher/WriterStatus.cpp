@@ -100,9 +100,10 @@ void Writer::checkDeadline() {
 }
 
 void Writer::callPlainStatusListeners(api::DPEventForwarder* participantListener,
-                                      uint32_t participantMask) {
+                                      uint32_t participantMask, ListenerCalls::Batch& batch) {
     // Who takes a status: the writer's listener when its mask has the bit (none: nobody), else
     // the participant's when its mask has it. The publisher's listener is not asked.
+    void* const self = this;
     auto deliver = [&](uint32_t bit, auto& status, auto toWriter, auto toParticipant) {
         if ((get_status_changes() & bit) == 0) {
             return;
@@ -114,11 +115,16 @@ void Writer::callPlainStatusListeners(api::DPEventForwarder* participantListener
             }
             reset_status_changes(bit);
             resetChanges(status);
-            (listener_->*toWriter)(this, copy);
+            api::DWEventForwarder* const l = listener_;
+            batch.add("DataWriter", topic_->getName(),
+                      [l, self, copy, toWriter] { (l->*toWriter)(self, copy); });
         } else if (participantListener != nullptr && (participantMask & bit) != 0) {
             reset_status_changes(bit);
             resetChanges(status);
-            (participantListener->*toParticipant)(this, copy);
+            batch.add("DomainParticipant", topic_->getName(),
+                      [participantListener, self, copy, toParticipant] {
+                          (participantListener->*toParticipant)(self, copy);
+                      });
         }
     };
     deliver(DEADLINE_MISSED, deadlineMissed_, &api::DWEventForwarder::on_offered_deadline_missed,

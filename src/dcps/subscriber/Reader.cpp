@@ -267,7 +267,7 @@ template <class Status, class Clear, class ReaderCall, class ParticipantCall>
 void dispatch(Reader& reader, uint32_t bit, Status& status, Clear clear,
               api::DREventForwarder* listener, uint32_t mask,
               api::DPEventForwarder* participantListener, uint32_t participantMask,
-              ReaderCall readerCall, ParticipantCall participantCall) {
+              ListenerCalls::Batch& batch, ReaderCall readerCall, ParticipantCall participantCall) {
     if ((reader.get_status_changes() & bit) == 0) {
         return;
     }
@@ -278,18 +278,22 @@ void dispatch(Reader& reader, uint32_t bit, Status& status, Clear clear,
         }
         reader.reset_status_changes(bit);
         clear(status);
-        readerCall(listener, copy);
+        batch.add("DataReader", reader.getTopic()->getName(),
+                  [readerCall, listener, copy] { readerCall(listener, copy); });
     } else if (participantListener != nullptr && (participantMask & bit) != 0) {
         reader.reset_status_changes(bit);
         clear(status);
-        participantCall(participantListener, copy);
+        batch.add("DomainParticipant", reader.getTopic()->getName(),
+                  [participantCall, participantListener, copy] {
+                      participantCall(participantListener, copy);
+                  });
     }
 }
 
 }  // namespace
 
 void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener,
-                                      uint32_t participantMask) {
+                                      uint32_t participantMask, ListenerCalls::Batch& batch) {
     void* const self = this;
     api::DREventForwarder* const l = listener_;
     uint32_t const m = listenerMask_;
@@ -297,7 +301,7 @@ void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener
     dispatch(
         *this, REQUESTED_DEADLINE_MISSED_STATUS, deadlineMissed_,
         [](DeadlineMissedStatus& s) { s.total_count_change = 0; }, l, m, participantListener,
-        participantMask,
+        participantMask, batch,
         [self](api::DREventForwarder* f, DeadlineMissedStatus const& s) {
             f->on_requested_deadline_missed(self, s);
         },
@@ -307,7 +311,7 @@ void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener
     dispatch(
         *this, REQUESTED_INCOMPATIBLE_QOS_STATUS, incompatible_,
         [](IncompatibleQosStatus& s) { s.total_count_change = 0; }, l, m, participantListener,
-        participantMask,
+        participantMask, batch,
         [self](api::DREventForwarder* f, IncompatibleQosStatus const& s) {
             f->on_requested_incompatible_qos(self, s);
         },
@@ -316,7 +320,7 @@ void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener
         });
     dispatch(
         *this, SAMPLE_LOST_STATUS, lost_, [](SampleLostStatus& s) { s.total_count_change = 0; }, l,
-        m, participantListener, participantMask,
+        m, participantListener, participantMask, batch,
         [self](api::DREventForwarder* f, SampleLostStatus const& s) { f->on_sample_lost(self, s); },
         [self](api::DPEventForwarder* f, SampleLostStatus const& s) {
             f->on_sample_lost(self, s);
@@ -324,7 +328,7 @@ void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener
     dispatch(
         *this, SAMPLE_REJECTED_STATUS, rejected_,
         [](SampleRejectedStatus& s) { s.total_count_change = 0; }, l, m, participantListener,
-        participantMask,
+        participantMask, batch,
         [self](api::DREventForwarder* f, SampleRejectedStatus const& s) {
             f->on_sample_rejected(self, s);
         },
@@ -337,7 +341,7 @@ void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener
             s.alive_count_change = 0;
             s.not_alive_count_change = 0;
         },
-        l, m, participantListener, participantMask,
+        l, m, participantListener, participantMask, batch,
         [self](api::DREventForwarder* f, LivelinessChangedStatus const& s) {
             f->on_liveliness_changed(self, s);
         },
@@ -350,7 +354,7 @@ void Reader::callPlainStatusListeners(api::DPEventForwarder* participantListener
             s.total_count_change = 0;
             s.current_count_change = 0;
         },
-        l, m, participantListener, participantMask,
+        l, m, participantListener, participantMask, batch,
         [self](api::DREventForwarder* f, SubscriptionMatchedStatus const& s) {
             f->on_subscription_matched(self, s);
         },

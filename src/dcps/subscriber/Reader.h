@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dcps/entity/Entity.h"
+#include "dcps/entity/ListenerCalls.h"
 #include "vexa/dds/BuiltinTopicData.h"
 #include "vexa/dds/EntityQos.h"
 #include "vexa/dds/SampleInfo.h"
@@ -108,8 +109,9 @@ public:
     void signalConditions();
     vexa::dds::ReturnCode_t getKeyValue(void* keyHolder, vexa::dds::InstanceHandle_t handle);
     vexa::dds::InstanceHandle_t lookupInstance(void const* data);
-    bool callDataAvailableListener();
-    bool invokeListenerOnDataAvailable();
+    // The listener calls go into `batch`; true when one went.
+    bool callDataAvailableListener(ListenerCalls::Batch& batch);
+    bool invokeListenerOnDataAvailable(ListenerCalls::Batch& batch);
 
     // Statuses and QoS.
     vexa::dds::ReturnCode_t setListener(api::DREventForwarder* listener, uint32_t mask);
@@ -126,7 +128,7 @@ public:
     vexa::dds::ReturnCode_t getSampleRejectedStatus(vexa::dds::SampleRejectedStatus& out);
     vexa::dds::ReturnCode_t getSubscriptionMatchedStatus(vexa::dds::SubscriptionMatchedStatus& out);
     void callPlainStatusListeners(api::DPEventForwarder* participantListener,
-                                  uint32_t participantMask);
+                                  uint32_t participantMask, ListenerCalls::Batch& batch);
     void checkDeadline();
     // The collector's pass: compaction of the instance table, removal of outdated instances,
     // compaction of the remote-writer table.

@@ -443,24 +443,30 @@ vexa::dds::InstanceHandle_t Reader::lookupInstance(void const* data) {
     return vexa::dds::HANDLE_NIL;
 }
 
-bool Reader::callDataAvailableListener() {
+bool Reader::callDataAvailableListener(ListenerCalls::Batch& batch) {
     if (listener_ == nullptr || (listenerMask_ & vexa::dds::DATA_AVAILABLE_STATUS) == 0 ||
         (get_status_changes() & vexa::dds::DATA_AVAILABLE_STATUS) == 0) {
         return false;
     }
     reset_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
-    listener_->on_data_available(this);
+    api::DREventForwarder* const listener = listener_;
+    void* const self = this;
+    batch.add("DataReader", topic_->getName(),
+              [listener, self] { listener->on_data_available(self); });
     vexalog::Logger::getLogger().logMessage("DCPS::Reader::callDataAvailableListener", 7,
                                             vexares::DCPS_MSG_DATA_AVAILABLE_CALLED,
                                             topic_->getName().c_str());
     return true;
 }
 
-bool Reader::invokeListenerOnDataAvailable() {
+bool Reader::invokeListenerOnDataAvailable(ListenerCalls::Batch& batch) {
     if (listener_ == nullptr || (listenerMask_ & vexa::dds::DATA_AVAILABLE_STATUS) == 0) {
         return false;
     }
-    listener_->on_data_available(bridge_);
+    api::DREventForwarder* const listener = listener_;
+    void* const bridge = bridge_;
+    batch.add("DataReader", topic_->getName(),
+              [listener, bridge] { listener->on_data_available(bridge); });
     reset_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
     return true;
 }

@@ -167,9 +167,16 @@ ReturnCode_t Subscriber::enable_childs() {
 }
 
 ReturnCode_t Subscriber::setListener(api::SubEventForwarder* listener, uint32_t mask) {
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    listener_ = listener;
-    listenerMask_ = mask;
+    bool replaced;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        replaced = listener_ != nullptr && listener_ != listener;
+        listener_ = listener;
+        listenerMask_ = mask;
+    }
+    if (replaced) {
+        participant_->listenerCalls().waitForOpenBatches();
+    }
     return vexa::dds::RETCODE_OK;
 }
 
@@ -498,16 +505,19 @@ void Subscriber::looseDW(Reader* reader, unsigned const* guidPrefix, unsigned en
     }
 }
 
-void Subscriber::notifyUser(api::DPEventForwarder* listener, uint32_t mask) {
+void Subscriber::notifyUser(api::DPEventForwarder* listener, uint32_t mask,
+                            ListenerCalls::Batch& batch) {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     if ((get_status_changes() & vexa::dds::DATA_ON_READERS_STATUS) != 0) {
         if (listener_ != nullptr && (listenerMask_ & vexa::dds::DATA_ON_READERS_STATUS) != 0) {
             reset_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
-            listener_->on_data_on_readers(this);
+            api::SubEventForwarder* const l = listener_;
+            Subscriber* const self = this;
+            batch.add("Subscriber", "", [l, self] { l->on_data_on_readers(self); });
         } else {
             bool called = false;
             for (Reader* r : readers_) {
-                if (live(r) && r->callDataAvailableListener()) {
+                if (live(r) && r->callDataAvailableListener(batch)) {
                     called = true;
                 }
             }
@@ -519,35 +529,54 @@ void Subscriber::notifyUser(api::DPEventForwarder* listener, uint32_t mask) {
     getStatusCondition().signal();
     for (Reader* r : readers_) {
         if (live(r) && r->isEnabled()) {
-            r->callPlainStatusListeners(listener, mask);
+            r->callPlainStatusListeners(listener, mask, batch);
             r->signalConditions();
         }
     }
 }
 
 void Subscriber::periodicStatusCheckAndNotify(api::DPEventForwarder* listener, uint32_t mask) {
+    ListenerCalls::Batch batch;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(participant_->getMutex());
+        participant_->listenerCalls().open(batch);
+        periodicStatusCheckAndNotify(listener, mask, batch);
+    }
+    participant_->listenerCalls().run(batch);
+}
+
+void Subscriber::periodicStatusCheckAndNotify(api::DPEventForwarder* listener, uint32_t mask,
+                                              ListenerCalls::Batch& batch) {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     for (Reader* r : readers_) {
         if (live(r) && r->isEnabled()) {
             r->checkLiveliness();
             r->checkDeadline();
-            r->callPlainStatusListeners(listener, mask);
+            r->callPlainStatusListeners(listener, mask, batch);
             r->signalConditions();
         }
     }
 }
 
 ReturnCode_t Subscriber::notify_datareaders() {
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    if (!isEnabled()) {
-        return vexa::dds::RETCODE_NOT_ENABLED;
-    }
-    for (Reader* r : readers_) {
-        if (live(r) && (r->get_status_changes() & vexa::dds::DATA_AVAILABLE_STATUS) != 0 &&
-            r->invokeListenerOnDataAvailable()) {
-            reset_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
+    ListenerCalls& calls = participant_->listenerCalls();
+    ListenerCalls::Batch batch;
+    {
+        // The batch opens under the participant mutex, so the collector keeps the readers.
+        std::lock_guard<CoreRecursiveMutex> participantLock(participant_->getMutex());
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        if (!isEnabled()) {
+            return vexa::dds::RETCODE_NOT_ENABLED;
+        }
+        calls.open(batch);
+        for (Reader* r : readers_) {
+            if (live(r) && (r->get_status_changes() & vexa::dds::DATA_AVAILABLE_STATUS) != 0 &&
+                r->invokeListenerOnDataAvailable(batch)) {
+                reset_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
+            }
         }
     }
+    calls.run(batch);
     return vexa::dds::RETCODE_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dcps/entity/Entity.h"
+#include "dcps/entity/ListenerCalls.h"
 #include "dcps/lock/OrderedMutex.h"
 #include "rtps/wire/SequenceNumber.h"
 #include "vexa/dds/BuiltinTopicData.h"
@@ -98,8 +99,14 @@ public:
     virtual bool closeDRByApi(Reader* reader);
     // While one of its readers is not marked for deletion.
     virtual bool inUse();
-    virtual void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, uint32_t mask);
-    virtual void notifyUser(api::DPEventForwarder* listener, uint32_t mask);
+    // The data-handling thread's passes (participant mutex held): listener calls go into
+    // `batch`, made after the mutexes are let go.
+    virtual void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, uint32_t mask,
+                                              ListenerCalls::Batch& batch);
+    virtual void notifyUser(api::DPEventForwarder* listener, uint32_t mask,
+                            ListenerCalls::Batch& batch);
+    // The same as one batch of its own, made before it returns (no core mutex held).
+    void periodicStatusCheckAndNotify(api::DPEventForwarder* listener, uint32_t mask);
     // On an engine thread: a remote writer of `reader` asserted its liveliness (no participant
     // lock; the reader's records are guarded by this subscriber's mutex).
     virtual void assertLiveliness(Reader* reader, unsigned const* guidPrefix, unsigned entityId);
@@ -117,10 +124,12 @@ public:
                      vexa::dds::OwnershipStrengthQosPolicy const& strength);
     void looseDW(Reader* reader, unsigned const* guidPrefix, unsigned entityId);
 
+    // Returns once no call of the listener replaced can come any more (no core mutex held).
     vexa::dds::ReturnCode_t setListener(api::SubEventForwarder* listener, uint32_t mask);
     void getQoS(vexa::dds::SubscriberQos& out);
     void getDefaultDRQoS(vexa::dds::DataReaderQos& out);
-    // Calls the data-available listeners of readers with new data (application thread).
+    // Calls the data-available listeners of readers with new data (application thread), with
+    // no core mutex held.
     vexa::dds::ReturnCode_t notify_datareaders();
     // Whether a live reader has this id.
     bool contains_entity(int32_t handle);
@@ -159,6 +168,7 @@ public:
     vexa::dds::ReturnCode_t getKeyValue(void* keyHolder, vexa::dds::InstanceHandle_t handle,
                                         Reader* reader);
     vexa::dds::InstanceHandle_t lookupInstance(void const* data, Reader* reader);
+    // Returns once no call of the listener replaced can come any more (no core mutex held).
     vexa::dds::ReturnCode_t setReaderListener(api::DREventForwarder* listener, uint32_t mask,
                                               Reader* reader);
     ReadCondition* createReadCondition(uint32_t sampleMask, uint32_t viewMask,

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "common/os/OsTime.h"
+#include "dcps/domain/DomainParticipant.h"
 #include "dcps/entity/EndpointGate.h"
 #include "dcps/subscriber/Reader.h"
 #include "dcps/subscriber/Subscriber.h"
@@ -151,8 +152,21 @@ vexa::dds::InstanceHandle_t Subscriber::lookupInstance(void const* data, Reader*
 
 ReturnCode_t Subscriber::setReaderListener(api::DREventForwarder* listener, uint32_t mask,
                                            Reader* reader) {
-    std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    return isOurs(reader) ? reader->setListener(listener, mask) : vexa::dds::RETCODE_BAD_PARAMETER;
+    bool replaced = false;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(mutex_);
+        if (!isOurs(reader)) {
+            return vexa::dds::RETCODE_BAD_PARAMETER;
+        }
+        replaced = reader->getListener() != nullptr && reader->getListener() != listener;
+        reader->setListener(listener, mask);
+    }
+    if (replaced) {
+        // A batch gathered before may still call the listener replaced, which the caller
+        // frees next.
+        participant_->listenerCalls().waitForOpenBatches();
+    }
+    return vexa::dds::RETCODE_OK;
 }
 
 ReadCondition* Subscriber::createReadCondition(uint32_t sampleMask, uint32_t viewMask,

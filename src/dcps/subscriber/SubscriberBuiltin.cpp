@@ -169,13 +169,14 @@ ReturnCode_t SubscriberBuiltin::getDataReaders(std::vector<api::DataReaderImpl*>
     return vexa::dds::RETCODE_OK;
 }
 
-void SubscriberBuiltin::notifyUser(api::DPEventForwarder* listener, uint32_t mask) {
+void SubscriberBuiltin::notifyUser(api::DPEventForwarder* listener, uint32_t mask,
+                                   ListenerCalls::Batch& batch) {
     std::lock_guard<CoreRecursiveMutex> lock(getMutex());
     if ((get_status_changes() & vexa::dds::DATA_ON_READERS_STATUS) != 0) {
         bool called = false;
         for (BuiltinTopicCB const& e : entries_) {
             if (e.reader != nullptr && e.reader->isEnabled() &&
-                e.reader->callDataAvailableListener()) {
+                e.reader->callDataAvailableListener(batch)) {
                 called = true;
             }
         }
@@ -186,7 +187,7 @@ void SubscriberBuiltin::notifyUser(api::DPEventForwarder* listener, uint32_t mas
     getStatusCondition().signal();
     for (BuiltinTopicCB const& e : entries_) {
         if (e.reader != nullptr && e.reader->isEnabled()) {
-            e.reader->callPlainStatusListeners(listener, mask);
+            e.reader->callPlainStatusListeners(listener, mask, batch);
             e.reader->signalConditions();
         }
     }

@@ -87,8 +87,10 @@ public:
     vexa::dds::ReturnCode_t getDataReaders(std::vector<api::DataReaderImpl*>& out,
                                            uint32_t sampleMask, uint32_t viewMask,
                                            uint32_t instanceMask) override;
-    void periodicStatusCheckAndNotify(api::DPEventForwarder*, uint32_t) override {}
-    void notifyUser(api::DPEventForwarder* listener, uint32_t mask) override;
+    void periodicStatusCheckAndNotify(api::DPEventForwarder*, uint32_t,
+                                      ListenerCalls::Batch&) override {}
+    void notifyUser(api::DPEventForwarder* listener, uint32_t mask,
+                    ListenerCalls::Batch& batch) override;
     using Subscriber::assertLiveliness;
     void assertLiveliness(Reader*, unsigned const*, unsigned) override {}
 

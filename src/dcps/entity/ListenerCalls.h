@@ -1,0 +1,63 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dcps/lock/OrderedMutex.h"
+
+namespace vexa::dcps {
+
+// The listener calls of one participant. The core gathers them in a batch while it holds its
+// mutexes and makes them only once it has let every core mutex go, so a listener may write,
+// wait for acknowledgements or delete entities while the engine's threads take those mutexes.
+//
+// A batch is opened under the participant mutex before anything goes into it and stays open
+// until its calls have run. While one is open the collector frees nothing of the participant
+// (busy()), and a listener replaced on another thread is waited for (waitForOpenBatches)
+// before the API frees it.
+//
+// Locks: the mutex here is a leaf; calls run with no core mutex held.
+class ListenerCalls {
+public:
+    class Batch {
+    public:
+        // `entity` and `topic` name the listener's entity.
+        void add(char const* entity, std::string topic, std::function<void()> call);
+        bool empty() const { return calls_.empty(); }
+
+    private:
+        friend class ListenerCalls;
+        uint64_t ticket_ = 0;
+        struct Call {
+            char const* entity;
+            std::string topic;
+            std::function<void()> call;
+        };
+        std::vector<Call> calls_;
+    };
+
+    ListenerCalls() : mutex_(LockLevel::Leaf, "ListenerCalls") {}
+    ListenerCalls(ListenerCalls const&) = delete;
+    ListenerCalls& operator=(ListenerCalls const&) = delete;
+
+    // Participant mutex held.
+    void open(Batch& batch);
+    // No core mutex held: makes the batch's calls in order, then closes it.
+    void run(Batch& batch);
+    // A batch is open (the caller holds the participant mutex, so none opens meanwhile).
+    bool busy() const;
+    // Until every batch open now has run; at once on a thread that runs one of them (a
+    // listener that replaces itself). No core mutex held.
+    void waitForOpenBatches();
+
+private:
+    mutable CoreMutex mutex_;
+    std::condition_variable_any ran_;
+    uint64_t nextTicket_ = 1;
+    std::vector<uint64_t> open_;  // tickets of the open batches
+};
+
+}  // namespace vexa::dcps
