@@ -1,5 +1,6 @@
 // Listeners as the data-handling thread calls them: with no core mutex held, so a listener may
-// write and wait while the engine's threads take those mutexes.
+// write and wait while the engine's threads take those mutexes, and a listener that throws
+// is logged with its entity and does not stop the others.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "dcps/publisher/Publisher.h"
 #include "dcps/publisher/Writer.h"
 #include "fake/FakeWriter.h"
+#include "rtps/LogCapture.h"
 #include "vexa/DataWriterImpl.h"
 
 namespace {
@@ -203,4 +206,48 @@ TEST_F(ListenerCalls, AListenerMayWriteAndWaitForRoom) {
     EXPECT_EQ(rc.load(), dds::RETCODE_OK);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
     EXPECT_EQ(engine->changes().size(), 2u);
+}
+
+// A listener that throws: caught at the call, logged with the listener's entity and topic,
+// and the listener calls after it (another reader's, and its own next one) still come.
+TEST_F(ListenerCalls, AThrowingListenerIsLoggedAndTheOthersGoOn) {
+    LogCapture log;
+    struct Case {
+        char const* name;
+        std::function<void()> throwIt;
+        std::string logged;
+    } const cases[] = {
+        {"standard exception", [] { throw std::runtime_error("listener broke"); },
+         "Слушатель DataReader темы \"K\" выбросил исключение, оно отброшено: listener broke"},
+        {"anything else", [] { throw 42; },
+         "Слушатель DataReader темы \"K\" выбросил исключение, оно отброшено: ?"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t const before = LogCapture::count(c.logged);
+        AnyListener thrower(c.throwIt);
+        AnyListener quiet([] {});
+        Reader* first = makeReader(qosOf(10));
+        Reader* second = makeReader(qosOf(10));
+        ASSERT_TRUE(first != nullptr && second != nullptr);
+        sub_->setReaderListener(&thrower, dds::DATA_AVAILABLE_STATUS, first);
+        sub_->setReaderListener(&quiet, dds::DATA_AVAILABLE_STATUS, second);
+        offer(first, 1, 1);
+        offer(second, 1, 1);
+        ASSERT_TRUE(thrower.waitCalled(10s));
+        ASSERT_TRUE(quiet.waitCalled(10s));
+        drainReader(first);
+        offer(first, 2, 2);
+        EXPECT_TRUE(thrower.waitCalled(10s, 2));
+        // A later pass: the thrower's pass, with its log line, is over.
+        drainReader(second);
+        offer(second, 2, 2);
+        EXPECT_TRUE(quiet.waitCalled(10s, 2));
+        EXPECT_TRUE(dp_->isHandlingData());
+        EXPECT_EQ(LogCapture::count(c.logged), before + 2);
+        sub_->setReaderListener(nullptr, 0, first);
+        sub_->setReaderListener(nullptr, 0, second);
+        sub_->deleteDR(first->getBridge());
+        sub_->deleteDR(second->getBridge());
+    }
 }

@@ -52,6 +52,10 @@ constexpr unsigned DCPS_MSG_CHANGE_AVAILABLE = 20;
 // Arguments: (int32_t seqHigh, uint32_t seqLow, const char* reason)
 constexpr unsigned DCPS_MSG_READ_CHANGE_FAILED = 23;
 
+// A listener threw; the exception is dropped and the next listener call goes on.
+// Arguments: (const char* entity, const char* topic, const char* what)
+constexpr unsigned DCPS_MSG_LISTENER_THREW = 24;
+
 // A sample was filed under its instance.
 // Arguments: (const char* topic, uint32_t instance, int32_t slot)
 constexpr unsigned DCPS_MSG_SAMPLE_ADDED = 32;

@@ -1,8 +1,11 @@
 #include "dcps/entity/ListenerCalls.h"
 
 #include <algorithm>
+#include <exception>
 #include <mutex>
 
+#include "common/log/Logger.h"
+#include "common/res/DcpsMessages.h"
 
 namespace vexa::dcps {
 
@@ -24,6 +27,11 @@ bool runsHere(ListenerCalls const* calls) {
     return false;
 }
 
+void logThrown(char const* entity, std::string const& topic, char const* what) {
+    vexalog::Logger::getLogger().logMessage(
+        "DCPS::ListenerCalls", 2, vexares::DCPS_MSG_LISTENER_THREW, entity, topic.c_str(), what);
+}
+
 }  // namespace
 
 void ListenerCalls::Batch::add(char const* entity, std::string topic, std::function<void()> call) {
@@ -40,7 +48,13 @@ void ListenerCalls::run(Batch& batch) {
     Running const running{this, tlsRunning};
     tlsRunning = &running;
     for (Batch::Call& c : batch.calls_) {
-        c.call();
+        try {
+            c.call();
+        } catch (std::exception const& e) {
+            logThrown(c.entity, c.topic, e.what());
+        } catch (...) {
+            logThrown(c.entity, c.topic, "?");
+        }
     }
     batch.calls_.clear();
     tlsRunning = running.outer;

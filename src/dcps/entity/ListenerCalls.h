@@ -17,14 +17,15 @@ namespace vexa::dcps {
 // A batch is opened under the participant mutex before anything goes into it and stays open
 // until its calls have run. While one is open the collector frees nothing of the participant
 // (busy()), and a listener replaced on another thread is waited for (waitForOpenBatches)
-// before the API frees it.
+// before the API frees it. A listener that throws is caught here, logged with its entity, and
+// the next call goes on.
 //
 // Locks: the mutex here is a leaf; calls run with no core mutex held.
 class ListenerCalls {
 public:
     class Batch {
     public:
-        // `entity` and `topic` name the listener's entity.
+        // `entity` and `topic` name the listener's entity in the log line when it throws.
         void add(char const* entity, std::string topic, std::function<void()> call);
         bool empty() const { return calls_.empty(); }
 
