@@ -1,7 +1,11 @@
 // A writer's instances and the road of its changes to the engine writer.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <string>
+#include <thread>
 
 #include "PublisherFixture.h"
 #include "rtps/LogCapture.h"
@@ -124,6 +128,86 @@ TEST_F(WriterInstances, UnregisterAllFollowsTheAutodisposeRule) {
         EXPECT_EQ(changes.back().info.instanceHandle, changes.front().info.instanceHandle)
             << c.name;
         EXPECT_TRUE(engine->closed()) << c.name;
+    }
+}
+
+// Deleting a writer whose histories are full: its unregistrations wait for room in the engine
+// within max_blocking_time as writes do, and its own full history takes them; when no room
+// comes the deletion returns TIMEOUT and logs how many instances were left.
+TEST_F(WriterInstances, DeletingAFullWriterSendsItsUnregistrationsOrSaysWhy) {
+    using namespace std::chrono_literals;
+    LogCapture log;
+    std::string const lost = "удалён, не отправив снятие с регистрации 2 экземпляров: код 10";
+    struct Case {
+        char const* name;
+        vexa::dds::HistoryQosPolicyKind history;
+        bool engineFull;
+        bool roomComes;
+        vexa::dds::Duration_t maxBlocking;
+        vexa::dds::ReturnCode_t rc;
+    } const cases[] = {
+        {"engine full, room comes",
+         vexa::dds::KEEP_LAST_HISTORY_QOS,
+         true,
+         true,
+         {10, 0},
+         vexa::dds::RETCODE_OK},
+        {"engine full, no room",
+         vexa::dds::KEEP_LAST_HISTORY_QOS,
+         true,
+         false,
+         {0, 300000000},
+         vexa::dds::RETCODE_TIMEOUT},
+        {"own history full",
+         vexa::dds::KEEP_ALL_HISTORY_QOS,
+         false,
+         false,
+         {0, 300000000},
+         vexa::dds::RETCODE_OK},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataWriterQos q =
+            qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS, vexa::dds::RELIABLE_RELIABILITY_QOS, 2);
+        q.history.kind = c.history;
+        q.resource_limits.max_samples_per_instance = 2;
+        q.reliability.max_blocking_time = c.maxBlocking;
+        q.writer_data_lifecycle.autodispose_unregistered_instances = true;
+        Writer* w = create(q);
+        ASSERT_NE(w, nullptr);
+        FakeWriter* engine = engineOf(w);
+        for (int32_t key : {1, 1, 2, 2}) {
+            ASSERT_EQ(write(w, key), vexa::dds::RETCODE_OK);
+        }
+        size_t const written = engine->changes().size();
+        size_t const logged = LogCapture::count(lost);
+        if (c.engineFull) {
+            engine->blockAddsUntilAcknowledged(30s);
+        }
+        std::atomic<vexa::dds::ReturnCode_t> rc{vexa::dds::RETCODE_ERROR};
+        std::thread deleter([&] { rc = pub_->deleteDW(w->getBridge()); });
+        if (c.roomComes) {
+            ASSERT_TRUE(engine->waitAddBlocked(10s));
+            engine->acknowledge();
+        }
+        deleter.join();
+        EXPECT_EQ(rc.load(), c.rc);
+        EXPECT_TRUE(w->isMarked());
+        EXPECT_TRUE(engine->closed());
+        auto const changes = engine->changes();
+        if (c.rc == vexa::dds::RETCODE_OK) {
+            ASSERT_EQ(changes.size(), written + 2);
+            for (size_t i = written; i < changes.size(); ++i) {
+                EXPECT_EQ(changes[i].info.statusFlags,
+                          RTPS::SAMPLE_UNREGISTERED | RTPS::SAMPLE_DISPOSED);
+            }
+            EXPECT_NE(changes[written].info.instanceHandle,
+                      changes[written + 1].info.instanceHandle);
+            EXPECT_EQ(LogCapture::count(lost), logged);
+        } else {
+            EXPECT_EQ(changes.size(), written);
+            EXPECT_EQ(LogCapture::count(lost), logged + 1);
+        }
     }
 }
 

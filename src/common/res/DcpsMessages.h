@@ -56,6 +56,11 @@ constexpr unsigned DCPS_MSG_READ_CHANGE_FAILED = 23;
 // Arguments: (const char* entity, const char* topic, const char* what)
 constexpr unsigned DCPS_MSG_LISTENER_THREW = 24;
 
+// A writer was deleted before every instance's unregistration went out; readers see its
+// instances lose their writer instead.
+// Arguments: (const char* topic, uint32_t left, int32_t code)
+constexpr unsigned DCPS_MSG_WRITER_UNREGISTRATIONS_LOST = 25;
+
 // A sample was filed under its instance.
 // Arguments: (const char* topic, uint32_t instance, int32_t slot)
 constexpr unsigned DCPS_MSG_SAMPLE_ADDED = 32;

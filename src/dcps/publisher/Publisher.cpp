@@ -312,19 +312,39 @@ void Publisher::retireEngineWriter(Writer* writer) {
     });
 }
 
-void Publisher::deleteDW(api::DataWriterImpl* bridge) {
+ReturnCode_t Publisher::deleteDW(api::DataWriterImpl* bridge) {
     Writer* writer = bridge != nullptr ? bridge->getEntity() : nullptr;
     if (writer == nullptr) {
-        return;
+        return vexa::dds::RETCODE_OK;
     }
+    auto live = [this, writer] {
+        return writerAt(entity_id::endpointIndexOf(writer->getId())) == writer &&
+               !writer->isMarked();
+    };
+    {
+        BothLocks locks(participant_->getMutex(), mutex_);
+        if (!live()) {
+            return vexa::dds::RETCODE_OK;
+        }
+    }
+    // The unregistrations go out as writes do: when the engine has no room, the publisher
+    // waits for it with no mutex held, within the writer's max_blocking_time.
+    ReturnCode_t const sent = untilTaken(
+        writer, false, [writer] { return writer->unregisterAllInstances(); }, true);
     BothLocks locks(participant_->getMutex(), mutex_);
-    if (writerAt(entity_id::endpointIndexOf(writer->getId())) != writer || writer->isMarked()) {
-        return;
+    if (!live()) {
+        return sent;  // another thread deleted it meanwhile
     }
-    writer->unregisterAllInstances();
+    if (sent != vexa::dds::RETCODE_OK) {
+        vexalog::Logger::getLogger().logMessage(
+            "DCPS::Publisher::deleteDW", 2, vexares::DCPS_MSG_WRITER_UNREGISTRATIONS_LOST,
+            writer->getTopic()->getName().c_str(), writer->registeredInstances(),
+            static_cast<int32_t>(sent));
+    }
     retireEngineWriter(writer);
     participant_->removeTopicWriter(writer->getTopic(), writer);
     writer->markToDelete();
+    return sent;
 }
 
 void Publisher::closeDWByApi(Writer* writer) {
@@ -424,7 +444,8 @@ ReturnCode_t Publisher::write(Writer* writer, void const* sample, InstanceHandle
 }
 
 template <class Operation>
-ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Operation operation) {
+ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Operation operation,
+                                   bool bounded) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point deadline = Clock::time_point::max();
     bool first = true;
@@ -472,6 +493,9 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
                 if (wanted == Writer::Room::Engine &&
                     (writer->qos().reliability.kind != vexa::dds::RELIABLE_RELIABILITY_QOS ||
                      max.sec < 0 || (max.sec == 0 && max.nanosec == 0))) {
+                    return rc;
+                }
+                if (bounded && max == vexa::dds::DURATION_INFINITE) {
                     return rc;
                 }
                 if (max != vexa::dds::DURATION_INFINITE) {

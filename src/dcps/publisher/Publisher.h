@@ -75,9 +75,12 @@ public:
     // Writer life cycle. createDW returns the new writer's API bridge, or null (logged).
     api::DataWriterImpl* createDW(Topic const* topic, vexa::dds::DataWriterQos const* qos,
                                   api::DWEventForwarder* listener, vexa::dds::StatusMask mask);
-    // Unregisters its instances, announces the removal, closes the engine writer and marks the
-    // writer; the collector frees it. Nothing for a bridge without a writer of this publisher.
-    void deleteDW(api::DataWriterImpl* bridge);
+    // Unregisters its instances (waiting for room in the engine as a write does, within a
+    // finite max_blocking_time; an infinite one does not wait), announces the removal, closes the
+    // engine writer and marks the writer; the collector frees it. The writer goes also when an
+    // unregistration could not: the code of the first that failed is returned and logged with the
+    // number left. OK and nothing for a bridge without a live writer of this publisher.
+    vexa::dds::ReturnCode_t deleteDW(api::DataWriterImpl* bridge);
     void closeDWByApi(Writer* writer);
     // The bridge of the first live writer of the topic, else null.
     api::DataWriterImpl* lookupDW(std::string const& topicName);
@@ -197,9 +200,11 @@ private:
     void retireEngineWriter(Writer* writer);
     // Runs a sample operation under the locks until it finds room, waiting for room between
     // the rounds (waitForRoom): TIMEOUT once max_blocking_time is over for a full engine
-    // history, the operation's own code for a full DCPS history.
+    // history, the operation's own code for a full DCPS history. `bounded`: an infinite
+    // max_blocking_time waits for nothing (a deletion must end).
     template <class Operation>
-    vexa::dds::ReturnCode_t untilTaken(Writer* writer, bool assertsLiveliness, Operation operation);
+    vexa::dds::ReturnCode_t untilTaken(Writer* writer, bool assertsLiveliness, Operation operation,
+                                       bool bounded = false);
     // With no core mutex held, in slices of at most 100 ms until room, the deadline (TIMEOUT)
     // or the writer's deletion (ALREADY_DELETED). `seen`: the gate's generation when the room
     // wanted is in the writer's histories. The caller holds an engine call on the writer and

@@ -167,7 +167,13 @@ public:
                                     vexa::dds::Time_t const* timestamp);
     // Before deletion: every instance in use goes with flags 4 (or 6 with autodispose, when
     // not disposed yet). Nothing once the engine writer is gone.
-    void unregisterAllInstances();
+    // Unregisters (and with autodispose disposes) every registered instance, each after its
+    // history has left the writer (the engine keeps what is not yet acknowledged), so the
+    // writer's own limits never refuse it. Stops at the first that fails and returns its code
+    // (room wanted as for a write); OK when none is left or nothing can be sent any more.
+    vexa::dds::ReturnCode_t unregisterAllInstances();
+    // Instances still registered.
+    uint32_t registeredInstances() const;
     // 0 when unknown.
     vexa::dds::InstanceHandle_t lookupInstance(void const* sample);
     // BAD_PARAMETER for a handle that is not one of this writer's live instances.

@@ -375,16 +375,29 @@ ReturnCode_t Writer::dispose(void const* sample, InstanceHandle_t handle,
     return rc;
 }
 
-void Writer::unregisterAllInstances() {
+uint32_t Writer::registeredInstances() const {
+    uint32_t n = 0;
+    for (InstanceCB const& instance : instances_) {
+        if (instance.inUse() && (instance.state & RTPS::SAMPLE_UNREGISTERED) == 0) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+ReturnCode_t Writer::unregisterAllInstances() {
     if (!isEnabled() || rtps_ == nullptr) {
-        return;  // after a close nothing can be sent
+        return vexa::dds::RETCODE_OK;  // after a close nothing can be sent
     }
     bool const keyed = typeSupport_->hasKey();
     for (unsigned i = 0; i < instances_.size(); ++i) {
-        InstanceCB const& instance = instances_[i];
+        InstanceCB& instance = instances_[i];
         if (!instance.inUse() || (instance.state & RTPS::SAMPLE_UNREGISTERED) != 0) {
             continue;
         }
+        // The history goes with the writer anyway: emptied first, a full one takes the
+        // unregistration.
+        deleteHistory(instance);
         // The sample that carries the unregistration: the key rebuilt from the packed key, or
         // for a keyless type (whose packed key is empty) a default sample.
         void* block = nullptr;
@@ -399,13 +412,17 @@ void Writer::unregisterAllInstances() {
         if (keyObject == nullptr) {
             continue;
         }
-        unregisterSlot(i, keyObject, nullptr, MODULE_UNREGISTER_ALL);
+        ReturnCode_t const rc = unregisterSlot(i, keyObject, nullptr, MODULE_UNREGISTER_ALL);
         if (keyed) {
             typeSupport_->deleteObject(keyObject);
         } else {
             typeSupport_->deleteAllocatedObjects(block);
         }
+        if (rc != vexa::dds::RETCODE_OK) {
+            return rc;
+        }
     }
+    return vexa::dds::RETCODE_OK;
 }
 
 InstanceHandle_t Writer::lookupInstance(void const* sample) {
