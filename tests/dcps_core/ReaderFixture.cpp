@@ -115,7 +115,11 @@ void ReaderFixture::settle() {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(comm().pending(), comm().postponed());
-    std::lock_guard<vexa::dcps::CoreRecursiveMutex> pass(dp_->getMutex());
+    {
+        std::lock_guard<vexa::dcps::CoreRecursiveMutex> pass(dp_->getMutex());
+    }
+    // The pass's listener calls come after it let the mutex go.
+    dp_->listenerCalls().waitForOpenBatches();
 }
 
 dds::ReturnCode_t ReaderFixture::read(SampleSeq& seq, Reader* reader, int32_t max) {

@@ -41,7 +41,7 @@ void ListenerCalls::Batch::add(char const* entity, std::string topic, std::funct
 void ListenerCalls::open(Batch& batch) {
     std::lock_guard<CoreMutex> lock(mutex_);
     batch.ticket_ = nextTicket_++;
-    open_.push_back(batch.ticket_);
+    open_.push_back(&batch);
 }
 
 void ListenerCalls::run(Batch& batch) {
@@ -56,16 +56,15 @@ void ListenerCalls::run(Batch& batch) {
             logThrown(c.entity, c.topic, "?");
         }
     }
-    batch.calls_.clear();
     tlsRunning = running.outer;
     std::lock_guard<CoreMutex> lock(mutex_);
-    open_.erase(std::find(open_.begin(), open_.end(), batch.ticket_));
+    open_.erase(std::find(open_.begin(), open_.end(), &batch));
     ran_.notify_all();
 }
 
 bool ListenerCalls::busy() const {
     std::lock_guard<CoreMutex> lock(mutex_);
-    return !open_.empty();
+    return std::any_of(open_.begin(), open_.end(), [](Batch const* b) { return !b->empty(); });
 }
 
 void ListenerCalls::waitForOpenBatches() {
@@ -76,7 +75,8 @@ void ListenerCalls::waitForOpenBatches() {
     // Tickets rise, so the batches open now are those below the next ticket.
     uint64_t const next = nextTicket_;
     ran_.wait(lock, [&] {
-        return std::none_of(open_.begin(), open_.end(), [next](uint64_t t) { return t < next; });
+        return std::none_of(open_.begin(), open_.end(),
+                            [next](Batch const* b) { return b->ticket_ < next; });
     });
 }
 

@@ -15,10 +15,10 @@ namespace vexa::dcps {
 // wait for acknowledgements or delete entities while the engine's threads take those mutexes.
 //
 // A batch is opened under the participant mutex before anything goes into it and stays open
-// until its calls have run. While one is open the collector frees nothing of the participant
-// (busy()), and a listener replaced on another thread is waited for (waitForOpenBatches)
-// before the API frees it. A listener that throws is caught here, logged with its entity, and
-// the next call goes on.
+// until its calls have run. While one with calls is open the collector frees nothing of the
+// participant (busy()), and a listener replaced on another thread is waited for
+// (waitForOpenBatches) before the API frees it. A listener that throws is caught here, logged with
+// its entity, and the next call goes on.
 //
 // Locks: the mutex here is a leaf; calls run with no core mutex held.
 class ListenerCalls {
@@ -48,7 +48,8 @@ public:
     void open(Batch& batch);
     // No core mutex held: makes the batch's calls in order, then closes it.
     void run(Batch& batch);
-    // A batch is open (the caller holds the participant mutex, so none opens meanwhile).
+    // An open batch holds calls (the caller holds the participant mutex, under which batches
+    // open and fill, so none does meanwhile).
     bool busy() const;
     // Until every batch open now has run; at once on a thread that runs one of them (a
     // listener that replaces itself). No core mutex held.
@@ -58,7 +59,7 @@ private:
     mutable CoreMutex mutex_;
     std::condition_variable_any ran_;
     uint64_t nextTicket_ = 1;
-    std::vector<uint64_t> open_;  // tickets of the open batches
+    std::vector<Batch const*> open_;
 };
 
 }  // namespace vexa::dcps
