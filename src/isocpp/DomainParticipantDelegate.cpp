@@ -231,7 +231,8 @@ void DomainParticipantDelegate::close() {
 
 vexa::dcps::Topic* DomainParticipantDelegate::create_topic(std::string const& topic_name,
                                                            std::string const& type_name,
-                                                           ::dds::topic::qos::TopicQos const& q) {
+                                                           ::dds::topic::qos::TopicQos const& q,
+                                                           std::string* why) {
     checkOpen(329);
     if (topic_name.empty() && type_name.empty()) {
         vexa::core::code2exception(vexa::dds::RETCODE_BAD_PARAMETER, where("create_topic", 329));
@@ -241,7 +242,7 @@ vexa::dcps::Topic* DomainParticipantDelegate::create_topic(std::string const& to
     vexa::core::checkHistoryLimits(core.history.depth, core.resource_limits.max_samples,
                                    core.resource_limits.max_samples_per_instance, DELEGATE, 343,
                                    347);
-    return participant_->createTopic(topic_name, type_name, &core, nullptr, ALL_STATUSES);
+    return participant_->createTopic(topic_name, type_name, &core, nullptr, ALL_STATUSES, why);
 }
 
 void DomainParticipantDelegate::closeTopic(vexa::dcps::Topic* topic) {

@@ -175,6 +175,8 @@ vexa::dcps::api::DataWriterImpl* PublisherDelegate::create_datawriter(
     }
     vexa::dds::DataWriterQos core;
     vexa::pub::qos::convertQos(q, core);
+    vexa::core::checkKeepLastDepth(core.history.kind == vexa::dds::KEEP_LAST_HISTORY_QOS,
+                                   core.history.depth, DELEGATE, 291);
     vexa::core::checkHistoryLimits(core.history.depth, core.resource_limits.max_samples,
                                    core.resource_limits.max_samples_per_instance, DELEGATE, 291,
                                    295);

@@ -25,6 +25,14 @@ void throwLimitsInconsistent(char const* delegate, int line) {
                                                at(delegate, line));
 }
 
+void checkKeepLastDepth(bool keepLast, int32_t depth, char const* delegate, int line) {
+    if (keepLast && depth < 1) {
+        throw ::dds::core::InconsistentPolicyError("QoS HISTORY KEEP_LAST depth " +
+                                                   std::to_string(depth) + " is below 1" +
+                                                   at(delegate, line));
+    }
+}
+
 void checkHistoryLimits(int32_t depth, int32_t maxSamples, int32_t maxSamplesPerInstance,
                         char const* delegate, int historyLine, int limitsLine) {
     if (maxSamplesPerInstance == -1) {

@@ -180,6 +180,8 @@ vexa::dcps::api::DataReaderImpl* SubscriberDelegate::create_datareader(
     if (q != nullptr) {
         checkReaderQos(*q, true, 279, 283, 288);
         vexa::sub::qos::convertQos(*q, core);
+        vexa::core::checkKeepLastDepth(core.history.kind == vexa::dds::KEEP_LAST_HISTORY_QOS,
+                                       core.history.depth, DELEGATE, 279);
     }
     uint32_t const m = mask != nullptr ? static_cast<uint32_t>(mask->to_ulong()) : 0;
     vexa::dcps::Reader* reader =

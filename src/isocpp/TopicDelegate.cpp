@@ -13,10 +13,11 @@ TopicDelegate::TopicDelegate(::dds::domain::DomainParticipant const& participant
                              std::string const& name, std::string const& type_name,
                              ::dds::topic::qos::TopicQos const& q)
     : participant_(participant), name_(name), type_name_(type_name), qos_(q) {
-    topic_ = participant_->create_topic(name, type_name, q);
+    std::string why;
+    topic_ = participant_->create_topic(name, type_name, q, &why);
     if (topic_ == nullptr) {
         throw ::dds::core::NullReferenceError(
-            "NullReferenceError : Unable to create Topic implementation");
+            "NullReferenceError : Unable to create Topic implementation: " + why);
     }
     setEntity(topic_);
 }
@@ -38,8 +39,13 @@ void TopicDelegate::checkOpen(int line) const {
 
 void TopicDelegate::close() {
     checkOpen(40);
+    // A topic that a writer or reader still uses stays open.
+    if (participant_->participant()->closeTopicByApi(topic_) != vexa::dds::RETCODE_OK) {
+        throw ::dds::core::PreconditionNotMetError(
+            "PreconditionNotMetError : Topic is in use by a writer or reader at "
+            "TopicDelegate:40");
+    }
     vexa::core::EntityDelegate::close();
-    participant_->participant()->closeTopicByApi(topic_);
 }
 
 std::string const& TopicDelegate::name() const {

@@ -50,7 +50,7 @@ TEST_F(ReaderIntake, EffectiveLimits) {
         {"limits above the service's are cut", qosOf(2000, 5000, 5000, 5000), 1024, 1024, 1024,
          1024, 10},
         {"instances above samples", qosOf(1, 10, 20, 30), 10, 10, 10, 1, 1},
-        {"zero means none", qosOf(0, 0, 0, 0), 1024, 1024, 1024, 1024, 10},
+        {"zero limits mean none", qosOf(1, 0, 0, 0), 1024, 1024, 1024, 1, 1},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -63,6 +63,17 @@ TEST_F(ReaderIntake, EffectiveLimits) {
         EXPECT_EQ(r->listStep(), c.step);
         EXPECT_EQ(engine_->readers().back().samples, static_cast<int>(c.samples));
     }
+}
+
+// A KEEP_LAST history keeps at least one sample: a reader with a lower depth is not made.
+TEST_F(ReaderIntake, AKeepLastDepthBelowOneIsRefused) {
+    for (int32_t depth : {0, -1}) {
+        dds::DataReaderQos const q = qosOf(depth);
+        EXPECT_EQ(sub_->createDR(keyed_, &q, nullptr, 0), nullptr) << depth;
+    }
+    dds::DataReaderQos keepAll = qosOf(0);
+    keepAll.history.kind = dds::KEEP_ALL_HISTORY_QOS;
+    EXPECT_NE(sub_->createDR(keyed_, &keepAll, nullptr, 0), nullptr);
 }
 
 // KEEP_ALL behaves like KEEP_LAST of the per-instance limit: the oldest goes unless on loan.

@@ -75,6 +75,19 @@ TEST_F(WriterHistory, EffectiveLimits) {
     }
 }
 
+// A KEEP_LAST history keeps at least one sample: a writer with a lower depth is not made.
+TEST_F(WriterHistory, AKeepLastDepthBelowOneIsRefused) {
+    for (int32_t depth : {0, -1}) {
+        EXPECT_EQ(create(qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS,
+                             vexa::dds::BEST_EFFORT_RELIABILITY_QOS, depth)),
+                  nullptr)
+            << depth;
+    }
+    DataWriterQos keepAll = qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS);
+    keepAll.history = {vexa::dds::KEEP_ALL_HISTORY_QOS, 0};
+    EXPECT_NE(create(keepAll), nullptr);
+}
+
 TEST_F(WriterHistory, DepthOneKeepsOneSampleAndReplacesIt) {
     Writer* w = create(qos(vexa::dds::TRANSIENT_LOCAL_DURABILITY_QOS));
     ASSERT_EQ(write(w, 1, 10), vexa::dds::RETCODE_OK);

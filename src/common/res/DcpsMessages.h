@@ -61,6 +61,10 @@ constexpr unsigned DCPS_MSG_LISTENER_THREW = 24;
 // Arguments: (const char* topic, uint32_t left, int32_t code)
 constexpr unsigned DCPS_MSG_WRITER_UNREGISTRATIONS_LOST = 25;
 
+// A writer or reader with KEEP_LAST history and a depth below 1 is refused.
+// Arguments: (const char* topic, int32_t depth)
+constexpr unsigned DCPS_MSG_ENDPOINT_DEPTH_BELOW_ONE = 31;
+
 // A sample was filed under its instance.
 // Arguments: (const char* topic, uint32_t instance, int32_t slot)
 constexpr unsigned DCPS_MSG_SAMPLE_ADDED = 32;
@@ -325,6 +329,7 @@ constexpr unsigned DCPS_MSG_FATAL_ASSERTION = 90;
 // Where a configuration file came from: its name, then its path or a note that none was found.
 // Arguments: (const char* name, const char* source)
 constexpr unsigned DCPS_MSG_CONFIG_SOURCE = 88;
+
 // A working-directory configuration file read in place of the installed one, which it replaces
 // whole: the local path, the installed path.
 // Arguments: (const char* local, const char* installed)

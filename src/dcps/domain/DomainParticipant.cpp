@@ -1,6 +1,8 @@
 #include "dcps/domain/DomainParticipant.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -8,6 +10,7 @@
 #include "common/log/Logger.h"
 #include "common/os/OsThread.h"
 #include "common/res/DcpsMessages.h"
+#include "common/res/ResourceManager.h"
 #include "dcps/domain/RTPSCommunicationObject.h"
 #include "dcps/entity/EndpointGate.h"
 #include "dcps/entity/EntityId.h"
@@ -33,6 +36,23 @@ char const MODULE_CLOSE[] = "DCPS::DomainParticipant::close";
 char const MODULE_CREATE_SUBSCRIBER[] = "DCPS::DomainParticipant::createSubscriber";
 constexpr uint32_t FLAGS_ALIVE = 1;
 constexpr uint32_t FLAGS_GONE = 6;  // disposed and unregistered
+
+// Logs why createTopic refuses and hands the same text to a caller that asked for it.
+void refuseTopic(std::string* why, unsigned id, ...) {
+    va_list args;
+    va_start(args, id);
+    va_list copy;
+    va_copy(copy, args);
+    vexalog::Logger::getLogger().vlogMessage(MODULE_CREATE_TOPIC, 3, id, args);
+    char const* format = vexares::ResourceManager::getString(id);
+    if (why != nullptr && format != nullptr) {
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, copy);
+        *why = text;
+    }
+    va_end(copy);
+    va_end(args);
+}
 }  // namespace
 
 DomainParticipant::DomainParticipant(unsigned domainId, int32_t participantId,
@@ -287,26 +307,23 @@ void DomainParticipant::announceTopic(Topic* topic, uint32_t flags, bool logFail
 
 Topic* DomainParticipant::createTopic(std::string const& topicName, std::string const& typeName,
                                       vexa::dds::TopicQos const* qos, TopicEventForwarder* listener,
-                                      uint32_t mask) {
-    auto& log = vexalog::Logger::getLogger();
+                                      uint32_t mask, std::string* why) {
     if (topicName.empty() || typeName.empty()) {
-        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_EMPTY_NAME,
-                       topicName.c_str(), typeName.c_str());
+        refuseTopic(why, vexares::DCPS_MSG_TOPIC_EMPTY_NAME, topicName.c_str(), typeName.c_str());
         return nullptr;
     }
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     if (findTopic(topicName) != nullptr) {
-        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_EXISTS, topicName.c_str());
+        refuseTopic(why, vexares::DCPS_MSG_TOPIC_EXISTS, topicName.c_str());
         return nullptr;
     }
     TypeSupportCB* type = findTypeSupport(typeName);
     if (type == nullptr) {
-        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_TYPE_UNKNOWN,
-                       topicName.c_str(), typeName.c_str());
+        refuseTopic(why, vexares::DCPS_MSG_TOPIC_TYPE_UNKNOWN, topicName.c_str(), typeName.c_str());
         return nullptr;
     }
     if ((nextTopicId_ & entity_id::INDEX_MASK) > entity_id::LAST_TOPIC_INDEX) {
-        log.logMessage(MODULE_CREATE_TOPIC, 3, vexares::DCPS_MSG_TOPIC_NO_ID, topicName.c_str());
+        refuseTopic(why, vexares::DCPS_MSG_TOPIC_NO_ID, topicName.c_str());
         return nullptr;
     }
     auto* topic = new Topic(this, type, topicName, static_cast<int32_t>(nextTopicId_++), qos);
@@ -348,11 +365,15 @@ ReturnCode_t DomainParticipant::deleteTopic(Topic* topic) {
     return vexa::dds::RETCODE_OK;
 }
 
-void DomainParticipant::closeTopicByApi(Topic* topic) {
+ReturnCode_t DomainParticipant::closeTopicByApi(Topic* topic) {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
     if (topic != nullptr && tableEntry(topics_, entity_id::indexOf(topic->getId())) == topic) {
+        if (topic->inUse()) {
+            return vexa::dds::RETCODE_PRECONDITION_NOT_MET;
+        }
         topic->closedByApi();
     }
+    return vexa::dds::RETCODE_OK;
 }
 
 ReturnCode_t DomainParticipant::setTopicQos(Topic* topic, vexa::dds::TopicQos const& qos) {

@@ -93,13 +93,16 @@ public:
     Topic* findTopic(std::string const& topicName) const;
     Topic* lookupTopicDescription(std::string const& topicName);
 
-    // Null (with a log line) for an empty name, a name in use, an unknown type or no id left.
+    // Null (with a log line) for an empty name, a name in use, an unknown type or no id left;
+    // `why`, when given, gets the log line's text.
     Topic* createTopic(std::string const& topicName, std::string const& typeName,
-                       vexa::dds::TopicQos const* qos, TopicEventForwarder* listener,
-                       uint32_t mask);
+                       vexa::dds::TopicQos const* qos, TopicEventForwarder* listener, uint32_t mask,
+                       std::string* why = nullptr);
     // PRECONDITION_NOT_MET for null, a foreign topic or one in use; OK (also when marked).
     vexa::dds::ReturnCode_t deleteTopic(Topic* topic);
-    void closeTopicByApi(Topic* topic);
+    // PRECONDITION_NOT_MET while a writer or reader uses the topic (nothing is closed), else
+    // OK.
+    vexa::dds::ReturnCode_t closeTopicByApi(Topic* topic);
     vexa::dds::ReturnCode_t setTopicQos(Topic* topic, vexa::dds::TopicQos const& qos);
     TypeSupportCB* addTopicWriter(Topic* topic, Writer* writer);
     TypeSupportCB* addTopicReader(Topic* topic, Reader* reader);

@@ -219,6 +219,12 @@ api::DataWriterImpl* Publisher::createDW(Topic const* constTopic,
         return nullptr;
     }
     BothLocks locks(participant_->getMutex(), mutex_);
+    vexa::dds::HistoryQosPolicy const& history = (qos != nullptr ? *qos : defaultDWQos_).history;
+    if (history.kind == vexa::dds::KEEP_LAST_HISTORY_QOS && history.depth < 1) {
+        log.logMessage(MODULE_CREATE, 2, vexares::DCPS_MSG_ENDPOINT_DEPTH_BELOW_ONE,
+                       topic->getName().c_str(), history.depth);
+        return nullptr;
+    }
     RTPS::Participant* rtps = participant_->getRTPS();
     if (rtps == nullptr) {
         // The participant has closed: no engine to give the writer to.

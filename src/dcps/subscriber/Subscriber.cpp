@@ -240,6 +240,12 @@ Reader* Subscriber::createDR(Topic* topic, vexa::dds::DataReaderQos const* qos,
         return nullptr;  // the participant is closed
     }
     char const* const name = topic->getName().c_str();
+    vexa::dds::HistoryQosPolicy const& history = (qos != nullptr ? *qos : defaultDrQos_).history;
+    if (history.kind == vexa::dds::KEEP_LAST_HISTORY_QOS && history.depth < 1) {
+        log.logMessage(MODULE_CREATE, 2, vexares::DCPS_MSG_ENDPOINT_DEPTH_BELOW_ONE, name,
+                       history.depth);
+        return nullptr;
+    }
     uint32_t const id = getNewReaderID();
     if (id == 0) {
         log.logMessage(MODULE_CREATE, 3, vexares::DCPS_MSG_READER_NO_ID, name);

@@ -41,6 +41,9 @@ ReturnCode_t Subscriber::loanSamples(api::SampleSeq& seq, Reader* reader, bool r
     if (!reader->isEnabled()) {
         return vexa::dds::RETCODE_NOT_ENABLED;
     }
+    if (reader->getRTPS() == nullptr) {
+        return vexa::dds::RETCODE_ALREADY_DELETED;  // closed with its participant or subscriber
+    }
     reset_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
     size_t const before = seq.size();
     reader->loanSamples(seq, read, maxSamples, sampleMask, viewMask, instanceMask);
@@ -64,6 +67,9 @@ ReturnCode_t Subscriber::loanInstanceSamples(api::SampleSeq& seq, Reader* reader
     }
     if (!reader->isEnabled()) {
         return vexa::dds::RETCODE_NOT_ENABLED;
+    }
+    if (reader->getRTPS() == nullptr) {
+        return vexa::dds::RETCODE_ALREADY_DELETED;
     }
     reset_status_changes(vexa::dds::DATA_ON_READERS_STATUS);
     return next ? reader->loanNextInstanceSamples(seq, read, handle, maxSamples, sampleMask,

@@ -71,10 +71,11 @@ public:
     ::dds::topic::qos::TopicQos default_topic_qos() const;
     void default_topic_qos(::dds::topic::qos::TopicQos const& q);
 
-    // Null when the core refuses (the caller throws). InvalidArgumentError when both names
-    // are empty.
+    // Null when the core refuses (the caller throws; `why`, when given, gets the core's
+    // reason). InvalidArgumentError when both names are empty.
     vexa::dcps::Topic* create_topic(std::string const& topic_name, std::string const& type_name,
-                                    ::dds::topic::qos::TopicQos const& q);
+                                    ::dds::topic::qos::TopicQos const& q,
+                                    std::string* why = nullptr);
     void closeTopic(vexa::dcps::Topic* topic);
     vexa::dds::ReturnCode_t delete_topic(vexa::dcps::Topic* topic);
     // The topic's registered API object; empty when the name is unknown or its delegate gone.
