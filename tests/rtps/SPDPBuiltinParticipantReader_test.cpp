@@ -238,24 +238,42 @@ TEST_F(SpdpReaderTest, LeaseExpiryReportsTheParticipantLostOnce) {
     EXPECT_EQ(host.writerMatches.size(), matches + 4);
 }
 
-// alive() stamps the time of the last lease pass, not the current time.
-TEST_F(SpdpReaderTest, ADatagramRenewsTheLeaseAtTheLastCheckTime) {
-    SPDPdiscoveredParticipantData const p = announcement(7, {1, 0});
-    SPDPdiscoveredParticipantData const silent = announcement(8, {1, 0});
-    ASSERT_TRUE(offer(received(p)));
-    ASSERT_TRUE(offer(received(silent)));
-    clock->advanceMs(800);
-    reader->checkLeases();
-    clock->advanceMs(100);
-    reader->alive(p.guidPrefix);  // stamped 0.8 s
-    clock->advanceMs(850);        // 1.75 s: 0.95 s after the stamp
-    reader->checkLeases();
-    EXPECT_TRUE(reader->isKnown(p.guidPrefix));
-    EXPECT_FALSE(reader->isKnown(silent.guidPrefix));
+// Any datagram renews the lease from the moment it was heard, also when the lease is shorter
+// than the period between two passes.
+TEST_F(SpdpReaderTest, ADatagramRenewsTheLeaseWhenItIsHeard) {
+    struct Case {
+        char const* what;
+        int32_t periodMs;  // between two lease passes
+        int32_t leaseMs;
+    } const cases[] = {
+        {"lease above the period", 800, 1000},
+        {"lease below the period", 1000, 400},
+    };
+    uint8_t seed = 40;
+    for (Case const& c : cases) {
+        vexa::dds::Duration_t const lease{c.leaseMs / 1000, uint32_t(c.leaseMs % 1000) * 1000000u};
+        SPDPdiscoveredParticipantData const p = announcement(seed++, lease);
+        SPDPdiscoveredParticipantData const silent = announcement(seed++, lease);
+        ASSERT_TRUE(offer(received(p))) << c.what;
+        ASSERT_TRUE(offer(received(silent))) << c.what;
+        // Heard just before each pass, as a stream of data or acknowledgements keeps it.
+        for (int pass = 0; pass < 3; ++pass) {
+            clock->advanceMs(c.periodMs - 10);
+            reader->alive(p.guidPrefix);
+            clock->advanceMs(10);
+            reader->checkLeases();
+            EXPECT_TRUE(reader->isKnown(p.guidPrefix)) << c.what << ", pass " << pass;
+        }
+        EXPECT_FALSE(reader->isKnown(silent.guidPrefix)) << c.what;
 
-    clock->advanceMs(100);  // 1.05 s after the stamp
-    reader->checkLeases();
-    EXPECT_FALSE(reader->isKnown(p.guidPrefix));
+        // Silent from then on: gone once its lease has passed since it was heard.
+        clock->advanceMs(c.leaseMs - 10);
+        reader->checkLeases();
+        EXPECT_TRUE(reader->isKnown(p.guidPrefix)) << c.what;
+        clock->advanceMs(11);
+        reader->checkLeases();
+        EXPECT_FALSE(reader->isKnown(p.guidPrefix)) << c.what;
+    }
 }
 
 TEST_F(SpdpReaderTest, RemovalByPrefix) {

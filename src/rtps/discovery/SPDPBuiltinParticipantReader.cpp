@@ -88,14 +88,13 @@ SPDPBuiltinParticipantReader::SPDPBuiltinParticipantReader(DiscoveryHost& host, 
       m_clock(clock ? std::move(clock) : std::make_shared<MonotonicSchedulerClock>()),
       m_history(history != nullptr ? *history : m_ownHistory) {
     registerDiscoveryRecordOps();
-    // Peers stamp a datagram with the previous check time, so a lease below the period makes
-    // them drop this participant between two announcements.
+    // Between two announcements only other traffic renews a lease below the period: an idle
+    // peer is dropped.
     if (leaseMs < checkPeriodMs) {
         logger().logMessage("SPDPBuiltinParticipantReader", vexalog::Logger::SEV_WARNING,
                             vexares::RTPS_MSG_LEASE_BELOW_ANNOUNCE_PERIOD, int{leaseMs},
                             int{checkPeriodMs});
     }
-    m_checkTime = now();
     char err[256] = {};
     m_thread = vexa::OsStartNewThread(&SPDPBuiltinParticipantReader::workerEntry, this, -2, 0, err,
                                       sizeof err);
@@ -203,6 +202,13 @@ CacheChange* SPDPBuiltinParticipantReader::addChange(CacheChange* change) {
     change->lastSeen = heard;
     {
         std::lock_guard<std::mutex> lock(m_tableMutex);
+        // Told twice at once (its announcement on the parser thread, participantDetected on
+        // another): the first one stores and wires it, a second copy would outlive a removal.
+        if (CacheChange* known = findLocked(d.guidPrefix)) {
+            known->lastSeen = heard;
+            m_history.free_change(known);
+            return nullptr;
+        }
         m_history.add_change(change);
         for (Slot& s : m_slots) {
             if (s.change == nullptr) {
@@ -249,10 +255,13 @@ void SPDPBuiltinParticipantReader::alive(uint8_t const* guidPrefix) {
     if (guidPrefix == nullptr || !m_active.load()) {
         return;
     }
+    // Any datagram proves the participant alive now: stamping the last pass's time instead
+    // would cut up to a period off its lease, all of it when the lease is below the period.
+    vexa::dds::Time_t const heard = now();
     std::lock_guard<std::mutex> lock(m_tableMutex);
     for (Slot& s : m_slots) {
         if (s.change != nullptr && prefixEq(s.prefix, guidPrefix)) {
-            s.change->lastSeen = m_checkTime;
+            s.change->lastSeen = heard;
             return;
         }
     }
@@ -323,7 +332,6 @@ void SPDPBuiltinParticipantReader::checkLeases() {
     std::vector<vexa::dds::Time_t> seen;
     {
         std::lock_guard<std::mutex> lock(m_tableMutex);
-        m_checkTime = t;
         m_history.upload(changes);
         seen.reserve(changes.size());
         for (CacheChange* c : changes) {

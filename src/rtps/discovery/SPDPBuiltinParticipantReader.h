@@ -31,14 +31,15 @@ class Reader;
 // still packed). A participant whose metatraffic unicast locator is unusable, or that cannot be
 // given a socket, is not stored: its next announcement tries again.
 //
-// Threads: addChange and alive run on the parser thread, removal by prefix on its caller's; the
+// Threads: addChange runs on the parser thread (and on the caller's for a participant told by
+// hand, possibly at once), alive on the parser thread, removal by prefix on its caller's; the
 // lease worker is a thread of its own, started by the constructor and ended by stop (or the
 // destructor), which wakes it and joins it. A participant is reported lost once, by whichever
 // removal claims its change first.
 //
-// Locks: the table mutex guards the slots, the history's adding and removal and the check
-// time; the wait mutex guards the worker's stop flag. Neither is held while the host or the
-// DCPS core is called, and they are never held together.
+// Locks: the table mutex guards the slots, the history's adding and removal and the
+// last-seen times; the wait mutex guards the worker's stop flag. Neither is held while the host or
+// the DCPS core is called, and they are never held together.
 class SPDPBuiltinParticipantReader {
 public:
     static constexpr size_t TABLE_SIZE = 256;
@@ -63,8 +64,8 @@ public:
     // cannot be wired). On null the caller still owns the change and destroys it.
     CacheChange* addChange(CacheChange* change);
 
-    // A datagram of that participant arrived: its last-seen time becomes the current check
-    // time. Unknown prefixes are ignored.
+    // A datagram of that participant arrived: its last-seen time becomes now. Unknown
+    // prefixes are ignored.
     void alive(uint8_t const* guidPrefix);
 
     // Removes the participant of this stored change; the number of changes left.
@@ -108,7 +109,6 @@ private:
 
     std::mutex m_tableMutex;
     std::array<Slot, TABLE_SIZE> m_slots;
-    vexa::dds::Time_t m_checkTime{};
     HistoryCache m_ownHistory;
     HistoryCache& m_history;
 
