@@ -169,18 +169,33 @@ TEST_F(BuiltinSub, LostParticipantIsRemovedAfter300Seconds) {
     }
 }
 
-TEST_F(BuiltinSub, ReappearingWithin300SecondsKeepsItsWriters) {
+// A lost participant's writers are lost with it; announced again, each is itself again (same
+// id), while one that is not announced again stays lost.
+TEST_F(BuiltinSub, ReappearingParticipantGetsItsWritersBackAsTheyAreAnnounced) {
     announceParticipant(ALIVE);
     report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102);
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x202);
+    uint32_t const id = peer()->writers.at(0x102)->id;
     engine->queueParticipantLost(PEER);
     engine->drain();
+    EXPECT_TRUE(peer()->writers.at(0x102)->handled);
+    EXPECT_TRUE(peer()->writers.at(0x202)->handled);
     advance(200);
     announceParticipant(ALIVE);
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102);
+    EXPECT_FALSE(peer()->writers.at(0x102)->handled);
+    EXPECT_EQ(peer()->writers.at(0x102)->id, id);
+    EXPECT_TRUE(peer()->writers.at(0x202)->handled);
     advance(200);
     dp->collectGarbage();
     dp->collectGarbage();
     ASSERT_NE(peer(), nullptr);
     EXPECT_FALSE(peer()->writers.at(0x102)->handled);
+    EXPECT_EQ(peer()->writers.count(0x202), 0u);
+    // A departure is no lease loss: announced again, it stays gone until collected.
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), GONE, 0x102);
+    report(FakeParticipant::PUBLICATION_READER, publication("T"), ALIVE, 0x102);
+    EXPECT_TRUE(peer()->writers.at(0x102)->handled);
 }
 
 TEST_F(BuiltinSub, DisabledBuiltinReaderGetsNothingEnabledOneGetsSamples) {

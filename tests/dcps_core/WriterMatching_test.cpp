@@ -1,6 +1,7 @@
 // Local writers against the remote readers that discovery reports: the requested/offered rules,
 // re-checks when either side changes, and losing readers in every way the built-in subscriber
 // reports it.
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -356,21 +357,45 @@ TEST_F(WriterMatching, ParticipantDepartureLosesItsReaders) {
     EXPECT_EQ(builtin_->findRemote(PEER), nullptr);
 }
 
-TEST_F(WriterMatching, ParticipantLostForTooLongLosesItsReaders) {
+// The engine forgets a participant whose lease ended, with its readers: the writer loses them at
+// once (its listener on the pass that follows), not at the collector's pass 300 s later, and
+// matches them again when they are announced again.
+TEST_F(WriterMatching, ParticipantLostLosesItsReadersAtOnceAndMatchesThemAgain) {
+    struct Matched : vexa::dcps::api::DWEventForwarder {
+        void on_offered_deadline_missed(void*, vexa::dds::DeadlineMissedStatus const&) override {}
+        void on_offered_incompatible_qos(void*, vexa::dds::IncompatibleQosStatus const&) override {}
+        void on_liveliness_lost(void*, vexa::dds::LivelinessLostStatus const&) override {}
+        void on_publication_matched(void*, vexa::dds::PublicationMatchedStatus const& s) override {
+            current = s.current_count;
+        }
+        std::atomic<int32_t> current{-1};
+    } listener;
     Writer* w = create(offer());
     announceParticipant(ALIVE);
     report(subscription(keyed_->getName()), ALIVE, 0x107);
+    report(subscription(keyed_->getName()), ALIVE, 0x207);
+    dp_->handleSubscriptions();
+    ASSERT_EQ(w->setListener(&listener, Writer::PUBLICATION_MATCHED), vexa::dds::RETCODE_OK);
     engine_->queueParticipantLost(PEER);
     engine_->drain();
-    advanceClock(200 * 1000000ll);
-    dp_->collectGarbage();
-    EXPECT_EQ(matched(w).current_count, 1);
-    advanceClock(101 * 1000000ll);
-    dp_->collectGarbage();
+    dp_->handleSubscriptions();
+    EXPECT_EQ(listener.current.load(), 0);
     EXPECT_EQ(matched(w).current_count, 0);
     EXPECT_EQ(w->knownRemoteReaders(), 0u);
+
+    announceParticipant(ALIVE);
+    report(subscription(keyed_->getName()), ALIVE, 0x107);
+    auto const m = matched(w);
+    EXPECT_EQ(m.current_count, 1);
+    EXPECT_EQ(m.total_count, 3);
+    ASSERT_EQ(remoteReader(0x107)->writers.size(), 1u);
+    EXPECT_EQ(remoteReader(0x107)->writers[0], w);
+    // Heard again: the collector keeps it; the reader not announced again stays lost.
+    advanceClock(302 * 1000000ll);
     dp_->collectGarbage();
-    EXPECT_EQ(builtin_->findRemote(PEER), nullptr);
+    EXPECT_EQ(matched(w).current_count, 1);
+    EXPECT_EQ(w->knownRemoteReaders(), 1u);
+    w->setListener(nullptr, 0);
 }
 
 TEST_F(WriterMatching, NewWriterMatchesTheKnownReadersButNotTheLostOnes) {

@@ -23,6 +23,8 @@ struct RemoteDP;
 struct RemoteDW {
     uint32_t id = 0;
     bool handled = false;  // its removal was passed to the local side
+    bool lapsed = false;   // handled because its participant's lease ended: announced again, it
+                           // is matched again
     vexa::dds::Time_t lastSample;
     vexa::dds::PublicationBuiltinTopicData data;
     RemoteDP* participant = nullptr;
@@ -33,6 +35,7 @@ struct RemoteDW {
 struct RemoteDR {
     uint32_t id = 0;
     bool handled = false;
+    bool lapsed = false;
     vexa::dds::Time_t lastSample;
     vexa::dds::SubscriptionBuiltinTopicData data;
     RemoteDP* participant = nullptr;

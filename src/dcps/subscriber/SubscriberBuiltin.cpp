@@ -272,8 +272,8 @@ bool SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
     r->flags |= RemoteDP::REMOVED;
     std::vector<WriterReaders> lostWriters;
     std::vector<LostDR> lostReaders;
-    takeWriters(*r, lostWriters);
-    takeReaders(*r, lostReaders);
+    takeWriters(*r, lostWriters, false);
+    takeReaders(*r, lostReaders, false);
     uint32_t const prefix[3] = {r->prefix[0], r->prefix[1], r->prefix[2]};
     lock.unlock();
     looseWriters(prefix, lostWriters);
@@ -281,11 +281,13 @@ bool SubscriberBuiltin::handleDCPSParticipantReader(RTPS::SampleInfo* handle) {
     return true;
 }
 
-void SubscriberBuiltin::takeWriters(RemoteDP& r, std::vector<WriterReaders>& out) {
+void SubscriberBuiltin::takeWriters(RemoteDP& r, std::vector<WriterReaders>& out, bool lapsed) {
     for (auto& w : r.writers) {
         if (!w.second->handled) {
             w.second->handled = true;
-            out.push_back(WriterReaders{w.first, w.second->readers});
+            w.second->lapsed = lapsed;
+            out.push_back(WriterReaders{w.first, {}});
+            out.back().readers.swap(w.second->readers);
         }
     }
 }
@@ -367,6 +369,12 @@ bool SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
         slot = std::make_unique<RemoteDW>();
     }
     RemoteDW& w = *slot;
+    // Lost with its participant's lease and announced again: matched again, under its id.
+    bool const revived = w.handled && w.lapsed && !removal(s);
+    if (revived) {
+        w.handled = false;
+        w.lapsed = false;
+    }
     if (w.handled) {
         log.logMessage(MODULE_PUBLICATION, 3, vexares::DCPS_MSG_REMOTE_WRITER_HANDLED, name);
         return true;
@@ -382,8 +390,8 @@ bool SubscriberBuiltin::handleDCPSPublicationReader(RTPS::SampleInfo* handle) {
         looseWriters(prefix, lost);
         return true;
     }
-    if (w.id == 0) {
-        uint32_t const id = getNewRemotePubID();
+    if (w.id == 0 || revived) {
+        uint32_t const id = w.id != 0 ? w.id : getNewRemotePubID();
         if (id == 0) {
             log.logMessage(MODULE_PUBLICATION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
             r->writers.erase(entityId);
@@ -485,6 +493,11 @@ bool SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
             slot = std::make_unique<RemoteDR>();
         }
         RemoteDR& d = *slot;
+        bool const revived = d.handled && d.lapsed && !removal(s);
+        if (revived) {
+            d.handled = false;
+            d.lapsed = false;
+        }
         if (d.handled) {
             log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_READER_HANDLED, name);
             return true;
@@ -496,8 +509,8 @@ bool SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
             d.handled = true;
             lost.push_back({{prefix[0], prefix[1], prefix[2]}, entityId, std::move(d.writers)});
             d.writers.clear();
-        } else if (d.id == 0) {
-            uint32_t const id = getNewRemoteSubID();
+        } else if (d.id == 0 || revived) {
+            uint32_t const id = d.id != 0 ? d.id : getNewRemoteSubID();
             if (id == 0) {
                 log.logMessage(MODULE_SUBSCRIPTION, 3, vexares::DCPS_MSG_REMOTE_NO_ID, name);
                 r->readers.erase(entityId);
@@ -541,13 +554,14 @@ bool SubscriberBuiltin::handleDCPSSubscriptionReader(RTPS::SampleInfo* handle) {
     return true;
 }
 
-void SubscriberBuiltin::takeReaders(RemoteDP& r, std::vector<LostDR>& out) {
+void SubscriberBuiltin::takeReaders(RemoteDP& r, std::vector<LostDR>& out, bool lapsed) {
     for (auto& entry : r.readers) {
         RemoteDR& d = *entry.second;
         if (d.handled) {
             continue;
         }
         d.handled = true;
+        d.lapsed = lapsed;
         out.push_back({{r.prefix[0], r.prefix[1], r.prefix[2]}, entry.first, std::move(d.writers)});
         d.writers.clear();
     }
@@ -608,13 +622,28 @@ void SubscriberBuiltin::assertLiveliness(unsigned const* guidPrefix, bool manual
 }
 
 void SubscriberBuiltin::participantLostByRTPS(unsigned const* guidPrefix) {
-    std::lock_guard<CoreRecursiveMutex> lock(getMutex());
-    auto it = remotes_.find(BuiltinTopicKey{{guidPrefix[0], guidPrefix[1], guidPrefix[2]}});
-    if (it == remotes_.end() || (it->second.flags & RemoteDP::REMOVED) != 0) {
-        return;
+    uint32_t const prefix[3] = {guidPrefix[0], guidPrefix[1], guidPrefix[2]};
+    std::vector<WriterReaders> lostWriters;
+    std::vector<LostDR> lostReaders;
+    {
+        std::lock_guard<CoreRecursiveMutex> lock(getMutex());
+        auto it = remotes_.find(BuiltinTopicKey{{prefix[0], prefix[1], prefix[2]}});
+        if (it == remotes_.end() || (it->second.flags & RemoteDP::REMOVED) != 0) {
+            return;
+        }
+        RemoteDP& r = it->second;
+        r.flags |= RemoteDP::LOST;
+        r.activity = getTimeService().now();
+        // The engine forgets the participant's endpoints with its lease: a match kept here
+        // would promise deliveries that no longer happen.
+        takeWriters(r, lostWriters, true);
+        takeReaders(r, lostReaders, true);
     }
-    it->second.flags |= RemoteDP::LOST;
-    it->second.activity = getTimeService().now();
+    looseWriters(prefix, lostWriters);
+    looseReaders(lostReaders);
+    if (!lostWriters.empty() || !lostReaders.empty()) {
+        dp_->getCommunicationObject()->statusChanged();
+    }
 }
 
 void SubscriberBuiltin::collectGarbage() {
@@ -653,8 +682,8 @@ void SubscriberBuiltin::collectGarbage() {
             static_cast<int64_t>(r.activity.sec) + LOST_KEPT_SEC < now) {
             r.flags |= RemoteDP::REMOVED;
             lost.push_back(LostParticipant{{r.prefix[0], r.prefix[1], r.prefix[2]}, {}});
-            takeWriters(r, lost.back().writers);
-            takeReaders(r, lostReaders);
+            takeWriters(r, lost.back().writers, false);
+            takeReaders(r, lostReaders, false);
         }
     }
     lock.unlock();

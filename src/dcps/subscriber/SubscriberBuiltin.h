@@ -100,7 +100,9 @@ public:
     // Under the participant mutex: a liveliness report of the remote participant `prefix`
     // (`manual`: the engine's manual flag, asserted by its writers).
     void assertLiveliness(unsigned const* guidPrefix, bool manual);
-    // Under the participant mutex: the engine's lease of that participant expired.
+    // Under the participant mutex: the engine's lease of that participant expired. The engine
+    // dropped its endpoints with it, so the local writers and readers lose them at once; the
+    // record stays LOST, and endpoints announced again are matched again.
     void participantLostByRTPS(unsigned const* guidPrefix);
     // One collector pass over the remote records and the built-in readers.
     void collectGarbage();
@@ -147,8 +149,9 @@ private:
         unsigned entityId;
         std::vector<Reader*> readers;
     };
-    // Marks the participant's writers not yet handled as handled and collects them.
-    static void takeWriters(RemoteDP& r, std::vector<WriterReaders>& out);
+    // Marks the participant's writers not yet handled as handled (and `lapsed`) and collects
+    // them.
+    static void takeWriters(RemoteDP& r, std::vector<WriterReaders>& out, bool lapsed);
     // Without this mutex, with the participant mutex held.
     static void looseWriters(uint32_t const (&prefix)[3], std::vector<WriterReaders> const& lost);
     // A new remote writer offered to the local readers of its topic (this mutex, held by
@@ -174,8 +177,9 @@ private:
         unsigned entityId;
         std::vector<Writer*> writers;
     };
-    // Marks every remote reader of `r` not handled yet as handled and takes its writers out.
-    static void takeReaders(RemoteDP& r, std::vector<LostDR>& out);
+    // Marks every remote reader of `r` not handled yet as handled (and `lapsed`) and takes its
+    // writers out.
+    static void takeReaders(RemoteDP& r, std::vector<LostDR>& out, bool lapsed);
     // Participant mutex held, this one not: each writer loses the reader.
     static void looseReaders(std::vector<LostDR> const& lost);
     // The collector's sweeps under both mutexes; the readers of participants lost too long
