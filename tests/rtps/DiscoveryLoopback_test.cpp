@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ParticipantFakes.h"
@@ -159,4 +160,96 @@ TEST(DiscoveryLoopback, AnnouncedEndpointsMatchAndExchange) {
     }
     EXPECT_TRUE(seenByReader.waitForTopic("Pair", std::chrono::seconds(30)));
     EXPECT_TRUE(seenByWriter.waitForTopic("Pair", std::chrono::seconds(30)));
+}
+
+// One side forgets the other, as when its lease of the other ran out while the other kept it,
+// and then hears the other again: the other side's announcements reach it once more (though
+// that side saw nothing happen and had them all acknowledged), the endpoints match again, and
+// what is written from then on arrives.
+TEST(DiscoveryLoopback, AOneSidedLossIsHealedWhenThePeerIsHeardAgain) {
+    struct Case {
+        char const* forgetting;
+        bool readerSideForgets;
+    } const cases[] = {{"the reader's side", true}, {"the writer's side", false}};
+    for (Case const& c : cases) {
+        ScratchDir dir(
+            "BUSINESS.HEARTBEAT_PERIOD = 100\nBUSINESS.NACK_RESPONSE_DELAY = 5\n"
+            "BUSINESS.SPDP_ANNOUNCE_PERIOD = 3600000\n"
+            "BUSINESS.PARTICIPANT_LEASE_DURATION = 3600000\n");
+        SeeingCommunicationObject seenByWriter;
+        SeeingCommunicationObject seenByReader;
+        auto a = dataOf(OWN_PREFIX);
+        auto b = dataOf(REMOTE_PREFIX);
+        auto writerSide = std::make_unique<RTPS::ParticipantImpl>(&seenByWriter, 0, &a, 0, false);
+        auto readerSide = std::make_unique<RTPS::ParticipantImpl>(&seenByReader, 0, &b, 0, false);
+        writerSide->start();
+        readerSide->start();
+        auto pub = publication("Healed", 0x21);
+        auto sub = subscription("Healed", 0x31);
+        sub.participant_key = keyOf(REMOTE_PREFIX);
+        RTPS::RTPS_AdditionalTopicData const extra{{1, 0}, 0};
+        RTPS::Writer* writer = writerSide->addWriter(&pub, extra, RTPS::TOPIC_KIND_NO_KEY, 0);
+        RTPS::Reader* reader =
+            readerSide->addReader(&sub, extra, RTPS::TOPIC_KIND_NO_KEY, 0, nullptr);
+        ASSERT_NE(writer, nullptr);
+        ASSERT_NE(reader, nullptr);
+        uint32_t next = 1;
+        auto write = [&] {
+            uint32_t v = next++;
+            RTPS::SampleInfo s{};
+            s.statusFlags = RTPS::SAMPLE_ALIVE;
+            s.sourceTimestamp = vexa::dds::TIME_INVALID;
+            s.data = &v;
+            s.length = sizeof v;
+            return writer->addChange(&s) != int64_t{0xFFFFFFFF};
+        };
+        // Values from `from` on that arrived, each counted once.
+        auto arrivedFrom = [&](uint32_t from) {
+            std::vector<uint32_t> got = seenByReader.valueList();
+            got.erase(std::remove_if(got.begin(), got.end(), [&](uint32_t v) { return v < from; }),
+                      got.end());
+            std::sort(got.begin(), got.end());
+            return size_t(std::unique(got.begin(), got.end()) - got.begin());
+        };
+        // Written until one of these arrives: a value written before the match goes to nobody.
+        auto writeUntilOneArrives = [&] {
+            uint32_t const from = next;
+            for (int i = 0; i < 500; ++i) {
+                if (!write()) {
+                    return false;
+                }
+                if (arrivedFrom(from) > 0) {
+                    return true;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            return false;
+        };
+
+        auto announcedA = announcementOf(*writerSide, OWN_PREFIX);
+        auto announcedB = announcementOf(*readerSide, REMOTE_PREFIX);
+        readerSide->participantDetected(&announcedA, false);
+        writerSide->participantDetected(&announcedB, false);
+        ASSERT_TRUE(writeUntilOneArrives()) << c.forgetting;
+
+        RTPS::ParticipantImpl& forgetting = c.readerSideForgets ? *readerSide : *writerSide;
+        auto const& other = c.readerSideForgets ? announcedA : announcedB;
+        forgetting.participantLost(other.guidPrefix);
+        forgetting.participantDetected(&other, false);
+        ASSERT_TRUE(writeUntilOneArrives()) << c.forgetting;
+
+        // Matched again: everything written now arrives.
+        uint32_t const first = next;
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_TRUE(write()) << c.forgetting;
+        }
+        // Each of them, maybe more than once: what a proxy made again asks for is sent again.
+        auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (arrivedFrom(first) < 20 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(arrivedFrom(first), 20u) << c.forgetting;
+        readerSide.reset();
+        writerSide.reset();
+    }
 }

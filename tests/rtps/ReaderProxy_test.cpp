@@ -95,12 +95,12 @@ TEST(ReaderProxy, StateTransitions) {
          ACKNOWLEDGED},
         {"a base at the number does not", UNACKNOWLEDGED,
          [](ReaderProxy& p) { p.acked_changes_set(sn(1)); }, UNACKNOWLEDGED},
-        {"requesting an acknowledged change does nothing", UNACKNOWLEDGED,
+        {"requesting an acknowledged change again requests it", UNACKNOWLEDGED,
          [](ReaderProxy& p) {
              p.acked_changes_set(sn(2));
              p.requested_changes_set({sn(1)});
          },
-         ACKNOWLEDGED},
+         REQUESTED},
         {"a late sending does not undo an acknowledgement", UNSENT,
          [](ReaderProxy& p) {
              auto sent = p.unsent_changes();
@@ -135,11 +135,31 @@ TEST(ReaderProxy, PartialAcknowledgementMovesTheBoundary) {
     EXPECT_FALSE(f.proxy.acked_changes_set(sn(3)));
     EXPECT_TRUE(f.proxy.checkAcknowledged(sn(2)));
     EXPECT_FALSE(f.proxy.checkAcknowledged(sn(3)));
-    // Requests below the boundary are ignored, the one above is taken.
-    f.proxy.requested_changes_set({sn(1), sn(4), sn(9)});
+    // A number the proxy does not hold is ignored, the one above the boundary is taken.
+    f.proxy.requested_changes_set({sn(4), sn(9)});
     EXPECT_EQ(f.statuses(), (std::vector<ChangeForReaderStatusKind>{ACKNOWLEDGED, ACKNOWLEDGED,
                                                                     UNACKNOWLEDGED, REQUESTED}));
     EXPECT_TRUE(f.proxy.hasUnacknowledged());
+}
+
+// A reader that lost this writer's participant and found it again has a new proxy for the
+// writer, which asks for what the old one had acknowledged: the boundary goes back, the changes
+// are sent again, and the writer waits for their acknowledgement once more.
+TEST(ReaderProxy, AReaderThatStartedOverGetsWhatItAcknowledgedAgain) {
+    Fixture f(4, UNACKNOWLEDGED);
+    EXPECT_FALSE(f.proxy.acked_changes_set(sn(3)));
+    f.proxy.requested_changes_set({sn(1)});
+    EXPECT_EQ(f.statuses(), (std::vector<ChangeForReaderStatusKind>{
+                                REQUESTED, ACKNOWLEDGED, UNACKNOWLEDGED, UNACKNOWLEDGED}));
+    EXPECT_FALSE(f.proxy.checkAcknowledged(sn(1)));
+    EXPECT_FALSE(f.proxy.checkAcknowledged(sn(2)));
+    EXPECT_FALSE(f.proxy.isAllAcknowledged());
+    std::vector<ChangeForReader*> const again = f.proxy.requested_changes();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0]->sequenceNumber, sn(1));
+
+    EXPECT_TRUE(f.proxy.acked_changes_set(sn(5)));
+    EXPECT_TRUE(f.proxy.checkAcknowledged(sn(4)));
 }
 
 TEST(ReaderProxy, UnsentChangesComeOutOnce) {

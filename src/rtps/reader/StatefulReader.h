@@ -76,6 +76,11 @@ public:
     // Wakes waitForHistoricalData (a proxy became delivered, or loading ended).
     void reportAllDelivered();
 
+    // The count of the next ACKNACK, from one counter for all proxies: a proxy made again for a
+    // writer (its participant was lost and heard again) goes on above what its predecessor
+    // sent, where the writer still looks for a higher count.
+    uint32_t nextAckNackCount() { return ++m_ackNackCount; }
+
 protected:
     void historicalLoadingEnded() override;
 
@@ -97,6 +102,7 @@ private:
 
     std::mutex m_proxiesMutex;
     std::vector<std::unique_ptr<WriterProxy>> m_proxies;  // in matching order
+    std::atomic<uint32_t> m_ackNackCount{0};
 
     BusyCount m_receiveBusy;
     BusyCount m_workerBusy;

@@ -28,6 +28,10 @@ WriterProxy::~WriterProxy() {
     MessageComposer::release(m_socket);  // the use makeProxy took
 }
 
+uint32_t WriterProxy::nextAckNackCount() {
+    return m_owner != nullptr ? m_owner->nextAckNackCount() : ++m_ackNackCount;
+}
+
 bool WriterProxy::valueOf(SequenceNumber_t sn, uint64_t& value) {
     if (sn.high < 0) {
         return false;
@@ -346,7 +350,7 @@ AckNAckData* WriterProxy::makeAckNack(GUID_t const& reader) {
     acknack->readerGUID = reader;
     acknack->writerGUID = m_writer;
     acknack->readerSNState = set;
-    acknack->count = ++m_ackNackCount;
+    acknack->count = nextAckNackCount();
     acknack->finalFlag = nothingMissing;
     return acknack;
 }
@@ -358,7 +362,7 @@ AckNAckData* WriterProxy::makePreemptiveAckNack(GUID_t const& reader) {
     acknack->writerGUID = m_writer;
     acknack->readerSNState = SequenceNumberSet{};
     acknack->readerSNState.bitmapBase = sequenceOf(m_base);
-    acknack->count = ++m_ackNackCount;
+    acknack->count = nextAckNackCount();
     acknack->finalFlag = false;
     m_answerAtOnce = true;
     return acknack;

@@ -149,6 +149,8 @@ private:
     void dropHeldBelowBase();
     CacheChange* claimDue(uint64_t& value, uint64_t& turn);
     uint64_t newTurn();
+    // The owner's next ACKNACK count (this proxy's own without an owner).
+    uint32_t nextAckNackCount();
 
     StatefulReader* const m_owner;
     const GUID_t m_writer;

@@ -6,6 +6,7 @@
 #include "common/log/Logger.h"
 #include "common/res/RtpsMessages.h"
 #include "rtps/io/MessageComposer.h"
+#include "rtps/writer/StatefulWriter.h"
 
 namespace RTPS {
 
@@ -173,9 +174,15 @@ bool ReaderProxy::acked_changes_set(SequenceNumber_t const& base) {
 void ReaderProxy::requested_changes_set(std::vector<SequenceNumber_t> const& requested) {
     Lock lock(m_mutex);
     for (SequenceNumber_t const& sn : requested) {
-        const uint64_t i = find(sn, m_firstNotAcked);
+        const uint64_t i = find(sn, m_base);
         if (i == end()) {
             continue;
+        }
+        if (i < m_firstNotAcked) {
+            // Acknowledged before and asked for again: the reader started over (it lost this
+            // writer's participant and found it again), so what it had is due once more.
+            m_firstNotAcked = i;
+            m_allAcked = false;
         }
         ChangeForReader* e = at(i);
         e->status = REQUESTED;
@@ -324,7 +331,8 @@ bool ReaderProxy::releaseSuppressed(uint64_t token) {
 
 uint32_t ReaderProxy::nextHeartbeatCount() {
     Lock lock(m_mutex);
-    return ++m_heartbeatCount;
+    m_heartbeatCount = m_writer != nullptr ? m_writer->nextHeartbeatCount() : m_heartbeatCount + 1;
+    return m_heartbeatCount;
 }
 
 bool ReaderProxy::acceptAckNackCount(uint32_t count) {

@@ -76,7 +76,8 @@ public:
     void unacked_changes_set(ChangeForReader* entry);
     // Everything below base is acknowledged. Returns whether every entry now is.
     bool acked_changes_set(SequenceNumber_t const& base);
-    // The named entries that are not acknowledged become REQUESTED; others are ignored.
+    // The named entries become REQUESTED; numbers not held are ignored. An acknowledged entry
+    // asked for again is not acknowledged any more, nor are those after it.
     void requested_changes_set(std::vector<SequenceNumber_t> const& requested);
     // The change will never go to this reader as data (a GAP tells it instead).
     void setIrrelevant(SequenceNumber_t const& sn);
@@ -115,7 +116,8 @@ public:
     void repairNextAtOnce() { m_repairAtOnce = true; }
     bool takeRepairAtOnce() { return m_repairAtOnce.exchange(false); }
 
-    // The next heartbeat count (the stored one + 1, stored back).
+    // The next heartbeat count: the writer's next one (the stored one + 1 without a writer),
+    // stored back.
     uint32_t nextHeartbeatCount();
     // Takes the count when it is newer than the last one (serial-number order, so counts may
     // wrap); false for a stale count.

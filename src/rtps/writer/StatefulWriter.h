@@ -114,6 +114,11 @@ public:
     void deferredWorker(GUID_t const& reader);
     void nAckSuppressionWorker(GUID_t const& reader, uint64_t token);
 
+    // The count of the next HEARTBEAT, from one counter for all proxies: a proxy made again for
+    // a reader (its participant was lost and heard again) goes on above what its predecessor
+    // sent, where the reader still looks for a higher count.
+    uint32_t nextHeartbeatCount() { return ++m_heartbeatCount; }
+
     // For tests and diagnostics.
     size_t matchedReaderCount();
     uint32_t getTaskId() const { return m_taskId.load(); }
@@ -209,6 +214,7 @@ private:
     // Scheduler time from which a pass heartbeats the readers it sent nothing to; under the
     // matched-readers mutex.
     uint64_t m_heartbeatDue = 0;
+    std::atomic<uint32_t> m_heartbeatCount{0};
 
     BusyCount m_ackBusy;
     BusyCount m_taskBusy;
