@@ -31,8 +31,8 @@ constexpr int32_t SAMPLES = 1200;
 constexpr auto WRITE_PERIOD = std::chrono::milliseconds(5);
 // A lease below the announce period: a lease that only announcements renewed would run out at
 // the first lease pass without one.
-constexpr int32_t ANNOUNCE_PERIOD_MS = 2000;
-constexpr int32_t LEASE_MS = 1000;
+constexpr int32_t ANNOUNCE_PERIOD_MS = 3000;
+constexpr int32_t LEASE_MS = 1500;
 constexpr int32_t WAIT_SECONDS = 20;
 
 enum Exit : int {
