@@ -142,13 +142,13 @@ private:
         return std::string(reinterpret_cast<char const*>(&g), sizeof g);
     }
 
-    // rtps.cfg is read from the working directory: write it in a private one.
+    // rtps.cfg is read from the working directory: it stands there for the constructor alone.
+    // Not in a private directory entered for the purpose: the process logger opens its files
+    // where its first record is written, and the constructor logs where its file came from.
     static std::unique_ptr<RTPS::Config> makeConfig(Settings const& s) {
-        char dir[] = "/tmp/vexa-writer-cfg.XXXXXX";
-        if (mkdtemp(dir) == nullptr) {
-            return std::unique_ptr<RTPS::Config>(new RTPS::Config(0));
-        }
-        const std::string file = std::string(dir) + "/rtps.cfg";
+        const char* const file = "rtps.cfg";
+        const char* const saved = "rtps.cfg.before-fake-participant";
+        const bool hadOne = std::rename(file, saved) == 0;
         {
             std::ofstream out(file, std::ios::binary | std::ios::trunc);
             out << "BUSINESS.DEFAULT_UNICAST_IP = 127.0.0.1\n"
@@ -164,18 +164,11 @@ private:
                 << "BUSINESS.PARTICIPANT_LEASE_DURATION = 900\n"
                 << "BUSINESS.USER_MULTICASTING_MODE = " << s.multicastingMode << "\n";
         }
-        char old[PATH_MAX];
-        std::unique_ptr<RTPS::Config> config;
-        if (getcwd(old, sizeof old) != nullptr && chdir(dir) == 0) {
-            config.reset(new RTPS::Config(0));
-            if (chdir(old) != 0) {
-                std::perror("chdir");
-            }
-        } else {
-            config.reset(new RTPS::Config(0));
+        std::unique_ptr<RTPS::Config> config(new RTPS::Config(0));
+        std::remove(file);
+        if (hadOne) {
+            std::rename(saved, file);
         }
-        std::remove(file.c_str());
-        rmdir(dir);
         return config;
     }
 
