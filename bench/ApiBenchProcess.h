@@ -1,6 +1,6 @@
 // What the two-process benchmarks of the dds:: API share: forking the sides, reaping them,
-// the pipes that carry their figures back, the load average to print beside the figures, and
-// the benchmark topic's sample of a given size.
+// the pipes that carry their figures back, the resident size, the load average to print beside the
+// figures, and the benchmark topic's sample of a given size.
 #pragma once
 
 #include <signal.h>
@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -37,6 +38,19 @@ inline std::string loadLine() {
     std::string line;
     std::getline(in, line);
     return line;
+}
+
+// A "Vm…:" field of /proc/self/status in KiB (VmRSS: resident, VmHWM: its peak).
+inline uint64_t statusKiB(char const* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    size_t const n = std::strlen(field);
+    while (std::getline(in, line)) {
+        if (line.compare(0, n, field) == 0) {
+            return std::stoull(line.substr(n));
+        }
+    }
+    return 0;
 }
 
 // Runs body(fd, size, domain) in a child process, which exits with its result.

@@ -38,18 +38,6 @@ struct Resident {
     int64_t ns = 0;        // from the first write to the last
 };
 
-uint64_t statusKiB(char const* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    size_t const n = std::strlen(field);
-    while (std::getline(in, line)) {
-        if (line.compare(0, n, field) == 0) {
-            return std::stoull(line.substr(n));
-        }
-    }
-    return 0;
-}
-
 uint64_t rssKiB() {
     return statusKiB("VmRSS:");
 }

@@ -24,46 +24,16 @@
 #include <string>
 #include <vector>
 
+#include "ApiBenchProcess.h"
 #include "RoundTrip_DCPS.hpp"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace apibench;
 
 constexpr int kWaitSeconds = 30;
 // A run that has not ended by then counts as failed (a stall, not a slow run).
 constexpr int kRunSeconds = 300;
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-std::string loadLine() {
-    std::ifstream in("/proc/loadavg");
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-double load1() {
-    std::ifstream in("/proc/loadavg");
-    double load = 0;
-    in >> load;
-    return load;
-}
-
-// Resident size in KiB.
-int64_t residentKiB() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, 6, "VmRSS:") == 0) {
-            return std::strtoll(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return 0;
-}
 
 int64_t samplesOfRun() {
     char const* v = std::getenv("VEXA_TPUT_SAMPLES");
@@ -80,31 +50,6 @@ struct Report {
     int64_t faults = 0;    // reader: samples out of order, twice, or missing
     int64_t timeouts = 0;  // writer: writes that timed out (and were written again)
 };
-
-bool readAll(int fd, void* data, size_t length) {
-    auto* p = static_cast<char*>(data);
-    while (length > 0) {
-        ssize_t const n = ::read(fd, p, length);
-        if (n <= 0) {
-            return false;
-        }
-        p += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void writeAll(int fd, void const* data, size_t length) {
-    auto const* p = static_cast<char const*>(data);
-    while (length > 0) {
-        ssize_t const n = ::write(fd, p, length);
-        if (n <= 0) {
-            return;
-        }
-        p += n;
-        length -= static_cast<size_t>(n);
-    }
-}
 
 dds::pub::qos::DataWriterQos writerQos(dds::pub::Publisher& publisher) {
     dds::pub::qos::DataWriterQos qos = publisher.default_datawriter_qos();
@@ -138,10 +83,8 @@ int runWriter(int fd, size_t size, int64_t count, uint32_t domain) {
         while (writer.publication_matched_status().current_count() == 0) {
             matching.wait(dds::core::Duration(kWaitSeconds, 0));
         }
-        RoundTrip::Echo echo;
-        echo.id(0);
-        echo.payload(RoundTrip::Payload(size - echo.lenPacked(), 0x5A));
-        report.idleKiB = residentKiB();
+        RoundTrip::Echo echo = echoOfSize(size);
+        report.idleKiB = static_cast<int64_t>(statusKiB("VmRSS:"));
         report.firstNs = nowNs();
         for (int64_t i = 0; i < count; ++i) {
             echo.number(static_cast<uint32_t>(i));
@@ -156,7 +99,7 @@ int runWriter(int fd, size_t size, int64_t count, uint32_t domain) {
         }
         writer.wait_for_acknowledgments(dds::core::Duration(kRunSeconds, 0));
         report.lastNs = nowNs();
-        report.endKiB = residentKiB();
+        report.endKiB = static_cast<int64_t>(statusKiB("VmRSS:"));
     } catch (dds::core::Exception const& e) {
         std::fprintf(stderr, "writer: %s\n", e.what());
         return 3;
@@ -187,7 +130,7 @@ int runReader(int fd, int64_t count, uint32_t domain) {
                 break;
             }
             if (!idleTaken) {
-                report.idleKiB = residentKiB();
+                report.idleKiB = static_cast<int64_t>(statusKiB("VmRSS:"));
                 idleTaken = true;
             }
             for (auto const& sample : reader.take()) {
@@ -202,7 +145,7 @@ int runReader(int fd, int64_t count, uint32_t domain) {
             }
         }
         report.lastNs = nowNs();
-        report.endKiB = residentKiB();
+        report.endKiB = static_cast<int64_t>(statusKiB("VmRSS:"));
     } catch (dds::core::Exception const& e) {
         std::fprintf(stderr, "reader: %s\n", e.what());
         return 3;
