@@ -642,10 +642,12 @@ TEST_F(SubscriberTest, StressEngineCallbacksAgainstTheDataThread) {
     fake->onHistory = queueFromAnotherThread;
 
     std::atomic<bool> engineRunning{true};
+    // Each engine thread's changes outlive it: the drain after the join still reads them.
+    std::vector<std::deque<Change>> engineChanges(ENGINE_THREADS);
     std::vector<std::thread> engine;
     for (int e = 0; e < ENGINE_THREADS; ++e) {
         engine.emplace_back([&, e] {
-            std::deque<Change> changes;
+            std::deque<Change>& changes = engineChanges[size_t(e)];
             const uint32_t prefix[3] = {0x300u + e, 1, 2};
             for (uint32_t i = 0; engineRunning.load(); ++i) {
                 const int n = created.load();
