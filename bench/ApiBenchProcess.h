@@ -1,8 +1,10 @@
 // What the two-process benchmarks of the dds:: API share: forking the sides, reaping them,
 // the pipes that carry their figures back, the resident size, the load average to print beside the
-// figures, and the benchmark topic's sample of a given size.
+// figures, what the scheduler did to a process, the benchmark topic's sample of a given size, the
+// reliable QoS the benchmarks start from, and waiting for the first match.
 #pragma once
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +53,60 @@ inline uint64_t statusKiB(char const* field) {
         }
     }
     return 0;
+}
+
+// What the scheduler did to all threads of a process so far: time they were ready to run but
+// waited for a CPU, and how often they gave the CPU up (to wait) or had it taken away.
+struct SchedUse {
+    int64_t waitNs = 0;
+    int64_t voluntary = 0;
+    int64_t involuntary = 0;
+};
+
+inline SchedUse operator-(SchedUse a, SchedUse const& b) {
+    a.waitNs -= b.waitNs;
+    a.voluntary -= b.voluntary;
+    a.involuntary -= b.involuntary;
+    return a;
+}
+
+inline SchedUse operator+(SchedUse a, SchedUse const& b) {
+    a.waitNs += b.waitNs;
+    a.voluntary += b.voluntary;
+    a.involuntary += b.involuntary;
+    return a;
+}
+
+inline SchedUse schedUseOf(pid_t pid) {
+    SchedUse use;
+    std::string const tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = ::opendir(tasks.c_str());
+    if (dir == nullptr) {
+        return use;
+    }
+    while (dirent const* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        std::string const task = tasks + "/" + entry->d_name;
+        std::ifstream stat(task + "/schedstat");
+        int64_t running = 0;
+        int64_t waiting = 0;
+        if (stat >> running >> waiting) {
+            use.waitNs += waiting;
+        }
+        std::ifstream status(task + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.compare(0, 24, "voluntary_ctxt_switches:") == 0) {
+                use.voluntary += std::stoll(line.substr(24));
+            } else if (line.compare(0, 27, "nonvoluntary_ctxt_switches:") == 0) {
+                use.involuntary += std::stoll(line.substr(27));
+            }
+        }
+    }
+    ::closedir(dir);
+    return use;
 }
 
 // Runs body(fd, size, domain) in a child process, which exits with its result.
@@ -116,6 +172,51 @@ inline RoundTrip::Echo echoOfSize(size_t size) {
     echo.id(0);
     echo.payload(RoundTrip::Payload(size - echo.lenPacked(), 0x5A));
     return echo;
+}
+
+// Reliable (one second's blocking time) and keeping all, within the default resource limits.
+inline dds::pub::qos::DataWriterQos reliableKeepAll(dds::pub::Publisher& publisher) {
+    dds::pub::qos::DataWriterQos qos = publisher.default_datawriter_qos();
+    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
+                                              dds::core::Duration(1, 0)));
+    qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
+    return qos;
+}
+
+// Reliable (one second's blocking time) with the given history.
+inline dds::sub::qos::DataReaderQos reliableReader(dds::sub::Subscriber& subscriber,
+                                                   dds::core::policy::History const& history) {
+    dds::sub::qos::DataReaderQos qos = subscriber.default_datareader_qos();
+    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
+                                              dds::core::Duration(1, 0)));
+    qos.policy(history);
+    return qos;
+}
+
+// Returns once `entity` counts a match (matchCount() > 0); dds::core::TimeoutError when none
+// came within `seconds` of one wait.
+template <typename Entity, typename Count>
+void waitForMatch(Entity& entity, dds::core::status::StatusMask const& mask, Count matchCount,
+                  int seconds) {
+    dds::core::cond::StatusCondition status(entity);
+    status.enabled_statuses(mask);
+    dds::core::cond::WaitSet matching;
+    matching += status;
+    while (matchCount() == 0) {
+        matching.wait(dds::core::Duration(seconds, 0));
+    }
+}
+
+inline void waitForReader(dds::pub::DataWriter<RoundTrip::Echo>& writer, int seconds) {
+    waitForMatch(
+        writer, dds::core::status::StatusMask::publication_matched(),
+        [&] { return writer.publication_matched_status().current_count(); }, seconds);
+}
+
+inline void waitForWriter(dds::sub::DataReader<RoundTrip::Echo>& reader, int seconds) {
+    waitForMatch(
+        reader, dds::core::status::StatusMask::subscription_matched(),
+        [&] { return reader.subscription_matched_status().current_count(); }, seconds);
 }
 
 }  // namespace apibench

@@ -47,19 +47,14 @@ uint64_t peakKiB() {
 }
 
 dds::pub::qos::DataWriterQos writerQos(dds::pub::Publisher& publisher) {
-    dds::pub::qos::DataWriterQos qos = publisher.default_datawriter_qos();
-    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
-                                              dds::core::Duration(1, 0)));
-    qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
+    dds::pub::qos::DataWriterQos qos = reliableKeepAll(publisher);
     qos.policy(dds::core::policy::ResourceLimits(kLimit, kLimit, kLimit));
     return qos;
 }
 
 dds::sub::qos::DataReaderQos readerQos(dds::sub::Subscriber& subscriber) {
-    dds::sub::qos::DataReaderQos qos = subscriber.default_datareader_qos();
-    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
-                                              dds::core::Duration(1, 0)));
-    qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
+    dds::sub::qos::DataReaderQos qos = reliableReader(
+        subscriber, dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
     qos.policy(dds::core::policy::ResourceLimits(kLimit, kLimit, kLimit));
     return qos;
 }
@@ -76,13 +71,7 @@ int memoryWriter(int fd, size_t size, uint32_t domain) {
         bool const alone = fd < 0;
         int const out = alone ? -fd : fd;
         if (!alone) {
-            dds::core::cond::StatusCondition matched(writer);
-            matched.enabled_statuses(dds::core::status::StatusMask::publication_matched());
-            dds::core::cond::WaitSet waitset;
-            waitset += matched;
-            while (writer.publication_matched_status().current_count() == 0) {
-                waitset.wait(dds::core::Duration(kWaitSeconds, 0));
-            }
+            waitForReader(writer, kWaitSeconds);
         }
         Resident r;
         r.idle = rssKiB();
@@ -125,15 +114,7 @@ int memoryReader(int fd, size_t, uint32_t domain) {
         dds::sub::cond::ReadCondition arrived(reader, dds::sub::status::DataState::any());
         dds::core::cond::WaitSet waitset;
         waitset += arrived;
-        {
-            dds::core::cond::StatusCondition matched(reader);
-            matched.enabled_statuses(dds::core::status::StatusMask::subscription_matched());
-            dds::core::cond::WaitSet matching;
-            matching += matched;
-            while (reader.subscription_matched_status().current_count() == 0) {
-                matching.wait(dds::core::Duration(kWaitSeconds, 0));
-            }
-        }
+        waitForWriter(reader, kWaitSeconds);
         Resident r;
         r.idle = rssKiB();
         int64_t begin = 0;

@@ -1,8 +1,11 @@
 // Round trips of one sample between two processes, each an application of the dds:: API over
 // the real engine on loopback, beside the same ping-pong over a plain UDP socket pair in the
 // same run: median, p99, mean and maximum of both and their ratios (API / UDP), with the host's
-// load average beside them. Also the time from launching a writer and a reader process together to
-// the first sample taken. Run inside tools/isolate:
+// load average beside them; then p90 and p99.9, and per round trip how long the threads of both
+// processes were ready to run but waited for a CPU and how often they waited or were preempted
+// (a tail that follows the CPU wait comes from sharing the cores). VEXA_RTT_DUMP=DIR writes
+// every round trip's time, in order. Also the time from launching a writer and a reader process
+// together to the first sample taken. Run inside tools/isolate:
 //
 //   VEXA_HOME=$PWD/build/stage tools/isolate $PWD/build/bench/bench_api_roundtrip
 #include <arpa/inet.h>
@@ -17,6 +20,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -37,25 +41,26 @@ constexpr int kAttempts = 3;
 constexpr int kWaitSeconds = 20;
 constexpr uint32_t kStop = 0xFFFFFFFFu;
 
+// The pong of the pair being measured (set before the ping is forked): the ping reads what the
+// scheduler did to both processes over the measured round trips.
+pid_t pongOfPair = 0;
+
+SchedUse pairUse() {
+    return schedUseOf(::getpid()) + schedUseOf(pongOfPair);
+}
+
 // ---- dds:: ping and pong -----------------------------------------------------------------
 
 // Reliable, keeping all it wrote within the default resource limits: a run writes far more than
 // they hold, so acknowledgements must keep up with the answers.
 dds::pub::qos::DataWriterQos writerQos(dds::pub::Publisher& publisher) {
-    dds::pub::qos::DataWriterQos qos = publisher.default_datawriter_qos();
-    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
-                                              dds::core::Duration(1, 0)));
-    qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
-    return qos;
+    return reliableKeepAll(publisher);
 }
 
 // The reader is taken empty at every wake-up: one sample deep is enough.
 dds::sub::qos::DataReaderQos readerQos(dds::sub::Subscriber& subscriber) {
-    dds::sub::qos::DataReaderQos qos = subscriber.default_datareader_qos();
-    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
-                                              dds::core::Duration(1, 0)));
-    qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_LAST, 1));
-    return qos;
+    return reliableReader(subscriber,
+                          dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_LAST, 1));
 }
 
 // One side of the ping-pong: writes on `out`, reads `in`.
@@ -84,14 +89,8 @@ struct Side {
 
     // Waits until the writer has matched a reader; false after the time-out.
     bool matched() {
-        dds::core::cond::StatusCondition status(writer);
-        status.enabled_statuses(dds::core::status::StatusMask::publication_matched());
-        dds::core::cond::WaitSet matching;
-        matching += status;
         try {
-            while (writer.publication_matched_status().current_count() == 0) {
-                matching.wait(dds::core::Duration(kWaitSeconds, 0));
-            }
+            waitForReader(writer, kWaitSeconds);
         } catch (dds::core::TimeoutError const&) {
             return false;
         }
@@ -173,7 +172,11 @@ int ddsPing(int fd, size_t size, uint32_t domain) {
 
         std::vector<int64_t> times;
         times.reserve(kRoundTrips);
+        SchedUse used;
         for (int i = 0; i < kWarmUp + kRoundTrips; ++i) {
+            if (i == kWarmUp) {
+                used = pairUse();
+            }
             echo.number(++number);
             int64_t const begin = nowNs();
             side.writer.write(echo);
@@ -187,7 +190,9 @@ int ddsPing(int fd, size_t size, uint32_t domain) {
                 times.push_back(nowNs() - begin);
             }
         }
+        used = pairUse() - used;
         writeAll(fd, times.data(), times.size() * sizeof(int64_t));
+        writeAll(fd, &used, sizeof used);
         echo.number(kStop);
         side.writer.write(echo);
         side.writer.wait_for_acknowledgments(dds::core::Duration(5, 0));
@@ -239,7 +244,11 @@ int udpPing(int fd, size_t size, uint32_t) {
     std::vector<char> in(65536);
     std::vector<int64_t> times;
     times.reserve(kRoundTrips);
+    SchedUse used;
     for (uint32_t i = 0; i < static_cast<uint32_t>(kWarmUp + kRoundTrips); ++i) {
+        if (i == static_cast<uint32_t>(kWarmUp)) {
+            used = pairUse();
+        }
         std::memcpy(out.data(), &i, sizeof i);
         int64_t const begin = nowNs();
         ::send(sock, out.data(), out.size(), 0);
@@ -255,7 +264,9 @@ int udpPing(int fd, size_t size, uint32_t) {
             times.push_back(nowNs() - begin);
         }
     }
+    used = pairUse() - used;
     writeAll(fd, times.data(), times.size() * sizeof(int64_t));
+    writeAll(fd, &used, sizeof used);
     char const stop = 0;
     ::send(sock, &stop, 1, 0);
     ::close(sock);
@@ -266,9 +277,16 @@ int udpPing(int fd, size_t size, uint32_t) {
 
 struct Figures {
     double median = 0;  // µs
+    double p90 = 0;
     double p99 = 0;
+    double p999 = 0;
     double mean = 0;
     double max = 0;
+    // Per round trip, both processes: µs their threads were ready but waited for a CPU, and
+    // the times they gave the CPU up or had it taken away.
+    double waitUs = 0;
+    double voluntary = 0;
+    double involuntary = 0;
     bool ok = false;
 };
 
@@ -276,7 +294,9 @@ Figures summarise(std::vector<int64_t> times) {
     Figures f;
     std::sort(times.begin(), times.end());
     f.median = static_cast<double>(times[times.size() / 2]) / 1000.0;
+    f.p90 = static_cast<double>(times[times.size() * 90 / 100]) / 1000.0;
     f.p99 = static_cast<double>(times[times.size() * 99 / 100]) / 1000.0;
+    f.p999 = static_cast<double>(times[times.size() * 999 / 1000]) / 1000.0;
     double sum = 0;
     for (int64_t t : times) {
         sum += static_cast<double>(t);
@@ -285,6 +305,19 @@ Figures summarise(std::vector<int64_t> times) {
     f.max = static_cast<double>(times.back()) / 1000.0;
     f.ok = true;
     return f;
+}
+
+// With VEXA_RTT_DUMP=DIR, each run's round trips (ns, in the order taken) go to
+// DIR/rtt-{api,udp}-SIZE.txt, one a line, for looking at when the slow ones come.
+void dumpTimes(std::vector<int64_t> const& times, size_t size, char const* kind) {
+    char const* dir = std::getenv("VEXA_RTT_DUMP");
+    if (dir == nullptr || dir[0] == '\0') {
+        return;
+    }
+    std::ofstream out(std::string(dir) + "/rtt-" + kind + "-" + std::to_string(size) + ".txt");
+    for (int64_t t : times) {
+        out << t << '\n';
+    }
 }
 
 Figures pingPong(int (*ping)(int, size_t, uint32_t), int (*pong)(int, size_t, uint32_t),
@@ -298,17 +331,25 @@ Figures pingPong(int (*ping)(int, size_t, uint32_t), int (*pong)(int, size_t, ui
         char up = 0;
         readAll(fds[0], &up, 1);
     }
+    pongOfPair = pongPid;
     pid_t const pingPid = start(ping, fds[1], size, domain);
     ::close(fds[1]);
     std::vector<int64_t> times(kRoundTrips);
-    bool const got = readAll(fds[0], times.data(), times.size() * sizeof(int64_t));
+    SchedUse used;
+    bool const got = readAll(fds[0], times.data(), times.size() * sizeof(int64_t)) &&
+                     readAll(fds[0], &used, sizeof used);
     ::close(fds[0]);
     int const pingRc = exitCodeOf(pingPid);
     reap(pongPid);
     if (!got || pingRc != 0) {
         return {};
     }
-    return summarise(std::move(times));
+    dumpTimes(times, size, ping == udpPing ? "udp" : "api");
+    Figures f = summarise(std::move(times));
+    f.waitUs = static_cast<double>(used.waitNs) / 1000.0 / kRoundTrips;
+    f.voluntary = static_cast<double>(used.voluntary) / kRoundTrips;
+    f.involuntary = static_cast<double>(used.involuntary) / kRoundTrips;
+    return f;
 }
 
 // A fresh domain for each pair of processes, so that no late datagram of a finished pair
@@ -339,6 +380,10 @@ void BM_RoundTrip(benchmark::State& state) {
         state.counters["api_p99_us"] = api.p99;
         state.counters["api_mean_us"] = api.mean;
         state.counters["api_max_us"] = api.max;
+        state.counters["api_p90_us"] = api.p90;
+        state.counters["api_p999_us"] = api.p999;
+        state.counters["api_cpu_wait_us"] = api.waitUs;
+        state.counters["api_switches"] = api.voluntary;
         state.counters["udp_med_us"] = udp.median;
         state.counters["udp_p99_us"] = udp.p99;
         state.counters["ratio_med"] = api.median / udp.median;
@@ -350,6 +395,12 @@ void BM_RoundTrip(benchmark::State& state) {
                      "(median/p99/mean/max), loadavg %s\n",
                      size, api.median, api.p99, api.mean, api.max, udp.median, udp.p99, udp.mean,
                      udp.max, loadLine().c_str());
+        std::fprintf(stderr,
+                     "%zu B: api p90 %.1f, p99.9 %.1f us; per round trip, both processes: "
+                     "%.1f us waiting for a CPU, %.1f waits, %.1f preemptions "
+                     "(udp %.1f us, %.1f, %.1f)\n",
+                     size, api.p90, api.p999, api.waitUs, api.voluntary, api.involuntary,
+                     udp.waitUs, udp.voluntary, udp.involuntary);
     }
 }
 BENCHMARK(BM_RoundTrip)
@@ -368,13 +419,7 @@ int firstWriter(int, size_t, uint32_t domain) {
         dds::topic::Topic<RoundTrip::Echo> topic(participant, "First");
         dds::pub::Publisher publisher(participant);
         dds::pub::DataWriter<RoundTrip::Echo> writer(publisher, topic, writerQos(publisher));
-        dds::core::cond::StatusCondition matched(writer);
-        matched.enabled_statuses(dds::core::status::StatusMask::publication_matched());
-        dds::core::cond::WaitSet waitset;
-        waitset += matched;
-        while (writer.publication_matched_status().current_count() == 0) {
-            waitset.wait(dds::core::Duration(kWaitSeconds, 0));
-        }
+        waitForReader(writer, kWaitSeconds);
         RoundTrip::Echo const echo = echoOfSize(64);
         writer.write(echo);
         writer.wait_for_acknowledgments(dds::core::Duration(kWaitSeconds, 0));

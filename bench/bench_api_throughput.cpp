@@ -52,19 +52,12 @@ struct Report {
 };
 
 dds::pub::qos::DataWriterQos writerQos(dds::pub::Publisher& publisher) {
-    dds::pub::qos::DataWriterQos qos = publisher.default_datawriter_qos();
-    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
-                                              dds::core::Duration(1, 0)));
-    qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
-    return qos;
+    return reliableKeepAll(publisher);
 }
 
 dds::sub::qos::DataReaderQos readerQos(dds::sub::Subscriber& subscriber) {
-    dds::sub::qos::DataReaderQos qos = subscriber.default_datareader_qos();
-    qos.policy(dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
-                                              dds::core::Duration(1, 0)));
-    qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
-    return qos;
+    return reliableReader(subscriber,
+                          dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
 }
 
 // ---- the two processes -------------------------------------------------------------------
@@ -76,13 +69,7 @@ int runWriter(int fd, size_t size, int64_t count, uint32_t domain) {
         dds::topic::Topic<RoundTrip::Echo> topic(participant, "Throughput");
         dds::pub::Publisher publisher(participant);
         dds::pub::DataWriter<RoundTrip::Echo> writer(publisher, topic, writerQos(publisher));
-        dds::core::cond::StatusCondition status(writer);
-        status.enabled_statuses(dds::core::status::StatusMask::publication_matched());
-        dds::core::cond::WaitSet matching;
-        matching += status;
-        while (writer.publication_matched_status().current_count() == 0) {
-            matching.wait(dds::core::Duration(kWaitSeconds, 0));
-        }
+        waitForReader(writer, kWaitSeconds);
         RoundTrip::Echo echo = echoOfSize(size);
         report.idleKiB = static_cast<int64_t>(statusKiB("VmRSS:"));
         report.firstNs = nowNs();
