@@ -75,9 +75,11 @@ std::string toUpperCase(const std::string& text);
 // Member path of generated code: "a.b" -> "m_a.m_b".
 std::string replaceLiteral(const std::string& path);
 
-// Creates every level of the path with mode 0775; existing levels are accepted. Throws
-// NLX::ZetException naming the system error and the level that failed.
-void createDir(const std::string& path);
+// Creates every level of the path with mode 0775; existing levels are accepted. Each level it
+// made is appended to `created` (when given, parents first), also when a deeper level then
+// fails, so a caller can take back what a refused run left. Throws NLX::ZetException naming
+// the system error and the level that failed.
+void createDir(const std::string& path, std::vector<std::string>* created = nullptr);
 
 }  // namespace NLX
 

@@ -183,6 +183,20 @@ TEST(NlxUtils, CreateDirMakesEveryLevelAndAcceptsExistingOnes) {
     EXPECT_TRUE(isDirectory("abs/a"));
 }
 
+// What a caller takes back after a refused run: only the levels this call made, parents first,
+// also those made before a deeper level failed.
+TEST(NlxUtils, CreateDirListsTheLevelsItMade) {
+    ASSERT_EQ(::mkdir("had", 0775), 0);
+    std::vector<std::string> created;
+    NLX::createDir("had/new/newer", &created);
+    EXPECT_EQ(created, (std::vector<std::string>{"had/new", "had/new/newer"}));
+
+    created.clear();
+    EXPECT_THROW(NLX::createDir("had/made/" + std::string(NAME_MAX + 1, 'x'), &created),
+                 NLX::ZetException);
+    EXPECT_EQ(created, std::vector<std::string>{"had/made"});
+}
+
 TEST(NlxUtils, CreateDirThrowsNamingTheLevelThatFailed) {
     { std::ofstream("plain") << "x"; }
     try {

@@ -309,7 +309,7 @@ std::string replaceLiteral(const std::string& path) {
     return member;
 }
 
-void createDir(const std::string& path) {
+void createDir(const std::string& path, std::vector<std::string>* created) {
     std::string full = path;
     if (full.empty() || full.back() != '/') {
         full += '/';
@@ -318,6 +318,9 @@ void createDir(const std::string& path) {
          slash = full.find('/', slash + 1)) {
         const std::string level = full.substr(0, slash);
         if (::mkdir(level.c_str(), 0775) == 0) {
+            if (created != nullptr) {
+                created->push_back(level);
+            }
             continue;
         }
         int error = errno;

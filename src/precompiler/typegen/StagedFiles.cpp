@@ -1,13 +1,12 @@
 #include "precompiler/typegen/StagedFiles.h"
 
+#include "NlxUtils.h"
 #include "ZetException.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace NLX {
 
@@ -17,12 +16,6 @@ std::string partial(const std::string& finalPath) {
     return finalPath + ".partial";
 }
 
-std::string errorText(int code) {
-    char buffer[256];
-    // GNU strerror_r: the result may or may not point into the buffer.
-    return strerror_r(code, buffer, sizeof buffer);
-}
-
 }  // namespace
 
 StagedFiles::~StagedFiles() {
@@ -30,27 +23,7 @@ StagedFiles::~StagedFiles() {
 }
 
 void StagedFiles::createDirectories(const std::string& path) {
-    std::string full = path;
-    if (full.empty() || full.back() != '/') {
-        full += '/';
-    }
-    for (std::size_t slash = full.find('/', 1); slash != std::string::npos;
-         slash = full.find('/', slash + 1)) {
-        const std::string level = full.substr(0, slash);
-        if (::mkdir(level.c_str(), 0775) == 0) {
-            m_createdDirectories.push_back(level);
-            continue;
-        }
-        int error = errno;
-        if (error == EEXIST) {
-            struct stat info {};
-            if (::stat(level.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-                continue;
-            }
-            error = ENOTDIR;
-        }
-        throw ZetException(errorText(error) + " при создании каталога " + level);
-    }
+    createDir(path, &m_createdDirectories);
 }
 
 void StagedFiles::open(std::ofstream& stream, const std::string& finalPath) {
