@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "dds/core/detail/FoundHandle.hpp"
 #include "dds/pub/AnyDataWriter.hpp"
 #include "dds/pub/DataWriter.hpp"
 #include "dds/pub/Publisher.hpp"
@@ -25,36 +26,15 @@ namespace pub {
 
 namespace detail {
 
-// Whether a found writer suits WRITER, and WRITER's handle of it.
-template <typename WRITER>
-struct FoundWriter {
-    static bool fits(vexa::pub::DataWriterDelegate const& d) {
-        using Bridge = vexa::dcps::api::DataWriterTemplate<typename WRITER::DataType>;
-        return dynamic_cast<Bridge*>(d.bridge()) != nullptr;
-    }
-    static WRITER make(std::shared_ptr<vexa::pub::DataWriterDelegate> const& d) {
-        return WRITER(d);
-    }
-};
-
-template <>
-struct FoundWriter<AnyDataWriter> {
-    static bool fits(vexa::pub::DataWriterDelegate const&) { return true; }
-    static AnyDataWriter make(std::shared_ptr<vexa::pub::DataWriterDelegate> const& d) {
-        return AnyDataWriter(std::make_shared<vexa::pub::DataWriterHolder>(d));
-    }
-};
-
 template <typename WRITER, typename Out>
 uint32_t byName(Publisher const& pub, std::string const& topic_name, Out out, uint32_t max) {
     auto d = std::dynamic_pointer_cast<vexa::pub::DataWriterDelegate>(
         pub->lookup_data_writer(topic_name).lock());
-    if (d == nullptr || max == 0 || !FoundWriter<WRITER>::fits(*d)) {
+    if (max == 0) {
         return 0;
     }
-    *out = FoundWriter<WRITER>::make(d);
-    ++out;
-    return 1;
+    return ::dds::core::detail::putFound<WRITER, AnyDataWriter, vexa::pub::DataWriterHolder,
+                                         vexa::dcps::api::DataWriterTemplate>(d, out);
 }
 
 }  // namespace detail

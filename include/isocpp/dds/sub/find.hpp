@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "dds/core/detail/FoundHandle.hpp"
 #include "dds/sub/AnyDataReader.hpp"
 #include "dds/sub/DataReader.hpp"
 #include "dds/sub/Subscriber.hpp"
@@ -35,37 +36,12 @@ namespace sub {
 
 namespace detail {
 
-// Whether a found reader suits READER, and READER's handle of it.
-template <typename READER>
-struct FoundReader {
-    static bool fits(vexa::sub::DataReaderDelegate const& d) {
-        using Bridge = vexa::dcps::api::DataReaderTemplate<typename READER::DataType>;
-        return dynamic_cast<Bridge*>(d.bridge()) != nullptr;
-    }
-    static READER make(std::shared_ptr<vexa::sub::DataReaderDelegate> const& d) {
-        return READER(d);
-    }
-};
-
-template <>
-struct FoundReader<AnyDataReader> {
-    static bool fits(vexa::sub::DataReaderDelegate const&) { return true; }
-    static AnyDataReader make(std::shared_ptr<vexa::sub::DataReaderDelegate> const& d) {
-        return AnyDataReader(std::make_shared<vexa::sub::DataReaderHolder>(d));
-    }
-};
-
 template <typename READER, typename Out>
 uint32_t put(Subscriber const& sub, vexa::dcps::api::DataReaderImpl* bridge,
              std::weak_ptr<vexa::core::EntityBase> const& api, Out& out) {
-    std::shared_ptr<vexa::sub::DataReaderDelegate> d =
-        vexa::sub::DataReaderDelegate::found(sub, bridge, api);
-    if (d == nullptr || !FoundReader<READER>::fits(*d)) {
-        return 0;
-    }
-    *out = FoundReader<READER>::make(d);
-    ++out;
-    return 1;
+    return ::dds::core::detail::putFound<READER, AnyDataReader, vexa::sub::DataReaderHolder,
+                                         vexa::dcps::api::DataReaderTemplate>(
+        vexa::sub::DataReaderDelegate::found(sub, bridge, api), out);
 }
 
 template <typename READER, typename Out>
