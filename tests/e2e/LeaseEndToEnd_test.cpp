@@ -10,10 +10,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 
-#include "common/ChildProcess.h"
-#include "Sensors_DCPS.hpp"
+#include "EndToEndFixture.h"
 
 // Two processes on loopback with short participant leases, each test a publisher and a
 // subscriber of the example's Reading topic. Under the send shim (registered in
@@ -27,25 +25,14 @@
 
 namespace {
 
+using namespace e2e;
+
 constexpr int32_t SAMPLES = 1200;
 constexpr auto WRITE_PERIOD = std::chrono::milliseconds(5);
 // A lease below the announce period: a lease that only announcements renewed would run out at
 // the first lease pass without one.
 constexpr int32_t ANNOUNCE_PERIOD_MS = 3000;
 constexpr int32_t LEASE_MS = 1500;
-constexpr int32_t WAIT_SECONDS = 20;
-
-enum Exit : int {
-    NO_MATCH = 10,
-    WRITE_TIMED_OUT = 11,
-    ACK_TIMED_OUT = 12,
-    WRITER_STATUS_LIED = 13,
-    NO_ANNOUNCEMENT_LOST = 14,
-    NO_SAMPLE = 20,
-    OUT_OF_ORDER = 21,
-    READER_STATUS_LIED = 22,
-    API_ERROR = 30,
-};
 
 bool underSendShim() {
     return dlsym(RTLD_DEFAULT, "vexa_send_shim_lose_announcements") != nullptr;
@@ -91,11 +78,6 @@ bool writeSettings() {
     return static_cast<bool>(out);
 }
 
-dds::core::policy::Reliability reliable(int32_t seconds) {
-    return dds::core::policy::Reliability(dds::core::policy::ReliabilityKind::RELIABLE,
-                                          dds::core::Duration(seconds, 0));
-}
-
 // Matched once, never lost since.
 bool stillMatched(dds::core::status::PublicationMatchedStatus const& s) {
     return s.current_count() == 1 && s.total_count() == 1;
@@ -120,58 +102,28 @@ bool waitOn(int fd) {
 
 int publisherProcess() {
     close(subscriberDone[1]);
-    try {
-        dds::domain::DomainParticipant participant(0);
-        dds::topic::Topic<Sensors::Reading> topic(participant, "Reading");
-        dds::pub::Publisher publisher(participant);
-        dds::pub::qos::DataWriterQos qos = publisher.default_datawriter_qos();
-        qos.policy(reliable(WAIT_SECONDS));
-        qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
-        dds::pub::DataWriter<Sensors::Reading> writer(publisher, topic, qos);
-
-        dds::core::cond::StatusCondition matched(writer);
-        matched.enabled_statuses(dds::core::status::StatusMask::publication_matched());
-        dds::core::cond::WaitSet waitset;
-        waitset += matched;
-        try {
-            while (writer.publication_matched_status().current_count() == 0) {
-                waitset.wait(dds::core::Duration(WAIT_SECONDS, 0));
-            }
-        } catch (dds::core::TimeoutError const&) {
-            std::fprintf(stderr, "publisher: no reader matched\n");
+    return apiChild("publisher", []() -> int {
+        ReadingWriter side(reliable(WAIT_SECONDS), keepAll());
+        if (!side.waitForReader()) {
             return NO_MATCH;
         }
         loseAnnouncements(true);
 
-        Sensors::Reading r;
-        r.id(5);
-        r.source("lease");
-        r.status(Common::Status::OK);
-        auto next = std::chrono::steady_clock::now();
-        for (int32_t n = 1; n <= SAMPLES; ++n) {
-            Sensors::Value v;
-            v.pressure(n);
-            r.value(v);
-            try {
-                writer.write(r);
-            } catch (dds::core::TimeoutError const& e) {
-                std::fprintf(stderr, "publisher: sample %d: %s\n", n, e.what());
-                return WRITE_TIMED_OUT;
-            }
-            if (!stillMatched(writer.publication_matched_status())) {
+        Sensors::Reading r = reading(5, "lease");
+        int const written = side.writeNumbered(r, SAMPLES, WRITE_PERIOD, [&side](int32_t n) -> int {
+            if (!stillMatched(side.writer.publication_matched_status())) {
                 std::fprintf(stderr, "publisher: the reader was lost at sample %d\n", n);
                 return WRITER_STATUS_LIED;
             }
-            next += WRITE_PERIOD;
-            std::this_thread::sleep_until(next);
+            return vexatest::CHILD_PASS;
+        });
+        if (written != vexatest::CHILD_PASS) {
+            return written;
         }
-        try {
-            writer.wait_for_acknowledgments(dds::core::Duration(WAIT_SECONDS, 0));
-        } catch (dds::core::TimeoutError const& e) {
-            std::fprintf(stderr, "publisher: %s\n", e.what());
+        if (!side.waitForAcknowledgments()) {
             return ACK_TIMED_OUT;
         }
-        if (!stillMatched(writer.publication_matched_status())) {
+        if (!stillMatched(side.writer.publication_matched_status())) {
             std::fprintf(stderr, "publisher: acknowledged, but the reader was lost\n");
             return WRITER_STATUS_LIED;
         }
@@ -182,65 +134,39 @@ int publisherProcess() {
             std::fprintf(stderr, "publisher: the subscriber did not end\n");
             return NO_SAMPLE;
         }
-    } catch (dds::core::Exception const& e) {
-        std::fprintf(stderr, "publisher: %s\n", e.what());
-        return API_ERROR;
-    }
-    return vexatest::CHILD_PASS;
+        return vexatest::CHILD_PASS;
+    });
 }
 
 int subscriberProcess() {
     close(releaseSubscriber[1]);
-    try {
-        dds::domain::DomainParticipant participant(0);
-        dds::topic::Topic<Sensors::Reading> topic(participant, "Reading");
-        dds::sub::Subscriber subscriber(participant);
-        dds::sub::qos::DataReaderQos qos = subscriber.default_datareader_qos();
-        qos.policy(reliable(1));
-        qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
-        dds::sub::DataReader<Sensors::Reading> reader(subscriber, topic, qos);
-
-        dds::core::cond::StatusCondition matched(reader);
-        matched.enabled_statuses(dds::core::status::StatusMask::subscription_matched());
-        dds::core::cond::WaitSet matching;
-        matching += matched;
-        try {
-            while (reader.subscription_matched_status().current_count() == 0) {
-                matching.wait(dds::core::Duration(WAIT_SECONDS, 0));
-            }
-        } catch (dds::core::TimeoutError const&) {
-            std::fprintf(stderr, "subscriber: no writer matched\n");
+    return apiChild("subscriber", []() -> int {
+        ReadingReader side(reliable(1), keepAll());
+        if (!side.waitForWriter()) {
             return NO_MATCH;
         }
         loseAnnouncements(true);
 
-        dds::sub::cond::ReadCondition arrived(reader, dds::sub::status::DataState::new_data());
-        dds::core::cond::WaitSet waitset;
-        waitset += arrived;
-        int32_t expected = 1;
-        while (expected <= SAMPLES) {
-            try {
-                waitset.wait(dds::core::Duration(WAIT_SECONDS, 0));
-            } catch (dds::core::TimeoutError const&) {
-                std::fprintf(stderr, "subscriber: nothing after sample %d\n", expected - 1);
-                return NO_SAMPLE;
-            }
-            for (auto const& sample : reader.take()) {
-                if (!sample.info().valid()) {
-                    continue;
-                }
-                if (sample.data().value().pressure() != expected) {
+        int const taken = side.takeNumbered(
+            SAMPLES,
+            [](Sensors::Reading const& r, int32_t previous) -> int {
+                if (r.value().pressure() != previous + 1) {
                     std::fprintf(stderr, "subscriber: sample %d where %d was due\n",
-                                 sample.data().value().pressure(), expected);
+                                 r.value().pressure(), previous + 1);
                     return OUT_OF_ORDER;
                 }
-                ++expected;
-            }
-            if (!stillMatched(reader.subscription_matched_status())) {
-                std::fprintf(stderr, "subscriber: the writer was lost after sample %d\n",
-                             expected - 1);
-                return READER_STATUS_LIED;
-            }
+                return vexatest::CHILD_PASS;
+            },
+            [&side](int32_t previous) -> int {
+                if (!stillMatched(side.reader.subscription_matched_status())) {
+                    std::fprintf(stderr, "subscriber: the writer was lost after sample %d\n",
+                                 previous);
+                    return READER_STATUS_LIED;
+                }
+                return vexatest::CHILD_PASS;
+            });
+        if (taken != vexatest::CHILD_PASS) {
+            return taken;
         }
         if (loseAnnouncements(false) == 0) {
             return NO_ANNOUNCEMENT_LOST;
@@ -250,11 +176,8 @@ int subscriberProcess() {
             return API_ERROR;
         }
         waitOn(releaseSubscriber[0]);
-    } catch (dds::core::Exception const& e) {
-        std::fprintf(stderr, "subscriber: %s\n", e.what());
-        return API_ERROR;
-    }
-    return vexatest::CHILD_PASS;
+        return vexatest::CHILD_PASS;
+    });
 }
 
 // A reader whose process stops dead (no goodbye, no datagram) after the first sample: the
@@ -262,15 +185,9 @@ int subscriberProcess() {
 // until the reader's participant is lost with its lease. A write that goes on, and a wait for
 // acknowledgements that ends well, must find the reader unmatched by then.
 int vanishingSubscriberProcess() {
-    try {
-        dds::domain::DomainParticipant participant(0);
-        dds::topic::Topic<Sensors::Reading> topic(participant, "Reading");
-        dds::sub::Subscriber subscriber(participant);
-        dds::sub::qos::DataReaderQos qos = subscriber.default_datareader_qos();
-        qos.policy(reliable(1));
-        qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
-        dds::sub::DataReader<Sensors::Reading> reader(subscriber, topic, qos);
-        dds::sub::cond::ReadCondition arrived(reader, dds::sub::status::DataState::new_data());
+    return apiChild("subscriber", []() -> int {
+        ReadingReader side(reliable(1), keepAll());
+        dds::sub::cond::ReadCondition arrived(side.reader, dds::sub::status::DataState::new_data());
         dds::core::cond::WaitSet waitset;
         waitset += arrived;
         try {
@@ -283,71 +200,52 @@ int vanishingSubscriberProcess() {
             return API_ERROR;
         }
         raise(SIGSTOP);  // the test kills it at the end
-    } catch (dds::core::Exception const& e) {
-        std::fprintf(stderr, "subscriber: %s\n", e.what());
-        return API_ERROR;
-    }
-    return vexatest::CHILD_PASS;
+        return vexatest::CHILD_PASS;
+    });
 }
 
 constexpr int32_t SMALL_HISTORY = 4;
 
 int writerToAVanishingReaderProcess() {
     close(subscriberDone[1]);
-    try {
-        dds::domain::DomainParticipant participant(0);
-        dds::topic::Topic<Sensors::Reading> topic(participant, "Reading");
-        dds::pub::Publisher publisher(participant);
-        dds::pub::qos::DataWriterQos qos = publisher.default_datawriter_qos();
-        qos.policy(reliable(WAIT_SECONDS));
-        qos.policy(dds::core::policy::History(dds::core::policy::HistoryKind::KEEP_ALL, 1));
-        qos.policy(dds::core::policy::ResourceLimits(SMALL_HISTORY, SMALL_HISTORY, SMALL_HISTORY));
-        dds::pub::DataWriter<Sensors::Reading> writer(publisher, topic, qos);
-        dds::core::cond::StatusCondition matched(writer);
-        matched.enabled_statuses(dds::core::status::StatusMask::publication_matched());
-        dds::core::cond::WaitSet waitset;
-        waitset += matched;
+    return apiChild("publisher", []() -> int {
         try {
-            while (writer.publication_matched_status().current_count() == 0) {
-                waitset.wait(dds::core::Duration(WAIT_SECONDS, 0));
+            ReadingWriter side(
+                reliable(WAIT_SECONDS), keepAll(),
+                dds::core::policy::ResourceLimits(SMALL_HISTORY, SMALL_HISTORY, SMALL_HISTORY));
+            if (!side.waitForReader()) {
+                return NO_MATCH;
             }
-        } catch (dds::core::TimeoutError const&) {
-            return NO_MATCH;
-        }
-        Sensors::Reading r;
-        r.id(6);
-        r.source("vanishing");
-        r.status(Common::Status::OK);
-        Sensors::Value v;
-        v.pressure(0);
-        r.value(v);
-        writer.write(r);
-        if (!waitOn(subscriberDone[0])) {
-            return NO_SAMPLE;
-        }
-        // Twice the history: the last writes can only take room that a lost reader gave back.
-        for (int32_t n = 1; n <= 2 * SMALL_HISTORY; ++n) {
-            v.pressure(n);
+            Sensors::Reading r = reading(6, "vanishing");
+            Sensors::Value v;
+            v.pressure(0);
             r.value(v);
-            writer.write(r);
+            side.writer.write(r);
+            if (!waitOn(subscriberDone[0])) {
+                return NO_SAMPLE;
+            }
+            // Twice the history: the last writes can only take room that a lost reader gave
+            // back.
+            int const written =
+                side.writeNumbered(r, 2 * SMALL_HISTORY, std::chrono::milliseconds(0));
+            if (written != vexatest::CHILD_PASS) {
+                return written;
+            }
+            if (side.writer.publication_matched_status().current_count() != 0) {
+                std::fprintf(stderr, "publisher: room for writes, but the reader still matched\n");
+                return WRITER_STATUS_LIED;
+            }
+            side.writer.wait_for_acknowledgments(dds::core::Duration(WAIT_SECONDS, 0));
+            if (side.writer.publication_matched_status().current_count() != 0) {
+                std::fprintf(stderr, "publisher: acknowledged, but the reader still matched\n");
+                return WRITER_STATUS_LIED;
+            }
+        } catch (dds::core::TimeoutError const& e) {
+            std::fprintf(stderr, "publisher: %s\n", e.what());
+            return WRITE_TIMED_OUT;
         }
-        if (writer.publication_matched_status().current_count() != 0) {
-            std::fprintf(stderr, "publisher: room for writes, but the reader still matched\n");
-            return WRITER_STATUS_LIED;
-        }
-        writer.wait_for_acknowledgments(dds::core::Duration(WAIT_SECONDS, 0));
-        if (writer.publication_matched_status().current_count() != 0) {
-            std::fprintf(stderr, "publisher: acknowledged, but the reader still matched\n");
-            return WRITER_STATUS_LIED;
-        }
-    } catch (dds::core::TimeoutError const& e) {
-        std::fprintf(stderr, "publisher: %s\n", e.what());
-        return WRITE_TIMED_OUT;
-    } catch (dds::core::Exception const& e) {
-        std::fprintf(stderr, "publisher: %s\n", e.what());
-        return API_ERROR;
-    }
-    return vexatest::CHILD_PASS;
+        return vexatest::CHILD_PASS;
+    });
 }
 
 }  // namespace
@@ -388,18 +286,10 @@ TEST_F(LeaseEndToEnd, AStreamKeepsItsPeerAliveWhileAnnouncementsAreLost) {
     if (!underSendShim()) {
         GTEST_SKIP() << "runs under the send shim only";
     }
-    pid_t const subscriber = vexatest::startChild(subscriberProcess);
-    ASSERT_GT(subscriber, 0);
-    pid_t const publisher = vexatest::startChild(publisherProcess);
-    if (publisher <= 0) {
-        ::kill(subscriber, SIGKILL);
-        vexatest::exitCodeOf(subscriber);
-        FAIL() << "fork";
-    }
-    EXPECT_EQ(vexatest::exitCodeOf(publisher), vexatest::CHILD_PASS);
-    close(releaseSubscriber[1]);
-    releaseSubscriber[1] = -1;
-    EXPECT_EQ(vexatest::exitCodeOf(subscriber), vexatest::CHILD_PASS);
+    expectBothPass(subscriberProcess, publisherProcess, [] {
+        close(releaseSubscriber[1]);
+        releaseSubscriber[1] = -1;
+    });
 }
 
 TEST_F(LeaseEndToEnd, AVanishedReaderIsUnmatchedBeforeItsChangesCountAsDelivered) {
