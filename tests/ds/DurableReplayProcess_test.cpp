@@ -10,10 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -122,6 +124,26 @@ std::string show(std::vector<std::pair<unsigned, unsigned>> const& samples) {
         s += std::to_string(p.first) + ":" + std::to_string(p.second) + " ";
     }
     return s;
+}
+
+// A TCP connection to the durability service of `domain` on loopback; -1, with errno, when
+// none was made.
+int connectToService(unsigned domain) {
+    int const fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(7399 + domain));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        int const error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 TEST_F(DurableReplay, LateReadersGetTheWholeHistoryOnceInOrder) {
@@ -285,13 +307,8 @@ TEST_F(DurableReplay, LyingDsvcPeersNeitherHarmNorHoldTheService) {
     std::vector<int> open;
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
-        int const fd = socket(AF_INET, SOCK_STREAM, 0);
-        ASSERT_GE(fd, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(7399 + DOMAIN));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        int const fd = connectToService(DOMAIN);
+        ASSERT_GE(fd, 0) << std::strerror(errno);
         ASSERT_EQ(send(fd, c.bytes.data(), c.bytes.size(), MSG_NOSIGNAL),
                   static_cast<ssize_t>(c.bytes.size()));
         if (c.cutOff) {
@@ -341,13 +358,8 @@ TEST_F(DurableReplay, AFloodOfIdleDsvcConnectionsIsCappedAndAReaderIsStillServed
     ASSERT_GT(before, 0);
     std::vector<int> idle;
     for (int i = 0; i < FLOOD; ++i) {
-        int const fd = socket(AF_INET, SOCK_STREAM, 0);
-        ASSERT_GE(fd, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(7399 + DOMAIN));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0) << i;
+        int const fd = connectToService(DOMAIN);
+        ASSERT_GE(fd, 0) << i << ": " << std::strerror(errno);
         idle.push_back(fd);
     }
     // Every connection has reached the service once a late reader, connecting after them, is
