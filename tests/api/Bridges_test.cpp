@@ -17,24 +17,10 @@ using dds::domain::DomainParticipant;
 using vexa::dcps::api::DataReaderImpl;
 using vexa::dcps::api::SampleSeq;
 
-class BridgeTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        dp_ = new DomainParticipant(apitest::DOMAIN);
-        topic_ = new dds::topic::Topic<Keyed>(*dp_, "BridgeKeyed");
-    }
-    static void TearDownTestSuite() {
-        delete topic_;
-        topic_ = nullptr;
-        delete dp_;
-        dp_ = nullptr;
-    }
-    static DomainParticipant* dp_;
-    static dds::topic::Topic<Keyed>* topic_;
+class BridgeTest : public apitest::KeyedTopicSuite<BridgeTest> {
+public:
+    static constexpr char const* TOPIC = "BridgeKeyed";
 };
-
-DomainParticipant* BridgeTest::dp_ = nullptr;
-dds::topic::Topic<Keyed>* BridgeTest::topic_ = nullptr;
 
 constexpr auto ANY_SAMPLE = vexa::dds::ANY_SAMPLE_STATE;
 constexpr auto ANY_VIEW = vexa::dds::ANY_VIEW_STATE;

@@ -22,30 +22,23 @@ using dds::sub::DataReader;
 using dds::sub::status::DataState;
 using dds::topic::ParticipantBuiltinTopicData;
 
-class FindTest : public ::testing::Test {
+class FindTest : public apitest::KeyedTopicSuite<FindTest> {
+public:
+    static constexpr char const* TOPIC = "FindKeyed";
+
 protected:
     static void SetUpTestSuite() {
-        dp_ = new DomainParticipant(apitest::DOMAIN);
-        topic_ = new dds::topic::Topic<Keyed>(*dp_, "FindKeyed");
+        KeyedTopicSuite::SetUpTestSuite();
         other_ = new dds::topic::Topic<Keyed>(*dp_, "FindOther");
     }
     static void TearDownTestSuite() {
         delete other_;
         other_ = nullptr;
-        delete topic_;
-        topic_ = nullptr;
-        delete dp_;
-        dp_ = nullptr;
+        KeyedTopicSuite::TearDownTestSuite();
     }
 
-    static DomainParticipant* dp_;
-    static dds::topic::Topic<Keyed>* topic_;
-    static dds::topic::Topic<Keyed>* other_;
+    static inline dds::topic::Topic<Keyed>* other_ = nullptr;
 };
-
-DomainParticipant* FindTest::dp_ = nullptr;
-dds::topic::Topic<Keyed>* FindTest::topic_ = nullptr;
-dds::topic::Topic<Keyed>* FindTest::other_ = nullptr;
 
 // By topic name: the reader of that topic, as a typed handle of its own type or as an
 // AnyDataReader; nothing for another topic, another sample type or no room.

@@ -17,7 +17,6 @@ namespace {
 using apitest::expectThrowText;
 using apitest::Keyed;
 using dds::core::InstanceHandle;
-using dds::domain::DomainParticipant;
 using dds::sub::DataReader;
 using dds::sub::status::DataState;
 
@@ -27,19 +26,11 @@ Keyed keyOf(int32_t key) {
     return k;
 }
 
-class ReaderInstancesTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        dp_ = new DomainParticipant(apitest::DOMAIN);
-        topic_ = new dds::topic::Topic<Keyed>(*dp_, "InstancesKeyed");
-    }
-    static void TearDownTestSuite() {
-        delete topic_;
-        topic_ = nullptr;
-        delete dp_;
-        dp_ = nullptr;
-    }
+class ReaderInstancesTest : public apitest::KeyedTopicSuite<ReaderInstancesTest> {
+public:
+    static constexpr char const* TOPIC = "InstancesKeyed";
 
+protected:
     // A reader that keeps everything, with the samples {key, value} offered in this order.
     DataReader<Keyed> readerWith(std::vector<std::pair<int32_t, int32_t>> const& samples,
                                  dds::sub::qos::DataReaderQos q) {
@@ -79,13 +70,8 @@ protected:
         return out;
     }
 
-    static DomainParticipant* dp_;
-    static dds::topic::Topic<Keyed>* topic_;
     dds::sub::Subscriber sub_{*dp_};
 };
-
-DomainParticipant* ReaderInstancesTest::dp_ = nullptr;
-dds::topic::Topic<Keyed>* ReaderInstancesTest::topic_ = nullptr;
 
 // instance(h) lends the samples of that instance only; take removes just those.
 TEST_F(ReaderInstancesTest, instanceNarrowsReadAndTakeToOneInstance) {

@@ -19,19 +19,11 @@ using apitest::Keyed;
 using dds::core::cond::WaitSet;
 using dds::domain::DomainParticipant;
 
-class TypedTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        dp_ = new DomainParticipant(apitest::DOMAIN);
-        topic_ = new dds::topic::Topic<Keyed>(*dp_, "TypedKeyed");
-    }
-    static void TearDownTestSuite() {
-        delete topic_;
-        topic_ = nullptr;
-        delete dp_;
-        dp_ = nullptr;
-    }
+class TypedTest : public apitest::KeyedTopicSuite<TypedTest> {
+public:
+    static constexpr char const* TOPIC = "TypedKeyed";
 
+protected:
     // A wait (bounded) for samples not read yet. The core triggers a read condition when a
     // sample arrives, so it is made before the samples are offered.
     struct DataWait {
@@ -50,13 +42,7 @@ protected:
         dds::sub::cond::ReadCondition condition;
         WaitSet ws;
     };
-
-    static DomainParticipant* dp_;
-    static dds::topic::Topic<Keyed>* topic_;
 };
-
-DomainParticipant* TypedTest::dp_ = nullptr;
-dds::topic::Topic<Keyed>* TypedTest::topic_ = nullptr;
 
 TEST_F(TypedTest, topicCarriesItsNamesAndIsFoundByName) {
     EXPECT_EQ(topic_->name(), "TypedKeyed");

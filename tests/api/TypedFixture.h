@@ -67,4 +67,25 @@ inline void offer(vexa::dcps::Reader* reader, int32_t key, int32_t value) {
     participant->drain();
 }
 
+// One participant and one topic of Keyed for all the tests of a suite, named by the suite's
+// public `static constexpr char const* TOPIC`. A suite that needs more makes it in its own
+// SetUpTestSuite after this one's and deletes it in its TearDownTestSuite before this one's.
+template <typename SUITE>
+class KeyedTopicSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dp_ = new dds::domain::DomainParticipant(DOMAIN);
+        topic_ = new dds::topic::Topic<Keyed>(*dp_, SUITE::TOPIC);
+    }
+    static void TearDownTestSuite() {
+        delete topic_;
+        topic_ = nullptr;
+        delete dp_;
+        dp_ = nullptr;
+    }
+
+    static inline dds::domain::DomainParticipant* dp_ = nullptr;
+    static inline dds::topic::Topic<Keyed>* topic_ = nullptr;
+};
+
 }  // namespace apitest
