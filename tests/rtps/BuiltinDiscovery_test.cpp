@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ParticipantFakes.h"
@@ -368,6 +370,157 @@ TEST_F(BuiltinDiscoveryTest, ADepartedRemoteWriterIsUnmatchedAndForgotten) {
     EXPECT_TRUE(
         p->getDirectory()->getWriterDCPSConfig(staying.writerProxy.remoteWriterGuid, config));
     EXPECT_EQ(directory->publications().size(), 1u);
+}
+
+// Which local readers a remote writer's samples reach, after each kind of change that decides
+// a match. The participant keeps the answer between samples; every row first asks once (so an
+// answer is kept), makes its change, then asks again. Readers: A (Temp, any partition) and
+// B (Temp, "east"); the writer W publishes Temp in "west".
+TEST_F(BuiltinDiscoveryTest, DeliveryFollowsEveryChangeOfAMatch) {
+    struct World {
+        RTPS::DiscoveredWriterData w;
+        FakeReader* a;
+        FakeReader* b;
+        FakeReader* c = nullptr;
+        std::unique_ptr<FakeReader> removed;
+    };
+    auto inPartition = [](auto data, char const* name) {
+        data.partition.name.push_back(name);
+        return data;
+    };
+    auto writerIn = [](RTPS::DiscoveredWriterData w, char const* name) {
+        w.publicationData.partition.name.push_back(name);
+        return w;
+    };
+    struct Row {
+        char const* rule;
+        uint8_t probeKey;  // the writer whose heartbeat is sent
+        std::function<void(World&)> change;
+        char const* reached;  // the readers that get the heartbeat afterwards
+    } const rows[] = {
+        {"a reader created matches at once", 0x51,
+         [this](World& x) { x.c = addUserReader("Temp", 0x33); }, "AC"},
+        {"a reader taken out of the list gets nothing", 0x51,
+         [this](World& x) {
+             p->removeEndpoint(x.a);
+             x.removed.reset(x.a);
+         },
+         ""},
+        {"a reader whose partitions now exclude the writer gets nothing", 0x51,
+         [&, this](World& x) {
+             x.a->setDescription(inPartition(subscription("Temp", 0x31), "east"));
+             p->modifyReader(x.a, EXTRA, true);
+         },
+         ""},
+        {"a reader whose partitions now admit the writer gets it", 0x51,
+         [&, this](World& x) {
+             x.b->setDescription(inPartition(subscription("Temp", 0x32), "w*"));
+             p->modifyReader(x.b, EXTRA, true);
+         },
+         "AB"},
+        {"a writer announced again in another partition", 0x51,
+         [&, this](World&) { hearWriter(writerIn(remoteWriter("Temp", 0x51), "east"), 2); }, "AB"},
+        {"a writer announced again with a weaker QoS", 0x51,
+         [&, this](World& x) {
+             RTPS::DiscoveredWriterData weaker = x.w;
+             weaker.publicationData.reliability.kind = vexa::dds::BEST_EFFORT_RELIABILITY_QOS;
+             hearWriter(weaker, 2);
+         },
+         ""},
+        {"a writer announced departed", 0x51,
+         [this](World& x) {
+             RTPS::GUID_t from = x.w.writerProxy.remoteWriterGuid;
+             from.entityId = RTPS::_ENTITYID_SEDP_BUILTIN_PUBLICATIONS_WRITER;
+             std::unique_ptr<CacheChange> c = received(x.w, from, 2);
+             c->sampleInfo.statusFlags = RTPS::SAMPLE_DISPOSED | RTPS::SAMPLE_UNREGISTERED;
+             if (directory->addBuiltinChange(BuiltinTopic::PUBLICATION, c.get()) == c.get()) {
+                 c.release();
+             }
+         },
+         ""},
+        {"a writer lost", 0x51,
+         [this](World& x) { p->endpointLost(x.w.writerProxy.remoteWriterGuid); }, ""},
+        {"the writer's participant lost", 0x51,
+         [this](World&) { p->participantLost(REMOTE_PREFIX); }, ""},
+        {"a writer first heard of after its first samples", 0x52,
+         [this](World&) { hearWriter(remoteWriter("Temp", 0x52)); }, "AB"},
+    };
+    for (Row const& row : rows) {
+        SCOPED_TRACE(row.rule);
+        p.reset();
+        factory = std::make_shared<FakeFactory>();
+        SetUp();
+        ASSERT_TRUE(hear(BuiltinTopic::PARTICIPANT,
+                         remoteParticipant(REMOTE_PREFIX, RTPS::BUILTIN_ENDPOINTS_OWN),
+                         guidIn(REMOTE_PREFIX, RTPS::_ENTITYID_SPDP_BUILTIN_PARTICIPANT_WRITER)));
+        World x{writerIn(remoteWriter("Temp", 0x51), "west"), nullptr, nullptr, nullptr, nullptr};
+        ASSERT_TRUE(hearWriter(x.w));
+        x.a = addUserReader("Temp", 0x31);
+        auto east = inPartition(subscription("Temp", 0x32), "east");
+        p->addReader(&east, EXTRA, RTPS::TOPIC_KIND_WITH_KEY, 0, nullptr);
+        x.b = factory->userReaders.back();
+
+        RTPS::HeartbeatData hb;
+        hb.writerGUID = guidIn(REMOTE_PREFIX, RTPS::EntityId_t{{0, 0, row.probeKey}, 0x02});
+        hb.readerId = RTPS::_ENTITYID_UNKNOWN;
+        p->heartbeatToReaders(&hb);
+        std::vector<std::pair<char, FakeReader*>> const named = {{'A', x.a}, {'B', x.b}};
+        std::vector<size_t> before;
+        for (auto const& n : named) {
+            before.push_back(n.second->heartbeatCount());
+        }
+        row.change(x);
+        unsigned const count = p->heartbeatToReaders(&hb);
+
+        std::string reached;
+        for (size_t i = 0; i < named.size(); ++i) {
+            if (named[i].second->heartbeatCount() > before[i]) {
+                reached += named[i].first;
+            }
+        }
+        if (x.c != nullptr && x.c->heartbeatCount() > 0) {
+            reached += 'C';
+        }
+        EXPECT_EQ(reached, row.reached);
+        EXPECT_EQ(count, std::string(row.reached).size());
+    }
+}
+
+// Samples keep arriving while the application and discovery change matches: each sample reaches
+// only listed readers (a deleted one would be touched after its destruction, which the
+// sanitizers see), and once the changes stop the answer is exact.
+TEST_F(BuiltinDiscoveryTest, DeliveryRacesChangesOfMatches) {
+    RTPS::DiscoveredWriterData const w = remoteWriter("Temp", 0x51);
+    ASSERT_TRUE(hearWriter(w));
+    FakeReader* a = addUserReader("Temp", 0x31);
+    std::atomic<bool> stop{false};
+    RTPS::HeartbeatData hb;
+    hb.writerGUID = w.writerProxy.remoteWriterGuid;
+    hb.readerId = RTPS::_ENTITYID_UNKNOWN;
+    std::thread parser([&] {
+        RTPS::HeartbeatData mine = hb;
+        while (!stop.load()) {
+            p->heartbeatToReaders(&mine);
+        }
+    });
+    uint32_t sn = 2;
+    for (int i = 0; i < 200; ++i) {
+        FakeReader* passing = addUserReader("Temp", 0x40);
+        auto cold = subscription("Cold", 0x31);
+        a->setDescription(cold);
+        p->modifyReader(a, EXTRA, true);
+        hearWriter(w, sn++);
+        p->removeEndpoint(passing);
+        passing->waitUntilUnused();
+        delete passing;
+        a->setDescription(subscription("Temp", 0x31));
+        p->modifyReader(a, EXTRA, true);
+    }
+    stop = true;
+    parser.join();
+    size_t const before = a->heartbeatCount();
+    EXPECT_EQ(p->heartbeatToReaders(&hb), 1u);
+    EXPECT_EQ(a->heartbeatCount(), before + 1);
 }
 
 // The core is told of a remote writer holding no local reader: it takes its participant mutex

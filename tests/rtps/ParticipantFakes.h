@@ -218,6 +218,16 @@ public:
     }
     void setTimestamp(vexa::dds::Time_t const& t) override { timestamp = t; }
     vexa::dds::Time_t getTimestamp() override { return timestamp; }
+    // A QoS change as the engine's reader makes it: the description first, then the participant.
+    void setDescription(vexa::dds::SubscriptionBuiltinTopicData const& d) {
+        lockDescription();
+        m_description = d;
+        freeDCPSConfig();
+    }
+    size_t heartbeatCount() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return heartbeats.size();
+    }
 
     size_t keptCount() {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -64,6 +64,9 @@ public:
     // matches (LocalReader::checkMatchedWriter, LocalWriter::checkMatchedReader).
     virtual void checkMatchedWriter(DiscoveredWriterData const& remote) = 0;
     virtual void checkMatchedReader(DiscoveredReaderData const& remote) = 0;
+    // A remote writer's record was stored, replaced or removed: whatever the host derived from
+    // the records is out of date. Called after the change, before the call that made it returns.
+    virtual void remoteWritersChanged() {}
     // Starts receiving on a multicast group a remote writer sends to. Throws DDSIException when
     // the transport refuses it.
     virtual void addReceiver(Locator_t const& group) = 0;

@@ -85,6 +85,7 @@ CacheChange* SEDPBuiltinPublicationReader::addChange(CacheChange* change) {
         m_history.get_change(change);
         m_history.removeGarbage(0);
     }
+    m_host.remoteWritersChanged();
     logger().logMessage(MODULE, vexalog::Logger::SEV_DEBUG_2,
                         vexares::RTPS_MSG_READER_CHANGE_STORED, m_logName.c_str(), 0xFFFFFFFFu, 0u,
                         0u, 0u, unsigned(vexa::OsGetTimeCountMks() & 0xFFFFFFFFu));
@@ -171,16 +172,23 @@ void SEDPBuiltinPublicationReader::getMatchedWriters(
 }
 
 void SEDPBuiltinPublicationReader::removeRecords(GUID_t const& remote) {
-    std::lock_guard<std::mutex> lock(m_storeMutex);
-    std::vector<CacheChange*> changes;
-    m_history.upload(changes);
-    for (CacheChange* c : changes) {
-        DiscoveredWriterData const* r = recordOf(c);
-        if (r != nullptr && removalCovers(remote, r->writerProxy.remoteWriterGuid)) {
-            m_history.remove_change(c);
+    bool removed = false;
+    {
+        std::lock_guard<std::mutex> lock(m_storeMutex);
+        std::vector<CacheChange*> changes;
+        m_history.upload(changes);
+        for (CacheChange* c : changes) {
+            DiscoveredWriterData const* r = recordOf(c);
+            if (r != nullptr && removalCovers(remote, r->writerProxy.remoteWriterGuid)) {
+                m_history.remove_change(c);
+                removed = true;
+            }
         }
+        m_history.removeGarbage(0);
     }
-    m_history.removeGarbage(0);
+    if (removed) {
+        m_host.remoteWritersChanged();
+    }
 }
 
 size_t SEDPBuiltinPublicationReader::size() {

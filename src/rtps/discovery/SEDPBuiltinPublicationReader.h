@@ -25,6 +25,9 @@ class Reader;
 // Queries hand out copies, never pointers into a stored record: a record may be removed at any
 // time by the SPDP lease thread.
 //
+// Every store, replacement and removal of a record is told to the host (remoteWritersChanged)
+// before the call that made it returns.
+//
 // Threads: addChange on the parser thread; queries on any; removal on the parser thread or the
 // SPDP lease thread. Locks: the store mutex guards finding, replacing and removing records and
 // every read of one; it is never held while the host or the DCPS core is called.

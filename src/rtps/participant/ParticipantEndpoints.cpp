@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "common/log/Logger.h"
@@ -251,6 +252,7 @@ void ParticipantImpl::discardReader(LocalReader* reader) {
         m_readers.erase(
             std::remove(m_readers.begin() + BUILTIN_TOPIC_COUNT, m_readers.end(), reader),
             m_readers.end());
+        forgetMatchesLocked();
     }
     reader->stop();
     reader->waitUntilUnused();
@@ -340,6 +342,7 @@ Reader* ParticipantImpl::addReader(vexa::dds::SubscriptionBuiltinTopicData const
     {
         std::lock_guard<std::mutex> lock(m_readersMutex);
         m_readers.push_back(reader);
+        forgetMatchesLocked();
     }
     try {
         reader->start();
@@ -413,6 +416,8 @@ void ParticipantImpl::modifyReader(LocalReader* reader, RTPS_AdditionalTopicData
     if (reader == nullptr) {
         return;
     }
+    // The reader's caller has set its new description already.
+    forgetMatches();
     vexa::dds::SubscriptionBuiltinTopicData description;
     {
         vexa::dds::SubscriptionBuiltinTopicData* current = reader->takeDCPSConfig();
@@ -465,6 +470,7 @@ void ParticipantImpl::removeEndpoint(Endpoint* endpoint) {
     } else if (isReaderKind(kind)) {
         std::lock_guard<std::mutex> lock(m_readersMutex);
         takeOut(m_readers);
+        forgetMatchesLocked();
     }
     endpoint->removeGarbage(0);
 }
@@ -597,11 +603,59 @@ int ParticipantImpl::checkDelivery(std::vector<Writer*>& writers, vexa::dds::Dur
     }
 }
 
+size_t ParticipantImpl::GuidHash::operator()(GUID_t const& g) const {
+    static_assert(sizeof(GUID_t) == 16, "a GUID is two words");
+    uint64_t words[2] = {};
+    std::memcpy(words, &g, sizeof g);
+    return std::hash<uint64_t>()(words[0] * 0x9E3779B97F4A7C15ull ^ words[1]);
+}
+
+void ParticipantImpl::forgetMatchesLocked() {
+    m_matchedReaders.clear();
+    ++m_matchGeneration;
+}
+
+void ParticipantImpl::forgetMatches() {
+    std::lock_guard<std::mutex> lock(m_readersMutex);
+    forgetMatchesLocked();
+}
+
+void ParticipantImpl::remoteWritersChanged() {
+    forgetMatches();
+}
+
 std::vector<ReaderHandle> ParticipantImpl::readersMatchedWith(GUID_t const& writer) {
     std::vector<ReaderHandle> readers;
+    uint64_t generation;
+    {
+        std::lock_guard<std::mutex> lock(m_readersMutex);
+        auto const hit = m_matchedReaders.find(writer);
+        if (hit != m_matchedReaders.end()) {
+            // Still listed: a reader leaving the list empties the cache under this mutex.
+            readers.reserve(hit->second.size());
+            for (LocalReader* r : hit->second) {
+                r->raiseUseCount();
+                readers.emplace_back(r);
+            }
+            return readers;
+        }
+        generation = m_matchGeneration;
+    }
     vexa::dds::PublicationBuiltinTopicData description;
-    if (m_directory && m_directory->getWriterDCPSConfig(writer, description)) {
-        getMatchedReaders(&description, readers);
+    if (!m_directory || !m_directory->getWriterDCPSConfig(writer, description)) {
+        return readers;
+    }
+    getMatchedReaders(&description, readers);
+    std::vector<LocalReader*> matched;
+    matched.reserve(readers.size());
+    for (ReaderHandle& r : readers) {
+        matched.push_back(r.get());
+    }
+    std::lock_guard<std::mutex> lock(m_readersMutex);
+    // A change since the generation was read may have made this answer stale: it is used
+    // once, not kept.
+    if (m_matchGeneration == generation) {
+        m_matchedReaders[writer] = std::move(matched);
     }
     return readers;
 }

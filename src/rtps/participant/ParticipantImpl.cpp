@@ -155,6 +155,7 @@ void ParticipantImpl::createBuiltinEndpoints() {
     {
         std::lock_guard<std::mutex> r(m_readersMutex);
         m_readers.assign(BUILTIN_TOPIC_COUNT, nullptr);
+        forgetMatchesLocked();
     }
 
     for (size_t i = 0; i < BUILTIN_TOPIC_COUNT; ++i) {
@@ -181,6 +182,7 @@ void ParticipantImpl::createBuiltinEndpoints() {
             m_mode);
         std::lock_guard<std::mutex> r(m_readersMutex);
         m_readers[positionOf(topic)] = reader;
+        forgetMatchesLocked();
     };
     auto makeWriter = [this](BuiltinTopic topic, EndpointConfig const& config) {
         LocalWriter* writer = m_factory->makeBuiltinWriter(
@@ -429,6 +431,7 @@ void ParticipantImpl::destroyEndpoints() {
             }
             reader = m_readers.back();
             m_readers.pop_back();
+            forgetMatchesLocked();
         }
         reader->waitUntilUnused();
         delete reader;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "rtps/discovery/DiscoveryHost.h"
@@ -54,7 +55,9 @@ using ReaderHandle = EndpointHandle<LocalReader>;
 // reportAllDelivered), the liveliness mutex (task ids and periods), the gate mutex
 // (dataRecipient), the collector mutex and the DSVC mutex are leaves: nothing else is taken or
 // called under them, except that the liveliness mutex is held around the scheduler's addTask,
-// changeTask and removeTask(id), which never wait.
+// changeTask and removeTask(id), which never wait. The delivery cache (m_matchedReaders) lives
+// under the reader-list mutex, so a hit raises the readers' use counts in the same hold; it is
+// filled with no mutex held and stored only when no change came in between.
 class ParticipantImpl : public Entity, public Participant, public DiscoveryHost {
 public:
     static constexpr uint32_t USER_BUFFER_COUNT = 256;
@@ -148,6 +151,7 @@ public:
     void checkMatchedWriter(DiscoveredWriterData const& remote) override;
     void checkMatchedReader(DiscoveredReaderData const& remote) override;
     void addReceiver(Locator_t const& group) override;
+    void remoteWritersChanged() override;
     void reannounceReader(LocalReader* reader) override;
     void discoveredForDSVC(GUID_t const& reader,
                            vexa::dds::SubscriptionBuiltinTopicData const& data) override;
@@ -230,8 +234,12 @@ private:
     std::vector<ReaderHandle> readerHandles();
     WriterHandle builtinWriter(BuiltinTopic topic);
     ReaderHandle builtinReader(BuiltinTopic topic);
-    // The local readers matched with a remote writer that discovery knows.
+    // The local readers matched with a remote writer that discovery knows, from the delivery
+    // cache when it holds the writer.
     std::vector<ReaderHandle> readersMatchedWith(GUID_t const& writer);
+    // Empties the delivery cache; the reader-list mutex held (the Locked form) or not.
+    void forgetMatches();
+    void forgetMatchesLocked();
     // Ends an endpoint that was listed: out of its list, waited for, destroyed.
     void discardWriter(LocalWriter* writer);
     void discardReader(LocalReader* reader);
@@ -274,6 +282,24 @@ private:
     std::vector<LocalWriter*> m_writers;
     std::mutex m_readersMutex;
     std::vector<LocalReader*> m_readers;
+
+    // The delivery cache: per remote writer that discovery knows, the listed readers matched
+    // with it, so that a received sample neither copies the writer's record nor asks every
+    // reader again. What a match depends on, and what empties the cache when it changes:
+    //   the reader list (addReader, removeEndpoint, discardReader, shutdown: under the mutex);
+    //   each listed reader's description (setQoS sets it, then calls modifyReader);
+    //   the remote writer's stored record, present or not (the publication store stores,
+    //     replaces and removes records, by announcement, by hand, on an endpoint's or a
+    //     participant's loss, then calls remoteWritersChanged);
+    //   the matching rule, a function of those two descriptions alone (topic, QoS, partitions).
+    // A reader that stops before it leaves the list may still be offered a change; it refuses
+    // it. Only known writers are held, so the wire cannot grow it. Guarded by m_readersMutex,
+    // as is the generation, which moves at every emptying.
+    struct GuidHash {
+        size_t operator()(GUID_t const& g) const;
+    };
+    std::unordered_map<GUID_t, std::vector<LocalReader*>, GuidHash> m_matchedReaders;
+    uint64_t m_matchGeneration = 0;
 
     // The built-in endpoints' descriptions, one pair per built-in topic.
     vexa::dds::PublicationBuiltinTopicData m_builtinPublications[BUILTIN_TOPIC_COUNT];
