@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <cstring>
@@ -274,6 +275,101 @@ TEST_F(SpdpReaderTest, ADatagramRenewsTheLeaseWhenItIsHeard) {
         reader->checkLeases();
         EXPECT_FALSE(reader->isKnown(p.guidPrefix)) << c.what;
     }
+}
+
+// A datagram renews its own participant's lease and no other's, whichever participant was heard
+// before it and whoever took the slot of a participant that is gone. A (1 s lease) and B (2 s)
+// are announced at 0; each row hears its datagrams at 900 ms and looks at 1500 ms.
+TEST_F(SpdpReaderTest, ADatagramRenewsOnlyItsOwnParticipant) {
+    vexa::dds::Duration_t const second{1, 0};
+    struct Row {
+        char const* rule;
+        std::function<void(SPDPBuiltinParticipantReader&, uint8_t const* a, uint8_t const* b)>
+            at900ms;
+        bool aKnown, bKnown;
+    } const rows[] = {
+        {"the participant heard last is renewed",
+         [](SPDPBuiltinParticipantReader& r, uint8_t const* a, uint8_t const*) { r.alive(a); },
+         true, true},
+        {"a participant heard after another one is renewed",
+         [](SPDPBuiltinParticipantReader& r, uint8_t const* a, uint8_t const* b) {
+             r.alive(b);
+             r.alive(a);
+         },
+         true, true},
+        {"an unknown prefix renews nobody",
+         [](SPDPBuiltinParticipantReader& r, uint8_t const*, uint8_t const*) {
+             r.alive(announcement(99).guidPrefix);
+         },
+         false, true},
+        {"a removed participant's datagram renews nobody",
+         [](SPDPBuiltinParticipantReader& r, uint8_t const* a, uint8_t const*) {
+             r.alive(a);
+             r.deleteChange(a);
+             r.alive(a);
+         },
+         false, true},
+    };
+    for (Row const& row : rows) {
+        SCOPED_TRACE(row.rule);
+        make(QUIET_PERIOD_MS, QUIET_PERIOD_MS);
+        SPDPdiscoveredParticipantData const a = announcement(60, second);
+        SPDPdiscoveredParticipantData const b = announcement(61, {2, 0});
+        ASSERT_TRUE(offer(received(a)));
+        ASSERT_TRUE(offer(received(b)));
+        clock->advanceMs(900);
+        row.at900ms(*reader, a.guidPrefix, b.guidPrefix);
+        clock->advanceMs(600);
+        reader->checkLeases();
+        EXPECT_EQ(reader->isKnown(a.guidPrefix), row.aKnown);
+        EXPECT_EQ(reader->isKnown(b.guidPrefix), row.bKnown);
+    }
+}
+
+// The slot of a removed participant goes to the next newcomer; a datagram of the removed one,
+// heard last before its removal, must not renew the newcomer.
+TEST_F(SpdpReaderTest, AReusedSlotIsNotRenewedByItsFormerParticipant) {
+    SPDPdiscoveredParticipantData const gone = announcement(70, {1, 0});
+    SPDPdiscoveredParticipantData const newcomer = announcement(71, {1, 0});
+    ASSERT_TRUE(offer(received(gone)));
+    reader->alive(gone.guidPrefix);
+    reader->deleteChange(gone.guidPrefix);
+    ASSERT_TRUE(offer(received(newcomer)));
+    clock->advanceMs(900);
+    reader->alive(gone.guidPrefix);
+    clock->advanceMs(600);
+    reader->checkLeases();
+    EXPECT_FALSE(reader->isKnown(newcomer.guidPrefix));
+}
+
+// Datagrams keep arriving while participants come and go and leases are checked (the sanitizers
+// watch the slots); once they stop, the participant heard last is kept for its lease from then.
+TEST_F(SpdpReaderTest, DatagramsRaceArrivalsAndRemovals) {
+    SPDPdiscoveredParticipantData const steady = announcement(80, {1, 0});
+    ASSERT_TRUE(offer(received(steady)));
+    std::atomic<bool> stop{false};
+    std::thread parser([&] {
+        SPDPdiscoveredParticipantData const passing = announcement(81);
+        while (!stop.load()) {
+            reader->alive(steady.guidPrefix);
+            reader->alive(passing.guidPrefix);
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(offer(received(announcement(81))));
+        reader->checkLeases();
+        reader->deleteChange(announcement(81).guidPrefix);
+    }
+    stop = true;
+    parser.join();
+    clock->advanceMs(900);
+    reader->alive(steady.guidPrefix);
+    clock->advanceMs(900);
+    reader->checkLeases();
+    EXPECT_TRUE(reader->isKnown(steady.guidPrefix));
+    clock->advanceMs(101);
+    reader->checkLeases();
+    EXPECT_FALSE(reader->isKnown(steady.guidPrefix));
 }
 
 TEST_F(SpdpReaderTest, RemovalByPrefix) {

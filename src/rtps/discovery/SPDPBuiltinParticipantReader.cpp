@@ -86,6 +86,7 @@ SPDPBuiltinParticipantReader::SPDPBuiltinParticipantReader(DiscoveryHost& host, 
       m_logName(std::move(logName)),
       m_checkPeriodMks(uint64_t(checkPeriodMs > 1 ? checkPeriodMs : 1) * 1000u),
       m_clock(clock ? std::move(clock) : std::make_shared<MonotonicSchedulerClock>()),
+      m_baseMks(m_clock->nowMks()),
       m_history(history != nullptr ? *history : m_ownHistory) {
     registerDiscoveryRecordOps();
     // Between two announcements only other traffic renews a lease below the period: an idle
@@ -112,6 +113,69 @@ SPDPBuiltinParticipantReader::~SPDPBuiltinParticipantReader() {
 
 vexa::dds::Time_t SPDPBuiltinParticipantReader::now() {
     return usToTime(m_clock->nowMks());
+}
+
+namespace {
+
+constexpr unsigned EPOCH_SHIFT = 48;
+constexpr uint64_t HEARD_MASK = (uint64_t{1} << EPOCH_SHIFT) - 1;
+
+uint64_t epochOf(uint64_t heard) {
+    return heard >> EPOCH_SHIFT;
+}
+
+uint64_t nextEpoch(uint64_t heard) {
+    return ((epochOf(heard) + 1) & 0xFFFF) << EPOCH_SHIFT;
+}
+
+void prefixWords(uint8_t const* prefix, uint64_t& key0, uint32_t& key1) {
+    std::memcpy(&key0, prefix, sizeof key0);
+    std::memcpy(&key1, prefix + sizeof key0, sizeof key1);
+}
+
+}  // namespace
+
+void SPDPBuiltinParticipantReader::fillSlotLocked(Slot& slot, uint8_t const* prefix,
+                                                  CacheChange* change, uint64_t heardMks) {
+    std::memcpy(slot.prefix, prefix, GUID_PREFIX_SIZE);
+    slot.change = change;
+    uint64_t key0;
+    uint32_t key1;
+    prefixWords(prefix, key0, key1);
+    uint64_t const empty = slot.heard.load();
+    slot.key0.store(key0);
+    slot.key1.store(key1);
+    uint64_t const since = heardMks > m_baseMks ? heardMks - m_baseMks : 0;
+    slot.heard.store(nextEpoch(empty) | (since & HEARD_MASK));
+}
+
+void SPDPBuiltinParticipantReader::emptySlotLocked(Slot& slot) {
+    std::memset(slot.prefix, 0, GUID_PREFIX_SIZE);
+    slot.change = nullptr;
+    uint64_t const held = slot.heard.load();
+    if ((epochOf(held) & 1) == 0) {
+        slot.heard.store(nextEpoch(held));
+    }
+    slot.key0.store(0);
+    slot.key1.store(0);
+}
+
+bool SPDPBuiltinParticipantReader::raiseHeard(Slot& slot, uint64_t key0, uint32_t key1,
+                                              uint64_t heardMks) {
+    uint64_t seen = slot.heard.load();
+    if ((epochOf(seen) & 1) != 0 || slot.key0.load() != key0 || slot.key1.load() != key1) {
+        return false;
+    }
+    // The keys were read while the epoch stayed `seen`'s: the exchange below fails if the slot
+    // was emptied or refilled since.
+    uint64_t const epoch = seen & ~HEARD_MASK;
+    uint64_t const since = (heardMks > m_baseMks ? heardMks - m_baseMks : 0) & HEARD_MASK;
+    while ((seen & ~HEARD_MASK) == epoch && (seen & HEARD_MASK) < since) {
+        if (slot.heard.compare_exchange_weak(seen, epoch | since)) {
+            return true;
+        }
+    }
+    return (seen & ~HEARD_MASK) == epoch;
 }
 
 CacheChange* SPDPBuiltinParticipantReader::findLocked(uint8_t const* prefix) {
@@ -154,7 +218,8 @@ CacheChange* SPDPBuiltinParticipantReader::addChange(CacheChange* change) {
         logNotWired(change->writerGUID.guidPrefix, "префикс в записи не совпадает с отправителем");
         return nullptr;
     }
-    vexa::dds::Time_t const heard = now();
+    uint64_t const heardMks = m_clock->nowMks();
+    vexa::dds::Time_t const heard = usToTime(heardMks);
     {
         std::lock_guard<std::mutex> lock(m_tableMutex);
         if (CacheChange* known = findLocked(d.guidPrefix)) {
@@ -212,8 +277,7 @@ CacheChange* SPDPBuiltinParticipantReader::addChange(CacheChange* change) {
         m_history.add_change(change);
         for (Slot& s : m_slots) {
             if (s.change == nullptr) {
-                std::memcpy(s.prefix, d.guidPrefix, GUID_PREFIX_SIZE);
-                s.change = change;
+                fillSlotLocked(s, d.guidPrefix, change, heardMks);
                 break;
             }
         }
@@ -257,11 +321,17 @@ void SPDPBuiltinParticipantReader::alive(uint8_t const* guidPrefix) {
     }
     // Any datagram proves the participant alive now: stamping the last pass's time instead
     // would cut up to a period off its lease, all of it when the lease is below the period.
-    vexa::dds::Time_t const heard = now();
-    std::lock_guard<std::mutex> lock(m_tableMutex);
-    for (Slot& s : m_slots) {
-        if (s.change != nullptr && prefixEq(s.prefix, guidPrefix)) {
-            s.change->lastSeen = heard;
+    uint64_t const heard = m_clock->nowMks();
+    uint64_t key0;
+    uint32_t key1;
+    prefixWords(guidPrefix, key0, key1);
+    uint32_t const last = m_lastSlot.load(std::memory_order_relaxed);
+    if (last < TABLE_SIZE && raiseHeard(m_slots[last], key0, key1, heard)) {
+        return;
+    }
+    for (uint32_t i = 0; i < TABLE_SIZE; ++i) {
+        if (raiseHeard(m_slots[i], key0, key1, heard)) {
+            m_lastSlot.store(i, std::memory_order_relaxed);
             return;
         }
     }
@@ -291,8 +361,7 @@ size_t SPDPBuiltinParticipantReader::deleteChange(CacheChange* change) {
         std::lock_guard<std::mutex> lock(m_tableMutex);
         for (Slot& s : m_slots) {
             if (s.change == change) {
-                std::memset(s.prefix, 0, GUID_PREFIX_SIZE);
-                s.change = nullptr;
+                emptySlotLocked(s);
             }
         }
         m_history.remove_change(change);
@@ -332,6 +401,17 @@ void SPDPBuiltinParticipantReader::checkLeases() {
     std::vector<vexa::dds::Time_t> seen;
     {
         std::lock_guard<std::mutex> lock(m_tableMutex);
+        // What alive heard since the last pass becomes the last-seen time.
+        for (Slot& s : m_slots) {
+            uint64_t const heard = s.heard.load();
+            if (s.change == nullptr || (epochOf(heard) & 1) != 0) {
+                continue;
+            }
+            vexa::dds::Time_t const at = usToTime(m_baseMks + (heard & HEARD_MASK));
+            if (s.change->lastSeen < at) {
+                s.change->lastSeen = at;
+            }
+        }
         m_history.upload(changes);
         seen.reserve(changes.size());
         for (CacheChange* c : changes) {
@@ -385,8 +465,7 @@ void SPDPBuiltinParticipantReader::stop() {
     }
     std::lock_guard<std::mutex> lock(m_tableMutex);
     for (Slot& s : m_slots) {
-        std::memset(s.prefix, 0, GUID_PREFIX_SIZE);
-        s.change = nullptr;
+        emptySlotLocked(s);
     }
 }
 

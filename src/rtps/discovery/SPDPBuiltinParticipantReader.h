@@ -39,7 +39,9 @@ class Reader;
 //
 // Locks: the table mutex guards the slots, the history's adding and removal and the
 // last-seen times; the wait mutex guards the worker's stop flag. Neither is held while the host or
-// the DCPS core is called, and they are never held together.
+// the DCPS core is called, and they are never held together. alive takes neither: it finds the
+// slot through the slot's atomic copy of the prefix and raises the slot's atomic heard time,
+// which the lease pass folds into the last-seen time under the table mutex.
 class SPDPBuiltinParticipantReader {
 public:
     static constexpr size_t TABLE_SIZE = 256;
@@ -65,7 +67,7 @@ public:
     CacheChange* addChange(CacheChange* change);
 
     // A datagram of that participant arrived: its last-seen time becomes now. Unknown
-    // prefixes are ignored.
+    // prefixes, and participants without a slot, are ignored. Takes no mutex.
     void alive(uint8_t const* guidPrefix);
 
     // Removes the participant of this stored change; the number of changes left.
@@ -87,9 +89,18 @@ public:
     bool isKnown(uint8_t const* guidPrefix);
 
 private:
+    // `prefix` and `change` are the table mutex's. `heard` is read and raised without it: the
+    // top 16 bits an epoch, odd while the slot is empty (moved under the table mutex by every
+    // fill and every emptying, before the keys change and after), the rest the time a datagram
+    // was last heard, in microseconds from m_baseMks. A raise compares and exchanges the
+    // whole word, so a datagram of a participant whose slot was emptied or refilled in the
+    // meantime renews no one. `key0`, `key1`: the prefix as words, for the lookup.
     struct Slot {
         uint8_t prefix[GUID_PREFIX_SIZE] = {};
         CacheChange* change = nullptr;
+        std::atomic<uint64_t> heard{uint64_t{1} << 48};
+        std::atomic<uint64_t> key0{0};
+        std::atomic<uint32_t> key1{0};
     };
 
     static void workerEntry(void* self);
@@ -98,17 +109,26 @@ private:
     // The stored change of a participant with one loan taken, or null. Table mutex held.
     CacheChange* findLocked(uint8_t const* prefix);
     void logNotWired(uint8_t const* prefix, char const* why);
+    // Table mutex held.
+    void fillSlotLocked(Slot& slot, uint8_t const* prefix, CacheChange* change, uint64_t heardMks);
+    void emptySlotLocked(Slot& slot);
+    // Raises the slot's heard time when it holds that prefix; false when it does not.
+    bool raiseHeard(Slot& slot, uint64_t key0, uint32_t key1, uint64_t heardMks);
 
     DiscoveryHost& m_host;
     Reader* const m_asReader;
     std::string const m_logName;
     uint64_t const m_checkPeriodMks;
     std::shared_ptr<SchedulerClock> const m_clock;
+    // The clock at construction: heard times are kept from here, in 48 bits (8.9 years).
+    uint64_t const m_baseMks;
 
     std::atomic<bool> m_active{true};
 
     std::mutex m_tableMutex;
     std::array<Slot, TABLE_SIZE> m_slots;
+    // The slot alive found last: a stream comes mostly from one participant.
+    std::atomic<uint32_t> m_lastSlot{0};
     HistoryCache m_ownHistory;
     HistoryCache& m_history;
 
