@@ -14,14 +14,18 @@ namespace RTPS {
 class RTPSDataTransportImpl;
 class TransportBufferPool;
 
-// One bound, non-blocking UDP socket (joined to its group for a multicast locator) with a read
-// thread that fills receive-pool buffers and reports them. After each wait it reads one
-// datagram, so a lone one is handed over at once; when more are queued it takes up to
-// RECEIVE_BATCH per system call and reports them together, in arrival order.
+// One bound UDP socket (joined to its group for a multicast locator) with a read thread that
+// fills receive-pool buffers and reports them. The thread waits inside its receive call, which
+// returns as soon as one datagram is there and takes the others already queued with it (up to
+// its batch), so a lone datagram costs one system call and a burst is reported together, in
+// arrival order. The batch is RECEIVE_BATCH, less with a small pool: a waiting thread keeps its
+// buffers, so the pool needs more buffers than there are receivers.
 class RTPSReceiverImpl : public RTPSReceiver {
 public:
     // Datagrams one receive call takes at most.
     static constexpr unsigned RECEIVE_BATCH = 8;
+    // A read thread takes at most this share of the pool for one receive call.
+    static constexpr unsigned POOL_SHARE = 64;
 
     RTPSReceiverImpl(const Locator_t* locator, TransportBufferPool* pool,
                      RTPSDataTransportImpl* transport);
@@ -34,8 +38,9 @@ public:
     // logged with the step that failed and gives false.
     bool init();
 
-    // Tells the read thread to end and wakes it out of its wait for the socket. A read thread
-    // waiting for a free buffer ends once the pool is stopped.
+    // Tells the read thread to end and wakes it out of its receive call (by shutting the
+    // socket's reading down). A read thread waiting for a free buffer ends once the pool is
+    // stopped.
     void requestStop();
     // Waits for the read thread to end.
     void join();
@@ -48,11 +53,8 @@ public:
 private:
     static void readThread(void* self);
     void readLoop();
-    // Reads until a receive call leaves the socket empty; false when the pool has stopped.
-    bool drainSocket();
-    // Receives up to count queued datagrams into the messages' buffers without waiting: the
-    // number received with their lengths in msg_len, or -1 with errno.
-    int receive(mmsghdr* messages, unsigned count);
+    // Waits for datagrams and reports them; false when the thread is to end.
+    bool receiveAndReport();
     bool fail(const char* step, int error);
 
     int32_t m_kind;
@@ -61,9 +63,8 @@ private:
     char m_addressText[16];
     TransportBufferPool* const m_pool;
     RTPSDataTransportImpl* const m_transport;
-    int m_selectTimeoutMs = 5000;
+    unsigned m_batch = 1;  // datagrams one receive call takes at most
     int m_socket = -1;
-    int m_wake = -1;  // eventfd that ends the read thread's wait
     std::atomic<bool> m_running{false};
     TransportThread m_thread;
 };

@@ -59,6 +59,7 @@ public:
     void stop();
 
     unsigned getBufferSize() const { return m_size; }
+    unsigned getCount() const { return m_count; }
 
 private:
     static void reportThread(void* self);
