@@ -53,6 +53,9 @@ bool DomainParticipant::startHandlingData() {
 void DomainParticipant::stopHandlingData() {
     running_ = false;
     communication_->wake();
+    // An engine thread files under the mutex after seeing the flag set: once this passed, none
+    // does and none begins.
+    { std::lock_guard<CoreRecursiveMutex> drained(mutex_); }
     if (thread_ == 0 || pthread_equal(thread_, pthread_self())) {
         // On the thread itself (a listener closed its participant): it ends after this pass
         // and the destructor joins it.
@@ -91,6 +94,17 @@ void DomainParticipant::DataHandlingThread(void* arg) {
         dp->handleSubscriptions();
     }
     tlsDataHandlingThread = false;
+}
+
+bool DomainParticipant::fileWithoutHandoff(Subscriber* subscriber) {
+    // Never waits: the engine thread may hold what a holder of this mutex waits for (the
+    // receive path that close waits for).
+    std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || !running_.load() || isMarked() ||
+        (listener_ != nullptr && listenerMask_ != 0)) {
+        return false;
+    }
+    return subscriber->fileWithoutHandoff();
 }
 
 void DomainParticipant::periodicStatusCheck() {

@@ -156,6 +156,11 @@ public:
     static void DataHandlingThread(void* arg);
     void periodicStatusCheck();
     void handleSubscriptions();
+    // The data-handling pass for one subscriber, on the engine thread that queued its change:
+    // false (nothing done) when the participant mutex is taken, the thread is stopped, the
+    // participant is marked or has a listener, or the subscriber refuses. See
+    // RTPSCommunicationObject for when it is tried.
+    bool fileWithoutHandoff(Subscriber* subscriber);
     // True on any participant's data-handling thread.
     static bool onDataHandlingThread();
 

@@ -51,8 +51,21 @@ bool RTPSCommunicationObject::changeAvailable(RTPS::Reader* reader, void* userDa
         --pending_;
         return false;
     }
+    if (userData != nullptr && fileHere(static_cast<Reader*>(userData))) {
+        return true;
+    }
     wakeWaiter();
     return true;
+}
+
+bool RTPSCommunicationObject::fileHere(Reader* reader) {
+    // Only when the thread sleeps and this change is all there is to file: otherwise it has
+    // the work in hand, and the change waits its turn behind the others.
+    if (!waiting_.load() || pending_.load() != postponed_.load() + 1 ||
+        DomainParticipant::onDataHandlingThread()) {
+        return false;
+    }
+    return participant_->fileWithoutHandoff(reader->getSubscriber());
 }
 
 void RTPSCommunicationObject::wakeWaiter() {

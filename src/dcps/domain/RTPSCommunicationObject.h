@@ -12,6 +12,7 @@
 namespace vexa::dcps {
 
 class DomainParticipant;
+class Reader;
 
 // How the engine reports to one participant. The engine calls the first three operations on
 // its own threads; they queue, count and wake the participant's data-handling thread, which
@@ -25,6 +26,26 @@ class DomainParticipant;
 // reported between the thread's check and its wait is never left for the next tick, and a
 // change filed at once is never counted out before it was counted in. statusChanged raises its
 // flag before it looks for a waiter in the same way.
+//
+// Filing without the hand-off: when the data-handling thread sleeps and the change just
+// queued for a user reader is all there is to file, the engine thread that announced it files
+// it and signals the conditions itself, under the participant and subscriber mutexes, so the
+// application's waiter is woken one thread-switch earlier. Order per writer holds because
+// both ways drain the same queue in order under the participant mutex, which also makes them
+// one at a time; DomainParticipant::stopHandlingData passes through that mutex after clearing
+// the run flag, which is tested under it, so nothing is filed after the stop.
+// The lock order on that road, decided here: the announcing thread (the transport's read
+// thread or the engine's parser) holds no mutex: the transport pool's, the message receiver's
+// queue mutex and the engine reader's proxies and history mutexes are released before the
+// call. It holds only marks that say it is inside the receive path, and holders of the
+// participant or a subscriber mutex may wait for those to clear (closing waits for the
+// receive path, stopping a reader for its receive count). So it only tries the participant
+// mutex, then the subscriber mutex, and files nothing when either is taken; under them it
+// waits for the input-queue mutex, the engine reader's history mutexes (getChange,
+// deleteChange), Condition::mt_ and a wait set's mutex, in that order, none of whose holders
+// waits for the receive path; this object's mutex is taken after all are released.
+// Listeners are never called on that road: filing there is refused when the participant, the
+// subscriber or one of its readers has one, and left to the data-handling thread.
 class RTPSCommunicationObject : public RTPS::CommunicationObject {
 public:
     explicit RTPSCommunicationObject(DomainParticipant* participant);
@@ -64,6 +85,9 @@ public:
     bool takeRoomMade() { return roomMade_.exchange(false); }
 
 private:
+    // Files the change just queued on the calling thread when the data-handling thread sleeps
+    // with nothing else to do; false when it was left to that thread.
+    bool fileHere(Reader* reader);
     // Wakes the thread when it waits.
     void wakeWaiter();
     void lowered(bool postponed);

@@ -16,7 +16,8 @@ namespace vexa::dcps {
 // subscriber's mutex takes the participant mutex first).
 // The engine's half: it holds none of its own locks while it calls changeAvailable,
 // assertLiveliness or participantLost for a built-in reader, or assertLiveliness for a user
-// reader; changeAvailable for a user reader may come under engine locks. The core's half: no
+// reader; nor changeAvailable for a user reader, which may file the change on that thread
+// (RTPSCommunicationObject.h). The core's half: no
 // engine call while the built-in subscriber's mutex is held (it is "marked"), except getChange
 // and deleteChange of a built-in reader.
 enum class LockLevel : uint8_t {

@@ -143,6 +143,12 @@ public:
     bool ddsisampleHandler(Reader* reader, RTPS::SampleInfo* sample);
     // On the data-handling thread: retries the postponed entries, then files the queued ones.
     void ddsicashHandler();
+    // On the engine thread that queued a change, while the data-handling thread sleeps (the
+    // participant mutex held, taken without waiting): files the queue and signals the
+    // conditions, as a pass would for this subscriber. False, with nothing done, when the
+    // subscriber mutex is taken, the subscriber is marked, or it or a reader has a listener:
+    // listeners are called on the data-handling thread only.
+    bool fileWithoutHandoff();
     // deleteSubscriber: the queued entries leave (their readers are marked).
     void dropQueued();
     // The participant's close: every reader forgets its engine reader (the gates are added to

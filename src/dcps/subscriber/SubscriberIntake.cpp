@@ -53,6 +53,25 @@ void Subscriber::ddsicashHandler() {
     working_.clear();
 }
 
+bool Subscriber::fileWithoutHandoff() {
+    // Never waits: the engine thread may hold what a holder of this mutex waits for (a reader
+    // being stopped waits for the receive path).
+    std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || isMarked() || (listener_ != nullptr && listenerMask_ != 0)) {
+        return false;
+    }
+    for (Reader const* r : readers_) {
+        if (live(r) && r->getListener() != nullptr && r->getListenerMask() != 0) {
+            return false;
+        }
+    }
+    ddsicashHandler();
+    // No listener is set, so the batch stays empty; the conditions are signalled.
+    ListenerCalls::Batch none;
+    notifyUser(nullptr, 0, none);
+    return true;
+}
+
 void Subscriber::process(IntakeEntry const& entry, bool wasPostponed,
                          std::vector<IntakeEntry>& again) {
     Reader* const reader = entry.reader;

@@ -47,7 +47,8 @@ struct NAckFragData;
 //
 // Locks: the pending mutex guards the pending list and is a leaf; the history has its own
 // mutexes; the description mutex (takeDCPSConfig .. freeDCPSConfig) is never held while calling
-// the participant. changeAvailable is called with none of the reader's locks held.
+// the participant. changeAvailable is called with none of the reader's locks held (nor any other
+// engine mutex): the participant may file the change and read it back on that call.
 class ReaderImpl : public LocalReader, public Reader, private DSVCHistorySink {
 public:
     // Historical-data states (the DSVC link): none, loading finished, loading.
