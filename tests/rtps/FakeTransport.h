@@ -1,11 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "rtps/io/RTPSDataTransport.h"
@@ -32,6 +35,7 @@ public:
 
 private:
     class FakeTransport* m_transport;
+    std::atomic<int> m_inside{0};  // sends inside sendData now
     mutable std::mutex m_mutex;
     std::vector<SentDatagram> m_sent;
 };
@@ -116,7 +120,41 @@ public:
         return nullptr;
     }
 
+    // While the gate is closed a send waits inside the sender, as one that is slow to leave;
+    // waitingAtGate says how many do.
+    void closeGate() {
+        std::lock_guard<std::mutex> lock(m_gateMutex);
+        m_gateClosed = true;
+    }
+    void openGate() {
+        {
+            std::lock_guard<std::mutex> lock(m_gateMutex);
+            m_gateClosed = false;
+        }
+        m_gateCv.notify_all();
+    }
+    int waitingAtGate() {
+        std::lock_guard<std::mutex> lock(m_gateMutex);
+        return m_atGate;
+    }
+    // Returns once `n` sends wait at the gate (false after 10 s).
+    bool waitAtGate(int n) {
+        std::unique_lock<std::mutex> lock(m_gateMutex);
+        return m_gateCv.wait_for(lock, std::chrono::seconds(10), [&] { return m_atGate >= n; });
+    }
+    void passGate() {
+        std::unique_lock<std::mutex> lock(m_gateMutex);
+        ++m_atGate;
+        m_gateCv.notify_all();
+        m_gateCv.wait(lock, [this] { return !m_gateClosed; });
+        --m_atGate;
+    }
+
     int maxDataSize = 65507;
+    // Each send stays this long inside the sender, so that sends that overlap are seen to.
+    std::chrono::microseconds sendTime{0};
+    // Set when two sends were inside a sender at once.
+    std::atomic<bool> overlapped{false};
     Refuse refuseSender = Refuse::No;
     Refuse refuseReceiver = Refuse::No;
     std::atomic<bool> noBuffers{false};
@@ -126,6 +164,10 @@ public:
     std::atomic<int> receiversAdded{0};
 
 private:
+    std::mutex m_gateMutex;
+    std::condition_variable m_gateCv;
+    bool m_gateClosed = false;
+    int m_atGate = 0;
     std::mutex m_mutex;
     std::vector<std::unique_ptr<FakeSender>> m_senders;
     std::vector<RTPS::Locator_t> m_destinations;  // of m_senders, by position
@@ -137,11 +179,19 @@ inline bool FakeSender::sendData(RTPS::TransportBuffer* buffer,
     if (buffer == nullptr || buffer->data == nullptr || buffer->length == 0) {
         throw RTPS::WrongData();
     }
+    if (m_inside.fetch_add(1) != 0) {
+        m_transport->overlapped = true;
+    }
+    m_transport->passGate();
+    if (m_transport->sendTime.count() != 0) {
+        std::this_thread::sleep_for(m_transport->sendTime);
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_sent.push_back(
             {std::vector<uint8_t>(buffer->data, buffer->data + buffer->length), level});
     }
+    m_inside.fetch_sub(1);
     m_transport->freeTransportBuffer(buffer);
     return true;
 }

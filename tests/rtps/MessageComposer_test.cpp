@@ -677,3 +677,47 @@ TEST(MessageComposer, TheLastReleaseGivesTheSenderBack) {
     ASSERT_NE(transport.sender(1), nullptr);
     EXPECT_EQ(transport.sender(1)->sent().size(), 1u);
 }
+
+// Several threads send to one destination while each send is slow to leave: the datagrams are
+// handed over one at a time, each thread's submessages arrive once and in the order it sent
+// them, and what queued up while a send was under way shares the next datagram.
+TEST(MessageComposer, OneSenderAtATimeInOrderAndWhatQueuedMeanwhileLeavesTogether) {
+    Fixture f;
+    f.transport.sendTime = std::chrono::microseconds(200);
+    constexpr uint32_t THREADS = 4;
+    constexpr uint32_t EACH = 200;
+    std::vector<std::thread> threads;
+    for (uint32_t t = 0; t < THREADS; ++t) {
+        threads.emplace_back([&f, t] {
+            for (uint32_t i = 1; i <= EACH; ++i) {
+                HeartbeatData hb;
+                hb.writerGUID.entityId = {{0, 0, static_cast<uint8_t>(t + 1)}, 0x03};
+                hb.firstSN = {0, 1};
+                hb.lastSN = {0, i};
+                hb.count = i;
+                f.composer.sendHEARTBEAT(f.socket, &hb, 0);
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    EXPECT_FALSE(f.transport.overlapped) << "two sends to one destination at once";
+    std::vector<uint32_t> last(THREADS, 0);
+    size_t heartbeats = 0;
+    std::vector<SentDatagram> const sent = f.sent();
+    for (SentDatagram const& d : sent) {
+        for (SubmessageSpan const& s : walk(d)) {
+            HeartbeatFields hb;
+            ASSERT_TRUE(s.kind == HEARTBEAT && decodeHeartbeat(s, hb));
+            uint32_t const t = hb.writerId.entityKey[2] - 1u;
+            ASSERT_LT(t, THREADS);
+            EXPECT_EQ(hb.count, last[t] + 1) << "thread " << t;
+            last[t] = hb.count;
+            ++heartbeats;
+        }
+    }
+    EXPECT_EQ(heartbeats, size_t{THREADS} * EACH);
+    EXPECT_LT(sent.size(), heartbeats) << "nothing queued while a send was under way";
+    EXPECT_EQ(f.socket->queued(), 0u);
+}

@@ -326,6 +326,83 @@ TEST_F(StatefulWriterTest, NothingLeavesAfterStopWhileAThreadWrites) {
     EXPECT_EQ(participant->transport.sender(r)->sent().size(), atStop);
 }
 
+// A lone write leaves on the writing thread before the write returns: no task run, no timer.
+TEST_F(StatefulWriterTest, ALoneWriteLeavesBeforeTheWriteReturns) {
+    make();
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    traffic->next(r);
+    participant->scheduler->stop();  // nothing runs the task from here on
+    write();
+    Traffic t = traffic->next(r);
+    EXPECT_EQ(t.data, Seqs{1});
+    EXPECT_EQ(t.datagrams, 1u);
+}
+
+// While a datagram is on its way out, changes written meanwhile only queue and their writes
+// return; the thread that holds the send role takes them along, in order, in one datagram.
+TEST_F(StatefulWriterTest, ChangesWrittenWhileASendIsUnderWayLeaveTogether) {
+    make();
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    traffic->next(r);
+    FakeTransport& transport = participant->transport;
+    transport.closeGate();
+    std::thread first([&] { write(1); });
+    ASSERT_TRUE(transport.waitAtGate(1));
+    auto more = std::async(std::launch::async, [&] {
+        for (int i = 0; i < 3; ++i) {
+            write(2);
+        }
+    });
+    const bool returned = more.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "a write waited for the send under way";
+    EXPECT_EQ(transport.waitingAtGate(), 1);
+    transport.openGate();
+    first.join();
+    more.get();
+    Traffic t = traffic->next(r);
+    EXPECT_EQ(t.data, (Seqs{1, 2, 3, 4}));
+    EXPECT_EQ(t.datagrams, 2u);
+}
+
+// stop waits for a send under way and for what it takes along; nothing leaves once it returned.
+TEST_F(StatefulWriterTest, StopWaitsForTheSendUnderWay) {
+    make();
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    traffic->next(r);
+    FakeTransport& transport = participant->transport;
+    transport.closeGate();
+    std::thread first([&] { write(1); });
+    ASSERT_TRUE(transport.waitAtGate(1));
+    auto queued = std::async(std::launch::async, [&] { write(2); });
+    EXPECT_EQ(queued.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "a write waited for the send under way";
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        writer->stop();
+        stopped = true;
+    });
+    // Opened once stop has returned, or after a while when it waits as it should.
+    for (int i = 0; i < 100 && !stopped; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    transport.openGate();
+    stopper.join();
+    const size_t atStop = transport.sender(r)->sent().size();
+    first.join();
+    queued.get();
+    EXPECT_EQ(transport.sender(r)->sent().size(), atStop) << "sent after stop returned";
+    EXPECT_EQ(traffic->next(r).data, (Seqs{1, 2}));
+}
+
 TEST_F(StatefulWriterTest, PullModeSendsOnlyWhatAReaderAsksFor) {
     FakeParticipant::Settings s;
     s.push = false;

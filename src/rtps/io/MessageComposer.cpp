@@ -3,6 +3,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <vector>
 #include <shared_mutex>
 
 #include "common/log/Logger.h"
@@ -514,16 +515,24 @@ void MessageComposer::sendMessage(RTPSOutSocket* socket) {
     if (socket == nullptr || m_transport == nullptr) {
         return;
     }
-    for (;;) {
-        // Whoever holds the mutex sends what is queued; the empty test is made under it, so a
-        // submessage queued after a packer's last look finds the mutex free.
-        std::unique_lock<std::mutex> lock(socket->m_mutex, std::try_to_lock);
-        if (!lock.owns_lock() || socket->m_queue.empty()) {
+    {
+        // One thread at a time packs and hands over a socket's datagrams, so they leave in the
+        // order they were queued; a thread that finds the role taken leaves its submessages to
+        // the holder, which looks at the queue again before it gives the role up.
+        std::lock_guard<std::mutex> lock(socket->m_mutex);
+        if (socket->m_sending || socket->m_queue.empty()) {
             return;
         }
+        socket->m_sending = true;
+    }
+    for (;;) {
         TransportBuffer* buffer = m_transport->getTransportBuffer();
-        if (buffer == nullptr) {
-            // The transport is going away; what is queued stays queued.
+        std::unique_lock<std::mutex> lock(socket->m_mutex);
+        if (buffer == nullptr || socket->m_queue.empty()) {
+            // Without a buffer the transport is going away; what is queued stays queued.
+            socket->m_sending = false;
+            lock.unlock();
+            m_transport->freeTransportBuffer(buffer);
             return;
         }
         uint8_t* out = buffer->data;
@@ -535,6 +544,8 @@ void MessageComposer::sendMessage(RTPSOutSocket* socket) {
         // The time announced so far in this datagram; none at its start.
         bool announced = false;
         vexa::dds::Time_t announcedTime = vexa::dds::TIME_INVALID;
+        std::vector<SubMessage*>& packed = socket->m_packed;
+        packed.clear();
 
         while (!socket->m_queue.empty()) {
             SubMessage* s = socket->m_queue.front();
@@ -553,7 +564,7 @@ void MessageComposer::sendMessage(RTPSOutSocket* socket) {
                 }
                 // Fits no datagram of this socket: it would block the queue for good.
                 socket->m_queue.pop_front();
-                m_pool.freeSubmessage(s);
+                packed.push_back(s);
                 logFailure(socket, "submessage");
                 continue;
             }
@@ -567,9 +578,12 @@ void MessageComposer::sendMessage(RTPSOutSocket* socket) {
             last = out + used;
             used += length;
             socket->m_queue.pop_front();
-            m_pool.freeSubmessage(s);
+            packed.push_back(s);
         }
         lock.unlock();
+        for (SubMessage* s : packed) {
+            m_pool.freeSubmessage(s);
+        }
 
         if (last == nullptr) {
             m_transport->freeTransportBuffer(buffer);

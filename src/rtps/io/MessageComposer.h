@@ -28,13 +28,18 @@ class CacheChange;
 // Turns the protocol actions of a participant's writers and readers into datagrams: builds
 // DATA, DATA_FRAG, HEARTBEAT, GAP, ACKNACK and NACK_FRAG, queues them per destination socket and
 // packs each queue into as few datagrams as fit. Any thread may send to any socket; one thread
-// at a time packs a socket's queue while the others only queue. No thread of its own.
+// at a time holds a socket's send role, packing its queue and handing the datagrams to the
+// transport in queue order, while the others only queue and return: the holder looks at the
+// queue again before it gives the role up, so whatever was queued meanwhile leaves with it, in
+// as few datagrams as fit. No thread of its own.
 //
 // Every send operation returns at once on a null socket, and once the submessage pool is
 // stopped it builds nothing; records it owns (GapData, AckNAckData, NAckFragData) are deleted
 // on every path.
 //
-// Lock order: a socket's mutex, then the submessage pool's (a leaf). The socket list's mutex is
+// Lock order: a socket's mutex, then the submessage pool's (a leaf); the send role is a mark
+// under the socket's mutex that nobody waits for, so it orders nothing. Neither the socket's
+// mutex nor the pool's is held while the transport takes a datagram. The socket list's mutex is
 // held only around the transport's addSender and removeSender (then a socket's sender mutex
 // and its mutex, each alone); the pair mutex only around taking two submessages from the pool.
 // A socket's sender mutex is held (shared) while a datagram is handed to the transport.
@@ -92,7 +97,8 @@ public:
     // Finalizes the submessage and queues it on the socket (which then owns it until packed).
     // A null socket gives the submessage back to the pool.
     void subMessageReady(SubMessage* submessage, RTPSOutSocket* socket);
-    // Packs and sends what the socket has queued, unless another thread is doing so.
+    // Packs and sends what the socket has queued, unless another thread holds its send role:
+    // that thread then sends it.
     void sendMessage(RTPSOutSocket* socket);
 
     // The 12 bytes of an INFO_TS: flags 0x01 with the time, or 0x03 (invalidate).

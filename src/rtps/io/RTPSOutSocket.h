@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <shared_mutex>
+#include <vector>
 
 #include "rtps/wire/Locator.h"
 #include "rtps/io/RTPSSender.h"
@@ -49,9 +50,13 @@ private:
     uint32_t const m_maxDataSize;
     class MessageComposer* const m_owner;
     uint32_t m_users = 1;  // under the owner's socket list mutex
-    // Guards the queue; held while a datagram is packed from it.
+    // Guards the queue and the sending mark; held while a datagram is packed from the queue.
     mutable std::mutex m_mutex;
     std::deque<SubMessage*> m_queue;
+    // Set while one thread packs and hands over this socket's datagrams (the send role).
+    bool m_sending = false;
+    // The holder's scratch list of what one datagram took from the queue.
+    std::vector<SubMessage*> m_packed;
 };
 
 }  // namespace RTPS

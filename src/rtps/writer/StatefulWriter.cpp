@@ -390,8 +390,8 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
             }
         }
     }
-    // The writing thread sends the change itself unless a pass is under way; the task sends
-    // it otherwise, and keeps resends, heartbeats without data and any backlog.
+    // The writing thread sends the change itself (a socket's send role held elsewhere takes it
+    // along); the task keeps resends, heartbeats without data and pull mode's announcements.
     if (m_taskId != 0 && !(m_pushMode && sendFromWriter())) {
         m_scheduler->wakeTask(m_taskId);
     }
@@ -602,8 +602,12 @@ void StatefulWriter::reliableWorker() {
     }
     // Before the mutex: a writer that starts to wait after this look wakes the task again.
     const bool wanted = m_heartbeatWanted.exchange(false);
-    Lock lock(m_matchedMutex);
-    pass(true, wanted);
+    Sockets held;
+    {
+        Lock lock(m_matchedMutex);
+        pass(true, wanted, held);
+    }
+    flush(held);
 }
 
 bool StatefulWriter::sendFromWriter() {
@@ -611,20 +615,30 @@ bool StatefulWriter::sendFromWriter() {
     if (!m_active) {
         return true;  // stopped: nothing leaves any more
     }
-    std::unique_lock<std::recursive_mutex> lock(m_matchedMutex, std::try_to_lock);
-    if (!lock.owns_lock()) {
-        return false;  // a pass or an answer is inside: the task sends it
+    Sockets held;
+    {
+        // Held while the datagrams are built, not while they leave: a pass or an answer holds
+        // it only that long.
+        Lock lock(m_matchedMutex);
+        pass(false, false, held);
     }
-    pass(false, false);
+    flush(held);
     return true;
 }
 
-void StatefulWriter::pass(bool task, bool wanted) {
+void StatefulWriter::flush(Sockets const& sockets) {
+    // Without the matched-readers mutex: a writing thread stores its change meanwhile, and the
+    // socket's send role takes it along when it is queued before the role is given up.
+    for (RTPSOutSocket* socket : sockets) {
+        m_composer->sendMessage(socket);
+    }
+}
+
+void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
     const bool writerMulticast = hasMulticastLocators();
     // What went to each group in this pass: a change goes to a group once, however many of its
     // readers want it. Kept for the pass only, so no walk of the history.
     MulticastSent multicastSent;
-    std::vector<RTPSOutSocket*> held;
     std::vector<bool> sentTo(m_matched.size(), false);
     size_t sent = 0;
     while (m_unsentPending.exchange(false)) {
@@ -712,9 +726,6 @@ void StatefulWriter::pass(bool task, bool wanted) {
     if (due) {
         m_sentSinceHeartbeat = 0;
     }
-    for (RTPSOutSocket* socket : held) {
-        m_composer->sendMessage(socket);
-    }
     paceHeartbeats(unacknowledged, trailing && sent == 0, now);
 }
 
@@ -746,10 +757,18 @@ void StatefulWriter::deferredWorker(GUID_t const& reader) {
     if (!m_active) {
         return;
     }
-    Lock lock(m_matchedMutex);
+    RTPSOutSocket* socket = nullptr;
+    {
+        Lock lock(m_matchedMutex);
+        socket = answer(reader);
+    }
+    m_composer->sendMessage(socket);
+}
+
+RTPSOutSocket* StatefulWriter::answer(GUID_t const& reader) {
     ReaderProxy* p = findProxy(reader);
     if (p == nullptr) {
-        return;  // the reader went while the answer waited
+        return nullptr;  // the reader went while the answer waited
     }
     std::vector<ChangeForReader*> list = p->requested_changes();
     sendEntries(p, list, p->getUnicastSocket(), p->getReaderGUID().entityId, nullptr, true);
@@ -762,8 +781,8 @@ void StatefulWriter::deferredWorker(GUID_t const& reader) {
         SequenceNumber_t last;
         sendHeartbeat(*p, first, last, false);
     }
-    m_composer->sendMessage(p->getUnicastSocket());
     p->clearDeferredPending();
+    return p->getUnicastSocket();
 }
 
 void StatefulWriter::nAckSuppressionWorker(GUID_t const& reader, uint64_t token) {

@@ -40,8 +40,10 @@ class RTPSTaskScheduler;
 // removeTask(id) are called under it (their locks are leaves). Never held while calling the
 // participant (modifyWriter, reportAllDelivered, getReaderConfig), around removeTask(object), or
 // while addChange waits for acknowledgements. The description mutex is never held together with
-// it. The writing thread (under the core's locks) only tries it after storing a change: a pass
-// under way sends that change instead.
+// it. Passes only queue their datagrams under it and hand them to the transport after releasing
+// it (flush), so a writing thread (under the core's locks) never waits for a send: it queues its
+// own change under the mutex and flushes it, and when a socket's send role is held elsewhere
+// (MessageComposer::sendMessage) the holder takes the change along in its next datagram.
 class StatefulWriter : public WriterImpl {
 public:
     // Throws as WriterImpl does, and GENERAL_DDSI_ERROR when the participant has no
@@ -107,9 +109,9 @@ public:
     static void nackSuppressionTask(void* object, void* a1, uint64_t a2, uint64_t a3);
 
     void reliableWorker();
-    // The writing thread's pass after it stored a change: sends the unsent data (with a
-    // HEARTBEAT when one is due) unless a pass or an ACKNACK holds the matched readers; false
-    // then, and the task is to send it. True when the writer is stopped: nothing is sent.
+    // The writing thread's pass after it stored a change: queues the unsent data (with a
+    // HEARTBEAT when one is due) and sends it, or leaves it to the thread holding a socket's
+    // send role. True; when the writer is stopped nothing is sent.
     bool sendFromWriter();
     void deferredWorker(GUID_t const& reader);
     void nAckSuppressionWorker(GUID_t const& reader, uint64_t token);
@@ -161,10 +163,17 @@ private:
     void sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeForReader* last);
     // A HEARTBEAT without the final flag over what the reader still needs; false (nothing
     // sent) when it needs nothing. Under the matched-readers mutex.
-    // One pass over the matched readers, under their mutex: the unsent data of each, in order,
-    // with the HEARTBEATs due. Only the task's passes (`task`) heartbeat readers they sent
-    // nothing to; `wanted`: every reader with unacknowledged changes gets one.
-    void pass(bool task, bool wanted);
+    using Sockets = std::vector<RTPSOutSocket*>;
+    // One pass over the matched readers, under their mutex: queues the unsent data of each, in
+    // order, with the HEARTBEATs due, and adds the sockets it queued on to `held` (the caller
+    // flushes them once the mutex is released). Only the task's passes (`task`) heartbeat
+    // readers they sent nothing to; `wanted`: every reader with unacknowledged changes gets one.
+    void pass(bool task, bool wanted, Sockets& held);
+    // Sends what the sockets hold; never under the matched-readers mutex.
+    void flush(Sockets const& sockets);
+    // Queues the repairs a reader asked for, with a HEARTBEAT; under the matched-readers mutex.
+    // The socket to flush, or null when the reader has gone.
+    RTPSOutSocket* answer(GUID_t const& reader);
     // With `flush` false it joins the socket's queue (the caller sends it).
     bool sendHeartbeat(ReaderProxy& proxy, SequenceNumber_t& first, SequenceNumber_t& last,
                        bool flush);
