@@ -82,6 +82,14 @@ vexalog::Logger& logger() {
     return vexalog::Logger::getLogger();
 }
 
+// Whether per-sample traces are written at all: their arguments (a clock read each) are not
+// worked out for nothing on every write.
+bool tracesSamples() {
+    vexalog::Logger& log = logger();
+    return log.getLogLevelReadable() >= vexalog::Logger::SEV_DEBUG_2 ||
+           log.getLogLevelBinary() >= vexalog::Logger::SEV_DEBUG_2;
+}
+
 uint64_t valueOf(SequenceNumber_t const& sn) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(sn.high)) << 32) | sn.low;
 }
@@ -369,7 +377,7 @@ int64_t StatefulWriter::addChange(SampleInfo* sample) {
 }
 
 int64_t StatefulWriter::store(SampleInfo* sample) {
-    const bool user = isUserWriter();
+    const bool user = isUserWriter() && tracesSamples();
     if (user) {
         logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_WRITER_STORING, m_logName.c_str());
@@ -409,7 +417,7 @@ bool StatefulWriter::deleteChange(long handle) {
     if (handle == 0 || sn.high < 0) {
         throw BAD_PARAMETERS("Неверный порядковый номер сэмпла");
     }
-    const bool user = isUserWriter();
+    const bool user = isUserWriter() && tracesSamples();
     if (user) {
         logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_WRITER_CHANGE_WITHDRAWN, m_logName.c_str(),
@@ -514,9 +522,9 @@ void StatefulWriter::sendGap(ReaderProxy* proxy, ChangeForReader* first, ChangeF
 void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
                                  RTPSOutSocket* socket, EntityId_t const& readerId,
                                  MulticastSent* multicastSent, bool deferred) {
-    const bool multicast = multicastSent != nullptr;
+    const bool multicast = socket != proxy->getUnicastSocket();
     const bool keyed = getTopicKind() == TOPIC_KIND_WITH_KEY;
-    const bool user = isUserWriter();
+    const bool user = isUserWriter() && tracesSamples();
     ChangeForReader* first = nullptr;
     ChangeForReader* last = nullptr;
     for (ChangeForReader* e : entries) {
@@ -540,7 +548,8 @@ void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader
                 first = nullptr;
                 last = nullptr;
             }
-            if (!multicast || multicastSent->emplace(socket, valueOf(e->sequenceNumber)).second) {
+            if (multicastSent == nullptr ||
+                multicastSent->emplace(socket, valueOf(e->sequenceNumber)).second) {
                 if (keyed) {
                     m_composer->sendKeyData(socket, readerId, e, m_transportPriority, false);
                 } else {
@@ -600,14 +609,8 @@ void StatefulWriter::reliableWorker() {
     if (!m_active) {
         return;
     }
-    // Before the mutex: a writer that starts to wait after this look wakes the task again.
-    const bool wanted = m_heartbeatWanted.exchange(false);
-    Sockets held;
-    {
-        Lock lock(m_matchedMutex);
-        pass(true, wanted, held);
-    }
-    flush(held);
+    m_taskPassWanted = true;
+    drain();
 }
 
 bool StatefulWriter::sendFromWriter() {
@@ -615,15 +618,35 @@ bool StatefulWriter::sendFromWriter() {
     if (!m_active) {
         return true;  // stopped: nothing leaves any more
     }
-    Sockets held;
-    {
-        // Held while the datagrams are built, not while they leave: a pass or an answer holds
-        // it only that long.
-        Lock lock(m_matchedMutex);
-        pass(false, false, held);
-    }
-    flush(held);
+    drain();
     return true;
+}
+
+void StatefulWriter::drain() {
+    for (;;) {
+        if (m_sending.exchange(true)) {
+            return;  // the holder looks at the flags before it gives the role up
+        }
+        while (m_active) {
+            const bool task = m_taskPassWanted.exchange(false);
+            if (!task && !m_unsentPending.load()) {
+                break;
+            }
+            // Before the mutex: a writer that starts to wait after this look wakes the task.
+            const bool wanted = task && m_heartbeatWanted.exchange(false);
+            Sockets held;
+            {
+                Lock lock(m_matchedMutex);
+                pass(task, wanted, held);
+            }
+            flush(held);
+        }
+        m_sending = false;
+        // A thread that queued after the last look found the role taken: look once more.
+        if (!m_active || (!m_unsentPending.load() && !m_taskPassWanted.load())) {
+            return;
+        }
+    }
 }
 
 void StatefulWriter::flush(Sockets const& sockets) {
@@ -661,7 +684,9 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
             m_unsentPending = true;
             sentTo[i] = true;
             sent = std::max(sent, list.size());
-            sendEntries(p, list, socket, readerId, multicast ? &multicastSent : nullptr, false);
+            // With one reader nobody else sends to its group: no bookkeeping per change.
+            sendEntries(p, list, socket, readerId,
+                        multicast && m_matched.size() > 1 ? &multicastSent : nullptr, false);
             if (std::find(held.begin(), held.end(), socket) == held.end()) {
                 held.push_back(socket);
             }
@@ -670,7 +695,7 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
             }
         }
     }
-    const bool user = isUserWriter();
+    const bool user = isUserWriter() && tracesSamples();
     if (unsigned id = traceId(user, m_guid.entityId, vexares::RTPS_MSG_DATA_PHASE_DONE,
                               vexares::RTPS_MSG_SEDP_PUBLICATIONS_PHASE_DONE,
                               vexares::RTPS_MSG_SEDP_SUBSCRIPTIONS_PHASE_DONE)) {
@@ -757,12 +782,8 @@ void StatefulWriter::deferredWorker(GUID_t const& reader) {
     if (!m_active) {
         return;
     }
-    RTPSOutSocket* socket = nullptr;
-    {
-        Lock lock(m_matchedMutex);
-        socket = answer(reader);
-    }
-    m_composer->sendMessage(socket);
+    Lock lock(m_matchedMutex);
+    m_composer->sendMessage(answer(reader));
 }
 
 RTPSOutSocket* StatefulWriter::answer(GUID_t const& reader) {

@@ -40,10 +40,11 @@ class RTPSTaskScheduler;
 // removeTask(id) are called under it (their locks are leaves). Never held while calling the
 // participant (modifyWriter, reportAllDelivered, getReaderConfig), around removeTask(object), or
 // while addChange waits for acknowledgements. The description mutex is never held together with
-// it. Passes only queue their datagrams under it and hand them to the transport after releasing
-// it (flush), so a writing thread (under the core's locks) never waits for a send: it queues its
-// own change under the mutex and flushes it, and when a socket's send role is held elsewhere
-// (MessageComposer::sendMessage) the holder takes the change along in its next datagram.
+// it. Passes run under the writer's send role (drain), a flag nobody waits for: they queue their
+// datagrams under the mutex and hand them to the transport after releasing it, so a writing
+// thread (under the core's locks) never waits for a send. It stores its change and drains when
+// the role is free; when another thread holds it, it returns and the holder sends the change
+// before it gives the role up. Answers to ACKNACKs and NACK_FRAGs send under the mutex.
 class StatefulWriter : public WriterImpl {
 public:
     // Throws as WriterImpl does, and GENERAL_DDSI_ERROR when the participant has no
@@ -109,9 +110,9 @@ public:
     static void nackSuppressionTask(void* object, void* a1, uint64_t a2, uint64_t a3);
 
     void reliableWorker();
-    // The writing thread's pass after it stored a change: queues the unsent data (with a
-    // HEARTBEAT when one is due) and sends it, or leaves it to the thread holding a socket's
-    // send role. True; when the writer is stopped nothing is sent.
+    // The writing thread's pass after it stored a change: sends the unsent data (with a
+    // HEARTBEAT when one is due), or leaves it to the holder of the send role. True; when the
+    // writer is stopped nothing is sent.
     bool sendFromWriter();
     void deferredWorker(GUID_t const& reader);
     void nAckSuppressionWorker(GUID_t const& reader, uint64_t token);
@@ -155,8 +156,8 @@ private:
     // (group socket, sequence number) sent in one pass of the task.
     using MulticastSent = std::set<std::pair<RTPSOutSocket*, uint64_t>>;
     // Queues the entries to one reader on `socket` (the caller sends the queue): runs of
-    // irrelevant ones as GAPs, the others as DATA. With `multicastSent` the socket is a group's,
-    // and a change already sent there in this pass is not sent again.
+    // irrelevant ones as GAPs, the others as DATA. With `multicastSent` (the socket is a group's
+    // several readers share) a change already sent there in this pass is not sent again.
     void sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader*> const& entries,
                      RTPSOutSocket* socket, EntityId_t const& readerId,
                      MulticastSent* multicastSent, bool deferred);
@@ -171,6 +172,10 @@ private:
     void pass(bool task, bool wanted, Sockets& held);
     // Sends what the sockets hold; never under the matched-readers mutex.
     void flush(Sockets const& sockets);
+    // Takes the send role, if free, and runs passes (each queued under the matched-readers
+    // mutex, flushed after it) until no unsent change and no task pass is left; a thread that
+    // finds the role taken returns at once, and the holder runs its work before it lets go.
+    void drain();
     // Queues the repairs a reader asked for, with a HEARTBEAT; under the matched-readers mutex.
     // The socket to flush, or null when the reader has gone.
     RTPSOutSocket* answer(GUID_t const& reader);
@@ -210,6 +215,11 @@ private:
     std::recursive_mutex m_matchedMutex;
     std::vector<std::unique_ptr<ReaderProxy>> m_matched;  // in matching order
     std::atomic<bool> m_unsentPending{false};
+    // The send role (drain): one thread at a time builds and sends the writer's passes, so
+    // that one pass's datagrams, on every socket, have left before the next pass is built.
+    std::atomic<bool> m_sending{false};
+    // A task pass asked for while another thread held the send role.
+    std::atomic<bool> m_taskPassWanted{false};
     std::atomic<uint32_t> m_taskId{0};
     std::atomic<uint64_t> m_nextToken{1};
     // Set by a writer that waits for room and by an ACKNACK with a full set: the task's next
