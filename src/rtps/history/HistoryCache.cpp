@@ -222,12 +222,14 @@ SequenceNumber_t HistoryCache::getEarliestChangeNum() {
     return m_list.empty() ? SEQUENCENUMBER_UNKNOWN : m_list.front()->sampleInfo.sequenceNumber;
 }
 
-void HistoryCache::removalRequest(SequenceNumber_t const& sn) {
+bool HistoryCache::removalRequest(SequenceNumber_t const& sn) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     auto it = findFirst(sn);
-    if (it != m_list.end()) {
-        (*it)->removalRequested = true;
+    if (it == m_list.end()) {
+        return false;
     }
+    (*it)->removalRequested = true;
+    return true;
 }
 
 void HistoryCache::getRemovalRequested(std::vector<CacheChange*>* out, unsigned long max) {

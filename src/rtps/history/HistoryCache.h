@@ -70,7 +70,8 @@ public:
     CacheChange* getEarliestChange();
     SequenceNumber_t getEarliestChangeNum();
 
-    void removalRequest(SequenceNumber_t const& sn);
+    // Marks the change for removal; whether the history holds it.
+    bool removalRequest(SequenceNumber_t const& sn);
     // Changes with removalRequested in list order, at most max (0: all).
     void getRemovalRequested(std::vector<CacheChange*>* out, unsigned long max);
     // Their numbers, for callers that do not hold the upload mutex: a change listed by pointer

@@ -77,8 +77,14 @@ bool ReaderProxy::addChange(std::unique_ptr<ChangeForReader> entry) {
 
 std::vector<ChangeForReader*> ReaderProxy::unsent_changes() {
     std::vector<ChangeForReader*> out;
+    unsent_changes(out);
+    return out;
+}
+
+void ReaderProxy::unsent_changes(std::vector<ChangeForReader*>& out) {
+    out.clear();
     if (!m_unsentPending) {
-        return out;
+        return;
     }
     Lock lock(m_mutex);
     for (uint64_t i = m_firstUnsent; i < end(); ++i) {
@@ -90,7 +96,6 @@ std::vector<ChangeForReader*> ReaderProxy::unsent_changes() {
     }
     m_unsentPending = false;
     m_firstUnsent = m_base;
-    return out;
 }
 
 std::vector<ChangeForReader*> ReaderProxy::requested_changes() {

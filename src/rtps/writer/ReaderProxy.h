@@ -68,6 +68,8 @@ public:
 
     // Every UNSENT entry, now UNDERWAY, in order; empty at once when nothing is unsent.
     std::vector<ChangeForReader*> unsent_changes();
+    // The same into `out` (cleared first), so that a caller's list keeps its room.
+    void unsent_changes(std::vector<ChangeForReader*>& out);
     // Every REQUESTED entry, now UNDERWAY, in order.
     std::vector<ChangeForReader*> requested_changes();
     // The entries become UNACKNOWLEDGED; heartbeats go to this reader from now on. For a

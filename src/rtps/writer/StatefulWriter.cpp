@@ -423,8 +423,8 @@ bool StatefulWriter::deleteChange(long handle) {
                             vexares::RTPS_MSG_WRITER_CHANGE_WITHDRAWN, m_logName.c_str(),
                             static_cast<unsigned>(sn.high), unsigned{sn.low}, clockLow());
     }
-    const bool held = holdsChange(sn);
-    m_history.removalRequest(sn);
+    // One look-up marks it and says whether it is held.
+    const bool held = m_history.removalRequest(sn);
     if (user) {
         logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_WRITER_REMOVAL_ASKED, m_logName.c_str(),
@@ -434,8 +434,9 @@ bool StatefulWriter::deleteChange(long handle) {
         logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_WRITER_CHANGE_REMOVED, m_logName.c_str());
     }
-    // A few of the earlier withdrawn changes that waited for acknowledgements.
-    std::vector<SequenceNumber_t> numbers;
+    // A few of the earlier withdrawn changes that waited for acknowledgements; the list keeps
+    // its room from one write to the next.
+    thread_local std::vector<SequenceNumber_t> numbers;
     m_history.getRemovalRequested(numbers, 2);
     SequenceNumber_t last = sn;
     for (SequenceNumber_t const& n : numbers) {
@@ -465,8 +466,7 @@ bool StatefulWriter::withdrawChange(SequenceNumber_t const& sn) {
     // Under the matched-readers mutex, so that no proxy loads the change meanwhile and keeps a
     // loan on it after it has gone.
     Lock lock(m_matchedMutex);
-    const bool held = holdsChange(sn);
-    m_history.removalRequest(sn);
+    const bool held = m_history.removalRequest(sn);
     for (auto& p : m_matched) {
         p->removeChange(sn);
     }
@@ -634,7 +634,8 @@ void StatefulWriter::drain() {
             }
             // Before the mutex: a writer that starts to wait after this look wakes the task.
             const bool wanted = task && m_heartbeatWanted.exchange(false);
-            Sockets held;
+            Sockets& held = m_held;
+            held.clear();
             {
                 Lock lock(m_matchedMutex);
                 pass(task, wanted, held);
@@ -662,7 +663,8 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
     // What went to each group in this pass: a change goes to a group once, however many of its
     // readers want it. Kept for the pass only, so no walk of the history.
     MulticastSent multicastSent;
-    std::vector<bool> sentTo(m_matched.size(), false);
+    std::vector<bool>& sentTo = m_sentTo;
+    sentTo.assign(m_matched.size(), false);
     size_t sent = 0;
     while (m_unsentPending.exchange(false)) {
         if (m_matched.empty()) {
@@ -677,7 +679,8 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
             const bool multicast = group != nullptr && writerMulticast;
             RTPSOutSocket* socket = multicast ? group : p->getUnicastSocket();
             const EntityId_t readerId = multicast ? _ENTITYID_UNKNOWN : p->getReaderGUID().entityId;
-            std::vector<ChangeForReader*> list = p->unsent_changes();
+            std::vector<ChangeForReader*>& list = m_unsent;
+            p->unsent_changes(list);
             if (list.empty()) {
                 continue;
             }

@@ -220,6 +220,12 @@ private:
     std::atomic<bool> m_sending{false};
     // A task pass asked for while another thread held the send role.
     std::atomic<bool> m_taskPassWanted{false};
+    // Scratch lists a pass reuses, so that a write allocates none: the sockets to flush (the
+    // send role's holder's), and the readers sent to and one reader's unsent entries (under the
+    // matched-readers mutex).
+    Sockets m_held;
+    std::vector<bool> m_sentTo;
+    std::vector<ChangeForReader*> m_unsent;
     std::atomic<uint32_t> m_taskId{0};
     std::atomic<uint64_t> m_nextToken{1};
     // Set by a writer that waits for room and by an ACKNACK with a full set: the task's next
