@@ -42,9 +42,10 @@ class RTPSTaskScheduler;
 // while addChange waits for acknowledgements. The description mutex is never held together with
 // it. Passes run under the writer's send role (drain), a flag nobody waits for: they queue their
 // datagrams under the mutex and hand them to the transport after releasing it, so a writing
-// thread (under the core's locks) never waits for a send. It stores its change and drains when
-// the role is free; when another thread holds it, it returns and the holder sends the change
-// before it gives the role up. Answers to ACKNACKs and NACK_FRAGs send under the mutex.
+// thread (under the core's locks) never waits for a pass's sends. It stores its change and
+// drains when the role is free; when another thread holds it, it returns and the holder sends
+// the change before it gives the role up. Answers to ACKNACKs and NACK_FRAGs still send under
+// the mutex (a writing thread may wait for one of those).
 class StatefulWriter : public WriterImpl {
 public:
     // Throws as WriterImpl does, and GENERAL_DDSI_ERROR when the participant has no
