@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -244,6 +245,76 @@ TEST(WaitSet, DestructionWaitsForTheWaiter) {
         EXPECT_EQ(w.rc, vexa::dds::RETCODE_OK);
         ASSERT_EQ(w.count, 0u) << "the waiter saw the next wait set";
         EXPECT_EQ(g.waitSetCount(), 0u);
+    }
+}
+
+// A signalled waiter returns with its condition while the signaller still holds mt_: the wake
+// comes after the wait set's mutex is released, and the waiter needs nothing else, so it never
+// sleeps again on the signaller's lock.
+TEST(WaitSet, WokenWaiterDoesNotWaitForTheSignallersLock) {
+    WaitSet ws;
+    GuardCondition g;
+    ws.attachCondition(&g);
+    Waiter w(ws, LONG);
+    untilWaiting(ws);
+    bool returned = false;
+    {
+        std::lock_guard<vexa::dcps::CoreRecursiveMutex> held(Condition::mt_);
+        g.set_trigger_value(true);
+        auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!w.done && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        returned = w.done;
+    }
+    w.join();
+    EXPECT_TRUE(returned) << "the waiter waited for mt_";
+    EXPECT_EQ(w.rc, vexa::dds::RETCODE_OK);
+    ASSERT_EQ(w.count, 1u);
+    EXPECT_EQ(w.out[0], &g);
+}
+
+// A waiter woken by a signal may reset the condition while the signaller still walks its other
+// wait sets; the condition must still rise again afterwards. The waiter's set comes first in
+// the walk, so it runs while the others are being signalled.
+TEST(WaitSet, AConditionResetRightAfterItsWakeRisesAgain) {
+    GuardCondition g;
+    std::vector<std::unique_ptr<WaitSet>> others(500);
+    for (auto& ws : others) {
+        ws = std::make_unique<WaitSet>();
+        ws->attachCondition(&g);
+    }
+    auto first = std::min_element(others.begin(), others.end(), [](auto const& a, auto const& b) {
+        return std::less<WaitSet*>()(a.get(), b.get());
+    });
+    WaitSet& ws = **first;
+    std::atomic<int> round{0};
+    std::atomic<bool> stuck{false};
+    std::thread waiter([&] {
+        for (int r = 1; r <= 200; ++r) {
+            WaitSet::ConditionArray out;
+            unsigned count = 0;
+            do {
+                if (ws.wait(out, count, LONG) != vexa::dds::RETCODE_OK) {
+                    stuck = true;
+                    round = r;
+                    return;
+                }
+            } while (count == 0);
+            g.set_trigger_value(false);
+            round = r;
+        }
+    });
+    for (int r = 1; r <= 200 && !stuck; ++r) {
+        g.set_trigger_value(true);
+        while (round.load() < r && !stuck) {
+            std::this_thread::yield();
+        }
+    }
+    waiter.join();
+    EXPECT_FALSE(stuck) << "the condition never rose again after round " << round.load();
+    for (auto& w : others) {
+        w->detachCondition(&g);
     }
 }
 

@@ -17,14 +17,16 @@ Condition::~Condition() {
 }
 
 void Condition::signal() {
-    if (trigger_.load() != 1u) {
+    // Marked before the wake: a woken waiter may run and reset the value before this call
+    // ends, and a mark set after that would leave 2, which no rise ever leaves again.
+    uint32_t expected = 1u;
+    if (!trigger_.compare_exchange_strong(expected, 3u)) {
         return;
     }
     std::lock_guard<CoreRecursiveMutex> lock(mt_);
     for (WaitSet* ws : waitSets_) {
         ws->signals();
     }
-    trigger_.fetch_or(2u);
 }
 
 bool Condition::tryDelete(Condition* condition) {

@@ -31,7 +31,8 @@ public:
     uint32_t getTriggerValue() const { return trigger_.load(); }
     bool isTriggered() const { return (trigger_.load() & 1u) != 0; }
 
-    // When the value is exactly 1: wakes every attached wait set and adds bit 1.
+    // When the value is exactly 1: adds bit 1, then wakes every attached wait set (with mt_
+    // held, which keeps them alive; each wakes its waiter after releasing its own mutex).
     void signal();
     // Destroys a condition attached to no wait set: true; false while attached.
     static bool tryDelete(Condition* condition);

@@ -133,11 +133,12 @@ ReturnCode_t WaitSet::wait(ConditionArray& out, unsigned& count, vexa::dds::Dura
         }
     }
 
-    // Woken: collect again in lock order.
-    lock.unlock();
-    JointLock<CoreRecursiveMutex, CoreMutex> both(Condition::mt_, mutex_);
+    // Woken: the set changes only with this mutex held as well, and a condition leaves it
+    // before it is destroyed, so the mutex alone is enough to collect. The signaller may still
+    // hold mt_: needing it here would make every wake wait for the signaller's unlock.
     count = collectTriggered(out);
     inWait_ = false;
+    // Under the mutex: a destructor waiting for us may free the wait set once it is released.
     wake_.notify_all();
     return vexa::dds::RETCODE_OK;
 }
@@ -152,10 +153,18 @@ void WaitSet::signals() {
 }
 
 void WaitSet::forgetCondition(Condition* condition) {
-    std::lock_guard<CoreMutex> lock(mutex_);
-    conditions_.erase(condition);
-    if (waiting_ && conditions_.empty()) {
-        waiting_ = false;
+    bool wake = false;
+    {
+        std::lock_guard<CoreMutex> lock(mutex_);
+        conditions_.erase(condition);
+        if (waiting_ && conditions_.empty()) {
+            waiting_ = false;
+            wake = true;
+        }
+    }
+    // After the unlock (the caller's mt_ keeps the wait set alive): the waiter does not wait
+    // for this mutex first.
+    if (wake) {
         wake_.notify_all();
     }
 }

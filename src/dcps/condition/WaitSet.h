@@ -15,7 +15,9 @@ namespace vexa::dcps {
 //
 // Locks: Condition::mt_, then this wait set's mutex (always through one joint lock where both
 // are needed); signals runs with mt_ held and takes the wait set's mutex. waiting_ and inWait_
-// are guarded by the wait set's mutex.
+// are guarded by the wait set's mutex; the set of conditions changes only with both held, so
+// either one is enough to read it. Wakers notify after releasing the wait set's mutex, and a
+// woken waiter needs that mutex only, not mt_.
 class WaitSet {
 public:
     static constexpr unsigned MAX_CONDITIONS = 4000;
@@ -45,7 +47,7 @@ public:
     void forgetCondition(Condition* condition);
 
 private:
-    // With mt_ held: the triggered conditions, at most MAX_CONDITIONS.
+    // With mt_ or the wait set's mutex held: the triggered conditions, at most MAX_CONDITIONS.
     unsigned collectTriggered(ConditionArray& out) const;
 
     std::set<Condition*> conditions_;

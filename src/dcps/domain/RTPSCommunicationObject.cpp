@@ -181,8 +181,10 @@ void RTPSCommunicationObject::roomMade() {
 }
 
 void RTPSCommunicationObject::wake() {
-    std::lock_guard<CoreMutex> lock(mutex_);
-    waiting_ = false;
+    {
+        std::lock_guard<CoreMutex> lock(mutex_);
+        waiting_ = false;
+    }
     condition_.notify_all();
 }
 
