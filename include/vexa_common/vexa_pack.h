@@ -265,6 +265,56 @@ inline void zeroGap(void* buf, unsigned pos) {
     }
 }
 
+// Copies n bytes. Most strings are short, and a library call costs more than their copy: up
+// to 16 bytes go as two fixed-size copies that overlap where n is not their size.
+inline void copyBytes(unsigned char* to, const unsigned char* from, std::size_t n) {
+    if (n >= 8 && n <= 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n < 4) {
+        if (n != 0) {
+            // 1 to 3 bytes: the first, the middle and the last cover them.
+            to[0] = from[0];
+            to[n / 2] = from[n / 2];
+            to[n - 1] = from[n - 1];
+        }
+    } else {
+        std::memcpy(to, from, n);
+    }
+}
+
+// Whether n bytes are equal; like copyBytes, short runs without a library call.
+inline bool sameBytes(const unsigned char* a, const unsigned char* b, std::size_t n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&a1, a + n - 8, 8);
+        std::memcpy(&b1, b + n - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (n >= 4 && n < 8) {
+        uint32_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 4);
+        std::memcpy(&b0, b, 4);
+        std::memcpy(&a1, a + n - 4, 4);
+        std::memcpy(&b1, b + n - 4, 4);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (n < 4) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (a[i] != b[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return std::memcmp(a, b, n) == 0;
+}
+
 // Encoder per value type; SW selects the byte-swapping form.
 template <class T, bool SW, class Enable = void>
 struct Codec;
@@ -294,14 +344,41 @@ struct Codec<T, SW, typename std::enable_if<IsScalar<T>::value>::type> {
     }
 };
 
+// Inline: strings are most of a variable sample, and a call per string costs as much as
+// its copy.
 template <bool SW>
 struct Codec<std::string, SW> {
     static constexpr uint64_t minSize = 5;
     static unsigned pack(const std::string& v, void* buf, unsigned pos, unsigned len) {
-        return SW ? VEXA_PACK::packCH(v, buf, pos, len) : VEXA_PACK::pack(v, buf, pos, len);
+        const uint64_t a = alignUp(pos, 4);
+        const uint64_t n = uint64_t(v.size()) + 1;
+        // Nothing is written unless the whole string fits.
+        if (v.size() >= UINT32_MAX || a + 4 + n > len) {
+            return 0;
+        }
+        zeroGap<4>(buf, pos);
+        unsigned char* p = bytes(buf) + a;
+        store<SW>(p, static_cast<uint32_t>(n));
+        copyBytes(p + 4, reinterpret_cast<const unsigned char*>(v.data()), v.size());
+        p[4 + v.size()] = 0;
+        return static_cast<unsigned>(a + 4 + n);
     }
+    // The count includes the terminating zero, so 0 is malformed. The text is copied over
+    // the earlier one: a string of the same length reallocates nothing.
     static unsigned unpack(std::string& v, const void* buf, unsigned pos, unsigned len) {
-        return SW ? VEXA_PACK::unpackCH(v, buf, pos, len) : VEXA_PACK::unpack(v, buf, pos, len);
+        const uint64_t a = alignUp(pos, 4);
+        if (a + 4 > len) {
+            return 0;
+        }
+        const uint32_t n = loadCount<SW>(bytes(buf) + a);
+        if (n == 0 || a + 4 + n > len) {
+            return 0;
+        }
+        if (v.size() != n - 1) {
+            v.resize(n - 1);
+        }
+        copyBytes(reinterpret_cast<unsigned char*>(&v[0]), bytes(buf) + a + 4, n - 1);
+        return static_cast<unsigned>(a + 4 + n);
     }
 };
 
@@ -309,10 +386,48 @@ template <bool SW>
 struct Codec<std::wstring, SW> {
     static constexpr uint64_t minSize = 4;
     static unsigned pack(const std::wstring& v, void* buf, unsigned pos, unsigned len) {
-        return SW ? VEXA_PACK::packCH(v, buf, pos, len) : VEXA_PACK::pack(v, buf, pos, len);
+        const uint64_t a = alignUp(pos, 4);
+        const uint64_t n = uint64_t(v.size()) * 4;
+        if (n > UINT32_MAX || a + 4 + n > len) {
+            return 0;
+        }
+        zeroGap<4>(buf, pos);
+        unsigned char* p = bytes(buf) + a;
+        store<SW>(p, static_cast<uint32_t>(n));
+        p += 4;
+        if constexpr (!SW) {
+            copyBytes(p, reinterpret_cast<const unsigned char*>(v.data()), n);
+        } else {
+            for (wchar_t c : v) {
+                store<true>(p, c);
+                p += 4;
+            }
+        }
+        return static_cast<unsigned>(a + 4 + n);
     }
+    // A byte count that is not a multiple of 4 is malformed.
     static unsigned unpack(std::wstring& v, const void* buf, unsigned pos, unsigned len) {
-        return SW ? VEXA_PACK::unpackCH(v, buf, pos, len) : VEXA_PACK::unpack(v, buf, pos, len);
+        const uint64_t a = alignUp(pos, 4);
+        if (a + 4 > len) {
+            return 0;
+        }
+        const uint32_t n = loadCount<SW>(bytes(buf) + a);
+        if (n % 4 != 0 || a + 4 + n > len) {
+            return 0;
+        }
+        if (v.size() != n / 4) {
+            v.resize(n / 4);
+        }
+        const unsigned char* p = bytes(buf) + a + 4;
+        if constexpr (!SW) {
+            copyBytes(reinterpret_cast<unsigned char*>(&v[0]), p, n);
+        } else {
+            for (wchar_t& c : v) {
+                load<true>(p, c);
+                p += 4;
+            }
+        }
+        return static_cast<unsigned>(a + 4 + n);
     }
 };
 
@@ -408,9 +523,11 @@ struct Codec<std::vector<T>, SW> {
             zeroGap<sizeof(T)>(buf, pos);
             unsigned char* p = bytes(buf) + first;
             if constexpr (!SW && !std::is_same<T, bool>::value) {
-                // Padded values (Float128): one block copy, then each element's padding zeroed.
-                std::memcpy(p, v.data(), sizeof(T) * v.size());
-                for (std::size_t i = 0; i < v.size(); ++i, p += sizeof(T)) {
+                // Padded values (Float128): one block copy, then each one's padding zeroed.
+                // The count is read once: a store through p could alias the vector.
+                const std::size_t count = v.size();
+                std::memcpy(p, v.data(), sizeof(T) * count);
+                for (std::size_t i = 0; i < count; ++i, p += sizeof(T)) {
                     std::memset(p + valueBytes<T>(), 0, sizeof(T) - valueBytes<T>());
                 }
             } else {
@@ -451,7 +568,8 @@ struct Codec<std::vector<T>, SW> {
                 return 0;
             }
             v.resize(n);
-            if constexpr (!SW && IsFlat<T>::value) {
+            if constexpr (!SW && !std::is_same<T, bool>::value) {
+                // Padded values (Float128) too: their padding in memory is no part of them.
                 std::memcpy(v.data(), bytes(buf) + first, size);
                 return static_cast<unsigned>(first + size);
             } else if constexpr (IsScalar<T>::value) {
@@ -638,6 +756,148 @@ unsigned unpack(std::array<T, N>& out, const void* buf, unsigned pos, unsigned l
 template <class T, std::size_t N>
 unsigned unpackCH(std::array<T, N>& out, const void* buf, unsigned pos, unsigned len) {
     return detail::Codec<std::array<T, N>, true>::unpack(out, buf, pos, len);
+}
+
+namespace detail {
+
+// Where the packed map key at pos ends when it reads as key, else 0 (also when it does not
+// fit). Text is compared where it lies: copying it out first to compare it would cost a
+// store and a load of the same bytes per entry.
+template <bool SW, class K>
+inline unsigned matchKey(const K& key, const void* buf, unsigned pos, unsigned len) {
+    K read{};
+    const unsigned end = Codec<K, SW>::unpack(read, buf, pos, len);
+    return end != 0 && read == key ? end : 0;
+}
+
+template <bool SW>
+inline unsigned matchKey(const std::string& key, const void* buf, unsigned pos, unsigned len) {
+    const uint64_t a = alignUp(pos, 4);
+    if (a + 4 > len) {
+        return 0;
+    }
+    // The count includes the terminating zero, which a reader does not look at.
+    const uint32_t n = loadCount<SW>(bytes(buf) + a);
+    if (n != uint64_t(key.size()) + 1 || a + 4 + n > len ||
+        !sameBytes(bytes(buf) + a + 4, reinterpret_cast<const unsigned char*>(key.data()),
+                   key.size())) {
+        return 0;
+    }
+    return static_cast<unsigned>(a + 4 + n);
+}
+
+template <bool SW>
+inline unsigned matchKey(const std::wstring& key, const void* buf, unsigned pos, unsigned len) {
+    const uint64_t a = alignUp(pos, 4);
+    if (a + 4 > len) {
+        return 0;
+    }
+    const uint32_t n = loadCount<SW>(bytes(buf) + a);
+    if (n != uint64_t(key.size()) * 4 || a + 4 + n > len) {
+        return 0;
+    }
+    const unsigned char* p = bytes(buf) + a + 4;
+    for (wchar_t c : key) {
+        wchar_t packed;
+        load<SW>(p, packed);
+        if (packed != c) {
+            return 0;
+        }
+        p += 4;
+    }
+    return static_cast<unsigned>(a + 4 + n);
+}
+
+}  // namespace detail
+
+// The map readers' test of the entry they stand on: where the packed key at pos ends when it
+// equals key, else 0.
+template <class K>
+inline unsigned matchKey(const K& key, const void* buf, unsigned pos, unsigned len) {
+    return detail::matchKey<false>(key, buf, pos, len);
+}
+
+template <class K>
+inline unsigned matchKeyCH(const K& key, const void* buf, unsigned pos, unsigned len) {
+    return detail::matchKey<true>(key, buf, pos, len);
+}
+
+// Strings as generated code packs them: the same bytes as pack(std::string) and
+// pack(std::wstring), inlined.
+inline unsigned packText(const std::string& value, void* buf, unsigned pos, unsigned len) {
+    return detail::Codec<std::string, false>::pack(value, buf, pos, len);
+}
+
+inline unsigned unpackText(std::string& out, const void* buf, unsigned pos, unsigned len) {
+    return detail::Codec<std::string, false>::unpack(out, buf, pos, len);
+}
+
+inline unsigned unpackTextCH(std::string& out, const void* buf, unsigned pos, unsigned len) {
+    return detail::Codec<std::string, true>::unpack(out, buf, pos, len);
+}
+
+inline unsigned packText(const std::wstring& value, void* buf, unsigned pos, unsigned len) {
+    return detail::Codec<std::wstring, false>::pack(value, buf, pos, len);
+}
+
+inline unsigned unpackText(std::wstring& out, const void* buf, unsigned pos, unsigned len) {
+    return detail::Codec<std::wstring, false>::unpack(out, buf, pos, len);
+}
+
+inline unsigned unpackTextCH(std::wstring& out, const void* buf, unsigned pos, unsigned len) {
+    return detail::Codec<std::wstring, true>::unpack(out, buf, pos, len);
+}
+
+// Fixed blocks: a structure (or a run of them) whose packed layout the generator worked out,
+// its first item aligned to A and size bytes long in all. packBlock zeros the gap before the
+// block and returns where it starts, moving pos to its end; unpackBlock returns where it
+// starts and moves pos likewise. Both return nullptr, pos unchanged, when the block passes
+// len; the items are then stored and loaded at constant offsets from the start.
+template <unsigned A>
+unsigned char* packBlock(void* buf, unsigned& pos, unsigned len, uint64_t size) {
+    const uint64_t a = detail::alignUp(pos, A);
+    if (a + size > len) {
+        return nullptr;
+    }
+    detail::zeroGap<A>(buf, pos);
+    pos = static_cast<unsigned>(a + size);
+    return detail::bytes(buf) + a;
+}
+
+template <unsigned A>
+const unsigned char* unpackBlock(const void* buf, unsigned& pos, unsigned len, uint64_t size) {
+    const uint64_t a = detail::alignUp(pos, A);
+    if (a + size > len) {
+        return nullptr;
+    }
+    pos = static_cast<unsigned>(a + size);
+    return detail::bytes(buf) + a;
+}
+
+// One item of a fixed block, in the host's byte order.
+template <class T, detail::EnableScalar<T> = 0>
+void storeItem(unsigned char* p, T value) {
+    detail::store<false>(p, value);
+}
+
+// A bit set of a fixed block, as the unsigned integer U of its packed size.
+template <class U, class Bits>
+void storeBits(unsigned char* p, const Bits& bits) {
+    detail::store<false>(p, static_cast<U>(bits.to_ullong()));
+}
+
+template <bool SW, class U, class Bits>
+void loadBits(const unsigned char* p, Bits& bits) {
+    U value;
+    detail::load<SW>(p, value);
+    bits = Bits(value);
+}
+
+// One item of a fixed block, in the data's byte order (SW: swapped); a packed byte other than
+// 0 reads as a true bool.
+template <bool SW, class T, detail::EnableScalar<T> = 0>
+void loadItem(const unsigned char* p, T& out) {
+    detail::load<SW>(p, out);
 }
 
 // Steps over one value of N bytes.

@@ -76,7 +76,7 @@ TEST_F(PackGeneratorTest, CalleeNamesFollowAliasesToTheEndAndHelpersToWhereTheyW
         {"M::E", "VEXA_PACK::packPrimitive"},
         {"M::EA", "VEXA_PACK::packPrimitive"},
         {"M::EAA", "VEXA_PACK::packPrimitive"},
-        {"String8", "VEXA_PACK::pack"},
+        {"String8", "VEXA_PACK::packText"},
         {"M::Ints", "VEXA_PACK::pack"},
         {"M::B9", "M::pack"},
         {"Other::P", "M::pack"},
@@ -89,6 +89,7 @@ TEST_F(PackGeneratorTest, CalleeNamesFollowAliasesToTheEndAndHelpersToWhereTheyW
         {"M::EAA", "VEXA_PACK::unpackPrimitive"},
         {"M::Ints", "VEXA_PACK::unpackPrimitive"},
         {"M::Texts", "VEXA_PACK::unpack"},
+        {"String8", "VEXA_PACK::unpackText"},
         {"M::B9", "M::unpack"},
         {"M::PA", "M::unpack"},
     };

@@ -88,8 +88,16 @@ void BuildePack::createTopic(Structure* structure) {
     keyEqualBufBuf(structure);
 }
 
+// Strings go through the runtime's inline forms.
+bool BuildePack::textType(AnyType* base) {
+    return base->m_Kind == STRING_TYPE;
+}
+
 std::string BuildePack::PACK_F_NAME(AnyType* type) {
     AnyType* base = resolved(type);
+    if (textType(base)) {
+        return "VEXA_PACK::packText";
+    }
     if (base->m_packBuild == BUILD_NOT_NEEDED) {
         const bool primitive = isPrimitive(base->m_Kind) || base->m_Kind == ENUMERATION_TYPE;
         return primitive ? "VEXA_PACK::packPrimitive" : "VEXA_PACK::pack";
@@ -99,6 +107,9 @@ std::string BuildePack::PACK_F_NAME(AnyType* type) {
 
 std::string BuildePack::UNPACK_F_NAME(AnyType* type) {
     AnyType* base = resolved(type);
+    if (textType(base)) {
+        return "VEXA_PACK::unpackText";
+    }
     if (base->m_unPackBuild == BUILD_NOT_NEEDED) {
         bool primitive = isPrimitive(base->m_Kind) || base->m_Kind == ENUMERATION_TYPE;
         if (base->m_Kind == SEQUENCE_TYPE) {

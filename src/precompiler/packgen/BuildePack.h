@@ -75,6 +75,8 @@ struct BuildePack {
     // The function that packs a value of the type: "VEXA_PACK::packPrimitive" or
     // "VEXA_PACK::pack" where the runtime serves it, else the helper's namespace + "::pack".
     std::string PACK_F_NAME(AnyType* type);
+    // A string, narrow or wide (a type behind its aliases).
+    static bool textType(AnyType* base);
     // The same for unpacking, without the "CH" suffix.
     std::string UNPACK_F_NAME(AnyType* type);
     // The whole call that steps over a value of the type (without "pos = " and ";");
@@ -112,7 +114,48 @@ struct BuildePack {
     // Forgets the layouts worked out in an earlier run.
     static void forgetLayouts();
 
+    // ---- fixed blocks (FixedBlocks.cpp) ----
+    // One primitive, enumeration, bit set or array of them inside a block, at offset
+    // from the block's first byte; count 0 for a single value. path is the member path from
+    // the block's object (".m_a.m_b").
+    struct BlockItem {
+        std::string path;
+        std::uint64_t offset = 0;
+        std::uint64_t size = 0;  // of one value
+        std::uint64_t count = 0;
+        std::uint32_t alignment = 1;
+        unsigned dimensions = 0;  // of an array, arrays of arrays counted through
+        bool boolean = false;
+        bool bits = false;  // a bit set, packed as the unsigned integer of its size
+    };
+    // A fixed-size value laid out item by item: start is where its first item lies (absolute),
+    // span the bytes from there to its end, alignment that of its first item.
+    struct FixedBlock {
+        std::vector<BlockItem> items;
+        std::uint64_t start = 0;
+        std::uint64_t span = 0;
+        unsigned alignment = 1;
+    };
+    // The block of the type placed at start; false when the type holds anything else than
+    // primitives (Float128 aside), enumerations, bit sets, arrays of them and structures of
+    // such.
+    bool fixedBlockAt(AnyType* type, std::uint64_t start, FixedBlock& block);
+    // The same for a value that may start anywhere: only when its offsets do not depend on it.
+    bool fixedBlock(AnyType* type, FixedBlock& block);
+    // A value that a helper would pack (a structure, array or bit set) and that is a block.
+    bool blockValue(AnyType* type, FixedBlock& block);
+    // A block whose values can follow one another at a constant stride (arrays, sequences).
+    bool fixedRun(AnyType* element, FixedBlock& block);
+    // Statements storing the block's items of object at pointer + base + offset, gaps zeroed.
+    std::string packItems(const FixedBlock& block, const std::string& object,
+                          const std::string& pointer, std::uint64_t base, unsigned level);
+    // Statements loading them from pointer + offset in the data's byte order.
+    std::string unpackItems(const FixedBlock& block, const std::string& object,
+                            const std::string& pointer, unsigned level, bool swapped);
+
     // ---- pack ----
+    // The statements that place a fixed block of size bytes at pos: p, or return 0.
+    static std::string blockStart(const FixedBlock& block, const std::string& size);
     void packTopic(Structure* topic);
     void buildPackF(AnyType* type);
     void buildPackF(Structure* structure);
@@ -122,6 +165,9 @@ struct BuildePack {
     void buildPackF(Union* unionType);
 
     // ---- unpack ----
+    // The statements that find a fixed block of size bytes at pos: p, or return failure.
+    static std::string unpackBlockStart(const FixedBlock& block, const std::string& size,
+                                        const std::string& failure);
     void unpackTopic(Structure* topic);
     std::string unpackTopicFixed(Structure* topic, unsigned level);
     std::string unpackTopicFixedFirst(Structure* topic, VEXA_PACK::EnEncapsulation encapsulation,

@@ -55,6 +55,12 @@ Params packParams(const std::string& type, const char* object) {
 
 }  // namespace
 
+std::string BuildePack::blockStart(const FixedBlock& block, const std::string& size) {
+    return line(2, "unsigned char* p = VEXA_PACK::packBlock<" + dec(block.alignment) +
+                       ">(to_buf, pos, lenbuf, " + size + ");") +
+           line(2, "if (p == nullptr) return 0;");
+}
+
 void BuildePack::buildPackF(AnyType* type) {
     switch (type->m_Kind) {
         case MAP_TYPE:
@@ -95,11 +101,17 @@ void BuildePack::buildPackF(Structure* structure) {
         buildPackF(types.back());
     }
     std::string body;
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        body += line(2, "pos = " + PACK_F_NAME(types[i]) + "(StructObj.m_" +
-                            structure->m_members[i].m_name + ",to_buf,pos,lenbuf);");
-        if (i + 1 < types.size()) {
-            body += line(2, "if (pos == 0) return 0;");
+    FixedBlock block;
+    if (fixedBlock(structure, block)) {
+        body += blockStart(block, "uint64_t(" + dec(block.span) + ")");
+        body += packItems(block, "StructObj", "p", 0, 2);
+    } else {
+        for (std::size_t i = 0; i < types.size(); ++i) {
+            body += line(2, "pos = " + PACK_F_NAME(types[i]) + "(StructObj.m_" +
+                                structure->m_members[i].m_name + ",to_buf,pos,lenbuf);");
+            if (i + 1 < types.size()) {
+                body += line(2, "if (pos == 0) return 0;");
+            }
         }
     }
     body += line(2, "return pos;");
@@ -123,8 +135,17 @@ void BuildePack::buildPackF(Map* map) {
     body += line(2, "for (auto &j : MapObj) {");
     body += line(3, "pos = " + PACK_F_NAME(map->m_keyType) + "(j.first,to_buf,pos,lenbuf);");
     body += line(3, "if (pos == 0) return 0;");
-    body += line(3, "pos = " + PACK_F_NAME(map->m_valueType) + "(j.second,to_buf,pos,lenbuf);");
-    body += line(3, "if (pos == 0) return 0;");
+    FixedBlock block;
+    if (blockValue(map->m_valueType, block)) {
+        // A value of fixed layout stored in place, with no call per entry.
+        body += line(3, "unsigned char* p = VEXA_PACK::packBlock<" + dec(block.alignment) +
+                            ">(to_buf, pos, lenbuf, uint64_t(" + dec(block.span) + "));");
+        body += line(3, "if (p == nullptr) return 0;");
+        body += packItems(block, "j.second", "p", 0, 3);
+    } else {
+        body += line(3, "pos = " + PACK_F_NAME(map->m_valueType) + "(j.second,to_buf,pos,lenbuf);");
+        body += line(3, "if (pos == 0) return 0;");
+    }
     body += line(2, "};");
     body += line(2, "return pos;");
     writeHelper("pack", packParams(map->m_qualifiedName, "MapObj"), body);
@@ -141,6 +162,18 @@ void BuildePack::buildPackF(Sequence* sequence) {
     body += line(2, "pos = VEXA_PACK::packPrimitive(size, to_buf, pos, lenbuf);");
     body += line(2, "if (pos == 0) return pos;");
     body += line(2, "if (size == 0) return pos;");
+    FixedBlock block;
+    if (fixedRun(sequence->m_elementType, block)) {
+        body += blockStart(block, "uint64_t(" + dec(block.span) + ") * size");
+        body += line(2, "for (auto &j : VectorObj) {");
+        body += packItems(block, "j", "p", 0, 3);
+        body += line(3, "p += " + dec(block.span) + ";");
+        body += line(2, "}");
+        body += line(2, "return pos;");
+        writeHelper("pack", packParams(sequence->m_qualifiedName, "VectorObj"), body);
+        markWritten(PACK_FAMILY, sequence, BUILD_DONE);
+        return;
+    }
     body += line(2, "for (auto &j : VectorObj) {");
     body += line(3, "pos = " + PACK_F_NAME(sequence->m_elementType) + "(j,to_buf,pos,lenbuf);");
     body += line(3, "if (pos == 0) return 0;");
@@ -156,15 +189,26 @@ void BuildePack::buildPackF(Array* array) {
     }
     buildPackF(array->m_elementType);
     const std::size_t d = array->m_dimensions.size();
-    std::string body = line(2, "for (auto& i0 : ArrayObj) {");
+    FixedBlock block;
+    const bool run = fixedRun(array->m_elementType, block);
+    std::string body;
+    if (run) {
+        body += blockStart(block, "uint64_t(" + dec(block.span * array->m_elementCount) + ")");
+    }
+    body += line(2, "for (auto& i0 : ArrayObj) {");
     for (std::size_t k = 1; k < d; ++k) {
         body += line(static_cast<unsigned>(k + 2),
                      "for (auto& i" + dec(k) + " : i" + dec(k - 1) + ") {");
     }
     const unsigned inner = static_cast<unsigned>(d + 2);
-    body += line(inner, "pos = " + PACK_F_NAME(array->m_elementType) + "(i" + dec(d - 1) +
-                            ",to_buf,pos,lenbuf);");
-    body += line(inner, "if (pos == 0) return 0;");
+    if (run) {
+        body += packItems(block, "i" + dec(d - 1), "p", 0, inner);
+        body += line(inner, "p += " + dec(block.span) + ";");
+    } else {
+        body += line(inner, "pos = " + PACK_F_NAME(array->m_elementType) + "(i" + dec(d - 1) +
+                                ",to_buf,pos,lenbuf);");
+        body += line(inner, "if (pos == 0) return 0;");
+    }
     for (std::size_t r = 0; r < d; ++r) {
         body += line(static_cast<unsigned>(d + 1 - r), "}");
     }
@@ -190,6 +234,47 @@ void BuildePack::packTopic(Structure* topic) {
             const std::string member = "m_" + topic->m_members[i].m_name;
             AnyType* base = resolved(types[i]);
             AnyType* scalar = copiedScalar(base);
+            FixedBlock block;
+            if (scalar == nullptr && fixedBlockAt(types[i], offset, block)) {
+                // A nested structure: its items at their offsets in the topic.
+                if (block.start > offset) {
+                    statements += line(2, "memset(ptrDist + " + dec(offset) + ", 0, " +
+                                              dec(block.start - offset) + ");");
+                }
+                statements += packItems(block, member, "ptrDist", block.start, 2);
+                offset = block.start + block.span;
+                continue;
+            }
+            if (scalar == nullptr && base->m_Kind == ARRAY_TYPE &&
+                fixedRun(static_cast<Array*>(base)->m_elementType, block) &&
+                lenPackedFixed(types[i], offset) ==
+                    alignUp(offset, block.alignment) +
+                        block.span * static_cast<Array*>(base)->m_elementCount) {
+                // An array of structures: one element after another at a constant stride.
+                auto* array = static_cast<Array*>(base);
+                const std::uint64_t at = alignUp(offset, block.alignment);
+                if (at > offset) {
+                    statements += line(
+                        2, "memset(ptrDist + " + dec(offset) + ", 0, " + dec(at - offset) + ");");
+                }
+                const std::size_t d = array->m_dimensions.size();
+                statements += line(2, "{");
+                statements += line(3, "uint8_t* p = ptrDist + " + dec(at) + ";");
+                statements += line(3, "for (auto& i0 : " + member + ") {");
+                for (std::size_t k = 1; k < d; ++k) {
+                    statements += line(static_cast<unsigned>(k + 3),
+                                       "for (auto& i" + dec(k) + " : i" + dec(k - 1) + ") {");
+                }
+                const unsigned inner = static_cast<unsigned>(d + 3);
+                statements += packItems(block, "i" + dec(d - 1), "p", 0, inner);
+                statements += line(inner, "p += " + dec(block.span) + ";");
+                for (std::size_t r = 0; r < d; ++r) {
+                    statements += line(static_cast<unsigned>(d + 2 - r), "}");
+                }
+                statements += line(2, "}");
+                offset = at + block.span * array->m_elementCount;
+                continue;
+            }
             if (scalar == nullptr) {
                 buildPackF(types[i]);
                 statements += line(2, PACK_F_NAME(types[i]) + "(" + member + ", ptrDist," +

@@ -24,6 +24,10 @@ AnyType* resolved(AnyType* type) {
     return base != nullptr ? base : type;
 }
 
+std::uint64_t alignUp(std::uint64_t pos, std::uint64_t alignment) {
+    return alignment <= 1 ? pos : (pos + alignment - 1) / alignment * alignment;
+}
+
 // A bit set read inline, at any depth of structures: the reads go through uint64_t_obj.
 bool readsBitSetInline(AnyType* type) {
     AnyType* base = resolved(type);
@@ -277,12 +281,38 @@ std::string BuildePack::Code_UnPack(AnyType* type, const std::string& expr, std:
         pending = e;
         return text;
     }
+    const std::size_t d = array->m_dimensions.size();
+    FixedBlock block;
+    if (fixedRun(array->m_elementType, block) &&
+        lenPackedFixed(array, offset) ==
+            alignUp(offset, block.alignment) + block.span * array->m_elementCount) {
+        // Structures of fixed blocks: element after element at a constant stride.
+        const std::uint64_t pad = advance(block.alignment);
+        text += at(0, "{");
+        text += at(1, "const uint8_t* p = ptrSrc;");
+        text += at(1, "for (auto& i0 : " + expr + ") {");
+        for (std::size_t k = 1; k < d; ++k) {
+            text += at(static_cast<unsigned>(k + 1),
+                       "for (auto& i" + dec(k) + " : i" + dec(k - 1) + ") {");
+        }
+        const unsigned inner = static_cast<unsigned>(d + 1);
+        text += unpackItems(block, "i" + dec(d - 1), "p",
+                            static_cast<unsigned>(indent.size() / 2) + inner, swapped);
+        text += at(inner, "p += " + dec(block.span) + ";");
+        for (std::size_t k = d; k >= 1; --k) {
+            text += at(static_cast<unsigned>(k), "}");
+        }
+        text += at(0, "}");
+        const std::uint64_t total = block.span * array->m_elementCount;
+        offset += pad + total;
+        pending = total;
+        return text;
+    }
     // Elements that are no primitive or enumeration: each through its helper, which aligns it
     // itself; the layout placed them the same way, element by element.
     buildUnPackF(array->m_elementType);
     const std::string callee =
         UNPACK_F_NAME(array->m_elementType) + (swapped ? std::string("CH") : std::string());
-    const std::size_t d = array->m_dimensions.size();
     text += at(0, "{");
     text += at(1, "unsigned pos_new = " + dec(offset) + ";");
     text += at(1, "for (auto& i0 : " + expr + ") {");

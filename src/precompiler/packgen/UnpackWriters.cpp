@@ -41,6 +41,13 @@ std::string countLines(const std::string& suffix) {
 
 }  // namespace
 
+std::string BuildePack::unpackBlockStart(const FixedBlock& block, const std::string& size,
+                                         const std::string& failure) {
+    return line(2, "const unsigned char* p = VEXA_PACK::unpackBlock<" + dec(block.alignment) +
+                       ">(from_buf, pos, lenbuf, " + size + ");") +
+           line(2, "if (p == nullptr) return " + failure + ";");
+}
+
 void BuildePack::buildUnPackF(AnyType* type) {
     switch (type->m_Kind) {
         case MAP_TYPE:
@@ -86,9 +93,19 @@ void BuildePack::buildUnPackF(Structure* structure) {
         types.push_back(structure->getAnyTypeByString(member.m_typeName));
         buildUnPackF(types.back());
     }
+    FixedBlock block;
+    const bool fixed = fixedBlock(structure, block);
     for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
         const std::string suffix = m_suffixes[encapsulation];
         std::string body;
+        if (fixed) {
+            body += unpackBlockStart(block, "uint64_t(" + dec(block.span) + ")", "0");
+            body += unpackItems(block, "StructObj", "p", 2, encapsulation != VEXA_PACK::CDR_LE);
+            body += line(2, "return pos;");
+            writeHelper("unpack" + suffix, unpackParams(structure->m_qualifiedName, "StructObj"),
+                        body);
+            continue;
+        }
         for (std::size_t i = 0; i < types.size(); ++i) {
             body += line(2, "pos = " + UNPACK_F_NAME(types[i]) + suffix + "(StructObj.m_" +
                                 structure->m_members[i].m_name + ",from_buf,pos,lenbuf);");
@@ -113,27 +130,53 @@ void BuildePack::buildUnPackF(Map* map) {
         const std::string suffix = m_suffixes[encapsulation];
         // Entries are read over the earlier ones while the keys agree, as when a sample of
         // the same instance comes again: nothing is allocated and the tree is not touched.
-        // From the first key that differs the rest is dropped and the keys, which arrive in
-        // order, go in at the end. A repeated key keeps the last value. Declared through the
-        // container: its key and value types are spelled right from whichever module's
-        // section this helper stands in.
+        // The packed key is compared where it lies with the entry's. From the first key that
+        // differs the rest is dropped and the keys, which arrive in order, go in at the end.
+        // A repeated key keeps the last value. Declared through the container: its key and
+        // value types are spelled right from whichever module's section this helper stands
+        // in.
         std::string body = countLines(suffix);
         body += line(2, "auto at = MapObj.begin();");
         body += line(2, "std::decay<decltype(MapObj)>::type::key_type key{};");
         body += line(2, "std::decay<decltype(MapObj)>::type::mapped_type value{};");
         body += line(2, "for (unsigned j=0; j<size; j++) {");
-        body += line(
-            3, "pos = " + UNPACK_F_NAME(map->m_keyType) + suffix + "(key,from_buf,pos,lenbuf);");
-        body += line(3, "if (pos != 0 && at != MapObj.end() && at->first == key) {");
-        body += line(4, "pos = " + UNPACK_F_NAME(map->m_valueType) + suffix +
-                            "(at->second,from_buf,pos,lenbuf);");
+        body += line(3, "const unsigned same = at != MapObj.end() ? VEXA_PACK::matchKey" + suffix +
+                            "(at->first,from_buf,pos,lenbuf) : 0;");
+        body += line(3, "if (same != 0) {");
+        FixedBlock block;
+        const bool inPlace = blockValue(map->m_valueType, block);
+        const bool swapped = encapsulation != VEXA_PACK::CDR_LE;
+        // A value of fixed layout is read in place, with no call per entry.
+        auto readValue = [&](const std::string& object, const std::string& from, unsigned level) {
+            if (!inPlace) {
+                return line(level, "pos = " + UNPACK_F_NAME(map->m_valueType) + suffix + "(" +
+                                       object + ",from_buf," + from + ",lenbuf);");
+            }
+            std::string text;
+            if (from != "pos") {
+                text += line(level, "pos = " + from + ";");
+            }
+            text += line(level, "const unsigned char* p = VEXA_PACK::unpackBlock<" +
+                                    dec(block.alignment) + ">(from_buf, pos, lenbuf, uint64_t(" +
+                                    dec(block.span) + "));");
+            text += line(level, "if (p == nullptr) {");
+            text += line(level + 1, "pos = 0;");
+            text += line(level, "} else {");
+            text += unpackItems(block, object, "p", level + 1, swapped);
+            text += line(level, "}");
+            return text;
+        };
+        body += readValue("at->second", "same", 4);
         body += line(4, "++at;");
-        body += line(3, "} else if (pos != 0) {");
-        body += line(4, "at = MapObj.erase(at, MapObj.end());");
-        body += line(4, "pos = " + UNPACK_F_NAME(map->m_valueType) + suffix +
-                            "(value,from_buf,pos,lenbuf);");
-        body += line(4, "if (pos != 0) MapObj.insert_or_assign(MapObj.end(), key, value);");
-        body += line(4, "at = MapObj.end();");
+        body += line(3, "} else {");
+        body += line(
+            4, "pos = " + UNPACK_F_NAME(map->m_keyType) + suffix + "(key,from_buf,pos,lenbuf);");
+        body += line(4, "if (pos != 0) {");
+        body += line(5, "at = MapObj.erase(at, MapObj.end());");
+        body += readValue("value", "pos", 5);
+        body += line(5, "if (pos != 0) MapObj.insert_or_assign(MapObj.end(), key, value);");
+        body += line(5, "at = MapObj.end();");
+        body += line(4, "}");
         body += line(3, "}");
         body += line(3, "if (pos == 0) {");
         body += line(4, "MapObj.clear();");
@@ -158,6 +201,30 @@ void BuildePack::buildUnPackF(Sequence* sequence) {
         // Elements are read over the earlier ones, which keep what they own (a string's
         // room, a sequence's storage); only elements past them are added.
         std::string body = countLines(suffix);
+        FixedBlock block;
+        if (fixedRun(element, block)) {
+            // The count is checked against the bytes left before the sequence grows.
+            body += line(2, "if (size == 0) {");
+            body += line(3, "VectorObj.clear();");
+            body += line(3, "return pos;");
+            body += line(2, "}");
+            body +=
+                line(2, "const unsigned char* p = VEXA_PACK::unpackBlock<" + dec(block.alignment) +
+                            ">(from_buf, pos, lenbuf, uint64_t(" + dec(block.span) + ") * size);");
+            body += line(2, "if (p == nullptr) {");
+            body += line(3, "VectorObj.clear();");
+            body += line(3, "return 0;");
+            body += line(2, "}");
+            body += line(2, "VectorObj.resize(size);");
+            body += line(2, "for (auto &j : VectorObj) {");
+            body += unpackItems(block, "j", "p", 3, encapsulation != VEXA_PACK::CDR_LE);
+            body += line(3, "p += " + dec(block.span) + ";");
+            body += line(2, "}");
+            body += line(2, "return pos;");
+            writeHelper("unpack" + suffix, unpackParams(sequence->m_qualifiedName, "VectorObj"),
+                        body);
+            continue;
+        }
         if (canPackEmpty(element)) {
             // Elements of no bytes: without this test a count of 2^32 - 1 would grow the
             // sequence to that many elements out of four bytes of data.
@@ -195,15 +262,28 @@ void BuildePack::buildUnPackF(Array* array) {
         const std::string suffix = m_suffixes[encapsulation];
         // The loops walk the rows by reference; the innermost reference is the element, read
         // in place.
-        std::string body = line(2, "for (auto& i0 : ArrayObj) {");
+        FixedBlock block;
+        const bool run = fixedRun(array->m_elementType, block);
+        std::string body;
+        if (run) {
+            body += unpackBlockStart(
+                block, "uint64_t(" + dec(block.span * array->m_elementCount) + ")", "0");
+        }
+        body += line(2, "for (auto& i0 : ArrayObj) {");
         for (std::size_t k = 1; k < d; ++k) {
             body += line(static_cast<unsigned>(k + 2),
                          "for (auto& i" + dec(k) + " : i" + dec(k - 1) + ") {");
         }
         const unsigned inner = static_cast<unsigned>(d + 2);
-        body += line(inner, "pos = " + UNPACK_F_NAME(array->m_elementType) + suffix + "(i" +
-                                dec(d - 1) + ",from_buf,pos,lenbuf);");
-        body += line(inner, "if (pos == 0) return 0;");
+        if (run) {
+            body += unpackItems(block, "i" + dec(d - 1), "p", inner,
+                                encapsulation != VEXA_PACK::CDR_LE);
+            body += line(inner, "p += " + dec(block.span) + ";");
+        } else {
+            body += line(inner, "pos = " + UNPACK_F_NAME(array->m_elementType) + suffix + "(i" +
+                                    dec(d - 1) + ",from_buf,pos,lenbuf);");
+            body += line(inner, "if (pos == 0) return 0;");
+        }
         for (std::size_t r = 0; r < d; ++r) {
             body += line(static_cast<unsigned>(d + 1 - r), "}");
         }

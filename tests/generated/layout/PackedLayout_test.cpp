@@ -41,6 +41,14 @@ Layout::Pp pp(int16_t a, uint8_t b) {
     return p;
 }
 
+Layout::Gap gap(int32_t i, bool b, int16_t s) {
+    Layout::Gap g;
+    g.m_i = i;
+    g.m_b = b;
+    g.m_s = s;
+    return g;
+}
+
 Layout::ByteKeys byteKeys() {
     Layout::ByteKeys k;
     k.m_b = 0x7E;
@@ -93,6 +101,18 @@ std::vector<Row> rows() {
 
     const Layout::ByteKeys keys = byteKeys();
 
+    Layout::GapRuns runs;
+    runs.m_b = 0x01;
+    runs.m_seq = {gap(1, true, 2)};
+    runs.m_row = {gap(3, false, 4), gap(5, true, 6)};
+    runs.m_g = gap(7, true, 8);
+
+    Layout::FixedGaps fixedGaps;
+    fixedGaps.m_b = 0x01;
+    fixedGaps.m_row = {gap(3, false, 4), gap(5, true, 6)};
+    fixedGaps.m_g = gap(7, true, 8);
+    fixedGaps.m_t = 0x0102;
+
     return {
         row("Int32, Boolean, Float64", triple,
             {0x04, 0x03, 0x02, 0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}),
@@ -120,6 +140,21 @@ std::vector<Row> rows() {
              0,    0x02, 0x01}),                                          // last at 68
         // A Boolean discriminator and a Byte: 6 bytes with the header.
         row("union of Boolean and Byte", one, {0x01, 0x5A}),
+        // Structures of Int32, Boolean, Int16 copied as blocks: the byte after the Boolean is
+        // a gap in every element.
+        row("variable: Byte, sequence, array and structure of Int32, Boolean, Int16", runs,
+            {0x01, 0, 0, 0,                      // b, count at 4
+             0x01, 0, 0, 0,                      // one element
+             0x01, 0, 0, 0, 0x01, 0, 0x02, 0,    // seq[0] at 8
+             0x03, 0, 0, 0, 0x00, 0, 0x04, 0,    // row[0] at 16
+             0x05, 0, 0, 0, 0x01, 0, 0x06, 0,    // row[1] at 24
+             0x07, 0, 0, 0, 0x01, 0, 0x08, 0}),  // g at 32
+        row("fixed: Byte, array and structure of Int32, Boolean, Int16, Int16", fixedGaps,
+            {0x01, 0,   0, 0,                    // b
+             0x03, 0,   0, 0, 0x00, 0, 0x04, 0,  // row[0] at 4
+             0x05, 0,   0, 0, 0x01, 0, 0x06, 0,  // row[1] at 12
+             0x07, 0,   0, 0, 0x01, 0, 0x08, 0,  // g at 20
+             0x02, 0x01}),                       // t at 28
         row("keyed: Byte, Int32, Float64", keys,
             {0x7E, 0, 0, 0, 0x04, 0x03, 0x02, 0x01, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}),
     };
@@ -160,6 +195,59 @@ TEST(PackedLayout, PackedKeyGapIsZeroInAReusedBuffer) {
     Bytes buffer(key.size(), 0xAA);
     ASSERT_EQ(key.size(), k.packKey(buffer.data(), static_cast<unsigned>(buffer.size())));
     EXPECT_EQ(key, buffer);
+}
+
+// Blocks read in the other byte order, and a Boolean byte other than 0 or 1 reads as true.
+TEST(PackedLayout, BigEndianBlocksReadBack) {
+    Layout::GapRuns runs;
+    runs.m_b = 0x01;
+    runs.m_seq = {gap(1, true, 2)};
+    runs.m_row = {gap(3, false, 4), gap(5, true, 6)};
+    runs.m_g = gap(7, true, 8);
+    const Bytes runsBytes = {0,    0, 0, 0,                        // big-endian header
+                             0x01, 0, 0, 0,    0,    0, 0, 0x01,   // b, count
+                             0,    0, 0, 0x01, 0x02, 0, 0, 0x02,   // seq[0]
+                             0,    0, 0, 0x03, 0x00, 0, 0, 0x04,   // row[0]
+                             0,    0, 0, 0x05, 0x01, 0, 0, 0x06,   // row[1]
+                             0,    0, 0, 0x07, 0x01, 0, 0, 0x08};  // g
+    Layout::GapRuns readRuns;
+    ASSERT_TRUE(readRuns.unpack(runsBytes.data(), static_cast<unsigned>(runsBytes.size())));
+    EXPECT_TRUE(readRuns == runs);
+
+    Layout::FixedGaps fixedGaps;
+    fixedGaps.m_b = 0x01;
+    fixedGaps.m_row = {gap(3, false, 4), gap(5, true, 6)};
+    fixedGaps.m_g = gap(7, true, 8);
+    fixedGaps.m_t = 0x0102;
+    const Bytes fixedBytes = {0,    0,   0, 0,                       // big-endian header
+                              0x01, 0,   0, 0,                       // b
+                              0,    0,   0, 0x03, 0x00, 0, 0, 0x04,  // row[0]
+                              0,    0,   0, 0x05, 0x01, 0, 0, 0x06,  // row[1]
+                              0,    0,   0, 0x07, 0x05, 0, 0, 0x08,  // g
+                              0x01, 0x02};                           // t
+    Layout::FixedGaps readFixed;
+    ASSERT_TRUE(readFixed.unpack(fixedBytes.data(), static_cast<unsigned>(fixedBytes.size())));
+    EXPECT_TRUE(readFixed == fixedGaps);
+}
+
+// A string's count includes its terminating zero: a count of 0 is malformed, in a member and
+// in a map value, and nothing is sized by it.
+TEST(PackedLayout, StringCountZeroIsRefused) {
+    Layout::Mixed mixed;
+    mixed.m_i = 7;
+    mixed.m_s = "ab";
+    mixed.m_names = {{1, "x"}};
+    Bytes bytes(64);
+    bytes.resize(mixed.pack(bytes.data(), static_cast<unsigned>(bytes.size())));
+    ASSERT_FALSE(bytes.empty());
+    for (std::size_t at : {4 + 4, 4 + 24}) {  // s, then the value of key 1
+        SCOPED_TRACE(at);
+        Bytes malformed = bytes;
+        ASSERT_EQ(at == 8 ? 3 : 2, malformed[at]);
+        std::memset(&malformed[at], 0, 4);
+        Layout::Mixed read;
+        EXPECT_FALSE(read.unpack(malformed.data(), static_cast<unsigned>(malformed.size())));
+    }
 }
 
 TEST(PackedLayout, FixedTopicsMeasureHeaderAndData) {
