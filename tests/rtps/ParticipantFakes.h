@@ -88,8 +88,13 @@ public:
         }
     }
     void removeMatchedReaders(RTPS::GUID_t remote) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        removed.push_back(remote);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            removed.push_back(remote);
+        }
+        if (onRemoveMatchedReaders) {
+            onRemoveMatchedReaders();
+        }
     }
     vexa::dds::PublicationBuiltinTopicData* takeDCPSConfig() override {
         if (stopped) {
@@ -142,6 +147,9 @@ public:
     std::atomic<bool> stopped{false};
     std::atomic<bool> delivered{true};
     std::function<bool()> onAllDelivered;
+    // Called (outside the fake's mutex) by each removeMatchedReaders: a test holds the calling
+    // thread there, or throws to end the participant's walk.
+    std::function<void()> onRemoveMatchedReaders;
     vexa::dds::Time_t timestamp{};
     std::atomic<bool> shown{false};
     bool acceptLocators = true;
@@ -197,8 +205,13 @@ public:
         }
     }
     void removeMatchedWriters(RTPS::GUID_t remote) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        removed.push_back(remote);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            removed.push_back(remote);
+        }
+        if (onRemoveMatchedWriters) {
+            onRemoveMatchedWriters();
+        }
     }
     void checkMatchedWriter(RTPS::DiscoveredWriterData const* data) override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -239,6 +252,8 @@ public:
     std::atomic<bool> stopped{false};
     std::atomic<bool> keep{true};
     std::atomic<int> offered{0};
+    // As FakeWriter::onRemoveMatchedReaders, for removeMatchedWriters.
+    std::function<void()> onRemoveMatchedWriters;
     vexa::dds::Time_t timestamp{};
     std::vector<std::unique_ptr<RTPS::CacheChange>> kept;
     std::vector<uint32_t> heartbeats;

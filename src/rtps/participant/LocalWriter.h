@@ -21,9 +21,9 @@ struct SampleInfo;
 // The engine's writer base implements it beside the Writer interface that the DCPS core holds.
 //
 // The participant calls these without holding its writer-list mutex; a lookup keeps the
-// writer alive through its use count (EndpointHandle). A writer that ends itself (close) first
-// leaves the participant's list (ParticipantImpl::removeEndpoint), then waits until unused,
-// then is destroyed.
+// writer alive through its use count (EndpointHandle). A writer that ends itself (close) stops,
+// leaves the participant's list and waits until unused (ParticipantImpl::removeEndpoint), then
+// is destroyed: Endpoint's destructor waits too, but only after the derived parts are gone.
 class LocalWriter : public Endpoint {
 public:
     using Endpoint::Endpoint;

@@ -221,7 +221,8 @@ public:
         (void)subscription;
         return false;
     }
-    // Takes a closing endpoint out of the participant's lists; does not destroy it.
+    // Takes a closing endpoint out of the participant's lists and returns once no lookup
+    // holds it; does not destroy it.
     virtual void removeEndpoint(Endpoint* endpoint) { (void)endpoint; }
     // A stateful writer has every change acknowledged: wakes the delivery waiters.
     virtual void reportAllDelivered() {}

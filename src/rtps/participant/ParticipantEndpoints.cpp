@@ -472,6 +472,9 @@ void ParticipantImpl::removeEndpoint(Endpoint* endpoint) {
         takeOut(m_readers);
         forgetMatchesLocked();
     }
+    // A handle taken before (a discovery walk holds every listed endpoint at once) may still
+    // call it and finds it stopped; the caller destroys it next, so that use ends here.
+    endpoint->waitUntilUnused();
     endpoint->removeGarbage(0);
 }
 

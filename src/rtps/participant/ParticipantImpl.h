@@ -58,6 +58,13 @@ using ReaderHandle = EndpointHandle<LocalReader>;
 // changeTask and removeTask(id), which never wait. The delivery cache (m_matchedReaders) lives
 // under the reader-list mutex, so a hit raises the readers' use counts in the same hold; it is
 // filled with no mutex held and stored only when no change came in between.
+//
+// Uses. An endpoint that goes leaves its list first, then whoever ends it waits until no
+// handle holds it (removeEndpoint for close, discardWriter, discardReader, destroyEndpoints),
+// with no mutex held, and destroys it only after that wait: Endpoint's destructor also waits,
+// but only once the derived parts are gone. A handle's holder (a discovery walk holds every
+// listed endpoint at once) never waits for the one that ends the endpoint; it finds the
+// endpoint stopped.
 class ParticipantImpl : public Entity, public Participant, public DiscoveryHost {
 public:
     static constexpr uint32_t USER_BUFFER_COUNT = 256;
@@ -169,8 +176,8 @@ public:
     // Discovery's rule; false while there is no discovery.
     bool endpointsMatch(vexa::dds::PublicationBuiltinTopicData const& publication,
                         vexa::dds::SubscriptionBuiltinTopicData const& subscription) override;
-    // Takes a closing endpoint out of its list and frees its history's garbage; the endpoint
-    // itself stays its caller's to destroy.
+    // Takes a closing (stopped) endpoint out of its list, waits until no handle holds it and
+    // frees its history's garbage; the endpoint itself stays its caller's to destroy.
     void removeEndpoint(Endpoint* endpoint) override;
     // Drops every local match with a remote endpoint, or with all of a remote participant's,
     // and discovery's records of them.

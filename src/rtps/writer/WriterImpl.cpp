@@ -186,6 +186,8 @@ void WriterImpl::close() {
     vexalog::Logger::getLogger().logMessage("WriterImpl::close", vexalog::Logger::SEV_DEBUG_2,
                                             vexares::RTPS_MSG_WRITER_CLOSED, m_logName.c_str());
     if (m_protocolKind == PROTOCOL_STATELESS || m_protocolKind == PROTOCOL_STATEFUL) {
+        // Returns once no lookup holds the writer: a thread that took it before may still call
+        // it (it finds it stopped) until then.
         m_participant->removeEndpoint(this);
     }
     delete this;
