@@ -231,6 +231,28 @@ TEST_F(StatefulWriterTest, AfterTheLastDataHeartbeatsFollowAtAGrowingPace) {
     EXPECT_TRUE(traffic->next(r).heartbeats.empty()) << "everything acknowledged";
 }
 
+// A reader that lost a change acknowledges nothing until a HEARTBEAT tells it what to ask for,
+// and its answers are all the writer's side hears of it: a steady stream, each change sooner
+// than the pace, with fewer changes than go with one HEARTBEAT, still brings it one at least
+// once a period.
+TEST_F(StatefulWriterTest, AStreamStillHeartbeatsAReaderThatOwesAnAcknowledgementEachPeriod) {
+    FakeParticipant::Settings s;
+    s.heartbeatMs = 100;
+    make(s);
+    writer->start();
+    participant->settle();
+    const size_t r = match(1);
+    participant->settle();
+    traffic->next(r);
+    uint64_t silentMs = 0;
+    for (uint32_t sn = 1; sn <= 200; ++sn) {  // a change every 5 ms for a second, none acknowledged
+        write();
+        participant->advanceMs(5);
+        silentMs = traffic->next(r).heartbeats.empty() ? silentMs + 5 : 0;
+        ASSERT_LE(silentMs, 100u) << "no HEARTBEAT up to change " << sn;
+    }
+}
+
 // A writer that waits for room asks its readers for acknowledgements at once.
 TEST_F(StatefulWriterTest, AWriterWaitingForRoomAsksForAcknowledgements) {
     FakeParticipant::Settings s;

@@ -666,6 +666,12 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
     std::vector<bool>& sentTo = m_sentTo;
     sentTo.assign(m_matched.size(), false);
     size_t sent = 0;
+    // Before this pass's data: whether a reader was already waiting to be told what to
+    // acknowledge.
+    bool owed = false;
+    for (auto const& p : m_matched) {
+        owed = owed || p->hasUnacknowledged();
+    }
     while (m_unsentPending.exchange(false)) {
         if (m_matched.empty()) {
             break;
@@ -715,7 +721,14 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
         m_heartbeatDue = now + m_heartbeatPace.load();
     }
     m_sentSinceHeartbeat += sent;
-    const bool due = m_sentSinceHeartbeat >= heartbeatEvery() || wanted;
+    // Data postpones the paced HEARTBEAT, but a reader that owes an acknowledgement hears one
+    // at least once a period however fast the data flows: only a HEARTBEAT makes it ask for
+    // what it lost, and its answers are all the writer's side hears of it.
+    if (!owed) {
+        m_lastHeartbeatMks = now;
+    }
+    const bool overdue = now >= m_lastHeartbeatMks + heartbeatPeriodMks();
+    const bool due = m_sentSinceHeartbeat >= heartbeatEvery() || wanted || overdue;
     // Heartbeats without data are the task's.
     const bool paced = task && now >= m_heartbeatDue;
     bool trailing = false;
@@ -736,6 +749,7 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
         if (!sendHeartbeat(*p, first, last, false)) {
             continue;
         }
+        m_lastHeartbeatMks = now;
         RTPSOutSocket* socket = p->getUnicastSocket();
         if (std::find(held.begin(), held.end(), socket) == held.end()) {
             held.push_back(socket);
@@ -765,12 +779,16 @@ uint32_t StatefulWriter::heartbeatEvery() const {
     return std::max<uint32_t>(1, std::min<uint32_t>(reserve / 4, kMaxChangesPerHeartbeat));
 }
 
+uint64_t StatefulWriter::heartbeatPeriodMks() const {
+    return std::max<uint64_t>(uint64_t{m_heartbeatPeriod} * 1000, 1000);
+}
+
 void StatefulWriter::paceHeartbeats(bool unacknowledged, bool repeated, uint64_t now) {
     const uint32_t task = m_taskId;
     if (!unacknowledged || task == 0) {
         return;  // the period's heartbeat is enough
     }
-    const uint64_t period = std::max<uint64_t>(uint64_t{m_heartbeatPeriod} * 1000, 1000);
+    const uint64_t period = heartbeatPeriodMks();
     if (repeated) {
         // Nothing acknowledged since the last one: the reader is slow, gone or cut off.
         const uint64_t pace = std::min(m_heartbeatPace.load() * 2, period);

@@ -185,6 +185,8 @@ private:
                        bool flush);
     // Changes sent between two HEARTBEATs that go with data.
     uint32_t heartbeatEvery() const;
+    // The longest a reader with unacknowledged changes goes without a HEARTBEAT (at least 1 ms).
+    uint64_t heartbeatPeriodMks() const;
     // While a reader has unacknowledged changes the task runs again within the heartbeat pace
     // (doubled when `repeated`: that heartbeat went without new data); else at its period.
     void paceHeartbeats(bool unacknowledged, bool repeated, uint64_t now);
@@ -240,6 +242,9 @@ private:
     // Scheduler time from which a pass heartbeats the readers it sent nothing to; under the
     // matched-readers mutex.
     uint64_t m_heartbeatDue = 0;
+    // Scheduler time of the last HEARTBEAT, or of the last pass that found no reader waiting
+    // for one; under the matched-readers mutex.
+    uint64_t m_lastHeartbeatMks = 0;
     std::atomic<uint32_t> m_heartbeatCount{0};
 
     BusyCount m_ackBusy;
