@@ -41,6 +41,11 @@ void RTPSDataTransportImpl::shutdown() {
     }
     m_dispatchCondition.notify_all();
     m_dispatcher.join();
+    {
+        // A caller's pass that began before the flag fell ends before anything below goes;
+        // every later one sees the flag under this mutex and sends nothing.
+        std::lock_guard<std::mutex> lock(m_sendersMutex);
+    }
 
     // Read threads leave their wait for the socket, or for a free buffer once the pool stops;
     // the report thread ends within the pool's stop.
@@ -227,6 +232,24 @@ bool RTPSDataTransportImpl::sendIfIdle(RTPSSenderImpl& sender, TransportBuffer* 
     return true;
 }
 
+bool RTPSDataTransportImpl::sendQueuedIfFree(TransportPriorityLevel level) {
+    if (!m_running) {
+        return false;
+    }
+    std::unique_lock<std::mutex> lock(m_sendersMutex, std::try_to_lock);
+    if (!lock.owns_lock() || !m_running) {
+        return false;
+    }
+    {
+        // Raised without a wake: the pass below takes it, and the dispatcher, if woken by an
+        // earlier flag, finds none left and sleeps on.
+        std::lock_guard<std::mutex> pending(m_dispatchMutex);
+        (level != TRANSPORT_PRIORITY_LOW ? m_highPending : m_lowPending) = true;
+    }
+    sendPass();
+    return true;
+}
+
 void RTPSDataTransportImpl::dataAvailable(void* data, unsigned short length) {
     m_participant->dataRecipient(data, length);
 }
@@ -262,7 +285,7 @@ void RTPSDataTransportImpl::dispatchLoop() {
 }
 
 void RTPSDataTransportImpl::drainHighQueues() {
-    while (takePending(m_highPending)) {
+    while (takePending(m_highPending) && m_running) {
         for (auto& sender : m_senders) {
             sender->sendHP(0);
         }
@@ -271,6 +294,10 @@ void RTPSDataTransportImpl::drainHighQueues() {
 
 void RTPSDataTransportImpl::dispatchPass() {
     std::lock_guard<std::mutex> lock(m_sendersMutex);
+    sendPass();
+}
+
+void RTPSDataTransportImpl::sendPass() {
     drainHighQueues();
     // One low-priority datagram per sender per sweep, every high-priority one before each.
     bool more = false;

@@ -20,10 +20,13 @@ namespace RTPS {
 // the senders' queues, high priority first; the receivers with their read threads; the receive
 // pool whose report thread hands datagrams to the participant.
 //
-// A datagram goes out on the thread that hands it over when nothing of any priority is queued
-// and no dispatcher pass runs: the caller then takes the senders' mutex itself (without waiting
-// for it) and sends, so it cannot overtake anything and no pass can interleave with it.
-// Otherwise it is queued and the dispatcher sends it.
+// A datagram goes out on the thread that hands it over when no dispatcher pass runs and the
+// senders' mutex is free: the caller takes that mutex itself (trying, never waiting for it) and
+// sends at once when nothing of any priority is queued; otherwise it queues the datagram and
+// makes the pass itself, high priority first and then its own queue in order, just as the
+// dispatcher would. Only when the mutex is taken (a pass or another caller's send runs) is the
+// dispatcher woken to send it. Either way nothing overtakes what was queued before it at its
+// level, one thread sends at a time, and no pass sends once shutdown has begun.
 //
 // Lock order: the senders' mutex before a sender queue's mutex, the send pool's mutex and the
 // dispatcher's mutex; those three are never held together. Engine threads only try the
@@ -54,6 +57,10 @@ public:
     // sender and no dispatcher pass runs; false (nothing done) otherwise, and after shutdown
     // began.
     bool sendIfIdle(RTPSSenderImpl& sender, TransportBuffer* buffer, unsigned messageId);
+    // A sender queued a buffer of that level: with the senders' mutex free and no shutdown
+    // begun, makes a pass on the calling thread and says true; false (nothing done) otherwise,
+    // and the caller tells the dispatcher (readyToSend).
+    bool sendQueuedIfFree(TransportPriorityLevel level);
     // Senders count the buffers they queue and take out, so an idle transport is seen without
     // looking at every queue.
     void buffersQueued(unsigned n) { m_queued.fetch_add(n); }
@@ -73,6 +80,8 @@ private:
     static void dispatcherThread(void* self);
     void dispatchLoop();
     void dispatchPass();
+    // One pass over every sender's queues; only with the senders' mutex held.
+    void sendPass();
     void drainHighQueues();
     // Clears the flag and says whether it was set.
     bool takePending(bool& flag);

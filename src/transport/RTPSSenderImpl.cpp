@@ -109,7 +109,11 @@ bool RTPSSenderImpl::sendData(TransportBuffer* buffer, TransportPriorityLevel le
         m_transport->buffersQueued(1);
         queue.buffers.push_back(buffer);
     }
-    m_transport->readyToSend(high ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW);
+    // With the senders free this thread makes the pass itself, older buffers first, rather
+    // than wake the dispatcher for it.
+    if (!m_transport->sendQueuedIfFree(high ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW)) {
+        m_transport->readyToSend(high ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW);
+    }
     return true;
 }
 

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -148,6 +149,182 @@ TEST_F(SendPath, SendAfterQueuedDatagramsDoesNotOvertakeThem) {
     // With nothing queued a send goes out at once, on this thread.
     send(to, "alone", RTPS::TRANSPORT_PRIORITY_HIGH);
     EXPECT_EQ(observer.receive(), "alone");
+}
+
+// A caller that finds datagrams queued and the senders free makes the dispatcher's pass itself:
+// queued high-priority ones first, then the low ones in turns, its own last in its queue. The
+// dispatcher, woken by the queued ones, races it for the pass; the order is the same whoever
+// wins.
+TEST_F(SendPath, CallerDrainingTheQueuesKeepsTheirOrder) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<char, const char*>> queued;  // sender and bytes; 'h' high on b
+        std::vector<std::string> expected;                 // the caller's "own" on a, last
+    };
+    const Case cases[] = {
+        {"own queue only", {{'a', "a1"}, {'a', "a2"}}, {"a1", "a2", "own"}},
+        {"high first, then low ones in turns",
+         {{'a', "a1"}, {'b', "b1"}, {'a', "a2"}, {'h', "h1"}, {'h', "h2"}},
+         {"h1", "h2", "a1", "b1", "a2", "own"}},
+        {"a high one queued after the own queue's",
+         {{'a', "a1"}, {'h', "h1"}},
+         {"h1", "a1", "own"}},
+    };
+    vexatest::PlainSocket observer("0.0.0.0", kPort);
+    ASSERT_TRUE(observer.bound);
+    RTPS::RTPSSender* a = sender("127.0.0.2", RTPS::TRANSPORT_PRIORITY_LOW);
+    RTPS::RTPSSender* b = sender("127.0.0.3", RTPS::TRANSPORT_PRIORITY_LOW);
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int round = 0; round < 10; ++round) {
+            SCOPED_TRACE(round);
+            auto held = transport->holdDispatcher();
+            onOtherThread([&] {
+                for (const auto& q : c.queued) {
+                    send(q.first == 'a' ? a : b, q.second,
+                         q.first == 'h' ? RTPS::TRANSPORT_PRIORITY_HIGH
+                                        : RTPS::TRANSPORT_PRIORITY_LOW);
+                }
+            });
+            held.unlock();
+            send(a, "own", RTPS::TRANSPORT_PRIORITY_LOW);
+            std::vector<std::string> arrived;
+            for (size_t i = 0; i < c.expected.size(); ++i) {
+                arrived.push_back(observer.receive());
+            }
+            EXPECT_EQ(arrived, c.expected);
+        }
+    }
+}
+
+// Voluntary context switches of the given threads of this process.
+long switchesOf(const std::set<std::string>& threads) {
+    long total = 0;
+    for (const std::string& tid : threads) {
+        std::FILE* file = std::fopen(("/proc/self/task/" + tid + "/status").c_str(), "r");
+        if (file == nullptr) {
+            continue;
+        }
+        char line[256];
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            long n = 0;
+            if (std::sscanf(line, "voluntary_ctxt_switches: %ld", &n) == 1) {
+                total += n;
+            }
+        }
+        std::fclose(file);
+    }
+    return total;
+}
+
+std::set<std::string> threadsOfProcess() {
+    std::set<std::string> threads;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                threads.insert(entry->d_name);
+            }
+        }
+        closedir(dir);
+    }
+    return threads;
+}
+
+// With a datagram queued that no pass takes out (a sender the transport does not own), every
+// send finds the queues not empty; with the senders free it still goes out on the caller's
+// thread before sendData returns, and the transport's threads are not woken for it.
+TEST(SendPathCaller, SendsItselfWithoutWakingTheDispatcher) {
+    vexatest::writeTrellisConfig();
+    vexatest::PlainSocket observer("127.0.0.1", kPort);
+    ASSERT_TRUE(observer.bound);
+    vexatest::FakeParticipant participant;
+    const std::set<std::string> before = threadsOfProcess();
+    RTPSDataTransportImpl transport(&participant);
+    ASSERT_TRUE(transport.init());
+    std::set<std::string> ownThreads;
+    for (const std::string& tid : threadsOfProcess()) {
+        if (before.count(tid) == 0) {
+            ownThreads.insert(tid);
+        }
+    }
+    ASSERT_FALSE(ownThreads.empty());
+    RTPS::Locator_t locator = udpLocator("127.0.0.1", kPort);
+    RTPS::RTPSSender* to = transport.addSender(&locator, RTPS::TRANSPORT_PRIORITY_LOW);
+    ASSERT_NE(to, nullptr);
+    auto sendBytes = [&](RTPS::RTPSSender* through, const std::string& bytes) {
+        TransportBuffer* buffer = transport.getTransportBuffer();
+        ASSERT_NE(buffer, nullptr);
+        std::memcpy(buffer->data, bytes.data(), bytes.size());
+        buffer->length = static_cast<uint16_t>(bytes.size());
+        through->sendData(buffer, RTPS::TRANSPORT_PRIORITY_LOW);
+    };
+    std::unique_ptr<RTPS::RTPSSenderImpl> loose(
+        new RTPS::RTPSSenderImpl(&locator, &transport, RTPS::TRANSPORT_PRIORITY_LOW));
+    ASSERT_TRUE(loose->init());
+    {
+        auto held = transport.holdDispatcher();
+        onOtherThread([&] { sendBytes(loose.get(), "stuck"); });
+    }
+    // Whatever the queued one woke has gone back to sleep.
+    std::this_thread::sleep_for(100ms);
+    const long switchesBefore = switchesOf(ownThreads);
+    int late = 0;
+    for (int i = 0; i < 50; ++i) {
+        const std::string bytes = "d" + std::to_string(i);
+        sendBytes(to, bytes);
+        char got[64];
+        const ssize_t n = recv(observer.fd(), got, sizeof got, MSG_DONTWAIT);
+        if (n < 0) {
+            ++late;
+            EXPECT_EQ(observer.receive(), bytes);
+        } else {
+            EXPECT_EQ(std::string(got, static_cast<size_t>(n)), bytes);
+        }
+    }
+    EXPECT_EQ(late, 0) << "datagrams left after sendData returned";
+    EXPECT_LE(switchesOf(ownThreads) - switchesBefore, 2)
+        << "the transport's threads were woken for sends the caller made";
+    loose.reset();
+}
+
+// Once shutdown has begun a caller that finds the senders free sends nothing, neither its own
+// datagram nor what is queued. Shutdown is held inside the receive pool's stop, which waits
+// for a delivery held in the participant, while the senders still exist.
+TEST(SendPathCaller, SendsNothingOnceShutdownBegan) {
+    vexatest::writeTrellisConfig();
+    vexatest::FakeParticipant participant;
+    auto* transport = new RTPSDataTransportImpl(&participant);
+    ASSERT_TRUE(transport->init());
+    RTPS::Locator_t held = udpLocator("127.0.0.1", kPort);
+    ASSERT_NE(transport->addReceiver(&held), nullptr);
+    vexatest::PlainSocket observer("127.0.0.1", kPort + 1);
+    ASSERT_TRUE(observer.bound);
+    timeval shortWait{0, 300000};
+    setsockopt(observer.fd(), SOL_SOCKET, SO_RCVTIMEO, &shortWait, sizeof shortWait);
+    RTPS::Locator_t destination = udpLocator("127.0.0.1", kPort + 1);
+    RTPS::RTPSSender* to = transport->addSender(&destination, RTPS::TRANSPORT_PRIORITY_LOW);
+    ASSERT_NE(to, nullptr);
+    TransportBuffer* buffers[2] = {transport->getTransportBuffer(),
+                                   transport->getTransportBuffer()};
+    for (TransportBuffer* buffer : buffers) {
+        ASSERT_NE(buffer, nullptr);
+        std::memcpy(buffer->data, "late", 4);
+        buffer->length = 4;
+    }
+
+    participant.close();
+    vexatest::PlainSocket peer;
+    ASSERT_TRUE(peer.sendTo("127.0.0.1", kPort, "held"));
+    ASSERT_TRUE(participant.waitHeld());
+    std::future<void> destroyed = std::async(std::launch::async, [transport] { delete transport; });
+    // Nothing signals how far the destruction got: give it the time to reach the pool's stop.
+    std::this_thread::sleep_for(100ms);
+    to->sendData(buffers[0], RTPS::TRANSPORT_PRIORITY_HIGH);
+    to->sendData(buffers[1], RTPS::TRANSPORT_PRIORITY_LOW);
+    EXPECT_EQ(observer.receive(), "<none>");
+    participant.open();
+    ASSERT_EQ(destroyed.wait_for(10s), std::future_status::ready);
 }
 
 TEST_F(SendPath, EmptyOrMissingDataIsRefusedAndNotQueued) {
