@@ -232,7 +232,7 @@ bool RTPSDataTransportImpl::sendIfIdle(RTPSSenderImpl& sender, TransportBuffer* 
     return true;
 }
 
-bool RTPSDataTransportImpl::sendQueuedIfFree(TransportPriorityLevel level) {
+bool RTPSDataTransportImpl::sendQueuedIfFree() {
     if (!m_running) {
         return false;
     }
@@ -240,13 +240,39 @@ bool RTPSDataTransportImpl::sendQueuedIfFree(TransportPriorityLevel level) {
     if (!lock.owns_lock() || !m_running) {
         return false;
     }
-    {
-        // Raised without a wake: the pass below takes it, and the dispatcher, if woken by an
-        // earlier flag, finds none left and sleeps on.
-        std::lock_guard<std::mutex> pending(m_dispatchMutex);
-        (level != TRANSPORT_PRIORITY_LOW ? m_highPending : m_lowPending) = true;
+    // At most as many as are queued now, the caller's own among them: a caller is not kept
+    // sending what others queue meanwhile. They found the mutex taken and raised a pending flag,
+    // which this pass leaves to the dispatcher, so whatever is still queued at the end (the
+    // caller's own too, when later ones took its turn) is the dispatcher's to send.
+    unsigned budget = m_queued.load();
+    auto drainHigh = [&] {
+        for (auto& sender : m_senders) {
+            if (budget == 0) {
+                return;
+            }
+            unsigned sent = 0;
+            sender->sendHP(budget, &sent);
+            budget -= std::min(sent, budget);
+        }
+    };
+    bool more = true;
+    while (more && budget > 0 && m_running) {
+        more = false;
+        for (auto& sender : m_senders) {
+            drainHigh();
+            if (budget == 0 || !m_running) {
+                break;
+            }
+            unsigned sent = 0;
+            if (sender->sendLP(1, &sent)) {
+                more = true;
+            }
+            budget -= std::min(sent, budget);
+        }
     }
-    sendPass();
+    if (budget > 0 && m_running) {
+        drainHigh();
+    }
     return true;
 }
 
@@ -294,10 +320,6 @@ void RTPSDataTransportImpl::drainHighQueues() {
 
 void RTPSDataTransportImpl::dispatchPass() {
     std::lock_guard<std::mutex> lock(m_sendersMutex);
-    sendPass();
-}
-
-void RTPSDataTransportImpl::sendPass() {
     drainHighQueues();
     // One low-priority datagram per sender per sweep, every high-priority one before each.
     bool more = false;

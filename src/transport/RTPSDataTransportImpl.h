@@ -23,10 +23,11 @@ namespace RTPS {
 // A datagram goes out on the thread that hands it over when no dispatcher pass runs and the
 // senders' mutex is free: the caller takes that mutex itself (trying, never waiting for it) and
 // sends at once when nothing of any priority is queued; otherwise it queues the datagram and
-// makes the pass itself, high priority first and then its own queue in order, just as the
-// dispatcher would. Only when the mutex is taken (a pass or another caller's send runs) is the
-// dispatcher woken to send it. Either way nothing overtakes what was queued before it at its
-// level, one thread sends at a time, and no pass sends once shutdown has begun.
+// sends what is queued itself, high priority first and the low queues in turns, just as the
+// dispatcher would, but no more than was queued when it began. Only when the mutex is taken (a
+// pass or another caller's send runs) is the dispatcher woken to send it. Either way nothing
+// overtakes what was queued before it at its level, one thread sends at a time, and no pass sends
+// once shutdown has begun.
 //
 // Lock order: the senders' mutex before a sender queue's mutex, the send pool's mutex and the
 // dispatcher's mutex; those three are never held together. Engine threads only try the
@@ -57,10 +58,11 @@ public:
     // sender and no dispatcher pass runs; false (nothing done) otherwise, and after shutdown
     // began.
     bool sendIfIdle(RTPSSenderImpl& sender, TransportBuffer* buffer, unsigned messageId);
-    // A sender queued a buffer of that level: with the senders' mutex free and no shutdown
-    // begun, makes a pass on the calling thread and says true; false (nothing done) otherwise,
-    // and the caller tells the dispatcher (readyToSend).
-    bool sendQueuedIfFree(TransportPriorityLevel level);
+    // A sender queued a buffer: with the senders' mutex free and no shutdown begun, sends on the
+    // calling thread, in the dispatcher's order, as many queued buffers as were queued when it
+    // began, and says true; false (nothing done) otherwise, and the caller tells the dispatcher
+    // (readyToSend). Leaves the pending flags alone: they stay the dispatcher's.
+    bool sendQueuedIfFree();
     // Senders count the buffers they queue and take out, so an idle transport is seen without
     // looking at every queue.
     void buffersQueued(unsigned n) { m_queued.fetch_add(n); }
@@ -80,8 +82,6 @@ private:
     static void dispatcherThread(void* self);
     void dispatchLoop();
     void dispatchPass();
-    // One pass over every sender's queues; only with the senders' mutex held.
-    void sendPass();
     void drainHighQueues();
     // Clears the flag and says whether it was set.
     bool takePending(bool& flag);

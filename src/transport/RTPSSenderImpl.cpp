@@ -111,21 +111,21 @@ bool RTPSSenderImpl::sendData(TransportBuffer* buffer, TransportPriorityLevel le
     }
     // With the senders free this thread makes the pass itself, older buffers first, rather
     // than wake the dispatcher for it.
-    if (!m_transport->sendQueuedIfFree(high ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW)) {
+    if (!m_transport->sendQueuedIfFree()) {
         m_transport->readyToSend(high ? TRANSPORT_PRIORITY_HIGH : TRANSPORT_PRIORITY_LOW);
     }
     return true;
 }
 
-bool RTPSSenderImpl::sendHP(unsigned n) {
-    return send(m_high, n, vexares::RTPS_MSG_DATAGRAM_SENT_HIGH);
+bool RTPSSenderImpl::sendHP(unsigned n, unsigned* sent) {
+    return send(m_high, n, vexares::RTPS_MSG_DATAGRAM_SENT_HIGH, sent);
 }
 
-bool RTPSSenderImpl::sendLP(unsigned n) {
-    return send(m_low, n, vexares::RTPS_MSG_DATAGRAM_SENT_LOW);
+bool RTPSSenderImpl::sendLP(unsigned n, unsigned* sent) {
+    return send(m_low, n, vexares::RTPS_MSG_DATAGRAM_SENT_LOW, sent);
 }
 
-bool RTPSSenderImpl::send(Queue& queue, unsigned n, unsigned messageId) {
+bool RTPSSenderImpl::send(Queue& queue, unsigned n, unsigned messageId, unsigned* sentOut) {
     for (unsigned sent = 0;;) {
         TransportBuffer* buffer;
         bool more;
@@ -142,6 +142,9 @@ bool RTPSSenderImpl::send(Queue& queue, unsigned n, unsigned messageId) {
             m_transport->buffersTaken(1);
         }
         sendBuffer(buffer, messageId);
+        if (sentOut != nullptr) {
+            ++*sentOut;
+        }
         if (n != 0 && ++sent >= n) {
             return more;
         }

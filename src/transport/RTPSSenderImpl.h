@@ -12,8 +12,9 @@ namespace RTPS {
 class RTPSDataTransportImpl;
 
 // One destination: a connected UDP socket with a high- and a low-priority queue. An engine
-// thread sends itself when the transport is idle (RTPSDataTransportImpl::sendIfIdle) and queues
-// otherwise; the transport's dispatcher empties the queues.
+// thread sends itself when the transport is idle (RTPSDataTransportImpl::sendIfIdle); otherwise
+// it queues, and empties the queues itself when the senders are free
+// (RTPSDataTransportImpl::sendQueuedIfFree), else the transport's dispatcher does.
 class RTPSSenderImpl : public RTPSSender {
 public:
     // locator null gives an invalid destination (init fails).
@@ -30,10 +31,10 @@ public:
 
     bool sendData(TransportBuffer* buffer, TransportPriorityLevel level) override;
 
-    // Dispatcher only: send up to n datagrams of a queue (n = 0: all of them). True while the
-    // queue still holds buffers.
-    bool sendHP(unsigned n);
-    bool sendLP(unsigned n);
+    // With the transport's senders' mutex held: send up to n datagrams of a queue (n = 0: all
+    // of them), adding to *sent how many went. True while the queue still holds buffers.
+    bool sendHP(unsigned n, unsigned* sent = nullptr);
+    bool sendLP(unsigned n, unsigned* sent = nullptr);
     // Sends one buffer now, logs it under messageId and gives it back to the send pool. Only
     // with the transport's senders' mutex held.
     void sendBuffer(TransportBuffer* buffer, unsigned messageId);
@@ -52,7 +53,7 @@ private:
         std::deque<TransportBuffer*> buffers;
     };
 
-    bool send(Queue& queue, unsigned n, unsigned messageId);
+    bool send(Queue& queue, unsigned n, unsigned messageId, unsigned* sent);
     long long transmit(const TransportBuffer* buffer);
 
     int32_t m_kind;
