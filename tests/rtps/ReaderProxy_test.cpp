@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -298,6 +299,48 @@ TEST(ReaderProxy, PrunedEntriesKeepIndexesValid) {
     EXPECT_EQ(requested[0]->sequenceNumber, sn(4));
     EXPECT_FALSE(f.proxy.checkAcknowledged(sn(3)));
     EXPECT_TRUE(f.proxy.acked_changes_set(sn(5)));
+}
+
+// Removals mostly take the oldest entry (readers acknowledge in order), but come in any order:
+// what stays keeps its number, its place in the relevant range and its requests, and only the
+// removed changes lose their loans.
+TEST(ReaderProxy, RemovalsInAnyOrderKeepTheRestInPlace) {
+    struct Case {
+        char const* name;
+        std::vector<uint32_t> removed;
+        uint32_t firstRelevant;  // 2 is irrelevant
+        size_t entries;
+    };
+    const Case cases[] = {
+        {"the oldest", {1}, 3, 4},
+        {"the oldest, then the irrelevant one", {1, 2}, 3, 3},
+        {"the irrelevant one, then the oldest", {2, 1}, 3, 3},
+        {"one in the middle stays listed", {3}, 1, 5},
+        {"all but the newest, in order", {1, 2, 3, 4}, 5, 1},
+    };
+    for (Case const& c : cases) {
+        Fixture f(5, UNACKNOWLEDGED);
+        f.proxy.setIrrelevant(sn(2));
+        f.proxy.acked_changes_set(sn(5));
+        for (uint32_t r : c.removed) {
+            f.proxy.removeChange(sn(r));
+        }
+        SequenceNumber_t first, last;
+        f.proxy.getRelevantRange(first, last);
+        EXPECT_EQ(first, sn(c.firstRelevant)) << c.name;
+        EXPECT_EQ(last, sn(5)) << c.name;
+        EXPECT_EQ(f.proxy.entryCount(), c.entries) << c.name;
+        for (uint32_t i = 1; i <= 5; ++i) {
+            const bool gone = std::find(c.removed.begin(), c.removed.end(), i) != c.removed.end();
+            EXPECT_EQ(f.changes[i - 1]->loanCount.load(), gone ? 0u : 1u) << c.name << " " << i;
+        }
+        f.proxy.requested_changes_set({sn(5)});
+        auto requested = f.proxy.requested_changes();
+        ASSERT_EQ(requested.size(), 1u) << c.name;
+        EXPECT_EQ(requested[0]->sequenceNumber, sn(5)) << c.name;
+        EXPECT_TRUE(f.proxy.checkAcknowledged(sn(4))) << c.name;
+        EXPECT_FALSE(f.proxy.checkAcknowledged(sn(5))) << c.name;
+    }
 }
 
 TEST(ReaderProxy, DestroyingTheProxyReturnsEveryLoan) {

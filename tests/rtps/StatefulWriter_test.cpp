@@ -915,6 +915,69 @@ TEST_F(StatefulWriterTest, AWithdrawnChangeGoesWhenItsLastReaderLetsGo) {
     }
 }
 
+// One ACKNACK acknowledging a long stream frees only part of it where it is read; whatever
+// happens next, every delivered change and its block still go: with the next writes when the
+// stream goes on, with the task when it stops.
+TEST_F(StatefulWriterTest, EveryDeliveredChangeIsFreedWhetherTheStreamGoesOnOrStops) {
+    constexpr uint32_t kStream = 300;
+    constexpr uint32_t kMoreWrites = 10;
+    for (bool goesOn : {true, false}) {
+        make();
+        writer->start();
+        participant->settle();
+        match(1);
+        participant->settle();
+        for (uint32_t i = 0; i < kStream; ++i) {
+            writer->deleteChange(write());  // the core keeps only the last sample
+        }
+        acknack(1, kStream + 1, {}, 1);
+        if (goesOn) {
+            for (uint32_t i = 0; i < kMoreWrites; ++i) {
+                writer->deleteChange(write());
+            }
+            // The clock stood still: the writes freed the stream, only theirs are owed.
+            EXPECT_EQ(writer->getHistory().ownedCount(), kMoreWrites);
+            EXPECT_EQ(writer->getHistory().getSeqNumMin(), (SequenceNumber_t{0, kStream + 1}));
+        } else {
+            participant->advanceMs(20);
+            EXPECT_EQ(writer->getHistory().ownedCount(), 0u);
+            EXPECT_EQ(participant->pool->lentBytes(), 0u);
+        }
+    }
+}
+
+// A full history of delivered changes is all room the moment the acknowledgement arrives: a
+// waiting writer gets its place and the writes after it find theirs, with no task run between.
+TEST_F(StatefulWriterTest, AnAcknowledgedFullHistoryIsRoomAtOnce) {
+    constexpr uint32_t kReserve = 128;
+    WriterOptions o;
+    o.historyReserve = kReserve;
+    o.maxBlocking = vexa::dds::DURATION_INFINITE;
+    make(FakeParticipant::Settings(), o);
+    writer->start();
+    participant->settle();
+    match(1);
+    participant->settle();
+    for (uint32_t i = 0; i < kReserve; ++i) {
+        writer->deleteChange(write());
+    }
+    std::promise<int64_t> result;
+    std::thread blocked([&] {
+        Payload p(3);
+        result.set_value(writer->addChange(&p.info));
+    });
+    auto future = result.get_future();
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
+    acknack(1, kReserve + 1, {}, 1);
+    EXPECT_EQ(future.get(), sequenceToHandle({0, kReserve + 1}));
+    blocked.join();
+    for (uint32_t i = 1; i < kReserve; ++i) {
+        Payload p(4);
+        ASSERT_NE(writer->addNow(&p.info), CHANGE_NOT_TAKEN) << "write " << i << " after it";
+    }
+    EXPECT_EQ(writer->getHistory().ownedCount(), size_t{kReserve});
+}
+
 // Room is counted by what the history still owns: a withdrawn change that a send still holds
 // keeps its place until the send lets go.
 TEST_F(StatefulWriterTest, ALoanedWithdrawnChangeStillTakesRoom) {

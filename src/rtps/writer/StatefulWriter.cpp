@@ -44,6 +44,13 @@ constexpr uint32_t kMaxChangesPerHeartbeat = 256;
 constexpr uint64_t kFirstHeartbeatPaceMks = 2000;
 // Withdrawn changes looked at together when a full history makes room.
 constexpr unsigned long kRoomBatch = 32;
+// Delivered withdrawn changes an ACKNACK frees on the read thread: freeing is the costly part of
+// an acknowledgement, and the datagram queued behind it waits meanwhile.
+constexpr unsigned long kAckReleaseBatch = 8;
+// What the writing thread (after its send) or the task frees of the rest, per turn.
+constexpr unsigned long kReleaseBatch = 32;
+// When the task frees what an ACKNACK left, unless writes have freed it by then.
+constexpr uint64_t kReleaseDelayMks = 2000;
 
 Config const& configOf(Participant* participant) {
     Config const& config = participant->getConfig();
@@ -219,21 +226,33 @@ bool StatefulWriter::removeIfDelivered(SequenceNumber_t const& sn) {
     return true;
 }
 
-void StatefulWriter::releaseDelivered() {
+bool StatefulWriter::releaseDelivered(unsigned long max) {
     // Withdrawn changes come in number order and every reader acknowledges a prefix of them:
     // the first one still owed ends the walk.
     constexpr unsigned long kBatch = 64;
-    std::vector<SequenceNumber_t> numbers;
+    thread_local std::vector<SequenceNumber_t> numbers;
+    unsigned long freed = 0;
     for (;;) {
-        m_history.getRemovalRequested(numbers, kBatch);
+        const unsigned long want = max == 0 ? kBatch : std::min(kBatch, max - freed);
+        m_history.getRemovalRequested(numbers, want);
         for (SequenceNumber_t const& sn : numbers) {
             if (!removeIfDelivered(sn)) {
-                return;
+                return false;
             }
         }
-        if (numbers.size() < kBatch) {
-            return;
+        freed += numbers.size();
+        if (numbers.size() < want) {
+            return false;
         }
+        if (max != 0 && freed >= max) {
+            return true;
+        }
+    }
+}
+
+void StatefulWriter::releaseLeftOver() {
+    if (m_releasePending.exchange(false) && releaseDelivered(kReleaseBatch)) {
+        m_releasePending = true;
     }
 }
 
@@ -403,6 +422,8 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
     if (m_taskId != 0 && !(m_pushMode && sendFromWriter())) {
         m_scheduler->wakeTask(m_taskId);
     }
+    // After the send, so the change is on its way first.
+    releaseLeftOver();
     if (user) {
         SequenceNumber_t const& sn = change->sampleInfo.sequenceNumber;
         logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
@@ -611,6 +632,10 @@ void StatefulWriter::reliableWorker() {
     }
     m_taskPassWanted = true;
     drain();
+    releaseLeftOver();
+    if (m_releasePending.load() && m_taskId != 0) {
+        m_scheduler->runWithin(m_taskId, 0);  // the next batch, after other rows had their turn
+    }
 }
 
 bool StatefulWriter::sendFromWriter() {
@@ -922,8 +947,17 @@ bool StatefulWriter::acknack(AckNAckData* data) {
                                 static_cast<unsigned>(mksSince(t0)));
         }
     }
-    // A withdrawn change goes as soon as the last reader has it, not when room is wanted.
-    releaseDelivered();
+    // A withdrawn change goes as soon as the last reader has it, not when room is wanted; but
+    // only a few here, where the next datagram waits. The writing thread after its next send,
+    // or the task, frees the rest, and a writer waiting for room frees what it needs itself.
+    if (releaseDelivered(kAckReleaseBatch)) {
+        m_releasePending = true;
+        if (m_taskId != 0) {
+            m_scheduler->runWithin(m_taskId, kReleaseDelayMks);
+        } else {
+            releaseDelivered(0);
+        }
+    }
     notifyAcknowledged();
     if (allAcknowledged) {
         reportAllDelivered();
@@ -1113,7 +1147,7 @@ void StatefulWriter::matched_reader_remove(GUID_t const& reader) {
         m_matched.erase(it);
         gone.reset();  // its loans go back under the mutex, before anyone removes a change
     }
-    releaseDelivered();  // what only that reader still owed
+    releaseDelivered(0);  // what only that reader still owed
     notifyAcknowledged();
     reportAllDelivered();
 }
@@ -1166,7 +1200,7 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
         }
     }
     if (dropped != 0) {
-        releaseDelivered();
+        releaseDelivered(0);
         notifyAcknowledged();
         reportAllDelivered();
     }
@@ -1243,7 +1277,7 @@ void StatefulWriter::removeMatchedReaders(GUID_t reader) {
         removed = before - m_matched.size();
     }
     if (removed != 0) {
-        releaseDelivered();
+        releaseDelivered(0);
         notifyAcknowledged();
         reportAllDelivered();
     }

@@ -199,8 +199,11 @@ private:
     bool makeRoom(std::chrono::steady_clock::time_point since, uint64_t waitMks, bool firstPass);
     bool waitForRoomSince(std::chrono::steady_clock::time_point deadline,
                           std::chrono::steady_clock::time_point since, uint64_t waitMks);
-    // Takes out the withdrawn changes every matched reader has acknowledged.
-    void releaseDelivered();
+    // Takes out the withdrawn changes every matched reader has acknowledged, oldest first, at
+    // most max of them (0: all); true when it stopped at max with more perhaps left.
+    bool releaseDelivered(unsigned long max);
+    // A bounded batch of what an ACKNACK left to free (m_releasePending), if anything.
+    void releaseLeftOver();
     // Stores a change the history has room for and enters it in every proxy.
     int64_t store(SampleInfo* sample);
     // Wakes addChange calls that wait for acknowledgements.
@@ -234,6 +237,10 @@ private:
     // Set by a writer that waits for room and by an ACKNACK with a full set: the task's next
     // pass sends every reader with unacknowledged changes a HEARTBEAT.
     std::atomic<bool> m_heartbeatWanted{false};
+    // An ACKNACK freed only a batch of the delivered withdrawn changes: the writing thread after
+    // its send and the task free the rest a batch at a time. Room never waits for them: a full
+    // history frees delivered changes itself (makeRoom).
+    std::atomic<bool> m_releasePending{false};
     // Changes sent since the last HEARTBEAT that went with data; under the matched-readers mutex.
     size_t m_sentSinceHeartbeat = 0;
     // Delay of the next HEARTBEAT while something is unacknowledged (µs); reset by ACKNACKs
