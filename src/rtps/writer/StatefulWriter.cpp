@@ -251,7 +251,9 @@ bool StatefulWriter::releaseDelivered(unsigned long max) {
 }
 
 void StatefulWriter::releaseLeftOver() {
-    if (m_releasePending.exchange(false) && releaseDelivered(kReleaseBatch)) {
+    // A plain read first: on nearly every write there is nothing to free.
+    if (m_releasePending.load(std::memory_order_relaxed) && m_releasePending.exchange(false) &&
+        releaseDelivered(kReleaseBatch)) {
         m_releasePending = true;
     }
 }
