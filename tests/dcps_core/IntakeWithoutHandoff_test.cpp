@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -13,6 +12,7 @@
 
 #include "ReaderFixture.h"
 #include "dcps/domain/DomainParticipant.h"
+#include "fake/CallGate.h"
 #include "fake/FakeTypes.h"
 #include "vexa/DataReaderImpl.h"
 
@@ -44,27 +44,14 @@ public:
         onHandlingThread = 0;
         onEngineThread = 0;
         mostInside = 0;
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = false;
-        held_ = false;
+        gate_.open();
     }
 
     // While closed, an unpack off the data-handling thread waits at the gate.
-    void close() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
-    }
-    void open() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = false;
-        }
-        cv_.notify_all();
-    }
-    bool waitHeld(std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, limit, [this] { return held_; });
-    }
+    void close() { gate_.close(); }
+    void open() { gate_.open(); }
+    // True once an unpack waits at the gate.
+    bool waitHeld(std::chrono::milliseconds limit) { return gate_.waitHeld(1, limit); }
 
 private:
     struct Inside {
@@ -78,22 +65,14 @@ private:
                 return;
             }
             ++type.onEngineThread;
-            std::unique_lock<std::mutex> lock(type.mutex_);
-            if (type.closed_) {
-                type.held_ = true;
-                type.cv_.notify_all();
-                type.cv_.wait(lock, [this] { return !type.closed_; });
-            }
+            type.gate_.pass();
         }
         ~Inside() { --type.inside_; }
         WatchedTypeSupport& type;
     };
 
     mutable std::atomic<unsigned> inside_{0};
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool closed_ = false;
-    bool held_ = false;
+    vexatest::CallGate gate_;
 };
 
 // The factory owns registered type supports: this one is registered once and lives with it.

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -11,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "fake/CallGate.h"
 #include "rtps/io/RTPSDataTransport.h"
 #include "rtps/io/TransportErrors.h"
 #include "rtps/wire/Locator.h"
@@ -122,33 +122,14 @@ public:
 
     // While the gate is closed a send waits inside the sender, as one that is slow to leave;
     // waitingAtGate says how many do.
-    void closeGate() {
-        std::lock_guard<std::mutex> lock(m_gateMutex);
-        m_gateClosed = true;
-    }
-    void openGate() {
-        {
-            std::lock_guard<std::mutex> lock(m_gateMutex);
-            m_gateClosed = false;
-        }
-        m_gateCv.notify_all();
-    }
-    int waitingAtGate() {
-        std::lock_guard<std::mutex> lock(m_gateMutex);
-        return m_atGate;
-    }
+    void closeGate() { m_gate.close(); }
+    void openGate() { m_gate.open(); }
+    int waitingAtGate() { return static_cast<int>(m_gate.held()); }
     // Returns once `n` sends wait at the gate (false after 10 s).
     bool waitAtGate(int n) {
-        std::unique_lock<std::mutex> lock(m_gateMutex);
-        return m_gateCv.wait_for(lock, std::chrono::seconds(10), [&] { return m_atGate >= n; });
+        return m_gate.waitHeld(static_cast<unsigned>(n), std::chrono::seconds(10));
     }
-    void passGate() {
-        std::unique_lock<std::mutex> lock(m_gateMutex);
-        ++m_atGate;
-        m_gateCv.notify_all();
-        m_gateCv.wait(lock, [this] { return !m_gateClosed; });
-        --m_atGate;
-    }
+    void passGate() { m_gate.pass(); }
 
     int maxDataSize = 65507;
     // Each send stays this long inside the sender, so that sends that overlap are seen to.
@@ -164,10 +145,7 @@ public:
     std::atomic<int> receiversAdded{0};
 
 private:
-    std::mutex m_gateMutex;
-    std::condition_variable m_gateCv;
-    bool m_gateClosed = false;
-    int m_atGate = 0;
+    vexatest::CallGate m_gate;
     std::mutex m_mutex;
     std::vector<std::unique_ptr<FakeSender>> m_senders;
     std::vector<RTPS::Locator_t> m_destinations;  // of m_senders, by position

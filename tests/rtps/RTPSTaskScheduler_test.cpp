@@ -19,6 +19,7 @@
 
 #include "LogCapture.h"
 #include "ManualClock.h"
+#include "fake/CallGate.h"
 #include "rtps/sched/RTPSTaskScheduler.h"
 #include "rtps/sched/TaskGuidArgs.h"
 
@@ -51,24 +52,16 @@ TaskFunctions countingFunctions() {
     return f;
 }
 
-// One-time latch for handshakes with the worker thread.
+// One-time latch for handshakes with the worker thread: a gate closed from the start.
 class Latch {
 public:
-    void open() {
-        std::lock_guard<std::mutex> g(m_mutex);
-        m_open = true;
-        m_cv.notify_all();
-    }
+    Latch() { m_gate.close(); }
+    void open() { m_gate.open(); }
     // Generous bound so that a broken scheduler fails the test instead of hanging it.
-    bool wait() {
-        std::unique_lock<std::mutex> g(m_mutex);
-        return m_cv.wait_for(g, std::chrono::seconds(20), [&] { return m_open; });
-    }
+    bool wait() { return m_gate.pass(std::chrono::seconds(20)); }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_open = false;
+    vexatest::CallGate m_gate;
 };
 
 class SchedulerWithManualClock : public ::testing::Test {

@@ -15,7 +15,9 @@ namespace vexatest {
 
 // Records every datagram the transport hands over, with its arrival time, and the most calls
 // that were ever inside dataRecipient at once; can hold a caller inside dataRecipient until
-// opened.
+// opened. The gate is not a CallGate: it shares the record's mutex, so that a datagram is
+// counted and its caller held or let through in one step, and a close() after waitFor() never
+// holds a caller whose datagram was already counted.
 class FakeParticipant : public RTPS::Participant {
 public:
     struct Datagram {
