@@ -35,6 +35,7 @@ HistoryCache::~HistoryCache() {
     std::vector<CacheChange*> all(m_list.begin(), m_list.end());
     all.insert(all.end(), m_garbage.begin(), m_garbage.end());
     m_list.clear();
+    m_withdrawn.clear();
     m_garbage.clear();
     freeChanges(all);
 }
@@ -83,8 +84,13 @@ size_t HistoryCache::add_change(CacheChange* c) {
         }
     }
     auto it = m_list.insert(m_list.end(), c);
-    m_bySequence.emplace(c->sampleInfo.sequenceNumber, it);
-    m_byRecord.emplace(&c->sampleInfo, it);
+    const uint64_t order = m_nextOrder++;
+    // Numbers mostly grow: the end is the place, and equal numbers stay in list order.
+    m_bySequence.emplace_hint(m_bySequence.end(), c->sampleInfo.sequenceNumber, it);
+    m_byRecord.emplace(&c->sampleInfo, Held{it, order});
+    if (c->removalRequested) {
+        m_withdrawn.emplace(order, c);
+    }
     return m_list.size();
 }
 
@@ -113,7 +119,11 @@ void HistoryCache::takeOut(List::iterator it, std::vector<CacheChange*>& freed) 
             break;
         }
     }
-    m_byRecord.erase(&c->sampleInfo);
+    auto held = m_byRecord.find(&c->sampleInfo);
+    if (held != m_byRecord.end()) {
+        m_withdrawn.erase(held->second.order);
+        m_byRecord.erase(held);
+    }
     m_list.erase(it);
     if (c->loanCount.load() == 0) {
         freed.push_back(c);
@@ -133,7 +143,7 @@ uint32_t HistoryCache::remove_change(CacheChange* c) {
         loans = c->loanCount.load();
         auto found = m_byRecord.find(&c->sampleInfo);
         if (found != m_byRecord.end()) {
-            takeOut(found->second, freed);
+            takeOut(found->second.it, freed);
         }
     }
     freeChanges(freed);
@@ -169,7 +179,7 @@ CacheChange* HistoryCache::get_change(SequenceNumber_t const& sn) {
 CacheChange* HistoryCache::get_change(SampleInfo const* info) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     auto found = m_byRecord.find(info);
-    return found == m_byRecord.end() ? nullptr : *found->second;
+    return found == m_byRecord.end() ? nullptr : *found->second.it;
 }
 
 uint32_t HistoryCache::get_change(CacheChange* c) {
@@ -228,7 +238,9 @@ bool HistoryCache::removalRequest(SequenceNumber_t const& sn) {
     if (it == m_list.end()) {
         return false;
     }
-    (*it)->removalRequested = true;
+    CacheChange* c = *it;
+    c->removalRequested = true;
+    m_withdrawn.emplace(m_byRecord.at(&c->sampleInfo).order, c);
     return true;
 }
 
@@ -238,26 +250,22 @@ void HistoryCache::getRemovalRequested(std::vector<CacheChange*>* out, unsigned 
     }
     out->clear();
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    for (CacheChange* c : m_list) {
+    for (auto const& w : m_withdrawn) {
         if (max != 0 && out->size() >= max) {
             break;
         }
-        if (c->removalRequested) {
-            out->push_back(c);
-        }
+        out->push_back(w.second);
     }
 }
 
 void HistoryCache::getRemovalRequested(std::vector<SequenceNumber_t>& out, unsigned long max) {
     out.clear();
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    for (CacheChange* c : m_list) {
+    for (auto const& w : m_withdrawn) {
         if (max != 0 && out.size() >= max) {
             break;
         }
-        if (c->removalRequested) {
-            out.push_back(c->sampleInfo.sequenceNumber);
-        }
+        out.push_back(w.second->sampleInfo.sequenceNumber);
     }
 }
 

@@ -16,10 +16,11 @@ namespace RTPS {
 
 class UserInputBuffer;
 
-// The changes of one writer or reader in insertion order, with indexes by sequence number and
-// by sample record, so that lookups and removals cost O(log n). A change taken out is freed at
-// once when nobody holds a loan on it; a loaned one waits in the garbage list and is freed by
-// the free_change that ends its last loan, so memory follows what is really held.
+// The changes of one writer or reader in insertion order, with indexes by sequence number, by
+// sample record and of the changes marked for removal, so that no lookup, removal or look for
+// withdrawn changes walks the whole history. A change taken out is freed at once when nobody
+// holds a loan on it; a loaned one waits in the garbage list and is freed by the free_change
+// that ends its last loan, so memory follows what is really held.
 //
 // Owns every change given to add_change. Lock order: upload mutex, then the change mutex (which
 // also guards the garbage list). Loan counts change only under the change mutex. Changes are
@@ -72,7 +73,9 @@ public:
 
     // Marks the change for removal; whether the history holds it.
     bool removalRequest(SequenceNumber_t const& sn);
-    // Changes with removalRequested in list order, at most max (0: all).
+    // Changes marked by removalRequest (or added marked) in list order, at most max (0: all);
+    // the cost follows what is returned, not the changes ahead of them. A flag raised on a held
+    // change behind the history's back is not seen here.
     void getRemovalRequested(std::vector<CacheChange*>* out, unsigned long max);
     // Their numbers, for callers that do not hold the upload mutex: a change listed by pointer
     // may be freed by another thread as soon as the history's mutex is released.
@@ -113,10 +116,17 @@ private:
     void takeOut(List::iterator it, std::vector<CacheChange*>& freed);
     void freeChanges(std::vector<CacheChange*>& changes);
 
-    std::recursive_mutex m_mutex;  // the list, both indexes and the numbers
+    struct Held {
+        List::iterator it;
+        uint64_t order;  // insertion rank: list order, also for equal or unordered numbers
+    };
+
+    std::recursive_mutex m_mutex;  // the list, the indexes and the numbers
     List m_list;
     std::multimap<SequenceNumber_t, List::iterator> m_bySequence;  // equal numbers: list order
-    std::unordered_map<SampleInfo const*, List::iterator> m_byRecord;
+    std::unordered_map<SampleInfo const*, Held> m_byRecord;
+    std::map<uint64_t, CacheChange*> m_withdrawn;  // held changes marked for removal, by order
+    uint64_t m_nextOrder = 0;
     std::unordered_set<CacheChange*> m_garbage;  // taken out, still loaned
 
     std::recursive_mutex m_uploadMutex;
