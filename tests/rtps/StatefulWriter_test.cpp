@@ -92,6 +92,17 @@ protected:
         participant.reset();
     }
 
+    // A started writer matched with one reader whose first traffic was read; the reader's index.
+    size_t startedWithOneReader() {
+        make();
+        writer->start();
+        participant->settle();
+        const size_t r = match(1);
+        participant->settle();
+        traffic->next(r);
+        return r;
+    }
+
     // A matched reader; the sender index of its socket is the order of matching.
     size_t match(uint8_t n,
                  vexa::dds::DurabilityQosPolicyKind durability = vexa::dds::VOLATILE_DURABILITY_QOS,
@@ -350,12 +361,7 @@ TEST_F(StatefulWriterTest, NothingLeavesAfterStopWhileAThreadWrites) {
 
 // A lone write leaves on the writing thread before the write returns: no task run, no timer.
 TEST_F(StatefulWriterTest, ALoneWriteLeavesBeforeTheWriteReturns) {
-    make();
-    writer->start();
-    participant->settle();
-    const size_t r = match(1);
-    participant->settle();
-    traffic->next(r);
+    const size_t r = startedWithOneReader();
     participant->scheduler->stop();  // nothing runs the task from here on
     write();
     Traffic t = traffic->next(r);
@@ -366,12 +372,7 @@ TEST_F(StatefulWriterTest, ALoneWriteLeavesBeforeTheWriteReturns) {
 // While a datagram is on its way out, changes written meanwhile only queue and their writes
 // return; the thread that holds the send role takes them along, in order, in one datagram.
 TEST_F(StatefulWriterTest, ChangesWrittenWhileASendIsUnderWayLeaveTogether) {
-    make();
-    writer->start();
-    participant->settle();
-    const size_t r = match(1);
-    participant->settle();
-    traffic->next(r);
+    const size_t r = startedWithOneReader();
     FakeTransport& transport = participant->transport;
     transport.closeGate();
     std::thread first([&] { write(1); });
@@ -394,12 +395,7 @@ TEST_F(StatefulWriterTest, ChangesWrittenWhileASendIsUnderWayLeaveTogether) {
 
 // stop waits for a send under way; nothing leaves once it returned.
 TEST_F(StatefulWriterTest, StopWaitsForTheSendUnderWay) {
-    make();
-    writer->start();
-    participant->settle();
-    const size_t r = match(1);
-    participant->settle();
-    traffic->next(r);
+    const size_t r = startedWithOneReader();
     FakeTransport& transport = participant->transport;
     transport.closeGate();
     std::thread first([&] { write(1); });
