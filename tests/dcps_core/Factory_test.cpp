@@ -89,8 +89,7 @@ TEST(Factory, EngineFailuresUndoCreation) {
         EXPECT_EQ(factory().createParticipant(vexatest::testDomain(), nullptr), nullptr);
         EXPECT_EQ(factory().participantCount(), count);
         EXPECT_EQ(FakeEngine::instance().live().size(), liveEngines);
-        // A joined thread leaves /proc a little later; on a loaded host that took over 1 s.
-        EXPECT_TRUE(vexatest::waitForThreadCount(threads, std::chrono::seconds(5)))
+        EXPECT_TRUE(vexatest::waitForThreadCount(threads, std::chrono::seconds(1)))
             << "a thread of the failed creation is left";
     }
     // The slot still works.

@@ -1,6 +1,8 @@
 #include "ThreadProbe.h"
 
 #include <dirent.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <cstdio>
@@ -52,7 +54,14 @@ std::chrono::nanoseconds processCpuTime() {
 }
 
 size_t settledThreadCount() {
-    std::thread([] {}).join();
+    // join returns when the thread has cleared its id, which is a moment before the kernel
+    // takes it off /proc/self/task: counted then, it would be a thread that later vanishes.
+    pid_t joined = 0;
+    std::thread([&joined] { joined = static_cast<pid_t>(syscall(SYS_gettid)); }).join();
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (processThreads().count(joined) != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return processThreads().size();
 }
 
