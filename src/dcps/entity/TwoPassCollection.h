@@ -4,12 +4,12 @@
 
 namespace vexa::dcps {
 
-// One collector pass over a child table, the same in every container, run under the
-// container's mutex: a child found ready is destroyed and its entry emptied; a child not
-// marked collects its own children (`collectChild`); a marked child becomes ready. So a
-// deleted entity lives until the second pass after its mark.
-template <class T, class CollectChild>
-void collectTable(std::vector<T*>& table, CollectChild collectChild) {
+namespace detail {
+
+// The pass both forms share: a ready child is destroyed and its entry emptied, a live child
+// collects its own children, a marked one is handed to `marked`.
+template <class T, class CollectChild, class Marked>
+void collectEach(std::vector<T*>& table, CollectChild& collectChild, Marked marked) {
     for (T*& child : table) {
         if (child == nullptr) {
             continue;
@@ -20,9 +20,20 @@ void collectTable(std::vector<T*>& table, CollectChild collectChild) {
         } else if (!child->isMarked()) {
             collectChild(child);
         } else {
-            child->setReady();
+            marked(child);
         }
     }
+}
+
+}  // namespace detail
+
+// One collector pass over a child table, the same in every container, run under the
+// container's mutex: a child found ready is destroyed and its entry emptied; a child not
+// marked collects its own children (`collectChild`); a marked child becomes ready. So a
+// deleted entity lives until the second pass after its mark.
+template <class T, class CollectChild>
+void collectTable(std::vector<T*>& table, CollectChild collectChild) {
+    detail::collectEach(table, collectChild, [](T* child) { child->setReady(); });
 }
 
 // The same for a container whose marked children may still have calls of their own children in
@@ -30,22 +41,12 @@ void collectTable(std::vector<T*>& table, CollectChild collectChild) {
 // says none is left, so it outlives the last of their calls.
 template <class T, class CollectChild, class Empty>
 void collectTable(std::vector<T*>& table, CollectChild collectChild, Empty empty) {
-    for (T*& child : table) {
-        if (child == nullptr) {
-            continue;
+    detail::collectEach(table, collectChild, [&collectChild, &empty](T* child) {
+        collectChild(child);
+        if (empty(child)) {
+            child->setReady();
         }
-        if (child->isReady()) {
-            delete child;
-            child = nullptr;
-        } else if (!child->isMarked()) {
-            collectChild(child);
-        } else {
-            collectChild(child);
-            if (empty(child)) {
-                child->setReady();
-            }
-        }
-    }
+    });
 }
 
 }  // namespace vexa::dcps
