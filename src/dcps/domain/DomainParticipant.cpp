@@ -164,16 +164,14 @@ ReturnCode_t DomainParticipant::enable_childs() {
 }
 
 ReturnCode_t DomainParticipant::setListener(api::DPEventForwarder* listener, uint32_t mask) {
-    bool replaced;
+    api::DPEventForwarder* old;
     {
         std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-        replaced = listener_ != nullptr && listener_ != listener;
+        old = listener_;
         listener_ = listener;
         listenerMask_ = mask;
     }
-    if (replaced) {
-        listenerCalls_.waitForOpenBatches();
-    }
+    listenerCalls_.replaced(old, listener);
     return vexa::dds::RETCODE_OK;
 }
 

@@ -54,6 +54,13 @@ public:
     // Until every batch open now has run; at once on a thread that runs one of them (a
     // listener that replaces itself). No core mutex held.
     void waitForOpenBatches();
+    // After a listener was set in place of `old`: a batch gathered before may still call `old`,
+    // which the caller frees next, so wait for the open batches when `old` is gone.
+    void replaced(void const* old, void const* now) {
+        if (old != nullptr && old != now) {
+            waitForOpenBatches();
+        }
+    }
 
 private:
     mutable CoreMutex mutex_;

@@ -607,17 +607,13 @@ ReturnCode_t Publisher::setWriterListener(api::DWEventForwarder* listener,
                                           vexa::dds::StatusMask mask, Writer* writer) {
     requireOwn(writer, "DCPS::Publisher::setWriterListener");
     ReturnCode_t rc;
-    bool replaced;
+    api::DWEventForwarder* old;
     {
         std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-        replaced = writer->getListener() != nullptr && writer->getListener() != listener;
+        old = writer->getListener();
         rc = writer->setListener(listener, mask);
     }
-    if (replaced) {
-        // A batch gathered before may still call the listener replaced, which the caller
-        // frees next.
-        participant_->listenerCalls().waitForOpenBatches();
-    }
+    participant_->listenerCalls().replaced(old, listener);
     return rc;
 }
 

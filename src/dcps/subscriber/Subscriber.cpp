@@ -167,16 +167,14 @@ ReturnCode_t Subscriber::enable_childs() {
 }
 
 ReturnCode_t Subscriber::setListener(api::SubEventForwarder* listener, uint32_t mask) {
-    bool replaced;
+    api::SubEventForwarder* old;
     {
         std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-        replaced = listener_ != nullptr && listener_ != listener;
+        old = listener_;
         listener_ = listener;
         listenerMask_ = mask;
     }
-    if (replaced) {
-        participant_->listenerCalls().waitForOpenBatches();
-    }
+    participant_->listenerCalls().replaced(old, listener);
     return vexa::dds::RETCODE_OK;
 }
 

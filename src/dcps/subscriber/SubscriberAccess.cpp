@@ -158,20 +158,16 @@ vexa::dds::InstanceHandle_t Subscriber::lookupInstance(void const* data, Reader*
 
 ReturnCode_t Subscriber::setReaderListener(api::DREventForwarder* listener, uint32_t mask,
                                            Reader* reader) {
-    bool replaced = false;
+    api::DREventForwarder* old;
     {
         std::lock_guard<CoreRecursiveMutex> lock(mutex_);
         if (!isOurs(reader)) {
             return vexa::dds::RETCODE_BAD_PARAMETER;
         }
-        replaced = reader->getListener() != nullptr && reader->getListener() != listener;
+        old = reader->getListener();
         reader->setListener(listener, mask);
     }
-    if (replaced) {
-        // A batch gathered before may still call the listener replaced, which the caller
-        // frees next.
-        participant_->listenerCalls().waitForOpenBatches();
-    }
+    participant_->listenerCalls().replaced(old, listener);
     return vexa::dds::RETCODE_OK;
 }
 
