@@ -369,6 +369,46 @@ TEST_F(StatefulWriterTest, ALoneWriteLeavesBeforeTheWriteReturns) {
     EXPECT_EQ(t.datagrams, 1u);
 }
 
+// Writes that follow each other closely are left to the task, which packs them; a write after
+// a pause leaves at once on the writing thread, taking along what the stream left unsent.
+TEST_F(StatefulWriterTest, AStreamIsLeftToTheTaskAndALoneWriteLeavesAtOnce) {
+    const size_t r = startedWithOneReader();
+    participant->scheduler->stop();  // the task no longer runs: only writing threads send
+    write();
+    EXPECT_EQ(traffic->next(r).data, Seqs{1}) << "the first write is a lone one";
+    write();
+    write();
+    EXPECT_TRUE(traffic->next(r).data.empty()) << "a stream's writes were sent one by one";
+    participant->clock->advance(1000);
+    write();
+    Traffic t = traffic->next(r);
+    EXPECT_EQ(t.data, (Seqs{2, 3, 4}));
+    EXPECT_EQ(t.datagrams, 1u);
+}
+
+// The task sends a stream's changes, in order, packing those written while it sent.
+TEST_F(StatefulWriterTest, TheTaskPacksAStreamWrittenWhileItSends) {
+    const size_t r = startedWithOneReader();
+    FakeTransport& transport = participant->transport;
+    write(1);  // lone: leaves on this thread
+    transport.closeGate();
+    auto second = std::async(std::launch::async, [&] { write(2); });
+    ASSERT_TRUE(transport.waitAtGate(1));  // the task took the stream's first change
+    for (int i = 0; i < 20; ++i) {
+        write(3);
+    }
+    transport.openGate();
+    second.get();
+    participant->settle();
+    Traffic t = traffic->next(r);
+    Seqs expected(22);
+    for (uint32_t i = 0; i < 22; ++i) {
+        expected[i] = i + 1;
+    }
+    EXPECT_EQ(t.data, expected);
+    EXPECT_EQ(t.datagrams, 3u);
+}
+
 // While a datagram is on its way out, changes written meanwhile only queue and their writes
 // return; the thread that holds the send role takes them along, in order, in one datagram.
 TEST_F(StatefulWriterTest, ChangesWrittenWhileASendIsUnderWayLeaveTogether) {

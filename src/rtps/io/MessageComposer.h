@@ -45,7 +45,9 @@ class CacheChange;
 // A socket's sender mutex is held (shared) while a datagram is handed to the transport.
 class MessageComposer {
 public:
-    static constexpr unsigned int POOL_SIZE = 8;
+    // Half of it may wait in a socket's queue, so a stream packs up to 32 changes a datagram;
+    // a builder's buffer is touched only as far as its submessage reaches.
+    static constexpr unsigned int POOL_SIZE = 64;
     static constexpr uint16_t INFO_TS_SIZE = 12;
 
     // `transport` stays the caller's and must outlive the composer.

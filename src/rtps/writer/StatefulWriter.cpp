@@ -419,9 +419,11 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
             }
         }
     }
-    // The writing thread sends the change itself (a socket's send role held elsewhere takes it
-    // along); the task keeps resends, heartbeats without data and pull mode's announcements.
-    if (m_taskId != 0 && !(m_pushMode && sendFromWriter())) {
+    // A lone write leaves on the writing thread (a send role held elsewhere takes it along).
+    // Writes that follow each other closely leave it to the task, which packs what was written
+    // meanwhile into one datagram while the writing thread goes on; the task also keeps
+    // resends, heartbeats without data and pull mode's announcements.
+    if (m_taskId != 0 && !(m_pushMode && !streaming() && sendFromWriter())) {
         m_scheduler->wakeTask(m_taskId);
     }
     // After the send, so the change is on its way first.
@@ -638,6 +640,12 @@ void StatefulWriter::reliableWorker() {
     if (m_releasePending.load() && m_taskId != 0) {
         m_scheduler->runWithin(m_taskId, 0);  // the next batch, after other rows had their turn
     }
+}
+
+bool StatefulWriter::streaming() {
+    const uint64_t now = m_scheduler->clock().nowMks();
+    const uint64_t last = m_lastStoreMks.exchange(now);
+    return last != kNever && now - last < kStreamGapMks;
 }
 
 bool StatefulWriter::sendFromWriter() {

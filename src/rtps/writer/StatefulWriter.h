@@ -173,6 +173,9 @@ private:
     void pass(bool task, bool wanted, Sockets& held);
     // Sends what the sockets hold; never under the matched-readers mutex.
     void flush(Sockets const& sockets);
+    // Whether this write came within kStreamGapMks of the one before (on the scheduler's
+    // clock): part of a stream the task batches, not a lone write.
+    bool streaming();
     // Takes the send role, if free, and runs passes (each queued under the matched-readers
     // mutex, flushed after it) until no unsent change and no task pass is left; a thread that
     // finds the role taken returns at once, and the holder runs its work before it lets go.
@@ -253,6 +256,11 @@ private:
     // for one; under the matched-readers mutex.
     uint64_t m_lastHeartbeatMks = 0;
     std::atomic<uint32_t> m_heartbeatCount{0};
+    // Writes closer than this form a stream: far below a round trip, well above the time a
+    // writing thread needs between two writes.
+    static constexpr uint64_t kStreamGapMks = 20;
+    static constexpr uint64_t kNever = ~uint64_t{0};
+    std::atomic<uint64_t> m_lastStoreMks{kNever};
 
     BusyCount m_ackBusy;
     BusyCount m_taskBusy;
