@@ -433,6 +433,47 @@ TEST_F(StatefulWriterTest, ChangesWrittenWhileASendIsUnderWayLeaveTogether) {
     EXPECT_EQ(t.datagrams, 2u);
 }
 
+// A write and a deletion never wait while another thread holds the writer's readers (here a
+// repair, which sends under them, stuck in the transport), whether the write is part of a
+// stream or a lone one that sends itself: the changes written meanwhile leave once it lets go,
+// in order and once each, and the deletions it skipped are made up for.
+TEST_F(StatefulWriterTest, WritesGoOnWhileARepairHoldsTheReaders) {
+    for (bool lone : {false, true}) {
+        SCOPED_TRACE(lone ? "lone writes" : "a stream");
+        const size_t r = startedWithOneReader();
+        FakeTransport& transport = participant->transport;
+        write(1);
+        traffic->next(r);
+        acknack(1, 1, {1}, 1);
+        transport.closeGate();
+        std::thread repair([&] { writer->deferredWorker(readerGuid(1)); });
+        ASSERT_TRUE(transport.waitAtGate(1));
+        constexpr uint32_t kWrites = 10;
+        auto writes = std::async(std::launch::async, [&] {
+            for (uint32_t i = 0; i < kWrites; ++i) {
+                if (lone) {
+                    participant->clock->advance(1000);
+                }
+                writer->deleteChange(write(2));
+            }
+        });
+        const bool returned = writes.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+        EXPECT_TRUE(returned) << "a write waited for the repair under way";
+        transport.openGate();
+        repair.join();
+        writes.get();
+        participant->settle();
+        Seqs expected(kWrites + 1);
+        for (uint32_t i = 0; i <= kWrites; ++i) {
+            expected[i] = i + 1;
+        }
+        EXPECT_EQ(traffic->next(r).data, expected);
+        acknack(1, kWrites + 2, {}, 2);
+        participant->advanceMs(20);
+        EXPECT_EQ(writer->getHistory().ownedCount(), 1u);  // the first change, never deleted
+    }
+}
+
 // stop waits for a send under way; nothing leaves once it returned.
 TEST_F(StatefulWriterTest, StopWaitsForTheSendUnderWay) {
     const size_t r = startedWithOneReader();

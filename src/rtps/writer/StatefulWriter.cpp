@@ -163,7 +163,7 @@ StatefulWriter::~StatefulWriter() {
                             vexares::RTPS_MSG_WRITER_DESTROYED_ACTIVE, m_logName.c_str());
         stop();
     }
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     m_matched.clear();
 }
 
@@ -205,7 +205,7 @@ ReaderProxy* StatefulWriter::findProxy(GUID_t const& reader) {
 }
 
 bool StatefulWriter::checkDelivered(SequenceNumber_t const& sn) {
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     for (auto& p : m_matched) {
         if (p->isReliable() && !p->checkAcknowledged(sn)) {
             return false;
@@ -214,8 +214,50 @@ bool StatefulWriter::checkDelivered(SequenceNumber_t const& sn) {
     return true;
 }
 
+std::unique_lock<std::recursive_mutex> StatefulWriter::tryMatched() {
+    std::unique_lock<std::recursive_mutex> lock(m_matchedMutex, std::try_to_lock);
+    if (lock.owns_lock()) {
+        enterStored();
+    }
+    return lock;
+}
+
+void StatefulWriter::enter(CacheChange* change) {
+    for (auto& p : m_matched) {
+        const bool push = pushesTo(*p);
+        std::unique_ptr<ChangeForReader> entry(
+            new ChangeForReader(&m_history, change, push ? UNSENT : UNACKNOWLEDGED, true));
+        if (p->addChange(std::move(entry))) {
+            m_allDelivered = false;
+            if (push) {
+                m_unsentPending = true;
+            }
+        }
+    }
+}
+
+void StatefulWriter::enterStored() {
+    // A plain read first: the list is nearly always empty.
+    if (!m_storedPending.load(std::memory_order_relaxed) || !m_storedPending.exchange(false)) {
+        return;
+    }
+    m_entering.clear();
+    {
+        std::lock_guard<std::mutex> lock(m_storedMutex);
+        m_entering.swap(m_stored);
+    }
+    for (CacheChange* c : m_entering) {
+        enter(c);
+    }
+    m_entering.clear();
+}
+
 bool StatefulWriter::removeIfDelivered(SequenceNumber_t const& sn) {
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
+    return removeIfDeliveredLocked(sn);
+}
+
+bool StatefulWriter::removeIfDeliveredLocked(SequenceNumber_t const& sn) {
     if (!checkDelivered(sn)) {
         return false;
     }
@@ -405,19 +447,17 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
     }
     CacheChange* change = nullptr;
     const int64_t handle = WriterImpl::addChange(sample, &change);
-    {
-        Lock lock(m_matchedMutex);
-        for (auto& p : m_matched) {
-            const bool push = pushesTo(*p);
-            std::unique_ptr<ChangeForReader> entry(
-                new ChangeForReader(&m_history, change, push ? UNSENT : UNACKNOWLEDGED, true));
-            if (p->addChange(std::move(entry))) {
-                m_allDelivered = false;
-                if (push) {
-                    m_unsentPending = true;
-                }
-            }
+    const SequenceNumber_t sn = change->sampleInfo.sequenceNumber;
+    if (std::unique_lock<std::recursive_mutex> lock = tryMatched()) {
+        enter(change);
+    } else {
+        // Held elsewhere: the next holder enters it; a pass under way looks once more.
+        {
+            std::lock_guard<std::mutex> stored(m_storedMutex);
+            m_stored.push_back(change);
         }
+        m_storedPending = true;
+        m_unsentPending = true;
     }
     // A lone write leaves on the writing thread (a send role held elsewhere takes it along).
     // Writes that follow each other closely leave it to the task, which packs what was written
@@ -426,10 +466,14 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
     if (m_taskId != 0 && !(m_pushMode && !streaming() && sendFromWriter())) {
         m_scheduler->wakeTask(m_taskId);
     }
-    // After the send, so the change is on its way first.
-    releaseLeftOver();
+    // After the send, so the change is on its way first; left to the task while the mutex is
+    // taken.
+    if (m_releasePending.load(std::memory_order_relaxed)) {
+        if (std::unique_lock<std::recursive_mutex> lock = tryMatched()) {
+            releaseLeftOver();
+        }
+    }
     if (user) {
-        SequenceNumber_t const& sn = change->sampleInfo.sequenceNumber;
         logger().logMessage(kModuleAdd, vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_CHANGE_ADDED, m_logName.c_str(),
                             static_cast<unsigned>(sn.high), unsigned{sn.low});
@@ -455,18 +499,21 @@ bool StatefulWriter::deleteChange(long handle) {
                             vexares::RTPS_MSG_WRITER_REMOVAL_ASKED, m_logName.c_str(),
                             static_cast<unsigned>(sn.high), unsigned{sn.low}, clockLow());
     }
-    if (removeIfDelivered(sn) && user) {
-        logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
-                            vexares::RTPS_MSG_WRITER_CHANGE_REMOVED, m_logName.c_str());
-    }
-    // A few of the earlier withdrawn changes that waited for acknowledgements; the list keeps
-    // its room from one write to the next.
-    thread_local std::vector<SequenceNumber_t> numbers;
-    m_history.getRemovalRequested(numbers, 2);
     SequenceNumber_t last = sn;
-    for (SequenceNumber_t const& n : numbers) {
-        removeIfDelivered(n);
-        last = n;
+    // Not while another thread holds the matched-readers mutex: the change stays marked.
+    if (std::unique_lock<std::recursive_mutex> lock = tryMatched()) {
+        if (removeIfDeliveredLocked(sn) && user) {
+            logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
+                                vexares::RTPS_MSG_WRITER_CHANGE_REMOVED, m_logName.c_str());
+        }
+        // A few of the earlier withdrawn changes that waited for acknowledgements; the list
+        // keeps its room from one write to the next.
+        thread_local std::vector<SequenceNumber_t> numbers;
+        m_history.getRemovalRequested(numbers, 2);
+        for (SequenceNumber_t const& n : numbers) {
+            removeIfDeliveredLocked(n);
+            last = n;
+        }
     }
     if (user) {
         logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,
@@ -490,7 +537,7 @@ bool StatefulWriter::dropChange(long handle) {
 bool StatefulWriter::withdrawChange(SequenceNumber_t const& sn) {
     // Under the matched-readers mutex, so that no proxy loads the change meanwhile and keeps a
     // loan on it after it has gone.
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     const bool held = m_history.removalRequest(sn);
     for (auto& p : m_matched) {
         p->removeChange(sn);
@@ -504,7 +551,7 @@ void StatefulWriter::assertLiveliness() {
         return;
     }
     m_written = true;
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     for (auto& p : m_matched) {
         HeartbeatData hb;
         hb.readerId = p->getReaderGUID().entityId;
@@ -635,7 +682,7 @@ void StatefulWriter::reliableWorker() {
         return;
     }
     m_taskPassWanted = true;
-    drain();
+    drain(true);
     releaseLeftOver();
     if (m_releasePending.load() && m_taskId != 0) {
         m_scheduler->runWithin(m_taskId, 0);  // the next batch, after other rows had their turn
@@ -653,11 +700,11 @@ bool StatefulWriter::sendFromWriter() {
     if (!m_active) {
         return true;  // stopped: nothing leaves any more
     }
-    drain();
+    drain(false);
     return true;
 }
 
-void StatefulWriter::drain() {
+void StatefulWriter::drain(bool mayWait) {
     for (;;) {
         if (m_sending.exchange(true)) {
             return;  // the holder looks at the flags before it gives the role up
@@ -672,7 +719,24 @@ void StatefulWriter::drain() {
             Sockets& held = m_held;
             held.clear();
             {
-                Lock lock(m_matchedMutex);
+                std::unique_lock<std::recursive_mutex> lock(m_matchedMutex, std::defer_lock);
+                if (mayWait) {
+                    lock.lock();
+                } else if (!lock.try_lock()) {
+                    // Held elsewhere: the task sends it, so the writing thread goes on.
+                    if (task) {
+                        m_taskPassWanted = true;
+                    }
+                    if (wanted) {
+                        m_heartbeatWanted = true;
+                    }
+                    m_sending = false;
+                    if (m_taskId != 0) {
+                        m_scheduler->wakeTask(m_taskId);
+                    }
+                    return;
+                }
+                enterStored();
                 pass(task, wanted, held);
             }
             flush(held);
@@ -838,7 +902,7 @@ void StatefulWriter::deferredWorker(GUID_t const& reader) {
     if (!m_active) {
         return;
     }
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     m_composer->sendMessage(answer(reader));
 }
 
@@ -867,7 +931,7 @@ void StatefulWriter::nAckSuppressionWorker(GUID_t const& reader, uint64_t token)
     if (!m_active) {
         return;
     }
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     if (ReaderProxy* p = findProxy(reader)) {
         p->releaseSuppressed(token);
     }
@@ -895,7 +959,7 @@ bool StatefulWriter::acknack(AckNAckData* data) {
     const bool user = isUserWriter();
     bool allAcknowledged = false;
     {
-        Lock lock(m_matchedMutex);
+        Lock lock(*this);
         ReaderProxy* p = findProxy(data->readerGUID);
         if (p == nullptr || !p->acceptAckNackCount(data->count)) {
             return false;
@@ -980,7 +1044,7 @@ bool StatefulWriter::nackfrag(NAckFragData* data) {
     if (!m_active || data == nullptr) {
         return false;
     }
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     ReaderProxy* p = findProxy(data->readerGUID);
     if (p == nullptr || !p->acceptNackFragCount(data->count)) {
         return false;
@@ -1007,7 +1071,7 @@ bool StatefulWriter::nackfrag(NAckFragData* data) {
 void StatefulWriter::reportAllDelivered() {
     bool all = true;
     {
-        Lock lock(m_matchedMutex);
+        Lock lock(*this);
         for (auto& p : m_matched) {
             if (p->isReliable() && !p->isAllAcknowledged()) {
                 all = false;
@@ -1067,7 +1131,7 @@ bool StatefulWriter::wantsHistory(GUID_t const& reader) {
 }
 
 bool StatefulWriter::appendProxy(std::unique_ptr<ReaderProxy> proxy, bool loadHistory) {
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     if (!m_active || findProxy(proxy->getReaderGUID()) != nullptr) {
         return false;
     }
@@ -1146,7 +1210,7 @@ void StatefulWriter::matched_reader_remove(GUID_t const& reader) {
     }
     std::unique_ptr<ReaderProxy> gone;
     {
-        Lock lock(m_matchedMutex);
+        Lock lock(*this);
         auto it = std::find_if(
             m_matched.begin(), m_matched.end(),
             [&](std::unique_ptr<ReaderProxy> const& p) { return p->getReaderGUID() == reader; });
@@ -1166,12 +1230,12 @@ bool StatefulWriter::matched_reader_lookup(GUID_t const& reader) {
     if (!m_active) {
         return false;
     }
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     return findProxy(reader) != nullptr;
 }
 
 size_t StatefulWriter::matchedReaderCount() {
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     return m_matched.size();
 }
 
@@ -1183,7 +1247,7 @@ void StatefulWriter::checkMatchedReaders(std::vector<ReaderProxyInfo*> infos) {
     std::vector<ReaderProxyInfo*> fresh;
     size_t dropped = 0;
     {
-        Lock lock(m_matchedMutex);
+        Lock lock(*this);
         for (ReaderProxyInfo* info : infos) {
             if (info == nullptr) {
                 continue;
@@ -1274,7 +1338,7 @@ void StatefulWriter::removeMatchedReaders(GUID_t reader) {
     const bool wholeParticipant = reader.entityId == _ENTITYID_PARTICIPANT;
     size_t removed = 0;
     {
-        Lock lock(m_matchedMutex);
+        Lock lock(*this);
         const size_t before = m_matched.size();
         m_matched.erase(
             std::remove_if(m_matched.begin(), m_matched.end(),
@@ -1306,7 +1370,7 @@ bool StatefulWriter::matchedReaderAdd(ReaderProxyInfo const& reader) {
 }
 
 void StatefulWriter::matchedAddMulticastLocator(GUID_t const& reader, Locator_t& locator) {
-    Lock lock(m_matchedMutex);
+    Lock lock(*this);
     ReaderProxy* p = findProxy(reader);
     if (p == nullptr) {
         return;

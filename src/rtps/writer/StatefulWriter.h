@@ -46,6 +46,16 @@ class RTPSTaskScheduler;
 // drains when the role is free; when another thread holds it, it returns and the holder sends
 // the change before it gives the role up. Answers to ACKNACKs and NACK_FRAGs still send under
 // the mutex (a writing thread may wait for one of those).
+//
+// A writing thread never waits for the matched-readers mutex while another thread holds it (a
+// pass, an answer, an ACKNACK): it leaves the change it stored in the stored-changes list (its
+// own leaf mutex, taken under the matched-readers mutex or alone) and the task's pass sends it;
+// whoever takes the matched-readers mutex next enters the listed changes in every proxy before
+// anything else (MatchedLock), so a holder never sees a change in the history that a proxy
+// lacks, save one stored after it took the mutex (as before, while store waited for it). Every
+// removal from the history runs under the matched-readers mutex, which is what keeps a listed
+// change alive without a loan. A deletion from the writing thread that finds the mutex taken
+// leaves the change marked; acknowledgements, the task and a full history free it.
 class StatefulWriter : public WriterImpl {
 public:
     // Throws as WriterImpl does, and GENERAL_DDSI_ERROR when the participant has no
@@ -112,8 +122,9 @@ public:
 
     void reliableWorker();
     // The writing thread's pass after it stored a change: sends the unsent data (with a
-    // HEARTBEAT when one is due), or leaves it to the holder of the send role. True; when the
-    // writer is stopped nothing is sent.
+    // HEARTBEAT when one is due), or leaves it to the holder of the send role, or to the task
+    // while another thread holds the matched-readers mutex. True; when the writer is stopped
+    // nothing is sent.
     bool sendFromWriter();
     void deferredWorker(GUID_t const& reader);
     void nAckSuppressionWorker(GUID_t const& reader, uint64_t token);
@@ -135,7 +146,28 @@ protected:
     bool withdrawChange(SequenceNumber_t const& sn);
 
 private:
-    using Lock = std::lock_guard<std::recursive_mutex>;
+    // The matched-readers mutex, with the stored-changes list entered on taking it.
+    class MatchedLock {
+    public:
+        explicit MatchedLock(StatefulWriter& writer) : m_writer(writer) {
+            m_writer.m_matchedMutex.lock();
+            m_writer.enterStored();
+        }
+        ~MatchedLock() { m_writer.m_matchedMutex.unlock(); }
+        MatchedLock(MatchedLock const&) = delete;
+        MatchedLock& operator=(MatchedLock const&) = delete;
+
+    private:
+        StatefulWriter& m_writer;
+    };
+    using Lock = MatchedLock;
+    // The matched-readers mutex if it is free: the writing thread's way in.
+    std::unique_lock<std::recursive_mutex> tryMatched();
+    // Enters the changes stored while the matched-readers mutex was held elsewhere, in order;
+    // under that mutex.
+    void enterStored();
+    // Enters one change in every proxy; under the matched-readers mutex.
+    void enter(CacheChange* change);
 
     void* taskObject() { return static_cast<void*>(this); }
     ReaderProxy* findProxy(GUID_t const& reader);  // under the matched-readers mutex
@@ -154,6 +186,8 @@ private:
     // Removes the change from every proxy and from the history when every reader has
     // acknowledged it; under the matched-readers mutex, so no proxy can load it meanwhile.
     bool removeIfDelivered(SequenceNumber_t const& sn);
+    // The same without the locking, for a caller that holds the mutex.
+    bool removeIfDeliveredLocked(SequenceNumber_t const& sn);
     // (group socket, sequence number) sent in one pass of the task.
     using MulticastSent = std::set<std::pair<RTPSOutSocket*, uint64_t>>;
     // Queues the entries to one reader on `socket` (the caller sends the queue): runs of
@@ -179,7 +213,9 @@ private:
     // Takes the send role, if free, and runs passes (each queued under the matched-readers
     // mutex, flushed after it) until no unsent change and no task pass is left; a thread that
     // finds the role taken returns at once, and the holder runs its work before it lets go.
-    void drain();
+    // Without `mayWait` (the writing thread) it gives the role up and wakes the task when the
+    // matched-readers mutex is held elsewhere.
+    void drain(bool mayWait);
     // Queues the repairs a reader asked for, with a HEARTBEAT; under the matched-readers mutex.
     // The socket to flush, or null when the reader has gone.
     RTPSOutSocket* answer(GUID_t const& reader);
@@ -223,6 +259,12 @@ private:
 
     std::recursive_mutex m_matchedMutex;
     std::vector<std::unique_ptr<ReaderProxy>> m_matched;  // in matching order
+    // Changes a writing thread stored while the matched-readers mutex was held elsewhere, not
+    // yet in the proxies; in storing order. A leaf mutex; the flag is read without it.
+    std::mutex m_storedMutex;
+    std::vector<CacheChange*> m_stored;
+    std::vector<CacheChange*> m_entering;  // enterStored's scratch list
+    std::atomic<bool> m_storedPending{false};
     std::atomic<bool> m_unsentPending{false};
     // The send role (drain): one thread at a time builds and sends the writer's passes, so
     // that one pass's datagrams, on every socket, have left before the next pass is built.
