@@ -33,9 +33,7 @@ struct Fixture {
         }
     }
     void add(CacheChange* c, ChangeForReaderStatusKind status, bool relevant = true) {
-        std::unique_ptr<ChangeForReader> e(new ChangeForReader(&history, c, status, relevant));
-        entries.push_back(e.get());
-        proxy.addChange(std::move(e));
+        entries.push_back(proxy.addChange(&history, c, status, relevant));
     }
     std::vector<ChangeForReaderStatusKind> statuses() const {
         std::vector<ChangeForReaderStatusKind> s;
@@ -179,11 +177,9 @@ TEST(ReaderProxy, UnsentChangesComeOutOnce) {
 
 TEST(ReaderProxy, AnEntryReachesAProxyOnce) {
     Fixture f(2);
-    std::unique_ptr<ChangeForReader> dup(
-        new ChangeForReader(&f.history, f.changes[1], UNSENT, true));
-    EXPECT_FALSE(f.proxy.addChange(std::move(dup)));
+    EXPECT_EQ(f.proxy.addChange(&f.history, f.changes[1], UNSENT, true), nullptr);
     EXPECT_EQ(f.proxy.entryCount(), 2u);
-    EXPECT_EQ(f.changes[1]->loanCount.load(), 1u);  // the refused entry gave its loan back
+    EXPECT_EQ(f.changes[1]->loanCount.load(), 1u);  // the refused entry took no loan
 }
 
 TEST(ReaderProxy, IrrelevantRunsAreSkippedByTheRelevantRange) {
@@ -353,8 +349,7 @@ TEST(ReaderProxy, DestroyingTheProxyReturnsEveryLoan) {
             auto* c = new CacheChange(GUID_t{}, &info);
             history.add_change(c);
             changes.push_back(c);
-            p.addChange(
-                std::unique_ptr<ChangeForReader>(new ChangeForReader(&history, c, UNSENT, true)));
+            p.addChange(&history, c, UNSENT, true);
         }
     }
     for (auto* c : changes) {

@@ -39,27 +39,27 @@ uint64_t ReaderProxy::find(SequenceNumber_t const& sn, uint64_t from) const {
         return end();
     }
     auto first = m_changes.begin() + static_cast<std::ptrdiff_t>(from - m_base);
-    auto it = std::lower_bound(first, m_changes.end(), sn,
-                               [](std::unique_ptr<ChangeForReader> const& e,
-                                  SequenceNumber_t const& s) { return e->sequenceNumber < s; });
-    if (it == m_changes.end() || (*it)->sequenceNumber != sn) {
+    auto it = std::lower_bound(
+        first, m_changes.end(), sn,
+        [](ChangeForReader const& e, SequenceNumber_t const& s) { return e.sequenceNumber < s; });
+    if (it == m_changes.end() || it->sequenceNumber != sn) {
         return end();
     }
     return m_base + static_cast<uint64_t>(it - m_changes.begin());
 }
 
-bool ReaderProxy::addChange(std::unique_ptr<ChangeForReader> entry) {
-    if (!entry) {
-        return false;
+ChangeForReader* ReaderProxy::addChange(HistoryCache* history, CacheChange* change,
+                                        ChangeForReaderStatusKind status, bool relevant) {
+    if (history == nullptr || change == nullptr) {
+        return nullptr;
     }
     Lock lock(m_mutex);
-    if (!m_changes.empty() && entry->sequenceNumber <= m_changes.back()->sequenceNumber) {
-        return false;
+    if (!m_changes.empty() &&
+        change->sampleInfo.sequenceNumber <= m_changes.back().sequenceNumber) {
+        return nullptr;
     }
     const uint64_t index = end();
-    const ChangeForReaderStatusKind status = entry->status;
-    const bool relevant = entry->relevant;
-    m_changes.push_back(std::move(entry));
+    ChangeForReader& entry = m_changes.emplace_back(history, change, status, relevant);
     m_allAcked = false;
     if (status == UNSENT) {
         if (!m_unsentPending) {
@@ -72,7 +72,7 @@ bool ReaderProxy::addChange(std::unique_ptr<ChangeForReader> entry) {
     if (!relevant && index == m_firstRelevant) {
         m_firstRelevant = index + 1;
     }
-    return true;
+    return &entry;
 }
 
 std::vector<ChangeForReader*> ReaderProxy::unsent_changes() {
@@ -229,9 +229,9 @@ void ReaderProxy::removeChange(SequenceNumber_t const& sn) {
     Lock lock(m_mutex);
     // Readers acknowledge in order, so the change that goes is nearly always the oldest: it
     // leaves from the front without a search.
-    if (!m_changes.empty() && m_changes.front()->sequenceNumber == sn) {
-        m_changes.front()->relevant = false;
-        m_changes.front()->releaseChange();
+    if (!m_changes.empty() && m_changes.front().sequenceNumber == sn) {
+        m_changes.front().relevant = false;
+        m_changes.front().releaseChange();
         dropRemovedFront();
         return;
     }
@@ -248,7 +248,7 @@ void ReaderProxy::removeChange(SequenceNumber_t const& sn) {
 }
 
 void ReaderProxy::dropRemovedFront() {
-    while (!m_changes.empty() && m_changes.front()->change == nullptr) {
+    while (!m_changes.empty() && m_changes.front().change == nullptr) {
         m_changes.pop_front();
         ++m_base;
     }
@@ -267,7 +267,7 @@ void ReaderProxy::getRelevantRange(SequenceNumber_t& first, SequenceNumber_t& la
     Lock lock(m_mutex);
     if (m_firstRelevant < end()) {
         first = at(m_firstRelevant)->sequenceNumber;
-        last = m_changes.back()->sequenceNumber;
+        last = m_changes.back().sequenceNumber;
     } else {
         first = SEQUENCENUMBER_NULL;
         last = SEQUENCENUMBER_NULL;

@@ -62,9 +62,11 @@ public:
     // Scratch mark of the writer's matching sweep; touched under the matched-readers mutex.
     bool seen = false;
 
-    // Appends the entry; false (the entry is not taken) when its sequence number is not above
-    // the last entry's, so that a change reaches a proxy once.
-    bool addChange(std::unique_ptr<ChangeForReader> entry);
+    // Appends an entry for the change (taking one loan on it from the history); null, with no
+    // loan taken, when its sequence number is not above the last entry's, so that a change
+    // reaches a proxy once. The entry stays where it is until it leaves the proxy.
+    ChangeForReader* addChange(HistoryCache* history, CacheChange* change,
+                               ChangeForReaderStatusKind status, bool relevant);
 
     // Every UNSENT entry, now UNDERWAY, in order; empty at once when nothing is unsent.
     std::vector<ChangeForReader*> unsent_changes();
@@ -131,7 +133,7 @@ public:
 
 private:
     uint64_t end() const { return m_base + m_changes.size(); }
-    ChangeForReader* at(uint64_t index) const { return m_changes[index - m_base].get(); }
+    ChangeForReader* at(uint64_t index) { return &m_changes[index - m_base]; }
     // Index of the entry with that number at or after `from`, or end().
     uint64_t find(SequenceNumber_t const& sn, uint64_t from) const;
     void setIrrelevantAt(uint64_t index);
@@ -147,7 +149,9 @@ private:
     const bool m_reliable;
 
     std::recursive_mutex m_mutex;
-    std::deque<std::unique_ptr<ChangeForReader>> m_changes;
+    // By value, made in place: a write allocates no entry of its own. The deque keeps an
+    // entry's address while others are added at the back or leave at the front.
+    std::deque<ChangeForReader> m_changes;
     uint64_t m_base = 0;  // index of the front entry
     // Never below m_base.
     uint64_t m_firstUnsent = 0;

@@ -225,9 +225,7 @@ std::unique_lock<std::recursive_mutex> StatefulWriter::tryMatched() {
 void StatefulWriter::enter(CacheChange* change) {
     for (auto& p : m_matched) {
         const bool push = pushesTo(*p);
-        std::unique_ptr<ChangeForReader> entry(
-            new ChangeForReader(&m_history, change, push ? UNSENT : UNACKNOWLEDGED, true));
-        if (p->addChange(std::move(entry))) {
+        if (p->addChange(&m_history, change, push ? UNSENT : UNACKNOWLEDGED, true) != nullptr) {
             m_allDelivered = false;
             if (push) {
                 m_unsentPending = true;
@@ -1142,9 +1140,8 @@ bool StatefulWriter::appendProxy(std::unique_ptr<ReaderProxy> proxy, bool loadHi
         m_history.upload(all);
         const bool push = pushesTo(*proxy);
         for (CacheChange* c : all) {
-            std::unique_ptr<ChangeForReader> entry(new ChangeForReader(
-                &m_history, c, push ? UNSENT : UNACKNOWLEDGED, !c->removalRequested));
-            if (proxy->addChange(std::move(entry))) {
+            if (proxy->addChange(&m_history, c, push ? UNSENT : UNACKNOWLEDGED,
+                                 !c->removalRequested) != nullptr) {
                 m_allDelivered = false;
                 if (push) {
                     m_unsentPending = true;
