@@ -279,6 +279,7 @@ TEST_F(StatefulWriterTest, AWriterWaitingForRoomAsksForAcknowledgements) {
     for (int i = 0; i < 42; ++i) {
         writer->deleteChange(write());  // as a volatile writer does
         writer->reliableWorker();       // one change per pass
+        participant->settle();          // and the task's pass the write woke has ended
     }
     Traffic t = traffic->next(r);
     EXPECT_EQ(t.data.size(), 42u);
@@ -1009,6 +1010,9 @@ TEST_F(StatefulWriterTest, EveryDeliveredChangeIsFreedWhetherTheStreamGoesOnOrSt
         }
         acknack(1, kStream + 1, {}, 1);
         if (goesOn) {
+            // Only the writes free from here on: a task pass they woke would hold the readers
+            // while they look, and leave the freeing to itself.
+            participant->scheduler->stop();
             for (uint32_t i = 0; i < kMoreWrites; ++i) {
                 writer->deleteChange(write());
             }
