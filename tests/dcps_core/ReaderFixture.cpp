@@ -3,6 +3,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "vexa_pack.h"
 
@@ -78,10 +79,31 @@ RTPS::SampleInfo* ReaderFixture::offer(Reader* reader, int32_t key, int32_t valu
     return offerFrom(reader, prefix, 0x102, key, value, flags, 0, source, withHash);
 }
 
+void ReaderFixture::offerDatagram(Reader* reader, int32_t key, std::vector<int32_t> const& values,
+                                  std::function<void(size_t)> between) {
+    unsigned const prefix[3] = {1, 2, 3};
+    std::vector<RTPS::SampleInfo*> handles;
+    for (int32_t value : values) {
+        handles.push_back(
+            heldChange(reader, prefix, 0x102, key, value, RTPS::SAMPLE_ALIVE, 0, {100, 0}, false));
+    }
+    engine_->queueDatagram(engineOf(reader), reader, handles, std::move(between));
+}
+
 RTPS::SampleInfo* ReaderFixture::offerFrom(Reader* reader, unsigned const (&prefix)[3],
                                            unsigned entityId, int32_t key, int32_t value,
                                            uint32_t flags, int32_t instanceHandle,
                                            dds::Time_t source, bool withHash) {
+    RTPS::SampleInfo* handle =
+        heldChange(reader, prefix, entityId, key, value, flags, instanceHandle, source, withHash);
+    engine_->queueChangeAvailable(engineOf(reader), reader, handle);
+    return handle;
+}
+
+RTPS::SampleInfo* ReaderFixture::heldChange(Reader* reader, unsigned const (&prefix)[3],
+                                            unsigned entityId, int32_t key, int32_t value,
+                                            uint32_t flags, int32_t instanceHandle,
+                                            dds::Time_t source, bool withHash) {
     KeyedSample s;
     s.key = key;
     s.value = value;
@@ -99,11 +121,7 @@ RTPS::SampleInfo* ReaderFixture::offerFrom(Reader* reader, unsigned const (&pref
     info.length = bytes.size();
     static uint32_t seq = 1000000;
     info.sequenceNumber.low = ++seq;
-    FakeReader* engine = engineOf(reader);
-    RTPS::SampleInfo* handle =
-        engine->addHeldChange(info, bytes.data(), bytes.size(), prefix, entityId);
-    engine_->queueChangeAvailable(engine, reader, handle);
-    return handle;
+    return engineOf(reader)->addHeldChange(info, bytes.data(), bytes.size(), prefix, entityId);
 }
 
 void ReaderFixture::settle() {

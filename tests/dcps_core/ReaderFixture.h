@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "CoreFixture.h"
@@ -43,6 +44,10 @@ protected:
                                 unsigned entityId, int32_t key, int32_t value,
                                 uint32_t flags = RTPS::SAMPLE_ALIVE, int32_t instanceHandle = 0,
                                 vexa::dds::Time_t source = {100, 0}, bool withHash = false);
+    // Values of one key from one writer, announced as the changes of one datagram (`between`:
+    // see FakeParticipant::queueDatagram).
+    void offerDatagram(vexa::dcps::Reader* reader, int32_t key, std::vector<int32_t> const& values,
+                       std::function<void(size_t)> between = nullptr);
     // The same with any payload.
     RTPS::SampleInfo* offerBytes(vexa::dcps::Reader* reader, std::vector<uint8_t> const& bytes,
                                  uint32_t flags = RTPS::SAMPLE_ALIVE,
@@ -60,6 +65,11 @@ protected:
     void drainReader(vexa::dcps::Reader* reader);
     static int32_t keyOf(vexa::dcps::api::SampleSeq const& seq, size_t i);
     static int32_t valueOf(vexa::dcps::api::SampleSeq const& seq, size_t i);
+
+    // A change of the keyed type put into the reader's engine history, not yet announced.
+    RTPS::SampleInfo* heldChange(vexa::dcps::Reader* reader, unsigned const (&prefix)[3],
+                                 unsigned entityId, int32_t key, int32_t value, uint32_t flags,
+                                 int32_t instanceHandle, vexa::dds::Time_t source, bool withHash);
 
     vexa::dcps::RTPSCommunicationObject& comm() const { return *dp_->getCommunicationObject(); }
     vexa::dds::SampleLostStatus lost(vexa::dcps::Reader* reader);

@@ -8,6 +8,7 @@
 
 #include "fake/FakeEngine.h"
 #include "rtps/participant/DDSIException.h"
+#include "rtps/participant/ReceiveBatch.h"
 
 namespace vexatest {
 
@@ -258,6 +259,24 @@ void FakeParticipant::queueChangeAvailable(RTPS::Reader* reader, void* userData,
         bool const r = comm_->changeAvailable(reader, userData, sample);
         std::lock_guard<std::mutex> lock(queueMutex_);
         results_.push_back(r);
+    });
+}
+
+void FakeParticipant::queueDatagram(RTPS::Reader* reader, void* userData,
+                                    std::vector<RTPS::SampleInfo*> const& samples,
+                                    std::function<void(size_t)> between) {
+    queue([this, reader, userData, samples, between] {
+        RTPS::ReceiveBatch batch;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            bool const r = comm_->changeAvailable(reader, userData, samples[i]);
+            {
+                std::lock_guard<std::mutex> lock(queueMutex_);
+                results_.push_back(r);
+            }
+            if (between) {
+                between(i + 1);
+            }
+        }
     });
 }
 

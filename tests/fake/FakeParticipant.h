@@ -106,6 +106,12 @@ public:
 
     // Engine calls into the core, made in order on the delivery thread.
     void queueChangeAvailable(RTPS::Reader* reader, void* userData, RTPS::SampleInfo* sample);
+    // The changes of one datagram: announced one after the other inside one receive batch, as
+    // the message receiver does; `between`, when given, is called inside the batch after
+    // each announcement with the number announced so far.
+    void queueDatagram(RTPS::Reader* reader, void* userData,
+                       std::vector<RTPS::SampleInfo*> const& samples,
+                       std::function<void(size_t)> between = nullptr);
     void queueAssertLiveliness(RTPS::Reader* reader, void* userData, unsigned const (&prefix)[3],
                                unsigned entityId);
     void queueParticipantLost(unsigned const (&prefix)[3]);

@@ -18,12 +18,14 @@
 #include "WireBytes.h"
 #include "rtps/wire/AckNAckData.h"
 #include "rtps/history/CacheChange.h"
+#include "rtps/participant/CommunicationObject.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/wire/GapData.h"
 #include "rtps/wire/HeartbeatData.h"
 #include "rtps/io/MessageReceiver.h"
 #include "rtps/wire/NAckFragData.h"
 #include "rtps/participant/Participant.h"
+#include "rtps/participant/ReceiveBatch.h"
 #include "rtps/wire/RTPSMessage.h"
 
 using namespace RTPS;
@@ -422,6 +424,65 @@ TEST(MessageReceiver, ChangesRoutedByReaderId) {
         EXPECT_EQ(ch.readerId, c.reader);
         EXPECT_EQ(ch.sampleInfo.sequenceNumber, (SequenceNumber_t{0, 1}));
         EXPECT_EQ(ch.payloadKind, OWNER_RECEIVED);
+    }
+}
+
+// A datagram's changes reach the user inside one receive batch, settled once right after the
+// last of them, also when delivering fails halfway; each datagram is its own batch.
+TEST(MessageReceiver, ADatagramsChangesAreOneReceiveBatch) {
+    // The user's side: what it is told, in order ("change" deferred to the batch, "alone"
+    // when no batch was open, "end" for a settled batch).
+    struct User : CommunicationObject {
+        bool changeAvailable(Reader*, void*, SampleInfo*) override {
+            log.push_back(ReceiveBatch::defer(this) ? "change" : "alone");
+            return true;
+        }
+        void receiveBatchEnded() override { log.push_back("end"); }
+        void assertLiveliness(Reader*, void*, unsigned*, unsigned) override {}
+        void participantLost(unsigned*) override {}
+        std::vector<std::string> log;
+    };
+    struct Announcing : FakeParticipant {
+        CacheChange* addChange(EntityId_t& reader, CacheChange* change) override {
+            if (++added == failAt) {
+                throw std::runtime_error("reader failed");
+            }
+            user.changeAvailable(nullptr, nullptr, &change->sampleInfo);
+            return FakeParticipant::addChange(reader, change);
+        }
+        User user;
+        int added = 0;
+        int failAt = 0;
+    };
+    using Log = std::vector<std::string>;
+    struct Case {
+        char const* name;
+        std::vector<int> datagrams;  // changes in each
+        int failAt;                  // the change whose delivery throws (0: none)
+        Log expected;
+    } const cases[] = {
+        {"one change", {1}, 0, {"change", "end"}},
+        {"three changes", {3}, 0, {"change", "change", "change", "end"}},
+        {"two datagrams", {2, 1}, 0, {"change", "change", "end", "change", "end"}},
+        {"delivery fails at the second", {3}, 2, {"change", "end"}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Announcing participant;
+        participant.failAt = c.failAt;
+        FakeTransport transport;
+        MessageReceiver receiver(&participant, &transport, OWN);
+        uint32_t seq = 0;
+        for (int n : c.datagrams) {
+            Bytes datagram = header();
+            for (int k = 0; k < n; ++k) {
+                datagram = cat({datagram, data(0x05, USER_READER, ++seq, {}, PAYLOAD)});
+            }
+            receiver.parseMessage(
+                new RTPSMessage(datagram.data(), static_cast<uint16_t>(datagram.size())));
+        }
+        EXPECT_EQ(participant.user.log, c.expected);
+        EXPECT_FALSE(ReceiveBatch::open());
     }
 }
 

@@ -413,5 +413,8 @@ constexpr unsigned RTPS_MSG_CONFIG_SOURCE = 1125;
 // whole: the local path, the installed path.
 // Arguments: (const char* local, const char* installed)
 constexpr unsigned RTPS_MSG_CONFIG_SHADOWS_INSTALLED = 1126;
+// The user's settling of a receive batch failed; what it owed is left to its own threads.
+// Arguments: (const char* what)
+constexpr unsigned RTPS_MSG_RECEIVE_BATCH_FAILED = 1127;
 
 }  // namespace vexares

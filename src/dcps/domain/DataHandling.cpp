@@ -1,5 +1,6 @@
 // The participant's data-handling thread: 100 ms ticks of the participant clock with the
 // periodic status checks, and the draining of the subscribers' queues in every pass.
+#include <algorithm>
 #include <mutex>
 
 #include "common/log/Logger.h"
@@ -96,7 +97,7 @@ void DomainParticipant::DataHandlingThread(void* arg) {
     tlsDataHandlingThread = false;
 }
 
-bool DomainParticipant::fileWithoutHandoff(Subscriber* subscriber) {
+bool DomainParticipant::fileWithoutHandoff(Subscriber* const* owed, size_t count) {
     // Never waits: the engine thread may hold what a holder of this mutex waits for (the
     // receive path that close waits for).
     std::unique_lock<CoreRecursiveMutex> lock(mutex_, std::try_to_lock);
@@ -104,7 +105,14 @@ bool DomainParticipant::fileWithoutHandoff(Subscriber* subscriber) {
         (listener_ != nullptr && listenerMask_ != 0)) {
         return false;
     }
-    return subscriber->fileWithoutHandoff();
+    bool all = true;
+    for (Subscriber* s : subscribers_) {
+        if (s != nullptr && std::find(owed, owed + count, s) != owed + count &&
+            !s->fileWithoutHandoff()) {
+            all = false;
+        }
+    }
+    return all;
 }
 
 void DomainParticipant::periodicStatusCheck() {

@@ -156,11 +156,12 @@ public:
     static void DataHandlingThread(void* arg);
     void periodicStatusCheck();
     void handleSubscriptions();
-    // The data-handling pass for one subscriber, on the engine thread that queued its change:
-    // false (nothing done) when the participant mutex is taken, the thread is stopped, the
-    // participant is marked or has a listener, or the subscriber refuses. See
-    // RTPSCommunicationObject for when it is tried.
-    bool fileWithoutHandoff(Subscriber* subscriber);
+    // The data-handling pass for the subscribers in `owed` that are still this participant's
+    // (a pointer is only compared, never followed, until found in the table), on the engine
+    // thread that queued their changes: false when something was left to the thread, i.e. the
+    // participant mutex is taken, the thread is stopped, the participant is marked or has a
+    // listener, or a subscriber refused. See RTPSCommunicationObject for when it is tried.
+    bool fileWithoutHandoff(Subscriber* const* owed, size_t count);
     // True on any participant's data-handling thread.
     static bool onDataHandlingThread();
 

@@ -1,5 +1,6 @@
 #include "dcps/domain/RTPSCommunicationObject.h"
 
+#include <algorithm>
 #include <cassert>
 #include <exception>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "dcps/subscriber/Subscriber.h"
 #include "dcps/subscriber/SubscriberBuiltin.h"
 #include "rtps/history/SampleInfo.h"
+#include "rtps/participant/ReceiveBatch.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/reader/Reader.h"
 
@@ -21,6 +23,40 @@ namespace {
 char const MODULE_CHANGE[] = "DCPS::RTPSCommunicationObject::changeAvailable";
 char const MODULE_READ[] = "DCPS::RTPSCommunicationObject::readMsg";
 char const MODULE_DELETE[] = "DCPS::RTPSCommunicationObject::deleteMsg";
+
+// What the receive batch open on this thread owes one communication object: the changes it
+// queued, and the subscribers they went to (a built-in change is left to the thread).
+struct Owed {
+    RTPSCommunicationObject const* owner = nullptr;  // null: a free entry
+    int32_t changes = 0;
+    bool builtin = false;
+    std::vector<Subscriber*> subscribers;
+};
+
+// Kept with their capacity from batch to batch: the receive path allocates nothing for them.
+thread_local std::vector<Owed> tlsOwed;
+thread_local std::vector<Subscriber*> tlsSettling;
+
+// This thread's entry for `owner`; with `add`, a free one is taken when it has none.
+Owed* owedHere(RTPSCommunicationObject const* owner, bool add) {
+    Owed* free = nullptr;
+    for (Owed& owed : tlsOwed) {
+        if (owed.owner == owner) {
+            return &owed;
+        }
+        if (owed.owner == nullptr && free == nullptr) {
+            free = &owed;
+        }
+    }
+    if (!add) {
+        return nullptr;
+    }
+    if (free == nullptr) {
+        free = &tlsOwed.emplace_back();
+    }
+    free->owner = owner;
+    return free;
+}
 }  // namespace
 
 RTPSCommunicationObject::RTPSCommunicationObject(DomainParticipant* participant)
@@ -36,13 +72,15 @@ bool RTPSCommunicationObject::changeAvailable(RTPS::Reader* reader, void* userDa
     // before this call returns, and pending must never drop below what is queued.
     ++pending_;
     bool queued = false;
+    Subscriber* subscriber = nullptr;
     if (userData != nullptr) {
         vexalog::Logger::getLogger().logMessage(
             MODULE_CHANGE, 7, vexares::DCPS_MSG_CHANGE_AVAILABLE, sample->sequenceNumber.high,
             sample->sequenceNumber.low);
         auto* dcpsReader = static_cast<Reader*>(userData);
         if (!dcpsReader->isMarked()) {
-            queued = dcpsReader->getSubscriber()->ddsisampleHandler(dcpsReader, sample);
+            subscriber = dcpsReader->getSubscriber();
+            queued = subscriber->ddsisampleHandler(dcpsReader, sample);
         }
     } else if (SubscriberBuiltin* builtin = participant_->getBuiltinSubscriber()) {
         queued = builtin->ddsisampleHandler(reader, sample);
@@ -51,21 +89,54 @@ bool RTPSCommunicationObject::changeAvailable(RTPS::Reader* reader, void* userDa
         --pending_;
         return false;
     }
-    if (userData != nullptr && fileHere(static_cast<Reader*>(userData))) {
+    if (RTPS::ReceiveBatch::defer(this)) {
+        // Filed or handed off once, when the datagram's last change is queued.
+        Owed& owed = *owedHere(this, true);
+        ++owed.changes;
+        if (subscriber == nullptr) {
+            owed.builtin = true;
+        } else if (std::find(owed.subscribers.begin(), owed.subscribers.end(), subscriber) ==
+                   owed.subscribers.end()) {
+            owed.subscribers.push_back(subscriber);
+        }
+        return true;
+    }
+    if (subscriber != nullptr && fileHere(&subscriber, 1, 1)) {
         return true;
     }
     wakeWaiter();
     return true;
 }
 
-bool RTPSCommunicationObject::fileHere(Reader* reader) {
-    // Only when the thread sleeps and this change is all there is to file: otherwise it has
-    // the work in hand, and the change waits its turn behind the others.
-    if (!waiting_.load() || pending_.load() != postponed_.load() + 1 ||
+void RTPSCommunicationObject::receiveBatchEnded() {
+    Owed* const owed = owedHere(this, false);
+    if (owed == nullptr) {
+        return;
+    }
+    int32_t const changes = owed->changes;
+    bool const builtin = owed->builtin;
+    // Taken out before filing, and the entry freed: nothing of this batch is settled twice.
+    std::vector<Subscriber*>& settling = tlsSettling;
+    settling.swap(owed->subscribers);
+    owed->owner = nullptr;
+    owed->changes = 0;
+    owed->builtin = false;
+    // The data-handling thread files built-in changes: it is woken for them anyway.
+    bool const filed = !builtin && fileHere(settling.data(), settling.size(), changes);
+    settling.clear();
+    if (!filed) {
+        wakeWaiter();
+    }
+}
+
+bool RTPSCommunicationObject::fileHere(Subscriber* const* owed, size_t count, int32_t changes) {
+    // Only when the thread sleeps and these changes are all there is to file: otherwise it has
+    // the work in hand, and they wait their turn behind the others.
+    if (!waiting_.load() || pending_.load() != postponed_.load() + changes ||
         DomainParticipant::onDataHandlingThread()) {
         return false;
     }
-    return participant_->fileWithoutHandoff(reader->getSubscriber());
+    return participant_->fileWithoutHandoff(owed, count);
 }
 
 void RTPSCommunicationObject::wakeWaiter() {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 
 #include "dcps/lock/OrderedMutex.h"
@@ -13,6 +14,7 @@ namespace vexa::dcps {
 
 class DomainParticipant;
 class Reader;
+class Subscriber;
 
 // How the engine reports to one participant. The engine calls the first three operations on
 // its own threads; they queue, count and wake the participant's data-handling thread, which
@@ -27,23 +29,36 @@ class Reader;
 // change filed at once is never counted out before it was counted in. statusChanged raises its
 // flag before it looks for a waiter in the same way.
 //
-// Filing without the hand-off: when the data-handling thread sleeps and the change just
-// queued for a user reader is all there is to file, the engine thread that announced it files
-// it and signals the conditions itself, under the participant and subscriber mutexes, so the
-// application's waiter is woken one thread-switch earlier. Order per writer holds because
-// both ways drain the same queue in order under the participant mutex, which also makes them
-// one at a time; DomainParticipant::stopHandlingData passes through that mutex after clearing
-// the run flag, which is tested under it, so nothing is filed after the stop.
+// Filing without the hand-off: when the data-handling thread sleeps and the changes just
+// queued for user readers are all there is to file, the engine thread that announced them
+// files them and signals the conditions itself, under the participant and subscriber mutexes,
+// so the application's waiter is woken one thread-switch earlier. Order per writer holds
+// because both ways drain the same queue in order under the participant mutex, which also
+// makes them one at a time; DomainParticipant::stopHandlingData passes through that mutex
+// after clearing the run flag, which is tested under it, so nothing is filed after the stop.
+//
+// A datagram at a time: inside a receive batch (RTPS::ReceiveBatch, which the message receiver
+// opens around one datagram's changes) changeAvailable only queues and counts, and notes on a
+// thread-local what the batch owes this object (how many changes, which subscribers, whether a
+// built-in one); receiveBatchEnded then files them in one pass over the participant and
+// subscriber mutexes, signalling each condition once, or wakes the data-handling thread once.
+// So the application's waiter is woken once per datagram, not once per change, and does not
+// meet the read thread again on the subscriber mutex for the next change. A datagram of one
+// change ends its batch right after it. Off a batch (another engine thread) each change is
+// settled in its own call. A subscriber noted in a batch is looked for in the participant's
+// table under the participant mutex before it is touched: it may have gone meanwhile.
+//
 // The lock order on that road, decided here: the announcing thread (the transport's read
-// thread or the engine's parser) holds no mutex: the transport pool's, the message receiver's
-// queue mutex and the engine reader's proxies and history mutexes are released before the
-// call. It holds only marks that say it is inside the receive path, and holders of the
-// participant or a subscriber mutex may wait for those to clear (closing waits for the
-// receive path, stopping a reader for its receive count). So it only tries the participant
-// mutex, then the subscriber mutex, and files nothing when either is taken; under them it
-// waits for the input-queue mutex, the engine reader's history mutexes (getChange,
-// deleteChange), Condition::mt_ and a wait set's mutex, in that order, none of whose holders
-// waits for the receive path; this object's mutex is taken after all are released.
+// thread or the engine's parser) holds no mutex, neither in changeAvailable nor when the
+// batch ends: the transport pool's, the message receiver's queue mutex and the engine reader's
+// proxies and history mutexes are released by then. It holds only marks that say it is inside
+// the receive path, and holders of the participant or a subscriber mutex may wait for those
+// to clear (closing waits for the receive path, stopping a reader for its receive count). So
+// it only tries the participant mutex, then the subscriber mutex, and files nothing when
+// either is taken; under them it waits for the input-queue mutex, the engine reader's history
+// mutexes (getChange, deleteChange), Condition::mt_ and a wait set's mutex, in that order,
+// none of whose holders waits for the receive path; this object's mutex is taken after all
+// are released.
 // Listeners are never called on that road: filing there is refused when the participant, the
 // subscriber or one of its readers has one, and left to the data-handling thread.
 class RTPSCommunicationObject : public RTPS::CommunicationObject {
@@ -51,6 +66,8 @@ public:
     explicit RTPSCommunicationObject(DomainParticipant* participant);
 
     bool changeAvailable(RTPS::Reader* reader, void* userData, RTPS::SampleInfo* sample) override;
+    // Files or hands off what the batch that just ended on this thread queued.
+    void receiveBatchEnded() override;
     void assertLiveliness(RTPS::Reader* reader, void* userData, unsigned int* guidPrefix,
                           unsigned int entityId) override;
     void participantLost(unsigned int* guidPrefix) override;
@@ -85,9 +102,10 @@ public:
     bool takeRoomMade() { return roomMade_.exchange(false); }
 
 private:
-    // Files the change just queued on the calling thread when the data-handling thread sleeps
-    // with nothing else to do; false when it was left to that thread.
-    bool fileHere(Reader* reader);
+    // Files the `changes` just queued for the subscribers in `owed` on the calling thread when
+    // the data-handling thread sleeps with nothing else to do; false when some were left to
+    // that thread.
+    bool fileHere(Subscriber* const* owed, size_t count, int32_t changes);
     // Wakes the thread when it waits.
     void wakeWaiter();
     void lowered(bool postponed);

@@ -12,6 +12,7 @@
 #include "rtps/wire/AckNAckData.h"
 #include "rtps/wire/ByteCursor.h"
 #include "rtps/history/CacheChange.h"
+#include "rtps/participant/ReceiveBatch.h"
 #include "rtps/participant/DDSIException.h"
 #include "rtps/wire/DatagramWalker.h"
 #include "rtps/wire/GapData.h"
@@ -217,6 +218,9 @@ void MessageReceiver::parseMessage(RTPSMessage* message) {
     Context ctx;
     ctx.message = message;
     unsigned length = message->getLength();
+    // The datagram's changes reach the user as one batch, settled when this call ends
+    // whichever way it ends.
+    ReceiveBatch batch;
     try {
         parse(ctx);
         deliver(ctx);

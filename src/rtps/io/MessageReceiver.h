@@ -37,7 +37,8 @@ class Participant;
 // nothing is being parsed, else queued for the parser thread. The queue holds at most
 // maxQueuedBytes of datagrams: while the parser is held, a datagram beyond that is dropped at
 // once (counted, and logged at the start of each run of drops), so the transport's read thread
-// never waits and memory never follows a flood. Also keeps the participant's receive sockets,
+// never waits and memory never follows a flood. A datagram's changes are delivered inside one
+// ReceiveBatch, which ends when its parse does. Also keeps the participant's receive sockets,
 // shared by the endpoints that listen on the same locator.
 class MessageReceiver {
 public:
@@ -72,7 +73,8 @@ public:
     // thread; never waits for the parser.
     bool receiveMessage(void const* data, uint16_t length);
 
-    // Parses one datagram on the calling thread and delivers its changes; takes the message.
+    // Parses one datagram on the calling thread and delivers its changes as one receive batch;
+    // takes the message.
     // The parser thread does this for every queued datagram. Nothing escapes: a failure is
     // logged and the datagram dropped.
     void parseMessage(RTPSMessage* message);

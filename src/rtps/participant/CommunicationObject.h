@@ -20,6 +20,11 @@ public:
     // (null for built-in readers). The engine ignores the result.
     virtual bool changeAvailable(Reader* reader, void* userData, SampleInfo* sample) = 0;
 
+    // The receive batch (ReceiveBatch) in which this object deferred work from changeAvailable
+    // ended: called once per batch on the thread that announced its changes, with no engine
+    // mutex held, right after the last of the datagram's changes was delivered.
+    virtual void receiveBatchEnded() {}
+
     // A remote writer or participant asserted its liveliness. `guidPrefix` addresses three
     // 32-bit words.
     virtual void assertLiveliness(Reader* reader, void* userData, unsigned int* guidPrefix,
