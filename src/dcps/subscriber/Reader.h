@@ -234,6 +234,10 @@ private:
     void releaseInstances(int32_t index);
     void acquireInstances(int32_t index);
     bool tryDeleteHistorySample();
+    // A full reader makes room from expired or already read samples; false when it cannot.
+    // Within one filing pass the answer stays no once it was no (Subscriber::intakePass), so
+    // the entries behind a postponed one skip the search over every held sample.
+    bool makeRoom();
     // Lifespan clean-up of one instance, and of all.
     bool removeExpiredSamples(InstanceCB& instance);
     bool removeExpiredSamples();
@@ -273,6 +277,7 @@ private:
     std::unordered_multimap<vexa::dds::KeyHash_t, int32_t, KeyHashHash, KeyHashEqual> index_;
     uint32_t held_ = 0;
     uint32_t walk_ = 0;
+    uint64_t noRoomInPass_ = 0;  // the filing pass in which makeRoom found none
 
     std::set<ReadCondition*> conditions_;
     api::DREventForwarder* listener_ = nullptr;

@@ -53,8 +53,7 @@ int Reader::ddsisampleHandler(RTPS::SampleInfo const& sample, vexa::dds::Duratio
     // 1. Room: a full reader makes room from expired or already read samples, else waits
     // (RELIABLE) or refuses. When the limit covers every instance's history, the instance's own
     // history makes room instead.
-    if (maxSamples_ <= held_ && !removeExpiredSamples() && maxSamples_ < historyCapacity() &&
-        !tryDeleteHistorySample()) {
+    if (maxSamples_ <= held_ && !makeRoom()) {
         if (postponeSample(queued)) {
             return POSTPONE;
         }
@@ -503,6 +502,18 @@ bool Reader::removeExpiredSamples() {
         }
     }
     return deleted;
+}
+
+bool Reader::makeRoom() {
+    uint64_t const pass = getSubscriber()->intakePass();
+    if (pass != 0 && noRoomInPass_ == pass) {
+        return false;
+    }
+    if (removeExpiredSamples() || maxSamples_ >= historyCapacity() || tryDeleteHistorySample()) {
+        return true;
+    }
+    noRoomInPass_ = pass;
+    return false;
 }
 
 bool Reader::tryDeleteHistorySample() {

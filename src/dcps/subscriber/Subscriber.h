@@ -143,6 +143,10 @@ public:
     bool ddsisampleHandler(Reader* reader, RTPS::SampleInfo* sample);
     // On the data-handling thread: retries the postponed entries, then files the queued ones.
     void ddsicashHandler();
+    // Names the filing pass under way (nonzero, new for each pass), 0 outside one. Nothing is
+    // taken, read or returned during a pass (it holds this subscriber's mutex), so a reader
+    // that found no room for one entry finds none for the next in the same pass.
+    uint64_t intakePass() const { return currentPass_; }
     // On the engine thread that queued a change, while the data-handling thread sleeps (the
     // participant mutex held, taken without waiting): files the queue and signals the
     // conditions, as a pass would for this subscriber. False, with nothing done, when the
@@ -248,6 +252,8 @@ private:
     std::vector<IntakeEntry> working_;
     std::vector<IntakeEntry> postponed_;
     std::vector<IntakeEntry> again_;
+    uint64_t passes_ = 0;
+    uint64_t currentPass_ = 0;
     api::SubEventForwarder* listener_ = nullptr;
     uint32_t listenerMask_ = 0x7FFF;
     RTPS::Writer* subscriptionWriter_ = nullptr;

@@ -36,6 +36,11 @@ void Subscriber::ddsicashHandler() {
     if (isMarked()) {
         return;
     }
+    struct Pass {
+        explicit Pass(Subscriber& s) : s(s) { s.currentPass_ = ++s.passes_; }
+        ~Pass() { s.currentPass_ = 0; }
+        Subscriber& s;
+    } const pass(*this);
     // Postponed entries first, in their order; those postponed again make the new list.
     again_.clear();
     for (IntakeEntry const& entry : postponed_) {
