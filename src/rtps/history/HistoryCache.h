@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "rtps/history/CacheChange.h"
+#include "rtps/history/NodeArena.h"
 #include "rtps/wire/SequenceNumber.h"
 
 namespace RTPS {
@@ -21,6 +22,9 @@ class UserInputBuffer;
 // withdrawn changes walks the whole history. A change taken out is freed at once when nobody
 // holds a loan on it; a loaned one waits in the garbage list and is freed by the free_change
 // that ends its last loan, so memory follows what is really held.
+//
+// The indexes take their nodes from the history's own arena, so that adding and taking out a
+// change allocates nothing once the history has been as long before.
 //
 // Owns every change given to add_change. Lock order: upload mutex, then the change mutex (which
 // also guards the garbage list). Loan counts change only under the change mutex. Changes are
@@ -108,7 +112,7 @@ public:
     std::recursive_mutex& getUploadMutex() { return m_uploadMutex; }
 
 private:
-    using List = std::list<CacheChange*>;
+    using List = std::list<CacheChange*, ArenaAllocator<CacheChange*>>;
 
     List::iterator findFirst(SequenceNumber_t const& sn);
     // Takes the change out of the list and its indexes; an unloaned one goes to `freed` for
@@ -121,11 +125,25 @@ private:
         uint64_t order;  // insertion rank: list order, also for equal or unordered numbers
     };
 
-    std::recursive_mutex m_mutex;  // the list, the indexes and the numbers
-    List m_list;
-    std::multimap<SequenceNumber_t, List::iterator> m_bySequence;  // equal numbers: list order
-    std::unordered_map<SampleInfo const*, Held> m_byRecord;
-    std::map<uint64_t, CacheChange*> m_withdrawn;  // held changes marked for removal, by order
+    template <class K, class V>
+    using Pair = std::pair<K const, V>;
+
+    std::recursive_mutex m_mutex;  // the list, the indexes, the arena and the numbers
+    NodeArena m_arena;             // before the containers: it outlives them
+    List m_list{ArenaAllocator<CacheChange*>(&m_arena)};
+    // Equal numbers: list order.
+    std::multimap<SequenceNumber_t, List::iterator, std::less<SequenceNumber_t>,
+                  ArenaAllocator<Pair<SequenceNumber_t, List::iterator>>>
+        m_bySequence{ArenaAllocator<Pair<SequenceNumber_t, List::iterator>>(&m_arena)};
+    std::unordered_map<SampleInfo const*, Held, std::hash<SampleInfo const*>,
+                       std::equal_to<SampleInfo const*>,
+                       ArenaAllocator<Pair<SampleInfo const*, Held>>>
+        m_byRecord{0, std::hash<SampleInfo const*>(), std::equal_to<SampleInfo const*>(),
+                   ArenaAllocator<Pair<SampleInfo const*, Held>>(&m_arena)};
+    // Held changes marked for removal, by order.
+    std::map<uint64_t, CacheChange*, std::less<uint64_t>,
+             ArenaAllocator<Pair<uint64_t, CacheChange*>>>
+        m_withdrawn{ArenaAllocator<Pair<uint64_t, CacheChange*>>(&m_arena)};
     uint64_t m_nextOrder = 0;
     std::unordered_set<CacheChange*> m_garbage;  // taken out, still loaned
 
