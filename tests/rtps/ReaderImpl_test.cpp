@@ -11,6 +11,7 @@
 #include "rtps/discovery/DiscoveryRecords.h"
 #include "rtps/discovery/RecordEncoders.h"
 #include "rtps/participant/DDSIException.h"
+#include "rtps/participant/ReceiveBatch.h"
 #include "rtps/wire/RTPSMessage.h"
 
 using namespace reader_test;
@@ -377,6 +378,49 @@ TEST(ReaderImpl, FullHistoryRefusesChanges) {
     EXPECT_NE(offer(r, dataChange(writerGuid(), 2, &bytes)), nullptr);
     EXPECT_EQ(offer(r, dataChange(writerGuid(), 3, &bytes)), nullptr);
     EXPECT_EQ(r.getHistory().size(), 2u);
+}
+
+// The user files a datagram's changes at the end of its receive batch: a history smaller than
+// the datagram has the batch settled before it refuses a change, so the user takes the earlier
+// ones out and none of the datagram is lost to the limit.
+TEST(ReaderImpl, AFullHistorySettlesTheReceiveBatchBeforeItRefuses) {
+    // Takes out, at the end of each batch, every change announced in it.
+    struct User : RTPS::CommunicationObject {
+        bool changeAvailable(RTPS::Reader* r, void*, RTPS::SampleInfo* sample) override {
+            reader = r;
+            owed.push_back(sample);
+            taken.push_back(sample->sequenceNumber.low);
+            RTPS::ReceiveBatch::defer(this);
+            return true;
+        }
+        void receiveBatchEnded() override {
+            for (RTPS::SampleInfo* sample : owed) {
+                reader->deleteChange(sample);
+            }
+            owed.clear();
+        }
+        void assertLiveliness(RTPS::Reader*, void*, unsigned*, unsigned) override {}
+        void participantLost(unsigned*) override {}
+        RTPS::Reader* reader = nullptr;
+        std::vector<RTPS::SampleInfo*> owed;
+        std::vector<uint32_t> taken;
+    } user;
+    ReaderHarness h;
+    h.historyLimit = 2;
+    RTPS::EndpointConfig c = h.config(h.nextKey++, false, false);
+    auto* r = new RTPS::StatelessReader(h.participant.get(), &c, &h.description, &h.userTag, &user,
+                                        0, nullptr);
+    h.readers.emplace_back(r);
+    ReaderHarness::matchWriters(*r, {writerGuid()});
+    auto bytes = pattern(4);
+    {
+        RTPS::ReceiveBatch datagram;
+        for (uint32_t sn = 1; sn <= 5; ++sn) {
+            offer(*r, dataChange(writerGuid(), sn, &bytes));
+        }
+    }
+    EXPECT_EQ(user.taken, (std::vector<uint32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(r->getHistory().size(), 0u);
 }
 
 namespace {

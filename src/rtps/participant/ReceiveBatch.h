@@ -35,6 +35,10 @@ public:
     static bool defer(CommunicationObject* object);
     // Whether a batch is open on the calling thread.
     static bool open() { return state().depth != 0; }
+    // Settles now what the open batch owes so far and keeps it open: a reader whose history
+    // is full calls it before it refuses a change, as the changes that fill it may be waiting
+    // for the batch's end to be taken out. Nothing happens off a batch.
+    static void settle();
 
 private:
     // A fixed table, so the receive path allocates nothing for it; an object beyond it is
@@ -59,6 +63,12 @@ inline ReceiveBatch::~ReceiveBatch() {
         --batch.depth;
         return;
     }
+    settle();
+    batch.depth = 0;
+}
+
+inline void ReceiveBatch::settle() {
+    Open& batch = state();
     // Still open while the objects settle: one deferred meanwhile is settled in this loop.
     for (size_t i = 0; i < batch.count; ++i) {
         CommunicationObject* const object = batch.objects[i];
@@ -76,7 +86,6 @@ inline ReceiveBatch::~ReceiveBatch() {
         }
     }
     batch.count = 0;
-    batch.depth = 0;
 }
 
 inline bool ReceiveBatch::defer(CommunicationObject* object) {

@@ -22,6 +22,7 @@
 #include "rtps/participant/DDSIException.h"
 #include "rtps/participant/DsvcLink.h"
 #include "rtps/participant/Participant.h"
+#include "rtps/participant/ReceiveBatch.h"
 #include "rtps/sched/RTPSTaskScheduler.h"
 #include "rtps/wire/NAckFragData.h"
 
@@ -271,7 +272,12 @@ CacheChange* ReaderImpl::assemble(CacheChange* change, std::unique_ptr<CacheChan
                             unsigned{change->sampleInfo.sequenceNumber.low});
     }
     if (historyFull()) {
-        return nullptr;
+        // The datagram's changes announced before this one may still be in the history,
+        // waiting for the end of their receive batch: settled now, the user may take them out.
+        ReceiveBatch::settle();
+        if (historyFull()) {
+            return nullptr;
+        }
     }
     bool const whole = change->fragmentsInSubmessage == 0 &&
                        (m_topicKind == TOPIC_KIND_NO_KEY || change->completeness == 3);

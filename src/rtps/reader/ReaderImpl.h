@@ -34,6 +34,10 @@ struct NAckFragData;
 // The user reads it with getChange and removes it with deleteChange. The four discovery readers
 // get their complete changes back from addChange to consume them themselves.
 //
+// A change that finds the history full is refused, after the receive batch open on the thread
+// was settled (ReceiveBatch::settle): the user may take the datagram's earlier changes out
+// then, instead of at the batch's end.
+//
 // Incomplete samples stay within the reader's ReassemblyLimits; a best-effort reader drops
 // every pending entry that is older than the fragment time-out.
 //
