@@ -134,11 +134,13 @@ void BuildePack::buildUnPackF(Map* map) {
         // differs the rest is dropped and the keys, which arrive in order, go in at the end.
         // A repeated key keeps the last value. Declared through the container: its key and
         // value types are spelled right from whichever module's section this helper stands
-        // in.
+        // in. An empty map is common and costs no more than the count.
         std::string body = countLines(suffix);
+        body += line(2, "if (size == 0) {");
+        body += line(3, "MapObj.clear();");
+        body += line(3, "return pos;");
+        body += line(2, "}");
         body += line(2, "auto at = MapObj.begin();");
-        body += line(2, "std::decay<decltype(MapObj)>::type::key_type key{};");
-        body += line(2, "std::decay<decltype(MapObj)>::type::mapped_type value{};");
         body += line(2, "for (unsigned j=0; j<size; j++) {");
         body += line(3, "const unsigned same = at != MapObj.end() ? VEXA_PACK::matchKey" + suffix +
                             "(at->first,from_buf,pos,lenbuf) : 0;");
@@ -169,12 +171,16 @@ void BuildePack::buildUnPackF(Map* map) {
         body += readValue("at->second", "same", 4);
         body += line(4, "++at;");
         body += line(3, "} else {");
+        body += line(4, "std::decay<decltype(MapObj)>::type::key_type key{};");
         body += line(
             4, "pos = " + UNPACK_F_NAME(map->m_keyType) + suffix + "(key,from_buf,pos,lenbuf);");
         body += line(4, "if (pos != 0) {");
         body += line(5, "at = MapObj.erase(at, MapObj.end());");
+        body += line(5, "std::decay<decltype(MapObj)>::type::mapped_type value{};");
         body += readValue("value", "pos", 5);
-        body += line(5, "if (pos != 0) MapObj.insert_or_assign(MapObj.end(), key, value);");
+        body += line(5,
+                     "if (pos != 0) MapObj.insert_or_assign(MapObj.end(), std::move(key), "
+                     "std::move(value));");
         body += line(5, "at = MapObj.end();");
         body += line(4, "}");
         body += line(3, "}");
@@ -183,7 +189,7 @@ void BuildePack::buildUnPackF(Map* map) {
         body += line(4, "return 0;");
         body += line(3, "}");
         body += line(2, "};");
-        body += line(2, "MapObj.erase(at, MapObj.end());");
+        body += line(2, "if (at != MapObj.end()) MapObj.erase(at, MapObj.end());");
         body += line(2, "return pos;");
         writeHelper("unpack" + suffix, unpackParams(map->m_qualifiedName, "MapObj"), body);
     }

@@ -341,6 +341,10 @@ TEST(BroadRoundTrip, ContainersReadIntoAUsedSampleReadBack) {
     ModelTOPICS::Containers fewer = containers(false);
     fewer.m_byText.erase(fewer.m_byText.begin());
     fewer.m_intToText.clear();
+    // Entries past the last key read, which nothing but the end of the map drops.
+    ModelTOPICS::Containers longer = containers(false);
+    longer.m_byText["zz"] = Shapes::Point();
+    longer.m_intToText[99] = "last";
     // The first key that differs is compared with the entry's, of each length class.
     auto renamed = [&more](const std::string& key) {
         ModelTOPICS::Containers t = more;
@@ -349,7 +353,7 @@ TEST(BroadRoundTrip, ContainersReadIntoAUsedSampleReadBack) {
         return t;
     };
     const ModelTOPICS::Containers samples[] = {
-        containers(false),         containers(true),  more,          fewer,
+        containers(false),         containers(true),  more,          fewer, longer,
         renamed("a longer key 1"), renamed("middle"), renamed("one")};
     for (bool bigEndian : {false, true}) {
         SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
