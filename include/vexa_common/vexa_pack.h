@@ -286,6 +286,41 @@ inline void copyBytes(unsigned char* to, const unsigned char* from, std::size_t 
     }
 }
 
+// Each byte of x that is not 0 becomes 1: bit 7 of ((x & 0x7F) + 0x7F) | x is set exactly when
+// some bit of the byte is, and no byte carries into the next.
+inline uint64_t truthBytes(uint64_t x) {
+    const uint64_t low = 0x7F7F7F7F7F7F7F7FULL;
+    return ((((x & low) + low) | x) >> 7) & 0x0101010101010101ULL;
+}
+
+// n packed Boolean bytes to n bytes of 0 or 1 (the bools' representation), any byte other
+// than 0 read as true. Like copyBytes, in words that overlap where n is not their size.
+inline void loadBooleans(unsigned char* to, const unsigned char* from, std::size_t n) {
+    if (n >= 8) {
+        uint64_t x;
+        for (std::size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(&x, from + i, 8);
+            x = truthBytes(x);
+            std::memcpy(to + i, &x, 8);
+        }
+        std::memcpy(&x, from + n - 8, 8);
+        x = truthBytes(x);
+        std::memcpy(to + n - 8, &x, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, from, 4);
+        std::memcpy(&b, from + n - 4, 4);
+        a = static_cast<uint32_t>(truthBytes(a));
+        b = static_cast<uint32_t>(truthBytes(b));
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            to[i] = from[i] != 0;
+        }
+    }
+}
+
 // Whether n bytes are equal; like copyBytes, short runs without a library call.
 inline bool sameBytes(const unsigned char* a, const unsigned char* b, std::size_t n) {
     if (n >= 8 && n <= 16) {
@@ -445,6 +480,12 @@ struct ScalarOf {
 template <class T, std::size_t N>
 struct ScalarOf<std::array<T, N>> : ScalarOf<T> {};
 
+// Arrays of bools (of any depth): one byte per element in memory as on the wire.
+template <class T>
+struct IsBooleans : std::is_same<T, bool> {};
+template <class T, std::size_t N>
+struct IsBooleans<std::array<T, N>> : IsBooleans<T> {};
+
 // Arrays: the elements one after another, no count.
 template <class T, std::size_t N, bool SW>
 struct Codec<std::array<T, N>, SW> {
@@ -459,6 +500,13 @@ struct Codec<std::array<T, N>, SW> {
             zeroGap<sizeof(typename ScalarOf<T>::type)>(buf, pos);
             std::memcpy(bytes(buf) + a, v.data(), sizeof(v));
             return static_cast<unsigned>(a + sizeof(v));
+        } else if constexpr (IsBooleans<T>::value) {
+            // A bool's byte is 0 or 1, as packed.
+            if (uint64_t(pos) + sizeof(v) > len) {
+                return 0;
+            }
+            std::memcpy(bytes(buf) + pos, v.data(), sizeof(v));
+            return static_cast<unsigned>(pos + sizeof(v));
         }
         for (const T& e : v) {
             pos = Codec<T, SW>::pack(e, buf, pos, len);
@@ -477,6 +525,12 @@ struct Codec<std::array<T, N>, SW> {
             }
             std::memcpy(v.data(), bytes(buf) + a, sizeof(v));
             return static_cast<unsigned>(a + sizeof(v));
+        } else if constexpr (IsBooleans<T>::value) {
+            if (uint64_t(pos) + sizeof(v) > len) {
+                return 0;
+            }
+            loadBooleans(reinterpret_cast<unsigned char*>(v.data()), bytes(buf) + pos, sizeof(v));
+            return static_cast<unsigned>(pos + sizeof(v));
         }
         for (T& e : v) {
             pos = Codec<T, SW>::unpack(e, buf, pos, len);
@@ -898,6 +952,11 @@ void loadBits(const unsigned char* p, Bits& bits) {
 template <bool SW, class T, detail::EnableScalar<T> = 0>
 void loadItem(const unsigned char* p, T& out) {
     detail::load<SW>(p, out);
+}
+
+// count packed Boolean bytes into count bools (an array's storage, element after element).
+inline void loadBooleans(void* to, const void* from, std::size_t count) {
+    detail::loadBooleans(static_cast<unsigned char*>(to), detail::bytes(from), count);
 }
 
 // Steps over one value of N bytes.

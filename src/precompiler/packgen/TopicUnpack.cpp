@@ -263,14 +263,14 @@ std::string BuildePack::Code_UnPack(AnyType* type, const std::string& expr, std:
         if ((!swapped || e == 1) && !boolean) {
             text += at(1, "memcpy(src,ptrSrc," + dec(count * e) + ");");
             text += at(1, "ptrSrc += " + dec((count - 1) * e) + ";");
+        } else if (boolean) {
+            // Several bytes at a time: a loop with a test per byte costs more than the copy.
+            text += at(1, "VEXA_PACK::loadBooleans(src,ptrSrc," + dec(count) + ");");
+            text += at(1, "ptrSrc += " + dec(count - 1) + ";");
         } else {
             text += at(1, "for (unsigned i=0; i<" + dec(count) + "; i++) {");
-            if (boolean) {
-                text += at(2, "src[i] = *ptrSrc != 0 ? 1 : 0;");
-            } else {
-                text += at(2, "memcpy(src + i*" + dec(e) + ",ptrSrc," + dec(e) + ");");
-                text += at(2, "VEXA_PACK::changeENDIAN(src + i*" + dec(e) + "," + dec(e) + ");");
-            }
+            text += at(2, "memcpy(src + i*" + dec(e) + ",ptrSrc," + dec(e) + ");");
+            text += at(2, "VEXA_PACK::changeENDIAN(src + i*" + dec(e) + "," + dec(e) + ");");
             text += at(2, "if (i != " + dec(count - 1) + ") {");
             text += at(3, "ptrSrc = ptrSrc + " + dec(e) + ";");
             text += at(2, "}");

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -47,6 +48,15 @@ Layout::Gap gap(int32_t i, bool b, int16_t s) {
     g.m_b = b;
     g.m_s = s;
     return g;
+}
+
+// Arrays of Boolean of 2, 6 (2 x 3) and 11 elements, each length read its own way.
+template <class Topic>
+Topic flags(Topic t) {
+    t.m_two = {true, false};
+    t.m_grid = {{{false, true, true}, {false, false, true}}};
+    t.m_eleven = {true, false, false, true, true, false, true, false, false, false, true};
+    return t;
 }
 
 Layout::ByteKeys byteKeys() {
@@ -113,6 +123,14 @@ std::vector<Row> rows() {
     fixedGaps.m_g = gap(7, true, 8);
     fixedGaps.m_t = 0x0102;
 
+    Layout::ByteFlags byteFlags;
+    byteFlags.m_b = 0x7E;
+    byteFlags = flags(byteFlags);
+
+    Layout::TextFlags textFlags;
+    textFlags.m_s = "ab";
+    textFlags = flags(textFlags);
+
     return {
         row("Int32, Boolean, Float64", triple,
             {0x04, 0x03, 0x02, 0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}),
@@ -157,6 +175,10 @@ std::vector<Row> rows() {
              0x02, 0x01}),                       // t at 28
         row("keyed: Byte, Int32, Float64", keys,
             {0x7E, 0, 0, 0, 0x04, 0x03, 0x02, 0x01, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}),
+        row("fixed: Byte, Boolean[2], Boolean[2][3], Boolean[11]", byteFlags,
+            {0x7E, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 1}),
+        row("variable: string, Boolean[2], Boolean[2][3], Boolean[11]", textFlags,
+            {0x03, 0, 0, 0, 'a', 'b', 0, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 1}),
     };
 }
 
@@ -228,6 +250,58 @@ TEST(PackedLayout, BigEndianBlocksReadBack) {
     Layout::FixedGaps readFixed;
     ASSERT_TRUE(readFixed.unpack(fixedBytes.data(), static_cast<unsigned>(fixedBytes.size())));
     EXPECT_TRUE(readFixed == fixedGaps);
+}
+
+// A packed Boolean byte other than 0 reads as true whatever its bits, at every place of
+// arrays read several bytes at a time, in a fixed topic and after a string, in both byte
+// orders: each row shifts a run of bytes of mixed values along the 19 Boolean bytes.
+TEST(PackedLayout, BooleanArrayByteOtherThanZeroReadsAsTrue) {
+    const uint8_t values[] = {0x00, 0x80, 0x01, 0x02, 0x00, 0x7F, 0xFF, 0x40};
+    struct Topic {
+        const char* name;
+        Bytes little;  // up to the first Boolean byte, header included
+        Bytes big;
+        std::function<Bytes(const Bytes&)> read;  // the 19 bools read, one byte each
+    };
+    auto reader = [](auto topic) {
+        return [topic](const Bytes& b) mutable {
+            Bytes bools;
+            if (!topic.unpack(b.data(), static_cast<unsigned>(b.size()))) {
+                return bools;
+            }
+            for (bool v : topic.m_two) {
+                bools.push_back(v);
+            }
+            for (const auto& r : topic.m_grid) {
+                bools.insert(bools.end(), r.begin(), r.end());
+            }
+            bools.insert(bools.end(), topic.m_eleven.begin(), topic.m_eleven.end());
+            return bools;
+        };
+    };
+    const Topic topics[] = {
+        {"fixed", {0, 1, 0, 0, 0x7E}, {0, 0, 0, 0, 0x7E}, reader(Layout::ByteFlags())},
+        {"after a string",
+         {0, 1, 0, 0, 3, 0, 0, 0, 'a', 'b', 0},
+         {0, 0, 0, 0, 0, 0, 0, 3, 'a', 'b', 0},
+         reader(Layout::TextFlags())},
+    };
+    for (const Topic& topic : topics) {
+        for (bool bigEndian : {false, true}) {
+            for (std::size_t shift = 0; shift < sizeof values; ++shift) {
+                SCOPED_TRACE(std::string(topic.name) + (bigEndian ? " big" : " little") +
+                             " shift " + std::to_string(shift));
+                Bytes bytes = bigEndian ? topic.big : topic.little;
+                Bytes expected;
+                for (std::size_t k = 0; k < 19; ++k) {
+                    const uint8_t v = values[(k + shift) % sizeof values];
+                    bytes.push_back(v);
+                    expected.push_back(v != 0 ? 1 : 0);
+                }
+                EXPECT_EQ(expected, topic.read(bytes));
+            }
+        }
+    }
 }
 
 // A string's count includes its terminating zero: a count of 0 is malformed, in a member and
