@@ -225,6 +225,25 @@ inline void store(unsigned char* p, T value) {
     }
 }
 
+// Host-order values whose memory holds padding (Float128: 10 value bytes in 16), one after
+// another: each is copied whole as one 16-byte word with its padding masked off, so the
+// padding goes out as zeros in the same pass. A block copy followed by a zeroing store per
+// value costs a second pass of small stores.
+template <class T>
+inline void storePadded(unsigned char* p, const T* values, std::size_t count) {
+    static_assert(sizeof(T) == 16 && valueBytes<T>() > 8 && valueBytes<T>() < 16,
+                  "a 16-byte value with padding in its second word");
+    typedef uint64_t Word __attribute__((vector_size(16)));
+    const Word kept = {~uint64_t(0), (uint64_t(1) << (8 * (valueBytes<T>() - 8))) - 1};
+    const unsigned char* from = reinterpret_cast<const unsigned char*>(values);
+    for (std::size_t i = 0; i < count; ++i, p += 16, from += 16) {
+        Word w;
+        std::memcpy(&w, from, 16);
+        w &= kept;
+        std::memcpy(p, &w, 16);
+    }
+}
+
 template <bool SW, class T>
 inline void load(const unsigned char* p, T& out) {
     if constexpr (std::is_same<T, bool>::value) {
@@ -577,13 +596,7 @@ struct Codec<std::vector<T>, SW> {
             zeroGap<sizeof(T)>(buf, pos);
             unsigned char* p = bytes(buf) + first;
             if constexpr (!SW && !std::is_same<T, bool>::value) {
-                // Padded values (Float128): one block copy, then each one's padding zeroed.
-                // The count is read once: a store through p could alias the vector.
-                const std::size_t count = v.size();
-                std::memcpy(p, v.data(), sizeof(T) * count);
-                for (std::size_t i = 0; i < count; ++i, p += sizeof(T)) {
-                    std::memset(p + valueBytes<T>(), 0, sizeof(T) - valueBytes<T>());
-                }
+                storePadded(p, v.data(), v.size());
             } else {
                 for (const T& e : v) {
                     store<SW>(p, e);
