@@ -434,6 +434,36 @@ struct Codec<std::string, SW> {
         copyBytes(reinterpret_cast<unsigned char*>(&v[0]), bytes(buf) + a + 4, n - 1);
         return static_cast<unsigned>(a + 4 + n);
     }
+    // count strings one after another into out[0, count). Each count word lies at the first
+    // multiple of 4 past the text before it, so the position is carried aligned and in 64
+    // bits: from one count to the next the chain is a load and two additions, where a
+    // position handed back in 32 bits would be aligned again. Returns the end of the last, or
+    // 0 with read set to the strings read before the one that failed.
+    static unsigned unpackRun(std::string* out, std::size_t count, const void* buf, unsigned pos,
+                              unsigned len, std::size_t& read) {
+        uint64_t at = alignUp(pos, 4);
+        uint64_t end = pos;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (at + 4 > len) {
+                read = i;
+                return 0;
+            }
+            const uint32_t n = loadCount<SW>(bytes(buf) + at);
+            end = at + 4 + n;
+            if (n == 0 || end > len) {
+                read = i;
+                return 0;
+            }
+            std::string& v = out[i];
+            if (v.size() != n - 1) {
+                v.resize(n - 1);
+            }
+            copyBytes(reinterpret_cast<unsigned char*>(&v[0]), bytes(buf) + at + 4, n - 1);
+            at = (at + n + 7) & ~uint64_t(3);
+        }
+        read = count;
+        return static_cast<unsigned>(end);
+    }
 };
 
 template <bool SW>
@@ -655,6 +685,14 @@ struct Codec<std::vector<T>, SW> {
                 return 0;
             }
             v.resize(n);
+            if constexpr (std::is_same<T, std::string>::value) {
+                std::size_t read = 0;
+                pos = Codec<T, SW>::unpackRun(v.data(), n, buf, pos, len, read);
+                if (pos == 0) {
+                    v.resize(read);
+                }
+                return pos;
+            }
         }
         for (uint32_t i = 0; i < n; ++i) {
             pos = Codec<T, SW>::unpack(v[i], buf, pos, len);
