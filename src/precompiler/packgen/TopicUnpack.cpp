@@ -49,10 +49,11 @@ bool readsBitSetInline(AnyType* type) {
 const char* const CDR_LE_TEST =
     "if (cdrHEADER.Encapsulation == VEXA_PACK::EnEncapsulation::CDR_LE) {";
 
-// The header read and the two cursors, each declared only where the reads use it.
+// The header read and the two cursors, each declared only where the reads use it. The length
+// test before it has made sure of the header's 4 bytes, so it is copied in place.
 std::string headerLines(unsigned level, const std::string& reads) {
     std::string text = line(level, "VEXA_PACK::CDR_HEADER cdrHEADER;") +
-                       line(level, "VEXA_PACK::unpack(cdrHEADER,in_from_buf,in_lenbuf);");
+                       line(level, "memcpy(&cdrHEADER,in_from_buf,4);");
     const bool cursor = usesName(reads, "ptrSrc");
     if (cursor) {
         text += line(level, "uint8_t* ptrSrc = (uint8_t*)in_from_buf+4;");
