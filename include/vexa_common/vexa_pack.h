@@ -758,7 +758,10 @@ struct Codec<std::vector<bool>, SW> {
             return 0;
         }
         const unsigned char* p = bytes(buf) + a + 4;
-        v.resize(n);
+        // resize of a vector<bool> costs a stall even when the size stays.
+        if (v.size() != n) {
+            v.resize(n);
+        }
         for (uint32_t i = 0; i < n; ++i) {
             v[i] = p[i] != 0;
         }
