@@ -980,6 +980,61 @@ inline unsigned unpackTextCH(std::wstring& out, const void* buf, unsigned pos, u
     return detail::Codec<std::wstring, true>::unpack(out, buf, pos, len);
 }
 
+namespace detail {
+
+template <bool SW, std::size_t N>
+unsigned packTexts(const std::array<std::string, N>& in, void* buf, unsigned pos, unsigned len) {
+    return Codec<std::string, SW>::packRun(in.data(), N, buf, pos, len);
+}
+
+template <bool SW, std::size_t N>
+unsigned unpackTexts(std::array<std::string, N>& out, const void* buf, unsigned pos, unsigned len) {
+    std::size_t read = 0;
+    return Codec<std::string, SW>::unpackRun(out.data(), N, buf, pos, len, read);
+}
+
+template <bool SW, std::size_t N>
+unsigned packTexts(const std::array<std::wstring, N>& in, void* buf, unsigned pos, unsigned len) {
+    for (const std::wstring& e : in) {
+        pos = Codec<std::wstring, SW>::pack(e, buf, pos, len);
+        if (pos == 0) {
+            return 0;
+        }
+    }
+    return pos;
+}
+
+template <bool SW, std::size_t N>
+unsigned unpackTexts(std::array<std::wstring, N>& out, const void* buf, unsigned pos,
+                     unsigned len) {
+    for (std::wstring& e : out) {
+        pos = Codec<std::wstring, SW>::unpack(e, buf, pos, len);
+        if (pos == 0) {
+            return 0;
+        }
+    }
+    return pos;
+}
+
+}  // namespace detail
+
+// Arrays of strings as generated code packs them: the elements one after another, narrow
+// ones in one run (see packRun). On failure unpack leaves the elements read before.
+template <class Text, std::size_t N>
+unsigned packTexts(const std::array<Text, N>& in, void* buf, unsigned pos, unsigned len) {
+    return detail::packTexts<false>(in, buf, pos, len);
+}
+
+template <class Text, std::size_t N>
+unsigned unpackTexts(std::array<Text, N>& out, const void* buf, unsigned pos, unsigned len) {
+    return detail::unpackTexts<false>(out, buf, pos, len);
+}
+
+template <class Text, std::size_t N>
+unsigned unpackTextsCH(std::array<Text, N>& out, const void* buf, unsigned pos, unsigned len) {
+    return detail::unpackTexts<true>(out, buf, pos, len);
+}
+
 // Fixed blocks: a structure (or a run of them) whose packed layout the generator worked out,
 // its first item aligned to A and size bytes long in all. packBlock zeros the gap before the
 // block and returns where it starts, moving pos to its end; unpackBlock returns where it

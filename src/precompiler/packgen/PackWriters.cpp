@@ -189,6 +189,13 @@ void BuildePack::buildPackF(Array* array) {
     }
     buildPackF(array->m_elementType);
     const std::size_t d = array->m_dimensions.size();
+    if (d == 1 && textType(resolved(array->m_elementType))) {
+        // A row of strings in one run of the runtime's.
+        writeHelper("pack", packParams(array->m_qualifiedName, "ArrayObj"),
+                    line(2, "return VEXA_PACK::packTexts(ArrayObj,to_buf,pos,lenbuf);"));
+        markWritten(PACK_FAMILY, array, BUILD_DONE);
+        return;
+    }
     FixedBlock block;
     const bool run = fixedRun(array->m_elementType, block);
     std::string body;

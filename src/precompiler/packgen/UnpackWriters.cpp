@@ -266,6 +266,13 @@ void BuildePack::buildUnPackF(Array* array) {
     const std::size_t d = array->m_dimensions.size();
     for (VEXA_PACK::EnEncapsulation encapsulation : m_encapsulations) {
         const std::string suffix = m_suffixes[encapsulation];
+        if (d == 1 && textType(resolved(array->m_elementType))) {
+            // A row of strings in one run of the runtime's.
+            writeHelper("unpack" + suffix, unpackParams(array->m_qualifiedName, "ArrayObj"),
+                        line(2, "return VEXA_PACK::unpackTexts" + suffix +
+                                    "(ArrayObj,from_buf,pos,lenbuf);"));
+            continue;
+        }
         // The loops walk the rows by reference; the innermost reference is the element, read
         // in place.
         FixedBlock block;
