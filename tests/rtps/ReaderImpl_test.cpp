@@ -381,8 +381,9 @@ TEST(ReaderImpl, FullHistoryRefusesChanges) {
 }
 
 // The user files a datagram's changes at the end of its receive batch: a history smaller than
-// the datagram has the batch settled before it refuses a change, so the user takes the earlier
-// ones out and none of the datagram is lost to the limit.
+// the datagram has the batch settled before it refuses a change (one arriving, or one held for
+// its turn), so the user takes the earlier ones out and none of the datagram is lost to the
+// limit.
 TEST(ReaderImpl, AFullHistorySettlesTheReceiveBatchBeforeItRefuses) {
     // Takes out, at the end of each batch, every change announced in it.
     struct User : RTPS::CommunicationObject {
@@ -404,23 +405,45 @@ TEST(ReaderImpl, AFullHistorySettlesTheReceiveBatchBeforeItRefuses) {
         RTPS::Reader* reader = nullptr;
         std::vector<RTPS::SampleInfo*> owed;
         std::vector<uint32_t> taken;
-    } user;
-    ReaderHarness h;
-    h.historyLimit = 2;
-    RTPS::EndpointConfig c = h.config(h.nextKey++, false, false);
-    auto* r = new RTPS::StatelessReader(h.participant.get(), &c, &h.description, &h.userTag, &user,
-                                        0, nullptr);
-    h.readers.emplace_back(r);
-    ReaderHarness::matchWriters(*r, {writerGuid()});
-    auto bytes = pattern(4);
-    {
-        RTPS::ReceiveBatch datagram;
-        for (uint32_t sn = 1; sn <= 5; ++sn) {
-            offer(*r, dataChange(writerGuid(), sn, &bytes));
+    };
+    struct Case {
+        char const* name;
+        bool reliable;
+        std::vector<uint32_t> arrivals;
+    } const cases[] = {
+        {"arriving in order", false, {1, 2, 3, 4, 5}},
+        {"held for their turn", true, {2, 3, 4, 5, 1}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        User user;
+        ReaderHarness h;
+        h.historyLimit = 2;
+        RTPS::EndpointConfig config = h.config(h.nextKey++, c.reliable, false);
+        RTPS::ReaderImpl* r = nullptr;
+        if (c.reliable) {
+            auto* stateful = new RTPS::StatefulReader(h.participant.get(), &config, &h.description,
+                                                      &h.userTag, &user, 0, nullptr);
+            h.readers.emplace_back(stateful);
+            EXPECT_TRUE(stateful->matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+            r = stateful;
+        } else {
+            auto* stateless = new RTPS::StatelessReader(
+                h.participant.get(), &config, &h.description, &h.userTag, &user, 0, nullptr);
+            h.readers.emplace_back(stateless);
+            ReaderHarness::matchWriters(*stateless, {writerGuid()});
+            r = stateless;
         }
+        auto bytes = pattern(4);
+        {
+            RTPS::ReceiveBatch datagram;
+            for (uint32_t sn : c.arrivals) {
+                offer(*r, dataChange(writerGuid(), sn, &bytes));
+            }
+        }
+        EXPECT_EQ(user.taken, (std::vector<uint32_t>{1, 2, 3, 4, 5}));
+        EXPECT_EQ(r->getHistory().size(), 0u);
     }
-    EXPECT_EQ(user.taken, (std::vector<uint32_t>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(r->getHistory().size(), 0u);
 }
 
 namespace {

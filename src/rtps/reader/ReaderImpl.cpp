@@ -271,13 +271,8 @@ CacheChange* ReaderImpl::assemble(CacheChange* change, std::unique_ptr<CacheChan
                             vexares::RTPS_MSG_READER_CHANGE_RECEIVED, m_logName.c_str(),
                             unsigned{change->sampleInfo.sequenceNumber.low});
     }
-    if (historyFull()) {
-        // The datagram's changes announced before this one may still be in the history,
-        // waiting for the end of their receive batch: settled now, the user may take them out.
-        ReceiveBatch::settle();
-        if (historyFull()) {
-            return nullptr;
-        }
+    if (historyFullAfterSettling()) {
+        return nullptr;
     }
     bool const whole = change->fragmentsInSubmessage == 0 &&
                        (m_topicKind == TOPIC_KIND_NO_KEY || change->completeness == 3);
@@ -290,6 +285,16 @@ CacheChange* ReaderImpl::assemble(CacheChange* change, std::unique_ptr<CacheChan
 
 bool ReaderImpl::historyFull() {
     return m_historyReserve != 0 && m_history.size() >= m_historyReserve;
+}
+
+bool ReaderImpl::historyFullAfterSettling() {
+    if (!historyFull()) {
+        return false;
+    }
+    // The datagram's changes announced before may still be in the history, waiting for the
+    // end of their receive batch: settled now, the user may take them out.
+    ReceiveBatch::settle();
+    return historyFull();
 }
 
 bool ReaderImpl::keep(CacheChange* change) {

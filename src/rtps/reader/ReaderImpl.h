@@ -140,6 +140,8 @@ protected:
     bool consumesOwnChanges() const;
     // The history holds its reserve: a change arriving now is left for the writer to resend.
     bool historyFull();
+    // The same after settling the receive batch open on the thread (see the class comment).
+    bool historyFullAfterSettling();
     // Ends the DSVC loading for good: no client calls the reader once it returns. Each
     // subclass's stop() calls it after clearing the running flag.
     void stopHistoryLoading();

@@ -358,7 +358,7 @@ void StatefulReader::deliverDue(GUID_t const& writer, uint64_t turn, SequenceNum
 
 bool StatefulReader::keepHeld(CacheChange* change) {
     // The history may have filled while it waited: then it stays missing and is asked for again.
-    bool const settled = !historyFull();
+    bool const settled = !historyFullAfterSettling();
     if (!settled || !keep(change)) {
         delete change;
     }
