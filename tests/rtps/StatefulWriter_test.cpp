@@ -475,6 +475,32 @@ TEST_F(StatefulWriterTest, WritesGoOnWhileARepairHoldsTheReaders) {
     }
 }
 
+// Deletions of delivered changes that found the readers held elsewhere (a repair under way)
+// still free those changes, and their blocks, when nothing is written or acknowledged after
+// them: the task does it once it is due.
+TEST_F(StatefulWriterTest, DeletionsLeftToTheTaskFreeTheirChangesWhenTheStreamStops) {
+    const size_t r = startedWithOneReader();
+    FakeTransport& transport = participant->transport;
+    std::vector<int64_t> handles;
+    for (int i = 0; i < 4; ++i) {
+        participant->clock->advance(1000);  // lone writes: each leaves at once
+        handles.push_back(write());
+    }
+    traffic->next(r);
+    acknack(1, 4, {4}, 1);  // 1 to 3 delivered, 4 asked for again
+    transport.closeGate();
+    std::thread repair([&] { writer->deferredWorker(readerGuid(1)); });
+    ASSERT_TRUE(transport.waitAtGate(1));
+    for (int i = 0; i < 3; ++i) {
+        writer->deleteChange(handles[i]);
+    }
+    transport.openGate();
+    repair.join();
+    participant->advanceMs(5);
+    EXPECT_EQ(writer->getHistory().ownedCount(), 1u);
+    EXPECT_EQ(writer->getHistory().getSeqNumMin(), (SequenceNumber_t{0, 4}));
+}
+
 // stop waits for a send under way; nothing leaves once it returned.
 TEST_F(StatefulWriterTest, StopWaitsForTheSendUnderWay) {
     const size_t r = startedWithOneReader();

@@ -512,6 +512,10 @@ bool StatefulWriter::deleteChange(long handle) {
             removeIfDeliveredLocked(n);
             last = n;
         }
+    } else if (!m_releasePending.exchange(true) && m_taskId != 0) {
+        // Left marked: a later write or acknowledgement frees it, else the task, so that it
+        // does not outlast a stream that stops here.
+        m_scheduler->runWithin(m_taskId, kReleaseDelayMks);
     }
     if (user) {
         logger().logMessage(kModuleDelete, vexalog::Logger::SEV_DEBUG_2,

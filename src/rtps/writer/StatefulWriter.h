@@ -55,7 +55,8 @@ class RTPSTaskScheduler;
 // lacks, save one stored after it took the mutex (as before, while store waited for it). Every
 // removal from the history runs under the matched-readers mutex, which is what keeps a listed
 // change alive without a loan. A deletion from the writing thread that finds the mutex taken
-// leaves the change marked; acknowledgements, the task and a full history free it.
+// leaves the change marked and the task due to free it, if a later write, an acknowledgement
+// or a full history has not done so by then.
 class StatefulWriter : public WriterImpl {
 public:
     // Throws as WriterImpl does, and GENERAL_DDSI_ERROR when the participant has no
