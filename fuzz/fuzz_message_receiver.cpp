@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     }
     static Participant participant;
     static RTPS::MessageReceiver receiver(&participant, nullptr, OWN);
-    receiver.parseMessage(new RTPS::RTPSMessage(data, static_cast<uint16_t>(size)));
+    receiver.parseMessage(RTPS::RTPSMessage::create(data, static_cast<uint16_t>(size)));
     participant.release();
     return 0;
 }

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
         return 0;
     }
     // The receiver parses its own copy of the datagram.
-    auto* message = new RTPS::RTPSMessage(data, static_cast<uint16_t>(size));
+    auto* message = RTPS::RTPSMessage::create(data, static_cast<uint16_t>(size));
     RTPS::MessageHeader header;
     if (RTPS::parseMessageHeader(message->getData(), message->getLength(), header)) {
         RTPS::DatagramWalker walker(message->getData(), message->getLength());

@@ -153,7 +153,7 @@ bool MessageReceiver::receiveMessage(void const* data, uint16_t length) {
     if (data == nullptr || length < MIN_DATAGRAM_SIZE) {
         return false;
     }
-    auto* message = new RTPSMessage(data, length);
+    RTPSMessage* message = RTPSMessage::create(data, length);
     bool drop = false;
     bool firstDropped = false;
     size_t queued = 0;
@@ -217,6 +217,8 @@ void MessageReceiver::parseMessage(RTPSMessage* message) {
     }
     Context ctx;
     ctx.message = message;
+    // Parses run one at a time, so they take turns with one list and its capacity.
+    ctx.changes.swap(m_changes);
     unsigned length = message->getLength();
     // The datagram's changes reach the user as one batch, settled when this call ends
     // whichever way it ends.
@@ -224,6 +226,8 @@ void MessageReceiver::parseMessage(RTPSMessage* message) {
     try {
         parse(ctx);
         deliver(ctx);
+        ctx.changes.clear();
+        ctx.changes.swap(m_changes);
         return;
     } catch (std::exception const& e) {
         logger().logMessage(MODULE, vexalog::Logger::SEV_ERROR, vexares::RTPS_MSG_PARSER_FAILED,
@@ -238,6 +242,8 @@ void MessageReceiver::parseMessage(RTPSMessage* message) {
     for (CacheChange* c : ctx.changes) {
         delete c;
     }
+    ctx.changes.clear();
+    ctx.changes.swap(m_changes);
     if (freeMessage) {
         delete ctx.message;
     }
@@ -317,9 +323,9 @@ void MessageReceiver::deliver(Context& ctx) {
     ctx.message = nullptr;
     // From here on a change is the participant's once handed over; those not yet handed over
     // stay in ctx.changes for the failure path.
-    while (!ctx.changes.empty()) {
-        CacheChange* change = ctx.changes.front();
-        ctx.changes.erase(ctx.changes.begin());
+    for (size_t i = 0; i < ctx.changes.size(); ++i) {
+        CacheChange* change = ctx.changes[i];
+        ctx.changes[i] = nullptr;
         unsigned sn = change->sampleInfo.sequenceNumber.low;
         EntityId_t readerId = change->readerId;
         if (m_participant == nullptr) {

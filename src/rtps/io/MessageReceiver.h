@@ -141,6 +141,8 @@ private:
     // The last change declared lost for its size; touched only while parsing (one at a time).
     GUID_t m_lastLostWriter{};
     SequenceNumber_t m_lastLostSN = SEQUENCENUMBER_UNKNOWN;
+    // The changes list a parse lends while it runs; touched only while parsing.
+    std::vector<CacheChange*> m_changes;
     std::atomic<bool> m_running{false};
     pthread_t m_thread = 0;
     bool m_started = false;  // touched only by start, stop and the destructor
