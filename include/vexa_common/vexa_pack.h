@@ -434,28 +434,6 @@ struct Codec<std::string, SW> {
         copyBytes(reinterpret_cast<unsigned char*>(&v[0]), bytes(buf) + a + 4, n - 1);
         return static_cast<unsigned>(a + 4 + n);
     }
-    // count strings one after another, the position carried as unpackRun carries it. Each is
-    // written only when the whole of it fits; returns the end of the last, or 0.
-    static unsigned packRun(const std::string* in, std::size_t count, void* buf, unsigned pos,
-                            unsigned len) {
-        uint64_t end = pos;
-        uint64_t at = alignUp(pos, 4);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::string& v = in[i];
-            const uint64_t n = uint64_t(v.size()) + 1;
-            if (v.size() >= UINT32_MAX || at + 4 + n > len) {
-                return 0;
-            }
-            zeroGap<4>(buf, static_cast<unsigned>(end));
-            unsigned char* p = bytes(buf) + at;
-            store<SW>(p, static_cast<uint32_t>(n));
-            copyBytes(p + 4, reinterpret_cast<const unsigned char*>(v.data()), v.size());
-            p[4 + v.size()] = 0;
-            end = at + 4 + n;
-            at = (at + n + 7) & ~uint64_t(3);
-        }
-        return static_cast<unsigned>(end);
-    }
     // count strings one after another into out[0, count). Each count word lies at the first
     // multiple of 4 past the text before it, so the position is carried aligned and in 64
     // bits: from one count to the next the chain is a load and two additions, where a
@@ -656,8 +634,6 @@ struct Codec<std::vector<T>, SW> {
                 }
             }
             return static_cast<unsigned>(first + uint64_t(sizeof(T)) * v.size());
-        } else if constexpr (std::is_same<T, std::string>::value) {
-            return Codec<T, SW>::packRun(v.data(), v.size(), buf, pos, len);
         }
         for (const T& e : v) {
             pos = Codec<T, SW>::pack(e, buf, pos, len);
@@ -983,25 +959,9 @@ inline unsigned unpackTextCH(std::wstring& out, const void* buf, unsigned pos, u
 namespace detail {
 
 template <bool SW, std::size_t N>
-unsigned packTexts(const std::array<std::string, N>& in, void* buf, unsigned pos, unsigned len) {
-    return Codec<std::string, SW>::packRun(in.data(), N, buf, pos, len);
-}
-
-template <bool SW, std::size_t N>
 unsigned unpackTexts(std::array<std::string, N>& out, const void* buf, unsigned pos, unsigned len) {
     std::size_t read = 0;
     return Codec<std::string, SW>::unpackRun(out.data(), N, buf, pos, len, read);
-}
-
-template <bool SW, std::size_t N>
-unsigned packTexts(const std::array<std::wstring, N>& in, void* buf, unsigned pos, unsigned len) {
-    for (const std::wstring& e : in) {
-        pos = Codec<std::wstring, SW>::pack(e, buf, pos, len);
-        if (pos == 0) {
-            return 0;
-        }
-    }
-    return pos;
 }
 
 template <bool SW, std::size_t N>
@@ -1018,11 +978,18 @@ unsigned unpackTexts(std::array<std::wstring, N>& out, const void* buf, unsigned
 
 }  // namespace detail
 
-// Arrays of strings as generated code packs them: the elements one after another, narrow
-// ones in one run (see packRun). On failure unpack leaves the elements read before.
+// Arrays of strings as generated code packs them: the elements one after another; unpack
+// reads narrow ones in one run (see unpackRun) and on failure leaves the elements read before.
+// Pack writes them one by one: a run carried the same way packed slower.
 template <class Text, std::size_t N>
 unsigned packTexts(const std::array<Text, N>& in, void* buf, unsigned pos, unsigned len) {
-    return detail::packTexts<false>(in, buf, pos, len);
+    for (const Text& e : in) {
+        pos = detail::Codec<Text, false>::pack(e, buf, pos, len);
+        if (pos == 0) {
+            return 0;
+        }
+    }
+    return pos;
 }
 
 template <class Text, std::size_t N>
