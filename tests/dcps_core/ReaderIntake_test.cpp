@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "ReaderFixture.h"
@@ -115,6 +116,56 @@ TEST_F(ReaderIntake, AKeylessTypeHasOneInstance) {
     EXPECT_EQ(seq.info[0]->instance_handle, seq.info[1]->instance_handle);
     EXPECT_EQ(static_cast<vexatest::KeylessSample*>(seq.data[1])->text, "bb");
     giveBack(seq, r);
+}
+
+// Samples beyond the preallocated block come from the type support. Small ones the reader is
+// done with are kept and filled again, at most Reader::SPARE_OBJECTS of them; large ones are
+// deleted at once, and the kept ones go with the reader.
+TEST_F(ReaderIntake, ReturnedHeapSamplesAreFilledAgainWithinABound) {
+    auto& type = vexatest::keylessType();
+    Reader* r = makeReader(qosOf(1000), keyless_);
+    uint32_t const pre = r->preallocated();
+    size_t const spares = Reader::SPARE_OBJECTS;
+    std::string const large(Reader::SPARE_MAX_LENGTH + 1, 'x');
+    struct Case {
+        char const* name;
+        size_t samples;   // offered, taken and returned at once
+        char const* tag;  // each sample's text: tag and its number (the last one `large`)
+        bool lastIsLarge;
+        unsigned deleted;  // heap samples deleted on their return
+    } const cases[] = {
+        {"returned small ones are all kept", pre + 30, "first round ", false, 0},
+        {"kept ones carry the new samples", pre + 30, "2nd ", false, 0},
+        {"a large one is deleted", pre + 1, "", true, 1},
+        {"beyond the bound they are deleted", pre + spares + 20, "third ", false, 20},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> texts;
+        for (size_t i = 0; i < c.samples; ++i) {
+            bool const isLarge = c.lastIsLarge && i + 1 == c.samples;
+            texts.push_back(isLarge ? large : c.tag + std::to_string(i));
+            offerBytes(r, keyless(static_cast<int32_t>(i), texts.back().c_str()));
+        }
+        settle();
+        SampleSeq seq;
+        ASSERT_EQ(take(seq, r), dds::RETCODE_OK);
+        ASSERT_EQ(seq.size(), c.samples);
+        for (size_t i = 0; i < c.samples; ++i) {
+            auto const* s = static_cast<vexatest::KeylessSample const*>(seq.data[i]);
+            EXPECT_EQ(s->value, static_cast<int32_t>(i));
+            EXPECT_EQ(s->text, texts[i]);
+        }
+        unsigned const before = type.count(vexatest::TypeOp::DeleteObject);
+        ASSERT_EQ(giveBack(seq, r), dds::RETCODE_OK);
+        EXPECT_EQ(type.count(vexatest::TypeOp::DeleteObject) - before, c.deleted);
+    }
+    unsigned const before = type.count(vexatest::TypeOp::DeleteObject);
+    ASSERT_EQ(sub_->deleteDR(r->getBridge()), dds::RETCODE_OK);
+    // A deleted reader goes at the second collector pass.
+    sub_->collectGarbage();
+    sub_->collectGarbage();
+    EXPECT_EQ(type.count(vexatest::TypeOp::DeleteObject) - before, spares);
 }
 
 TEST_F(ReaderIntake, InstancesByKeyWithOrWithoutTheEnginesHash) {

@@ -118,6 +118,9 @@ Reader::~Reader() {
                          instance.samples.findSample(instance.samples.first()).sample_handle);
         }
     }
+    for (void* object : spareObjects_) {
+        factory_->deleteObject(object);
+    }
     if (factory_ != nullptr && allocBlock_ != nullptr) {
         factory_->deleteAllocatedObjects(allocBlock_);
     }

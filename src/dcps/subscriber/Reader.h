@@ -180,6 +180,12 @@ public:
     uint32_t depth() const { return depth_; }
     uint32_t listStep() const { return listStep_; }
     uint32_t preallocated() const { return allocCount_; }
+    // Samples beyond the preallocated block are made by the type support. Once the reader is
+    // done with one that held at most SPARE_MAX_LENGTH packed bytes, it keeps it for the next
+    // sample (so what it keeps stays small), up to SPARE_OBJECTS of them; the rest are
+    // deleted, and the kept ones go with the reader.
+    static constexpr size_t SPARE_OBJECTS = 128;
+    static constexpr uint64_t SPARE_MAX_LENGTH = 4096;
     // State, for the subscriber's checks and for tests.
     uint32_t samplesHeld() const { return held_; }
     uint32_t liveInstances() const { return live_; }
@@ -204,14 +210,18 @@ private:
         }
     };
 
-    // Intake.
+    // Intake. The object of a sample: its index in the preallocated block, or one of these.
+    static constexpr int32_t HEAP_OBJECT = -1;
+    static constexpr int32_t SPARE_OBJECT = -2;  // a heap object that may be kept as a spare
     int32_t allocateSample(RTPS::SampleInfo const& sample, void*& data);
-    void deallocateSample(void* data, int32_t index);
+    void deallocateSample(void* data, int32_t object);
+    // A heap object the reader is done with: kept as a spare (`spare` and room left) or deleted.
+    void releaseHeapObject(void* data, bool spare);
     int32_t addInstance(std::vector<uint8_t>&& key, vexa::dds::KeyHash_t const& hash);
     int32_t locateInstanceforReceivedSample(RTPS::SampleInfo const& sample, void const* data,
                                             int32_t writer);
-    int addSample(InstanceCB& instance, bool preallocated, void* data,
-                  RTPS::SampleInfo const& sample, int32_t writer);
+    int addSample(InstanceCB& instance, int32_t object, void* data, RTPS::SampleInfo const& sample,
+                  int32_t writer);
     // A change without data (an unregistration, a disposal, the notice that no writer is
     // left) that a full history would file by pushing out its oldest sample: when the
     // application has not read that one, it carries the new instance state instead, and true.
@@ -290,6 +300,7 @@ private:
     size_t stride_ = 0;
     uint32_t allocCount_ = 0;
     std::vector<uint32_t> freeObjects_;
+    std::vector<void*> spareObjects_;  // heap objects to unpack into, at most SPARE_OBJECTS
 
     std::vector<RemoteDW> rdws_;
     std::map<std::array<uint32_t, 4>, int32_t> rdwIndex_;  // GUID -> slot

@@ -153,7 +153,7 @@ int Reader::ddsisampleHandler(RTPS::SampleInfo const& sample, vexa::dds::Duratio
         set_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
         return ACCEPTED;
     }
-    int const added = addSample(instance, object >= 0, data, filed, writer);
+    int const added = addSample(instance, object, data, filed, writer);
     if (added == 0) {
         set_status_changes(vexa::dds::DATA_AVAILABLE_STATUS);
         return ACCEPTED;
@@ -190,14 +190,42 @@ int32_t Reader::allocateSample(RTPS::SampleInfo const& sample, void*& data) {
         data = object;
         return static_cast<int32_t>(index);
     }
+    if (sample.length > SPARE_MAX_LENGTH) {
+        data = factory_->unpack(sample.data, length);
+        return HEAP_OBJECT;
+    }
+    if (!spareObjects_.empty()) {
+        void* object = spareObjects_.back();
+        spareObjects_.pop_back();
+        data = factory_->unpack(object, sample.data, length);
+        if (data == nullptr) {
+            // Half filled by the failed unpack: not kept.
+            factory_->deleteObject(object);
+        }
+        return SPARE_OBJECT;
+    }
     data = factory_->unpack(sample.data, length);
-    return -1;
+    return SPARE_OBJECT;
 }
 
-void Reader::deallocateSample(void* data, int32_t index) {
-    if (index >= 0) {
-        freeObjects_.push_back(static_cast<uint32_t>(index));
-    } else if (data != nullptr) {
+void Reader::deallocateSample(void* data, int32_t object) {
+    if (object >= 0) {
+        freeObjects_.push_back(static_cast<uint32_t>(object));
+    } else {
+        releaseHeapObject(data, object == SPARE_OBJECT);
+    }
+}
+
+void Reader::releaseHeapObject(void* data, bool spare) {
+    if (data == nullptr) {
+        return;
+    }
+    if (spare && spareObjects_.size() < SPARE_OBJECTS) {
+        if (spareObjects_.capacity() == 0) {
+            spareObjects_.reserve(SPARE_OBJECTS);
+        }
+        spareObjects_.push_back(data);
+    } else {
         factory_->deleteObject(data);
     }
 }
@@ -312,7 +340,7 @@ bool Reader::carriedByUnread(InstanceCB& instance, uint32_t statusFlags) {
     return true;
 }
 
-int Reader::addSample(InstanceCB& instance, bool preallocated, void* data,
+int Reader::addSample(InstanceCB& instance, int32_t object, void* data,
                       RTPS::SampleInfo const& sample, int32_t writer) {
     Subscriber* const subscriber = getSubscriber();
     Subscriber::SampleList& pool = subscriber->pool();
@@ -382,8 +410,11 @@ int Reader::addSample(InstanceCB& instance, bool preallocated, void* data,
 
     // 5. Into the arrival list.
     pool.addSample(slot);
-    if (!preallocated) {
+    if (object < 0) {
         cb->flags |= SampleCB::SAMPLE_HEAP_OBJECT;
+        if (object == SPARE_OBJECT) {
+            cb->flags |= SampleCB::SAMPLE_SPARE_OBJECT;
+        }
     }
 
     // 6. Into the instance's history.
@@ -427,7 +458,7 @@ void Reader::deleteSample(InstanceCB& instance, int32_t slot) {
     instance.samples.removeSample(cb->ref_index);
     --held_;
     if ((cb->flags & SampleCB::SAMPLE_HEAP_OBJECT) != 0) {
-        factory_->deleteObject(cb->data);
+        releaseHeapObject(cb->data, (cb->flags & SampleCB::SAMPLE_SPARE_OBJECT) != 0);
     } else {
         auto const offset = static_cast<size_t>(static_cast<char*>(cb->data) - allocBase_);
         freeObjects_.push_back(static_cast<uint32_t>(offset / stride_));
@@ -553,7 +584,7 @@ bool Reader::sampleNoDW(int32_t index) {
     }
     auto const keyLength = static_cast<unsigned>(instance.key.size());
     void* data = nullptr;
-    int32_t object = -1;
+    int32_t object = HEAP_OBJECT;
     if (!freeObjects_.empty()) {
         object = static_cast<int32_t>(freeObjects_.back());
         data = factory_->unpackKey(allocBase_ + static_cast<size_t>(object) * stride_,
@@ -561,7 +592,7 @@ bool Reader::sampleNoDW(int32_t index) {
         if (data != nullptr) {
             freeObjects_.pop_back();
         } else {
-            object = -1;
+            object = HEAP_OBJECT;
         }
     } else {
         data = factory_->unpackKey(instance.key.data(), keyLength);
@@ -573,7 +604,7 @@ bool Reader::sampleNoDW(int32_t index) {
     RTPS::SampleInfo sample{};
     sample.statusFlags = FLAG_UNREGISTERED;
     sample.sourceTimestamp = getSubscriber()->getTimeService().now();
-    if (addSample(instance, object >= 0, data, sample, -1) != 0) {
+    if (addSample(instance, object, data, sample, -1) != 0) {
         instance.state(sample.statusFlags, getSubscriber()->getTimeService());
         looseSample();
         deallocateSample(data, object);

@@ -15,6 +15,7 @@ struct Subscriber::SampleCB {
     static constexpr uint32_t SAMPLE_HEAP_OBJECT =
         2;                                       // data came from unpack, not the reader's block
     static constexpr uint32_t SAMPLE_TAKEN = 4;  // lent by a take: freed at the last return
+    static constexpr uint32_t SAMPLE_SPARE_OBJECT = 8;  // a heap object the reader may keep
 
     int32_t prev = -1;  // arrival list
     int32_t next = -1;
