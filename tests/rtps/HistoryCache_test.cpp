@@ -119,6 +119,52 @@ TEST(HistoryCache, LookupsByNumberAndByRecord) {
     EXPECT_EQ(h.remove_change(static_cast<CacheChange*>(nullptr)), 0xFFFFFFFFu);
 }
 
+// A change keeps its place in the history that holds it: another history, or the same one
+// after the change was taken out, must treat it as a stranger and leave its own list alone.
+TEST(HistoryCache, AChangeNotHeldHereIsAStranger) {
+    struct Case {
+        char const* name;
+        bool heldElsewhere;  // else: taken out of this history while loaned
+    };
+    const Case cases[] = {{"held by another history", true}, {"taken out while loaned", false}};
+    for (Case const& k : cases) {
+        HistoryCache other;
+        HistoryCache h;
+        CacheChange* first = change();
+        CacheChange* last = change();
+        h.add_change(first);
+        CacheChange* c = change();
+        if (k.heldElsewhere) {
+            other.add_change(c);
+        } else {
+            h.add_change(c);
+            h.get_change(c);
+            h.remove_change(c);
+        }
+        h.add_change(last);
+        const uint32_t loans = c->loanCount.load();
+
+        EXPECT_EQ(h.remove_change(c), loans) << k.name;
+        EXPECT_EQ(h.get_change(&c->sampleInfo), nullptr) << k.name;
+        if (k.heldElsewhere) {
+            EXPECT_EQ(h.add_change(c), 2u) << k.name;  // held by one history at a time
+        }
+        std::vector<CacheChange*> held;
+        h.upload(held);
+        EXPECT_EQ(held, (std::vector<CacheChange*>{first, last})) << k.name;
+        if (k.heldElsewhere) {
+            EXPECT_EQ(other.size(), 1u) << k.name;
+            EXPECT_EQ(other.get_change(&c->sampleInfo), c) << k.name;
+            EXPECT_EQ(other.remove_change(c), 0u) << k.name;
+            EXPECT_EQ(other.size(), 0u) << k.name;
+        } else {
+            EXPECT_EQ(h.garbageSize(), 1u) << k.name;
+            h.free_change(c);
+            EXPECT_EQ(h.garbageSize(), 0u) << k.name;
+        }
+    }
+}
+
 TEST(HistoryCache, EqualNumbersFromTwoWritersAreFoundInArrivalOrder) {
     HistoryCache h;
     CacheChange* fromA = received({0, 9}, 1);

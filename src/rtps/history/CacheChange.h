@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <vector>
 
@@ -9,12 +10,18 @@
 #include "rtps/wire/FragmentNumberSet.h"
 #include "rtps/wire/Guid.h"
 #include "rtps/discovery/OwnerTopicType.h"
+#include "rtps/history/NodeArena.h"
 #include "rtps/history/SampleInfo.h"
 
 namespace RTPS {
 
+class CacheChange;
+class HistoryCache;
 class RTPSMessage;
 class UserInputBuffer;
+
+// A history's changes in insertion order; its nodes come from the history's arena.
+using HistoryList = std::list<CacheChange*, ArenaAllocator<CacheChange*>>;
 
 // Why a DATA_FRAG fragment was refused; the caller drops it and logs the reason.
 enum class FragmentVerdict {
@@ -124,6 +131,13 @@ public:
     uint32_t nackFragCount = 0;
 
 private:
+    friend class HistoryCache;
+    // Where the history holding the change keeps it, so that a caller with the change at hand
+    // costs the history no lookup. Read and written by that history under its mutex.
+    HistoryCache const* m_heldBy = nullptr;
+    HistoryList::iterator m_heldAt{};
+    uint64_t m_heldOrder = 0;  // insertion rank in that history
+
     // Bytes of fragments kept until the whole buffer is allocated.
     struct Piece {
         uint64_t offset;

@@ -64,15 +64,13 @@ void HistoryCache::freeChanges(std::vector<CacheChange*>& changes) {
     changes.clear();
 }
 
-void HistoryCache::reserve(uint32_t n) {
-    const uint32_t entries = n > 0 ? std::min(n, MAX_RESERVE) : DEFAULT_RESERVE;
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    m_byRecord.reserve(entries);
+void HistoryCache::reserve(uint32_t) {
+    // Nothing is sized ahead: the indexes are trees and the list, all of them node by node.
 }
 
 size_t HistoryCache::add_change(CacheChange* c) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (c == nullptr || m_byRecord.count(&c->sampleInfo) != 0) {
+    if (c == nullptr || c->m_heldBy != nullptr) {
         return m_list.size();
     }
     if (c->sampleInfo.sequenceNumber == SEQUENCENUMBER_UNKNOWN) {
@@ -87,7 +85,12 @@ size_t HistoryCache::add_change(CacheChange* c) {
     const uint64_t order = m_nextOrder++;
     // Numbers mostly grow: the end is the place, and equal numbers stay in list order.
     m_bySequence.emplace_hint(m_bySequence.end(), c->sampleInfo.sequenceNumber, it);
-    m_byRecord.emplace(&c->sampleInfo, Held{it, order});
+    c->m_heldBy = this;
+    c->m_heldAt = it;
+    c->m_heldOrder = order;
+    if (m_byRecordKept) {
+        m_byRecord.emplace(&c->sampleInfo, c);
+    }
     if (c->removalRequested) {
         m_withdrawn.emplace(order, c);
     }
@@ -119,10 +122,10 @@ void HistoryCache::takeOut(List::iterator it, std::vector<CacheChange*>& freed) 
             break;
         }
     }
-    auto held = m_byRecord.find(&c->sampleInfo);
-    if (held != m_byRecord.end()) {
-        m_withdrawn.erase(held->second.order);
-        m_byRecord.erase(held);
+    m_withdrawn.erase(c->m_heldOrder);
+    c->m_heldBy = nullptr;
+    if (m_byRecordKept) {
+        m_byRecord.erase(&c->sampleInfo);
     }
     m_list.erase(it);
     if (c->loanCount.load() == 0) {
@@ -141,9 +144,8 @@ uint32_t HistoryCache::remove_change(CacheChange* c) {
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         loans = c->loanCount.load();
-        auto found = m_byRecord.find(&c->sampleInfo);
-        if (found != m_byRecord.end()) {
-            takeOut(found->second.it, freed);
+        if (c->m_heldBy == this) {
+            takeOut(c->m_heldAt, freed);
         }
     }
     freeChanges(freed);
@@ -178,8 +180,15 @@ CacheChange* HistoryCache::get_change(SequenceNumber_t const& sn) {
 
 CacheChange* HistoryCache::get_change(SampleInfo const* info) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!m_byRecordKept) {
+        // The first look-up by record builds the index; the writes before it paid nothing.
+        for (CacheChange* c : m_list) {
+            m_byRecord.emplace(&c->sampleInfo, c);
+        }
+        m_byRecordKept = true;
+    }
     auto found = m_byRecord.find(info);
-    return found == m_byRecord.end() ? nullptr : *found->second.it;
+    return found == m_byRecord.end() ? nullptr : found->second;
 }
 
 uint32_t HistoryCache::get_change(CacheChange* c) {
@@ -240,7 +249,7 @@ bool HistoryCache::removalRequest(SequenceNumber_t const& sn) {
     }
     CacheChange* c = *it;
     c->removalRequested = true;
-    m_withdrawn.emplace(m_byRecord.at(&c->sampleInfo).order, c);
+    m_withdrawn.emplace(c->m_heldOrder, c);
     return true;
 }
 

@@ -24,7 +24,9 @@ class UserInputBuffer;
 // that ends its last loan, so memory follows what is really held.
 //
 // The indexes take their nodes from the history's own arena, so that adding and taking out a
-// change allocates nothing once the history has been as long before.
+// change allocates nothing once the history has been as long before. A held change carries its
+// own place in the history, so that a caller holding the change pointer costs no lookup; a
+// change is held by one history at a time.
 //
 // Owns every change given to add_change. Lock order: upload mutex, then the change mutex (which
 // also guards the garbage list). Loan counts change only under the change mutex. Changes are
@@ -61,7 +63,9 @@ public:
 
     // The first change with that number with one more loan, or null.
     CacheChange* get_change(SequenceNumber_t const& sn);
-    // The held change whose record is at that address, or null; no loan is taken.
+    // The held change whose record is at that address, or null; no loan is taken. The address
+    // index this needs is built by the first such look-up and kept from then on, so that
+    // histories never looked up by record pay nothing for it per change.
     CacheChange* get_change(SampleInfo const* info);
     // One more loan on the change (held or in the garbage); returns the new count.
     uint32_t get_change(CacheChange* c);
@@ -89,7 +93,8 @@ public:
     // A copy of the list, taken under the upload mutex and the change mutex.
     void upload(std::vector<CacheChange*>& out);
 
-    // A preallocation hint only: min(n, MAX_RESERVE), or DEFAULT_RESERVE for 0.
+    // A preallocation hint only, which the history needs no more (its indexes grow node by
+    // node from its arena); kept for callers that size their endpoints.
     void reserve(uint32_t n);
 
     void resetMulticasted();
@@ -112,18 +117,13 @@ public:
     std::recursive_mutex& getUploadMutex() { return m_uploadMutex; }
 
 private:
-    using List = std::list<CacheChange*, ArenaAllocator<CacheChange*>>;
+    using List = HistoryList;
 
     List::iterator findFirst(SequenceNumber_t const& sn);
     // Takes the change out of the list and its indexes; an unloaned one goes to `freed` for
     // the caller to free once the mutex is released, a loaned one to the garbage list.
     void takeOut(List::iterator it, std::vector<CacheChange*>& freed);
     void freeChanges(std::vector<CacheChange*>& changes);
-
-    struct Held {
-        List::iterator it;
-        uint64_t order;  // insertion rank: list order, also for equal or unordered numbers
-    };
 
     template <class K, class V>
     using Pair = std::pair<K const, V>;
@@ -135,12 +135,15 @@ private:
     std::multimap<SequenceNumber_t, List::iterator, std::less<SequenceNumber_t>,
                   ArenaAllocator<Pair<SequenceNumber_t, List::iterator>>>
         m_bySequence{ArenaAllocator<Pair<SequenceNumber_t, List::iterator>>(&m_arena)};
-    std::unordered_map<SampleInfo const*, Held, std::hash<SampleInfo const*>,
+    // Held changes by record address, once a look-up by record asked for it.
+    std::unordered_map<SampleInfo const*, CacheChange*, std::hash<SampleInfo const*>,
                        std::equal_to<SampleInfo const*>,
-                       ArenaAllocator<Pair<SampleInfo const*, Held>>>
+                       ArenaAllocator<Pair<SampleInfo const*, CacheChange*>>>
         m_byRecord{0, std::hash<SampleInfo const*>(), std::equal_to<SampleInfo const*>(),
-                   ArenaAllocator<Pair<SampleInfo const*, Held>>(&m_arena)};
-    // Held changes marked for removal, by order.
+                   ArenaAllocator<Pair<SampleInfo const*, CacheChange*>>(&m_arena)};
+    bool m_byRecordKept = false;
+    // Held changes marked for removal, by insertion rank (list order, also for equal or
+    // unordered numbers).
     std::map<uint64_t, CacheChange*, std::less<uint64_t>,
              ArenaAllocator<Pair<uint64_t, CacheChange*>>>
         m_withdrawn{ArenaAllocator<Pair<uint64_t, CacheChange*>>(&m_arena)};
