@@ -237,6 +237,8 @@ private:
     // has room for one more change. `since`, `waitMks` and `firstPass` are for the trace lines:
     // when the call began, how long it may wait, and whether this is its first pass.
     bool makeRoom(std::chrono::steady_clock::time_point since, uint64_t waitMks, bool firstPass);
+    // Whether the history takes one more change as it is, without removing any.
+    bool hasRoom();
     bool waitForRoomSince(std::chrono::steady_clock::time_point deadline,
                           std::chrono::steady_clock::time_point since, uint64_t waitMks);
     // Takes out the withdrawn changes every matched reader has acknowledged, oldest first, at
