@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -20,8 +21,14 @@ class HistoryCache;
 class RTPSMessage;
 class UserInputBuffer;
 
-// A history's changes in insertion order; its nodes come from the history's arena.
+// A history's changes in insertion order and its indexes; their nodes come from the history's
+// arena.
 using HistoryList = std::list<CacheChange*, ArenaAllocator<CacheChange*>>;
+using HistoryBySequence =
+    std::multimap<SequenceNumber_t, HistoryList::iterator, std::less<SequenceNumber_t>,
+                  ArenaAllocator<std::pair<SequenceNumber_t const, HistoryList::iterator>>>;
+using HistoryWithdrawn = std::map<uint64_t, CacheChange*, std::less<uint64_t>,
+                                  ArenaAllocator<std::pair<uint64_t const, CacheChange*>>>;
 
 // Why a DATA_FRAG fragment was refused; the caller drops it and logs the reason.
 enum class FragmentVerdict {
@@ -136,7 +143,10 @@ private:
     // costs the history no lookup. Read and written by that history under its mutex.
     HistoryCache const* m_heldBy = nullptr;
     HistoryList::iterator m_heldAt{};
-    uint64_t m_heldOrder = 0;  // insertion rank in that history
+    HistoryBySequence::iterator m_heldNumber{};
+    HistoryWithdrawn::iterator m_heldWithdrawn{};  // when m_listedWithdrawn
+    uint64_t m_heldOrder = 0;                      // insertion rank in that history
+    bool m_listedWithdrawn = false;
 
     // Bytes of fragments kept until the whole buffer is allocated.
     struct Piece {

@@ -84,17 +84,28 @@ size_t HistoryCache::add_change(CacheChange* c) {
     auto it = m_list.insert(m_list.end(), c);
     const uint64_t order = m_nextOrder++;
     // Numbers mostly grow: the end is the place, and equal numbers stay in list order.
-    m_bySequence.emplace_hint(m_bySequence.end(), c->sampleInfo.sequenceNumber, it);
+    c->m_heldNumber =
+        m_bySequence.emplace_hint(m_bySequence.end(), c->sampleInfo.sequenceNumber, it);
     c->m_heldBy = this;
     c->m_heldAt = it;
     c->m_heldOrder = order;
     if (m_byRecordKept) {
         m_byRecord.emplace(&c->sampleInfo, c);
     }
+    c->m_listedWithdrawn = false;
     if (c->removalRequested) {
-        m_withdrawn.emplace(order, c);
+        listWithdrawn(c);
     }
     return m_list.size();
+}
+
+void HistoryCache::listWithdrawn(CacheChange* c) {
+    if (c->m_listedWithdrawn) {
+        return;
+    }
+    // Changes are mostly withdrawn in the order they came: the end is the place.
+    c->m_heldWithdrawn = m_withdrawn.emplace_hint(m_withdrawn.end(), c->m_heldOrder, c);
+    c->m_listedWithdrawn = true;
 }
 
 HistoryCache::List::iterator HistoryCache::findFirst(SequenceNumber_t const& sn) {
@@ -115,14 +126,11 @@ void HistoryCache::takeOut(List::iterator it, std::vector<CacheChange*>& freed) 
     } else if (std::next(it) == m_list.end()) {
         m_seqNumMax = (*std::prev(it))->sampleInfo.sequenceNumber;
     }
-    auto range = m_bySequence.equal_range(c->sampleInfo.sequenceNumber);
-    for (auto s = range.first; s != range.second; ++s) {
-        if (s->second == it) {
-            m_bySequence.erase(s);
-            break;
-        }
+    m_bySequence.erase(c->m_heldNumber);
+    if (c->m_listedWithdrawn) {
+        m_withdrawn.erase(c->m_heldWithdrawn);
+        c->m_listedWithdrawn = false;
     }
-    m_withdrawn.erase(c->m_heldOrder);
     c->m_heldBy = nullptr;
     if (m_byRecordKept) {
         m_byRecord.erase(&c->sampleInfo);
@@ -249,7 +257,7 @@ bool HistoryCache::removalRequest(SequenceNumber_t const& sn) {
     }
     CacheChange* c = *it;
     c->removalRequested = true;
-    m_withdrawn.emplace(c->m_heldOrder, c);
+    listWithdrawn(c);
     return true;
 }
 

@@ -25,8 +25,8 @@ class UserInputBuffer;
 //
 // The indexes take their nodes from the history's own arena, so that adding and taking out a
 // change allocates nothing once the history has been as long before. A held change carries its
-// own place in the history, so that a caller holding the change pointer costs no lookup; a
-// change is held by one history at a time.
+// own place in the list and in each index, so that a caller holding the change pointer costs
+// no lookup and taking it out searches no index; a change is held by one history at a time.
 //
 // Owns every change given to add_change. Lock order: upload mutex, then the change mutex (which
 // also guards the garbage list). Loan counts change only under the change mutex. Changes are
@@ -124,6 +124,8 @@ private:
     // the caller to free once the mutex is released, a loaned one to the garbage list.
     void takeOut(List::iterator it, std::vector<CacheChange*>& freed);
     void freeChanges(std::vector<CacheChange*>& changes);
+    // Lists a held change among the withdrawn ones, once.
+    void listWithdrawn(CacheChange* c);
 
     template <class K, class V>
     using Pair = std::pair<K const, V>;
@@ -132,9 +134,8 @@ private:
     NodeArena m_arena;             // before the containers: it outlives them
     List m_list{ArenaAllocator<CacheChange*>(&m_arena)};
     // Equal numbers: list order.
-    std::multimap<SequenceNumber_t, List::iterator, std::less<SequenceNumber_t>,
-                  ArenaAllocator<Pair<SequenceNumber_t, List::iterator>>>
-        m_bySequence{ArenaAllocator<Pair<SequenceNumber_t, List::iterator>>(&m_arena)};
+    HistoryBySequence m_bySequence{
+        ArenaAllocator<Pair<SequenceNumber_t, List::iterator>>(&m_arena)};
     // Held changes by record address, once a look-up by record asked for it.
     std::unordered_map<SampleInfo const*, CacheChange*, std::hash<SampleInfo const*>,
                        std::equal_to<SampleInfo const*>,
@@ -144,9 +145,7 @@ private:
     bool m_byRecordKept = false;
     // Held changes marked for removal, by insertion rank (list order, also for equal or
     // unordered numbers).
-    std::map<uint64_t, CacheChange*, std::less<uint64_t>,
-             ArenaAllocator<Pair<uint64_t, CacheChange*>>>
-        m_withdrawn{ArenaAllocator<Pair<uint64_t, CacheChange*>>(&m_arena)};
+    HistoryWithdrawn m_withdrawn{ArenaAllocator<Pair<uint64_t, CacheChange*>>(&m_arena)};
     uint64_t m_nextOrder = 0;
     std::unordered_set<CacheChange*> m_garbage;  // taken out, still loaned
 
