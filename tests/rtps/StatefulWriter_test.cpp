@@ -475,6 +475,31 @@ TEST_F(StatefulWriterTest, WritesGoOnWhileARepairHoldsTheReaders) {
     }
 }
 
+// A change written while another thread holds the readers is in none of their proxies until
+// that thread lets go: until then the writer must not call everything delivered.
+TEST_F(StatefulWriterTest, AChangeWrittenWhileTheReadersAreHeldIsNotYetDelivered) {
+    const size_t r = startedWithOneReader();
+    FakeTransport& transport = participant->transport;
+    write(1);
+    traffic->next(r);
+    acknack(1, 2, {}, 1);
+    ASSERT_TRUE(writer->allDelivered());
+    transport.closeGate();
+    std::thread holder([&] { writer->assertLiveliness(); });  // sends under the readers
+    ASSERT_TRUE(transport.waitAtGate(1));
+    auto second = std::async(std::launch::async, [&] { write(2); });
+    EXPECT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "a write waited for the readers";
+    EXPECT_FALSE(writer->allDelivered());
+    transport.openGate();
+    holder.join();
+    second.get();
+    participant->settle();
+    EXPECT_EQ(traffic->next(r).data, (Seqs{2}));
+    acknack(1, 3, {}, 2);
+    EXPECT_TRUE(writer->allDelivered());
+}
+
 // Deletions of delivered changes that found the readers held elsewhere (a repair under way)
 // still free those changes, and their blocks, when nothing is written or acknowledged after
 // them: the task does it once it is due.

@@ -247,6 +247,7 @@ void StatefulWriter::enterStored() {
     for (CacheChange* c : m_entering) {
         enter(c);
     }
+    m_storedCount -= m_entering.size();
     m_entering.clear();
 }
 
@@ -460,6 +461,7 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
         enter(change);
     } else {
         // Held elsewhere: the next holder enters it; a pass under way looks once more.
+        ++m_storedCount;
         {
             std::lock_guard<std::mutex> stored(m_storedMutex);
             m_stored.push_back(change);
@@ -784,6 +786,8 @@ void StatefulWriter::pass(bool task, bool wanted, Sockets& held) {
         owed = owed || p->hasUnacknowledged();
     }
     while (m_unsentPending.exchange(false)) {
+        // The flag may be a listed change's: enter it, or nobody sends it.
+        enterStored();
         if (m_matched.empty()) {
             break;
         }

@@ -89,6 +89,8 @@ public:
     bool dropChange(long handle) override;
     // A HEARTBEAT with the final and liveliness flags to every matched reader.
     void assertLiveliness() override;
+    // A change a writing thread listed while the readers were held is not delivered yet.
+    bool allDelivered() override { return m_storedCount.load() == 0 && WriterImpl::allDelivered(); }
     void checkMatchedReaders(std::vector<ReaderProxyInfo*> readers) override;
     void checkMatchedReader(DiscoveredReaderData const* data) override;
     void removeMatchedReaders(GUID_t remote) override;
@@ -268,6 +270,8 @@ private:
     std::vector<CacheChange*> m_stored;
     std::vector<CacheChange*> m_entering;  // enterStored's scratch list
     std::atomic<bool> m_storedPending{false};
+    // Listed and not yet entered: such a change is in no proxy, so it is not delivered.
+    std::atomic<size_t> m_storedCount{0};
     std::atomic<bool> m_unsentPending{false};
     // The send role (drain): one thread at a time builds and sends the writer's passes, so
     // that one pass's datagrams, on every socket, have left before the next pass is built.
