@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -124,6 +126,35 @@ TEST(Endpoint, DestructionWaitsForTheLastLookup) {
     }
     owner.join();
     EXPECT_TRUE(destroyedAfterLookup);
+}
+
+// The last use may end just as the owner starts to wait, or while it waits: the owner must
+// neither miss that end nor return before the lookup is done with the endpoint.
+TEST(Endpoint, AnOwnerNeverMissesTheLastUseEndingBesideIt) {
+    EndpointConfig c = config();
+    for (int round = 0; round < 8000; ++round) {
+        auto* e = new TestEndpoint(nullptr, &c);
+        const int uses = 1 + round % 3;
+        for (int i = 0; i < uses; ++i) {
+            e->raiseUseCount();
+        }
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> destroyed = done->get_future();
+        std::thread lookup([e, uses] {
+            for (int i = 0; i < uses; ++i) {
+                e->lowerUseCount();
+            }
+        });
+        std::thread([e, done] {
+            delete e;
+            done->set_value();
+        }).detach();
+        lookup.join();
+        if (destroyed.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the owner missed the last use in round " << round;
+            return;
+        }
+    }
 }
 
 TEST(Endpoint, UseCountNeverGoesBelowZero) {
