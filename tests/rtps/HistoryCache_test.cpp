@@ -240,6 +240,56 @@ TEST(HistoryCache, AChangeIsFreedWhenItLeavesUnheldOrItsLastLoanEnds) {
     }
 }
 
+// The reader's removal by record: the loan it ends decides whether the change goes at once or
+// waits for its last loan; a record the history does not hold is refused and changes nothing.
+TEST(HistoryCache, RemovalByRecordEndsAtMostOneLoan) {
+    struct Case {
+        char const* name;
+        uint32_t loans;
+        bool endLoan;
+        uint32_t loansLeft;  // 0: freed at once
+    };
+    const Case cases[] = {
+        {"unloaned", 0, false, 0},
+        {"unloaned, nothing to end", 0, true, 0},
+        {"its one loan ended", 1, true, 0},
+        {"its one loan kept", 1, false, 1},
+        {"one of two loans ended", 2, true, 1},
+    };
+    for (Case const& c : cases) {
+        Released released;
+        HistoryCache h;
+        released.attach(h);
+        CacheChange* kept = change();
+        h.add_change(kept);
+        CacheChange* gone = change();
+        gone->userBuffer = token(2);
+        h.add_change(gone);
+        for (uint32_t i = 0; i < c.loans; ++i) {
+            h.get_change(gone);
+        }
+        RTPS::SampleInfo stranger{};
+        EXPECT_FALSE(h.removeByRecord(&stranger, c.endLoan)) << c.name;
+        EXPECT_EQ(h.size(), 2u) << c.name;
+
+        EXPECT_TRUE(h.removeByRecord(&gone->sampleInfo, c.endLoan)) << c.name;
+        EXPECT_EQ(h.size(), 1u) << c.name;
+        EXPECT_EQ(h.get_change(&gone->sampleInfo), nullptr) << c.name;
+        EXPECT_EQ(h.garbageSize(), c.loansLeft != 0 ? 1u : 0u) << c.name;
+        if (c.loansLeft != 0) {
+            EXPECT_TRUE(released.buffers.empty()) << c.name;
+            EXPECT_EQ(gone->loanCount, c.loansLeft) << c.name;
+            EXPECT_FALSE(h.removeByRecord(&gone->sampleInfo, c.endLoan)) << c.name;
+            for (uint32_t i = 0; i < c.loansLeft; ++i) {
+                h.free_change(gone);
+            }
+        }
+        EXPECT_EQ(released.buffers, std::vector<RTPS::UserInputBuffer*>{token(2)}) << c.name;
+        EXPECT_EQ(h.ownedCount(), 1u) << c.name;
+        EXPECT_EQ(h.getEarliestChange(), kept) << c.name;
+    }
+}
+
 // The collector finds work only where a loan count was lowered behind the history's back.
 TEST(HistoryCache, RemoveGarbageFreesAtMostMax) {
     HistoryCache h;

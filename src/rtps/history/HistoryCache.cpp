@@ -54,6 +54,11 @@ void HistoryCache::freeChanges(std::vector<CacheChange*>& changes) {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         releaser = m_releaser;
     }
+    freeChanges(changes, releaser);
+}
+
+void HistoryCache::freeChanges(std::vector<CacheChange*>& changes,
+                               std::function<void(UserInputBuffer*)> const& releaser) {
     for (CacheChange* c : changes) {
         UserInputBuffer* buffer = c->userBuffer;
         delete c;
@@ -82,6 +87,7 @@ size_t HistoryCache::add_change(CacheChange* c) {
         }
     }
     auto it = m_list.insert(m_list.end(), c);
+    m_heldCount.store(m_list.size());
     const uint64_t order = m_nextOrder++;
     // Numbers mostly grow: the end is the place, and equal numbers stay in list order.
     c->m_heldNumber =
@@ -136,6 +142,7 @@ void HistoryCache::takeOut(List::iterator it, std::vector<CacheChange*>& freed) 
         m_byRecord.erase(&c->sampleInfo);
     }
     m_list.erase(it);
+    m_heldCount.store(m_list.size());
     if (c->loanCount.load() == 0) {
         freed.push_back(c);
     } else {
@@ -186,8 +193,7 @@ CacheChange* HistoryCache::get_change(SequenceNumber_t const& sn) {
     return *it;
 }
 
-CacheChange* HistoryCache::get_change(SampleInfo const* info) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+CacheChange* HistoryCache::findByRecord(SampleInfo const* info) {
     if (!m_byRecordKept) {
         // The first look-up by record builds the index; the writes before it paid nothing.
         for (CacheChange* c : m_list) {
@@ -197,6 +203,32 @@ CacheChange* HistoryCache::get_change(SampleInfo const* info) {
     }
     auto found = m_byRecord.find(info);
     return found == m_byRecord.end() ? nullptr : found->second;
+}
+
+CacheChange* HistoryCache::get_change(SampleInfo const* info) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return findByRecord(info);
+}
+
+bool HistoryCache::removeByRecord(SampleInfo const* info, bool endLoan) {
+    std::vector<CacheChange*> freed;
+    std::function<void(UserInputBuffer*)> releaser;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        CacheChange* c = findByRecord(info);
+        if (c == nullptr) {
+            return false;
+        }
+        if (endLoan) {
+            lowerLoan(c);
+        }
+        takeOut(c->m_heldAt, freed);
+        if (!freed.empty()) {
+            releaser = m_releaser;
+        }
+    }
+    freeChanges(freed, releaser);
+    return true;
 }
 
 uint32_t HistoryCache::get_change(CacheChange* c) {
@@ -332,11 +364,6 @@ unsigned long HistoryCache::removeGarbage(unsigned long max) {
     }
     freeChanges(freed);
     return left;
-}
-
-size_t HistoryCache::size() {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    return m_list.size();
 }
 
 size_t HistoryCache::garbageSize() {

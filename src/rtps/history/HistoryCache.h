@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -67,6 +68,10 @@ public:
     // index this needs is built by the first such look-up and kept from then on, so that
     // histories never looked up by record pay nothing for it per change.
     CacheChange* get_change(SampleInfo const* info);
+    // The reader's removal of a change it announced: takes the held change whose record is at
+    // that address out, ending one loan of it first when `endLoan` is set, all under one lock;
+    // false when no held change has that record.
+    bool removeByRecord(SampleInfo const* info, bool endLoan);
     // One more loan on the change (held or in the garbage); returns the new count.
     uint32_t get_change(CacheChange* c);
 
@@ -104,7 +109,8 @@ public:
     // after a loan count was lowered behind the history's back.
     unsigned long removeGarbage(unsigned long max);
 
-    size_t size();
+    // A snapshot, read without the lock.
+    size_t size() const { return m_heldCount.load(); }
     // Changes taken out that a loan still keeps.
     size_t garbageSize();
     // Every change this history still owns: held ones and loaned ones taken out.
@@ -124,14 +130,20 @@ private:
     // the caller to free once the mutex is released, a loaned one to the garbage list.
     void takeOut(List::iterator it, std::vector<CacheChange*>& freed);
     void freeChanges(std::vector<CacheChange*>& changes);
+    // The same for a caller that copied the releaser while it held the change mutex.
+    static void freeChanges(std::vector<CacheChange*>& changes,
+                            std::function<void(UserInputBuffer*)> const& releaser);
+    // The held change with that record (under the change mutex), building the index once.
+    CacheChange* findByRecord(SampleInfo const* info);
     // Lists a held change among the withdrawn ones, once.
     void listWithdrawn(CacheChange* c);
 
     template <class K, class V>
     using Pair = std::pair<K const, V>;
 
-    std::recursive_mutex m_mutex;  // the list, the indexes, the arena and the numbers
-    NodeArena m_arena;             // before the containers: it outlives them
+    std::recursive_mutex m_mutex;        // the list, the indexes, the arena and the numbers
+    std::atomic<size_t> m_heldCount{0};  // the list's length, written under m_mutex
+    NodeArena m_arena;                   // before the containers: it outlives them
     List m_list{ArenaAllocator<CacheChange*>(&m_arena)};
     // Equal numbers: list order.
     HistoryBySequence m_bySequence{

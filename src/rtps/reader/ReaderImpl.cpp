@@ -614,14 +614,11 @@ unsigned int ReaderImpl::deleteChange(SampleInfo* handle) {
     if (handle == nullptr) {
         throw BAD_PARAMETERS("Неверный указатель на данные сэмпла");
     }
-    CacheChange* change = m_history.get_change(handle);
-    if (change == nullptr) {
+    // While the loader works the loan is its own; otherwise a user reader's removal ends one.
+    bool const endLoan = isUserReader() && m_historicalState.load() < HISTORICAL_LOADING;
+    if (!m_history.removeByRecord(handle, endLoan)) {
         throw GENERAL_DDSI_ERROR("Не найден сэмпл по предоставленным данным");
     }
-    if (isUserReader() && m_historicalState.load() < HISTORICAL_LOADING) {
-        m_history.free_change(change);
-    }
-    m_history.remove_change(change);
     if (m_loader) {
         m_loader->roomMade();
     }
