@@ -26,11 +26,11 @@ class MessageComposer;
 // and the task looks the proxy up when it runs, so removing a writer destroys its proxy at
 // once. stop removes the reader's rows and waits for a running one.
 //
-// Locks: the proxies mutex before a proxy's mutex before the delivery mutex (a leaf, taken
-// only to move the delivery generation). The scheduler's addTask is called under the first two
-// (it never waits); removeTask(object), the composer's sends, the participant and the
-// communication object are called with none of them held. The pending mutex of the base is
-// never held together with these.
+// Locks: the proxies mutex, which also guards every proxy (a proxy is called only under it),
+// before the delivery mutex (a leaf, taken only to move the delivery generation). The scheduler's
+// addTask is called under the proxies mutex (it never waits); removeTask(object), the composer's
+// sends, the participant and the communication object are called with none of them held. The
+// pending mutex of the base is never held together with these.
 class StatefulReader : public ReaderImpl {
 public:
     StatefulReader(Participant* participant, EndpointConfig const* config,

@@ -127,7 +127,6 @@ bool WriterProxy::received_change_check(SequenceNumber_t sn) {
     if (!valueOf(sn, value) || value == 0) {
         return true;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (value < m_base) {
         return true;
     }
@@ -140,7 +139,6 @@ void WriterProxy::received_change_set(SequenceNumber_t sn) {
     if (!valueOf(sn, value) || value == 0) {
         return;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     setState(value, RECEIVED);
     advance();
 }
@@ -157,7 +155,6 @@ WriterProxy::Offer WriterProxy::offer(CacheChange* change, SequenceNumber_t sn, 
     if (change == nullptr || !valueOf(sn, value) || value == 0) {
         return Offer::Refused;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (value < m_base) {
         return Offer::Refused;
     }
@@ -208,7 +205,6 @@ CacheChange* WriterProxy::delivered(uint64_t& turn, SequenceNumber_t sn, bool se
                                     SequenceNumber_t& next) {
     uint64_t value = 0;
     bool const valid = valueOf(sn, value);
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (turn == 0 || turn != m_turn) {
         return nullptr;
     }
@@ -229,7 +225,6 @@ CacheChange* WriterProxy::delivered(uint64_t& turn, SequenceNumber_t sn, bool se
 }
 
 CacheChange* WriterProxy::takeDue(SequenceNumber_t& sn, uint64_t& turn) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     uint64_t due = 0;
     CacheChange* change = claimDue(due, turn);
     if (change != nullptr) {
@@ -239,7 +234,6 @@ CacheChange* WriterProxy::takeDue(SequenceNumber_t& sn, uint64_t& turn) {
 }
 
 size_t WriterProxy::heldCount() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_held.size();
 }
 
@@ -248,7 +242,6 @@ void WriterProxy::missing_changes_update(SequenceNumber_t last) {
     if (!valueOf(last, value)) {
         return;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     updateTo(value);
     advance();
 }
@@ -258,7 +251,6 @@ void WriterProxy::lost_changes_update(SequenceNumber_t first) {
     if (!valueOf(first, value)) {
         return;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     loseBelow(value);
     advance();
 }
@@ -271,7 +263,6 @@ bool WriterProxy::irrelevant_change_set(SequenceNumber_t gapStart,
         listBase == 0 || gapList.numBits > MAX_SET_BITS) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     updateTo(listBase + gapList.numBits - 1);
     // Only numbers inside the window can change, however wide the GAP is.
     uint64_t const end = std::min<uint64_t>(listBase, m_base + m_states.size());
@@ -288,7 +279,6 @@ bool WriterProxy::irrelevant_change_set(SequenceNumber_t gapStart,
 }
 
 void WriterProxy::missing_changes(SequenceNumberSet& set) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     set = SequenceNumberSet{};
     set.bitmapBase = sequenceOf(m_base);
     uint64_t const n = std::min<uint64_t>(m_states.size(), MAX_SET_BITS);
@@ -310,7 +300,6 @@ WriterProxy::HeartbeatVerdict WriterProxy::heartbeat(HeartbeatData const& heartb
         (hasFirst && hasLast && first > last + 1)) {
         return HeartbeatVerdict::Invalid;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_heartbeatCount.accept(heartbeat.count)) {
         return HeartbeatVerdict::Old;
     }
@@ -328,7 +317,6 @@ WriterProxy::HeartbeatVerdict WriterProxy::heartbeat(HeartbeatData const& heartb
 }
 
 bool WriterProxy::scheduleResponse() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_responsePending) {
         return false;
     }
@@ -339,7 +327,6 @@ bool WriterProxy::scheduleResponse() {
 AckNAckData* WriterProxy::makeAckNack(GUID_t const& reader) {
     SequenceNumberSet set;
     missing_changes(set);
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_responsePending = false;
     bool const nothingMissing = set.numBits == 0 || m_states.empty();
     if (!m_responseRequired && nothingMissing) {
@@ -356,7 +343,6 @@ AckNAckData* WriterProxy::makeAckNack(GUID_t const& reader) {
 }
 
 AckNAckData* WriterProxy::makePreemptiveAckNack(GUID_t const& reader) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     auto* acknack = new AckNAckData;
     acknack->readerGUID = reader;
     acknack->writerGUID = m_writer;
@@ -369,27 +355,22 @@ AckNAckData* WriterProxy::makePreemptiveAckNack(GUID_t const& reader) {
 }
 
 bool WriterProxy::takeAnswerAtOnce() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return std::exchange(m_answerAtOnce, false);
 }
 
 bool WriterProxy::allDelivered() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_states.empty();
 }
 
 uint64_t WriterProxy::windowSize() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_states.size();
 }
 
 uint64_t WriterProxy::base() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_base;
 }
 
 uint64_t WriterProxy::highest() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_base + m_states.size() - 1;
 }
 

@@ -5,7 +5,6 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "rtps/wire/AckNAckData.h"
 #include "rtps/wire/GapData.h"
@@ -41,7 +40,9 @@ class StatefulReader;
 // held behind it; only a slide of the window frees a held change. Held changes are bounded by
 // MAX_HELD and MAX_HELD_BYTES: one that does not fit stays missing and is asked for again.
 //
-// Its mutex guards everything; the owner's reportAllDelivered (a leaf) is called under it.
+// It has no lock of its own: the owner calls it only under its proxies mutex, which guards it
+// (one lock per call instead of two nested ones); the owner's reportAllDelivered (a leaf) is
+// called under that mutex.
 class WriterProxy {
 public:
     static constexpr uint64_t MAX_WINDOW = 65536;
@@ -156,7 +157,6 @@ private:
     const GUID_t m_writer;
     RTPSOutSocket* const m_socket;
 
-    std::mutex m_mutex;
     uint64_t m_base = 1;
     std::deque<uint8_t> m_states;  // of m_base, m_base + 1, ...
     bool m_allDelivered = true;
