@@ -534,6 +534,12 @@ void StatefulReader::historicalLoadingEnded() {
 }
 
 void StatefulReader::reportAllDelivered() {
+    // What is reported changed before this look (under the proxies mutex, or the historical
+    // state). A waiter counts itself in before it looks at either: one that this look misses
+    // sees the change itself, so only a counted waiter needs the generation moved.
+    if (!m_waiters.busy()) {
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(m_deliveryMutex);
         ++m_deliveryGeneration;

@@ -73,7 +73,8 @@ public:
     void deferredWorker(GUID_t const& writer);
     static void deferredTask(void* object, void* a1, uint64_t a2, uint64_t a3);
 
-    // Wakes waitForHistoricalData (a proxy became delivered, or loading ended).
+    // Wakes waitForHistoricalData (a proxy became delivered, or loading ended); called after
+    // the change, with no lock or the proxies mutex held. Takes no lock while nobody waits.
     void reportAllDelivered();
 
     // The count of the next ACKNACK, from one counter for all proxies: a proxy made again for a
