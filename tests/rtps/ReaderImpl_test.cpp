@@ -368,16 +368,31 @@ TEST(ReaderImpl, AccessRefusals) {
     EXPECT_EQ(offer(r, dataChange(writerGuid(), 2, &bytes)), nullptr);
 }
 
-// A full history takes nothing more.
+// A full history takes nothing more; a change it refused is taken when it comes again after
+// the user made room.
 TEST(ReaderImpl, FullHistoryRefusesChanges) {
-    ReaderHarness h;
-    h.historyLimit = 2;
-    auto& r = h.stateless();
-    auto bytes = pattern(4);
-    EXPECT_NE(offer(r, dataChange(writerGuid(), 1, &bytes)), nullptr);
-    EXPECT_NE(offer(r, dataChange(writerGuid(), 2, &bytes)), nullptr);
-    EXPECT_EQ(offer(r, dataChange(writerGuid(), 3, &bytes)), nullptr);
-    EXPECT_EQ(r.getHistory().size(), 2u);
+    for (bool const reliable : {false, true}) {
+        SCOPED_TRACE(reliable ? "reliable" : "best effort");
+        ReaderHarness h;
+        h.historyLimit = 2;
+        RTPS::ReaderImpl* r = nullptr;
+        if (reliable) {
+            RTPS::StatefulReader& stateful = h.stateful();
+            EXPECT_TRUE(stateful.matched_writer_add(writerGuid(), &WRITER_LOCATOR));
+            r = &stateful;
+        } else {
+            r = &h.stateless();
+        }
+        auto bytes = pattern(4);
+        RTPS::CacheChange* first = offer(*r, dataChange(writerGuid(), 1, &bytes));
+        ASSERT_NE(first, nullptr);
+        EXPECT_NE(offer(*r, dataChange(writerGuid(), 2, &bytes)), nullptr);
+        EXPECT_EQ(offer(*r, dataChange(writerGuid(), 3, &bytes)), nullptr);
+        EXPECT_EQ(r->getHistory().size(), 2u);
+        r->deleteChange(&first->sampleInfo);
+        EXPECT_NE(offer(*r, dataChange(writerGuid(), 3, &bytes)), nullptr);
+        EXPECT_EQ(r->getHistory().size(), 2u);
+    }
 }
 
 // The user files a datagram's changes at the end of its receive batch: a history smaller than

@@ -266,21 +266,28 @@ CacheChange* ReaderImpl::assemble(CacheChange* change, std::unique_ptr<CacheChan
     if (!m_running.load() || change == nullptr) {
         return nullptr;
     }
+    logReceived(change);
+    if (historyFullAfterSettling()) {
+        return nullptr;
+    }
+    if (isWhole(change)) {
+        return change;
+    }
+    made = addPending(change);
+    return made.get();
+}
+
+bool ReaderImpl::isWhole(CacheChange const* change) const {
+    return change->fragmentsInSubmessage == 0 &&
+           (m_topicKind == TOPIC_KIND_NO_KEY || change->completeness == 3);
+}
+
+void ReaderImpl::logReceived(CacheChange const* change) {
     if (isUserReader()) {
         logger().logMessage("ReaderImpl::addChange", vexalog::Logger::SEV_DEBUG_2,
                             vexares::RTPS_MSG_READER_CHANGE_RECEIVED, m_logName.c_str(),
                             unsigned{change->sampleInfo.sequenceNumber.low});
     }
-    if (historyFullAfterSettling()) {
-        return nullptr;
-    }
-    bool const whole = change->fragmentsInSubmessage == 0 &&
-                       (m_topicKind == TOPIC_KIND_NO_KEY || change->completeness == 3);
-    if (whole) {
-        return change;
-    }
-    made = addPending(change);
-    return made.get();
 }
 
 bool ReaderImpl::historyFull() {

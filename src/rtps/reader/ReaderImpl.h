@@ -138,7 +138,12 @@ protected:
     bool storeChange(CacheChange* change);
     // The discovery readers take their complete changes back from addChange.
     bool consumesOwnChanges() const;
+    // Neither a fragment nor half of a keyed sample: it needs no putting together.
+    bool isWhole(CacheChange const* change) const;
+    // The log line of a change that assemble takes up.
+    void logReceived(CacheChange const* change);
     // The history holds its reserve: a change arriving now is left for the writer to resend.
+    // A snapshot that takes no lock.
     bool historyFull();
     // The same after settling the receive batch open on the thread (see the class comment).
     bool historyFullAfterSettling();

@@ -287,14 +287,29 @@ CacheChange* StatefulReader::addChange(CacheChange* change) {
     }
     GUID_t const writer = change->writerGUID;
     SequenceNumber_t const sn = change->sampleInfo.sequenceNumber;
+    bool const consumes = consumesOwnChanges();
+    // A whole change that finds room needs no assembly: it is offered under the lock that found
+    // it missing. Anything else, and a full history (settling calls out), goes the long way.
+    bool const direct = !consumes && isWhole(change);
+    bool offered = false;
+    WriterProxy::Offer offer = WriterProxy::Offer::Refused;
+    uint64_t turn = 0;
     {
         std::lock_guard<std::mutex> lock(m_proxiesMutex);
         WriterProxy* p = findProxy(writer);
         if (p == nullptr || p->received_change_check(sn)) {
             return nullptr;
         }
+        if (direct && m_running.load() && !historyFull()) {
+            offer = p->offer(change, sn, turn);
+            offered = true;
+        }
     }
-    if (consumesOwnChanges()) {
+    if (offered) {
+        logReceived(change);
+        return settleOffer(change, nullptr, writer, sn, offer, turn);
+    }
+    if (consumes) {
         // Discovery records go to the directory as they come.
         CacheChange* kept = ReaderImpl::addChange(change);
         if (kept != nullptr) {
@@ -310,14 +325,18 @@ CacheChange* StatefulReader::addChange(CacheChange* change) {
     if (complete == nullptr) {
         return nullptr;
     }
-    WriterProxy::Offer offer = WriterProxy::Offer::Refused;
-    uint64_t turn = 0;
     {
         std::lock_guard<std::mutex> lock(m_proxiesMutex);
         if (WriterProxy* p = findProxy(writer)) {
             offer = p->offer(complete, sn, turn);
         }
     }
+    return settleOffer(complete, std::move(made), writer, sn, offer, turn);
+}
+
+CacheChange* StatefulReader::settleOffer(CacheChange* complete, std::unique_ptr<CacheChange> made,
+                                         GUID_t const& writer, SequenceNumber_t sn,
+                                         WriterProxy::Offer offer, uint64_t turn) {
     switch (offer) {
         case WriterProxy::Offer::Refused:
             return nullptr;  // `made` frees an assembled change

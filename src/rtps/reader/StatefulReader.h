@@ -87,6 +87,11 @@ protected:
 
 private:
     WriterProxy* findProxy(GUID_t const& writer);  // under the proxies mutex
+    // The end of addChange, with no lock held, once the complete change (owned by `made` when
+    // it was assembled) was offered to the writer's proxy: the change kept, or null.
+    CacheChange* settleOffer(CacheChange* complete, std::unique_ptr<CacheChange> made,
+                             GUID_t const& writer, SequenceNumber_t sn, WriterProxy::Offer offer,
+                             uint64_t turn);
     // With the delivery turn of the writer's proxy: ends the store of `sn` (settled: kept or
     // dropped for good) and stores the held changes that are due after it, until none is.
     // Called with no lock held.
