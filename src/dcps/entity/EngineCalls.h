@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 
@@ -13,6 +14,12 @@ namespace vexa::dcps {
 // under the same mutex, so no new call begins, and then either waits (drain, never with a core
 // mutex held) or hands over what must happen once the object is idle (releaseWhenIdle: the
 // last call in flight does it on its way out, so nobody waits).
+//
+// The count is atomic, so a call that nobody waits for takes no mutex. A drain or a handed-over
+// release raises `watched_` under the mutex before it reads the count; an end that brings the
+// count to zero reads `watched_` after, and then wakes the waiters and takes the release under
+// the mutex. Both sides are sequentially consistent, so one of them sees the other: either the
+// waiter finds the count at zero, or the last end finds it watched.
 //
 // Locks: the count's mutex is a leaf; a release task runs after it is let go.
 class EngineCalls {
@@ -31,9 +38,15 @@ public:
     bool idle() const;
 
 private:
+    // Under the mutex: whether a drain waits or a release is handed over.
+    void watchLocked();
+
     mutable CoreMutex mutex_;
     std::condition_variable_any done_;
-    int count_ = 0;
+    std::atomic<int> count_{0};
+    std::atomic<bool> watched_{false};
+    // Under the mutex.
+    int drainers_ = 0;
     std::function<void()> release_;
 };
 
