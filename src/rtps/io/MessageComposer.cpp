@@ -371,21 +371,17 @@ void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
     bool const whole = n <= dataLimit(socket, countInlineQoSLength(change), hasTime(change));
     SubMessage* key = nullptr;
     SubMessage* s = nullptr;
-    {
-        // A thread that holds a submessage while it waits for another could, with enough
-        // such threads, hold the whole pool and wait for good: one pair is taken at a time.
-        std::lock_guard<std::mutex> lock(m_pairMutex);
-        key = take(DATA, priority);
-        if (key != nullptr && whole) {
-            s = take(DATA, priority);
-            if (s == nullptr) {
-                m_pool.freeSubmessage(key);
-                return;
-            }
+    if (whole) {
+        // A thread that held one submessage while it waited for another could, with enough
+        // such threads, hold the whole pool and wait for good: the pair is taken at once.
+        if (!m_pool.getSubmessagePair(DATA, adaptPriority(priority), key, s)) {
+            return;
         }
-    }
-    if (key == nullptr) {
-        return;
+    } else {
+        key = take(DATA, priority);
+        if (key == nullptr) {
+            return;
+        }
     }
     if (!fillKeyData(key, readerId, change)) {
         drop(key, socket, "DATA");
@@ -394,8 +390,8 @@ void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
         }
         return;
     }
-    subMessageReady(key, socket);
     if (!whole) {
+        subMessageReady(key, socket);
         // The key never shares a datagram with the first fragment; it goes now, so that no
         // submessage waits in the queue while the fragments wait for the pool.
         sendMessage(socket);
@@ -403,8 +399,9 @@ void MessageComposer::sendKeyData(RTPSOutSocket* socket, EntityId_t readerId,
         return;
     }
     if (fillData(s, readerId, change)) {
-        subMessageReady(s, socket);
+        queuePair(key, s, socket);
     } else {
+        subMessageReady(key, socket);
         drop(s, socket, "DATA");
     }
     if (flush || m_pool.available() <= POOL_SIZE / 2) {
@@ -496,6 +493,14 @@ void MessageComposer::subMessageReady(SubMessage* submessage, RTPSOutSocket* soc
     socket->m_queue.push_back(submessage);
 }
 
+void MessageComposer::queuePair(SubMessage* first, SubMessage* second, RTPSOutSocket* socket) {
+    first->finalize();
+    second->finalize();
+    std::lock_guard<std::mutex> lock(socket->m_mutex);
+    socket->m_queue.push_back(first);
+    socket->m_queue.push_back(second);
+}
+
 void MessageComposer::buildTimestamp(uint8_t* out, bool valid, vexa::dds::Time_t time) {
     out[0] = INFO_TS;
     out[1] = valid ? FLAG_ENDIANNESS : FLAG_ENDIANNESS | INFO_TS_FLAG_INVALIDATE;
@@ -581,9 +586,7 @@ void MessageComposer::sendMessage(RTPSOutSocket* socket) {
             packed.push_back(s);
         }
         lock.unlock();
-        for (SubMessage* s : packed) {
-            m_pool.freeSubmessage(s);
-        }
+        m_pool.freeSubmessages(packed);
 
         if (last == nullptr) {
             m_transport->freeTransportBuffer(buffer);

@@ -41,7 +41,7 @@ class CacheChange;
 // under the socket's mutex that nobody waits for, so it orders nothing. Neither the socket's
 // mutex nor the pool's is held while the transport takes a datagram. The socket list's mutex is
 // held only around the transport's addSender and removeSender (then a socket's sender mutex
-// and its mutex, each alone); the pair mutex only around taking two submessages from the pool.
+// and its mutex, each alone).
 // A socket's sender mutex is held (shared) while a datagram is handed to the transport.
 class MessageComposer {
 public:
@@ -127,12 +127,12 @@ private:
     void queueAndSend(SubMessage* s, RTPSOutSocket* socket, bool built, char const* kind,
                       bool flush = true);
     void releaseSocket(RTPSOutSocket* socket);
+    // Finalizes both and queues them together on the socket (not null).
+    void queuePair(SubMessage* first, SubMessage* second, RTPSOutSocket* socket);
 
     RTPSDataTransport* const m_transport;
     uint8_t m_header[MESSAGE_HEADER_SIZE];
     SubMessagePool m_pool;
-    // Held by sendKeyData while it takes its two submessages (then the pool's mutex).
-    std::mutex m_pairMutex;
     std::mutex m_socketsMutex;
     std::vector<RTPSOutSocket*> m_sockets;
 };
