@@ -513,7 +513,7 @@ void DomainParticipant::assert_liveliness() {
 
 void DomainParticipant::assertLivelinessByDW() {
     std::lock_guard<CoreRecursiveMutex> lock(mutex_);
-    livelinessTime_ = clock_.now();
+    assertLivelinessByDWLocked();
 }
 
 vexa::dds::Time_t DomainParticipant::getLivelinessAssertionTime() {

@@ -120,6 +120,8 @@ public:
     void getParticipantKey(uint32_t (&out)[3]) const;
     void assert_liveliness();
     void assertLivelinessByDW();
+    // The same, by a caller that holds the participant mutex.
+    void assertLivelinessByDWLocked() { livelinessTime_ = clock_.now(); }
     vexa::dds::Time_t getLivelinessAssertionTime();
 
     bool discoverRemoteTopic(vexa::dds::TopicBuiltinTopicData const& remote);

@@ -476,7 +476,7 @@ ReturnCode_t Publisher::untilTaken(Writer* writer, bool assertsLiveliness, Opera
         {
             BothLocks locks(participant_->getMutex(), mutex_);
             if (assertsLiveliness) {
-                participant_->assertLivelinessByDW();
+                participant_->assertLivelinessByDWLocked();
             }
             if (!counted.on && participant_->beginEngineCall()) {
                 writer->engineCalls().begin();
@@ -684,7 +684,7 @@ ReturnCode_t Publisher::assertLiveliness(Writer* writer) {
     if (!writer->isEnabled()) {
         return vexa::dds::RETCODE_NOT_ENABLED;
     }
-    participant_->assertLivelinessByDW();
+    participant_->assertLivelinessByDWLocked();
     if (writer->qos().liveliness.kind == vexa::dds::AUTOMATIC_LIVELINESS_QOS) {
         return vexa::dds::RETCODE_OK;
     }
