@@ -206,6 +206,10 @@ ReaderProxy* StatefulWriter::findProxy(GUID_t const& reader) {
 
 bool StatefulWriter::checkDelivered(SequenceNumber_t const& sn) {
     Lock lock(*this);
+    return checkDeliveredLocked(sn);
+}
+
+bool StatefulWriter::checkDeliveredLocked(SequenceNumber_t const& sn) {
     for (auto& p : m_matched) {
         if (p->isReliable() && !p->checkAcknowledged(sn)) {
             return false;
@@ -257,7 +261,7 @@ bool StatefulWriter::removeIfDelivered(SequenceNumber_t const& sn) {
 }
 
 bool StatefulWriter::removeIfDeliveredLocked(SequenceNumber_t const& sn) {
-    if (!checkDelivered(sn)) {
+    if (!checkDeliveredLocked(sn)) {
         return false;
     }
     for (auto& p : m_matched) {

@@ -191,6 +191,8 @@ private:
     bool removeIfDelivered(SequenceNumber_t const& sn);
     // The same without the locking, for a caller that holds the mutex.
     bool removeIfDeliveredLocked(SequenceNumber_t const& sn);
+    // checkDelivered for a caller that holds the matched-readers mutex.
+    bool checkDeliveredLocked(SequenceNumber_t const& sn);
     // (group socket, sequence number) sent in one pass of the task.
     using MulticastSent = std::set<std::pair<RTPSOutSocket*, uint64_t>>;
     // Queues the entries to one reader on `socket` (the caller sends the queue): runs of
