@@ -217,6 +217,7 @@ TEST(HistoryCache, AChangeIsFreedWhenItLeavesUnheldOrItsLastLoanEnds) {
         CacheChange* gone = change();
         gone->userBuffer = token(2);
         h.add_change(gone);
+        EXPECT_EQ(h.ownedCount(), 2u) << c.name;
         for (uint32_t i = 0; i < c.loans; ++i) {
             h.get_change(gone);
         }
@@ -308,10 +309,13 @@ TEST(HistoryCache, RemoveGarbageFreesAtMostMax) {
     for (CacheChange* c : cs) {
         c->loanCount = 0;
     }
+    EXPECT_EQ(h.ownedCount(), 5u);
     EXPECT_EQ(h.removeGarbage(2), 3u);
     EXPECT_EQ(released.buffers.size(), 2u);
+    EXPECT_EQ(h.ownedCount(), 3u);
     EXPECT_EQ(h.removeGarbage(0), 0u);
     EXPECT_EQ(released.buffers.size(), 5u);
+    EXPECT_EQ(h.ownedCount(), 0u);
 }
 
 TEST(HistoryCache, DestroyingFreesEveryChangeLoanedOrNot) {

@@ -37,6 +37,7 @@ HistoryCache::~HistoryCache() {
     m_list.clear();
     m_withdrawn.clear();
     m_garbage.clear();
+    countOwned();
     freeChanges(all);
 }
 
@@ -49,12 +50,9 @@ void HistoryCache::freeChanges(std::vector<CacheChange*>& changes) {
     if (changes.empty()) {
         return;
     }
-    std::function<void(UserInputBuffer*)> releaser;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_mutex);
-        releaser = m_releaser;
-    }
-    freeChanges(changes, releaser);
+    // Set before the first change was added, and every change to free has been under the
+    // mutex since: read without it.
+    freeChanges(changes, m_releaser);
 }
 
 void HistoryCache::freeChanges(std::vector<CacheChange*>& changes,
@@ -102,6 +100,7 @@ size_t HistoryCache::add_change(CacheChange* c) {
     if (c->removalRequested) {
         listWithdrawn(c);
     }
+    countOwned();
     return m_list.size();
 }
 
@@ -148,6 +147,7 @@ void HistoryCache::takeOut(List::iterator it, std::vector<CacheChange*>& freed) 
     } else {
         m_garbage.insert(c);
     }
+    countOwned();
 }
 
 uint32_t HistoryCache::remove_change(CacheChange* c) {
@@ -250,6 +250,7 @@ void HistoryCache::free_change(CacheChange* c) {
         lowerLoan(c);
         if (c->loanCount.load() == 0 && m_garbage.erase(c) != 0) {
             freed.push_back(c);  // the last loan of a change already taken out
+            countOwned();
         }
     }
     freeChanges(freed);
@@ -361,6 +362,7 @@ unsigned long HistoryCache::removeGarbage(unsigned long max) {
             }
         }
         left = m_garbage.size();
+        countOwned();
     }
     freeChanges(freed);
     return left;
@@ -369,11 +371,6 @@ unsigned long HistoryCache::removeGarbage(unsigned long max) {
 size_t HistoryCache::garbageSize() {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return m_garbage.size();
-}
-
-size_t HistoryCache::ownedCount() {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    return m_list.size() + m_garbage.size();
 }
 
 SequenceNumber_t HistoryCache::getSeqNumMin() {

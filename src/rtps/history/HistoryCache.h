@@ -113,8 +113,9 @@ public:
     size_t size() const { return m_heldCount.load(); }
     // Changes taken out that a loan still keeps.
     size_t garbageSize();
-    // Every change this history still owns: held ones and loaned ones taken out.
-    size_t ownedCount();
+    // Every change this history still owns: held ones and loaned ones taken out. A snapshot,
+    // read without the mutex.
+    size_t ownedCount() const { return m_owned.load(std::memory_order_relaxed); }
     SequenceNumber_t getSeqNumMin();
     SequenceNumber_t getSeqNumMax();
     SequenceNumber_t getNextSequenceNumber();
@@ -137,6 +138,10 @@ private:
     CacheChange* findByRecord(SampleInfo const* info);
     // Lists a held change among the withdrawn ones, once.
     void listWithdrawn(CacheChange* c);
+    // Copies the owned count after the list or the garbage changed; under the mutex.
+    void countOwned() {
+        m_owned.store(m_list.size() + m_garbage.size(), std::memory_order_relaxed);
+    }
 
     template <class K, class V>
     using Pair = std::pair<K const, V>;
@@ -160,6 +165,7 @@ private:
     HistoryWithdrawn m_withdrawn{ArenaAllocator<Pair<uint64_t, CacheChange*>>(&m_arena)};
     uint64_t m_nextOrder = 0;
     std::unordered_set<CacheChange*> m_garbage;  // taken out, still loaned
+    std::atomic<size_t> m_owned{0};              // list and garbage sizes, written under the mutex
 
     std::recursive_mutex m_uploadMutex;
 
