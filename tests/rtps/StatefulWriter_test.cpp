@@ -387,6 +387,21 @@ TEST_F(StatefulWriterTest, AStreamIsLeftToTheTaskAndALoneWriteLeavesAtOnce) {
     EXPECT_EQ(t.datagrams, 1u);
 }
 
+// Each stream write that comes after the task's last pass wakes it again: a write that skipped
+// the wake because one was pending never leaves its change waiting for the period.
+TEST_F(StatefulWriterTest, AStreamWakesTheTaskAgainAfterEachPass) {
+    const size_t r = startedWithOneReader();
+    write();  // lone
+    EXPECT_EQ(traffic->next(r).data, Seqs{1});
+    // The clock stands still: every write from here on is part of a stream, and no period ends.
+    for (uint32_t n = 2; n < 6; ++n) {
+        write();
+        write();
+        participant->settle();
+        EXPECT_EQ(traffic->next(r).data, (Seqs{2 * n - 2, 2 * n - 1})) << "round " << n;
+    }
+}
+
 // The task sends a stream's changes, in order, packing those written while it sent.
 TEST_F(StatefulWriterTest, TheTaskPacksAStreamWrittenWhileItSends) {
     const size_t r = startedWithOneReader();

@@ -173,6 +173,7 @@ void StatefulWriter::start() {
     }
     const uint64_t period =
         std::max<uint64_t>(uint64_t{m_heartbeatPeriod} * 1000, RTPSTaskScheduler::MIN_PERIOD_MKS);
+    m_taskWoken = false;
     m_taskId =
         m_scheduler->addTask(TASK_WRITER_RELIABLE, taskObject(), nullptr, 0, 0, period, true);
 }
@@ -477,7 +478,8 @@ int64_t StatefulWriter::store(SampleInfo* sample) {
     // Writes that follow each other closely leave it to the task, which packs what was written
     // meanwhile into one datagram while the writing thread goes on; the task also keeps
     // resends, heartbeats without data and pull mode's announcements.
-    if (m_taskId != 0 && !(m_pushMode && !streaming() && sendFromWriter())) {
+    if (m_taskId != 0 && !(m_pushMode && !streaming() && sendFromWriter()) &&
+        !m_taskWoken.exchange(true)) {
         m_scheduler->wakeTask(m_taskId);
     }
     // After the send, so the change is on its way first; left to the task while the mutex is
@@ -695,6 +697,8 @@ void StatefulWriter::suppress(ReaderProxy* proxy, std::vector<ChangeForReader*> 
 }
 
 void StatefulWriter::reliableWorker() {
+    // Before the pass: a change stored before a write found the flag still raised is seen by it.
+    m_taskWoken.exchange(false);
     BusyScope busy(m_taskBusy);
     if (!m_active) {
         return;

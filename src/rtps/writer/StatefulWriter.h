@@ -287,6 +287,11 @@ private:
     std::vector<bool> m_sentTo;
     std::vector<ChangeForReader*> m_unsent;
     std::atomic<uint32_t> m_taskId{0};
+    // A write woke the task and its pass has not begun: the writes after it need not wake it
+    // again (each wake takes the scheduler's mutex). Raised by exchange and cleared by exchange
+    // as the pass begins, so a write that finds it raised has stored its change before the
+    // pass looks.
+    std::atomic<bool> m_taskWoken{false};
     std::atomic<uint64_t> m_nextToken{1};
     // Set by a writer that waits for room and by an ACKNACK with a full set: the task's next
     // pass sends every reader with unacknowledged changes a HEARTBEAT.
