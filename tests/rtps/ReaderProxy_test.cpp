@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,8 +23,8 @@ GUID_t readerGuid() {
 
 // A history of n changes numbered 1..n and a proxy that gets an entry for each.
 struct Fixture {
-    explicit Fixture(uint32_t n, ChangeForReaderStatusKind status = UNSENT)
-        : proxy(nullptr, readerGuid(), nullptr, false) {
+    explicit Fixture(uint32_t n, ChangeForReaderStatusKind status = UNSENT, bool reliable = true)
+        : proxy(nullptr, readerGuid(), nullptr, false, reliable) {
         for (uint32_t i = 0; i < n; ++i) {
             SampleInfo info{};
             auto* c = new CacheChange(GUID_t{}, &info);
@@ -159,6 +160,61 @@ TEST(ReaderProxy, AReaderThatStartedOverGetsWhatItAcknowledgedAgain) {
 
     EXPECT_TRUE(f.proxy.acked_changes_set(sn(5)));
     EXPECT_TRUE(f.proxy.checkAcknowledged(sn(4)));
+}
+
+// checkAcknowledged reads the boundary without the proxy's mutex: every road that moves it
+// (or the ends of the list) must leave it where the entries say, also where the proxy has not
+// marked itself all acknowledged.
+TEST(ReaderProxy, TheAcknowledgedBoundaryFollowsEveryRoadThatMovesIt) {
+    struct Case {
+        char const* name;
+        bool reliable;
+        std::function<void(Fixture&)> act;
+        uint32_t firstOwed;  // 0: none owed
+    };
+    auto const sendFirst = [](Fixture& f) { f.proxy.unacked_changes_set(f.entries[0]); };
+    const Case cases[] = {
+        {"nothing acknowledged", true, [](Fixture&) {}, 1},
+        {"acknowledged in part", true, [](Fixture& f) { f.proxy.acked_changes_set(sn(3)); }, 3},
+        {"all acknowledged, then one added", true,
+         [](Fixture& f) {
+             f.proxy.acked_changes_set(sn(4));
+             SampleInfo info{};
+             auto* c = new CacheChange(GUID_t{}, &info);
+             f.history.add_change(c);
+             f.add(c, UNSENT);
+         },
+         4},
+        {"acknowledged, then asked for again", true,
+         [](Fixture& f) {
+             f.proxy.acked_changes_set(sn(4));
+             f.proxy.requested_changes_set({sn(2)});
+         },
+         2},
+        {"the owed front removed", true, [](Fixture& f) { f.proxy.removeChange(sn(1)); }, 2},
+        {"every entry removed unacknowledged", true,
+         [](Fixture& f) {
+             for (uint32_t i = 1; i <= 3; ++i) {
+                 f.proxy.removeChange(sn(i));
+             }
+         },
+         0},
+        {"best effort, the first sent", false, sendFirst, 2},
+        {"best effort, the first sent and removed", false,
+         [&](Fixture& f) {
+             sendFirst(f);
+             f.proxy.removeChange(sn(1));
+         },
+         2},
+    };
+    for (Case const& c : cases) {
+        Fixture f(3, c.reliable ? UNACKNOWLEDGED : UNDERWAY, c.reliable);
+        c.act(f);
+        for (uint32_t i = 1; i <= 5; ++i) {
+            EXPECT_EQ(f.proxy.checkAcknowledged(sn(i)), c.firstOwed == 0 || i < c.firstOwed)
+                << c.name << ", number " << i;
+        }
+    }
 }
 
 TEST(ReaderProxy, UnsentChangesComeOutOnce) {

@@ -12,6 +12,18 @@ namespace RTPS {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
+namespace {
+
+// Sequence-number order as one signed integer: high is signed, low unsigned.
+int64_t orderOf(SequenceNumber_t const& sn) {
+    return static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(sn.high)) << 32) |
+                                sn.low);
+}
+
+constexpr int64_t kNoneOwed = INT64_MAX;
+
+}  // namespace
+
 ReaderProxy::ReaderProxy(StatefulWriter* writer, GUID_t const& reader, RTPSOutSocket* unicast,
                          bool flag, bool reliable)
     : m_writer(writer),
@@ -72,6 +84,7 @@ ChangeForReader* ReaderProxy::addChange(HistoryCache* history, CacheChange* chan
     if (!relevant && index == m_firstRelevant) {
         m_firstRelevant = index + 1;
     }
+    publishAcked();
     return &entry;
 }
 
@@ -122,6 +135,7 @@ void ReaderProxy::sentToBestEffort(ChangeForReader* entry) {
     if (m_firstNotAcked >= end()) {
         m_allAcked = true;
     }
+    publishAcked();
 }
 
 void ReaderProxy::unacked_changes_set(std::vector<ChangeForReader*> const& entries) {
@@ -173,6 +187,7 @@ bool ReaderProxy::acked_changes_set(SequenceNumber_t const& base) {
     if (m_firstNotAcked >= end()) {
         m_allAcked = true;
     }
+    publishAcked();
     return m_allAcked;
 }
 
@@ -200,6 +215,7 @@ void ReaderProxy::requested_changes_set(std::vector<SequenceNumber_t> const& req
         unacked = at(i)->status == UNACKNOWLEDGED;
     }
     m_unackedPresent = unacked;
+    publishAcked();
 }
 
 void ReaderProxy::setIrrelevantAt(uint64_t index) {
@@ -261,6 +277,13 @@ void ReaderProxy::dropRemovedFront() {
             ++m_firstRelevant;
         }
     }
+    publishAcked();
+}
+
+void ReaderProxy::publishAcked() {
+    m_owedFrom.store(
+        m_firstNotAcked < end() ? orderOf(at(m_firstNotAcked)->sequenceNumber) : kNoneOwed,
+        std::memory_order_release);
 }
 
 void ReaderProxy::getRelevantRange(SequenceNumber_t& first, SequenceNumber_t& last) {
@@ -278,11 +301,8 @@ bool ReaderProxy::checkAcknowledged(SequenceNumber_t const& sn) {
     if (m_allAcked) {
         return true;
     }
-    Lock lock(m_mutex);
-    if (m_firstNotAcked < end()) {
-        return sn < at(m_firstNotAcked)->sequenceNumber;
-    }
-    return true;
+    const int64_t owed = m_owedFrom.load(std::memory_order_acquire);
+    return owed == kNoneOwed || orderOf(sn) < owed;
 }
 
 ChangeForReaderStatusKind ReaderProxy::getFragmentStatus(ChangeForReader* entry, uint32_t index) {

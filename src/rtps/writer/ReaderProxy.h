@@ -29,9 +29,9 @@ class StatefulWriter;
 // until it reaches the front; it is then acknowledged, and its change is never touched again.
 //
 // Every operation takes the proxy's recursive mutex for its whole work, except the flag reads
-// said so. The writer calls them with its matched-readers mutex held, which is what keeps the
-// proxy alive; never the other way round. The proxy calls nothing outside itself but the
-// history's loan counts and the logger.
+// and checkAcknowledged, which reads an atomic copy of the acknowledged boundary. The writer calls
+// them with its matched-readers mutex held, which is what keeps the proxy alive; never the other
+// way round. The proxy calls nothing outside itself but the history's loan counts and the logger.
 //
 // A best-effort reader never acknowledges: what has gone out to it counts as acknowledged at
 // once, it gets no HEARTBEAT, and the writer does not wait for it (isReliable).
@@ -90,7 +90,7 @@ public:
     void removeChange(SequenceNumber_t const& sn);
     // First relevant and last sequence number; both {0, 0} when nothing is relevant.
     void getRelevantRange(SequenceNumber_t& first, SequenceNumber_t& last);
-    // Whether the reader has acknowledged sn.
+    // Whether the reader has acknowledged sn; read without the mutex.
     bool checkAcknowledged(SequenceNumber_t const& sn);
 
     // Fragment states of an entry (from 0): UNACKNOWLEDGED when the entry has no such
@@ -140,6 +140,9 @@ private:
     void dropRemovedFront();
     // A best-effort reader's entry that went out: acknowledged, the boundary moved past it.
     void sentToBestEffort(ChangeForReader* entry);
+    // Copies the first unacknowledged number to m_owedFrom; under the mutex, by every operation
+    // that moves m_firstNotAcked or the ends of the list.
+    void publishAcked();
 
     StatefulWriter* const m_writer;
     const GUID_t m_readerGUID;
@@ -165,6 +168,8 @@ private:
     std::atomic<bool> m_unsentPending{true};
     std::atomic<bool> m_unackedPresent{false};
     std::atomic<bool> m_allAcked{true};
+    // The number of the first unacknowledged entry in sequence-number order (INT64_MAX: none).
+    std::atomic<int64_t> m_owedFrom{INT64_MAX};
     std::atomic<bool> m_deferredPending{false};
     std::atomic<bool> m_repairAtOnce{false};
 };
