@@ -281,9 +281,13 @@ bool StatefulWriter::releaseDelivered(unsigned long max) {
     for (;;) {
         const unsigned long want = max == 0 ? kBatch : std::min(kBatch, max - freed);
         m_history.getRemovalRequested(numbers, want);
-        for (SequenceNumber_t const& sn : numbers) {
-            if (!removeIfDelivered(sn)) {
-                return false;
+        if (!numbers.empty()) {
+            // Once per batch, which is short: writing threads never wait for it.
+            Lock lock(*this);
+            for (SequenceNumber_t const& sn : numbers) {
+                if (!removeIfDeliveredLocked(sn)) {
+                    return false;
+                }
             }
         }
         freed += numbers.size();
