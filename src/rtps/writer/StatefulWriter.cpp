@@ -677,12 +677,13 @@ void StatefulWriter::sendEntries(ReaderProxy* proxy, std::vector<ChangeForReader
                 }
             }
         }
-        if (m_nackSuppressionDuration == 0 || !proxy->isReliable()) {
-            proxy->unacked_changes_set(e);
-        }
     }
     if (first != nullptr) {
         sendGap(proxy, first, last);
+    }
+    // Once for the run: nothing above reads the entries' states.
+    if (!entries.empty() && (m_nackSuppressionDuration == 0 || !proxy->isReliable())) {
+        proxy->unacked_changes_set(entries);
     }
 }
 
