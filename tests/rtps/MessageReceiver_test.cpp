@@ -445,6 +445,7 @@ TEST(MessageReceiver, ADatagramsChangesAreOneReceiveBatch) {
     struct Announcing : FakeParticipant {
         CacheChange* addChange(EntityId_t& reader, CacheChange* change) override {
             if (++added == failAt) {
+                delete change;  // handed over: the participant's, whatever happens to it
                 throw std::runtime_error("reader failed");
             }
             user.changeAvailable(nullptr, nullptr, &change->sampleInfo);
