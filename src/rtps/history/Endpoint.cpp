@@ -82,36 +82,19 @@ void Endpoint::freeDCPSConfig() {
 }
 
 void Endpoint::raiseUseCount() {
-    m_uses.fetch_add(1);
+    m_uses.enter();
 }
 
 void Endpoint::lowerUseCount() {
-    uint32_t v = m_uses.load();
-    do {
-        if ((v & USES) == 0) {
-            return;
-        }
-    } while (!m_uses.compare_exchange_weak(v, v - 1));
-    if (v != (WAITED | 1u)) {
-        return;  // uses remain, or nobody waits
-    }
-    std::lock_guard<std::mutex> lock(m_useMutex);
-    ++m_releases;
-    m_unused.notify_all();
+    m_uses.leaveIfInside();
 }
 
 uint32_t Endpoint::getUseCount() {
-    return m_uses.load() & USES;
+    return m_uses.inside();
 }
 
 void Endpoint::waitUntilUnused() {
-    std::unique_lock<std::mutex> lock(m_useMutex);
-    if ((m_uses.fetch_or(WAITED) & USES) == 0) {
-        return;
-    }
-    // The lowering that ends the last use saw the bit: it counts the release under the mutex.
-    uint64_t const seen = m_releases;
-    m_unused.wait(lock, [this, seen] { return m_releases != seen; });
+    m_uses.waitIdle();
 }
 
 }  // namespace RTPS

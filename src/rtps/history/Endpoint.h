@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -12,6 +11,7 @@
 #include "rtps/participant/Entity.h"
 #include "rtps/history/HistoryCache.h"
 #include "rtps/wire/Locator.h"
+#include "rtps/writer/BusyCount.h"
 
 namespace RTPS {
 
@@ -43,7 +43,7 @@ public:
 
     // The use count: raised by each lookup that hands the endpoint out, lowered when the
     // lookup is done (never below 0). Both are one atomic step; only the lowering that ends the
-    // last use while an owner waits takes the use mutex.
+    // last use while an owner waits takes a mutex.
     void raiseUseCount();
     void lowerUseCount();
     uint32_t getUseCount();
@@ -85,16 +85,9 @@ protected:
     HistoryCache m_history;
 
 private:
-    // The use count in the low bits, and a bit raised for good by the first waitUntilUnused,
-    // so that one atomic step tells a lowering whether it must wake an owner. The waiter returns
-    // only once the waking lowering has let the use mutex go: the endpoint may be destroyed
-    // right after, and the lowering touches nothing of it afterwards.
-    static constexpr uint32_t WAITED = 0x80000000u;
-    static constexpr uint32_t USES = WAITED - 1;
-    std::atomic<uint32_t> m_uses{0};
-    std::mutex m_useMutex;
-    std::condition_variable m_unused;
-    uint64_t m_releases = 0;  // under the use mutex: lowerings that ended the last use
+    // The waiter returns only once the lowering that ended the last use is done with the
+    // count: the endpoint may be destroyed right after.
+    BusyCount m_uses;
 };
 
 }  // namespace RTPS

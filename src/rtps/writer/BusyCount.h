@@ -14,14 +14,24 @@ class BusyCount {
 public:
     void enter() { m_count.fetch_add(1); }
     void leave() {
-        if (m_count.fetch_sub(1) != (WAITED | 1u)) {
-            return;  // others are inside, or nobody waits
+        if (m_count.fetch_sub(1) == (WAITED | 1u)) {
+            wakeWaiters();
         }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_idles;
-        m_idle.notify_all();
     }
-    bool busy() const { return (m_count.load() & INSIDE) != 0; }
+    // As leave, but never below zero: with nobody inside it does nothing.
+    void leaveIfInside() {
+        uint32_t v = m_count.load();
+        do {
+            if ((v & INSIDE) == 0) {
+                return;
+            }
+        } while (!m_count.compare_exchange_weak(v, v - 1));
+        if (v == (WAITED | 1u)) {
+            wakeWaiters();
+        }
+    }
+    uint32_t inside() const { return m_count.load() & INSIDE; }
+    bool busy() const { return inside() != 0; }
     // Returns once no thread is inside, and the one that left last is done with this object:
     // the owner may destroy it then.
     void waitIdle() {
@@ -35,6 +45,13 @@ public:
     }
 
 private:
+    // The leaving that emptied the count while it was waited for.
+    void wakeWaiters() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_idles;
+        m_idle.notify_all();
+    }
+
     // The count in the low bits, and a bit raised for good by the first waitIdle, so that one
     // atomic step tells a leaving thread whether it must wake a waiter.
     static constexpr uint32_t WAITED = 0x80000000u;
