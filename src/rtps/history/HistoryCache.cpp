@@ -52,16 +52,11 @@ void HistoryCache::freeChanges(std::vector<CacheChange*>& changes) {
     }
     // Set before the first change was added, and every change to free has been under the
     // mutex since: read without it.
-    freeChanges(changes, m_releaser);
-}
-
-void HistoryCache::freeChanges(std::vector<CacheChange*>& changes,
-                               std::function<void(UserInputBuffer*)> const& releaser) {
     for (CacheChange* c : changes) {
         UserInputBuffer* buffer = c->userBuffer;
         delete c;
-        if (buffer != nullptr && releaser) {
-            releaser(buffer);
+        if (buffer != nullptr && m_releaser) {
+            m_releaser(buffer);
         }
     }
     changes.clear();
@@ -212,7 +207,6 @@ CacheChange* HistoryCache::get_change(SampleInfo const* info) {
 
 bool HistoryCache::removeByRecord(SampleInfo const* info, bool endLoan) {
     std::vector<CacheChange*> freed;
-    std::function<void(UserInputBuffer*)> releaser;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         CacheChange* c = findByRecord(info);
@@ -223,11 +217,8 @@ bool HistoryCache::removeByRecord(SampleInfo const* info, bool endLoan) {
             lowerLoan(c);
         }
         takeOut(c->m_heldAt, freed);
-        if (!freed.empty()) {
-            releaser = m_releaser;
-        }
     }
-    freeChanges(freed, releaser);
+    freeChanges(freed);
     return true;
 }
 

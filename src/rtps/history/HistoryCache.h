@@ -34,10 +34,6 @@ class UserInputBuffer;
 // freed, and the user buffer releaser called, after the change mutex is released.
 class HistoryCache {
 public:
-    // How many entries reserve() prepares for at most; the history itself has no limit.
-    static constexpr uint32_t MAX_RESERVE = 10000;
-    static constexpr uint32_t DEFAULT_RESERVE = 1024;
-
     explicit HistoryCache(uint32_t reserveHint = 0);
     // Frees every change of both lists, loaned or not.
     ~HistoryCache();
@@ -131,9 +127,6 @@ private:
     // the caller to free once the mutex is released, a loaned one to the garbage list.
     void takeOut(List::iterator it, std::vector<CacheChange*>& freed);
     void freeChanges(std::vector<CacheChange*>& changes);
-    // The same for a caller that copied the releaser while it held the change mutex.
-    static void freeChanges(std::vector<CacheChange*>& changes,
-                            std::function<void(UserInputBuffer*)> const& releaser);
     // The held change with that record (under the change mutex), building the index once.
     CacheChange* findByRecord(SampleInfo const* info);
     // Lists a held change among the withdrawn ones, once.
